@@ -1,0 +1,20 @@
+# Every third-party library the project links, found once here.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg)
+
+pkg_check_modules(GST REQUIRED IMPORTED_TARGET gstreamer-1.0 gstreamer-app-1.0 gstreamer-audio-1.0 gstreamer-pbutils-1.0)
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
+pkg_check_modules(SIMDJSON REQUIRED IMPORTED_TARGET simdjson)
+pkg_check_modules(SQLITE REQUIRED IMPORTED_TARGET sqlite3)
+pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+
+if(LUMORA_TESTS)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+if(LUMORA_BENCH)
+  find_package(benchmark REQUIRED)
+endif()
