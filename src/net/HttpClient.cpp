@@ -1,0 +1,410 @@
+#include "net/HttpClient.h"
+
+#include <curl/curl.h>
+#include <nettle/base64.h>
+
+#include <array>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <new>
+#include <unordered_set>
+#include <vector>
+
+#include "common/Text.h"
+#include "common/TextCodec.h"
+
+namespace lumora {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::array<const char*, 8> kVerbs = {"GET",     "POST",   "HEAD",  "PUT",
+                                               "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+constexpr int kPost = 1;
+constexpr int kHead = 2;
+constexpr long kDefaultTimeoutMs = 15000;
+constexpr long kMaxRedirects = 10;
+// Far above any real header block; a server sending more is hostile.
+constexpr std::size_t kMaxHeaderBytes = std::size_t{1} << 20;
+
+void initialiseCurlOnce() {
+  static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  (void)initialised;
+}
+
+// One exchange's received data and the watch for a stalled peer.
+struct Transfer {
+  Bytes body;
+  std::string headers;  // of the latest answer only; a new status line starts over
+  bool failed = false;  // a callback refused the answer (too large, out of memory)
+  long stallMs = 0;     // 0: no watch
+  Clock::time_point lastProgress = Clock::now();
+  curl_off_t lastDown = -1;
+  curl_off_t lastUp = -1;
+};
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  size_t length = size * count;
+  if (transfer->body.size() + length > HttpClient::kMaxBodyBytes) {
+    transfer->failed = true;
+    return 0;
+  }
+  try {
+    transfer->body.append(data, length);
+  } catch (const std::bad_alloc&) {
+    transfer->failed = true;
+    return 0;
+  }
+  return length;
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  size_t length = size * count;
+  std::string_view line(data, length);
+  if (line.starts_with("HTTP/")) {
+    // Interim (1xx), redirect and proxy answers come first; only the last one is kept.
+    transfer->headers.clear();
+    return length;
+  }
+  while (line.ends_with('\n') || line.ends_with('\r')) line.remove_suffix(1);
+  if (line.empty()) return length;
+  if (transfer->headers.size() + line.size() + 2 > kMaxHeaderBytes) {
+    transfer->failed = true;
+    return 0;
+  }
+  transfer->headers.append(line);
+  transfer->headers.append(kCrLf);
+  return length;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t, curl_off_t upNow) {
+  auto* transfer = static_cast<Transfer*>(user);
+  if (transfer->stallMs <= 0) return 0;
+  Clock::time_point now = Clock::now();
+  if (downNow != transfer->lastDown || upNow != transfer->lastUp) {
+    transfer->lastDown = downNow;
+    transfer->lastUp = upNow;
+    transfer->lastProgress = now;
+    return 0;
+  }
+  auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - transfer->lastProgress);
+  return quiet.count() >= transfer->stallMs ? 1 : 0;
+}
+
+// A fresh connection restarts the watch: the connect time-out covered the time before it.
+int onConnected(void* user, char*, char*, int, int) {
+  static_cast<Transfer*>(user)->lastProgress = Clock::now();
+  return CURL_PREREQFUNC_OK;
+}
+
+// Options every exchange shares: the callbacks, the safe protocols, no proxy from the
+// environment, no signals.
+void setCommonOptions(CURL* curl, Transfer& transfer, long timeoutMs) {
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(curl, CURLOPT_PROXY, "");
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+  if (timeoutMs > 0) {
+    // No overall limit: a long download that keeps moving must finish.
+    transfer.stallMs = timeoutMs;
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, onConnected);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, &transfer);
+  }
+}
+
+bool perform(CURL* curl, Transfer& transfer) {
+  transfer.lastProgress = Clock::now();
+  CURLcode rc = curl_easy_perform(curl);
+  return rc == CURLE_OK && !transfer.failed;
+}
+
+class HeaderList {
+ public:
+  HeaderList() = default;
+  HeaderList(const HeaderList&) = delete;
+  HeaderList& operator=(const HeaderList&) = delete;
+  ~HeaderList() { curl_slist_free_all(list_); }
+
+  // A header whose name is empty or whose name or value would break the line is not sent.
+  void add(std::string_view name, std::string_view value) {
+    if (name.empty() || name.find_first_of(std::string_view("\r\n\0:", 4)) != name.npos ||
+        value.find_first_of(std::string_view("\r\n\0", 3)) != value.npos) {
+      return;
+    }
+    names_.emplace_back(name);
+    // libcurl sends "Name;" as a header with an empty value ("Name:" would remove it).
+    std::string line(name);
+    line += value.empty() ? ";" : ": ";
+    line += value;
+    append(line);
+  }
+  // Keeps libcurl from sending a header of its own under this name.
+  void suppress(std::string_view name) {
+    for (const std::string& given : names_) {
+      if (equalsNoCase(given, name)) return;
+    }
+    append(std::string(name) + ":");
+  }
+  curl_slist* get() const { return list_; }
+
+ private:
+  void append(const std::string& line) {
+    curl_slist* grown = curl_slist_append(list_, line.c_str());
+    if (grown) list_ = grown;
+  }
+  curl_slist* list_ = nullptr;
+  std::vector<std::string> names_;
+};
+
+// The caller's header block with the default lines it lacks appended, in their fixed order.
+std::string completedHeaders(const std::string& extra, const std::string& url, int method) {
+  struct DefaultHeader {
+    std::string_view lookedFor;
+    std::string line;
+  };
+  const DefaultHeader defaults[] = {
+      {"Accept:", "Accept: */*"},
+      {"Referer:", "Referer: " + url},
+      {"Accept-Language:", "Accept-Language: zh-cn"},
+      {"User-Agent:", "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)"},
+      {"Content-Type:", "Content-Type: application/x-www-form-urlencoded"},
+  };
+  std::string block = extra;
+  for (const DefaultHeader& row : defaults) {
+    if (row.lookedFor == "Content-Type:" && method != kPost) continue;
+    // The search runs over the block as it grows, anywhere in it, like the looked-for text.
+    if (!containsNoCase(block, row.lookedFor)) {
+      block += kCrLf;
+      block += row.line;
+    }
+  }
+  return block;
+}
+
+long timeoutMilliseconds(int seconds) {
+  if (seconds == -1) return 0;
+  if (seconds < 1) return kDefaultTimeoutMs;
+  long long ms = static_cast<long long>(seconds) * 1000;
+  return ms > LONG_MAX ? LONG_MAX : static_cast<long>(ms);
+}
+
+}  // namespace
+
+namespace HttpClient {
+
+RequestObject::RequestObject() {
+  initialiseCurlOnce();
+  handle_ = curl_easy_init();
+}
+
+RequestObject::~RequestObject() {
+  if (handle_) curl_easy_cleanup(static_cast<CURL*>(handle_));
+}
+
+Bytes Request(const std::string& url, const Parameters& p, Outputs* outputs) {
+  int method = (p.method >= 0 && p.method <= 7) ? p.method : 0;
+
+  std::optional<RequestObject> own;
+  CURL* curl = nullptr;
+  if (p.requestObject) {
+    curl = static_cast<CURL*>(p.requestObject->handle());
+    if (curl) curl_easy_reset(curl);
+  } else {
+    own.emplace();
+    curl = static_cast<CURL*>(own->handle());
+  }
+  if (!curl) return {};
+
+  Transfer transfer;
+  setCommonOptions(curl, transfer, timeoutMilliseconds(p.timeout));
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, p.noRedirect ? 0L : 1L);
+  if (!p.proxy.empty()) curl_easy_setopt(curl, CURLOPT_PROXY, p.proxy.c_str());
+
+  std::string block = p.extraHeaders;
+  if (p.completeHeaders) block = completedHeaders(block, url, method);
+  if (p.normaliseHeaderNames) block = NormaliseHeaderNames(block);
+
+  HeaderList headers;
+  HeaderList proxyHeaders;
+  if (!p.proxy.empty() && !p.proxyUser.empty()) {
+    if (p.credentialsTarget == 1) {
+      proxyHeaders.add("Proxy-Authorization",
+                       "Basic " + Base64Encode(p.proxyUser + ":" + p.proxyPassword));
+    } else {
+      curl_easy_setopt(curl, CURLOPT_USERNAME, p.proxyUser.c_str());
+      curl_easy_setopt(curl, CURLOPT_PASSWORD, p.proxyPassword.c_str());
+      curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+    }
+  }
+  if (p.cookies) {
+    std::string cookie = *p.cookies;
+    if (!cookie.empty() && containsNoCase(cookie, "Cookie:")) {
+      cookie = removeAllNoCase(cookie, "Cookie:");
+    }
+    headers.add("Cookie", trimText(cookie));
+  }
+  for (const std::string& line : splitText(block, kCrLf)) {
+    std::string name = HeaderName(line);
+    std::string value = HeaderValue(line);
+    // The connection is libcurl's to manage.
+    if (name == "Connection" && value == "keep-alive") continue;
+    headers.add(name, value);
+  }
+  // Nothing goes out that the caller or the defaults did not ask for.
+  headers.suppress("Accept");
+  headers.suppress("Expect");
+
+  const Bytes& body = p.bodyBytes.empty() ? static_cast<const Bytes&>(p.bodyText) : p.bodyBytes;
+  if (method == kHead) {
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+  } else {
+    if (method != 0) curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, kVerbs[method]);
+    bool sendsBody = !body.empty() || method == kPost || method == 3;
+    if (sendsBody) {
+      if (method == 0) curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "GET");
+      curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+      headers.suppress("Content-Type");
+    }
+  }
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+  if (proxyHeaders.get()) {
+    curl_easy_setopt(curl, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
+    curl_easy_setopt(curl, CURLOPT_PROXYHEADER, proxyHeaders.get());
+  }
+
+  int status = 0;
+  if (perform(curl, transfer)) {
+    long code = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+    status = static_cast<int>(code);
+  } else {
+    transfer.body.clear();
+    transfer.headers.clear();
+  }
+  // The session may outlive this call: leave no pointer into our lists or transfer behind.
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_PROXYHEADER, nullptr);
+
+  if (outputs) {
+    std::string cookies = CollectSetCookies(transfer.headers);
+    if (p.mergeCookies && p.cookies) cookies = MergeCookies(*p.cookies, cookies);
+    outputs->cookies = std::move(cookies);
+    outputs->headers = std::move(transfer.headers);
+    outputs->status = status;
+  }
+  return std::move(transfer.body);
+}
+
+}  // namespace HttpClient
+
+std::string BodyText(std::string_view bytes) { return toValidUtf8(bytes); }
+
+Bytes UrlFetch(const std::string& url) {
+  HttpClient::RequestObject session;
+  CURL* curl = static_cast<CURL*>(session.handle());
+  if (!curl) return {};
+  Transfer transfer;
+  setCommonOptions(curl, transfer, kDefaultTimeoutMs);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
+  HeaderList headers;
+  headers.add("Accept", "*/*");
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+  if (!perform(curl, transfer)) return {};
+  long code = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+  if (code >= 400) return {};
+  return std::move(transfer.body);
+}
+
+std::string MergeCookies(std::string_view old, std::string_view fresh) {
+  auto members = [](std::string_view text) {
+    std::string trimmed = trimText(text);
+    if (trimmed.ends_with(';')) trimmed += ' ';
+    return splitText(trimmed, "; ");
+  };
+  auto nameOf = [](std::string_view member) {
+    std::size_t equals = member.find('=');
+    return trimText(member.substr(0, equals));
+  };
+  std::vector<std::string> merged = members(fresh);
+  std::unordered_set<std::string> freshNames;
+  for (const std::string& member : merged) freshNames.insert(nameOf(member));
+  for (std::string& member : members(old)) {
+    if (!freshNames.contains(nameOf(member))) merged.push_back(std::move(member));
+  }
+  std::vector<std::string> kept;
+  for (std::string& member : merged) {
+    if (!member.ends_with("=deleted")) kept.push_back(std::move(member));
+  }
+  return RemoveDuplicateMembers(joinText(kept, "; "), "; ");
+}
+
+std::string NormaliseHeaderNames(std::string_view block) {
+  std::vector<std::string> lines;
+  for (std::string& line : splitText(block, kCrLf)) {
+    std::size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    bool startOfPart = true;
+    for (std::size_t i = 0; i < colon; ++i) {
+      char& c = line[i];
+      if (startOfPart && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      startOfPart = c == '-';
+    }
+    lines.push_back(std::move(line));
+  }
+  return joinText(lines, kCrLf);
+}
+
+std::string HeaderName(std::string_view line) {
+  std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return {};
+  return trimText(line.substr(0, colon));
+}
+
+std::string HeaderValue(std::string_view line) {
+  std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return {};
+  return trimText(line.substr(colon + 1));
+}
+
+std::string Base64Encode(std::string_view bytes) {
+  std::string out(BASE64_ENCODE_RAW_LENGTH(bytes.size()), '\0');
+  base64_encode_raw(out.data(), bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+  return out;
+}
+
+std::string CollectSetCookies(std::string_view headers) {
+  std::string collected;
+  for (const std::string& line : splitText(headers, kCrLf)) {
+    if (TextBefore(line, ": ") != "Set-Cookie") continue;
+    if (line.find(';') != std::string::npos) {
+      collected += trimText(TextBetween(line, "Set-Cookie:", ";"));
+    } else {
+      collected += trimText(removeAllNoCase(line, "Set-Cookie:"));
+    }
+    collected += "; ";
+  }
+  if (collected.ends_with("; ")) collected.resize(collected.size() - 2);
+  return collected;
+}
+
+}  // namespace lumora
