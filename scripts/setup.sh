@@ -14,7 +14,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick
   fonts-wqy-microhei
-  pulseaudio pulseaudio-utils sox curl
+  pulseaudio pulseaudio-utils sox curl openssl
 )
 
 missing=()

@@ -283,7 +283,9 @@ Bytes Request(const std::string& url, const Parameters& p, Outputs* outputs) {
     }
   }
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
-  if (proxyHeaders.get()) {
+  if (!p.proxy.empty()) {
+    // Proxy lines go to the proxy only, never through a tunnel to the server.
+    proxyHeaders.suppress("Proxy-Connection");
     curl_easy_setopt(curl, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
     curl_easy_setopt(curl, CURLOPT_PROXYHEADER, proxyHeaders.get());
   }
