@@ -299,9 +299,9 @@ Bytes Request(const std::string& url, const Parameters& p, Outputs* outputs) {
     transfer.body.clear();
     transfer.headers.clear();
   }
-  // The session may outlive this call: leave no pointer into our lists or transfer behind.
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-  curl_easy_setopt(curl, CURLOPT_PROXYHEADER, nullptr);
+  // A kept session outlives this call: leave no pointer into our lists, body or transfer
+  // behind (a reset keeps its live connections).
+  if (p.requestObject) curl_easy_reset(curl);
 
   if (outputs) {
     std::string cookies = CollectSetCookies(transfer.headers);

@@ -87,7 +87,10 @@ TEST(HttpRequest, BodyBytesWinOverBodyText) {
   std::string bytes("a\0b", 3);
   HttpClient::Request(server.url("/"), {.method = 1, .bodyText = "text", .bodyBytes = bytes});
   HttpClient::Request(server.url("/"), {.method = 3, .bodyText = "x=1&y=2"});
-  ASSERT_EQ(server.requests().size(), 2u);
+  HttpClient::Request(server.url("/"), {.bodyText = "q"});
+  ASSERT_EQ(server.requests().size(), 3u);
+  EXPECT_EQ(server.requests()[2].method, "GET");
+  EXPECT_EQ(server.requests()[2].body, "q");
   EXPECT_EQ(server.requests()[0].body, bytes);
   EXPECT_EQ(server.requests()[1].method, "PUT");
   EXPECT_EQ(server.requests()[1].body, "x=1&y=2");
