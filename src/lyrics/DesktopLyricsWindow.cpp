@@ -1,0 +1,347 @@
+#include "lyrics/DesktopLyricsWindow.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QSessionManager>
+#include <QWindow>
+#include <algorithm>
+
+namespace lumora {
+
+namespace {
+
+constexpr int kFirstFontPixels = 20;
+
+std::optional<QRgb> outlineFor(int colour) {
+  if (colour == -1) return std::nullopt;
+  return ColourRefToArgb(colour);
+}
+
+QRect primaryWorkArea() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+}
+
+QFont makeFont(const QString& family, int sizePixels, bool bold, bool italic, bool underline) {
+  QFont font(ChooseLyricsFontFamily(family));
+  // A zero or negative pixel size is not a font; draw at least something visible.
+  font.setPixelSize(std::max(1, sizePixels));
+  font.setBold(bold);
+  font.setItalic(italic);
+  font.setUnderline(underline);
+  return font;
+}
+
+}  // namespace
+
+QRgb ColourRefToArgb(int colour, int alpha) {
+  const auto value = static_cast<unsigned>(colour);
+  const unsigned red = value & 0xFF;
+  const unsigned green = (value >> 8) & 0xFF;
+  const unsigned blue = (value >> 16) & 0xFF;
+  const auto a = static_cast<unsigned>(std::clamp(alpha, 0, 255));
+  return (a << 24) | (red << 16) | (green << 8) | blue;
+}
+
+QString ChooseLyricsFontFamily(const QString& family) {
+  const QStringList installed = QFontDatabase::families();
+  const QStringList candidates = {family,
+                                  QStringLiteral("微软雅黑"),
+                                  QStringLiteral("楷体"),
+                                  QStringLiteral("黑体"),
+                                  QStringLiteral("宋体"),
+                                  QStringLiteral("Tahoma")};
+  for (const QString& name : candidates) {
+    if (!name.isEmpty() && installed.contains(name, Qt::CaseInsensitive)) return name;
+  }
+  // None of them: the system's own face still draws CJK text, so lyrics always show.
+  return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+LyricsSurface::LyricsSurface()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  setAttribute(Qt::WA_TranslucentBackground);
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  setObjectName(QString::fromLatin1(kLyricsWindowClass));
+  setWindowTitle(QString::fromLatin1(kLyricsWindowClass));
+  if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+    connect(app, &QGuiApplication::commitDataRequest, this, &LyricsSurface::sessionEnding);
+  }
+}
+
+void LyricsSurface::setImage(QImage image) {
+  image_ = std::move(image);
+  update();
+}
+
+void LyricsSurface::sessionEnding() { noClose = false; }
+
+void LyricsSurface::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.fillRect(rect(), Qt::transparent);
+  painter.drawImage(0, 0, image_);
+}
+
+void LyricsSurface::closeEvent(QCloseEvent* event) {
+  if (noClose) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
+void LyricsSurface::mousePressEvent(QMouseEvent* event) {
+  QWidget::mousePressEvent(event);
+  if (event->button() != Qt::LeftButton || !hitMove) return;
+  const QPoint at = event->position().toPoint();
+  // Only drawn pixels grab the window, as with a per-pixel transparent window.
+  if (!image_.valid(at) || qAlpha(image_.pixel(at)) == 0) return;
+  if (QWindow* window = windowHandle(); window && window->startSystemMove()) return;
+  dragOffset_ = event->globalPosition().toPoint() - pos();
+}
+
+void LyricsSurface::mouseMoveEvent(QMouseEvent* event) {
+  QWidget::mouseMoveEvent(event);
+  if (dragOffset_) move(event->globalPosition().toPoint() - *dragOffset_);
+}
+
+void LyricsSurface::mouseReleaseEvent(QMouseEvent* event) {
+  QWidget::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton) dragOffset_.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+DesktopLyricsWindow::DesktopLyricsWindow(WorkAreaSource workArea)
+    : workArea_(workArea ? std::move(workArea) : WorkAreaSource(primaryWorkArea)) {}
+
+DesktopLyricsWindow::~DesktopLyricsWindow() { Destroy(); }
+
+bool DesktopLyricsWindow::Create(std::optional<int> width, std::optional<int> height) {
+  if (IsCreated()) return false;
+  const QRect area = workArea_();
+  const int w = width.value_or(area.width());
+  const int h = height.value_or(150);
+  if (w <= 0 || h <= 0) return false;
+  // Centred from 0 rather than from the work area's left edge, as the window always was.
+  const int left = (area.width() - w) / 2;
+  const int top = area.y() + area.height() - h;
+
+  auto* surface = new LyricsSurface;
+  surface->setGeometry(left, top, w, h);
+  surface->show();
+  if (!Attach(surface)) {
+    delete surface;
+    return false;
+  }
+  SetHitMove(true);
+  return true;
+}
+
+bool DesktopLyricsWindow::Attach(LyricsSurface* surface) {
+  if (!surface || IsCreated()) return false;
+  window_ = surface;
+  Init();
+  return true;
+}
+
+void DesktopLyricsWindow::Destroy() {
+  delete window_.data();
+  window_ = nullptr;
+}
+
+void DesktopLyricsWindow::Init() {
+  if (initialised_) return;
+  initialised_ = true;
+  look_.font = makeFont(QString(), kFirstFontPixels, false, false, false);
+  look_.textFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine;
+  SetFont(QString(), 50, true, false, false);
+  SetBackground(0, 0, false);
+  SetShadow(0, 150, 2, false);
+  SetFillColours(0x00FEE3, 0x00B133, 0, 1);
+  SetHighlightColours(0x1483FE, 0x00FFFF, 0, 1);
+}
+
+void DesktopLyricsWindow::SetFont(const QString& family, int sizePixels, bool bold, bool italic,
+                                  bool underline) {
+  look_.font = makeFont(family, sizePixels, bold, italic, underline);
+}
+
+void DesktopLyricsWindow::SetBackground(int colour, int alpha, bool redraw) {
+  look_.background.reset();
+  if (alpha > 0) look_.background = ColourRefToArgb(colour, alpha);
+  if (redraw && IsCreated()) Redraw();
+}
+
+void DesktopLyricsWindow::SetShadow(int colour, int alpha, int offset, bool redraw) {
+  look_.shadow.reset();
+  look_.shadowOffset = std::max(0, offset);
+  if (alpha >= 1 && look_.shadowOffset >= 1) look_.shadow = ColourRefToArgb(colour, alpha);
+  if (redraw && IsCreated()) Redraw();
+}
+
+void DesktopLyricsWindow::SetFillColours(int colour1, int colour2, int outlineColour, int mode) {
+  look_.fillOutline = outlineFor(outlineColour);
+  look_.fillColours = {ColourRefToArgb(colour1), ColourRefToArgb(colour2)};
+  look_.fillMode = mode;
+}
+
+void DesktopLyricsWindow::SetHighlightColours(int colour1, int colour2, int outlineColour,
+                                              int mode) {
+  look_.highlightOutline = outlineFor(outlineColour);
+  look_.highlightColours = {ColourRefToArgb(colour1), ColourRefToArgb(colour2)};
+  look_.highlightMode = mode;
+}
+
+void DesktopLyricsWindow::Show() {
+  if (window_) window_->show();
+}
+
+void DesktopLyricsWindow::Hide() {
+  if (window_) window_->hide();
+}
+
+void DesktopLyricsWindow::Move(std::optional<int> left, std::optional<int> top,
+                               std::optional<int> width, std::optional<int> height, bool noRedraw) {
+  if (!window_) return;
+  if (left || top) window_->move(left.value_or(window_->x()), top.value_or(window_->y()));
+  if (width || height) {
+    window_->resize(width.value_or(window_->width()), height.value_or(window_->height()));
+    if (!noRedraw) Redraw();
+  }
+}
+
+int DesktopLyricsWindow::Width() const { return window_ ? window_->width() : 0; }
+int DesktopLyricsWindow::Height() const { return window_ ? window_->height() : 0; }
+int DesktopLyricsWindow::Top() const { return window_ ? window_->y() : 0; }
+int DesktopLyricsWindow::Left() const { return window_ ? window_->x() : 0; }
+LyricsSurface* DesktopLyricsWindow::Handle() const { return window_.data(); }
+bool DesktopLyricsWindow::IsCreated() const { return !window_.isNull(); }
+
+void DesktopLyricsWindow::SetTopmost(bool topmost) {
+  if (!window_) return;
+  // Changing window flags hides the window; bring it back as it was.
+  const bool visible = window_->isVisible();
+  window_->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+  if (visible) window_->show();
+}
+
+void DesktopLyricsWindow::SetHitMove(bool on) {
+  if (window_) window_->hitMove = on;
+}
+
+void DesktopLyricsWindow::SetNoClose(bool on) {
+  if (window_) window_->noClose = on;
+}
+
+void DesktopLyricsWindow::SetText(const QString& text, int highlightPercent) {
+  look_.text = text;
+  look_.highlightPercent = std::clamp(highlightPercent, 0, 100);
+  Redraw();
+}
+
+void DesktopLyricsWindow::SetText(const std::string& utf8, int highlightPercent) {
+  SetText(QString::fromStdString(utf8), highlightPercent);
+}
+
+void DesktopLyricsWindow::SetText(const char* utf8, int highlightPercent) {
+  SetText(QString::fromUtf8(utf8), highlightPercent);
+}
+
+void DesktopLyricsWindow::Redraw() {
+  if (!window_) return;
+  window_->setImage(Render(window_->size()));
+}
+
+QImage DesktopLyricsWindow::Render(QSize size) const {
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return image;
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  FillBackground(painter);
+  DrawText(painter, size);
+  return image;
+}
+
+void DesktopLyricsWindow::FillBackground(QPainter& painter) const {
+  if (!look_.background) return;
+  const QPaintDevice* device = painter.device();
+  painter.fillRect(QRect(0, 0, device->width(), device->height()),
+                   QColor::fromRgba(*look_.background));
+}
+
+void DesktopLyricsWindow::DrawText(QPainter& painter, QSize size) const {
+  if (!look_.font || look_.text.isEmpty()) return;
+  const QFont& font = *look_.font;
+  const QFontMetricsF metrics(font);
+  const QSizeF textSize = metrics.size(look_.textFlags, look_.text);
+  const QRectF textRect((size.width() - textSize.width()) / 2,
+                        (size.height() - textSize.height()) / 2, textSize.width(),
+                        textSize.height());
+  const QPointF baseline(textRect.left(), textRect.top() + metrics.ascent());
+
+  if (look_.shadow) {
+    QPainterPath shadowPath;
+    shadowPath.addText(baseline + QPointF(look_.shadowOffset, look_.shadowOffset), font,
+                       look_.text);
+    painter.fillPath(shadowPath, QColor::fromRgba(*look_.shadow));
+  }
+
+  QPainterPath path;
+  path.addText(baseline, font, look_.text);
+  // The outline goes first so that the fill covers its inner half.
+  if (look_.fillOutline) painter.strokePath(path, QPen(QColor::fromRgba(*look_.fillOutline), 1.0));
+  painter.fillPath(path, CreateBrush(look_.fillMode, look_.fillColours, textRect));
+
+  if (look_.highlightPercent > 0) {
+    if (look_.highlightPercent < 100) {
+      QRectF share = textRect;
+      share.setWidth(textRect.width() * look_.highlightPercent / 100);
+      painter.setClipRect(share);
+    }
+    if (look_.highlightOutline) {
+      painter.strokePath(path, QPen(QColor::fromRgba(*look_.highlightOutline), 1.0));
+    }
+    painter.fillPath(path, CreateBrush(look_.highlightMode, look_.highlightColours, textRect));
+    painter.setClipping(false);
+  }
+}
+
+QBrush DesktopLyricsWindow::CreateBrush(int mode, const std::array<QRgb, 2>& colours,
+                                        const QRectF& textRect) {
+  if (mode != 1 && mode != 2) return QBrush(QColor::fromRgba(colours[0]));
+  const qreal span = mode == 1 ? textRect.height() : textRect.height() / 2;
+  QLinearGradient gradient(textRect.topLeft(), QPointF(textRect.left(), textRect.top() + span));
+  gradient.setColorAt(0, QColor::fromRgba(colours[0]));
+  gradient.setColorAt(1, QColor::fromRgba(colours[1]));
+  // Mirrored tiling: mode 2 runs first, second, first from top to bottom.
+  gradient.setSpread(QGradient::ReflectSpread);
+  return QBrush(gradient);
+}
+
+bool setUpDesktopLyricsAtStartup(DesktopLyricsWindow& lyrics, const QString& fontFace, int fontSize,
+                                 bool bold, bool italic, bool underline) {
+  const bool created = lyrics.Create();
+  lyrics.SetHitMove(true);
+  lyrics.SetNoClose(true);
+  lyrics.SetFont(fontFace, fontSize, bold, italic, underline);
+  lyrics.SetFillColours(0xDD6F00, 0xFFFFFF, 0x000000, 1);
+  lyrics.SetText("欢迎进入Lumora");
+  lyrics.Hide();
+  return created;
+}
+
+}  // namespace lumora

@@ -1,0 +1,150 @@
+#pragma once
+
+// The desktop lyrics window: one line of text drawn as a path (shadow, one-pixel outline, solid
+// or gradient fill) over fully transparent pixels, in a frameless always-on-top tool window at
+// the bottom of the work area.
+
+#include <QBrush>
+#include <QFont>
+#include <QImage>
+#include <QPointer>
+#include <QRectF>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QPainter;
+
+namespace lumora {
+
+// Window class and title of the lyrics window.
+inline constexpr char kLyricsWindowClass[] = "DizazLyricsWindow";
+
+// The top-level window itself. It shows the last image it was given and carries the two
+// behaviour flags: refuse close requests, and drag the window from a drawn pixel.
+class LyricsSurface : public QWidget {
+  Q_OBJECT
+
+ public:
+  LyricsSurface();
+
+  void setImage(QImage image);
+  const QImage& image() const { return image_; }
+
+  bool hitMove = false;
+  bool noClose = false;
+
+ public slots:
+  // The desktop session is ending: close requests must succeed from now on.
+  void sessionEnding();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QImage image_;
+  // Set while we move the window ourselves because the platform offers no system move.
+  std::optional<QPoint> dragOffset_;
+};
+
+// What the renderer needs; everything DesktopLyricsWindow draws is a function of this.
+struct LyricsLook {
+  QString text;
+  int highlightPercent = 0;
+
+  std::array<QRgb, 2> fillColours{};
+  int fillMode = 0;
+  std::optional<QRgb> fillOutline;
+
+  std::array<QRgb, 2> highlightColours{};
+  int highlightMode = 0;
+  std::optional<QRgb> highlightOutline;
+
+  std::optional<QRgb> shadow;
+  int shadowOffset = 0;
+
+  std::optional<QRgb> background;
+
+  std::optional<QFont> font;
+  int textFlags = 0;
+};
+
+class DesktopLyricsWindow {
+ public:
+  using WorkAreaSource = std::function<QRect()>;
+
+  // The work area defaults to the primary screen's available geometry.
+  explicit DesktopLyricsWindow(WorkAreaSource workArea = {});
+  ~DesktopLyricsWindow();
+  DesktopLyricsWindow(const DesktopLyricsWindow&) = delete;
+  DesktopLyricsWindow& operator=(const DesktopLyricsWindow&) = delete;
+
+  bool Create(std::optional<int> width = std::nullopt, std::optional<int> height = std::nullopt);
+  // Adopts a surface (and owns it from then on); fails on null or when a window exists.
+  bool Attach(LyricsSurface* surface);
+  void Destroy();
+  void Init();
+
+  void SetFont(const QString& family, int sizePixels, bool bold, bool italic, bool underline);
+  void SetBackground(int colour, int alpha, bool redraw);
+  void SetShadow(int colour, int alpha, int offset, bool redraw);
+  // An outline colour of -1 means no outline.
+  void SetFillColours(int colour1, int colour2, int outlineColour, int mode);
+  void SetHighlightColours(int colour1, int colour2, int outlineColour, int mode);
+
+  void Show();
+  void Hide();
+  void Move(std::optional<int> left, std::optional<int> top,
+            std::optional<int> width = std::nullopt, std::optional<int> height = std::nullopt,
+            bool noRedraw = false);
+  int Width() const;
+  int Height() const;
+  int Top() const;
+  int Left() const;
+  LyricsSurface* Handle() const;
+  bool IsCreated() const;
+  void SetTopmost(bool topmost);
+  void SetHitMove(bool on);
+  void SetNoClose(bool on);
+
+  void SetText(const QString& text, int highlightPercent = 0);
+  void SetText(const std::string& utf8, int highlightPercent = 0);
+  void SetText(const char* utf8, int highlightPercent = 0);
+  void Redraw();
+
+  void FillBackground(QPainter& painter) const;
+  void DrawText(QPainter& painter, QSize size) const;
+  static QBrush CreateBrush(int mode, const std::array<QRgb, 2>& colours, const QRectF& textRect);
+
+  // The image for the current state at the given size, without touching any window.
+  QImage Render(QSize size) const;
+
+  const LyricsLook& look() const { return look_; }
+
+ private:
+  WorkAreaSource workArea_;
+  QPointer<LyricsSurface> window_;
+  bool initialised_ = false;
+  LyricsLook look_;
+};
+
+// Windows colour value (0x00BBGGRR) to ARGB; alpha is clamped to 0..255.
+QRgb ColourRefToArgb(int colour, int alpha = 255);
+
+// The first of the family, then the usual CJK faces, that the system has; the system's default
+// family when it has none of them.
+QString ChooseLyricsFontFamily(const QString& family);
+
+// What start-up does to the lyrics window: create it, make it draggable and unclosable, style it
+// with the given font and the default colours, greet, and hide it. Returns Create's result.
+bool setUpDesktopLyricsAtStartup(DesktopLyricsWindow& lyrics, const QString& fontFace, int fontSize,
+                                 bool bold, bool italic, bool underline);
+
+}  // namespace lumora
