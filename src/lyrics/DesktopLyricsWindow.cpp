@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QSessionManager>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 
@@ -76,6 +77,7 @@ LyricsSurface::LyricsSurface()
   setWindowTitle(QString::fromLatin1(kLyricsWindowClass));
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     connect(app, &QGuiApplication::commitDataRequest, this, &LyricsSurface::sessionEnding);
+    app->installEventFilter(this);
   }
 }
 
@@ -86,6 +88,16 @@ void LyricsSurface::setImage(QImage image) {
 
 void LyricsSurface::sessionEnding() { noClose = false; }
 
+bool LyricsSurface::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+    // Quitting closes every window first and gives up if one refuses; the lyrics window must not
+    // keep the program alive. Should the quit fail elsewhere, refuse closes again afterwards.
+    appQuitting_ = true;
+    QTimer::singleShot(0, this, [this] { appQuitting_ = false; });
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 void LyricsSurface::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -94,7 +106,7 @@ void LyricsSurface::paintEvent(QPaintEvent*) {
 }
 
 void LyricsSurface::closeEvent(QCloseEvent* event) {
-  if (noClose) {
+  if (noClose && !appQuitting_) {
     event->ignore();
     return;
   }

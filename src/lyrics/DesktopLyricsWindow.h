@@ -42,6 +42,7 @@ class LyricsSurface : public QWidget {
   void sessionEnding();
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -50,6 +51,8 @@ class LyricsSurface : public QWidget {
 
  private:
   QImage image_;
+  // Set while the application works through a quit request, which a refused close would cancel.
+  bool appQuitting_ = false;
   // Set while we move the window ourselves because the platform offers no system move.
   std::optional<QPoint> dragOffset_;
 };

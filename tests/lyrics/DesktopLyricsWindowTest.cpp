@@ -289,6 +289,23 @@ TEST(DesktopLyricsWindow, CloseIgnoredUnderNoCloseUntilTheSessionEnds) {
   EXPECT_TRUE(lyrics.Handle()->close());
 }
 
+TEST(DesktopLyricsWindow, NoCloseDoesNotHoldUpQuittingTheProgram) {
+  DesktopLyricsWindow lyrics(fullHd);
+  ASSERT_TRUE(lyrics.Create(300, 100));
+  lyrics.SetNoClose(true);
+  ASSERT_TRUE(lyrics.Handle()->isVisible());
+  // No event loop runs here, so the quit only closes the windows.
+  QEvent quit(QEvent::Quit);
+  QApplication::sendEvent(QApplication::instance(), &quit);
+  EXPECT_TRUE(quit.isAccepted());
+  EXPECT_FALSE(lyrics.Handle()->isVisible());
+
+  // Afterwards a plain close request is refused again.
+  QCoreApplication::processEvents();
+  lyrics.Show();
+  EXPECT_FALSE(lyrics.Handle()->close());
+}
+
 void press(QWidget* w, QPoint local, Qt::MouseButton button = Qt::LeftButton) {
   QMouseEvent event(QEvent::MouseButtonPress, local, w->mapToGlobal(local), button, button,
                     Qt::NoModifier);
