@@ -16,9 +16,9 @@ namespace lumora {
 
 namespace {
 
-// playbin's GstPlayFlags: audio only, volume applied in software so each stream has its own.
+// playbin's GstPlayFlags: audio only. Its own soft volume leaks one element per pipeline
+// (GStreamer 1.22), so the volume sits in our sink bin instead.
 constexpr guint kPlayFlagAudio = 0x2;
-constexpr guint kPlayFlagSoftVolume = 0x10;
 
 // Every wait on the network or a decoder ends after this long.
 constexpr GstClockTime kOpenTimeout = 15 * GST_SECOND;
@@ -94,6 +94,7 @@ std::string id3v1Text(const char* block, std::size_t size) {
 struct AudioPlayer::Stream {
   GstElement* playbin = nullptr;
   GstBus* bus = nullptr;
+  GstElement* volume = nullptr;
   std::unique_ptr<MemorySource> memory;
   std::string file;  // for the tag; empty for memory and URL streams
   std::int64_t fileOffset = 0;
@@ -317,15 +318,26 @@ void* AudioPlayer::makeSink() const {
 std::unique_ptr<AudioPlayer::Stream> AudioPlayer::open(const std::string& uri, std::string memory) {
   auto stream = std::make_unique<Stream>();
   stream->playbin = gst_element_factory_make("playbin", nullptr);
-  auto* sink = static_cast<GstElement*>(makeSink());
-  if (!stream->playbin || !sink) {
-    if (sink) gst_object_unref(gst_object_ref_sink(sink));
-    return nullptr;
-  }
+  if (!stream->playbin) return nullptr;
   gst_object_ref_sink(stream->playbin);
   stream->bus = gst_element_get_bus(stream->playbin);
-  g_object_set(stream->playbin, "uri", uri.c_str(), "audio-sink", sink, "flags",
-               kPlayFlagAudio | kPlayFlagSoftVolume, "volume", double(volume_), nullptr);
+  auto* sink = static_cast<GstElement*>(makeSink());
+  GstElement* volume = gst_element_factory_make("volume", nullptr);
+  if (!sink || !volume) {
+    if (sink) gst_object_unref(gst_object_ref_sink(sink));
+    if (volume) gst_object_unref(gst_object_ref_sink(volume));
+    return nullptr;
+  }
+  GstElement* output = gst_bin_new(nullptr);
+  gst_bin_add_many(GST_BIN(output), volume, sink, nullptr);
+  gst_element_link(volume, sink);
+  GstPad* pad = gst_element_get_static_pad(volume, "sink");
+  gst_element_add_pad(output, gst_ghost_pad_new("sink", pad));
+  gst_object_unref(pad);
+  g_object_set(volume, "volume", double(volume_), nullptr);
+  stream->volume = volume;  // owned by the pipeline, lives as long as it does
+  g_object_set(stream->playbin, "uri", uri.c_str(), "audio-sink", output, "flags", kPlayFlagAudio,
+               nullptr);
   if (uri.starts_with("appsrc:")) {
     stream->memory = std::make_unique<MemorySource>();
     stream->memory->bytes = std::move(memory);
@@ -488,7 +500,7 @@ bool AudioPlayer::setVolume(float volume) {
   if (!initialised_ || !(volume >= 0.0f && volume <= 1.0f)) return false;
   volume_ = volume;
   for (auto& [handle, stream] : streams_)
-    g_object_set(stream->playbin, "volume", double(volume), nullptr);
+    g_object_set(stream->volume, "volume", double(volume), nullptr);
   return true;
 }
 
