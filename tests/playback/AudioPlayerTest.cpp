@@ -83,6 +83,7 @@ TEST_F(AudioPlayerTest, UnplayableSourcesGiveZero) {
   EXPECT_EQ(player.createStream(text), 0u);
   EXPECT_EQ(player.createStream("", std::string(4000, '\x01')), 0u);
   EXPECT_EQ(player.createStream("", "", server.url("/gone.mp3")), 0u);
+  EXPECT_EQ(player.createStream("", "", server.url("/page.html")), 0u);
   EXPECT_EQ(player.createStream("", "", "http://127.0.0.1:1/refused.mp3"), 0u);
   EXPECT_EQ(player.createStream("", "", "not a url"), 0u);
   EXPECT_EQ(player.streamCount(), 0u);
@@ -164,7 +165,8 @@ TEST_F(AudioPlayerTest, SetPositionMovesTheStream) {
 }
 
 TEST_F(AudioPlayerTest, EndOfStreamReadsStoppedAndPlayRestarts) {
-  std::uint32_t h = player.createStream(mp3File(0.4));
+  // From a temporary: the stream must hold its own copy of the bytes.
+  std::uint32_t h = player.createStream("", makeMp3(0.4));
   ASSERT_NE(h, 0u);
   ASSERT_TRUE(player.play(h));
   ASSERT_TRUE(waitFor([&] { return player.isActive(h) == AudioPlayer::kStopped; }, 3s));
@@ -265,6 +267,7 @@ TEST_F(AudioPlayerTest, FiveSecondSongPlaysToItsEndFromEverySource) {
   }
 }
 
+// Also shows that a URL stream plays before its download has ended.
 TEST_F(AudioPlayerTest, StalledServerShowsStateTwoUntilDataFlows) {
   LoopbackMp3Server server(makeMp3(6.0));
   std::uint32_t h = player.createStream("", "", server.url("/stall.mp3"));

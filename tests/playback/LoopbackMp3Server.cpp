@@ -12,6 +12,9 @@ LoopbackMp3Server::LoopbackMp3Server(std::string body)
   server_->Get("/song.mp3", [this](const httplib::Request&, httplib::Response& res) {
     res.set_content(body_, "audio/mpeg");
   });
+  server_->Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(std::string(2000, 'a'), "text/html");
+  });
   server_->Get("/stall.mp3", [this](const httplib::Request&, httplib::Response& res) {
     res.set_content_provider(body_.size(), "audio/mpeg",
                              [this](size_t offset, size_t length, httplib::DataSink& sink) {

@@ -1,6 +1,7 @@
 #pragma once
 // A loopback HTTP server for URL streams: "/song.mp3" answers normally (length, ranges),
-// "/stall.mp3" sends the first half and then waits until resume() is called, anything else 404.
+// "/stall.mp3" sends the first half and then waits until resume() is called, "/page.html" is
+// not audio, anything else 404.
 #include <condition_variable>
 #include <memory>
 #include <mutex>
