@@ -261,7 +261,8 @@ bool AudioPlayer::init(int device, std::uint32_t, std::uint32_t, std::uintptr_t)
     output_ = Output::Null;
   } else if (device == -1) {
     // autoaudiosink would quietly fall back to a fake sink; we want to know there is no sound.
-    for (const char* name : {"pulsesink", "pipewiresink", "alsasink", "jackaudiosink", "osssink"}) {
+    // No jack: opening its sink may start a sound server of its own.
+    for (const char* name : {"pulsesink", "pipewiresink", "alsasink", "osssink"}) {
       if (sinkOpens(gst_element_factory_make(name, nullptr))) {
         output_ = Output::Factory;
         sinkFactory_ = name;
