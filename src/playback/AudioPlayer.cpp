@@ -136,6 +136,13 @@ struct AudioPlayer::Stream {
       case GST_MESSAGE_ERROR:
         failed = true;
         break;
+      case GST_MESSAGE_CLOCK_LOST:
+        // The pipeline picks a new clock on its way back to PLAYING.
+        if (want == Want::Playing && !buffering) {
+          apply(GST_STATE_PAUSED);
+          apply(GST_STATE_PLAYING);
+        }
+        break;
       case GST_MESSAGE_BUFFERING: {
         gint percent = 0;
         gst_message_parse_buffering(msg, &percent);
