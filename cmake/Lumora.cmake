@@ -32,7 +32,11 @@ function(lumora_tests name)
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumora_test_support GTest::gtest_main GTest::gmock)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${LUMORA_TEST_ENV}" TIMEOUT 300)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  # PROPERTIES of gtest_discover_tests splits a list value into separate arguments, so the
+  # environment is set afterwards, on the discovered tests, by a file CTest includes next.
+  set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
+  file(WRITE ${env_file}
+    "set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT [==[${LUMORA_TEST_ENV}]==] TIMEOUT 300)\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
 endfunction()

@@ -1,0 +1,72 @@
+#pragma once
+// The program's audio player: file, memory and URL streams over GStreamer playbin, addressed by
+// small integer handles. Positions and lengths are bytes of 16-bit PCM at the stream's own rate
+// and channel count. Called from one thread only; GStreamer plays on threads of its own.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace lumora {
+
+class AudioPlayer {
+ public:
+  // isActive codes.
+  static constexpr int kStopped = 0;
+  static constexpr int kPlaying = 1;
+  static constexpr int kStalled = 2;
+  static constexpr int kPaused = 3;
+
+  AudioPlayer();
+  ~AudioPlayer();
+  AudioPlayer(const AudioPlayer&) = delete;
+  AudioPlayer& operator=(const AudioPlayer&) = delete;
+
+  // device -1: the default output (LUMORA_AUDIO_DEVICE=0 turns it into the no-sound device);
+  // 0: no sound, decoding in real time; n >= 1: the n-th audio output the system lists.
+  // frequency, flags and window are accepted for the callers' sake; the sink negotiates the rate.
+  bool init(int device = -1, std::uint32_t frequency = 44100, std::uint32_t flags = 0,
+            std::uintptr_t window = 0);
+  bool free();
+
+  // An existing file wins over memory, memory over a URL. offset skips that many bytes of the
+  // file or memory (ignored for URLs). 0 when nothing playable could be opened.
+  std::uint32_t createStream(const std::string& file = {}, std::string_view memory = {},
+                             const std::string& url = {}, std::int64_t offset = 0);
+  bool play(std::uint32_t handle, bool restart = true);
+  bool pause(std::uint32_t handle);
+  bool stop(std::uint32_t handle);
+  std::int64_t getPosition(std::uint32_t handle);  // -1 for an unknown handle
+  bool setPosition(std::uint32_t handle, std::int64_t position);
+  std::int64_t getLength(std::uint32_t handle);  // -1 when unknown
+  std::string getTags(std::uint32_t handle);     // the ID3v1 block up to its first zero byte
+  int isActive(std::uint32_t handle);
+  bool freeStream(std::uint32_t handle);
+  bool setVolume(float volume);
+  float getVolume() const;                                             // -1 before init
+  double bytesToSeconds(std::uint32_t handle, std::int64_t position);  // -1 for an unknown handle
+  std::int64_t secondsToBytes(std::uint32_t handle, double seconds);   // -1 for an unknown handle
+  static std::int64_t colorComponent(std::int64_t value, int part);
+
+  // Streams currently held (for leak checks).
+  std::size_t streamCount() const { return streams_.size(); }
+
+ private:
+  struct Stream;
+  enum class Output { None, Null, Factory, Device };
+
+  Stream* find(std::uint32_t handle);
+  std::unique_ptr<Stream> open(const std::string& uri, std::string memory);
+  void* makeSink() const;
+
+  bool initialised_ = false;
+  Output output_ = Output::None;
+  std::string sinkFactory_;
+  void* device_ = nullptr;  // GstDevice* for an output chosen by number
+  float volume_ = 1.0f;
+  std::uint32_t lastHandle_ = 0;
+  std::map<std::uint32_t, std::unique_ptr<Stream>> streams_;
+};
+
+}  // namespace lumora
