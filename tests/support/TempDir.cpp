@@ -15,7 +15,9 @@ TempDir::TempDir() {
   auto root = buildDir() / "test-tmp";
   std::filesystem::create_directories(root);
   do {
-    path_ = root / ("t" + std::to_string(rd()));
+    std::string name = "t";
+    name += std::to_string(rd());
+    path_ = root / name;
   } while (std::filesystem::exists(path_));
   std::filesystem::create_directories(path_);
 }
