@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lumora {
+
+inline constexpr const char* kPersonalFmMode = "私人FM模式";
+inline constexpr const char* kPlaylistMode = "歌单模式";
+
+// One playable track; ids are decimal text, never numbers.
+struct Song {
+  std::string id;
+  std::string name;
+  std::string artists;
+  std::string album;
+
+  bool operator==(const Song&) const = default;
+};
+
+// Songs of one source not played yet, in the server's order. Four parallel lists because the
+// service client fills them field by field; positions are 1-based.
+struct PlayQueue {
+  std::vector<std::string> ids;
+  std::vector<std::string> names;
+  std::vector<std::string> artists;
+  std::vector<std::string> albums;
+
+  // The shortest of the four lists, so a half-filled entry never counts.
+  std::size_t size() const;
+  bool empty() const { return size() == 0; }
+  void append(const Song& song);
+  // position in 1..size(); anything else gives an empty song / removes nothing.
+  Song at(std::size_t position) const;
+  void removeAt(std::size_t position);
+  void clear();
+};
+
+// Started songs, newest last; three parallel lists, positions 1-based.
+struct PlayHistory {
+  std::vector<std::string> names;
+  std::vector<std::string> artists;
+  std::vector<std::string> ids;
+
+  std::size_t size() const;
+  void append(const std::string& name, const std::string& artist, const std::string& id);
+  void removeAt(std::size_t position);
+  void clear();
+};
+
+// The song being played.
+struct NowPlaying {
+  std::uint32_t currentStream = 0;
+  std::string currentUrl;
+  std::string currentSongId;
+  std::string likeSongId;
+  std::string currentTitle = "Lumora";
+  std::string currentName;
+  std::string currentArtists;
+  std::string currentAlbum;
+  std::string lyricText;
+};
+
+// What the last playlist load reported.
+struct PlaylistLoadState {
+  std::string playlistLoadCode;
+  std::string playlistCoverUrl;
+  std::string playlistName;
+};
+
+// Everything the play modes share; lives as long as the main window.
+struct PlaybackState {
+  std::string playMode = kPlaylistMode;
+  PlayQueue fmQueue;
+  PlayQueue playlistQueue;
+  int queueCount = 0;
+  PlayHistory history;
+  NowPlaying now;
+  PlaylistLoadState playlist;
+};
+
+}  // namespace lumora

@@ -1,0 +1,66 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "playback/PlayQueue.h"
+#include "playback/PlaybackController.h"
+#include "playback/PlaybackFakes.h"
+
+namespace lumora::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(PlayQueueTest, PositionsAreOneBasedAndKeepTheFourListsAligned) {
+  PlayQueue queue;
+  for (const char* id : {"1", "2", "3"}) queue.append(MakeSong(id));
+  EXPECT_EQ(queue.at(2), MakeSong("2"));
+  EXPECT_EQ(queue.at(0), Song{});
+  EXPECT_EQ(queue.at(4), Song{});
+
+  queue.removeAt(2);
+  queue.removeAt(0);
+  queue.removeAt(9);
+  EXPECT_THAT(queue.ids, ElementsAre("1", "3"));
+  EXPECT_THAT(queue.albums, ElementsAre("album1", "album3"));
+  EXPECT_EQ(queue.at(2), MakeSong("3"));
+
+  queue.names.push_back("half-filled");  // a list the service client left longer
+  EXPECT_EQ(queue.size(), 2u);
+}
+
+TEST(PlayQueueTest, HistoryRemovesOneEntryFromAllThreeLists) {
+  PlayHistory history;
+  history.append("A", "a", "1");
+  history.append("B", "b", "2");
+  history.removeAt(1);
+  EXPECT_THAT(history.names, ElementsAre("B"));
+  EXPECT_THAT(history.artists, ElementsAre("b"));
+  EXPECT_THAT(history.ids, ElementsAre("2"));
+}
+
+TEST(PlayQueueTest, RandomBetweenUsesTheMagnitudeModuloTheRange) {
+  struct Case {
+    std::int32_t r;
+    int a, b, expected;
+  } cases[] = {
+      {0, 1, 7, 1}, {6, 1, 7, 7}, {7, 1, 7, 1},           {-3, 1, 7, 4},
+      {5, 3, 3, 3}, {9, 4, 2, 4}, {INT_MIN, 1, 7, 1 + 2},  // 2^31 mod 7 = 2
+  };
+  for (const Case& c : cases) {
+    ScriptedRandom random;
+    random.values = {c.r};
+    EXPECT_EQ(RandomBetween(random, c.a, c.b), c.expected) << c.r << " " << c.a << ".." << c.b;
+  }
+}
+
+TEST(PlayQueueTest, ClockTextPadsToTwoDigitsAndLetsMinutesGrow) {
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {0, "00:00"},   {7, "00:07"},     {59, "00:59"}, {60, "01:00"},
+      {187, "03:07"}, {6000, "100:00"}, {-5, "00:00"}};
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(ClockText(seconds), text) << seconds;
+}
+
+}  // namespace
+}  // namespace lumora::test

@@ -1,0 +1,414 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "playback/PlaybackController.h"
+#include "playback/PlaybackFakes.h"
+
+namespace lumora::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class PlaybackControllerTest : public ::testing::Test {
+ protected:
+  PlaybackControllerTest() : controller(audio, service, view, "http://127.0.0.1:3000", Hooks()) {}
+
+  PlaybackHooks Hooks() {
+    PlaybackHooks hooks;
+    hooks.findLyricLine = [this](const std::string& lyric, const std::string& key) {
+      keys.push_back(key);
+      auto it = lines.find(key);
+      return lyric.empty() || it == lines.end() ? std::string() : it->second;
+    };
+    hooks.pumpedWait = [this](int ms) { log.push_back("wait " + std::to_string(ms)); };
+    hooks.tickCount = [] { return 4242u; };
+    hooks.random = random;
+    return hooks;
+  }
+
+  PlaybackState& state() { return controller.state(); }
+
+  void StartFmSongs(std::vector<Song> batch) {
+    state().playMode = kPersonalFmMode;
+    service.fmBatches.push_back(std::move(batch));
+    const std::size_t n = service.fmBatches.back().size();
+    for (std::size_t i = 0; i < n; ++i) controller.playNext();
+  }
+
+  std::size_t Count(const std::string& prefix) const {
+    return static_cast<std::size_t>(std::count_if(
+        log.begin(), log.end(), [&](const auto& e) { return e.rfind(prefix, 0) == 0; }));
+  }
+
+  EventLog log;
+  FakeAudio audio{log};
+  FakeService service{log};
+  RecordingView view{log};
+  std::shared_ptr<ScriptedRandom> random = std::make_shared<ScriptedRandom>();
+  std::map<std::string, std::string> lines;
+  std::vector<std::string> keys;
+  PlaybackController controller;
+};
+
+TEST_F(PlaybackControllerTest, FirstPlayLoadsASquarePlaylistAndStartsADrawnTrack) {
+  view.rows = {"p0", "p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8"};
+  service.playlists["p3"] = {"200", {MakeSong("1"), MakeSong("2"), MakeSong("3")}};
+  random->values = {2, -1};  // row 1 + 2 = 3, then track 1 + 1 = 2
+
+  controller.resumeOrStart();
+
+  EXPECT_THAT(random->seeds, ElementsAre(4242u));
+  EXPECT_THAT(log, ElementsAre("load p3", "url 2 320000", "create http://audio/2", "play 1",
+                               "lyric 2", "cover 2"));
+  EXPECT_THAT(view.artistCaptions, ElementsAre("歌单加载中...", "3首歌曲加载完毕", "artist2"));
+  EXPECT_EQ(view.songName, "name2");
+  EXPECT_EQ(view.title, "name2");
+  EXPECT_EQ(view.cover, "cover-2");
+  EXPECT_FALSE(view.playVisible);
+  EXPECT_TRUE(view.pauseVisible);
+  EXPECT_EQ(view.progressInterval, 100);
+  EXPECT_EQ(view.autoPlayInterval, 1000);
+  const NowPlaying& now = state().now;
+  EXPECT_EQ(now.currentTitle, "name2-artist2");
+  EXPECT_EQ(now.currentUrl, "http://audio/2");
+  EXPECT_EQ(now.currentSongId, "2");
+  EXPECT_EQ(now.likeSongId, "2");
+  EXPECT_EQ(now.currentAlbum, "album2");
+  EXPECT_EQ(now.lyricText, "[00:01.00]line of 2\\n");
+  EXPECT_THAT(state().playlistQueue.ids, ElementsAre("1", "3"));
+  EXPECT_EQ(state().queueCount, 2);
+  EXPECT_THAT(state().history.ids, ElementsAre("2"));
+}
+
+TEST_F(PlaybackControllerTest, ReplacedStreamIsStoppedAndFreedBeforeTheNextOpens) {
+  StartFmSongs({MakeSong("a"), MakeSong("b")});
+  ASSERT_EQ(audio.streams.size(), 1u);
+  EXPECT_THAT(log, ::testing::IsSupersetOf({"stop 1", "free 1"}));
+  auto stop = std::find(log.begin(), log.end(), "stop 1");
+  EXPECT_EQ(*(stop + 1), "free 1");
+  EXPECT_EQ(*(stop + 2), "url b 320000");
+  EXPECT_EQ(state().now.currentStream, 2u);
+}
+
+TEST_F(PlaybackControllerTest, HistoryWalksBackTwoStepsThenStops) {
+  StartFmSongs({MakeSong("A"), MakeSong("B"), MakeSong("C")});
+  view.playVisible = true;
+  view.pauseVisible = false;
+
+  controller.playPrevious();
+  EXPECT_EQ(state().now.currentUrl, "http://audio/B");
+  EXPECT_EQ(view.songName, "nameB - artistB");
+  EXPECT_EQ(view.title, "nameB - artistB");
+  EXPECT_EQ(state().now.currentTitle, "nameB - artistB");
+  EXPECT_FALSE(view.playVisible);
+  EXPECT_TRUE(view.pauseVisible);
+  EXPECT_THAT(state().history.ids, ElementsAre("A", "C"));
+
+  controller.playPrevious();
+  EXPECT_EQ(state().now.currentUrl, "http://audio/A");
+  EXPECT_THAT(state().history.names, ElementsAre("nameC"));
+
+  const std::size_t before = log.size();
+  controller.playPrevious();
+  EXPECT_EQ(log.size(), before);
+  // Stepping back leaves the fields of the song last started by next.
+  EXPECT_EQ(state().now.currentSongId, "C");
+  EXPECT_EQ(state().now.likeSongId, "C");
+  EXPECT_EQ(view.artist, "artistC");
+}
+
+TEST_F(PlaybackControllerTest, EleventhStartEmptiesTheHistory) {
+  std::vector<Song> batch;
+  for (int i = 0; i < 11; ++i) batch.push_back(MakeSong(std::to_string(i)));
+  StartFmSongs(batch);
+  EXPECT_EQ(state().history.size(), 0u);
+
+  controller.playPrevious();
+  EXPECT_EQ(Count("url"), 11u);
+  StartFmSongs({MakeSong("x")});
+  controller.playPrevious();
+  EXPECT_EQ(Count("url"), 12u);
+  StartFmSongs({MakeSong("y")});
+  controller.playPrevious();
+  EXPECT_EQ(Count("url"), 14u);
+  EXPECT_EQ(state().now.currentUrl, "http://audio/x");
+}
+
+TEST_F(PlaybackControllerTest, OneTrackPlaylistPlaysThenTheNextLoadsAnother) {
+  view.rows = {"p0", "p1", "p2", "p3", "p4", "p5", "p6", "p7"};
+  service.playlists["p1"] = {"200", {MakeSong("solo")}};
+  service.playlists["p5"] = {"200", {MakeSong("n1"), MakeSong("n2")}};
+  random->values = {0, 0, 4, 0};
+
+  controller.playNext();
+  EXPECT_EQ(state().now.currentSongId, "solo");
+  EXPECT_TRUE(state().playlistQueue.empty());
+
+  controller.playNext();
+  EXPECT_EQ(Count("load"), 2u);
+  EXPECT_EQ(Count("load p5"), 1u);
+  EXPECT_EQ(state().now.currentSongId, "n1");
+  EXPECT_THAT(state().playlistQueue.ids, ElementsAre("n2"));
+}
+
+TEST_F(PlaybackControllerTest, ModeSwitchKeepsTheSongAndDrawsFromTheOtherQueue) {
+  view.rows = {"p0", "p1"};
+  service.playlists["p1"] = {"200", {MakeSong("L1"), MakeSong("L2"), MakeSong("L3")}};
+  service.fmBatches.push_back({MakeSong("F1"), MakeSong("F2")});
+  controller.onFmButtonClicked(true);
+  controller.playNext();  // F1 from the FM batch, F2 stays
+  controller.onFmButtonClicked(false);
+  controller.playNext();  // loads p1, L1 starts
+
+  const std::size_t stopsBefore = Count("stop");
+  controller.onFmButtonClicked(true);
+  EXPECT_EQ(state().playMode, "私人FM模式");
+  EXPECT_EQ(Count("stop"), stopsBefore);
+  EXPECT_EQ(state().now.currentSongId, "L1");
+
+  controller.playNext();
+  EXPECT_EQ(state().now.currentSongId, "F2");
+  EXPECT_EQ(Count("fm"), 1u);
+  controller.onFmButtonClicked(false);
+  EXPECT_EQ(state().playMode, "歌单模式");
+  controller.playNext();
+  EXPECT_EQ(state().now.currentSongId, "L2");
+  EXPECT_EQ(Count("load"), 1u);
+}
+
+TEST_F(PlaybackControllerTest, EmptyFmBatchStartsNothingAndKeepsTheOldStream) {
+  StartFmSongs({MakeSong("a")});
+  audio.streams[1].active = 1;
+  log.clear();
+
+  controller.playNext();
+  EXPECT_THAT(log, ElementsAre("fm"));
+  EXPECT_EQ(view.songName, "私人FM模式");
+  EXPECT_EQ(state().queueCount, 0);
+  EXPECT_EQ(audio.isActive(state().now.currentStream), 1);
+}
+
+TEST_F(PlaybackControllerTest, SquareSmallerThanEightRowsOnlyDrawsRowsThatExist) {
+  struct Case {
+    std::vector<std::string> rows;
+    std::int32_t draw;
+    std::string loaded;
+  } cases[] = {
+      {{"p0", "p1", "p2"}, 5, "load p2"},  // 1 + 5 % 2
+      {{"p0", "p1", "p2"}, 6, "load p1"},
+      {{"only"}, 6, "load only"},
+      {{}, 6, ""},
+  };
+  for (const Case& c : cases) {
+    log.clear();
+    view.rows = c.rows;
+    random->values = {c.draw};
+    controller.playNext();
+    if (c.loaded.empty()) {
+      EXPECT_THAT(log, IsEmpty());
+    } else {
+      EXPECT_THAT(log, ElementsAre(c.loaded)) << c.loaded;
+    }
+  }
+}
+
+TEST_F(PlaybackControllerTest, PlaylistNotFoundRestoresTheSongCaption) {
+  view.rows = {"p0", "bad"};
+  service.playlists["bad"] = {"404", {}};
+  controller.playNext();
+  EXPECT_EQ(view.songName, "Lumora");
+  EXPECT_EQ(Count("url"), 0u);
+}
+
+TEST_F(PlaybackControllerTest, SelectedPlaylistKeepsTheDownloadAndLikeFields) {
+  StartFmSongs({MakeSong("f")});
+  view.fmSelected = true;
+  view.rows = {"p0", "p1", "chosen"};
+  service.playlists["chosen"] = {"200", {MakeSong("c1")}};
+
+  controller.playSelectedPlaylist(2);
+  EXPECT_TRUE(view.squareHidden);
+  EXPECT_FALSE(view.fmSelected);
+  EXPECT_EQ(state().playMode, "歌单模式");
+  EXPECT_EQ(state().now.currentSongId, "c1");
+  EXPECT_EQ(state().now.currentTitle, "namec1-artistc1");
+  EXPECT_EQ(state().now.likeSongId, "f");
+  EXPECT_EQ(state().now.currentName, "namef");
+  EXPECT_THAT(state().history.ids, ElementsAre("f", "c1"));
+  EXPECT_EQ(view.artistCaptions[view.artistCaptions.size() - 3], "歌单加载中...");
+  EXPECT_EQ(view.artistCaptions[view.artistCaptions.size() - 2], "1首歌曲加载完毕");
+}
+
+TEST_F(PlaybackControllerTest, TimerTickDuringALoadDoesNotStartASecondLoad) {
+  view.rows = {"p0", "p1"};
+  service.playlists["p1"] = {"200", {MakeSong("1"), MakeSong("2")}};
+  service.duringLoad = [this] { controller.autoPlayTick(); };
+  controller.playNext();
+  EXPECT_EQ(Count("load"), 1u);
+  EXPECT_EQ(Count("url"), 1u);
+  EXPECT_EQ(state().playlistQueue.size(), 1u);
+}
+
+TEST_F(PlaybackControllerTest, UnavailableSongIsPassedOverWithinOneTick) {
+  service.noUrl = {"gone"};
+  StartFmSongs({MakeSong("gone")});
+  EXPECT_EQ(state().now.currentStream, 0u);
+  EXPECT_EQ(view.songName, "namegone");  // still shown, and gone from the queue
+  EXPECT_TRUE(state().fmQueue.empty());
+
+  service.fmBatches.push_back({MakeSong("ok")});
+  controller.autoPlayTick();
+  EXPECT_EQ(state().now.currentSongId, "ok");
+  EXPECT_EQ(audio.isActive(state().now.currentStream), 1);
+  controller.autoPlayTick();
+  EXPECT_EQ(Count("fm"), 2u);  // a playing stream is left alone
+}
+
+TEST_F(PlaybackControllerTest, PlayPauseFollowTheStreamState) {
+  struct Case {
+    int active;
+    bool startsNext, toggleChanges, resumeChanges;
+    bool playVisibleAfterToggle;
+  } cases[] = {
+      {1, false, true, false, true},
+      {3, false, true, true, false},
+      {2, false, false, false, true},
+  };
+  StartFmSongs({MakeSong("s")});
+  for (const Case& c : cases) {
+    for (int routine = 0; routine < 2; ++routine) {
+      audio.streams[1].active = c.active;
+      view.playVisible = true;
+      view.pauseVisible = false;
+      const std::size_t before = log.size();
+      routine == 0 ? controller.togglePlayPause() : controller.resumeOrStart();
+      const bool changes = routine == 0 ? c.toggleChanges : c.resumeChanges;
+      EXPECT_EQ(log.size() != before, changes) << c.active << " " << routine;
+      if (changes && routine == 0) {
+        EXPECT_EQ(view.playVisible, c.playVisibleAfterToggle);
+      }
+      if (changes) {
+        EXPECT_NE(view.playVisible, view.pauseVisible);
+      }
+    }
+  }
+  audio.streams[1].active = 0;
+  service.fmBatches.push_back({MakeSong("t")});
+  controller.togglePlayPause();
+  EXPECT_EQ(state().now.currentSongId, "t");
+}
+
+TEST_F(PlaybackControllerTest, PauseButtonTitleStaysUntilTheNextSong) {
+  StartFmSongs({MakeSong("s")});
+  controller.pausePlayback();
+  EXPECT_EQ(view.title, "暂停播放");
+  EXPECT_TRUE(view.playVisible);
+  EXPECT_FALSE(view.pauseVisible);
+  controller.pausePlayback();  // already paused: nothing
+  EXPECT_EQ(Count("pause"), 1u);
+  controller.resumeOrStart();
+  EXPECT_EQ(view.title, "暂停播放");
+  StartFmSongs({MakeSong("t")});
+  EXPECT_EQ(view.title, "namet");
+}
+
+TEST_F(PlaybackControllerTest, LikeShowsTheBoxAroundTheRequestAndWait) {
+  StartFmSongs({MakeSong("liked")});
+  log.clear();
+  controller.likeCurrentSong();
+  EXPECT_THAT(log, ElementsAre("info shown", "like liked", "wait 2000", "info hidden"));
+}
+
+TEST_F(PlaybackControllerTest, SongPageNeedsASong) {
+  controller.openSongPage();
+  EXPECT_THAT(view.openedUrls, IsEmpty());
+  StartFmSongs({MakeSong("77")});
+  controller.openSongPage();
+  EXPECT_THAT(view.openedUrls, ElementsAre("http://127.0.0.1:3000/#/song?id=77"));
+}
+
+TEST_F(PlaybackControllerTest, ProgressBarAndTimes) {
+  StartFmSongs({MakeSong("s")});
+  struct Case {
+    std::int64_t position, length;
+    int width;
+    std::string elapsed, total;
+    int interval;  // of `time` after the tick
+  } cases[] = {
+      {0, 200000, 0, "00:00", "03:20", 100},
+      {100000, 200000, 77, "01:40", "03:20", 100},
+      {199500, 200000, 153, "03:19", "03:20", 100},
+      {200000, 200000, 154, "03:20", "03:20", 0},
+      {6000000, 6000500, 153, "100:00", "100:00", 0},
+      {100, 153, 0, "00:00", "00:00", 0},    // too short to scale
+      {5000, -1, 0, "00:05", "00:00", 100},  // length unknown: no end yet
+      {-1, -1, 0, "00:00", "00:00", 100},
+  };
+  for (const Case& c : cases) {
+    audio.streams[1].position = c.position;
+    audio.streams[1].length = c.length;
+    view.progressInterval = 100;
+    controller.progressTick();
+    EXPECT_EQ(view.progressWidth, c.width) << c.position << "/" << c.length;
+    EXPECT_EQ(view.elapsed, c.elapsed) << c.position;
+    EXPECT_EQ(view.total, c.total) << c.length;
+    EXPECT_EQ(view.progressInterval, c.interval) << c.position << "/" << c.length;
+  }
+}
+
+TEST_F(PlaybackControllerTest, LyricKeyTruncatesToTheWholeSecond) {
+  StartFmSongs({MakeSong("s")});
+  lines = {{"00:59", "last of the minute"}, {"01:00", "new minute"}};
+  audio.streams[1].position = 59900;
+  controller.progressTick();
+  EXPECT_EQ(view.artist, "last of the minute");
+  audio.streams[1].position = 60000;
+  controller.progressTick();
+  EXPECT_EQ(view.artist, "new minute");
+  EXPECT_THAT(keys, ElementsAre("00:59", "01:00"));
+  EXPECT_THAT(view.desktop, ElementsAre(std::pair<std::string, int>("last of the minute", 0),
+                                        std::pair<std::string, int>("new minute", 0)));
+}
+
+TEST_F(PlaybackControllerTest, LyricLineStaysUntilTheNextTaggedSecond) {
+  service.lyrics["q"] = "[00:15.00]first\\n[00:17.50]second\\n";
+  StartFmSongs({MakeSong("q")});
+  lines = {{"00:15", "first"}, {"00:17", "second"}};
+  const std::pair<std::int64_t, std::string> ticks[] = {{0, "artistq"},   {14900, "artistq"},
+                                                        {15000, "first"}, {15500, "first"},
+                                                        {16000, "first"}, {17200, "second"}};
+  for (const auto& [position, shown] : ticks) {
+    audio.streams[1].position = position;
+    controller.progressTick();
+    EXPECT_EQ(view.artist, shown) << position;
+  }
+  EXPECT_THAT(view.desktop, ElementsAre(std::pair<std::string, int>("first", 0),
+                                        std::pair<std::string, int>("first", 0),
+                                        std::pair<std::string, int>("second", 0)));
+}
+
+TEST_F(PlaybackControllerTest, LyricWithoutTagsOrWithoutTextShowsItsMessage) {
+  struct Case {
+    std::string lyric, shown;
+  } cases[] = {
+      {"plain words only", "当前歌词不支持滚动."},
+      {"", "当前暂无歌词"},
+      {"没有匹配到歌词.", "当前暂无歌词"},
+  };
+  StartFmSongs({MakeSong("s")});
+  for (const Case& c : cases) {
+    state().now.lyricText = c.lyric;
+    view.desktop.clear();
+    view.artist = "previous";
+    controller.progressTick();
+    EXPECT_EQ(view.artist, c.shown) << c.lyric;
+    EXPECT_THAT(view.desktop, ElementsAre(std::pair<std::string, int>(c.shown, 0))) << c.lyric;
+  }
+}
+
+}  // namespace
+}  // namespace lumora::test

@@ -1,0 +1,189 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "playback/PlaybackInterfaces.h"
+
+namespace lumora::test {
+
+// One log shared by the fakes, so tests can check the order across audio and service calls.
+using EventLog = std::vector<std::string>;
+
+// Streams by URL; an empty or unplayable URL opens nothing. 1000 bytes make one second.
+class FakeAudio : public AudioOutput {
+ public:
+  explicit FakeAudio(EventLog& log) : log_(log) {}
+
+  struct Stream {
+    int active = 0;
+    std::int64_t position = 0;
+    std::int64_t length = 200000;
+  };
+
+  std::uint32_t createStream(const std::string& url) override {
+    log_.push_back("create " + url);
+    if (url.empty() || unplayable.count(url)) return 0;
+    streams[++lastHandle] = Stream{};
+    return lastHandle;
+  }
+  bool play(std::uint32_t h, bool restart) override {
+    log_.push_back("play " + std::to_string(h) + (restart ? " restart" : ""));
+    return set(h, 1);
+  }
+  bool pause(std::uint32_t h) override {
+    log_.push_back("pause " + std::to_string(h));
+    return set(h, 3);
+  }
+  bool stop(std::uint32_t h) override {
+    log_.push_back("stop " + std::to_string(h));
+    return set(h, 0);
+  }
+  int isActive(std::uint32_t h) override { return streams.count(h) ? streams[h].active : 0; }
+  std::int64_t getPosition(std::uint32_t h) override {
+    return streams.count(h) ? streams[h].position : -1;
+  }
+  std::int64_t getLength(std::uint32_t h) override {
+    return streams.count(h) ? streams[h].length : -1;
+  }
+  double bytesToSeconds(std::uint32_t h, std::int64_t bytes) override {
+    return streams.count(h) ? static_cast<double>(bytes) / 1000.0 : -1;
+  }
+  bool freeStream(std::uint32_t h) override {
+    log_.push_back("free " + std::to_string(h));
+    return streams.erase(h) > 0;
+  }
+
+  std::map<std::uint32_t, Stream> streams;
+  std::set<std::string> unplayable;
+  std::uint32_t lastHandle = 0;
+
+ private:
+  bool set(std::uint32_t h, int active) {
+    if (!streams.count(h)) return false;
+    streams[h].active = active;
+    return true;
+  }
+  EventLog& log_;
+};
+
+struct FakePlaylist {
+  std::string code = "200";
+  std::vector<Song> songs;
+};
+
+class FakeService : public MusicService {
+ public:
+  explicit FakeService(EventLog& log) : log_(log) {}
+
+  std::string GetSongUrl(const std::string& id, const std::string& br) override {
+    log_.push_back("url " + id + " " + br);
+    return noUrl.count(id) ? "" : "http://audio/" + id;
+  }
+  std::string GetLyric(const std::string& id) override {
+    log_.push_back("lyric " + id);
+    return lyrics.count(id) ? lyrics[id] : "[00:01.00]line of " + id + "\\n";
+  }
+  std::string GetCoverImage(const std::string& id) override {
+    log_.push_back("cover " + id);
+    return "cover-" + id;
+  }
+  void FetchPersonalFm(PlayQueue& queue) override {
+    log_.push_back("fm");
+    if (fmBatches.empty()) return;
+    for (const Song& s : fmBatches.front()) queue.append(s);
+    fmBatches.pop_front();
+  }
+  void LoadPlaylist(const std::string& id, PlayQueue& queue, PlaylistLoadState& st) override {
+    log_.push_back("load " + id);
+    queue.clear();
+    if (duringLoad) duringLoad();  // stands for the pumped wait inside the real load
+    auto it = playlists.find(id);
+    if (it == playlists.end()) return;
+    st.playlistLoadCode = it->second.code;
+    if (it->second.code != "200") return;
+    st.playlistName = "list " + id;
+    for (const Song& s : it->second.songs) queue.append(s);
+  }
+  void LikeSong(const std::string& id) override { log_.push_back("like " + id); }
+
+  std::deque<std::vector<Song>> fmBatches;
+  std::map<std::string, FakePlaylist> playlists;
+  std::map<std::string, std::string> lyrics;
+  std::set<std::string> noUrl;
+  std::function<void()> duringLoad;
+
+ private:
+  EventLog& log_;
+};
+
+class RecordingView : public PlayerView {
+ public:
+  explicit RecordingView(EventLog& log) : log_(log) {}
+
+  void setSongNameCaption(const std::string& t) override { songName = t; }
+  void setArtistCaption(const std::string& t) override {
+    artist = t;
+    artistCaptions.push_back(t);
+  }
+  std::string artistCaption() const override { return artist; }
+  void setWindowTitle(const std::string& t) override { title = t; }
+  void setCoverPicture(const std::string& b) override { cover = b; }
+  void setPlayButtonVisible(bool v) override { playVisible = v; }
+  void setPauseButtonVisible(bool v) override { pauseVisible = v; }
+  void setProgressTimerInterval(int ms) override { progressInterval = ms; }
+  void setAutoPlayTimerInterval(int ms) override { autoPlayInterval = ms; }
+  void setProgressWidth(int px) override { progressWidth = px; }
+  void setPlayTimes(const std::string& e, const std::string& t) override {
+    elapsed = e;
+    total = t;
+  }
+  void setLikeInfoVisible(bool v) override { log_.push_back(v ? "info shown" : "info hidden"); }
+  void hidePlaylistSquare() override { squareHidden = true; }
+  void setFmButtonSelected(bool s) override { fmSelected = s; }
+  int squareRowCount() const override { return static_cast<int>(rows.size()); }
+  std::string squarePlaylistId(int row) const override {
+    return row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : "";
+  }
+  void openUrl(const std::string& url) override { openedUrls.push_back(url); }
+  void setDesktopLyricText(const std::string& t, int highlight) override {
+    desktop.emplace_back(t, highlight);
+  }
+
+  std::string songName = "Lumora", artist = "--", title, cover, elapsed, total;
+  std::vector<std::string> artistCaptions;
+  bool playVisible = true, pauseVisible = false, squareHidden = false, fmSelected = false;
+  int progressInterval = 0, autoPlayInterval = 0, progressWidth = -1;
+  std::vector<std::string> rows;
+  std::vector<std::string> openedUrls;
+  std::vector<std::pair<std::string, int>> desktop;
+
+ private:
+  EventLog& log_;
+};
+
+// Hands out scripted values (0 once they run out) and records the seeds.
+class ScriptedRandom : public RandomSource {
+ public:
+  void seed(std::uint32_t v) override { seeds.push_back(v); }
+  std::int32_t next() override {
+    if (values.empty()) return 0;
+    std::int32_t v = values.front();
+    values.pop_front();
+    return v;
+  }
+  std::deque<std::int32_t> values;
+  std::vector<std::uint32_t> seeds;
+};
+
+inline Song MakeSong(const std::string& id) {
+  return Song{id, "name" + id, "artist" + id, "album" + id};
+}
+
+}  // namespace lumora::test
