@@ -218,23 +218,15 @@ void PlaybackController::playPrevious() {
   history.removeAt(p);
 }
 
+// The menu item also pauses; otherwise it does what the play button does.
 void PlaybackController::togglePlayPause() {
   const std::uint32_t stream = state_.now.currentStream;
-  switch (audio_.isActive(stream)) {
-    case 0:
-      playNext();
-      break;
-    case 1:
-      audio_.pause(stream);
-      showPaused();
-      break;
-    case 3:
-      audio_.play(stream, false);
-      showPlaying();
-      break;
-    default:
-      break;
+  if (audio_.isActive(stream) == 1) {
+    audio_.pause(stream);
+    showPaused();
+    return;
   }
+  resumeOrStart();
 }
 
 void PlaybackController::resumeOrStart() {
