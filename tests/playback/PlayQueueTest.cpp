@@ -30,16 +30,6 @@ TEST(PlayQueueTest, PositionsAreOneBasedAndKeepTheFourListsAligned) {
   EXPECT_EQ(queue.size(), 2u);
 }
 
-TEST(PlayQueueTest, HistoryRemovesOneEntryFromAllThreeLists) {
-  PlayHistory history;
-  history.append("A", "a", "1");
-  history.append("B", "b", "2");
-  history.removeAt(1);
-  EXPECT_THAT(history.names, ElementsAre("B"));
-  EXPECT_THAT(history.artists, ElementsAre("b"));
-  EXPECT_THAT(history.ids, ElementsAre("2"));
-}
-
 TEST(PlayQueueTest, RandomBetweenUsesTheMagnitudeModuloTheRange) {
   struct Case {
     std::int32_t r;
