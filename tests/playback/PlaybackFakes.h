@@ -84,6 +84,7 @@ class FakeService : public MusicService {
 
   std::string GetSongUrl(const std::string& id, const std::string& br) override {
     log_.push_back("url " + id + " " + br);
+    if (urls.count(id)) return urls[id];
     return noUrl.count(id) ? "" : "http://audio/" + id;
   }
   std::string GetLyric(const std::string& id) override {
@@ -117,6 +118,7 @@ class FakeService : public MusicService {
   std::map<std::string, FakePlaylist> playlists;
   std::map<std::string, std::string> lyrics;
   std::set<std::string> noUrl;
+  std::map<std::string, std::string> urls;
   std::function<void()> duringLoad;
 
  private:

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "playback/AudioPlayer.h"
+#include "playback/PlaybackInterfaces.h"
+
+namespace lumora {
+
+// The play modes only ever open URL streams; everything else passes straight through.
+class PlayerAudioOutput : public AudioOutput {
+ public:
+  explicit PlayerAudioOutput(AudioPlayer& player) : player_(player) {}
+
+  std::uint32_t createStream(const std::string& url) override {
+    return player_.createStream({}, {}, url);
+  }
+  bool play(std::uint32_t stream, bool restart) override { return player_.play(stream, restart); }
+  bool pause(std::uint32_t stream) override { return player_.pause(stream); }
+  bool stop(std::uint32_t stream) override { return player_.stop(stream); }
+  int isActive(std::uint32_t stream) override { return player_.isActive(stream); }
+  std::int64_t getPosition(std::uint32_t stream) override { return player_.getPosition(stream); }
+  std::int64_t getLength(std::uint32_t stream) override { return player_.getLength(stream); }
+  double bytesToSeconds(std::uint32_t stream, std::int64_t bytes) override {
+    return player_.bytesToSeconds(stream, bytes);
+  }
+  bool freeStream(std::uint32_t stream) override { return player_.freeStream(stream); }
+
+ private:
+  AudioPlayer& player_;
+};
+
+}  // namespace lumora
