@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 
+#include "lyrics/FindLyricLine.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlaybackFakes.h"
 
@@ -21,8 +21,7 @@ class PlaybackControllerTest : public ::testing::Test {
     PlaybackHooks hooks;
     hooks.findLyricLine = [this](const std::string& lyric, const std::string& key) {
       keys.push_back(key);
-      auto it = lines.find(key);
-      return lyric.empty() || it == lines.end() ? std::string() : it->second;
+      return FindLyricLine(lyric, key);
     };
     hooks.pumpedWait = [this](int ms) { log.push_back("wait " + std::to_string(ms)); };
     hooks.tickCount = [] { return 4242u; };
@@ -49,7 +48,6 @@ class PlaybackControllerTest : public ::testing::Test {
   FakeService service{log};
   RecordingView view{log};
   std::shared_ptr<ScriptedRandom> random = std::make_shared<ScriptedRandom>();
-  std::map<std::string, std::string> lines;
   std::vector<std::string> keys;
   PlaybackController controller;
 };
@@ -362,7 +360,7 @@ TEST_F(PlaybackControllerTest, ProgressBarAndTimes) {
 
 TEST_F(PlaybackControllerTest, LyricKeyTruncatesToTheWholeSecond) {
   StartFmSongs({MakeSong("s")});
-  lines = {{"00:59", "last of the minute"}, {"01:00", "new minute"}};
+  state().now.lyricText = "[00:59.95]last of the minute\\n[01:00.00]new minute\\n";
   audio.streams[1].position = 59900;
   controller.progressTick();
   EXPECT_EQ(view.artist, "last of the minute");
@@ -377,7 +375,6 @@ TEST_F(PlaybackControllerTest, LyricKeyTruncatesToTheWholeSecond) {
 TEST_F(PlaybackControllerTest, LyricLineStaysUntilTheNextTaggedSecond) {
   service.lyrics["q"] = "[00:15.00]first\\n[00:17.50]second\\n";
   StartFmSongs({MakeSong("q")});
-  lines = {{"00:15", "first"}, {"00:17", "second"}};
   const std::pair<std::int64_t, std::string> ticks[] = {{0, "artistq"},   {14900, "artistq"},
                                                         {15000, "first"}, {15500, "first"},
                                                         {16000, "first"}, {17200, "second"}};
