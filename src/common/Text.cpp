@@ -127,4 +127,14 @@ std::string RemoveDuplicateMembers(std::string_view text, std::string_view separ
   return joinText(kept, separator);
 }
 
+std::string ClockText(std::int64_t seconds) {
+  if (seconds < 0) seconds = 0;
+  auto two = [](std::int64_t value) {
+    std::string text = std::to_string(value);
+    if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
+    return text;
+  };
+  return two(seconds / 60) + ":" + two(seconds % 60);
+}
+
 }  // namespace lumora

@@ -40,4 +40,8 @@ std::string TextBefore(std::string_view text, std::string_view separator);
 // joins the kept parts with the separator.
 std::string RemoveDuplicateMembers(std::string_view text, std::string_view separator);
 
+// Whole seconds as minutes ":" seconds, each at least two digits; minutes keep growing past 99:
+// 65 -> "01:05", 6000 -> "100:00". A negative count (a failed position read) reads as 0.
+std::string ClockText(std::int64_t seconds);
+
 }  // namespace lumora

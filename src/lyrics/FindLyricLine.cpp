@@ -6,12 +6,6 @@ namespace lumora {
 
 namespace {
 
-std::string padTwo(std::int64_t value) {
-  std::string text = std::to_string(value);
-  if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
-  return text;
-}
-
 // The words that follow the key in one "["-delimited segment: after the key's last occurrence,
 // after the last "]", up to the first backslash-n pair; empty when either mark is missing.
 std::string_view wordsAfterKey(std::string_view segment, std::string_view key) {
@@ -25,12 +19,6 @@ std::string_view wordsAfterKey(std::string_view segment, std::string_view key) {
 }
 
 }  // namespace
-
-std::string LyricTimeKey(std::int64_t wholeSeconds) {
-  // A failed position read comes back negative; it means the start of the song.
-  const std::int64_t seconds = std::max<std::int64_t>(0, wholeSeconds);
-  return padTwo(seconds / 60) + ":" + padTwo(seconds % 60);
-}
 
 std::string FindLyricLine(std::string_view lyricText, std::string_view timeKey) {
   if (timeKey.empty()) return {};

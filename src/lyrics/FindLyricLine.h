@@ -9,10 +9,8 @@
 
 namespace lumora {
 
-// "mm:ss" for a playback position in whole seconds; minutes keep growing past 99 ("100:00").
-std::string LyricTimeKey(std::int64_t wholeSeconds);
-
-// The words of the last line tagged with the key's minute and second, or the empty text.
+// The words of the last line tagged with the key's minute and second, or the empty text. The key
+// is ClockText (common/Text.h) of the position in whole seconds.
 std::string FindLyricLine(std::string_view lyricText, std::string_view timeKey);
 
 }  // namespace lumora

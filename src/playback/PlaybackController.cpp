@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "common/Text.h"
+
 namespace lumora {
 
 namespace {
@@ -17,12 +19,6 @@ constexpr int kLikeInfoMs = 2000;
 constexpr std::size_t kHistoryLimit = 10;
 constexpr int kLastDrawnSquareRow = 7;
 constexpr const char* kNoLyricMatch = "没有匹配到歌词.";
-
-std::string TwoDigits(std::int64_t value) {
-  std::string text = std::to_string(value);
-  if (text.size() < 2) text.insert(0, 2 - text.size(), '0');
-  return text;
-}
 
 // Truncates toward zero; unknown (negative) times count as 0.
 std::int64_t WholeSeconds(double seconds) {
@@ -48,11 +44,6 @@ int RandomBetween(RandomSource& random, int a, int b) {
   if (b < a) return a;
   const std::int64_t r = std::llabs(static_cast<std::int64_t>(random.next()));
   return a + static_cast<int>(r % (static_cast<std::int64_t>(b) - a + 1));
-}
-
-std::string ClockText(std::int64_t seconds) {
-  if (seconds < 0) seconds = 0;
-  return TwoDigits(seconds / 60) + ":" + TwoDigits(seconds % 60);
 }
 
 PlaybackController::PlaybackController(AudioOutput& audio, MusicService& service, PlayerView& view,

@@ -10,10 +10,6 @@
 
 namespace lumora {
 
-// Minutes and seconds of whole seconds, each at least two digits: 65 -> "01:05",
-// 6000 -> "100:00". Negative counts read as 0.
-std::string ClockText(std::int64_t seconds);
-
 // What the window supplies besides the three interfaces. Empty members take the defaults noted.
 struct PlaybackHooks {
   // The lyric line for a time key; empty gives no line at all.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Text.h"
@@ -85,6 +86,13 @@ TEST(RemoveDuplicateMembers, KeepsFirstOccurrencesInOrder) {
   EXPECT_EQ(RemoveDuplicateMembers("a=1; a=2", "; "), "a=1; a=2");
   EXPECT_EQ(RemoveDuplicateMembers("a; ; b; ", "; "), "a; ; b");
   EXPECT_EQ(RemoveDuplicateMembers("", "; "), "");
+}
+
+TEST(ClockText, PadsMinutesAndSecondsAndLetsMinutesGrow) {
+  const std::pair<std::int64_t, const char*> cases[] = {
+      {0, "00:00"},   {5, "00:05"},   {59, "00:59"},   {60, "01:00"},    {65, "01:05"},
+      {187, "03:07"}, {599, "09:59"}, {5999, "99:59"}, {6000, "100:00"}, {-1, "00:00"}};
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(ClockText(seconds), text) << seconds;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/Text.h"
 #include "lyrics/FindLyricLine.h"
 
 namespace lumora::test {
@@ -42,22 +43,10 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"TextBeforeFirstTag", R"(00:01]x\n[00:02.00]y\n)", "00:01", "x"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct KeyCase {
-  std::int64_t seconds;
-  const char* key;
-};
-
-TEST(LyricTimeKey, PadsMinutesAndSeconds) {
-  const KeyCase cases[] = {{0, "00:00"},    {5, "00:05"},     {59, "00:59"},
-                           {60, "01:00"},   {65, "01:05"},    {599, "09:59"},
-                           {5999, "99:59"}, {6000, "100:00"}, {-1, "00:00"}};
-  for (const KeyCase& c : cases) EXPECT_EQ(LyricTimeKey(c.seconds), c.key) << c.seconds;
-}
-
-TEST(LyricTimeKey, KeysFindTheirLines) {
+TEST(FindLyricLine, ClockKeysFindTheirLines) {
   const std::string lyric = R"([00:59.90]end of minute\n[01:00.00]new minute\n)";
-  EXPECT_EQ(FindLyricLine(lyric, LyricTimeKey(59)), "end of minute");
-  EXPECT_EQ(FindLyricLine(lyric, LyricTimeKey(60)), "new minute");
+  EXPECT_EQ(FindLyricLine(lyric, ClockText(59)), "end of minute");
+  EXPECT_EQ(FindLyricLine(lyric, ClockText(60)), "new minute");
 }
 
 }  // namespace

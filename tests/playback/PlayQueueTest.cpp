@@ -45,12 +45,5 @@ TEST(PlayQueueTest, RandomBetweenUsesTheMagnitudeModuloTheRange) {
   }
 }
 
-TEST(PlayQueueTest, ClockTextPadsToTwoDigitsAndLetsMinutesGrow) {
-  const std::pair<std::int64_t, const char*> cases[] = {
-      {0, "00:00"},   {7, "00:07"},     {59, "00:59"}, {60, "01:00"},
-      {187, "03:07"}, {6000, "100:00"}, {-5, "00:00"}};
-  for (const auto& [seconds, text] : cases) EXPECT_EQ(ClockText(seconds), text) << seconds;
-}
-
 }  // namespace
 }  // namespace lumora::test
