@@ -7,22 +7,13 @@
 #include "LoopbackMp3Server.h"
 #include "playback/AudioPlayer.h"
 #include "support/Mp3Fixture.h"
+#include "support/WaitFor.h"
 #include "support/TempDir.h"
 
 namespace lumora::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Polls until done() holds or the time is up; the player is only queried from this thread.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return done();
-}
 
 class AudioPlayerTest : public ::testing::Test {
  protected:

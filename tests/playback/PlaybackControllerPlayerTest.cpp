@@ -11,20 +11,12 @@
 #include "playback/PlaybackFakes.h"
 #include "playback/PlayerAudioOutput.h"
 #include "support/Mp3Fixture.h"
+#include "support/WaitFor.h"
 
 namespace lumora::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return done();
-}
 
 // The real player on the no-sound device: a song the server lacks is passed over, the next one
 // plays to its end, the `time` timer stops there and the old streams do not pile up.
