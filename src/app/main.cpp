@@ -1,12 +1,24 @@
-// Program entry: one application, one main window; the program ends when the window is gone.
+// Program entry: the program-wide objects, then the main window; destroying the window ends the
+// program.
 #include <QApplication>
-#include <QWidget>
+#include <QPointer>
+
+#include "app/Fonts.h"
+#include "app/MainWindow.h"
+#include "app/ProgramObjects.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QWidget window;
-  window.setWindowTitle("Lumora");
-  window.resize(154, 260);
-  window.show();
-  return app.exec();
+  // Message boxes shown while the window hides in the tray must not end the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+  lumora::installFontFallbacks();
+
+  lumora::ProgramObjects objects;
+  QPointer<lumora::MainWindow> window = new lumora::MainWindow(objects);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  QObject::connect(window, &QObject::destroyed, &app, [] { QCoreApplication::exit(0); });
+  window->show();
+  const int status = app.exec();
+  delete window;  // runs the destroy handler if the loop ended some other way
+  return status;
 }

@@ -1,0 +1,44 @@
+#include "app/ColourPicker.h"
+
+#include <QColorDialog>
+#include <QPainter>
+
+namespace lumora {
+
+ColourPicker::ColourPicker(QWidget* parent) : QPushButton(parent) {
+  setCursor(Qt::PointingHandCursor);
+  connect(this, &QPushButton::clicked, this, &ColourPicker::choose);
+}
+
+QColor ColourPicker::toQColor(std::uint32_t bgr) {
+  return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+std::uint32_t ColourPicker::fromQColor(const QColor& c) {
+  return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
+         (static_cast<std::uint32_t>(c.blue()) << 16);
+}
+
+void ColourPicker::setColour(std::uint32_t bgr) {
+  bgr &= 0xFFFFFF;
+  if (bgr == colour_) return;
+  colour_ = bgr;
+  update();
+  emit colourChanged(colour_);
+}
+
+void ColourPicker::choose() {
+  const QColor chosen = QColorDialog::getColor(toQColor(colour_), window());
+  if (chosen.isValid()) setColour(fromQColor(chosen));
+}
+
+void ColourPicker::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF area = QRectF(rect()).adjusted(1.5, 2.5, -1.5, -2.5);
+  p.setPen(QPen(underMouse() ? QColor(47, 143, 255) : QColor(255, 255, 255, 90), 1));
+  p.setBrush(toQColor(colour_));
+  p.drawRoundedRect(area, 3, 3);
+}
+
+}  // namespace lumora

@@ -1,0 +1,71 @@
+#pragma once
+// The player face: a frameless 154 × 260 window whose controls carry their designed names.
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include "app/MainWindowControls.h"
+#include "app/MessageBox.h"
+#include "app/ProgramObjects.h"
+
+namespace lumora {
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+ public:
+  // Builds the form and runs the created handler. Without a presenter, boxes are modal dialogs.
+  explicit MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter = {},
+                      QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  template <class T>
+  T* control(const char* name) const {
+    return findChild<T*>(QString::fromUtf8(name));
+  }
+  QMenu* menu() const { return controls_.menu; }
+  QSystemTrayIcon* trayIcon() const { return tray_; }
+
+  // Tray activation → the operation number the handlers are bound to (1, 2, 3; 0 for others).
+  static int trayOperation(QSystemTrayIcon::ActivationReason reason);
+
+  void showMessage(const QString& text, const QString& title = QString::fromUtf8("信息："),
+                   QMessageBox::Icon icon = QMessageBox::NoIcon);
+
+ public slots:
+  // Closes the window; the destroy handler runs first, whichever way this is reached.
+  void destroyMainWindow();
+  void onTrayOperation(int operation);
+  void popUpMenu(const QPoint& globalPos);
+  void toggleListPanel();
+  void toggleSettingsPanel();
+  void showAbout();
+  // Hide-to-tray switch of "最小化(&Ctrl+ M)"; the tray's left click runs it too.
+  void toggleHideToTray();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void onMainWindowCreated();
+  void onMainWindowDestroying();
+  void connectControls();
+  void putTrayIcon();
+
+  // Filled in by the features that own them.
+  void reflectAutorun();
+  void loadFirstSquarePage();
+  void setUpDesktopLyrics();
+  void applySavedSettings();
+  void saveSettings();
+  void alignDockingTimer();
+
+  ProgramObjects& objects_;
+  MessageBoxPresenter presenter_;
+  MainWindowControls controls_;
+  QPointer<QSystemTrayIcon> tray_;
+  bool destroyed_ = false;
+};
+
+}  // namespace lumora

@@ -1,0 +1,21 @@
+#pragma once
+// Every message box of the main window goes through one presenter, so tests can record them
+// instead of blocking on a modal box.
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+namespace lumora {
+
+struct MessageBoxRequest {
+  QString text;
+  QString title = QString::fromUtf8("信息：");
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+using MessageBoxPresenter = std::function<void(QWidget* owner, const MessageBoxRequest&)>;
+
+// Modal box with an OK button, owned by `owner`.
+void execMessageBox(QWidget* owner, const MessageBoxRequest& request);
+
+}  // namespace lumora
