@@ -44,6 +44,7 @@ QTreeWidget { background: transparent; border: none; outline: 0; }
 QTreeWidget::item { height: 20px; border-bottom: 1px solid rgba(255, 255, 255, 14); }
 QTreeWidget::item:hover { background: rgba(255, 255, 255, 20); }
 QTreeWidget::item:selected { background: rgba(47, 143, 255, 120); color: #ffffff; }
+QHeaderView { background: #202633; border: none; }
 QHeaderView::section { background: #202633; color: #9aa6b8; border: none; padding-left: 4px; }
 QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid #5a6578; border-radius: 2px;
   background: #1b2029; }
