@@ -168,22 +168,20 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
   QWidget::mousePressEvent(event);
 }
 
-void MainWindow::toggleListPanel() {
-  if (!controls_.listPanel->isHidden()) {
-    controls_.listPanel->hide();
+// The two panels share the face: showing one hides the other.
+void MainWindow::togglePanel(QWidget* panel, QWidget* other) {
+  if (!panel->isHidden()) {
+    panel->hide();
     return;
   }
-  if (!controls_.settingsPanel->isHidden()) controls_.settingsPanel->hide();
-  controls_.listPanel->show();
+  if (!other->isHidden()) other->hide();
+  panel->show();
 }
 
+void MainWindow::toggleListPanel() { togglePanel(controls_.listPanel, controls_.settingsPanel); }
+
 void MainWindow::toggleSettingsPanel() {
-  if (!controls_.settingsPanel->isHidden()) {
-    controls_.settingsPanel->hide();
-    return;
-  }
-  if (!controls_.listPanel->isHidden()) controls_.listPanel->hide();
-  controls_.settingsPanel->show();
+  togglePanel(controls_.settingsPanel, controls_.listPanel);
 }
 
 void MainWindow::showAbout() {

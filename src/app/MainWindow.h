@@ -52,6 +52,7 @@ class MainWindow : public QWidget {
   void onMainWindowDestroying();
   void connectControls();
   void putTrayIcon();
+  void togglePanel(QWidget* panel, QWidget* other);
 
   // Filled in by the features that own them.
   void reflectAutorun();
