@@ -52,6 +52,9 @@ QCheckBox::indicator:checked { background: #2f8fff; border-color: #2f8fff; }
 QMenu { background: #262d3b; border: 1px solid #3a4456; padding: 4px 0; }
 QMenu::item { padding: 4px 18px 4px 22px; }
 QMenu::item:selected { background: #2f8fff; }
+QDialog { background: #1f2430; }
+QDialog QPushButton { padding: 3px 14px; min-width: 48px; }
+QSpinBox { background: #1b2029; border: 1px solid #3a4456; border-radius: 3px; }
 QScrollBar:vertical { background: transparent; width: 6px; }
 QScrollBar::handle:vertical { background: rgba(255, 255, 255, 50); border-radius: 3px; }
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
