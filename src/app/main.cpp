@@ -6,6 +6,7 @@
 #include "app/Fonts.h"
 #include "app/MainWindow.h"
 #include "app/ProgramObjects.h"
+#include "app/TerminationSignals.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   QPointer<lumora::MainWindow> window = new lumora::MainWindow(objects);
   window->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(window, &QObject::destroyed, &app, [] { QCoreApplication::exit(0); });
+  lumora::closeOnTerminationSignals(window);
   window->show();
   const int status = app.exec();
   delete window;  // runs the destroy handler if the loop ended some other way

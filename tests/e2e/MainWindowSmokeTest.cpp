@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRect>
+#include <QSize>
 #include <QStandardPaths>
 #include <QThread>
+#include <memory>
 
 #include "support/TempDir.h"
 
@@ -64,71 +67,94 @@ class Xvfb {
   QString display_;
 };
 
-TEST(MainWindowSmoke, OpensTheFaceAndEndsWithStatusZeroFromTheExitButton) {
-  if (!haveTool("Xvfb") || !haveTool("xdotool") || !haveTool("import"))
-    GTEST_SKIP() << "Xvfb, xdotool and imagemagick are needed";
-  Xvfb xvfb;
-  ASSERT_FALSE(xvfb.display().isEmpty());
-  TempDir tmp;
-  const QString trace = QString::fromStdString(tmp.file("trace.txt"));
-  const QString binary = QString::fromStdString((buildDir() / "src/app/lumora").string());
-  ASSERT_TRUE(QFile::exists(binary));
-
-  QProcess app;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("DISPLAY", xvfb.display());
-  env.insert("QT_QPA_PLATFORM", "xcb");
-  env.insert("LUMORA_AUDIO_DEVICE", "0");
-  env.insert("LUMORA_TRACE_FILE", trace);
-  app.setProcessEnvironment(env);
-  app.start(binary, {});
-  ASSERT_TRUE(app.waitForStarted(10000));
-
-  for (int i = 0; i < 300 && !readFile(trace).contains("onMainWindowCreated"); ++i)
-    app.waitForFinished(100);
-  ASSERT_TRUE(readFile(trace).contains("onMainWindowCreated")) << app.readAllStandardError().data();
-
-  QString window;
-  for (int i = 0; i < 100 && window.isEmpty(); ++i) {
-    window = run("xdotool", {"search", "--onlyvisible", "--name", "暂无播放"}, xvfb.display())
-                 .split('\n', Qt::SkipEmptyParts)
-                 .value(0);
-    if (window.isEmpty()) QThread::msleep(100);
+// The real program on a fresh X display, with its life-cycle trace.
+class MainWindowSmoke : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!haveTool("Xvfb") || !haveTool("xdotool") || !haveTool("import"))
+      GTEST_SKIP() << "Xvfb, xdotool and imagemagick are needed";
+    xvfb_ = std::make_unique<Xvfb>();
+    ASSERT_FALSE(xvfb_->display().isEmpty());
+    trace_ = QString::fromStdString(tmp_.file("trace.txt"));
+    const QString binary = QString::fromStdString((buildDir() / "src/app/lumora").string());
+    ASSERT_TRUE(QFile::exists(binary));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", xvfb_->display());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("LUMORA_AUDIO_DEVICE", "0");
+    env.insert("LUMORA_TRACE_FILE", trace_);
+    app_.setProcessEnvironment(env);
+    app_.start(binary, {});
+    ASSERT_TRUE(app_.waitForStarted(10000));
+    for (int i = 0; i < 300 && !readFile(trace_).contains("onMainWindowCreated"); ++i)
+      app_.waitForFinished(100);
+    ASSERT_TRUE(readFile(trace_).contains("onMainWindowCreated"))
+        << app_.readAllStandardError().data();
+    QString window;
+    for (int i = 0; i < 100 && window.isEmpty(); ++i) {
+      window = xdotool({"search", "--onlyvisible", "--name", "暂无播放"})
+                   .split('\n', Qt::SkipEmptyParts)
+                   .value(0);
+      if (window.isEmpty()) QThread::msleep(100);
+    }
+    ASSERT_FALSE(window.isEmpty());
+    QThread::msleep(500);  // let the first paint land
+    for (const QString& line : xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
+      const QStringList kv = line.split('=');
+      if (kv.size() != 2) continue;
+      if (kv[0] == "X") face_.setX(kv[1].toInt());
+      if (kv[0] == "Y") face_.setY(kv[1].toInt());
+      if (kv[0] == "WIDTH") face_.setWidth(kv[1].toInt());
+      if (kv[0] == "HEIGHT") face_.setHeight(kv[1].toInt());
+    }
   }
-  ASSERT_FALSE(window.isEmpty());
-  QThread::msleep(500);  // let the first paint land
 
-  int x = 0, y = 0, w = 0, h = 0;
-  for (const QString& line :
-       run("xdotool", {"getwindowgeometry", "--shell", window}, xvfb.display()).split('\n')) {
-    const QStringList kv = line.split('=');
-    if (kv.size() != 2) continue;
-    if (kv[0] == "X") x = kv[1].toInt();
-    if (kv[0] == "Y") y = kv[1].toInt();
-    if (kv[0] == "WIDTH") w = kv[1].toInt();
-    if (kv[0] == "HEIGHT") h = kv[1].toInt();
+  void TearDown() override {
+    if (app_.state() != QProcess::NotRunning) {
+      app_.kill();
+      app_.waitForFinished();
+    }
   }
-  EXPECT_EQ(w, 154);
-  EXPECT_EQ(h, 260);
 
+  QString xdotool(const QStringList& args) { return run("xdotool", args, xvfb_->display()); }
+
+  void expectCleanExit() {
+    ASSERT_TRUE(app_.waitForFinished(30000)) << "the program did not end";
+    EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app_.exitCode(), 0) << app_.readAllStandardError().data();
+    EXPECT_EQ(readFile(trace_).split('\n', Qt::SkipEmptyParts),
+              QStringList({"onMainWindowCreated", "onMainWindowDestroying"}));
+  }
+
+  std::unique_ptr<Xvfb> xvfb_;
+  TempDir tmp_;
+  QString trace_;
+  QProcess app_;
+  QRect face_;
+};
+
+TEST_F(MainWindowSmoke, OpensTheFaceAndEndsWithStatusZeroFromTheExitButton) {
+  EXPECT_EQ(face_.size(), QSize(154, 260));
   const QString shots = QString::fromStdString((buildDir() / "screenshots").string());
   QDir().mkpath(shots);
   const QString shot = shots + "/main-window.png";
   QFile::remove(shot);
   run("import",
-      {"-window", "root", "-crop", QString("%1x%2+%3+%4").arg(w).arg(h).arg(x).arg(y), "+repage",
-       shot},
-      xvfb.display());
+      {"-window", "root", "-crop",
+       QString("%1x%2+%3+%4").arg(face_.width()).arg(face_.height()).arg(face_.x()).arg(face_.y()),
+       "+repage", shot},
+      xvfb_->display());
   EXPECT_TRUE(QFile::exists(shot));
 
   // 图形按钮_退出 is at (125, 232), 24 × 24.
-  run("xdotool", {"mousemove", QString::number(x + 137), QString::number(y + 244), "click", "1"},
-      xvfb.display());
-  ASSERT_TRUE(app.waitForFinished(30000)) << "the exit button did not end the program";
-  EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().data();
-  const QStringList steps = readFile(trace).split('\n', Qt::SkipEmptyParts);
-  EXPECT_EQ(steps, QStringList({"onMainWindowCreated", "onMainWindowDestroying"}));
+  xdotool({"mousemove", QString::number(face_.x() + 137), QString::number(face_.y() + 244), "click",
+           "1"});
+  expectCleanExit();
+}
+
+TEST_F(MainWindowSmoke, TerminationSignalClosesTheWindowTheSameWay) {
+  app_.terminate();  // SIGTERM
+  expectCleanExit();
 }
 
 }  // namespace
