@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 namespace lumora {
 
@@ -459,31 +460,61 @@ struct Converter {
     out.kind = Kind::Object;
     out.names.reserve(obj.size());
     out.items.reserve(obj.size());
-    std::unordered_map<std::string, std::size_t> seen;  // only for large objects
     for (auto [key, value] : obj) {
-      Node child;
-      if (!Convert(value, child, depth + 1)) return false;
-      // A repeated name keeps its first place and takes the last value.
-      Node* existing = nullptr;
-      if (out.names.size() < 16) {
-        existing = FindMember(out, key);
-      } else {
-        if (seen.empty()) {
-          for (std::size_t i = 0; i < out.names.size(); ++i) seen.emplace(out.names[i], i);
-        }
-        auto it = seen.find(std::string(key));
-        if (it != seen.end()) existing = &out.items[it->second];
-      }
-      if (existing) {
-        *existing = std::move(child);
-      } else {
-        if (!seen.empty()) seen.emplace(std::string(key), out.names.size());
-        out.names.emplace_back(key);
-        out.items.push_back(std::move(child));
-      }
+      out.names.emplace_back(key);
+      out.items.emplace_back();
+      if (!Convert(value, out.items.back(), depth + 1)) return false;
     }
+    DropRepeatedNames(out);
     OrderMembers(out);
     return true;
+  }
+
+  // A repeated name keeps its first place and takes the last value, as JSON.parse does.
+  static void DropRepeatedNames(Node& obj) {
+    std::size_t n = obj.names.size();
+    if (n < 2) return;
+    std::vector<std::pair<std::size_t, std::size_t>> hashes;  // (hash, position)
+    hashes.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      hashes.emplace_back(std::hash<std::string>{}(obj.names[i]), i);
+    }
+    std::sort(hashes.begin(), hashes.end());
+    std::vector<std::size_t> dropped;
+    for (std::size_t i = 0; i + 1 < n;) {
+      std::size_t j = i + 1;
+      while (j < n && hashes[j].first == hashes[i].first) ++j;
+      // Within one hash, keep the first place of each name and move its last value there.
+      for (std::size_t a = i; a < j; ++a) {
+        std::size_t first = hashes[a].second;
+        if (first == SIZE_MAX) continue;
+        for (std::size_t b = a + 1; b < j; ++b) {
+          std::size_t later = hashes[b].second;
+          if (later != SIZE_MAX && obj.names[later] == obj.names[first]) {
+            obj.items[first] = std::move(obj.items[later]);
+            dropped.push_back(later);
+            hashes[b].second = SIZE_MAX;
+          }
+        }
+      }
+      i = j;
+    }
+    if (dropped.empty()) return;
+    std::sort(dropped.begin(), dropped.end());
+    std::size_t out = 0;
+    for (std::size_t i = 0, d = 0; i < n; ++i) {
+      if (d < dropped.size() && dropped[d] == i) {
+        ++d;
+        continue;
+      }
+      if (out != i) {
+        obj.names[out] = std::move(obj.names[i]);
+        obj.items[out] = std::move(obj.items[i]);
+      }
+      ++out;
+    }
+    obj.names.resize(out);
+    obj.items.resize(out);
   }
 };
 
