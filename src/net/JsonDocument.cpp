@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -16,37 +17,87 @@ namespace json_detail {
 
 enum class Kind : std::uint8_t { Undefined, Null, Bool, Number, String, Array, Object };
 
+// A run of bytes in the tree's character store.
+struct Chars {
+  std::uint32_t at = 0;
+  std::uint32_t len = 0;
+};
+
+// Nodes live in one array per tree and refer to each other by index, so a parse costs a few
+// large allocations instead of several per value. A container's children are one block of that
+// array; editing a container may move its block to the end (the old one is left unused until the
+// next Parse replaces the tree).
 struct Node {
   Kind kind = Kind::Null;
-  // Bool: the value. Number: `text` holds the exact source digits of an integer literal.
-  bool flag = false;
+  bool flag = false;  // Bool: the value
+  std::uint32_t size = 0;
+  std::uint32_t capacity = 0;
+  std::uint32_t first = 0;  // index of the first child
   double number = 0;
-  std::string text;
-  std::vector<Node> items;         // array elements, or object member values
-  std::vector<std::string> names;  // object member names, parallel to items
+  Chars text;  // String: the text. Number: the exact digits of an integer literal, if any.
+  Chars name;  // member name, for a member of an object
 };
 
 }  // namespace json_detail
 
 struct JsonTree {
-  json_detail::Node root;
+  std::vector<json_detail::Node> nodes;  // nodes[0] is the root
+  std::string chars;
 };
 
 namespace {
 
+using json_detail::Chars;
 using json_detail::Kind;
 using json_detail::Node;
+using Index = std::uint32_t;
+constexpr Index kNone = UINT32_MAX;
 
 // Nesting limit of parsed and edited trees. It is simdjson's own default, and it bounds the
 // recursion of every walker in this file.
 constexpr int kMaxDepth = 1024;
 // How far an item assignment may grow an array past its end (the holes read as null).
-constexpr std::uint64_t kMaxArrayGrowth = 1 << 16;
+constexpr std::uint32_t kMaxArrayGrowth = 1 << 16;
+// Indexes are 32 bits wide.
+constexpr std::size_t kMaxText = std::size_t{1} << 31;
 // Backslashes of text set through SetValue are kept as U+2400 and turned back on output.
 constexpr std::string_view kBackslashMark = "\xE2\x90\x80";
 
-bool Present(const Node* n) { return n && n->kind != Kind::Null && n->kind != Kind::Undefined; }
-bool Defined(const Node* n) { return n && n->kind != Kind::Undefined; }
+JsonTree TreeOf(Kind kind) {
+  JsonTree t;
+  t.nodes.emplace_back();
+  t.nodes[0].kind = kind;
+  return t;
+}
+
+JsonTree StringTree(std::string_view text) {
+  JsonTree t = TreeOf(Kind::String);
+  t.chars = text;
+  t.nodes[0].text = {0, static_cast<std::uint32_t>(text.size())};
+  return t;
+}
+
+std::string_view View(const JsonTree& t, Chars c) { return {t.chars.data() + c.at, c.len}; }
+
+Chars AddChars(JsonTree& t, std::string_view s) {
+  Chars c{static_cast<std::uint32_t>(t.chars.size()), static_cast<std::uint32_t>(s.size())};
+  t.chars.append(s);
+  return c;
+}
+
+Index Block(JsonTree& t, std::uint32_t count) {
+  auto first = static_cast<Index>(t.nodes.size());
+  t.nodes.resize(t.nodes.size() + count);
+  return first;
+}
+
+bool Present(const JsonTree& t, Index i) {
+  return i != kNone && t.nodes[i].kind != Kind::Null && t.nodes[i].kind != Kind::Undefined;
+}
+bool Defined(const JsonTree& t, Index i) {
+  return i != kNone && t.nodes[i].kind != Kind::Undefined;
+}
+Kind KindOf(const JsonTree& t, Index i) { return i == kNone ? Kind::Undefined : t.nodes[i].kind; }
 
 std::string Unmark(std::string text) {
   std::size_t at = text.find(kBackslashMark);
@@ -130,10 +181,11 @@ void AppendDouble(double v, std::string& out) {
   }
 }
 
-void AppendNumber(const Node& n, std::string& out) {
+void AppendNumber(const JsonTree& t, const Node& n, std::string& out) {
   // Integers keep their digits, so ids beyond 2^53 survive; "-0" still reads as 0.
-  if (!n.text.empty() && n.text != "-0") {
-    out += n.text;
+  std::string_view digits = View(t, n.text);
+  if (!digits.empty() && digits != "-0") {
+    out += digits;
   } else {
     AppendDouble(n.number, out);
   }
@@ -180,7 +232,8 @@ void AppendQuoted(std::string_view s, std::string& out) {
 }
 
 // JSON text of a defined node (tree depth is bounded by kMaxDepth).
-void Stringify(const Node& n, std::string& out) {
+void Stringify(const JsonTree& t, Index i, std::string& out) {
+  const Node& n = t.nodes[i];
   switch (n.kind) {
     case Kind::Undefined:
     case Kind::Null:
@@ -191,44 +244,45 @@ void Stringify(const Node& n, std::string& out) {
       break;
     case Kind::Number:
       if (std::isfinite(n.number)) {
-        AppendNumber(n, out);
+        AppendNumber(t, n, out);
       } else {
         out += "null";
       }
       break;
     case Kind::String:
-      AppendQuoted(n.text, out);
+      AppendQuoted(View(t, n.text), out);
       break;
     case Kind::Array:
       out += '[';
-      for (std::size_t i = 0; i < n.items.size(); ++i) {
-        if (i) out += ',';
-        Stringify(n.items[i], out);
+      for (std::uint32_t k = 0; k < n.size; ++k) {
+        if (k) out += ',';
+        Stringify(t, n.first + k, out);
       }
       out += ']';
       break;
     case Kind::Object:
       out += '{';
-      for (std::size_t i = 0; i < n.items.size(); ++i) {
-        if (i) out += ',';
-        AppendQuoted(n.names[i], out);
+      for (std::uint32_t k = 0; k < n.size; ++k) {
+        if (k) out += ',';
+        AppendQuoted(View(t, t.nodes[n.first + k].name), out);
         out += ':';
-        Stringify(n.items[i], out);
+        Stringify(t, n.first + k, out);
       }
       out += '}';
       break;
   }
 }
 
-std::string JsonText(const Node* n) {
-  if (!Defined(n)) return {};
+std::string JsonText(const JsonTree& t, Index i) {
+  if (!Defined(t, i)) return {};
   std::string out;
-  Stringify(*n, out);
+  Stringify(t, i, out);
   return Unmark(std::move(out));
 }
 
 // The script toString of a present node; arrays join their elements with ",".
-void AppendScriptText(const Node& n, std::string& out) {
+void AppendScriptText(const JsonTree& t, Index i, std::string& out) {
+  const Node& n = t.nodes[i];
   switch (n.kind) {
     case Kind::Undefined:
     case Kind::Null:
@@ -237,15 +291,15 @@ void AppendScriptText(const Node& n, std::string& out) {
       out += n.flag ? "true" : "false";
       break;
     case Kind::Number:
-      AppendNumber(n, out);
+      AppendNumber(t, n, out);
       break;
     case Kind::String:
-      out += n.text;
+      out += View(t, n.text);
       break;
     case Kind::Array:
-      for (std::size_t i = 0; i < n.items.size(); ++i) {
-        if (i) out += ',';
-        AppendScriptText(n.items[i], out);
+      for (std::uint32_t k = 0; k < n.size; ++k) {
+        if (k) out += ',';
+        AppendScriptText(t, n.first + k, out);
       }
       break;
     case Kind::Object:
@@ -254,9 +308,12 @@ void AppendScriptText(const Node& n, std::string& out) {
   }
 }
 
-int Depth(const Node& n) {
+int Depth(const JsonTree& t, Index i) {
+  const Node& n = t.nodes[i];
   int deepest = 0;
-  for (const Node& child : n.items) deepest = std::max(deepest, Depth(child));
+  if (n.kind == Kind::Array || n.kind == Kind::Object) {
+    for (std::uint32_t k = 0; k < n.size; ++k) deepest = std::max(deepest, Depth(t, n.first + k));
+  }
   return deepest + 1;
 }
 
@@ -273,69 +330,174 @@ bool ArrayIndexName(std::string_view name, std::uint32_t& value) {
   return true;
 }
 
-Node* FindMember(Node& obj, std::string_view name) {
-  for (std::size_t i = 0; i < obj.names.size(); ++i) {
-    if (obj.names[i] == name) return &obj.items[i];
+Index FindMember(const JsonTree& t, Index obj, std::string_view name) {
+  const Node& o = t.nodes[obj];
+  for (std::uint32_t k = 0; k < o.size; ++k) {
+    if (View(t, t.nodes[o.first + k].name) == name) return o.first + k;
   }
-  return nullptr;
+  return kNone;
 }
 
-const Node* FindMember(const Node& obj, std::string_view name) {
-  return FindMember(const_cast<Node&>(obj), name);
+// Opens a Null slot at position pos of container c, moving its block when it is full.
+Index InsertSlot(JsonTree& t, Index c, std::uint32_t pos) {
+  if (t.nodes[c].size == t.nodes[c].capacity) {
+    std::uint32_t capacity = std::max<std::uint32_t>(4, t.nodes[c].capacity * 2);
+    Index first = Block(t, capacity);
+    Node& n = t.nodes[c];
+    std::copy_n(t.nodes.begin() + n.first, n.size, t.nodes.begin() + first);
+    n.first = first;
+    n.capacity = capacity;
+  }
+  Node& n = t.nodes[c];
+  auto begin = t.nodes.begin() + n.first;
+  std::copy_backward(begin + pos, begin + n.size, begin + n.size + 1);
+  ++n.size;
+  t.nodes[n.first + pos] = Node{};
+  return n.first + pos;
 }
 
-void SetMember(Node& obj, std::string_view name, Node value) {
-  if (Node* existing = FindMember(obj, name)) {
-    *existing = std::move(value);
-    return;
+void EraseSlot(JsonTree& t, Index c, std::uint32_t pos) {
+  Node& n = t.nodes[c];
+  auto begin = t.nodes.begin() + n.first;
+  std::copy(begin + pos + 1, begin + n.size, begin + pos);
+  --n.size;
+}
+
+// Copies node s of another tree into t; the result is placed by the caller.
+Node Import(JsonTree& t, const JsonTree& src, Index s) {
+  Node n = src.nodes[s];
+  n.name = {};
+  n.text = AddChars(t, View(src, n.text));
+  if (n.kind == Kind::Array || n.kind == Kind::Object) {
+    n.capacity = n.size;
+    n.first = Block(t, n.size);
+    const Node& from = src.nodes[s];
+    for (std::uint32_t k = 0; k < from.size; ++k) {
+      Node child = Import(t, src, from.first + k);
+      if (n.kind == Kind::Object)
+        child.name = AddChars(t, View(src, src.nodes[from.first + k].name));
+      t.nodes[n.first + k] = child;
+    }
   }
-  std::size_t at = obj.names.size();
+  return n;
+}
+
+// Writes value into slot i, keeping the slot's member name.
+void Place(JsonTree& t, Index i, Node value) {
+  value.name = t.nodes[i].name;
+  t.nodes[i] = value;
+}
+
+// The slot of member `name`, made (in engine order) when missing.
+Index MemberSlot(JsonTree& t, Index obj, std::string_view name) {
+  Index existing = FindMember(t, obj, name);
+  if (existing != kNone) return existing;
+  std::uint32_t pos = t.nodes[obj].size;
   std::uint32_t index = 0;
   if (ArrayIndexName(name, index)) {
-    at = 0;
+    pos = 0;
     std::uint32_t other = 0;
-    while (at < obj.names.size() && ArrayIndexName(obj.names[at], other) && other < index) ++at;
+    while (pos < t.nodes[obj].size &&
+           ArrayIndexName(View(t, t.nodes[t.nodes[obj].first + pos].name), other) &&
+           other < index) {
+      ++pos;
+    }
   }
-  obj.names.insert(obj.names.begin() + static_cast<std::ptrdiff_t>(at), std::string(name));
-  obj.items.insert(obj.items.begin() + static_cast<std::ptrdiff_t>(at), std::move(value));
+  Chars stored = AddChars(t, name);
+  Index slot = InsertSlot(t, obj, pos);
+  t.nodes[slot].name = stored;
+  return slot;
 }
 
 // Puts integer-like member names first in ascending order, the rest keeping their order.
-void OrderMembers(Node& obj) {
+void OrderMembers(JsonTree& t, Index obj) {
+  const Node o = t.nodes[obj];
   std::uint32_t v = 0;
   bool any = false;
-  for (const auto& name : obj.names) {
-    if (ArrayIndexName(name, v)) {
-      any = true;
-      break;
-    }
+  for (std::uint32_t k = 0; k < o.size && !any; ++k) {
+    any = ArrayIndexName(View(t, t.nodes[o.first + k].name), v);
   }
   if (!any) return;
   struct Entry {
     bool index;
     std::uint32_t value;
-    std::size_t at;
+    Node node;
   };
   std::vector<Entry> order;
-  order.reserve(obj.names.size());
-  for (std::size_t i = 0; i < obj.names.size(); ++i) {
-    bool isIndex = ArrayIndexName(obj.names[i], v);
-    order.push_back({isIndex, isIndex ? v : 0, i});
+  order.reserve(o.size);
+  for (std::uint32_t k = 0; k < o.size; ++k) {
+    const Node& n = t.nodes[o.first + k];
+    bool isIndex = ArrayIndexName(View(t, n.name), v);
+    order.push_back({isIndex, isIndex ? v : 0, n});
   }
   std::stable_sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
     if (a.index != b.index) return a.index;
     return a.index && a.value < b.value;
   });
-  std::vector<std::string> names;
-  std::vector<Node> items;
-  names.reserve(order.size());
-  items.reserve(order.size());
-  for (const Entry& e : order) {
-    names.push_back(std::move(obj.names[e.at]));
-    items.push_back(std::move(obj.items[e.at]));
+  for (std::uint32_t k = 0; k < o.size; ++k) t.nodes[o.first + k] = order[k].node;
+}
+
+// A repeated name keeps its first place and takes the last value, as JSON.parse does.
+void DropRepeatedNames(JsonTree& t, Index obj) {
+  const Node o = t.nodes[obj];
+  std::size_t n = o.size;
+  if (n < 2) return;
+  auto name = [&](std::size_t k) { return View(t, t.nodes[o.first + k].name); };
+  if (n <= 64) {
+    // Most objects are small and have no repeats: a quick probe table proves it.
+    std::uint8_t table[256] = {};  // position + 1
+    bool repeated = false;
+    for (std::size_t k = 0; k < n && !repeated; ++k) {
+      std::string_view s = name(k);
+      std::size_t h = s.size() * 131;
+      for (char c : s) h = h * 31 + static_cast<unsigned char>(c);
+      for (std::size_t slot = h & 255;; slot = (slot + 1) & 255) {
+        if (table[slot] == 0) {
+          table[slot] = static_cast<std::uint8_t>(k + 1);
+          break;
+        }
+        if (name(table[slot] - 1) == s) {
+          repeated = true;
+          break;
+        }
+      }
+    }
+    if (!repeated) return;
   }
-  obj.names = std::move(names);
-  obj.items = std::move(items);
+  std::vector<std::pair<std::size_t, std::size_t>> hashes;  // (hash, position)
+  hashes.reserve(n);
+  for (std::size_t k = 0; k < n; ++k)
+    hashes.emplace_back(std::hash<std::string_view>{}(name(k)), k);
+  std::sort(hashes.begin(), hashes.end());
+  std::vector<std::size_t> dropped;
+  for (std::size_t i = 0; i + 1 < n;) {
+    std::size_t j = i + 1;
+    while (j < n && hashes[j].first == hashes[i].first) ++j;
+    for (std::size_t a = i; a < j; ++a) {
+      std::size_t keep = hashes[a].second;
+      if (keep == SIZE_MAX) continue;
+      for (std::size_t b = a + 1; b < j; ++b) {
+        std::size_t later = hashes[b].second;
+        if (later != SIZE_MAX && name(later) == name(keep)) {
+          Place(t, o.first + static_cast<Index>(keep), t.nodes[o.first + later]);
+          dropped.push_back(later);
+          hashes[b].second = SIZE_MAX;
+        }
+      }
+    }
+    i = j;
+  }
+  if (dropped.empty()) return;
+  std::sort(dropped.begin(), dropped.end());
+  std::uint32_t out = 0;
+  for (std::size_t k = 0, d = 0; k < n; ++k) {
+    if (d < dropped.size() && dropped[d] == k) {
+      ++d;
+      continue;
+    }
+    t.nodes[o.first + out++] = t.nodes[o.first + k];
+  }
+  t.nodes[obj].size = out;
 }
 
 // ---- parsing --------------------------------------------------------------------------------
@@ -345,12 +507,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && space(s.front())) s.remove_prefix(1);
   while (!s.empty() && space(s.back())) s.remove_suffix(1);
   return s;
-}
-
-Node OfKind(Kind kind) {
-  Node n;
-  n.kind = kind;
-  return n;
 }
 
 // simdjson's DOM rejects integers past 64 bits. Such tokens are parsed again as decimals
@@ -394,163 +550,224 @@ std::string RewriteBigIntegers(std::string_view text, BigIntegers& big) {
   return out;
 }
 
-struct Converter {
-  const BigIntegers* big = nullptr;
-  std::size_t ordinal = 0;  // numbers seen so far, in text order
+constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
 
-  bool Number(simdjson::dom::element e, Node& out) {
-    out.kind = Kind::Number;
-    char buf[32];
-    if (e.is_int64()) {
-      std::int64_t v = e.get_int64().value_unsafe();
-      out.number = static_cast<double>(v);
-      out.text.assign(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
-    } else if (e.is_uint64()) {
-      std::uint64_t v = e.get_uint64().value_unsafe();
-      out.number = static_cast<double>(v);
-      out.text.assign(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
-    } else {
-      out.number = e.get_double().value_unsafe();
-      if (big) {
-        auto it = big->find(ordinal);
-        if (it != big->end()) out.text = it->second;
-      }
-    }
-    ++ordinal;
-    return true;
-  }
+// Builds our tree straight from simdjson's tape (its documented DOM layout): one pass, no
+// recursion; containers nest at most the parser's depth limit.
+class TapeReader {
+ public:
+  TapeReader(const simdjson::dom::document& doc, JsonTree& tree, const BigIntegers* big)
+      : tape_(doc.tape.get()), strings_(doc.string_buf.get()), tree_(tree), big_(big) {}
 
-  // Depth is bounded by the parser's own limit (kMaxDepth).
-  bool Convert(simdjson::dom::element e, Node& out, int depth) {
-    using simdjson::dom::element_type;
-    if (depth > kMaxDepth) return false;
-    switch (e.type()) {
-      case element_type::ARRAY: {
-        simdjson::dom::array arr = e.get_array().value_unsafe();
-        out.kind = Kind::Array;
-        out.items.reserve(arr.size());
-        for (simdjson::dom::element child : arr) {
-          out.items.emplace_back();
-          if (!Convert(child, out.items.back(), depth + 1)) return false;
+  bool Read() {
+    std::size_t i = 1;  // tape[0] is the root word
+    if (!Value(i, 0)) return false;
+    while (!stack_.empty()) {
+      Frame f = stack_.back();
+      char type = Type(i);
+      if (type == ']' || type == '}') {
+        if (f.object) {
+          DropRepeatedNames(tree_, f.node);
+          OrderMembers(tree_, f.node);
         }
-        return true;
-      }
-      case element_type::OBJECT:
-        return Object(e.get_object().value_unsafe(), out, depth);
-      case element_type::INT64:
-      case element_type::UINT64:
-      case element_type::DOUBLE:
-        return Number(e, out);
-      case element_type::STRING:
-        out.kind = Kind::String;
-        out.text = e.get_string().value_unsafe();
-        return true;
-      case element_type::BOOL:
-        out.kind = Kind::Bool;
-        out.flag = e.get_bool().value_unsafe();
-        return true;
-      case element_type::NULL_VALUE:
-        out.kind = Kind::Null;
-        return true;
-    }
-    return false;
-  }
-
-  bool Object(simdjson::dom::object obj, Node& out, int depth) {
-    out.kind = Kind::Object;
-    out.names.reserve(obj.size());
-    out.items.reserve(obj.size());
-    for (auto [key, value] : obj) {
-      out.names.emplace_back(key);
-      out.items.emplace_back();
-      if (!Convert(value, out.items.back(), depth + 1)) return false;
-    }
-    DropRepeatedNames(out);
-    OrderMembers(out);
-    return true;
-  }
-
-  // A repeated name keeps its first place and takes the last value, as JSON.parse does.
-  static void DropRepeatedNames(Node& obj) {
-    std::size_t n = obj.names.size();
-    if (n < 2) return;
-    std::vector<std::pair<std::size_t, std::size_t>> hashes;  // (hash, position)
-    hashes.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      hashes.emplace_back(std::hash<std::string>{}(obj.names[i]), i);
-    }
-    std::sort(hashes.begin(), hashes.end());
-    std::vector<std::size_t> dropped;
-    for (std::size_t i = 0; i + 1 < n;) {
-      std::size_t j = i + 1;
-      while (j < n && hashes[j].first == hashes[i].first) ++j;
-      // Within one hash, keep the first place of each name and move its last value there.
-      for (std::size_t a = i; a < j; ++a) {
-        std::size_t first = hashes[a].second;
-        if (first == SIZE_MAX) continue;
-        for (std::size_t b = a + 1; b < j; ++b) {
-          std::size_t later = hashes[b].second;
-          if (later != SIZE_MAX && obj.names[later] == obj.names[first]) {
-            obj.items[first] = std::move(obj.items[later]);
-            dropped.push_back(later);
-            hashes[b].second = SIZE_MAX;
-          }
-        }
-      }
-      i = j;
-    }
-    if (dropped.empty()) return;
-    std::sort(dropped.begin(), dropped.end());
-    std::size_t out = 0;
-    for (std::size_t i = 0, d = 0; i < n; ++i) {
-      if (d < dropped.size() && dropped[d] == i) {
-        ++d;
+        stack_.pop_back();
+        ++i;
         continue;
       }
-      if (out != i) {
-        obj.names[out] = std::move(obj.names[i]);
-        obj.items[out] = std::move(obj.items[i]);
+      if (f.next >= tree_.nodes[f.node].size) return false;
+      Index slot = tree_.nodes[f.node].first + f.next;
+      ++stack_.back().next;
+      if (f.object) {
+        if (type != '"') return false;
+        Chars name = AddChars(tree_, String(i));
+        tree_.nodes[slot].name = name;
+        ++i;
       }
-      ++out;
+      if (!Value(i, slot)) return false;
     }
-    obj.names.resize(out);
-    obj.items.resize(out);
+    return true;
   }
+
+ private:
+  struct Frame {
+    Index node;
+    std::uint32_t next;
+    bool object;
+  };
+
+  char Type(std::size_t i) const { return static_cast<char>(tape_[i] >> 56); }
+  std::uint64_t Payload(std::size_t i) const {
+    return tape_[i] & simdjson::internal::JSON_VALUE_MASK;
+  }
+
+  std::string_view String(std::size_t i) const {
+    const std::uint8_t* at = strings_ + Payload(i);
+    std::uint32_t len = 0;
+    std::memcpy(&len, at, sizeof len);
+    return {reinterpret_cast<const char*>(at + sizeof len), len};
+  }
+
+  // Index just past the value at i.
+  std::size_t After(std::size_t i) const {
+    switch (Type(i)) {
+      case '[':
+      case '{':
+        return static_cast<std::uint32_t>(tape_[i]);
+      case 'l':
+      case 'u':
+      case 'd':
+        return i + 2;
+      default:
+        return i + 1;
+    }
+  }
+
+  std::uint32_t Count(std::size_t i) const {
+    auto count = static_cast<std::uint32_t>((tape_[i] >> 32) & simdjson::internal::JSON_COUNT_MASK);
+    if (count < simdjson::internal::JSON_COUNT_MASK) return count;
+    count = 0;  // saturated: count by hand
+    bool object = Type(i) == '{';
+    std::size_t end = After(i) - 1;
+    for (std::size_t k = i + 1; k < end; ++count) k = After(object ? k + 1 : k);
+    return count;
+  }
+
+  // Reads the value at tape index i into slot; i moves past it (or into a container).
+  bool Value(std::size_t& i, Index slot) {
+    char type = Type(i);
+    switch (type) {
+      case '[':
+      case '{': {
+        if (stack_.size() >= kMaxDepth) return false;
+        std::uint32_t count = Count(i);
+        Index first = Block(tree_, count);
+        Node& n = tree_.nodes[slot];
+        n.kind = type == '[' ? Kind::Array : Kind::Object;
+        n.size = n.capacity = count;
+        n.first = first;
+        stack_.push_back({slot, 0, type == '{'});
+        ++i;
+        return true;
+      }
+      case '"': {
+        Chars text = AddChars(tree_, String(i));
+        tree_.nodes[slot].kind = Kind::String;
+        tree_.nodes[slot].text = text;
+        ++i;
+        return true;
+      }
+      case 'l':
+      case 'u':
+      case 'd':
+        Number(i, type, slot);
+        i += 2;
+        return true;
+      case 't':
+      case 'f':
+        tree_.nodes[slot].kind = Kind::Bool;
+        tree_.nodes[slot].flag = type == 't';
+        ++i;
+        return true;
+      case 'n':
+        tree_.nodes[slot].kind = Kind::Null;
+        ++i;
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  void Number(std::size_t i, char type, Index slot) {
+    char buf[32];
+    std::string_view digits;
+    double value = 0;
+    if (type == 'l') {
+      std::int64_t v = 0;
+      std::memcpy(&v, &tape_[i + 1], sizeof v);
+      value = static_cast<double>(v);
+      // Within 2^53 the double writes the same digits; keep text only for larger integers.
+      if (v > kExactLimit || v < -kExactLimit) {
+        digits = std::string_view(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
+      }
+    } else if (type == 'u') {
+      std::uint64_t v = 0;
+      std::memcpy(&v, &tape_[i + 1], sizeof v);
+      value = static_cast<double>(v);
+      digits = std::string_view(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
+    } else {
+      std::memcpy(&value, &tape_[i + 1], sizeof value);
+      if (big_) {
+        auto it = big_->find(ordinal_);
+        if (it != big_->end()) digits = it->second;
+      }
+    }
+    ++ordinal_;
+    Chars text = digits.empty() ? Chars{} : AddChars(tree_, digits);
+    Node& n = tree_.nodes[slot];
+    n.kind = Kind::Number;
+    n.number = value;
+    n.text = text;
+  }
+
+  const std::uint64_t* tape_;
+  const std::uint8_t* strings_;
+  JsonTree& tree_;
+  const BigIntegers* big_;
+  std::size_t ordinal_ = 0;  // numbers seen so far, in text order
+  std::vector<Frame> stack_;
 };
 
-// Parses JSON data; nothing when the text is not JSON.
-std::optional<Node> ParseJson(std::string_view text) {
+// Parses JSON data into `tree`, reusing its storage; false (tree unspecified) when the text is
+// not JSON.
+bool ParseInto(std::string_view text, JsonTree& tree) {
+  if (text.size() >= kMaxText) return false;
   thread_local simdjson::dom::parser parser;
   simdjson::dom::element root;
-  Converter converter;
   auto error = parser.parse(text.data(), text.size()).get(root);
   BigIntegers big;
   std::string rewritten;
   if (error == simdjson::NUMBER_ERROR) {
     rewritten = RewriteBigIntegers(text, big);
-    if (big.empty()) return std::nullopt;
+    if (big.empty()) return false;
     error = parser.parse(rewritten).get(root);
-    converter.big = &big;
   }
-  if (error) return std::nullopt;
-  Node out;
-  if (!converter.Convert(root, out, 1)) return std::nullopt;
-  return out;
+  if (error) return false;
+  tree.nodes.clear();
+  tree.chars.clear();
+  tree.nodes.emplace_back();
+  tree.chars.reserve(text.size() / 2);
+  tree.nodes.reserve(text.size() / 16);
+  return TapeReader(parser.doc, tree, big.empty() ? nullptr : &big).Read();
+}
+
+std::optional<JsonTree> ParseJson(std::string_view text) {
+  JsonTree tree;
+  if (!ParseInto(text, tree)) return std::nullopt;
+  return tree;
 }
 
 // What the script engine made of text handed to eval: JSON data only, never code. A JSON
 // string evaluates its content, of which only a number, true, false or null is kept.
 // Blank text evaluates to undefined.
-std::optional<Node> EvalData(std::string_view text) {
-  if (Trim(text).empty()) return OfKind(Kind::Undefined);
-  std::optional<Node> value = ParseJson(text);
-  if (!value || value->kind != Kind::String) return value;
-  std::optional<Node> inner = ParseJson(value->text);
-  if (!inner || inner->kind == Kind::Object || inner->kind == Kind::Array ||
-      inner->kind == Kind::String) {
-    return std::nullopt;
+bool EvalInto(std::string_view text, JsonTree& tree) {
+  if (Trim(text).empty()) {
+    tree = TreeOf(Kind::Undefined);
+    return true;
   }
-  return inner;
+  if (!ParseInto(text, tree)) return false;
+  if (tree.nodes[0].kind != Kind::String) return true;
+  JsonTree inner;
+  if (!ParseInto(View(tree, tree.nodes[0].text), inner)) return false;
+  Kind k = inner.nodes[0].kind;
+  if (k == Kind::Object || k == Kind::Array || k == Kind::String) return false;
+  tree = std::move(inner);
+  return true;
+}
+
+std::optional<JsonTree> EvalData(std::string_view text) {
+  JsonTree tree;
+  if (!EvalInto(text, tree)) return std::nullopt;
+  return tree;
 }
 
 // ---- paths ----------------------------------------------------------------------------------
@@ -594,24 +811,25 @@ bool TakeStep(std::string_view& rest, Step& step, bool bare) {
   return true;
 }
 
-const Node* Child(const Node& n, const Step& step) {
+Index Child(const JsonTree& t, Index i, const Step& step) {
+  const Node& n = t.nodes[i];
   if (n.kind == Kind::Array) {
-    if (!step.isIndex || step.index >= n.items.size()) return nullptr;
-    return &n.items[step.index];
+    if (!step.isIndex || step.index >= n.size) return kNone;
+    return n.first + static_cast<Index>(step.index);
   }
-  if (n.kind != Kind::Object) return nullptr;
-  if (step.isIndex) return FindMember(n, std::to_string(step.index));
-  return FindMember(n, step.name);
+  if (n.kind != Kind::Object) return kNone;
+  if (step.isIndex) return FindMember(t, i, std::to_string(step.index));
+  return FindMember(t, i, step.name);
 }
 
-const Node* Walk(const Node& root, std::string_view rest, bool bare) {
-  const Node* cur = &root;
+Index Walk(const JsonTree& t, std::string_view rest, bool bare) {
+  Index cur = 0;
   while (!rest.empty()) {
     Step step;
-    if (!TakeStep(rest, step, bare)) return nullptr;
+    if (!TakeStep(rest, step, bare)) return kNone;
     bare = false;
-    cur = Child(*cur, step);
-    if (!cur) return nullptr;
+    cur = Child(t, cur, step);
+    if (cur == kNone) return kNone;
   }
   return cur;
 }
@@ -621,44 +839,45 @@ bool StartsWithRoot(std::string_view path) {
   return path.starts_with("da") && (path.size() == 2 || path[2] == '.' || path[2] == '[');
 }
 
-// The node a path names under the path rule, or null when the engine would find nothing.
-const Node* Locate(const Node& root, std::string_view path) {
+// The node a path names under the path rule, or kNone when the engine would find nothing.
+Index Locate(const JsonTree& t, std::string_view path) {
   if (StartsWithRoot(path)) {
-    const Node* n = Walk(root, path.substr(2), false);
-    if (Present(n)) return n;
+    Index n = Walk(t, path.substr(2), false);
+    if (Present(t, n)) return n;
   }
-  if (path.empty()) return &root;
-  return Walk(root, path, path[0] != '[');
+  if (path.empty()) return 0;
+  return Walk(t, path, path[0] != '[');
 }
 
-std::string Absolute(const Node& root, std::string_view path) {
-  if (StartsWithRoot(path) && Present(Walk(root, path.substr(2), false))) return std::string(path);
+std::string Absolute(const JsonTree& t, std::string_view path) {
+  if (StartsWithRoot(path) && Present(t, Walk(t, path.substr(2), false))) return std::string(path);
   if (path.empty()) return "da";
   if (path[0] == '[') return "da" + std::string(path);
   return "da." + std::string(path);
 }
 
-const Node* ItemOf(const Node* n, int index) {
-  if (!Present(n)) return nullptr;
-  if (n->kind == Kind::Array) {
-    if (index < 0 || static_cast<std::size_t>(index) >= n->items.size()) return nullptr;
-    return &n->items[static_cast<std::size_t>(index)];
+Index ItemOf(const JsonTree& t, Index i, int index) {
+  if (!Present(t, i)) return kNone;
+  const Node& n = t.nodes[i];
+  if (n.kind == Kind::Array) {
+    if (index < 0 || static_cast<std::uint32_t>(index) >= n.size) return kNone;
+    return n.first + static_cast<Index>(index);
   }
-  if (n->kind == Kind::Object) return FindMember(*n, std::to_string(index));
-  return nullptr;
+  if (n.kind == Kind::Object) return FindMember(t, i, std::to_string(index));
+  return kNone;
 }
 
 // An assignment target: the node holding it and the last step, after the path rule.
 struct Target {
   std::string absolute;  // the steps' names point into this
   std::vector<Step> steps;
-  Node* parent = nullptr;  // null when the target is the root itself
+  Index parent = kNone;  // kNone when the target is the root itself
   bool ok = false;
 };
 
-Target Resolve(Node& root, std::string_view path) {
+Target Resolve(const JsonTree& tree, std::string_view path) {
   Target t;
-  t.absolute = Absolute(root, path);
+  t.absolute = Absolute(tree, path);
   std::string_view rest = std::string_view(t.absolute).substr(2);
   while (!rest.empty()) {
     Step step;
@@ -669,62 +888,75 @@ Target Resolve(Node& root, std::string_view path) {
     t.ok = true;
     return t;
   }
-  const Node* cur = &root;
+  Index cur = 0;
   for (std::size_t i = 0; i + 1 < t.steps.size(); ++i) {
-    cur = Child(*cur, t.steps[i]);
-    if (!cur) return t;
+    cur = Child(tree, cur, t.steps[i]);
+    if (cur == kNone) return t;
   }
   // Assigning through null or undefined fails in the engine.
-  if (!Present(cur)) return t;
-  t.parent = const_cast<Node*>(cur);
+  if (!Present(tree, cur)) return t;
+  t.parent = cur;
   t.ok = true;
   return t;
 }
 
+// Grows array a with null items so that it has an item at `index`; false when too far out.
+bool GrowTo(JsonTree& t, Index a, std::uint64_t index) {
+  if (index >= std::uint64_t{t.nodes[a].size} + kMaxArrayGrowth) return false;
+  while (t.nodes[a].size <= index) InsertSlot(t, a, t.nodes[a].size);
+  return true;
+}
+
 // The node an assignment would write, creating an object member or array slot as the engine
-// would; null when the engine would fail or ignore the assignment.
-Node* Slot(Node& root, Target& t, int valueDepth) {
-  if (!t.ok) return nullptr;
-  if (static_cast<int>(t.steps.size()) + valueDepth > kMaxDepth) return nullptr;
-  if (!t.parent) return &root;
+// would; kNone when the engine would fail or ignore the assignment.
+Index Slot(JsonTree& tree, const Target& t, int valueDepth) {
+  if (!t.ok) return kNone;
+  if (static_cast<int>(t.steps.size()) + valueDepth > kMaxDepth) return kNone;
+  if (t.parent == kNone) return 0;
   const Step& last = t.steps.back();
-  Node& p = *t.parent;
-  if (p.kind == Kind::Object) {
-    std::string name = last.isIndex ? std::to_string(last.index) : std::string(last.name);
-    if (!FindMember(p, name)) SetMember(p, name, Node{});
-    return FindMember(p, name);
+  Kind kind = tree.nodes[t.parent].kind;
+  if (kind == Kind::Object) {
+    return MemberSlot(tree, t.parent,
+                      last.isIndex ? std::string_view(std::to_string(last.index)) : last.name);
   }
-  if (p.kind == Kind::Array && last.isIndex) {
-    if (last.index >= p.items.size() + kMaxArrayGrowth) return nullptr;
-    if (last.index >= p.items.size()) p.items.resize(last.index + 1);
-    return &p.items[last.index];
+  if (kind == Kind::Array && last.isIndex) {
+    if (!GrowTo(tree, t.parent, last.index)) return kNone;
+    return tree.nodes[t.parent].first + static_cast<Index>(last.index);
   }
-  return nullptr;  // a primitive, or a named property on an array: nothing we keep
+  return kNone;  // a primitive, or a named property on an array: nothing we keep
 }
 
-void Assign(Node& root, std::string_view path, Node value) {
-  Target t = Resolve(root, path);
-  if (Node* slot = Slot(root, t, Depth(value))) *slot = std::move(value);
+void Assign(JsonTree& tree, std::string_view path, const JsonTree& value) {
+  Target t = Resolve(tree, path);
+  Index slot = Slot(tree, t, Depth(value, 0));
+  if (slot != kNone) Place(tree, slot, Import(tree, value, 0));
 }
 
-// Merge of a JSON value into an existing object, member by member.
-void Merge(Node& target, const Node& source) {
-  if (target.kind == Kind::Array) {
-    if (source.kind == Kind::Array) {
-      target.items.insert(target.items.end(), source.items.begin(), source.items.end());
+// Merge of a JSON value into an existing container, member by member.
+void Merge(JsonTree& t, Index target, const JsonTree& src, Index s) {
+  const Node from = src.nodes[s];
+  if (t.nodes[target].kind == Kind::Array) {
+    if (from.kind == Kind::Array) {
+      for (std::uint32_t k = 0; k < from.size; ++k) {
+        Node item = Import(t, src, from.first + k);
+        Place(t, InsertSlot(t, target, t.nodes[target].size), item);
+      }
     }
     return;
   }
-  if (source.kind != Kind::Object && source.kind != Kind::Array) return;
-  for (std::size_t i = 0; i < source.items.size(); ++i) {
-    std::string name = source.kind == Kind::Object ? source.names[i] : std::to_string(i);
-    const Node& value = source.items[i];
-    Node* existing = FindMember(target, name);
-    if (existing && (existing->kind == Kind::Object || existing->kind == Kind::Array)) {
-      Merge(*existing, value);
+  if (from.kind != Kind::Object && from.kind != Kind::Array) return;
+  for (std::uint32_t k = 0; k < from.size; ++k) {
+    std::string name = from.kind == Kind::Object
+                           ? std::string(View(src, src.nodes[from.first + k].name))
+                           : std::to_string(k);
+    Index existing = FindMember(t, target, name);
+    Kind kind = KindOf(t, existing);
+    if (kind == Kind::Object || kind == Kind::Array) {
+      Merge(t, existing, src, from.first + k);
     } else {
       // Strings, booleans, numbers and null are replaced.
-      SetMember(target, name, value);
+      Node value = Import(t, src, from.first + k);
+      Place(t, MemberSlot(t, target, name), value);
     }
   }
 }
@@ -837,33 +1069,27 @@ std::optional<std::string> DecodeQuoted(std::string_view body) {
 }
 
 // The value of an item argument: JSON data with the flag, else a quoted script literal.
-std::optional<Node> ItemValue(std::string_view value, bool json) {
-  if (json) {
-    std::optional<Node> v = ParseJson(value);
-    return v;
-  }
+std::optional<JsonTree> ItemValue(std::string_view value, bool json) {
+  if (json) return ParseJson(value);
   std::optional<std::string> text = DecodeQuoted(value);
   if (!text) return std::nullopt;
-  Node n;
-  n.kind = Kind::String;
-  n.text = std::move(*text);
-  return n;
+  return StringTree(*text);
 }
 
-void CollectValues(const Node& n, bool recursive, std::vector<std::string>& out) {
-  for (const Node& child : n.items) {
-    switch (child.kind) {
+void CollectValues(const JsonTree& t, Index i, bool recursive, std::vector<std::string>& out) {
+  const Node& n = t.nodes[i];
+  for (std::uint32_t k = 0; k < n.size; ++k) {
+    Index c = n.first + k;
+    switch (t.nodes[c].kind) {
       case Kind::Array:
       case Kind::Object:
-        if (recursive) CollectValues(child, recursive, out);
+        if (recursive) CollectValues(t, c, recursive, out);
         break;
       case Kind::String:
-        out.push_back(child.text);
-        break;
       case Kind::Number:
       case Kind::Bool: {
         std::string text;
-        AppendScriptText(child, text);
+        AppendScriptText(t, c, text);
         out.push_back(std::move(text));
         break;
       }
@@ -871,6 +1097,26 @@ void CollectValues(const Node& n, bool recursive, std::vector<std::string>& out)
         break;
     }
   }
+}
+
+// A new document holding what parsing the node's JSON text (non-literal) would give.
+JsonDocument SubDocumentOf(const JsonTree& t, Index i) {
+  JsonDocument doc;
+  JsonTree& tree = *doc.Engine();
+  Kind kind = KindOf(t, i);
+  if (kind == Kind::Undefined) {
+    tree = TreeOf(Kind::Undefined);
+  } else if (kind == Kind::Null || (kind == Kind::Number && !std::isfinite(t.nodes[i].number))) {
+    tree = TreeOf(Kind::Null);
+  } else if (kind == Kind::Bool || kind == Kind::Number) {
+    tree = TreeOf(Kind::Null);
+    tree.nodes[0] = Import(tree, t, i);
+    if (tree.nodes[0].number == 0) tree.nodes[0].number = 0;  // -0 writes as 0
+  } else {
+    std::optional<JsonTree> v = EvalData(JsonText(t, i));
+    tree = v ? std::move(*v) : TreeOf(Kind::Null);
+  }
+  return doc;
 }
 
 }  // namespace
@@ -884,69 +1130,62 @@ JsonDocument::JsonDocument(EngineRef engine) : engine_(std::move(engine)) {
 }
 
 bool JsonDocument::Create() {
-  engine_ = std::make_shared<JsonTree>();
-  engine_->root.kind = Kind::Object;
+  engine_ = std::make_shared<JsonTree>(TreeOf(Kind::Object));
   return true;
 }
 
 bool JsonDocument::Parse(std::string_view text, bool literal) {
-  Create();
-  Node& root = engine_->root;
-  root = OfKind(Kind::Null);
-  std::optional<Node> value;
-  if (literal) {
-    value = ParseJson(text);
-  } else {
-    value = EvalData(text);
-  }
-  if (value) root = std::move(*value);
-  return Present(&root);
+  // A fresh tree, so copies keep the old one; when nothing else holds the old one its storage
+  // is reused, which spares a large answer most of its allocation.
+  if (!engine_ || engine_.use_count() > 1) engine_ = std::make_shared<JsonTree>();
+  JsonTree& tree = *engine_;
+  if (!(literal ? ParseInto(text, tree) : EvalInto(text, tree))) tree = TreeOf(Kind::Null);
+  return Present(tree, 0);
 }
 
-void JsonDocument::Clear() { engine_->root = OfKind(Kind::Object); }
+void JsonDocument::Clear() { *engine_ = TreeOf(Kind::Object); }
 
-std::string JsonDocument::ToText() const { return JsonText(&engine_->root); }
+std::string JsonDocument::ToText() const { return JsonText(*engine_, 0); }
 
 void JsonDocument::SetValue(std::string_view path, std::string_view value, bool json) {
-  Node& root = engine_->root;
+  JsonTree& tree = *engine_;
   if (!json) {
-    Node n;
-    n.kind = Kind::String;
-    n.text = Mark(value);
-    Assign(root, path, std::move(n));
+    Assign(tree, path, StringTree(Mark(value)));
     return;
   }
   if (value.empty()) value = "{}";
-  const Node* existing = Locate(root, path);
-  if (Present(existing) && existing->kind == Kind::Object) {
-    std::optional<Node> source = ParseJson(value);
-    Target t = Resolve(root, path);
-    if (!source || !t.ok || static_cast<int>(t.steps.size()) + Depth(*source) > kMaxDepth) return;
-    Merge(*const_cast<Node*>(existing), *source);
+  Index existing = Locate(tree, path);
+  if (Present(tree, existing) && tree.nodes[existing].kind == Kind::Object) {
+    std::optional<JsonTree> source = ParseJson(value);
+    Target t = Resolve(tree, path);
+    if (!source || !t.ok || static_cast<int>(t.steps.size()) + Depth(*source, 0) > kMaxDepth) {
+      return;
+    }
+    Merge(tree, existing, *source, 0);
     return;
   }
-  std::optional<Node> v = EvalData(value);
-  if (v && v->kind != Kind::Undefined) Assign(root, path, std::move(*v));
+  std::optional<JsonTree> v = EvalData(value);
+  if (v && v->nodes[0].kind != Kind::Undefined) Assign(tree, path, *v);
 }
 
 void JsonDocument::SetExpression(std::string_view path, std::string_view expression) {
-  std::optional<Node> v = EvalData(expression);
-  if (v && v->kind != Kind::Undefined) Assign(engine_->root, path, std::move(*v));
+  std::optional<JsonTree> v = EvalData(expression);
+  if (v && v->nodes[0].kind != Kind::Undefined) Assign(*engine_, path, *v);
 }
 
 bool JsonDocument::ResolvePath(std::string& path) const {
-  path = Absolute(engine_->root, path);
-  return Present(Locate(engine_->root, path));
+  path = Absolute(*engine_, path);
+  return Present(*engine_, Locate(*engine_, path));
 }
 
 bool JsonDocument::Exists(std::string_view path) const {
-  return Present(Locate(engine_->root, path));
+  return Present(*engine_, Locate(*engine_, path));
 }
 
 int JsonDocument::TypeOf(std::string_view path) const {
-  const Node* n = Locate(engine_->root, path);
-  if (!Present(n)) return 0;
-  switch (n->kind) {
+  Index i = Locate(*engine_, path);
+  if (!Present(*engine_, i)) return 0;
+  switch (engine_->nodes[i].kind) {
     case Kind::Bool:
       return 1;
     case Kind::Number:
@@ -963,140 +1202,117 @@ int JsonDocument::TypeOf(std::string_view path) const {
 }
 
 std::string JsonDocument::GetText(std::string_view path, bool json) const {
-  const Node* n = Locate(engine_->root, path);
-  if (json) return JsonText(n);
-  if (!Present(n)) return {};
+  Index i = Locate(*engine_, path);
+  if (json) return JsonText(*engine_, i);
+  if (!Present(*engine_, i)) return {};
   std::string out;
-  AppendScriptText(*n, out);
+  AppendScriptText(*engine_, i, out);
   return Unmark(std::move(out));
 }
 
 int JsonDocument::MemberNames(std::vector<std::string>& names, std::string_view path) const {
   names.clear();
-  const Node* n = Locate(engine_->root, path);
-  if (Present(n) && n->kind == Kind::Object) names = n->names;
+  const JsonTree& t = *engine_;
+  Index i = Locate(t, path);
+  if (Present(t, i) && t.nodes[i].kind == Kind::Object) {
+    const Node& n = t.nodes[i];
+    for (std::uint32_t k = 0; k < n.size; ++k)
+      names.emplace_back(View(t, t.nodes[n.first + k].name));
+  }
   return static_cast<int>(names.size());
 }
 
 int JsonDocument::Count(std::string_view path) const {
-  const Node* n = Locate(engine_->root, path);
-  return Present(n) && n->kind == Kind::Array ? static_cast<int>(n->items.size()) : 0;
+  Index i = Locate(*engine_, path);
+  return Present(*engine_, i) && engine_->nodes[i].kind == Kind::Array
+             ? static_cast<int>(engine_->nodes[i].size)
+             : 0;
 }
-
-namespace {
-
-// A new document holding what parsing the node's JSON text (non-literal) would give.
-JsonDocument SubDocumentOf(const Node* n) {
-  JsonDocument doc;
-  JsonTree& tree = *doc.Engine();
-  if (!Defined(n)) {
-    tree.root = OfKind(Kind::Undefined);
-  } else if (n->kind == Kind::Null || (n->kind == Kind::Number && !std::isfinite(n->number))) {
-    tree.root = OfKind(Kind::Null);
-  } else if (n->kind == Kind::Bool || n->kind == Kind::Number) {
-    tree.root = *n;
-    if (n->kind == Kind::Number && n->number == 0) tree.root.number = 0;  // -0 writes as 0
-  } else {
-    std::optional<Node> v = EvalData(JsonText(n));
-    tree.root = v ? std::move(*v) : OfKind(Kind::Null);
-  }
-  return doc;
-}
-
-}  // namespace
 
 JsonDocument JsonDocument::GetSubDocument(std::string_view path) const {
-  return SubDocumentOf(Locate(engine_->root, path));
+  return SubDocumentOf(*engine_, Locate(*engine_, path));
 }
 
 void JsonDocument::AddItem(std::string_view path, std::string_view value, bool json, bool atFront) {
-  std::optional<Node> item = ItemValue(value, json);
+  std::optional<JsonTree> item = ItemValue(value, json);
   if (!item) return;
-  Node& root = engine_->root;
-  Target t = Resolve(root, path);
-  Node* slot = Slot(root, t, 1 + Depth(*item));
-  if (!slot) return;
-  if (slot->kind != Kind::Array) *slot = OfKind(Kind::Array);
-  if (atFront) {
-    slot->items.insert(slot->items.begin(), std::move(*item));
-  } else {
-    slot->items.push_back(std::move(*item));
-  }
+  JsonTree& tree = *engine_;
+  Index slot = Slot(tree, Resolve(tree, path), 1 + Depth(*item, 0));
+  if (slot == kNone) return;
+  if (tree.nodes[slot].kind != Kind::Array) Place(tree, slot, TreeOf(Kind::Array).nodes[0]);
+  Node copy = Import(tree, *item, 0);
+  Place(tree, InsertSlot(tree, slot, atFront ? 0 : tree.nodes[slot].size), copy);
 }
 
 JsonDocument JsonDocument::GetItemDocument(int index, std::string_view path) const {
-  return SubDocumentOf(ItemOf(Locate(engine_->root, path), index));
+  return SubDocumentOf(*engine_, ItemOf(*engine_, Locate(*engine_, path), index));
 }
 
 std::string JsonDocument::GetItemText(int index, std::string_view path, bool json) const {
-  const Node* item = ItemOf(Locate(engine_->root, path), index);
-  if (json) return JsonText(item);
-  if (!item || item->kind != Kind::String) return {};
-  return Unmark(item->text);
+  Index item = ItemOf(*engine_, Locate(*engine_, path), index);
+  if (json) return JsonText(*engine_, item);
+  if (KindOf(*engine_, item) != Kind::String) return {};
+  return Unmark(std::string(View(*engine_, engine_->nodes[item].text)));
 }
 
 void JsonDocument::SetItem(int index, std::string_view path, std::string_view value, bool json) {
-  std::optional<Node> item = ItemValue(value, json);
+  std::optional<JsonTree> item = ItemValue(value, json);
   if (!item) return;
-  Node* n = const_cast<Node*>(Locate(engine_->root, path));
-  if (!Present(n)) return;
-  Target t = Resolve(engine_->root, path);
-  if (!t.ok || static_cast<int>(t.steps.size()) + 1 + Depth(*item) > kMaxDepth) return;
-  if (n->kind == Kind::Array) {
-    if (index < 0) {
-      return;  // a named property on an array: nothing we keep
-    }
-    auto at = static_cast<std::size_t>(index);
-    if (at >= n->items.size() + kMaxArrayGrowth) return;
-    if (at >= n->items.size()) n->items.resize(at + 1);
-    n->items[at] = std::move(*item);
-  } else if (n->kind == Kind::Object) {
-    SetMember(*n, std::to_string(index), std::move(*item));
+  JsonTree& tree = *engine_;
+  Index n = Locate(tree, path);
+  if (!Present(tree, n)) return;
+  Target t = Resolve(tree, path);
+  if (!t.ok || static_cast<int>(t.steps.size()) + 1 + Depth(*item, 0) > kMaxDepth) return;
+  if (tree.nodes[n].kind == Kind::Array) {
+    if (index < 0) return;  // a named property on an array: nothing we keep
+    if (!GrowTo(tree, n, static_cast<std::uint64_t>(index))) return;
+    Node copy = Import(tree, *item, 0);
+    Place(tree, tree.nodes[n].first + static_cast<Index>(index), copy);
+  } else if (tree.nodes[n].kind == Kind::Object) {
+    Node copy = Import(tree, *item, 0);
+    Place(tree, MemberSlot(tree, n, std::to_string(index)), copy);
   }
 }
 
 void JsonDocument::RemoveItem(int index, std::string_view path) {
-  Node* n = const_cast<Node*>(Locate(engine_->root, path));
-  if (!Present(n) || n->kind != Kind::Array) return;
-  auto size = static_cast<long long>(n->items.size());
+  JsonTree& tree = *engine_;
+  Index n = Locate(tree, path);
+  if (!Present(tree, n) || tree.nodes[n].kind != Kind::Array) return;
+  auto size = static_cast<long long>(tree.nodes[n].size);
   long long start = index < 0 ? std::max(size + index, 0LL) : std::min<long long>(index, size);
-  if (start < size) n->items.erase(n->items.begin() + start);
+  if (start < size) EraseSlot(tree, n, static_cast<std::uint32_t>(start));
 }
 
 void JsonDocument::Delete(std::string_view path) {
-  Target t = Resolve(engine_->root, path);
-  if (!t.ok || !t.parent) return;  // the root variable itself cannot be deleted
+  JsonTree& tree = *engine_;
+  Target t = Resolve(tree, path);
+  if (!t.ok || t.parent == kNone) return;  // the root variable itself cannot be deleted
   const Step& last = t.steps.back();
-  Node& p = *t.parent;
+  const Node& p = tree.nodes[t.parent];
   if (p.kind == Kind::Object) {
-    std::string name = last.isIndex ? std::to_string(last.index) : std::string(last.name);
-    for (std::size_t i = 0; i < p.names.size(); ++i) {
-      if (p.names[i] == name) {
-        p.names.erase(p.names.begin() + static_cast<std::ptrdiff_t>(i));
-        p.items.erase(p.items.begin() + static_cast<std::ptrdiff_t>(i));
-        return;
-      }
-    }
-  } else if (p.kind == Kind::Array && last.isIndex && last.index < p.items.size()) {
-    p.items[last.index] = OfKind(Kind::Null);  // a hole: reads as null, keeps the length
+    Index i = FindMember(tree, t.parent,
+                         last.isIndex ? std::string_view(std::to_string(last.index)) : last.name);
+    if (i != kNone) EraseSlot(tree, t.parent, i - p.first);
+  } else if (p.kind == Kind::Array && last.isIndex && last.index < p.size) {
+    // A hole: reads as null, keeps the length.
+    Place(tree, p.first + static_cast<Index>(last.index), TreeOf(Kind::Null).nodes[0]);
   }
 }
 
 void JsonDocument::SetNumber(std::string_view path, double value) {
   if (!std::isfinite(value)) return;
-  Node n;
-  n.kind = Kind::Number;
-  n.number = value;
-  Assign(engine_->root, path, std::move(n));
+  JsonTree n = TreeOf(Kind::Number);
+  n.nodes[0].number = value;
+  Assign(*engine_, path, n);
 }
 
 double JsonDocument::GetNumber(std::string_view path) const {
-  const Node* n = Locate(engine_->root, path);
-  return Present(n) && n->kind == Kind::Number ? n->number : 0;
+  Index i = Locate(*engine_, path);
+  return KindOf(*engine_, i) == Kind::Number ? engine_->nodes[i].number : 0;
 }
 
 std::string JsonDocument::ToTextAt(std::string_view path) const {
-  return JsonText(Locate(engine_->root, path));
+  return JsonText(*engine_, Locate(*engine_, path));
 }
 
 JsonDocument::EngineRef JsonDocument::Engine() const { return engine_; }
@@ -1104,8 +1320,8 @@ JsonDocument::EngineRef JsonDocument::Engine() const { return engine_; }
 int JsonDocument::NodeValues(std::vector<std::string>& values, std::string_view path,
                              bool recursive) const {
   values.clear();
-  const Node* n = Locate(engine_->root, path);
-  if (Present(n)) CollectValues(*n, recursive, values);
+  Index i = Locate(*engine_, path);
+  if (Present(*engine_, i)) CollectValues(*engine_, i, recursive, values);
   return static_cast<int>(values.size());
 }
 
