@@ -111,8 +111,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        seconds[run.benchmark_name()] =
+      // With --benchmark_repetitions the median stands for the benchmark.
+      bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+      if ((median || single) && !run.error_occurred) {
+        seconds[run.run_name.str()] =
             run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
       }
     }

@@ -15,7 +15,8 @@ namespace lumora {
 
 namespace json_detail {
 
-enum class Kind : std::uint8_t { Undefined, Null, Bool, Number, String, Array, Object };
+// Null first, so a zeroed node is a null.
+enum class Kind : std::uint8_t { Null, Undefined, Bool, Number, String, Array, Object };
 
 // A run of bytes in the tree's character store.
 struct Chars {
@@ -29,7 +30,8 @@ struct Chars {
 // next Parse replaces the tree).
 struct Node {
   Kind kind = Kind::Null;
-  bool flag = false;  // Bool: the value
+  bool flag = false;      // Bool: the value
+  std::uint16_t tag = 0;  // first and last byte of the member name: most lookups stop here
   std::uint32_t size = 0;
   std::uint32_t capacity = 0;
   std::uint32_t first = 0;  // index of the first child
@@ -78,6 +80,7 @@ JsonTree StringTree(std::string_view text) {
 }
 
 std::string_view View(const JsonTree& t, Chars c) { return {t.chars.data() + c.at, c.len}; }
+std::string_view NameAt(const char* chars, Chars c) { return {chars + c.at, c.len}; }
 
 Chars AddChars(JsonTree& t, std::string_view s) {
   Chars c{static_cast<std::uint32_t>(t.chars.size()), static_cast<std::uint32_t>(s.size())};
@@ -97,6 +100,18 @@ bool Present(const JsonTree& t, Index i) {
 bool Defined(const JsonTree& t, Index i) {
   return i != kNone && t.nodes[i].kind != Kind::Undefined;
 }
+std::uint16_t NameTag(std::string_view name) {
+  if (name.empty()) return 0;
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(name.front()) << 8 |
+                                    static_cast<unsigned char>(name.back()));
+}
+
+void SetName(JsonTree& t, Index slot, std::string_view name) {
+  Chars stored = AddChars(t, name);
+  t.nodes[slot].name = stored;
+  t.nodes[slot].tag = NameTag(name);
+}
+
 Kind KindOf(const JsonTree& t, Index i) { return i == kNone ? Kind::Undefined : t.nodes[i].kind; }
 
 std::string Unmark(std::string text) {
@@ -332,8 +347,10 @@ bool ArrayIndexName(std::string_view name, std::uint32_t& value) {
 
 Index FindMember(const JsonTree& t, Index obj, std::string_view name) {
   const Node& o = t.nodes[obj];
+  std::uint16_t tag = NameTag(name);
   for (std::uint32_t k = 0; k < o.size; ++k) {
-    if (View(t, t.nodes[o.first + k].name) == name) return o.first + k;
+    const Node& m = t.nodes[o.first + k];
+    if (m.tag == tag && m.name.len == name.size() && View(t, m.name) == name) return o.first + k;
   }
   return kNone;
 }
@@ -367,6 +384,7 @@ void EraseSlot(JsonTree& t, Index c, std::uint32_t pos) {
 Node Import(JsonTree& t, const JsonTree& src, Index s) {
   Node n = src.nodes[s];
   n.name = {};
+  n.tag = 0;
   n.text = AddChars(t, View(src, n.text));
   if (n.kind == Kind::Array || n.kind == Kind::Object) {
     n.capacity = n.size;
@@ -374,9 +392,9 @@ Node Import(JsonTree& t, const JsonTree& src, Index s) {
     const Node& from = src.nodes[s];
     for (std::uint32_t k = 0; k < from.size; ++k) {
       Node child = Import(t, src, from.first + k);
-      if (n.kind == Kind::Object)
-        child.name = AddChars(t, View(src, src.nodes[from.first + k].name));
       t.nodes[n.first + k] = child;
+      if (n.kind == Kind::Object)
+        SetName(t, n.first + k, View(src, src.nodes[from.first + k].name));
     }
   }
   return n;
@@ -385,6 +403,7 @@ Node Import(JsonTree& t, const JsonTree& src, Index s) {
 // Writes value into slot i, keeping the slot's member name.
 void Place(JsonTree& t, Index i, Node value) {
   value.name = t.nodes[i].name;
+  value.tag = t.nodes[i].tag;
   t.nodes[i] = value;
 }
 
@@ -403,19 +422,19 @@ Index MemberSlot(JsonTree& t, Index obj, std::string_view name) {
       ++pos;
     }
   }
-  Chars stored = AddChars(t, name);
   Index slot = InsertSlot(t, obj, pos);
-  t.nodes[slot].name = stored;
+  SetName(t, slot, name);
   return slot;
 }
 
 // Puts integer-like member names first in ascending order, the rest keeping their order.
-void OrderMembers(JsonTree& t, Index obj) {
+// `chars` holds the names (the tree's characters, or the parser's while a parse runs).
+void OrderMembers(JsonTree& t, Index obj, const char* chars) {
   const Node o = t.nodes[obj];
   std::uint32_t v = 0;
   bool any = false;
   for (std::uint32_t k = 0; k < o.size && !any; ++k) {
-    any = ArrayIndexName(View(t, t.nodes[o.first + k].name), v);
+    any = ArrayIndexName(NameAt(chars, t.nodes[o.first + k].name), v);
   }
   if (!any) return;
   struct Entry {
@@ -427,7 +446,7 @@ void OrderMembers(JsonTree& t, Index obj) {
   order.reserve(o.size);
   for (std::uint32_t k = 0; k < o.size; ++k) {
     const Node& n = t.nodes[o.first + k];
-    bool isIndex = ArrayIndexName(View(t, n.name), v);
+    bool isIndex = ArrayIndexName(NameAt(chars, n.name), v);
     order.push_back({isIndex, isIndex ? v : 0, n});
   }
   std::stable_sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
@@ -438,19 +457,18 @@ void OrderMembers(JsonTree& t, Index obj) {
 }
 
 // A repeated name keeps its first place and takes the last value, as JSON.parse does.
-void DropRepeatedNames(JsonTree& t, Index obj) {
+void DropRepeatedNames(JsonTree& t, Index obj, const char* chars) {
   const Node o = t.nodes[obj];
   std::size_t n = o.size;
   if (n < 2) return;
-  auto name = [&](std::size_t k) { return View(t, t.nodes[o.first + k].name); };
+  auto name = [&](std::size_t k) { return NameAt(chars, t.nodes[o.first + k].name); };
   if (n <= 64) {
     // Most objects are small and have no repeats: a quick probe table proves it.
     std::uint8_t table[256] = {};  // position + 1
     bool repeated = false;
     for (std::size_t k = 0; k < n && !repeated; ++k) {
       std::string_view s = name(k);
-      std::size_t h = s.size() * 131;
-      for (char c : s) h = h * 31 + static_cast<unsigned char>(c);
+      std::size_t h = s.size() * 131 + t.nodes[o.first + k].tag * 7;
       for (std::size_t slot = h & 255;; slot = (slot + 1) & 255) {
         if (table[slot] == 0) {
           table[slot] = static_cast<std::uint8_t>(k + 1);
@@ -554,21 +572,43 @@ constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
 
 // Builds our tree straight from simdjson's tape (its documented DOM layout): one pass, no
 // recursion; containers nest at most the parser's depth limit.
+// Texts are shorter than 2^31 (kMaxText), so the top bit of an offset is free to mark digits
+// that are placed after the strings once their length is known.
+constexpr std::uint32_t kDigitsMark = std::uint32_t{1} << 31;
+
 class TapeReader {
  public:
   TapeReader(const simdjson::dom::document& doc, JsonTree& tree, const BigIntegers* big)
       : tape_(doc.tape.get()), strings_(doc.string_buf.get()), tree_(tree), big_(big) {}
 
+  // Strings are not copied one by one: the tree takes simdjson's whole string buffer (each
+  // string there is a length, the bytes and a NUL) and refers into it.
   bool Read() {
     std::size_t i = 1;  // tape[0] is the root word
     if (!Value(i, 0)) return false;
+    if (!Containers(i)) return false;
+    tree_.chars.assign(reinterpret_cast<const char*>(strings_), stringsEnd_);
+    if (!digits_.empty()) {
+      // Members have been reordered since, so find the marked digits again.
+      for (Node& n : tree_.nodes) {
+        if (n.kind == Kind::Number && (n.text.at & kDigitsMark)) {
+          n.text.at = (n.text.at & ~kDigitsMark) + static_cast<std::uint32_t>(stringsEnd_);
+        }
+      }
+      tree_.chars += digits_;
+    }
+    return true;
+  }
+
+  bool Containers(std::size_t& i) {
     while (!stack_.empty()) {
       Frame f = stack_.back();
       char type = Type(i);
       if (type == ']' || type == '}') {
         if (f.object) {
-          DropRepeatedNames(tree_, f.node);
-          OrderMembers(tree_, f.node);
+          auto chars = reinterpret_cast<const char*>(strings_);
+          DropRepeatedNames(tree_, f.node, chars);
+          OrderMembers(tree_, f.node, chars);
         }
         stack_.pop_back();
         ++i;
@@ -579,8 +619,9 @@ class TapeReader {
       ++stack_.back().next;
       if (f.object) {
         if (type != '"') return false;
-        Chars name = AddChars(tree_, String(i));
-        tree_.nodes[slot].name = name;
+        std::string_view name = String(i);
+        tree_.nodes[slot].name = Ref(i);
+        tree_.nodes[slot].tag = NameTag(name);
         ++i;
       }
       if (!Value(i, slot)) return false;
@@ -605,6 +646,16 @@ class TapeReader {
     std::uint32_t len = 0;
     std::memcpy(&len, at, sizeof len);
     return {reinterpret_cast<const char*>(at + sizeof len), len};
+  }
+
+  // Where the string at tape index i will sit in the tree's characters.
+  Chars Ref(std::size_t i) {
+    std::uint64_t at = Payload(i);
+    std::uint32_t len = 0;
+    std::memcpy(&len, strings_ + at, sizeof len);
+    Chars c{static_cast<std::uint32_t>(at + sizeof len), len};
+    stringsEnd_ = std::max<std::size_t>(stringsEnd_, c.at + std::size_t{len} + 1);
+    return c;
   }
 
   // Index just past the value at i.
@@ -650,7 +701,7 @@ class TapeReader {
         return true;
       }
       case '"': {
-        Chars text = AddChars(tree_, String(i));
+        Chars text = Ref(i);
         tree_.nodes[slot].kind = Kind::String;
         tree_.nodes[slot].text = text;
         ++i;
@@ -702,7 +753,12 @@ class TapeReader {
       }
     }
     ++ordinal_;
-    Chars text = digits.empty() ? Chars{} : AddChars(tree_, digits);
+    Chars text;
+    if (!digits.empty()) {
+      text = {static_cast<std::uint32_t>(digits_.size()) | kDigitsMark,
+              static_cast<std::uint32_t>(digits.size())};
+      digits_ += digits;
+    }
     Node& n = tree_.nodes[slot];
     n.kind = Kind::Number;
     n.number = value;
@@ -715,6 +771,8 @@ class TapeReader {
   const BigIntegers* big_;
   std::size_t ordinal_ = 0;  // numbers seen so far, in text order
   std::vector<Frame> stack_;
+  std::size_t stringsEnd_ = 0;
+  std::string digits_;  // exact digits of large integers, put after the strings
 };
 
 // Parses JSON data into `tree`, reusing its storage; false (tree unspecified) when the text is
@@ -735,7 +793,6 @@ bool ParseInto(std::string_view text, JsonTree& tree) {
   tree.nodes.clear();
   tree.chars.clear();
   tree.nodes.emplace_back();
-  tree.chars.reserve(text.size() / 2);
   tree.nodes.reserve(text.size() / 16);
   return TapeReader(parser.doc, tree, big.empty() ? nullptr : &big).Read();
 }
@@ -1101,22 +1158,20 @@ void CollectValues(const JsonTree& t, Index i, bool recursive, std::vector<std::
 
 // A new document holding what parsing the node's JSON text (non-literal) would give.
 JsonDocument SubDocumentOf(const JsonTree& t, Index i) {
-  JsonDocument doc;
-  JsonTree& tree = *doc.Engine();
   Kind kind = KindOf(t, i);
+  JsonTree tree;
   if (kind == Kind::Undefined) {
     tree = TreeOf(Kind::Undefined);
   } else if (kind == Kind::Null || (kind == Kind::Number && !std::isfinite(t.nodes[i].number))) {
     tree = TreeOf(Kind::Null);
   } else if (kind == Kind::Bool || kind == Kind::Number) {
-    tree = TreeOf(Kind::Null);
-    tree.nodes[0] = Import(tree, t, i);
+    tree.nodes.push_back(Import(tree, t, i));
     if (tree.nodes[0].number == 0) tree.nodes[0].number = 0;  // -0 writes as 0
   } else {
     std::optional<JsonTree> v = EvalData(JsonText(t, i));
     tree = v ? std::move(*v) : TreeOf(Kind::Null);
   }
-  return doc;
+  return JsonDocument(std::make_shared<JsonTree>(std::move(tree)));
 }
 
 }  // namespace

@@ -117,6 +117,11 @@ TEST(JsonDocument, BigIntegersKeepTheirPlaceAmongOtherNumbers) {
       R"({"a":1.5,"s":"99999999999999999999999","ids":[123456789012345678901,2,-98765432109876543210],"z":3})");
   EXPECT_EQ(doc.GetText("ids"), "123456789012345678901,2,-98765432109876543210");
   EXPECT_DOUBLE_EQ(doc.GetNumber("ids[0]"), 123456789012345678901.0);
+  // Members reordered or dropped while parsing keep their exact digits.
+  ASSERT_TRUE(doc.Parse(
+      R"({"b":9007199254740993,"1":{"x":123456789012345678901,"0":-9007199254740993},"b":18446744073709551615})"));
+  EXPECT_EQ(doc.ToText(),
+            R"({"1":{"0":-9007199254740993,"x":123456789012345678901},"b":18446744073709551615})");
   // Malformed big numbers still fail.
   EXPECT_FALSE(doc.Parse("[0123456789012345678901]"));
   EXPECT_EQ(doc.ToText(), "null");
