@@ -74,6 +74,28 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{R"({"0":1})", "0", "", "", 0, 0, false},
         ReadCase{R"({"a":1})", "[0]", "", "", 0, 0, false}));
 
+TEST(JsonDocument, ResolvePathRewritesToTheAbsoluteForm) {
+  JsonDocument doc;
+  ASSERT_TRUE(doc.Parse(R"({"code":200,"data":[{"url":"u"}],"da":{"x":1}})"));
+  struct {
+    const char* path;
+    const char* absolute;
+    bool exists;
+  } cases[] = {{"", "da", true},
+               {"[0]", "da[0]", false},
+               {"code", "da.code", true},
+               {"da.code", "da.code", true},
+               {"data[0].url", "da.data[0].url", true},
+               {"da.x", "da.da.x", true},
+               {"da.missing", "da.da.missing", false},
+               {"nope", "da.nope", false}};
+  for (const auto& c : cases) {
+    std::string path = c.path;
+    EXPECT_EQ(doc.ResolvePath(path), c.exists) << c.path;
+    EXPECT_EQ(path, c.absolute) << c.path;
+  }
+}
+
 struct NumberCase {
   const char* json;
   const char* text;
