@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "playback/PlayQueue.h"
+#include "common/PlayQueue.h"
 #include "playback/PlaybackInterfaces.h"
 
 namespace lumora {

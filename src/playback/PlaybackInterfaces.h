@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "playback/PlayQueue.h"
+#include "common/PlayQueue.h"
 
 namespace lumora {
 

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "playback/PlayQueue.h"
+#include "common/PlayQueue.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlaybackFakes.h"
 

@@ -1,4 +1,4 @@
-#include "playback/PlayQueue.h"
+#include "common/PlayQueue.h"
 
 #include <algorithm>
 

@@ -1,4 +1,6 @@
 #pragma once
+// The shared data model of playback: the service client fills the queues, the play modes
+// decide from them, downloads read the song being played.
 
 #include <cstddef>
 #include <cstdint>
