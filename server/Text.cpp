@@ -8,7 +8,31 @@ std::string JsonQuote(const std::string& text) {
   std::string out;
   out.reserve(text.size() + 2);
   out += '"';
-  for (unsigned char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      // Copy a well-formed UTF-8 sequence; anything else (a stray byte from a
+      // percent-decoded parameter, say) becomes U+FFFD so the answer stays valid JSON.
+      std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+      bool ok = n > 0 && i + n <= text.size();
+      for (std::size_t k = 1; ok && k < n; ++k)
+        ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+      if (ok && n == 3) {
+        auto c1 = static_cast<unsigned char>(text[i + 1]);
+        ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
+      }
+      if (ok && n == 4) {
+        auto c1 = static_cast<unsigned char>(text[i + 1]);
+        ok = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
+      }
+      if (ok) {
+        out.append(text, i, n);
+        i += n - 1;
+      } else {
+        out += "\ufffd";
+      }
+      continue;
+    }
     switch (c) {
       case '"':
         out += "\\\"";
