@@ -77,7 +77,7 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
 
   std::map<std::uint64_t, std::size_t> albumAt;
   std::map<std::uint64_t, std::size_t> playlistAt;
-  auto playlistFor = [&](const std::string& key, const std::string& name) -> Playlist& {
+  auto playlistFor = [&](const std::string& key, const std::string& name) -> std::size_t {
     std::uint64_t id = StableId("playlist:" + key);
     auto [it, fresh] = playlistAt.emplace(id, cat.playlists.size());
     if (fresh) {
@@ -86,7 +86,7 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
       p.name = name;
       cat.playlists.push_back(p);
     }
-    return cat.playlists[it->second];
+    return it->second;
   };
 
   for (const fs::path& path : files) {
@@ -133,17 +133,18 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
     lrc.replace_extension(".lrc");
     if (s.lyric.empty() && fs::exists(lrc, ec)) s.lyric = ReadFile(lrc);
 
-    Playlist& byAlbum = playlistFor("album:" + std::to_string(albumId), albumName);
-    byAlbum.trackIds.push_back(s.id);
+    // Indexes, not references: making the folder playlist may move the album one.
+    std::size_t byAlbum = playlistFor("album:" + std::to_string(albumId), albumName);
     std::string folder = fs::path(rel).parent_path().string();
-    Playlist& byFolder = playlistFor("folder:" + folder,
-                                     folder.empty() ? fs::path(dir).filename().string() : folder);
-    byFolder.trackIds.push_back(s.id);
-    for (Playlist* p : {&byAlbum, &byFolder})
+    std::size_t byFolder = playlistFor("folder:" + folder,
+                                       folder.empty() ? fs::path(dir).filename().string() : folder);
+    for (std::size_t at : {byAlbum, byFolder}) {
+      Playlist& p = cat.playlists[at];
+      p.trackIds.push_back(s.id);
       if (IsCategory(genre) && genre != "全部" &&
-          std::find(p->categories.begin(), p->categories.end(), genre) == p->categories.end())
-        p->categories.push_back(genre);
-
+          std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
+        p.categories.push_back(genre);
+    }
     cat.fmPool.push_back(cat.songs.size());
     cat.songs.push_back(std::move(s));
   }
