@@ -66,7 +66,12 @@ ServerProcess::~ServerProcess() {
   if (ownsDataDir_) fs::remove_all(dataDir_, ec);
 }
 
-fs::path ServerProcess::demoDir() { return buildDir() / "test-data" / "demo"; }
+fs::path ServerProcess::demoDir() {
+  // One folder for the whole build tree, whatever folder a test runs in.
+  const char* dir = std::getenv("LUMORA_BINARY_DIR");
+  fs::path root = dir && *dir ? fs::path(dir) : fs::path(LUMORA_BUILD_TREE);
+  return root / "test-data" / "demo";
+}
 
 fs::path ServerProcess::executable() {
   const char* env = std::getenv("LUMORA_SERVER");
