@@ -79,6 +79,4 @@ class ServerTest : public ::testing::Test {
 
 inline std::unique_ptr<ServerProcess> ServerTest::server_;
 
-std::string EncodeComponent(const std::string& text);
-
 }  // namespace lumora::test

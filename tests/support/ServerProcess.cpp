@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -22,11 +23,15 @@ namespace lumora::test {
 
 namespace {
 
-std::string UrlComponent(const std::string& text) {
+std::string Times(int times) { return times >= 0 ? "&times=" + std::to_string(times) : ""; }
+
+}  // namespace
+
+std::string EncodeUriComponent(const std::string& text) {
   static const char hex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+    if (std::isalnum(c) || (c != 0 && std::strchr("-_.!~*'()", c))) {
       out += static_cast<char>(c);
     } else {
       out += '%';
@@ -36,10 +41,6 @@ std::string UrlComponent(const std::string& text) {
   }
   return out;
 }
-
-std::string Times(int times) { return times >= 0 ? "&times=" + std::to_string(times) : ""; }
-
-}  // namespace
 
 ServerProcess::ServerProcess() : ServerProcess(Options{}) {}
 
@@ -205,29 +206,29 @@ bool ServerProcess::control(const std::string& query) {
 }
 
 bool ServerProcess::addDelay(const std::string& path, int ms, int times) {
-  return control("fault?path=" + UrlComponent(path) + "&delay_ms=" + std::to_string(ms) +
+  return control("fault?path=" + EncodeUriComponent(path) + "&delay_ms=" + std::to_string(ms) +
                  Times(times));
 }
 
 bool ServerProcess::failWith(const std::string& path, int status, int times) {
-  return control("fault?path=" + UrlComponent(path) + "&status=" + std::to_string(status) +
+  return control("fault?path=" + EncodeUriComponent(path) + "&status=" + std::to_string(status) +
                  Times(times));
 }
 
 bool ServerProcess::answerWith(const std::string& path, const std::string& body, int status,
                                int times) {
-  return control("fault?path=" + UrlComponent(path) + "&body=" + UrlComponent(body) +
+  return control("fault?path=" + EncodeUriComponent(path) + "&body=" + EncodeUriComponent(body) +
                  (status ? "&status=" + std::to_string(status) : "") + Times(times));
 }
 
 bool ServerProcess::cutAfter(const std::string& path, long bytes, int times) {
-  return control("fault?path=" + UrlComponent(path) + "&cut_after=" + std::to_string(bytes) +
+  return control("fault?path=" + EncodeUriComponent(path) + "&cut_after=" + std::to_string(bytes) +
                  Times(times));
 }
 
 bool ServerProcess::stallAfter(const std::string& path, long bytes, int ms, int times) {
-  return control("fault?path=" + UrlComponent(path) + "&stall_after=" + std::to_string(bytes) +
-                 "&stall_ms=" + std::to_string(ms) + Times(times));
+  return control("fault?path=" + EncodeUriComponent(path) + "&stall_after=" +
+                 std::to_string(bytes) + "&stall_ms=" + std::to_string(ms) + Times(times));
 }
 
 bool ServerProcess::clearFaults() { return control("reset"); }

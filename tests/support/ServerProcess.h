@@ -12,6 +12,9 @@
 
 namespace lumora::test {
 
+// The encodeURIComponent form of a text, as the player encodes a cookie.
+std::string EncodeUriComponent(const std::string& text);
+
 class ServerProcess {
  public:
   struct Options {
