@@ -34,7 +34,7 @@ std::int64_t NowSeconds() {
 const std::vector<Account>& DemoAccounts() {
   static const std::vector<Account> accounts = {
       {1001, "13800000001", "plain@lumora.test", "", "小鹿听歌", 0},
-      {1011, "13800000011", "vip@lumora.test", "", "【会员】夜莺", 11},
+      {1011, "13800000011", "vip@lumora.test", "", "夜莺", 11},
       {1010, "13800000010", "pack@lumora.test", "", "Music Pack 用户", 10},
   };
   return accounts;
