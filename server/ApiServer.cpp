@@ -1,0 +1,620 @@
+#include "ApiServer.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+#include "MediaWriter.h"
+#include "Text.h"
+
+namespace fs = std::filesystem;
+
+namespace lumora::server {
+
+namespace {
+
+// The answer's HTTP status follows its code, except "needs login" (301), which goes out as
+// 200 so that no HTTP client mistakes it for a redirect.
+void Answer(HttpResponse& res, int code, std::string json) {
+  res.Json(code == 301 ? 200 : code, std::move(json));
+}
+
+void Error(HttpResponse& res, int code, const std::string& msg) {
+  Answer(res, code, "{\"code\":" + std::to_string(code) + ",\"msg\":" + JsonQuote(msg) + "}");
+}
+
+void NeedLogin(HttpResponse& res) { Error(res, 301, "需要登录"); }
+
+// Reads an optional count parameter; false (and a 400 answer) when it is malformed.
+bool CountParam(const HttpRequest& req, HttpResponse& res, const std::string& name, int fallback,
+                int* out) {
+  if (!req.Has(name)) {
+    *out = fallback;
+    return true;
+  }
+  auto value = ParseCount(req.Param(name));
+  if (!value) {
+    Error(res, 400, "参数错误: " + name);
+    return false;
+  }
+  *out = *value;
+  return true;
+}
+
+// A required id parameter; nullopt (and a 400 answer) when missing or malformed.
+std::optional<std::uint64_t> IdParam(const HttpRequest& req, HttpResponse& res,
+                                     const std::string& name) {
+  auto id = ParseId(req.Param(name));
+  if (!id) Error(res, 400, req.Has(name) ? "参数错误: " + name : "缺少参数: " + name);
+  return id;
+}
+
+// "a,b,c" into ids; empty items are skipped; nullopt when an item is not a number.
+std::optional<std::vector<std::uint64_t>> IdList(const std::string& text) {
+  std::vector<std::uint64_t> ids;
+  std::stringstream in(text);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    item.erase(0, item.find_first_not_of(' '));
+    item.erase(item.find_last_not_of(' ') + 1);
+    if (item.empty()) continue;
+    auto id = ParseId(item);
+    if (!id) return std::nullopt;
+    ids.push_back(*id);
+  }
+  return ids;
+}
+
+bool IsPhone(const std::string& s) {
+  return s.size() >= 5 && s.size() <= 15 &&
+         std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsEmail(const std::string& s) {
+  std::size_t at = s.find('@');
+  if (at == std::string::npos || at == 0 || s.find('@', at + 1) != std::string::npos) return false;
+  std::string domain = s.substr(at + 1);
+  std::size_t dot = domain.find('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == domain.size()) return false;
+  return std::none_of(s.begin(), s.end(), [](unsigned char c) { return c <= ' ' || c >= 0x7f; });
+}
+
+bool IsMd5(const std::string& s) {
+  return s.size() == 32 && std::all_of(s.begin(), s.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+         });
+}
+
+std::string AvatarPath(const std::string& assets, std::uint64_t uid) {
+  return assets + "/avatar-" + std::to_string(uid) + ".jpg";
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// "/audio/123.mp3" with prefix "/audio/" and suffix ".mp3" -> 123.
+std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string& prefix,
+                                      const std::string& suffix) {
+  if (path.rfind(prefix, 0) != 0 || !EndsWith(path, suffix)) return std::nullopt;
+  if (path.size() < prefix.size() + suffix.size()) return std::nullopt;
+  return ParseId(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
+}
+
+const char kSongPage[] = R"(<!DOCTYPE html>
+<html lang="zh"><head><meta charset="utf-8"><title>Lumora</title>
+<style>body{font-family:sans-serif;margin:2em;background:#f4f2ee}img{width:200px;border-radius:8px}
+#song{display:flex;gap:1.5em;align-items:center}h1{margin:0 0 .3em}</style></head>
+<body><div id="song"><img id="cover" alt=""><div><h1 id="name">Lumora</h1>
+<div id="artists"></div><div id="album"></div><audio id="audio" controls></audio></div></div>
+<script>
+function show() {
+  var m = /^#\/song\?(?:.*&)?id=(\d+)/.exec(location.hash);
+  if (!m) { document.getElementById('name').textContent = 'Lumora'; return; }
+  var id = m[1];
+  fetch('/song/detail?ids=' + id).then(function (r) { return r.text(); }).then(function (text) {
+    // Ids may exceed 2^53; keep them as text.
+    var doc = JSON.parse(text.replace(/"id":(\d+)/g, '"id":"$1"'));
+    var s = doc.songs && doc.songs[0];
+    if (!s) { document.getElementById('name').textContent = '找不到歌曲'; return; }
+    document.title = s.name;
+    document.getElementById('name').textContent = s.name;
+    document.getElementById('artists').textContent = s.ar.map(function (a) { return a.name; }).join(' / ');
+    document.getElementById('album').textContent = s.al.name;
+    document.getElementById('cover').src = s.al.picUrl;
+    document.getElementById('audio').src = '/audio/' + id + '.mp3';
+  });
+}
+window.addEventListener('hashchange', show);
+show();
+</script></body></html>
+)";
+
+}  // namespace
+
+std::string SessionToken(const std::string& cookie) {
+  std::size_t at = cookie.find("MUSIC_U=");
+  if (at == std::string::npos) return "";
+  std::string token;
+  for (std::size_t i = at + 8; i < cookie.size(); ++i) {
+    char c = cookie[i];
+    if (!std::isalnum(static_cast<unsigned char>(c))) break;
+    token += c;
+  }
+  return token;
+}
+
+ApiServer::ApiServer(const Catalogue& catalogue, Store& store, ApiOptions options)
+    : cat_(catalogue), store_(store), options_(std::move(options)) {}
+
+bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
+  std::error_code ec;
+  fs::create_directories(assetsDir, ec);
+  std::string cover = assetsDir + "/cover.jpg";
+  if (!fs::exists(cover) && !WriteJpeg(cover, MakeCoverPixels(424242, 300), 300, 300, error))
+    return false;
+  for (const Account& a : DemoAccounts()) {
+    std::string path = AvatarPath(assetsDir, a.uid);
+    if (!fs::exists(path) &&
+        !WriteJpeg(path, MakeCoverPixels(static_cast<std::uint32_t>(a.uid) * 13, 200), 200, 200,
+                   error))
+      return false;
+  }
+  return true;
+}
+
+std::string ApiServer::BaseUrl(const HttpRequest& req) const {
+  std::string host = req.Header("host");
+  if (host.empty() || host.find_first_of(" /\"\\") != std::string::npos)
+    host = "127.0.0.1:" + std::to_string(http_ ? http_->Port() : 3000);
+  return "http://" + host;
+}
+
+std::optional<Account> ApiServer::SessionAccount(const HttpRequest& req) {
+  std::string token = SessionToken(req.Param("cookie"));
+  if (token.empty()) token = SessionToken(req.Header("cookie"));
+  return store_.AccountBySession(token);
+}
+
+std::string ApiServer::AlbumCoverUrl(const Song& s, const std::string& base) const {
+  return base + "/cover/album/" + std::to_string(s.albumId) + ".jpg";
+}
+
+std::string ApiServer::PlaylistJson(const Playlist& p, const std::string& base) const {
+  std::string tags;
+  for (const auto& c : p.categories) tags += (tags.empty() ? "" : ",") + JsonQuote(c);
+  return "{\"id\":" + std::to_string(p.id) + ",\"name\":" + JsonQuote(p.name) +
+         ",\"coverImgUrl\":" +
+         JsonQuote(base + "/cover/playlist/" + std::to_string(p.id) + ".jpg") +
+         ",\"playCount\":" + std::to_string(p.playCount) +
+         ",\"trackCount\":" + std::to_string(p.trackIds.size()) + ",\"tags\":[" + tags +
+         "],\"creator\":{\"nickname\":\"Lumora\"}}";
+}
+
+std::string ApiServer::SongJson(const Song& s, const std::string& base) const {
+  std::string artists;
+  for (const auto& a : s.artists)
+    artists += std::string(artists.empty() ? "" : ",") + "{\"id\":" + std::to_string(a.id) +
+               ",\"name\":" + JsonQuote(a.name) + "}";
+  const Album* album = cat_.FindAlbum(s.albumId);
+  return "{\"id\":" + std::to_string(s.id) + ",\"name\":" + JsonQuote(s.name) + ",\"ar\":[" +
+         artists + "],\"al\":{\"id\":" + std::to_string(s.albumId) +
+         ",\"name\":" + JsonQuote(album ? album->name : "") +
+         ",\"picUrl\":" + JsonQuote(AlbumCoverUrl(s, base)) +
+         "},\"dt\":" + std::to_string(s.durationMs) + ",\"fee\":" + (s.membersOnly ? "1" : "0") +
+         "}";
+}
+
+Playlist ApiServer::LikedPlaylist(const Account& account) {
+  Playlist p;
+  p.id = kLikedPlaylistBase + account.uid;
+  p.name = account.nickname + "喜欢的音乐";
+  for (std::uint64_t id : store_.Likes(account.uid))
+    if (cat_.FindSong(id)) p.trackIds.push_back(id);
+  return p;
+}
+
+std::optional<Fault> ApiServer::TakeFault(const std::string& path) {
+  std::lock_guard lock(faultMutex_);
+  for (Fault& f : faults_) {
+    bool match = EndsWith(f.path, "*") ? path.rfind(f.path.substr(0, f.path.size() - 1), 0) == 0
+                                       : path == f.path;
+    if (!match || f.times == 0) continue;
+    if (f.times > 0) --f.times;
+    return f;
+  }
+  return std::nullopt;
+}
+
+void ApiServer::Handle(const HttpRequest& req, HttpResponse& res) {
+  if (req.path.rfind("/__control/", 0) == 0) {
+    if (options_.testControls)
+      Control(req, res);
+    else
+      Error(res, 404, "not found");
+    return;
+  }
+  std::optional<Fault> fault = TakeFault(req.path);
+  if (fault) {
+    if (fault->delayMs > 0 && http_) http_->Sleep(fault->delayMs);
+    if (fault->hasBody) {
+      res.status = fault->status ? fault->status : 200;
+      res.contentType = "text/plain; charset=utf-8";
+      res.body = fault->body;
+      return;
+    }
+    if (fault->status) {
+      res.Json(fault->status,
+               "{\"code\":" + std::to_string(fault->status) + ",\"msg\":\"injected fault\"}");
+      return;
+    }
+  }
+  Route(req, res, fault ? &*fault : nullptr);
+}
+
+void ApiServer::Route(const HttpRequest& req, HttpResponse& res, const Fault* fault) {
+  const std::string& p = req.path;
+  const bool post = req.method == "POST";
+  const bool get = req.method == "GET" || req.method == "HEAD";
+  if (!get && !post) return Error(res, 405, "method not allowed");
+  if (p == "/top/playlist") return TopPlaylists(req, res);
+  if (p == "/search" || p == "/cloudsearch") return Search(req, res);
+  if (p == "/playlist/detail") return PlaylistDetail(req, res);
+  if (p == "/song/detail") return SongDetail(req, res);
+  if (p == "/song/url") return SongUrl(req, res);
+  if (p == "/lyric") return Lyric(req, res);
+  if (p == "/personal_fm") return PersonalFm(req, res);
+  if (p == "/login/cellphone") return Login(req, res, true);
+  if (p == "/login") return Login(req, res, false);
+  if (p == "/logout") return Logout(req, res);
+  if (p == "/user/playlist") return UserPlaylists(req, res);
+  if (p == "/like") return Like(req, res);
+  if (p == "/" || p == "/index.html") return SongPage(res);
+  if (get) return StaticFile(req, res, fault);
+  Error(res, 404, "not found");
+}
+
+void ApiServer::TopPlaylists(const HttpRequest& req, HttpResponse& res) {
+  int limit, offset;
+  if (!CountParam(req, res, "limit", 50, &limit) || !CountParam(req, res, "offset", 0, &offset))
+    return;
+  std::string cat = req.Has("cat") ? req.Param("cat") : "全部";
+  if (!IsCategory(cat)) return Error(res, 400, "未知分类: " + cat);
+  std::string order = req.Has("order") ? req.Param("order") : "hot";
+  if (order != "hot" && order != "new") return Error(res, 400, "参数错误: order");
+
+  std::vector<const Playlist*> found;
+  for (const Playlist& pl : cat_.playlists)
+    if (cat == "全部" ||
+        std::find(pl.categories.begin(), pl.categories.end(), cat) != pl.categories.end())
+      found.push_back(&pl);
+  std::stable_sort(found.begin(), found.end(), [&](const Playlist* a, const Playlist* b) {
+    return order == "hot" ? a->playCount > b->playCount : a->id > b->id;
+  });
+  const std::string base = BaseUrl(req);
+  std::string items;
+  std::size_t end = std::min(found.size(), static_cast<std::size_t>(offset) + limit);
+  for (std::size_t i = static_cast<std::size_t>(offset); i < end; ++i)
+    items += (items.empty() ? "" : ",") + PlaylistJson(*found[i], base);
+  Answer(res, 200,
+         "{\"code\":200,\"cat\":" + JsonQuote(cat) + ",\"playlists\":[" + items +
+             "],\"total\":" + std::to_string(found.size()) +
+             ",\"more\":" + (end < found.size() ? "true" : "false") + "}");
+}
+
+void ApiServer::Search(const HttpRequest& req, HttpResponse& res) {
+  int limit, offset, type;
+  if (!CountParam(req, res, "limit", 30, &limit) || !CountParam(req, res, "offset", 0, &offset) ||
+      !CountParam(req, res, "type", 1, &type))
+    return;
+  std::string keywords = req.Param("keywords");
+  if (keywords.empty()) return Error(res, 400, "缺少参数: keywords");
+  if (type != 1000 && type != 1) return Error(res, 400, "不支持的搜索类型");
+  const std::string needle = ToLowerAscii(keywords);
+  const std::string base = BaseUrl(req);
+  std::string items;
+  std::size_t total = 0;
+  auto take = [&](const std::string& name, const std::string& json) {
+    if (ToLowerAscii(name).find(needle) == std::string::npos) return;
+    if (total >= static_cast<std::size_t>(offset) &&
+        total < static_cast<std::size_t>(offset) + limit)
+      items += (items.empty() ? "" : ",") + json;
+    ++total;
+  };
+  if (type == 1000) {
+    std::vector<const Playlist*> sorted;
+    for (const Playlist& pl : cat_.playlists) sorted.push_back(&pl);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Playlist* a, const Playlist* b) {
+      return a->playCount > b->playCount;
+    });
+    for (const Playlist* pl : sorted)
+      if (ToLowerAscii(pl->name).find(needle) != std::string::npos)
+        take(pl->name, PlaylistJson(*pl, base));
+    return Answer(res, 200,
+                  "{\"code\":200,\"result\":{\"playlists\":[" + items +
+                      "],\"playlistCount\":" + std::to_string(total) + "}}");
+  }
+  for (std::size_t i : cat_.fmPool) take(cat_.songs[i].name, SongJson(cat_.songs[i], base));
+  Answer(res, 200,
+         "{\"code\":200,\"result\":{\"songs\":[" + items +
+             "],\"songCount\":" + std::to_string(total) + "}}");
+}
+
+void ApiServer::PlaylistDetail(const HttpRequest& req, HttpResponse& res) {
+  auto id = IdParam(req, res, "id");
+  if (!id) return;
+  std::optional<Playlist> liked;
+  const Playlist* pl = cat_.FindPlaylist(*id);
+  if (!pl && *id > kLikedPlaylistBase) {
+    if (auto account = store_.AccountById(*id - kLikedPlaylistBase)) {
+      liked = LikedPlaylist(*account);
+      pl = &*liked;
+    }
+  }
+  if (!pl) return Error(res, 404, "歌单不存在");
+  std::string tracks;
+  tracks.reserve(pl->trackIds.size() * 24);
+  for (std::uint64_t t : pl->trackIds)
+    tracks += (tracks.empty() ? "{\"id\":" : ",{\"id\":") + std::to_string(t) + "}";
+  std::string json = PlaylistJson(*pl, BaseUrl(req));
+  json.pop_back();  // reopen the object to add the tracks
+  Answer(res, 200, "{\"code\":200,\"playlist\":" + json + ",\"trackIds\":[" + tracks + "]}}");
+}
+
+void ApiServer::SongDetail(const HttpRequest& req, HttpResponse& res) {
+  if (!req.Has("ids")) return Error(res, 400, "缺少参数: ids");
+  auto ids = IdList(req.Param("ids"));
+  if (!ids) return Error(res, 400, "参数错误: ids");
+  const std::string base = BaseUrl(req);
+  std::string songs;
+  for (std::uint64_t id : *ids)
+    if (const Song* s = cat_.FindSong(id)) songs += (songs.empty() ? "" : ",") + SongJson(*s, base);
+  Answer(res, 200, "{\"songs\":[" + songs + "],\"privileges\":[],\"code\":200}");
+}
+
+void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
+  if (!req.Has("id")) return Error(res, 400, "缺少参数: id");
+  auto ids = IdList(req.Param("id"));
+  if (!ids || ids->empty()) return Error(res, 400, "参数错误: id");
+  int br = 999000;
+  if (!CountParam(req, res, "br", 999000, &br)) return;
+  auto account = SessionAccount(req);
+  const bool member = account && account->vipType != 0;
+  const std::string base = BaseUrl(req);
+  std::string data;
+  for (std::uint64_t id : *ids) {
+    std::string item = "{\"id\":" + std::to_string(id);
+    const Song* s = cat_.FindSong(id);
+    std::error_code ec;
+    auto size = s ? fs::file_size(s->audioFile, ec) : 0;
+    if (!s || ec) {
+      item += ",\"url\":null,\"br\":0,\"size\":0,\"type\":null,\"code\":404,\"fee\":0}";
+    } else if (s->membersOnly && !member) {
+      item += ",\"url\":null,\"br\":0,\"size\":0,\"type\":null,\"code\":-110,\"fee\":1}";
+    } else {
+      // The bit rate of the file itself; the demo's files are constant-rate.
+      std::int64_t fileBr =
+          s->durationMs > 0 ? static_cast<std::int64_t>(size) * 8000 / s->durationMs / 1000 * 1000
+                            : 128000;
+      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + ".mp3") +
+              ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
+              ",\"size\":" + std::to_string(size) +
+              ",\"type\":\"mp3\",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
+    }
+    data += (data.empty() ? "" : ",") + item;
+  }
+  Answer(res, 200, "{\"data\":[" + data + "],\"code\":200}");
+}
+
+void ApiServer::Lyric(const HttpRequest& req, HttpResponse& res) {
+  auto id = IdParam(req, res, "id");
+  if (!id) return;
+  const Song* s = cat_.FindSong(*id);
+  if (!s) return Error(res, 404, "歌曲不存在");
+  if (s->lyric.empty()) return Answer(res, 200, "{\"nolyric\":true,\"code\":200}");
+  // The player cuts the lyric out between ,"lyric":" and "},"klyric": so the lrc
+  // object keeps lyric as its last member, directly followed by klyric.
+  Answer(res, 200,
+         "{\"sgc\":false,\"sfy\":false,\"qfy\":false,\"lrc\":{\"version\":" +
+             std::to_string(1 + s->id % 9) + ",\"lyric\":" + JsonQuote(s->lyric) +
+             "},\"klyric\":{\"version\":0,\"lyric\":\"\"},\"tlyric\":{\"version\":0,\"lyric\":"
+             "\"\"},\"code\":200}");
+}
+
+void ApiServer::PersonalFm(const HttpRequest& req, HttpResponse& res) {
+  auto account = SessionAccount(req);
+  if (!account) return NeedLogin(res);
+  const bool member = account->vipType != 0;
+  std::vector<const Song*> pool;
+  for (std::size_t i : cat_.fmPool)
+    if (member || !cat_.songs[i].membersOnly) pool.push_back(&cat_.songs[i]);
+  std::vector<const Song*> liked;
+  for (std::uint64_t id : store_.Likes(account->uid))
+    if (const Song* s = cat_.FindSong(id); s && (member || !s->membersOnly)) liked.push_back(s);
+
+  std::random_device rd;
+  std::mt19937 rng(rd());
+  std::vector<const Song*> batch;
+  auto add = [&](const Song* s) {
+    if (batch.size() < 3 && std::find(batch.begin(), batch.end(), s) == batch.end())
+      batch.push_back(s);
+  };
+  if (!liked.empty() && rng() % 2 == 0) add(liked[rng() % liked.size()]);
+  for (int tries = 0; batch.size() < 3 && !pool.empty() && tries < 100; ++tries)
+    add(pool[rng() % pool.size()]);
+
+  const std::string base = BaseUrl(req);
+  std::string data;
+  for (const Song* s : batch) {
+    std::string artists;
+    for (const auto& a : s->artists)
+      artists += std::string(artists.empty() ? "" : ",") + "{\"id\":" + std::to_string(a.id) +
+                 ",\"name\":" + JsonQuote(a.name) + "}";
+    const Album* album = cat_.FindAlbum(s->albumId);
+    data += std::string(data.empty() ? "" : ",") + "{\"id\":" + std::to_string(s->id) +
+            ",\"name\":" + JsonQuote(s->name) + ",\"artists\":[" + artists +
+            "],\"album\":{\"id\":" + std::to_string(s->albumId) +
+            ",\"name\":" + JsonQuote(album ? album->name : "") +
+            ",\"type\":" + JsonQuote(album ? album->type : "") +
+            ",\"picUrl\":" + JsonQuote(AlbumCoverUrl(*s, base)) +
+            "},\"duration\":" + std::to_string(s->durationMs) + "}";
+  }
+  Answer(res, 200, "{\"popAdjust\":false,\"data\":[" + data + "],\"code\":200}");
+}
+
+void ApiServer::Login(const HttpRequest& req, HttpResponse& res, bool byPhone) {
+  const std::string name = byPhone ? req.Param("phone") : req.Param("email");
+  const std::string md5 = ToLowerAscii(req.Param("md5_password"));
+  if (byPhone ? !IsPhone(name) : !IsEmail(name))
+    return Error(res, 400, byPhone ? "手机号格式错误" : "邮箱格式错误");
+  if (!IsMd5(md5)) return Error(res, 400, "密码格式错误");
+  auto account = byPhone ? store_.AccountByPhone(name) : store_.AccountByEmail(name);
+  if (!account) return Error(res, 501, "账号不存在");
+  if (ToLowerAscii(account->md5Password) != md5) return Error(res, 502, "密码错误");
+  const std::string token = store_.CreateSession(account->uid);
+  const std::string cookie = "MUSIC_U=" + token;
+  res.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly");
+  const std::string base = BaseUrl(req);
+  Answer(
+      res, 200,
+      "{\"loginType\":" + std::string(byPhone ? "1" : "0") +
+          ",\"code\":200,\"account\":{\"id\":" + std::to_string(account->uid) +
+          ",\"userName\":" + JsonQuote(byPhone ? account->phone : account->email) +
+          ",\"vipType\":" + std::to_string(account->vipType) + "},\"token\":" + JsonQuote(token) +
+          ",\"profile\":{\"userId\":" + std::to_string(account->uid) +
+          ",\"nickname\":" + JsonQuote(account->nickname) +
+          ",\"avatarUrl\":" + JsonQuote(base + "/avatar/" + std::to_string(account->uid) + ".jpg") +
+          ",\"vipType\":" + std::to_string(account->vipType) + "},\"cookie\":" + JsonQuote(cookie) +
+          "}");
+}
+
+void ApiServer::Logout(const HttpRequest& req, HttpResponse& res) {
+  for (const std::string& text : {req.Param("cookie"), req.Header("cookie")}) {
+    std::string token = SessionToken(text);
+    if (!token.empty()) store_.EndSession(token);
+  }
+  res.headers.emplace_back("Set-Cookie", "MUSIC_U=; Path=/; Max-Age=0");
+  Answer(res, 200, "{\"code\":200}");
+}
+
+void ApiServer::UserPlaylists(const HttpRequest& req, HttpResponse& res) {
+  auto uid = IdParam(req, res, "uid");
+  if (!uid) return;
+  int limit, offset;
+  if (!CountParam(req, res, "limit", 30, &limit) || !CountParam(req, res, "offset", 0, &offset))
+    return;
+  auto account = store_.AccountById(*uid);
+  if (!account) return Error(res, 404, "用户不存在");
+  // Every account owns its liked-songs playlist and keeps a few of the catalogue's.
+  std::vector<Playlist> owned = {LikedPlaylist(*account)};
+  for (std::size_t i = 0; i < cat_.playlists.size(); ++i)
+    if (i % 3 == *uid % 3) owned.push_back(cat_.playlists[i]);
+  const std::string base = BaseUrl(req);
+  std::string items;
+  std::size_t end = std::min(owned.size(), static_cast<std::size_t>(offset) + limit);
+  for (std::size_t i = static_cast<std::size_t>(offset); i < end; ++i)
+    items += (items.empty() ? "" : ",") + PlaylistJson(owned[i], base);
+  Answer(res, 200,
+         "{\"version\":\"1\",\"more\":" + std::string(end < owned.size() ? "true" : "false") +
+             ",\"playlist\":[" + items + "],\"code\":200}");
+}
+
+void ApiServer::Like(const HttpRequest& req, HttpResponse& res) {
+  auto id = IdParam(req, res, "id");
+  if (!id) return;
+  auto account = SessionAccount(req);
+  if (!account) return NeedLogin(res);
+  if (!cat_.FindSong(*id)) return Error(res, 460, "歌曲不存在");
+  store_.AddLike(account->uid, *id);
+  Answer(res, 200,
+         "{\"songs\":[],\"playlistId\":" + std::to_string(kLikedPlaylistBase + account->uid) +
+             ",\"code\":200}");
+}
+
+void ApiServer::Control(const HttpRequest& req, HttpResponse& res) {
+  if (req.path == "/__control/reset") {
+    std::lock_guard lock(faultMutex_);
+    faults_.clear();
+    return Answer(res, 200, "{\"code\":200}");
+  }
+  if (req.path != "/__control/fault") return Error(res, 404, "not found");
+  Fault f;
+  f.path = req.Param("path");
+  if (f.path.empty() || f.path[0] != '/') return Error(res, 400, "path must start with /");
+  auto number = [&](const char* name, auto& out) {
+    if (!req.Has(name)) return true;
+    auto v = ParseCount(req.Param(name));
+    if (!v) return false;
+    out = *v;
+    return true;
+  };
+  if (!number("delay_ms", f.delayMs) || !number("status", f.status) || !number("times", f.times) ||
+      !number("cut_after", f.audio.cutAfter) || !number("stall_after", f.audio.stallAfter) ||
+      !number("stall_ms", f.audio.stallMs))
+    return Error(res, 400, "bad number");
+  if (f.status != 0 && (f.status < 100 || f.status > 599)) return Error(res, 400, "bad status");
+  if (req.Has("body")) {
+    f.hasBody = true;
+    f.body = req.Param("body");
+  }
+  std::lock_guard lock(faultMutex_);
+  faults_.insert(faults_.begin(), f);  // the newest fault wins
+  Answer(res, 200, "{\"code\":200}");
+}
+
+void ApiServer::StaticFile(const HttpRequest& req, HttpResponse& res, const Fault* fault) {
+  const std::string& p = req.path;
+  if (auto id = IdInPath(p, "/audio/", ".mp3")) {
+    const Song* s = cat_.FindSong(*id);
+    if (!s) return Error(res, 404, "歌曲不存在");
+    res.contentType = "audio/mpeg";
+    res.file = s->audioFile;
+    if (fault) res.fault = fault->audio;
+    return;
+  }
+  res.contentType = "image/jpeg";
+  if (auto id = IdInPath(p, "/cover/album/", ".jpg")) {
+    const Album* a = cat_.FindAlbum(*id);
+    if (!a) return Error(res, 404, "专辑不存在");
+    if (!a->coverBytes.empty()) {
+      res.contentType = a->coverMime;
+      res.body = a->coverBytes;
+    } else {
+      res.file = a->coverFile.empty() ? options_.assetsDir + "/cover.jpg" : a->coverFile;
+    }
+    return;
+  }
+  if (auto id = IdInPath(p, "/cover/playlist/", ".jpg")) {
+    const Playlist* pl = cat_.FindPlaylist(*id);
+    if (!pl && *id <= kLikedPlaylistBase) return Error(res, 404, "歌单不存在");
+    if (pl && !pl->coverFile.empty()) {
+      res.file = pl->coverFile;
+      return;
+    }
+    // No picture of its own: the cover of its first track's album.
+    const Song* first = pl && !pl->trackIds.empty() ? cat_.FindSong(pl->trackIds[0]) : nullptr;
+    const Album* a = first ? cat_.FindAlbum(first->albumId) : nullptr;
+    if (a && !a->coverBytes.empty()) {
+      res.contentType = a->coverMime;
+      res.body = a->coverBytes;
+    } else {
+      res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
+    }
+    return;
+  }
+  if (auto uid = IdInPath(p, "/avatar/", ".jpg")) {
+    std::string path = AvatarPath(options_.assetsDir, *uid);
+    res.file = fs::exists(path) ? path : options_.assetsDir + "/cover.jpg";
+    return;
+  }
+  Error(res, 404, "not found");
+}
+
+void ApiServer::SongPage(HttpResponse& res) {
+  res.status = 200;
+  res.contentType = "text/html; charset=utf-8";
+  res.body = kSongPage;
+}
+
+}  // namespace lumora::server

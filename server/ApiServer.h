@@ -1,0 +1,82 @@
+#pragma once
+// The music API: every path the player asks for, over a catalogue and the account store,
+// plus the test controls that make chosen paths slow, wrong or broken.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Catalogue.h"
+#include "HttpServer.h"
+#include "Store.h"
+
+namespace lumora::server {
+
+struct ApiOptions {
+  std::string assetsDir;      // avatars and the fallback cover
+  bool testControls = false;  // serve /__control/...
+};
+
+// One injected misbehaviour. path is exact, or a prefix when it ends with "*".
+struct Fault {
+  std::string path;
+  int delayMs = 0;
+  int status = 0;  // 0: answer normally
+  bool hasBody = false;
+  std::string body;  // answered as is (text/plain), instead of the real answer
+  BodyFault audio;
+  int times = -1;  // how many more requests it applies to; -1 = all
+};
+
+class ApiServer {
+ public:
+  ApiServer(const Catalogue& catalogue, Store& store, ApiOptions options);
+
+  // The handler for HttpServer; server is used for interruptible delays.
+  void Handle(const HttpRequest& req, HttpResponse& res);
+  void SetHttpServer(HttpServer* server) { http_ = server; }
+
+  // Makes the avatar and fallback-cover pictures of assetsDir when missing.
+  static bool EnsureAssets(const std::string& assetsDir, std::string* error);
+
+ private:
+  void Route(const HttpRequest& req, HttpResponse& res, const Fault* fault);
+  void TopPlaylists(const HttpRequest& req, HttpResponse& res);
+  void Search(const HttpRequest& req, HttpResponse& res);
+  void PlaylistDetail(const HttpRequest& req, HttpResponse& res);
+  void SongDetail(const HttpRequest& req, HttpResponse& res);
+  void SongUrl(const HttpRequest& req, HttpResponse& res);
+  void Lyric(const HttpRequest& req, HttpResponse& res);
+  void PersonalFm(const HttpRequest& req, HttpResponse& res);
+  void Login(const HttpRequest& req, HttpResponse& res, bool byPhone);
+  void Logout(const HttpRequest& req, HttpResponse& res);
+  void UserPlaylists(const HttpRequest& req, HttpResponse& res);
+  void Like(const HttpRequest& req, HttpResponse& res);
+  void Control(const HttpRequest& req, HttpResponse& res);
+  void StaticFile(const HttpRequest& req, HttpResponse& res, const Fault* fault);
+  void SongPage(HttpResponse& res);
+
+  std::optional<Account> SessionAccount(const HttpRequest& req);
+  std::string BaseUrl(const HttpRequest& req) const;
+  std::string PlaylistJson(const Playlist& p, const std::string& base) const;
+  std::string SongJson(const Song& s, const std::string& base) const;
+  std::string AlbumCoverUrl(const Song& s, const std::string& base) const;
+  std::optional<Fault> TakeFault(const std::string& path);
+  // The playlist of an account's liked songs.
+  Playlist LikedPlaylist(const Account& account);
+
+  const Catalogue& cat_;
+  Store& store_;
+  ApiOptions options_;
+  HttpServer* http_ = nullptr;
+  std::mutex faultMutex_;
+  std::vector<Fault> faults_;
+};
+
+// The session token inside a cookie text ("MUSIC_U=<token>", possibly with attributes, or
+// a whole Cookie header); empty when there is none.
+std::string SessionToken(const std::string& cookie);
+
+inline constexpr std::uint64_t kLikedPlaylistBase = 7000000000ull;
+
+}  // namespace lumora::server

@@ -1,0 +1,57 @@
+#pragma once
+// Accounts, sessions and likes in an SQLite database, so they outlive a restart.
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumora::server {
+
+struct Account {
+  std::uint64_t uid = 0;
+  std::string phone;
+  std::string email;
+  std::string md5Password;  // lower-case hex MD5 of the password, as the player sends it
+  std::string nickname;
+  int vipType = 0;  // 0 plain, 10 music package, 11 member
+};
+
+// The demo accounts every database starts with; their passwords are all "lumora123".
+const std::vector<Account>& DemoAccounts();
+inline constexpr const char* kDemoPassword = "lumora123";
+inline constexpr const char* kDemoPasswordMd5 = "98a6619f9bc9cdd67e27e884d758da4b";
+
+class Store {
+ public:
+  Store() = default;
+  ~Store();
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+
+  // Opens (creating when absent) the database file and seeds the demo accounts.
+  bool Open(const std::string& path, std::string* error);
+
+  std::optional<Account> AccountByPhone(const std::string& phone);
+  std::optional<Account> AccountByEmail(const std::string& email);
+  std::optional<Account> AccountById(std::uint64_t uid);
+
+  // A fresh random session token for the account.
+  std::string CreateSession(std::uint64_t uid);
+  std::optional<Account> AccountBySession(const std::string& token);
+  void EndSession(const std::string& token);
+
+  void AddLike(std::uint64_t uid, std::uint64_t songId);
+  std::vector<std::uint64_t> Likes(std::uint64_t uid);
+
+ private:
+  std::optional<Account> QueryAccount(const char* sql, const std::string& key);
+  bool Exec(const char* sql, std::string* error);
+
+  std::mutex mutex_;
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace lumora::server

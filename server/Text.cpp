@@ -1,0 +1,142 @@
+#include "Text.h"
+
+#include <cctype>
+
+namespace lumora::server {
+
+std::string JsonQuote(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      // Copy a well-formed UTF-8 sequence; anything else (a stray byte from a
+      // percent-decoded parameter, say) becomes U+FFFD so the answer stays valid JSON.
+      std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+      bool ok = n > 0 && i + n <= text.size();
+      for (std::size_t k = 1; ok && k < n; ++k)
+        ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+      if (ok && n == 3) {
+        auto c1 = static_cast<unsigned char>(text[i + 1]);
+        ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
+      }
+      if (ok && n == 4) {
+        auto c1 = static_cast<unsigned char>(text[i + 1]);
+        ok = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
+      }
+      if (ok) {
+        out.append(text, i, n);
+        i += n - 1;
+      } else {
+        out += "\ufffd";
+      }
+      continue;
+    }
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      default:
+        if (c < 0x20) {
+          static const char hex[] = "0123456789abcdef";
+          out += "\\u00";
+          out += hex[c >> 4];
+          out += hex[c & 15];
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+static int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecode(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+      if (hi >= 0 && lo >= 0) {
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+std::map<std::string, std::string> ParseQuery(const std::string& query) {
+  std::map<std::string, std::string> params;
+  std::size_t start = 0;
+  while (start <= query.size()) {
+    std::size_t end = query.find('&', start);
+    if (end == std::string::npos) end = query.size();
+    std::string part = query.substr(start, end - start);
+    if (!part.empty()) {
+      std::size_t eq = part.find('=');
+      std::string key = PercentDecode(part.substr(0, eq));
+      std::string value = eq == std::string::npos ? "" : PercentDecode(part.substr(eq + 1));
+      params.emplace(std::move(key), std::move(value));
+    }
+    start = end + 1;
+  }
+  return params;
+}
+
+std::optional<std::uint64_t> ParseId(const std::string& text) {
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+std::optional<int> ParseCount(const std::string& text) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::string ToLowerAscii(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace lumora::server

@@ -1,0 +1,146 @@
+// lumora-server: the music API server the player talks to, with a generated demo catalogue.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <string>
+
+#include "ApiServer.h"
+#include "DemoCatalogue.h"
+#include "HttpServer.h"
+#include "LibraryCatalogue.h"
+#include "MediaWriter.h"
+#include "Store.h"
+
+namespace fs = std::filesystem;
+using namespace lumora::server;
+
+namespace {
+
+const char kUsage[] =
+    "usage: lumora-server [--host 127.0.0.1] [--port 3000] [--data DIR]\n"
+    "                     [--library DIR | --demo] [--demo-dir DIR] [--test-controls]\n"
+    "  --host ADDR      IPv4 address to listen on (default 127.0.0.1)\n"
+    "  --port N         port; 0 picks a free one (default 3000)\n"
+    "  --data DIR       accounts, sessions, likes and generated files\n"
+    "                   (default $XDG_DATA_HOME/lumora-server)\n"
+    "  --library DIR    serve the MP3 files of DIR\n"
+    "  --demo           serve the generated demo catalogue (the default)\n"
+    "  --demo-dir DIR   where the demo catalogue is made and kept (default DATA/demo)\n"
+    "  --test-controls  enable /__control/fault and /__control/reset (loopback only)\n";
+
+std::string DefaultDataDir() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && *xdg) return std::string(xdg) + "/lumora-server";
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : ".") + "/.local/share/lumora-server";
+}
+
+int Fail(const std::string& message) {
+  std::cerr << "lumora-server: " << message << "\n";
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string host = "127.0.0.1", dataDir = DefaultDataDir(), library, demoDir;
+  int port = 3000;
+  bool testControls = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::cerr << "lumora-server: " << arg << " needs a value\n" << kUsage;
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (arg == "--host") {
+      host = value();
+    } else if (arg == "--port") {
+      std::string text = value();
+      char* end = nullptr;
+      long n = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end || n < 0 || n > 65535) return Fail("bad port: " + text);
+      port = static_cast<int>(n);
+    } else if (arg == "--data") {
+      dataDir = value();
+    } else if (arg == "--library") {
+      library = value();
+    } else if (arg == "--demo") {
+      library.clear();
+    } else if (arg == "--demo-dir") {
+      demoDir = value();
+    } else if (arg == "--test-controls") {
+      testControls = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else {
+      std::cerr << "lumora-server: unknown argument " << arg << "\n" << kUsage;
+      return 2;
+    }
+  }
+  if (testControls && host.rfind("127.", 0) != 0)
+    return Fail("--test-controls is only allowed on a loopback address");
+
+  // Signals are taken by sigwait below, never by the server's threads.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  std::error_code ec;
+  fs::create_directories(dataDir, ec);
+  if (ec) return Fail("cannot create " + dataDir + ": " + ec.message());
+  EnsureGstreamer();
+
+  std::string error;
+  Catalogue catalogue;
+  if (!library.empty()) {
+    if (!fs::is_directory(library)) return Fail("not a folder: " + library);
+    catalogue = LoadLibraryCatalogue(library);
+  } else {
+    if (demoDir.empty()) demoDir = dataDir + "/demo";
+    GenerationReport report;
+    if (!EnsureDemoFiles(demoDir, &report, &error)) return Fail("demo catalogue: " + error);
+    if (report.generated)
+      std::cerr << "lumora-server: demo catalogue made in " << report.seconds << " s ("
+                << report.files << " files, " << report.bytes / 1024 << " KiB) in " << demoDir
+                << "\n";
+    catalogue = LoadDemoCatalogue(demoDir);
+  }
+  const std::string assets = dataDir + "/assets";
+  if (!ApiServer::EnsureAssets(assets, &error)) return Fail("pictures: " + error);
+
+  Store store;
+  if (!store.Open(dataDir + "/lumora-server.db", &error)) return Fail("database: " + error);
+
+  ApiServer api(catalogue, store, {assets, testControls});
+  std::mutex logMutex;
+  HttpServer http([&](const HttpRequest& req, HttpResponse& res) { api.Handle(req, res); },
+                  [&](const std::string& line) {
+                    std::lock_guard lock(logMutex);
+                    std::fprintf(stdout, "%s\n", line.c_str());
+                    std::fflush(stdout);
+                  });
+  api.SetHttpServer(&http);
+  if (!http.Start(host, port, &error)) return Fail(error);
+  {
+    std::lock_guard lock(logMutex);
+    std::fprintf(stdout, "lumora-server listening on http://%s:%d\n", host.c_str(), http.Port());
+    std::fflush(stdout);
+  }
+  int sig = 0;
+  sigwait(&stopSignals, &sig);
+  http.Stop();
+  std::fprintf(stdout, "lumora-server stopped\n");
+  return 0;
+}

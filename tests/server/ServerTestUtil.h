@@ -1,0 +1,82 @@
+#pragma once
+// Shared bits of the server tests: one server per test process and JSON reading.
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
+#include <memory>
+#include <string>
+
+#include "support/ServerProcess.h"
+
+namespace lumora::test {
+
+// The raw bytes between two markers, as the player cuts its lyric out of the answer.
+inline std::string Between(const std::string& text, const std::string& open,
+                           const std::string& close) {
+  std::size_t a = text.find(open);
+  if (a == std::string::npos) return "";
+  a += open.size();
+  std::size_t b = text.find(close, a);
+  return b == std::string::npos ? "" : text.substr(a, b - a);
+}
+
+class ServerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<ServerProcess>();
+    ASSERT_TRUE(server_->start()) << server_->output() << server_->errors();
+  }
+  static void TearDownTestSuite() {
+    if (server_) {
+      EXPECT_EQ(server_->stop(), 0);
+    }
+    server_.reset();
+  }
+  void SetUp() override {
+    ASSERT_TRUE(server_ && server_->running());
+    server_->clearFaults();
+  }
+
+  // GET (or POST) a target; parses the JSON body into doc_ and returns the HTTP status.
+  int Get(const std::string& target) { return Fetch(target, false); }
+  int Post(const std::string& target) { return Fetch(target, true); }
+  int Fetch(const std::string& target, bool post) {
+    auto reply = post ? server_->post(target) : server_->get(target);
+    if (!reply) {
+      ADD_FAILURE() << "no answer to " << target;
+      return 0;
+    }
+    body_ = reply->body;
+    auto result = parser_.parse(body_);
+    if (result.error()) {
+      ADD_FAILURE() << target << " answered non-JSON: " << body_.substr(0, 200);
+      doc_ = empty_.parse(std::string("{}")).value();
+    } else {
+      doc_ = result.value();
+    }
+    return reply->status;
+  }
+  std::int64_t Code() {
+    std::int64_t code = -1;
+    return doc_["code"].get(code) ? -1 : code;
+  }
+
+  // Logs in one of the demo accounts and returns its cookie text.
+  std::string LoginCookie(const std::string& phone) {
+    EXPECT_EQ(Post("/login/cellphone?phone=" + phone +
+                   "&md5_password=98a6619f9bc9cdd67e27e884d758da4b&timestamp=1"),
+              200);
+    std::string_view cookie;
+    EXPECT_FALSE(doc_["cookie"].get(cookie));
+    return std::string(cookie);
+  }
+
+  static std::unique_ptr<ServerProcess> server_;
+  simdjson::dom::parser parser_, empty_;
+  simdjson::dom::element doc_;
+  std::string body_;
+};
+
+inline std::unique_ptr<ServerProcess> ServerTest::server_;
+
+}  // namespace lumora::test

@@ -1,0 +1,91 @@
+#pragma once
+// Starts the real lumora-server on a free loopback port for a test, over the demo catalogue
+// shared by the whole test run (made once, under a lock, in <build>/test-data/demo), with a
+// data folder of its own unless one is given. Reads the server's request log and drives its
+// fault controls (the server runs with --test-controls).
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumora::test {
+
+// The encodeURIComponent form of a text, as the player encodes a cookie.
+std::string EncodeUriComponent(const std::string& text);
+
+class ServerProcess {
+ public:
+  struct Options {
+    // Accounts, sessions and likes; empty = a fresh folder removed with this object. Give the
+    // same folder to a second server to see what the first one stored.
+    std::filesystem::path dataDir;
+    // Serve this folder of MP3 files instead of the demo catalogue.
+    std::filesystem::path library;
+    std::vector<std::string> extraArgs;
+  };
+
+  ServerProcess();
+  explicit ServerProcess(Options options);
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  // Starts the server and waits until it listens (up to two minutes: the first start of a
+  // test run makes the demo catalogue). false when it did not come up; see output().
+  bool start();
+  // SIGTERM, then waits for the process; returns its exit status (-1 if it was not running).
+  int stop();
+  bool running() const { return pid_ > 0; }
+
+  int port() const { return port_; }
+  // "http://127.0.0.1:<port>"
+  std::string baseUrl() const;
+  const std::filesystem::path& dataDir() const { return dataDir_; }
+
+  // Everything the server printed to stdout so far, and its request lines
+  // ("GET /song/url?id=1&br=320000 200 3ms"), oldest first.
+  std::string output() const;
+  // What it printed to stderr (start-up failures, sanitizer reports).
+  std::string errors() const;
+  std::vector<std::string> requestLog() const;
+  // Request lines whose target starts with prefix ("/song/url").
+  std::vector<std::string> requestsTo(const std::string& prefix) const;
+
+  // Fault controls. path is exact ("/song/url") or a prefix ending in "*" ("/audio/*");
+  // times limits a fault to the next N matching requests (-1 = until cleared).
+  bool addDelay(const std::string& path, int ms, int times = -1);
+  bool failWith(const std::string& path, int status, int times = -1);
+  // Answers with these bytes (text/plain, status 200 unless given), e.g. something not JSON.
+  bool answerWith(const std::string& path, const std::string& body, int status = 0, int times = -1);
+  // Audio downloads: close the connection after bytes, or pause for ms after bytes.
+  bool cutAfter(const std::string& path, long bytes, int times = -1);
+  bool stallAfter(const std::string& path, long bytes, int ms, int times = -1);
+  bool clearFaults();
+
+  // The shared demo catalogue folder of this test run.
+  static std::filesystem::path demoDir();
+  // The lumora-server executable (LUMORA_SERVER, or the one this build made).
+  static std::filesystem::path executable();
+
+  // A plain GET or POST to the server; status and body, nullopt when no answer came.
+  struct Reply {
+    int status = 0;
+    std::string body;
+  };
+  std::optional<Reply> get(const std::string& target) const;
+  std::optional<Reply> post(const std::string& target) const;
+
+ private:
+  bool control(const std::string& query);
+
+  Options options_;
+  std::filesystem::path dataDir_;
+  bool ownsDataDir_ = false;
+  std::filesystem::path logFile_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace lumora::test
