@@ -16,6 +16,7 @@
 
 #include "app/ColourPicker.h"
 #include "app/PictureButton.h"
+#include "app/PlaybackWiring.h"
 #include "app/Trace.h"
 #include "net/ui/WindowShape.h"
 
@@ -47,12 +48,17 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   setObjectName(QStringLiteral("MainWindow"));
   controls_ = buildMainWindowControls(this);
   connectControls();
+  playback_ = new PlaybackWiring(this, objects_);
   onMainWindowCreated();
 }
 
 MainWindow::~MainWindow() {
   if (!destroyed_) onMainWindowDestroying();
 }
+
+PlaybackController& MainWindow::playback() { return playback_->controller(); }
+
+PlayerView& MainWindow::playerView() { return playback_->face(); }
 
 int MainWindow::trayOperation(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
@@ -80,7 +86,7 @@ void MainWindow::connectControls() {
 }
 
 void MainWindow::onMainWindowCreated() {
-  objects_.playMode = "歌单模式";
+  playback().state().playMode = kPlaylistMode;
   objects_.loginAccount.clear();
   objects_.loginPassword.clear();
   objects_.programPath = QApplication::applicationFilePath().toStdString();
@@ -96,7 +102,7 @@ void MainWindow::onMainWindowCreated() {
   objects_.browseMode = "默认";
   loadFirstSquarePage();
   putTrayIcon();
-  objects_.currentTitle = "Lumora";
+  playback().state().now.currentTitle = "Lumora";
   objects_.sessionCookie.clear();
   roundWindowCorners(this, 2, 2);
   if (!objects_.audio.init || !objects_.audio.init())
@@ -117,6 +123,7 @@ void MainWindow::onMainWindowCreated() {
 
 void MainWindow::onMainWindowDestroying() {
   destroyed_ = true;
+  playback_->stopTimers();
   if (objects_.audio.free) objects_.audio.free();
   if (tray_) {
     tray_->hide();
@@ -206,7 +213,14 @@ void MainWindow::reflectAutorun() {}
 
 void MainWindow::loadFirstSquarePage() {}
 
-void MainWindow::setUpDesktopLyrics() {}
+void MainWindow::setUpDesktopLyrics() {
+  const auto* face = control<QComboBox>("字体型号");
+  const auto* size = control<QComboBox>("字体大小");
+  setUpDesktopLyricsAtStartup(
+      objects_.desktopLyrics, face->currentText(), size->currentText().toInt(),
+      control<QCheckBox>("字体加粗")->isChecked(), control<QCheckBox>("字体倾斜")->isChecked(),
+      control<QCheckBox>("字体下划线")->isChecked());
+}
 
 void MainWindow::applySavedSettings() {}
 

@@ -3,12 +3,16 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <memory>
 
 #include "app/MainWindowControls.h"
 #include "app/MessageBox.h"
 #include "app/ProgramObjects.h"
+#include "playback/PlaybackController.h"
 
 namespace lumora {
+
+class PlaybackWiring;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -24,6 +28,8 @@ class MainWindow : public QWidget {
   }
   QMenu* menu() const { return controls_.menu; }
   QSystemTrayIcon* trayIcon() const { return tray_; }
+  PlaybackController& playback();
+  PlayerView& playerView();
 
   // Tray activation → the operation number the handlers are bound to (1, 2, 3; 0 for others).
   static int trayOperation(QSystemTrayIcon::ActivationReason reason);
@@ -66,6 +72,8 @@ class MainWindow : public QWidget {
   MessageBoxPresenter presenter_;
   MainWindowControls controls_;
   QPointer<QSystemTrayIcon> tray_;
+  // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
+  PlaybackWiring* playback_ = nullptr;
   bool destroyed_ = false;
 };
 

@@ -1,8 +1,10 @@
 #include "app/ProgramObjects.h"
 
+#include "net/ApiBaseAddress.h"
+
 namespace lumora {
 
-ProgramObjects::ProgramObjects() {
+ProgramObjects::ProgramObjects() : apiBaseAddress(ApiBaseAddress()) {
   audio.init = [this] { return player.init(); };
   audio.free = [this] { return player.free(); };
 }

@@ -3,7 +3,9 @@
 #include <functional>
 #include <string>
 
+#include "lyrics/DesktopLyricsWindow.h"
 #include "playback/AudioPlayer.h"
+#include "playback/PlaybackInterfaces.h"
 
 namespace lumora {
 
@@ -21,9 +23,15 @@ struct ProgramObjects {
 
   AudioPlayer player;
   AudioDevice audio;
+  // Made after the application object, so its window is gone before the application is.
+  DesktopLyricsWindow desktopLyrics;
+  // Where the music API server lives; tests point it at their own server.
+  std::string apiBaseAddress;
+  // Left empty, playback uses `player`; tests put their own output and service here. The play
+  // modes' state (mode, queues, history, the current song) lives in the window's controller.
+  AudioOutput* audioOutput = nullptr;
+  MusicService* musicService = nullptr;
 
-  std::string playMode;
-  std::string currentTitle;
   std::string sessionCookie;
   std::string browseMode;
   std::string browseKeyword;

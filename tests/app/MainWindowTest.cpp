@@ -19,8 +19,8 @@ TEST(MainWindowStartUp, SetsTheProgramValuesAndOpensTheDeviceOnce) {
   WindowFixture f;
   EXPECT_EQ(f.initCalls, 1);
   EXPECT_TRUE(f.boxes.empty());
-  EXPECT_EQ(f.objects.playMode, "歌单模式");
-  EXPECT_EQ(f.objects.currentTitle, "Lumora");
+  EXPECT_EQ(f.window->playback().state().playMode, "歌单模式");
+  EXPECT_EQ(f.window->playback().state().now.currentTitle, "Lumora");
   EXPECT_EQ(f.objects.browseMode, "默认");
   EXPECT_EQ(f.objects.browseKeyword, "全部");
   EXPECT_EQ(f.objects.browseOffset, 0);

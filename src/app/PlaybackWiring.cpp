@@ -1,0 +1,148 @@
+#include "app/PlaybackWiring.h"
+
+#include <QAction>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "app/PictureButton.h"
+#include "app/ProgramObjects.h"
+#include "lyrics/FindLyricLine.h"
+
+namespace lumora {
+
+namespace {
+
+// Stands in until a real client is given: every request fails quietly, so nothing starts.
+class UnavailableMusicService : public MusicService {
+ public:
+  std::string GetSongUrl(const std::string&, const std::string&) override { return {}; }
+  std::string GetLyric(const std::string&) override { return {}; }
+  std::string GetCoverImage(const std::string&) override { return {}; }
+  void FetchPersonalFm(PlayQueue&) override {}
+  void LoadPlaylist(const std::string&, PlayQueue&, PlaylistLoadState&) override {}
+  void LikeSong(const std::string&) override {}
+};
+
+template <class T>
+T* named(const QObject* parent, const char* name) {
+  T* child = parent->findChild<T*>(QString::fromUtf8(name));
+  Q_ASSERT(child);
+  return child;
+}
+
+PlaybackHooks windowHooks() {
+  PlaybackHooks hooks;
+  hooks.findLyricLine = [](const std::string& lyric, const std::string& key) {
+    return FindLyricLine(lyric, key);
+  };
+  hooks.pumpedWait = &PlaybackWiring::pumpedWait;
+  // tickCount and random: the controller's own steady clock and generator.
+  return hooks;
+}
+
+}  // namespace
+
+PlaybackWiring::PlaybackWiring(QWidget* window, ProgramObjects& objects)
+    : QObject(window),
+      window_(window),
+      objects_(objects),
+      playerOutput_(objects.player),
+      noService_(std::make_unique<UnavailableMusicService>()),
+      face_(window, objects.desktopLyrics),
+      controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
+                  objects.musicService ? *objects.musicService : *noService_, face_,
+                  objects.apiBaseAddress, windowHooks()) {
+  connectButtonsAndMenu();
+  connectSquare();
+  connectLyricsSwitch();
+}
+
+PlaybackWiring::~PlaybackWiring() = default;
+
+void PlaybackWiring::pumpedWait(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void PlaybackWiring::stopTimers() {
+  named<QTimer>(window_, "time")->stop();
+  named<QTimer>(window_, "时钟_自动播放")->stop();
+}
+
+void PlaybackWiring::connectButtonsAndMenu() {
+  PlaybackController* c = &controller_;
+  auto onClick = [this, c](const char* button, void (PlaybackController::*routine)()) {
+    connect(named<PictureButton>(window_, button), &QAbstractButton::clicked, this,
+            [c, routine] { (c->*routine)(); });
+  };
+  onClick("图形按钮_下一曲", &PlaybackController::playNext);
+  onClick("图形按钮_上一曲", &PlaybackController::playPrevious);
+  onClick("图形按钮_播放", &PlaybackController::resumeOrStart);
+  onClick("图形按钮_暂停", &PlaybackController::pausePlayback);
+  connect(named<PictureButton>(window_, "图形按钮_私人FM"), &QAbstractButton::clicked, this,
+          [c](bool checked) { c->onFmButtonClicked(checked); });
+
+  const QMenu* menu = named<QMenu>(window_, "菜单");
+  auto onItem = [this, c, menu](const char* caption, void (PlaybackController::*routine)()) {
+    connect(named<QAction>(menu, caption), &QAction::triggered, this,
+            [c, routine] { (c->*routine)(); });
+  };
+  onItem("下一曲(&Ctrl+ Right)", &PlaybackController::playNext);
+  onItem("上一曲(&Ctrl+ Left)", &PlaybackController::playPrevious);
+  onItem("播放/暂停(&Ctrl+ P)", &PlaybackController::togglePlayPause);
+  onItem("喜欢当前歌曲", &PlaybackController::likeCurrentSong);
+
+  connect(named<QTimer>(window_, "time"), &QTimer::timeout, this, [c] { c->progressTick(); });
+  connect(named<QTimer>(window_, "时钟_自动播放"), &QTimer::timeout, this,
+          [c] { c->autoPlayTick(); });
+
+  named<QLabel>(window_, "歌曲名称")->installEventFilter(this);
+}
+
+// The playlist square's own panel will report the chosen row; until then the list is bound here.
+void PlaybackWiring::connectSquare() {
+  QTreeWidget* list = named<QTreeWidget>(window_, "超级列表框1");
+  connect(list, &QTreeWidget::itemDoubleClicked, this, [this, list](QTreeWidgetItem* item) {
+    controller_.playSelectedPlaylist(list->indexOfTopLevelItem(item));
+  });
+}
+
+void PlaybackWiring::connectLyricsSwitch() {
+  lyricsItem_ = named<QAction>(named<QMenu>(window_, "菜单"), "歌词显示(&Ctrl+ D)");
+  lyricsButton_ = named<PictureButton>(window_, "图形按钮_歌词");
+  connect(lyricsItem_, &QAction::triggered, this, &PlaybackWiring::onLyricsMenuToggled);
+  connect(lyricsButton_, &QAbstractButton::clicked, this, &PlaybackWiring::onLyricsButtonClicked);
+}
+
+// Both forms toggle their own check first and then bring the other in line.
+void PlaybackWiring::onLyricsMenuToggled(bool checked) {
+  lyricsButton_->setChecked(checked);
+  if (checked)
+    objects_.desktopLyrics.Show();
+  else
+    objects_.desktopLyrics.Hide();
+}
+
+void PlaybackWiring::onLyricsButtonClicked(bool checked) {
+  lyricsItem_->setChecked(checked);
+  if (checked) {
+    objects_.desktopLyrics.Redraw();
+    objects_.desktopLyrics.Show();
+  } else {
+    objects_.desktopLyrics.Hide();
+  }
+}
+
+bool PlaybackWiring::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+    controller_.openSongPage();
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace lumora

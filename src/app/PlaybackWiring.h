@@ -1,0 +1,56 @@
+#pragma once
+// Playback on the main window: the play modes over the real player and the face, and every
+// button, menu item, list and timer that drives them, bound in one place.
+#include <QObject>
+#include <memory>
+
+#include "app/PlayerFace.h"
+#include "playback/PlaybackController.h"
+#include "playback/PlayerAudioOutput.h"
+
+class QAction;
+class QTreeWidgetItem;
+
+namespace lumora {
+
+class PictureButton;
+struct ProgramObjects;
+
+class PlaybackWiring : public QObject {
+  Q_OBJECT
+ public:
+  // `window` holds the controls by their designed names; `objects` the player, the desktop
+  // lyrics window, the base address and, for tests, a replacement output and service.
+  PlaybackWiring(QWidget* window, ProgramObjects& objects);
+  ~PlaybackWiring() override;
+
+  PlaybackController& controller() { return controller_; }
+  PlayerFace& face() { return face_; }
+
+  // Shutdown: once the device is released no tick may start another song.
+  void stopTimers();
+
+  // A local event loop, so the window keeps painting and answering clicks meanwhile.
+  static void pumpedWait(int ms);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void connectButtonsAndMenu();
+  void connectSquare();
+  void connectLyricsSwitch();
+  void onLyricsMenuToggled(bool checked);
+  void onLyricsButtonClicked(bool checked);
+
+  QWidget* window_;
+  ProgramObjects& objects_;
+  PlayerAudioOutput playerOutput_;
+  std::unique_ptr<MusicService> noService_;
+  PlayerFace face_;
+  PlaybackController controller_;
+  QAction* lyricsItem_ = nullptr;
+  PictureButton* lyricsButton_ = nullptr;
+};
+
+}  // namespace lumora

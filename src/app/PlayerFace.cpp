@@ -1,0 +1,113 @@
+#include "app/PlayerFace.h"
+
+#include <QDesktopServices>
+#include <QFrame>
+#include <QLabel>
+#include <QPixmap>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/MainWindowControls.h"
+#include "app/PictureButton.h"
+#include "lyrics/DesktopLyricsWindow.h"
+
+namespace lumora {
+
+namespace {
+
+constexpr int kCoverSide = 155;
+
+template <class T>
+T* named(QWidget* window, const char* name) {
+  T* control = window->findChild<T*>(QString::fromUtf8(name));
+  Q_ASSERT(control);
+  return control;
+}
+
+QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Interval 0 is how the play modes stop a timer.
+void runEvery(QTimer* timer, int ms) {
+  if (ms > 0)
+    timer->start(ms);
+  else
+    timer->stop();
+}
+
+}  // namespace
+
+PlayerFace::PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics)
+    : window_(window),
+      desktopLyrics_(desktopLyrics),
+      songName_(named<QLabel>(window, "歌曲名称")),
+      artistName_(named<QLabel>(window, "歌手名称")),
+      pic_(named<QLabel>(window, "Pic")),
+      playButton_(named<PictureButton>(window, "图形按钮_播放")),
+      pauseButton_(named<PictureButton>(window, "图形按钮_暂停")),
+      fmButton_(named<PictureButton>(window, "图形按钮_私人FM")),
+      progressTimer_(named<QTimer>(window, "time")),
+      autoPlayTimer_(named<QTimer>(window, "时钟_自动播放")),
+      progressBar_(named<QFrame>(window, "进度条")),
+      likeBox_(named<QFrame>(window, "信息提示框")),
+      square_(named<QFrame>(window, "外形框1")),
+      squareList_(named<QTreeWidget>(window, "超级列表框1")) {}
+
+void PlayerFace::setSongNameCaption(const std::string& t) { songName_->setText(text(t)); }
+
+void PlayerFace::setArtistCaption(const std::string& t) { artistName_->setText(text(t)); }
+
+std::string PlayerFace::artistCaption() const { return artistName_->text().toStdString(); }
+
+void PlayerFace::setWindowTitle(const std::string& t) { window_->setWindowTitle(text(t)); }
+
+// Bytes that are no picture (none, an error page) show the designed cover rather than the last
+// song's.
+void PlayerFace::setCoverPicture(const std::string& bytes) {
+  QPixmap picture;
+  if (!bytes.empty() && picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                             static_cast<uint>(bytes.size()))) {
+    pic_->setPixmap(
+        picture.scaled(kCoverSide, kCoverSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return;
+  }
+  pic_->setPixmap(QPixmap(picturePath("cover")));
+}
+
+void PlayerFace::setPlayButtonVisible(bool visible) { playButton_->setVisible(visible); }
+
+void PlayerFace::setPauseButtonVisible(bool visible) { pauseButton_->setVisible(visible); }
+
+void PlayerFace::setProgressTimerInterval(int ms) { runEvery(progressTimer_, ms); }
+
+void PlayerFace::setAutoPlayTimerInterval(int ms) { runEvery(autoPlayTimer_, ms); }
+
+void PlayerFace::setProgressWidth(int pixels) {
+  progressBar_->resize(std::max(0, pixels), progressBar_->height());
+}
+
+void PlayerFace::setPlayTimes(const std::string& elapsed, const std::string& total) {
+  progressBar_->setToolTip(text(elapsed + " / " + total));
+}
+
+void PlayerFace::setLikeInfoVisible(bool visible) { likeBox_->setVisible(visible); }
+
+void PlayerFace::hidePlaylistSquare() { square_->hide(); }
+
+void PlayerFace::setFmButtonSelected(bool selected) { fmButton_->setChecked(selected); }
+
+int PlayerFace::squareRowCount() const { return squareList_->topLevelItemCount(); }
+
+std::string PlayerFace::squarePlaylistId(int row) const {
+  const QTreeWidgetItem* item = squareList_->topLevelItem(row);
+  return item ? item->text(1).toStdString() : std::string();
+}
+
+void PlayerFace::openUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(text(url))); }
+
+void PlayerFace::setDesktopLyricText(const std::string& t, int highlightPercent) {
+  desktopLyrics_.SetText(t, highlightPercent);
+}
+
+}  // namespace lumora
