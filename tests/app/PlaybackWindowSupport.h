@@ -1,0 +1,48 @@
+#pragma once
+// A main window whose play modes run over the scripted output and service of the playback
+// tests, with an eight-row playlist square.
+#include <QApplication>
+#include <QTreeWidget>
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "app/MainWindow.h"
+#include "playback/PlaybackFakes.h"
+
+namespace lumora::test {
+
+struct PlaybackWindow {
+  PlaybackWindow() {
+    objects.audio.init = [] { return true; };
+    objects.audio.free = [] { return true; };
+    objects.audioOutput = &audio;
+    objects.musicService = &service;
+    objects.apiBaseAddress = "http://127.0.0.1:9";
+    window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
+    auto* list = window->control<QTreeWidget>("超级列表框1");
+    for (int row = 0; row < 8; ++row) {
+      const std::string id = "p" + std::to_string(row);
+      list->addTopLevelItem(
+          new QTreeWidgetItem({QString::fromStdString("list " + id), QString::fromStdString(id)}));
+      service.playlists[id] = FakePlaylist{"200", {MakeSong(id + "a"), MakeSong(id + "b")}};
+    }
+  }
+
+  std::size_t count(const std::string& prefix) const {
+    return static_cast<std::size_t>(std::count_if(
+        log.begin(), log.end(), [&](const auto& e) { return e.rfind(prefix, 0) == 0; }));
+  }
+  // The stream the controller plays now.
+  FakeAudio::Stream& stream() {
+    return audio.streams[window->playback().state().now.currentStream];
+  }
+
+  EventLog log;
+  FakeAudio audio{log};
+  FakeService service{log};
+  ProgramObjects objects;
+  std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace lumora::test

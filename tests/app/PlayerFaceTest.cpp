@@ -1,0 +1,157 @@
+// What each write of the play modes does to the face's controls.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
+#include <QTimer>
+
+#include "app/MainWindowControls.h"
+#include "app/PictureButton.h"
+#include "app/PlaybackWindowSupport.h"
+
+namespace lumora::test {
+namespace {
+
+std::string pngBytes(QSize size, QColor colour) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(colour);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes.toStdString();
+}
+
+struct FaceTest : ::testing::Test {
+  PlaybackWindow w;
+  MainWindow& window = *w.window;
+  PlayerView& face = window.playerView();
+};
+
+TEST_F(FaceTest, CaptionsAndTitleAreWrittenAndReadBack) {
+  face.setSongNameCaption("晴天");
+  face.setArtistCaption("周杰伦,某人");
+  face.setWindowTitle("暂停播放");
+  EXPECT_EQ(window.control<QLabel>("歌曲名称")->text().toStdString(), "晴天");
+  EXPECT_EQ(window.control<QLabel>("歌手名称")->text().toStdString(), "周杰伦,某人");
+  EXPECT_EQ(face.artistCaption(), "周杰伦,某人");
+  EXPECT_EQ(window.windowTitle().toStdString(), "暂停播放");
+}
+
+TEST_F(FaceTest, CoverIsScaledToTheFaceAndFallsBackToTheDesignedPicture) {
+  auto* pic = window.control<QLabel>("Pic");
+  const QImage designed = pic->pixmap().toImage();
+  face.setCoverPicture(pngBytes({40, 20}, Qt::red));
+  QImage shown = pic->pixmap().toImage();
+  EXPECT_EQ(shown.size(), QSize(155, 155));
+  EXPECT_EQ(QColor(shown.pixel(77, 77)), QColor(Qt::red));
+
+  for (const std::string& notAPicture : {std::string(), std::string("<html>404</html>")}) {
+    face.setCoverPicture(pngBytes({10, 10}, Qt::green));
+    face.setCoverPicture(notAPicture);
+    EXPECT_EQ(pic->pixmap().toImage(), designed) << notAPicture;
+  }
+}
+
+TEST_F(FaceTest, PlayAndPauseButtonsFollowTheirFlags) {
+  auto* play = window.control<PictureButton>("图形按钮_播放");
+  auto* pause = window.control<PictureButton>("图形按钮_暂停");
+  face.setPlayButtonVisible(false);
+  face.setPauseButtonVisible(true);
+  EXPECT_TRUE(play->isHidden());
+  EXPECT_FALSE(pause->isHidden());
+  face.setPlayButtonVisible(true);
+  face.setPauseButtonVisible(false);
+  EXPECT_FALSE(play->isHidden());
+  EXPECT_TRUE(pause->isHidden());
+}
+
+TEST_F(FaceTest, PositiveIntervalsRunTheTimersAndZeroStopsThem) {
+  auto* progress = window.findChild<QTimer*>(QStringLiteral("time"));
+  auto* autoPlay = window.findChild<QTimer*>(QString::fromUtf8("时钟_自动播放"));
+  EXPECT_FALSE(progress->isActive());
+  EXPECT_FALSE(autoPlay->isActive());
+  face.setProgressTimerInterval(100);
+  face.setAutoPlayTimerInterval(1000);
+  EXPECT_TRUE(progress->isActive());
+  EXPECT_EQ(progress->interval(), 100);
+  EXPECT_TRUE(autoPlay->isActive());
+  EXPECT_EQ(autoPlay->interval(), 1000);
+  face.setProgressTimerInterval(0);
+  EXPECT_FALSE(progress->isActive());
+  EXPECT_TRUE(autoPlay->isActive());
+}
+
+TEST_F(FaceTest, ProgressBarWidthAndTimesTooltip) {
+  auto* bar = window.control<QFrame>("进度条");
+  face.setProgressWidth(77);
+  EXPECT_EQ(bar->geometry(), QRect(0, 155, 77, 2));
+  face.setProgressWidth(-3);
+  EXPECT_EQ(bar->width(), 0);
+  face.setPlayTimes("01:05", "03:07");
+  EXPECT_EQ(bar->toolTip().toStdString(), "01:05 / 03:07");
+}
+
+TEST_F(FaceTest, LikeBoxSquareAndFmButton) {
+  auto* likeBox = window.control<QFrame>("信息提示框");
+  face.setLikeInfoVisible(true);
+  EXPECT_FALSE(likeBox->isHidden());
+  face.setLikeInfoVisible(false);
+  EXPECT_TRUE(likeBox->isHidden());
+
+  window.toggleListPanel();
+  face.hidePlaylistSquare();
+  EXPECT_TRUE(window.control<QFrame>("外形框1")->isHidden());
+
+  auto* fm = window.control<PictureButton>("图形按钮_私人FM");
+  face.setFmButtonSelected(true);
+  EXPECT_TRUE(fm->isChecked());
+  face.setFmButtonSelected(false);
+  EXPECT_FALSE(fm->isChecked());
+}
+
+TEST_F(FaceTest, SquareRowsAreReadFromTheHiddenIdColumn) {
+  EXPECT_EQ(face.squareRowCount(), 8);
+  EXPECT_EQ(face.squarePlaylistId(0), "p0");
+  EXPECT_EQ(face.squarePlaylistId(7), "p7");
+  EXPECT_EQ(face.squarePlaylistId(8), "");
+  EXPECT_EQ(face.squarePlaylistId(-1), "");
+}
+
+TEST_F(FaceTest, LyricTextGoesToTheDesktopWindow) {
+  face.setDesktopLyricText("第一行", 0);
+  EXPECT_EQ(w.objects.desktopLyrics.look().text.toStdString(), "第一行");
+  EXPECT_EQ(w.objects.desktopLyrics.look().highlightPercent, 0);
+}
+
+TEST(DesktopLyricsAtStart, IsCreatedHiddenGreetingAndStyledFromTheSettingsControls) {
+  PlaybackWindow w;
+  const DesktopLyricsWindow& lyrics = w.objects.desktopLyrics;
+  ASSERT_TRUE(lyrics.IsCreated());
+  ASSERT_NE(lyrics.Handle(), nullptr);
+  EXPECT_TRUE(lyrics.Handle()->isHidden());
+  EXPECT_TRUE(lyrics.Handle()->hitMove);
+  EXPECT_TRUE(lyrics.Handle()->noClose);
+  const LyricsLook& look = lyrics.look();
+  EXPECT_EQ(look.text.toStdString(), "欢迎进入Lumora");
+  EXPECT_EQ(look.fillColours[0], ColourRefToArgb(0xDD6F00));
+  EXPECT_EQ(look.fillColours[1], ColourRefToArgb(0xFFFFFF));
+  EXPECT_EQ(look.fillOutline, ColourRefToArgb(0x000000));
+  EXPECT_EQ(look.fillMode, 1);
+  // The designed selections: 微软雅黑 (or its stand-in), 30, bold, no italic, no underline.
+  ASSERT_TRUE(look.font.has_value());
+  const QString family =
+      ChooseLyricsFontFamily(w.window->control<QComboBox>("字体型号")->currentText());
+  EXPECT_EQ(look.font->family(), family);
+  EXPECT_EQ(look.font->pixelSize(), 30);
+  EXPECT_TRUE(look.font->bold());
+  EXPECT_FALSE(look.font->italic());
+  EXPECT_FALSE(look.font->underline());
+}
+
+}  // namespace
+}  // namespace lumora::test
