@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTreeWidget>
 #include <algorithm>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -11,6 +13,25 @@
 #include "playback/PlaybackFakes.h"
 
 namespace lumora::test {
+
+// Eight square rows whose ids are "p0".."p7", each a playlist of one song per suffix
+// ("p3a", "p3b", ...); eachSong sees every song id.
+inline void fillSquare(MainWindow& window, FakeService& service,
+                       std::initializer_list<const char*> suffixes,
+                       const std::function<void(const std::string&)>& eachSong = {}) {
+  auto* list = window.control<QTreeWidget>("超级列表框1");
+  for (int row = 0; row < 8; ++row) {
+    const std::string id = "p" + std::to_string(row);
+    list->addTopLevelItem(
+        new QTreeWidgetItem({QString::fromStdString("list " + id), QString::fromStdString(id)}));
+    FakePlaylist playlist;
+    for (const char* suffix : suffixes) {
+      playlist.songs.push_back(MakeSong(id + suffix));
+      if (eachSong) eachSong(id + suffix);
+    }
+    service.playlists[id] = playlist;
+  }
+}
 
 struct PlaybackWindow {
   PlaybackWindow() {
@@ -20,13 +41,7 @@ struct PlaybackWindow {
     objects.musicService = &service;
     objects.apiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
-    auto* list = window->control<QTreeWidget>("超级列表框1");
-    for (int row = 0; row < 8; ++row) {
-      const std::string id = "p" + std::to_string(row);
-      list->addTopLevelItem(
-          new QTreeWidgetItem({QString::fromStdString("list " + id), QString::fromStdString(id)}));
-      service.playlists[id] = FakePlaylist{"200", {MakeSong(id + "a"), MakeSong(id + "b")}};
-    }
+    fillSquare(*window, service, {"a", "b"});
   }
 
   std::size_t count(const std::string& prefix) const {

@@ -19,7 +19,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 
 #include "app/MainWindow.h"
 #include "app/PictureButton.h"
-#include "playback/PlaybackFakes.h"
+#include "app/PlaybackWindowSupport.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -64,19 +64,10 @@ struct RealPlayerWindow {
     objects.musicService = &service;
     objects.apiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
-    auto* list = window->control<QTreeWidget>("超级列表框1");
-    for (int row = 0; row < 8; ++row) {
-      const std::string id = "p" + std::to_string(row);
-      list->addTopLevelItem(
-          new QTreeWidgetItem({QString::fromStdString(id), QString::fromStdString(id)}));
-      FakePlaylist playlist;
-      for (const char* suffix : {"a", "b", "c"}) {
-        playlist.songs.push_back(MakeSong(id + suffix));
-        service.urls[id + suffix] = url;
-        service.lyrics[id + suffix] = kLyric;
-      }
-      service.playlists[id] = playlist;
-    }
+    fillSquare(*window, service, {"a", "b", "c"}, [this](const std::string& songId) {
+      service.urls[songId] = url;
+      service.lyrics[songId] = kLyric;
+    });
   }
 
   std::string artist() const { return window->control<QLabel>("歌手名称")->text().toStdString(); }
