@@ -49,6 +49,9 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   controls_ = buildMainWindowControls(this);
   connectControls();
   playback_ = new PlaybackWiring(this, objects_);
+  connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
+    if (deleteWhenWaitsEnd_) deleteLater();
+  });
   onMainWindowCreated();
 }
 
@@ -159,6 +162,16 @@ void MainWindow::onTrayOperation(int operation) {
 }
 
 void MainWindow::popUpMenu(const QPoint& globalPos) { controls_.menu->popup(globalPos); }
+
+// A close during a pumped wait posts the deletion into the wait's own event loop; deleting there
+// would pull the window out from under the routine that waits. It is put off until the wait ends.
+bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::DeferredDelete && playback_->waiting()) {
+    deleteWhenWaitsEnd_ = true;
+    return true;
+  }
+  return QWidget::event(event);
+}
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
   QWidget* target = childAt(event->position().toPoint());

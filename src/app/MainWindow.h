@@ -49,6 +49,7 @@ class MainWindow : public QWidget {
   void toggleHideToTray();
 
  protected:
+  bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -75,6 +76,7 @@ class MainWindow : public QWidget {
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
   PlaybackWiring* playback_ = nullptr;
   bool destroyed_ = false;
+  bool deleteWhenWaitsEnd_ = false;
 };
 
 }  // namespace lumora

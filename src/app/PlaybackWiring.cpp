@@ -34,12 +34,12 @@ T* named(const QObject* parent, const char* name) {
   return child;
 }
 
-PlaybackHooks windowHooks() {
+PlaybackHooks windowHooks(PlaybackWiring* wiring) {
   PlaybackHooks hooks;
   hooks.findLyricLine = [](const std::string& lyric, const std::string& key) {
     return FindLyricLine(lyric, key);
   };
-  hooks.pumpedWait = &PlaybackWiring::pumpedWait;
+  hooks.pumpedWait = [wiring](int ms) { wiring->pumpedWait(ms); };
   // tickCount and random: the controller's own steady clock and generator.
   return hooks;
 }
@@ -55,7 +55,7 @@ PlaybackWiring::PlaybackWiring(QWidget* window, ProgramObjects& objects)
       face_(window, objects.desktopLyrics),
       controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
                   objects.musicService ? *objects.musicService : *noService_, face_,
-                  objects.apiBaseAddress, windowHooks()) {
+                  objects.apiBaseAddress, windowHooks(this)) {
   connectButtonsAndMenu();
   connectSquare();
   connectLyricsSwitch();
@@ -64,9 +64,11 @@ PlaybackWiring::PlaybackWiring(QWidget* window, ProgramObjects& objects)
 PlaybackWiring::~PlaybackWiring() = default;
 
 void PlaybackWiring::pumpedWait(int ms) {
+  ++waitDepth_;
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
+  if (--waitDepth_ == 0) emit waitsFinished();
 }
 
 void PlaybackWiring::stopTimers() {

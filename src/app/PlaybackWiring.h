@@ -31,7 +31,13 @@ class PlaybackWiring : public QObject {
   void stopTimers();
 
   // A local event loop, so the window keeps painting and answering clicks meanwhile.
-  static void pumpedWait(int ms);
+  void pumpedWait(int ms);
+  // True while a pumped wait runs: a routine of the play modes is still on the stack.
+  bool waiting() const { return waitDepth_ > 0; }
+
+ signals:
+  // The outermost pumped wait has returned.
+  void waitsFinished();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,6 +57,7 @@ class PlaybackWiring : public QObject {
   PlaybackController controller_;
   QAction* lyricsItem_ = nullptr;
   PictureButton* lyricsButton_ = nullptr;
+  int waitDepth_ = 0;
 };
 
 }  // namespace lumora

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -222,6 +223,25 @@ TEST_F(WiringTest, ClosingStopsBothPlaybackTimers) {
   window.destroyMainWindow();
   EXPECT_FALSE(timer("time")->isActive());
   EXPECT_FALSE(timer("时钟_自动播放")->isActive());
+}
+
+}  // namespace
+}  // namespace lumora::test
+
+namespace lumora::test {
+namespace {
+
+// The window is closed (and deleted, as the program does) while the like result is shown.
+TEST(PlaybackWiringShutdown, ClosingDuringALikeWaitIsSafe) {
+  PlaybackWindow w;
+  QPointer<MainWindow> window = w.window.release();
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->control<PictureButton>("图形按钮_播放")->click();
+  QTimer::singleShot(200, window, [window] { window->destroyMainWindow(); });
+  window->menu()->findChild<QAction*>(QString::fromUtf8("喜欢当前歌曲"))->trigger();
+  QApplication::processEvents();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(window.isNull());
 }
 
 }  // namespace
