@@ -17,7 +17,9 @@
 #include "app/ColourPicker.h"
 #include "app/PictureButton.h"
 #include "app/Trace.h"
+#include "net/ApiBaseAddress.h"
 #include "net/ui/WindowShape.h"
+#include "square/PlaylistSquarePanel.h"
 
 namespace lumora {
 
@@ -46,6 +48,10 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   initAppResources();
   setObjectName(QStringLiteral("MainWindow"));
   controls_ = buildMainWindowControls(this);
+  square_ = new PlaylistSquarePanel(
+      controls_.listPanel,
+      BrowseState{objects_.browseMode, objects_.browseKeyword, objects_.browseOffset},
+      objects_.apiJson, ApiBaseAddress(), this);
   connectControls();
   onMainWindowCreated();
 }
@@ -204,7 +210,7 @@ void MainWindow::toggleHideToTray() {}
 
 void MainWindow::reflectAutorun() {}
 
-void MainWindow::loadFirstSquarePage() {}
+void MainWindow::loadFirstSquarePage() { square_->loadCurrentPage(); }
 
 void MainWindow::setUpDesktopLyrics() {}
 

@@ -10,6 +10,8 @@
 
 namespace lumora {
 
+class PlaylistSquarePanel;
+
 class MainWindow : public QWidget {
   Q_OBJECT
  public:
@@ -24,6 +26,7 @@ class MainWindow : public QWidget {
   }
   QMenu* menu() const { return controls_.menu; }
   QSystemTrayIcon* trayIcon() const { return tray_; }
+  PlaylistSquarePanel* playlistSquare() const { return square_; }
 
   // Tray activation → the operation number the handlers are bound to (1, 2, 3; 0 for others).
   static int trayOperation(QSystemTrayIcon::ActivationReason reason);
@@ -66,6 +69,7 @@ class MainWindow : public QWidget {
   MessageBoxPresenter presenter_;
   MainWindowControls controls_;
   QPointer<QSystemTrayIcon> tray_;
+  PlaylistSquarePanel* square_ = nullptr;
   bool destroyed_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "net/JsonDocument.h"
 #include "playback/AudioPlayer.h"
 
 namespace lumora {
@@ -21,6 +22,8 @@ struct ProgramObjects {
 
   AudioPlayer player;
   AudioDevice audio;
+  // The one document the square and the API routines read their answers into.
+  JsonDocument apiJson;
 
   std::string playMode;
   std::string currentTitle;
