@@ -19,6 +19,7 @@
 #include "app/PlaybackWiring.h"
 #include "app/Trace.h"
 #include "net/ui/WindowShape.h"
+#include "square/PlaylistSquarePanel.h"
 
 namespace lumora {
 
@@ -47,8 +48,12 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   initAppResources();
   setObjectName(QStringLiteral("MainWindow"));
   controls_ = buildMainWindowControls(this);
+  square_ = new PlaylistSquarePanel(
+      controls_.listPanel,
+      BrowseState{objects_.browseMode, objects_.browseKeyword, objects_.browseOffset},
+      objects_.apiJson, objects_.apiBaseAddress, this);
   connectControls();
-  playback_ = new PlaybackWiring(this, objects_);
+  playback_ = new PlaybackWiring(this, objects_, *square_);
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
@@ -224,7 +229,7 @@ void MainWindow::toggleHideToTray() {}
 
 void MainWindow::reflectAutorun() {}
 
-void MainWindow::loadFirstSquarePage() {}
+void MainWindow::loadFirstSquarePage() { square_->loadCurrentPage(); }
 
 void MainWindow::setUpDesktopLyrics() {
   const auto* face = control<QComboBox>("字体型号");

@@ -13,6 +13,7 @@
 namespace lumora {
 
 class PlaybackWiring;
+class PlaylistSquarePanel;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -30,6 +31,7 @@ class MainWindow : public QWidget {
   QSystemTrayIcon* trayIcon() const { return tray_; }
   PlaybackController& playback();
   PlayerView& playerView();
+  PlaylistSquarePanel* playlistSquare() const { return square_; }
 
   // Tray activation → the operation number the handlers are bound to (1, 2, 3; 0 for others).
   static int trayOperation(QSystemTrayIcon::ActivationReason reason);
@@ -75,6 +77,7 @@ class MainWindow : public QWidget {
   QPointer<QSystemTrayIcon> tray_;
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
   PlaybackWiring* playback_ = nullptr;
+  PlaylistSquarePanel* square_ = nullptr;
   bool destroyed_ = false;
   bool deleteWhenWaitsEnd_ = false;
 };

@@ -6,11 +6,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include "app/PictureButton.h"
 #include "app/ProgramObjects.h"
 #include "lyrics/FindLyricLine.h"
+#include "square/PlaylistSquarePanel.h"
 
 namespace lumora {
 
@@ -46,18 +46,19 @@ PlaybackHooks windowHooks(PlaybackWiring* wiring) {
 
 }  // namespace
 
-PlaybackWiring::PlaybackWiring(QWidget* window, ProgramObjects& objects)
+PlaybackWiring::PlaybackWiring(QWidget* window, ProgramObjects& objects,
+                               PlaylistSquarePanel& square)
     : QObject(window),
       window_(window),
       objects_(objects),
       playerOutput_(objects.player),
       noService_(std::make_unique<UnavailableMusicService>()),
-      face_(window, objects.desktopLyrics),
+      face_(window, objects.desktopLyrics, square),
       controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
                   objects.musicService ? *objects.musicService : *noService_, face_,
                   objects.apiBaseAddress, windowHooks(this)) {
   connectButtonsAndMenu();
-  connectSquare();
+  connectSquare(square);
   connectLyricsSwitch();
 }
 
@@ -106,11 +107,10 @@ void PlaybackWiring::connectButtonsAndMenu() {
   named<QLabel>(window_, "歌曲名称")->installEventFilter(this);
 }
 
-// The playlist square's own panel will report the chosen row; until then the list is bound here.
-void PlaybackWiring::connectSquare() {
-  QTreeWidget* list = named<QTreeWidget>(window_, "超级列表框1");
-  connect(list, &QTreeWidget::itemDoubleClicked, this, [this, list](QTreeWidgetItem* item) {
-    controller_.playSelectedPlaylist(list->indexOfTopLevelItem(item));
+// A double-click with no row selected chooses nothing: there is no playlist to load.
+void PlaybackWiring::connectSquare(PlaylistSquarePanel& square) {
+  connect(&square, &PlaylistSquarePanel::playlistChosen, this, [this](int row) {
+    if (row >= 0) controller_.playSelectedPlaylist(row);
   });
 }
 

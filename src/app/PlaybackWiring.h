@@ -9,11 +9,11 @@
 #include "playback/PlayerAudioOutput.h"
 
 class QAction;
-class QTreeWidgetItem;
 
 namespace lumora {
 
 class PictureButton;
+class PlaylistSquarePanel;
 struct ProgramObjects;
 
 class PlaybackWiring : public QObject {
@@ -21,7 +21,7 @@ class PlaybackWiring : public QObject {
  public:
   // `window` holds the controls by their designed names; `objects` the player, the desktop
   // lyrics window, the base address and, for tests, a replacement output and service.
-  PlaybackWiring(QWidget* window, ProgramObjects& objects);
+  PlaybackWiring(QWidget* window, ProgramObjects& objects, PlaylistSquarePanel& square);
   ~PlaybackWiring() override;
 
   PlaybackController& controller() { return controller_; }
@@ -44,7 +44,7 @@ class PlaybackWiring : public QObject {
 
  private:
   void connectButtonsAndMenu();
-  void connectSquare();
+  void connectSquare(PlaylistSquarePanel& square);
   void connectLyricsSwitch();
   void onLyricsMenuToggled(bool checked);
   void onLyricsButtonClicked(bool checked);

@@ -5,13 +5,13 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
 
 #include "app/MainWindowControls.h"
 #include "app/PictureButton.h"
 #include "lyrics/DesktopLyricsWindow.h"
+#include "square/PlaylistSquarePanel.h"
 
 namespace lumora {
 
@@ -38,7 +38,8 @@ void runEvery(QTimer* timer, int ms) {
 
 }  // namespace
 
-PlayerFace::PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics)
+PlayerFace::PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics,
+                       const PlaylistSquarePanel& square)
     : window_(window),
       desktopLyrics_(desktopLyrics),
       songName_(named<QLabel>(window, "歌曲名称")),
@@ -52,7 +53,7 @@ PlayerFace::PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics)
       progressBar_(named<QFrame>(window, "进度条")),
       likeBox_(named<QFrame>(window, "信息提示框")),
       square_(named<QFrame>(window, "外形框1")),
-      squareList_(named<QTreeWidget>(window, "超级列表框1")) {}
+      squarePanel_(square) {}
 
 void PlayerFace::setSongNameCaption(const std::string& t) { songName_->setText(text(t)); }
 
@@ -97,12 +98,9 @@ void PlayerFace::hidePlaylistSquare() { square_->hide(); }
 
 void PlayerFace::setFmButtonSelected(bool selected) { fmButton_->setChecked(selected); }
 
-int PlayerFace::squareRowCount() const { return squareList_->topLevelItemCount(); }
+int PlayerFace::squareRowCount() const { return squarePanel_.rowCount(); }
 
-std::string PlayerFace::squarePlaylistId(int row) const {
-  const QTreeWidgetItem* item = squareList_->topLevelItem(row);
-  return item ? item->text(1).toStdString() : std::string();
-}
+std::string PlayerFace::squarePlaylistId(int row) const { return squarePanel_.playlistIdAt(row); }
 
 void PlayerFace::openUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(text(url))); }
 

@@ -8,18 +8,20 @@
 class QFrame;
 class QLabel;
 class QTimer;
-class QTreeWidget;
 class QWidget;
 
 namespace lumora {
 
 class DesktopLyricsWindow;
 class PictureButton;
+class PlaylistSquarePanel;
 
 class PlayerFace : public PlayerView {
  public:
-  // `window` is the main window, which holds every control by its designed name.
-  PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics);
+  // `window` is the main window, which holds every control by its designed name; the square
+  // reads its own rows.
+  PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics,
+             const PlaylistSquarePanel& square);
 
   void setSongNameCaption(const std::string& text) override;
   void setArtistCaption(const std::string& text) override;
@@ -55,7 +57,7 @@ class PlayerFace : public PlayerView {
   QFrame* progressBar_;
   QFrame* likeBox_;
   QFrame* square_;
-  QTreeWidget* squareList_;
+  const PlaylistSquarePanel& squarePanel_;
 };
 
 }  // namespace lumora

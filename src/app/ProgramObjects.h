@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lyrics/DesktopLyricsWindow.h"
+#include "net/JsonDocument.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackInterfaces.h"
 
@@ -31,6 +32,8 @@ struct ProgramObjects {
   // modes' state (mode, queues, history, the current song) lives in the window's controller.
   AudioOutput* audioOutput = nullptr;
   MusicService* musicService = nullptr;
+  // The one document the square and the API routines read their answers into.
+  JsonDocument apiJson;
 
   std::string sessionCookie;
   std::string browseMode;

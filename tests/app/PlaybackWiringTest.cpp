@@ -16,6 +16,7 @@
 
 #include "app/PictureButton.h"
 #include "app/PlaybackWindowSupport.h"
+#include "square/PlaylistSquarePanel.h"
 #include "support/WaitFor.h"
 
 namespace lumora::test {
@@ -127,12 +128,7 @@ TEST_F(WiringTest, FmButtonSwitchesTheModeForTheNextSong) {
   EXPECT_EQ(state().playMode, "歌单模式");
 }
 
-TEST_F(WiringTest, DoubleClickOnASquareRowPlaysThatPlaylist) {
-  window.show();
-  window.control<PictureButton>("图形按钮_私人FM")->click();
-  window.toggleListPanel();
-  auto* list = window.control<QTreeWidget>("超级列表框1");
-  const QPoint at = list->visualItemRect(list->topLevelItem(3)).center();
+void doubleClick(QTreeWidget* list, QPoint at) {
   for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                             QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
     QMouseEvent event(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
@@ -140,6 +136,19 @@ TEST_F(WiringTest, DoubleClickOnASquareRowPlaysThatPlaylist) {
                       Qt::NoModifier);
     QApplication::sendEvent(list->viewport(), &event);
   }
+}
+
+TEST_F(WiringTest, DoubleClickOnASquareRowPlaysThatPlaylist) {
+  window.show();
+  window.control<PictureButton>("图形按钮_私人FM")->click();
+  window.toggleListPanel();
+  auto* list = window.control<QTreeWidget>("超级列表框1");
+  // The square reports -1 for a double-click with no row selected: nothing to load.
+  emit window.playlistSquare()->playlistChosen(-1);
+  EXPECT_EQ(w.count("load "), 0u);
+  EXPECT_FALSE(window.control<QFrame>("外形框1")->isHidden());
+
+  doubleClick(list, list->visualItemRect(list->topLevelItem(3)).center());
   EXPECT_EQ(w.count("load p3"), 1u);
   EXPECT_EQ(state().now.currentSongId.substr(0, 2), "p3");
   EXPECT_TRUE(window.control<QFrame>("外形框1")->isHidden());

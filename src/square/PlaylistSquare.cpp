@@ -1,0 +1,140 @@
+#include "square/PlaylistSquare.h"
+
+#include "net/HttpClient.h"
+
+namespace lumora {
+
+namespace {
+
+bool keptAsIs(unsigned char c) {
+  return c == '-' || c == '.' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+         (c >= 'a' && c <= 'z');
+}
+
+}  // namespace
+
+std::string PercentEncodeUtf8(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (keptAsIs(c)) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
+SquarePageRequest MakeSquarePageRequest(std::string_view apiBase, std::string_view mode,
+                                        std::string_view keyword, std::string_view offset) {
+  SquarePageRequest request;
+  if (mode == kBrowseHot) {
+    request.url.append(apiBase)
+        .append("/top/playlist?limit=8&offset=")
+        .append(offset)
+        .append("&order=hot&cat=")
+        .append(PercentEncodeUtf8(keyword));
+    request.arrayName = "playlists";
+  } else if (mode == kBrowseSearch) {
+    request.url.append(apiBase)
+        .append("/search?keywords=")
+        .append(PercentEncodeUtf8(keyword))
+        .append("&limit=8&offset=")
+        .append(offset)
+        .append("&type=1000");
+    request.arrayName = "result.playlists";
+  }
+  return request;
+}
+
+std::vector<PlaylistRow> ReadPlaylistRows(JsonDocument& json, std::string_view answer,
+                                          std::string_view arrayName) {
+  std::vector<PlaylistRow> rows;
+  if (!json.Parse(answer)) return rows;
+  const std::string array(arrayName);
+  const int n = json.Count(array);
+  rows.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const std::string entry = array + "[" + std::to_string(i) + "]";
+    PlaylistRow row;
+    row.name = json.GetText(entry + ".name");
+    // A missing id would write as "undefined"; the row keeps an empty cell instead.
+    if (json.Exists(entry + ".id")) row.id = json.GetSubDocument(entry + ".id").ToText();
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+PlaylistBrowser::PlaylistBrowser(BrowseState state, JsonDocument& apiJson, std::string apiBase,
+                                 PlaylistSquareView& view)
+    : state_(state), apiJson_(apiJson), apiBase_(std::move(apiBase)), view_(view) {}
+
+void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
+                               std::string_view offset) {
+  // Cleared first, so a failed request leaves the list empty rather than stale.
+  view_.clearRows();
+  const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
+  if (request.url.empty()) return;
+  const std::string answer = BodyText(HttpClient::Request(request.url));
+  for (const PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
+    view_.appendRow(row.name, row.id);
+}
+
+void PlaylistBrowser::loadCurrentPage() {
+  LoadPage(state_.browseMode, state_.browseKeyword, std::to_string(state_.browseOffset));
+}
+
+void PlaylistBrowser::chooseCategory(int index) {
+  view_.setPagingButtonsVisible(true);
+  state_.browseMode = kBrowseHot;
+  if (index < 0 || index >= static_cast<int>(kSquareCategories.size())) return;
+  state_.browseKeyword = kSquareCategories[static_cast<std::size_t>(index)];
+  state_.browseOffset = 0;
+  LoadPage(kBrowseHot, state_.browseKeyword, "0");
+}
+
+bool PlaylistBrowser::pagingMode() const {
+  return state_.browseMode == kBrowseHot || state_.browseMode == kBrowseSearch;
+}
+
+void PlaylistBrowser::firstPage() {
+  if (!pagingMode()) return;
+  state_.browseOffset = 0;
+  LoadPage(state_.browseMode, state_.browseKeyword, "0");
+}
+
+void PlaylistBrowser::nextPage() {
+  if (!pagingMode()) return;
+  state_.browseOffset += 8;
+  LoadPage(state_.browseMode, state_.browseKeyword, std::to_string(state_.browseOffset));
+}
+
+void PlaylistBrowser::search(const std::string& text) {
+  if (text.empty() || text == kSearchPrompt) {
+    view_.hideSearchBox();
+    return;
+  }
+  view_.setPagingButtonsVisible(true);
+  state_.browseMode = kBrowseSearch;
+  view_.hideSearchBox();
+  state_.browseOffset = 0;
+  state_.browseKeyword = text;
+  LoadPage(kBrowseSearch, state_.browseKeyword, "0");
+}
+
+void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,
+                                           const std::vector<std::string>& ids) {
+  view_.clearRows();
+  // The lists come in pairs; a name missing from a short list shows as an empty cell.
+  for (std::size_t i = 0; i < ids.size(); ++i)
+    view_.appendRow(i < names.size() ? names[i] : std::string(), ids[i]);
+  view_.setPagingButtonsVisible(false);
+  view_.showListPanel();
+}
+
+}  // namespace lumora

@@ -1,0 +1,94 @@
+#pragma once
+// The playlist square without its widgets: which page to ask for, how to ask, and how an answer
+// becomes rows. The panel shows the rows through PlaylistSquareView.
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/JsonDocument.h"
+
+namespace lumora {
+
+// The categories of 组合框1, index for index; these texts are what the server is sent.
+inline constexpr std::array<std::string_view, 22> kSquareCategories = {
+    "全部", "华语", "流行", "影视原声", "综艺",   "怀旧",     "欧美", "浪漫",
+    "学习", "校园", "工作", "午休",     "下午茶", "网络歌曲", "KTV",  "70后",
+    "80后", "90后", "00后", "经典",     "酒吧",   "榜单"};
+
+inline constexpr std::string_view kBrowseHot = "默认";
+inline constexpr std::string_view kBrowseSearch = "查询";
+// What 编辑框_歌单ID holds before the user first types.
+inline constexpr std::string_view kSearchPrompt = "输入查询(回车键)";
+
+// Keeps "-", ".", digits and ASCII letters; every other byte of the UTF-8 text becomes "%XX"
+// (uppercase hex).
+std::string PercentEncodeUtf8(std::string_view text);
+
+// The request of one page and the array its answer lists the playlists in. An unknown mode
+// gives an empty url.
+struct SquarePageRequest {
+  std::string url;
+  std::string arrayName;
+};
+SquarePageRequest MakeSquarePageRequest(std::string_view apiBase, std::string_view mode,
+                                        std::string_view keyword, std::string_view offset);
+
+struct PlaylistRow {
+  std::string name;
+  std::string id;  // decimal text exactly as the answer wrote it
+};
+
+// Parses the answer into `json` and reads one row per entry of the array; no rows when the
+// answer is not JSON or lacks the array. A missing name or id reads as the empty text.
+std::vector<PlaylistRow> ReadPlaylistRows(JsonDocument& json, std::string_view answer,
+                                          std::string_view arrayName);
+
+// The controls the square writes to.
+class PlaylistSquareView {
+ public:
+  virtual ~PlaylistSquareView() = default;
+  virtual void clearRows() = 0;                                                // 超级列表框1
+  virtual void appendRow(const std::string& name, const std::string& id) = 0;  // columns 0 and 1
+  virtual void setPagingButtonsVisible(bool visible) = 0;                      // 首页, 下一页
+  virtual void hideSearchBox() = 0;                                            // 外形框3
+  virtual void showListPanel() = 0;                                            // 外形框1
+};
+
+// The three browse values are program-wide; the square reads and writes them where they live.
+struct BrowseState {
+  std::string& browseMode;
+  std::string& browseKeyword;
+  int& browseOffset;
+};
+
+class PlaylistBrowser {
+ public:
+  PlaylistBrowser(BrowseState state, JsonDocument& apiJson, std::string apiBase,
+                  PlaylistSquareView& view);
+
+  // Empties the list, then fills it with the page the server answers (nothing on failure).
+  void LoadPage(std::string_view mode, std::string_view keyword, std::string_view offset);
+  // The page the browse values name, as start-up shows it.
+  void loadCurrentPage();
+
+  void chooseCategory(int index);
+  void firstPage();
+  void nextPage();
+  // The search text as read from 编辑框_歌单ID when 查询结果 or Enter was pressed.
+  void search(const std::string& text);
+
+  // The account's own playlists in the list; paging stays off until a category or search.
+  void ShowAccountPlaylists(const std::vector<std::string>& names,
+                            const std::vector<std::string>& ids);
+
+ private:
+  bool pagingMode() const;
+
+  BrowseState state_;
+  JsonDocument& apiJson_;
+  std::string apiBase_;
+  PlaylistSquareView& view_;
+};
+
+}  // namespace lumora

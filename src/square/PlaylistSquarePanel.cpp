@@ -1,0 +1,139 @@
+#include "square/PlaylistSquarePanel.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+namespace lumora {
+
+namespace {
+
+template <class T>
+T* named(QObject* under, const char* name) {
+  return under ? under->findChild<T*>(QString::fromUtf8(name)) : nullptr;
+}
+
+}  // namespace
+
+PlaylistSquarePanel::PlaylistSquarePanel(QWidget* listPanel, BrowseState state,
+                                         JsonDocument& apiJson, std::string apiBase,
+                                         QObject* parent)
+    : QObject(parent),
+      listPanel_(listPanel),
+      settingsPanel_(listPanel ? named<QWidget>(listPanel->parentWidget(), "外形框2") : nullptr),
+      list_(named<QTreeWidget>(listPanel, "超级列表框1")),
+      categories_(named<QComboBox>(listPanel, "组合框1")),
+      firstPageButton_(named<QAbstractButton>(listPanel, "首页")),
+      nextPageButton_(named<QAbstractButton>(listPanel, "下一页")),
+      searchToggle_(named<QAbstractButton>(listPanel, "图形按钮_查询")),
+      searchBox_(named<QWidget>(listPanel, "外形框3")),
+      searchEdit_(named<QLineEdit>(listPanel, "编辑框_歌单ID")),
+      searchButton_(named<QAbstractButton>(listPanel, "查询结果")),
+      browser_(state, apiJson, std::move(apiBase), *this) {
+  // A pick of the same category counts too: it is how the user returns from the account list.
+  if (categories_)
+    connect(categories_, &QComboBox::activated, this,
+            [this](int index) { browser_.chooseCategory(index); });
+  if (firstPageButton_)
+    connect(firstPageButton_, &QAbstractButton::clicked, this, [this] { browser_.firstPage(); });
+  if (nextPageButton_)
+    connect(nextPageButton_, &QAbstractButton::clicked, this, [this] { browser_.nextPage(); });
+  if (searchButton_)
+    connect(searchButton_, &QAbstractButton::clicked, this, &PlaylistSquarePanel::runSearch);
+  if (searchEdit_) {
+    connect(searchEdit_, &QLineEdit::returnPressed, this, &PlaylistSquarePanel::runSearch);
+    searchEditObject_ = searchEdit_;
+    searchEdit_->installEventFilter(this);
+  }
+  if (searchToggle_ && searchBox_)
+    connect(searchToggle_, &QAbstractButton::clicked, this,
+            [this] { searchBox_->setVisible(searchBox_->isHidden()); });
+  if (list_) {
+    listViewportObject_ = list_->viewport();
+    list_->viewport()->installEventFilter(this);
+  }
+}
+
+int PlaylistSquarePanel::rowCount() const { return list_ ? list_->topLevelItemCount() : 0; }
+
+std::string PlaylistSquarePanel::playlistIdAt(int row) const {
+  if (!list_ || row < 0 || row >= list_->topLevelItemCount()) return {};
+  return list_->topLevelItem(row)->text(1).toStdString();
+}
+
+int PlaylistSquarePanel::selectedRow() const {
+  if (!list_) return -1;
+  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
+  return selected.isEmpty() ? -1 : list_->indexOfTopLevelItem(selected.first());
+}
+
+bool PlaylistSquarePanel::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+      // A focused box being destroyed loses the focus too; by then it is no QLineEdit any more.
+      if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && watched == searchEditObject_) {
+        if (event->type() == QEvent::FocusIn) edit->clear();
+        setSearchTextTyping(*edit, event->type() == QEvent::FocusIn);
+      }
+      break;
+    case QEvent::MouseButtonPress:
+      if (watched == listViewportObject_ &&
+          static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && searchBox_ &&
+          !searchBox_->isHidden())
+        searchBox_->hide();
+      break;
+    case QEvent::MouseButtonDblClick:
+      // The first press of the double-click has already selected the row under the cursor.
+      if (watched == listViewportObject_ &&
+          static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        emit playlistChosen(selectedRow());
+      break;
+    default:
+      break;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void PlaylistSquarePanel::setSearchTextTyping(QLineEdit& edit, bool typing) {
+  // The face's style sheet colours every edit box, so the colour goes into the box's own sheet.
+  // Black text needs a light ground on the dark face to stay legible while typing.
+  edit.setStyleSheet(typing ? QStringLiteral("QLineEdit { color: rgb(0, 0, 0); "
+                                             "background: rgb(232, 236, 242); }")
+                            : QStringLiteral("QLineEdit { color: rgb(192, 192, 192); }"));
+}
+
+void PlaylistSquarePanel::runSearch() {
+  if (searchEdit_) browser_.search(searchEdit_->text().toStdString());
+}
+
+void PlaylistSquarePanel::clearRows() {
+  if (list_) list_->clear();
+}
+
+void PlaylistSquarePanel::appendRow(const std::string& name, const std::string& id) {
+  if (!list_) return;
+  auto* item = new QTreeWidgetItem(list_);
+  item->setText(0, QString::fromStdString(name));
+  item->setText(1, QString::fromStdString(id));
+}
+
+void PlaylistSquarePanel::setPagingButtonsVisible(bool visible) {
+  if (firstPageButton_) firstPageButton_->setVisible(visible);
+  if (nextPageButton_) nextPageButton_->setVisible(visible);
+}
+
+void PlaylistSquarePanel::hideSearchBox() {
+  if (searchBox_) searchBox_->hide();
+}
+
+void PlaylistSquarePanel::showListPanel() {
+  // The two panels share the face and are never shown together.
+  if (settingsPanel_ && !settingsPanel_->isHidden()) settingsPanel_->hide();
+  if (listPanel_) listPanel_->show();
+}
+
+}  // namespace lumora

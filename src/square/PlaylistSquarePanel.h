@@ -1,0 +1,73 @@
+#pragma once
+// The playlist square on the main window: finds the controls of 外形框1 by their designed names,
+// binds their events to the square and shows its rows in 超级列表框1.
+#include <QObject>
+#include <QPointer>
+#include <string>
+#include <vector>
+
+#include "square/PlaylistSquare.h"
+
+class QComboBox;
+class QFrame;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QAbstractButton;
+
+namespace lumora {
+
+class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
+  Q_OBJECT
+ public:
+  // listPanel is 外形框1; the settings panel 外形框2 is looked up beside it.
+  PlaylistSquarePanel(QWidget* listPanel, BrowseState state, JsonDocument& apiJson,
+                      std::string apiBase, QObject* parent = nullptr);
+
+  PlaylistBrowser& browser() { return browser_; }
+  void loadCurrentPage() { browser_.loadCurrentPage(); }
+  void ShowAccountPlaylists(const std::vector<std::string>& names,
+                            const std::vector<std::string>& ids) {
+    browser_.ShowAccountPlaylists(names, ids);
+  }
+
+  int rowCount() const;
+  // Column 1 of a row (rows from 0); empty for a row that is not there.
+  std::string playlistIdAt(int row) const;
+
+ signals:
+  // A double-click on the list; the selected row, or -1 when none is selected.
+  void playlistChosen(int row);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void clearRows() override;
+  void appendRow(const std::string& name, const std::string& id) override;
+  void setPagingButtonsVisible(bool visible) override;
+  void hideSearchBox() override;
+  void showListPanel() override;
+
+  void runSearch();
+  static void setSearchTextTyping(QLineEdit& edit, bool typing);
+  int selectedRow() const;
+
+  QPointer<QWidget> listPanel_;
+  QPointer<QWidget> settingsPanel_;
+  QPointer<QTreeWidget> list_;
+  QPointer<QComboBox> categories_;
+  QPointer<QAbstractButton> firstPageButton_;
+  QPointer<QAbstractButton> nextPageButton_;
+  QPointer<QAbstractButton> searchToggle_;
+  QPointer<QWidget> searchBox_;
+  QPointer<QLineEdit> searchEdit_;
+  QPointer<QAbstractButton> searchButton_;
+  // Only compared with the watched object, never followed: the filter also sees the controls
+  // while they are being destroyed.
+  const QObject* searchEditObject_ = nullptr;
+  const QObject* listViewportObject_ = nullptr;
+  PlaylistBrowser browser_;
+};
+
+}  // namespace lumora

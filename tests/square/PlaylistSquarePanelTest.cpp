@@ -1,0 +1,242 @@
+// The square on the main window's real form: its controls, panels and the start-up page.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTreeWidget>
+#include <cstdlib>
+
+#include "app/MainWindowControls.h"
+#include "app/MainWindowTestSupport.h"
+#include "net/ApiBaseAddress.h"
+#include "square/PlaylistSquarePanel.h"
+#include "square/SquareTestSupport.h"
+
+namespace lumora::test {
+namespace {
+
+class SquarePanelTest : public SquareServerTest {
+ protected:
+  void SetUp() override {
+    SquareServerTest::SetUp();
+    controls = buildMainWindowControls(&host);
+    panel = std::make_unique<PlaylistSquarePanel>(
+        controls.listPanel, BrowseState{mode, keyword, offset}, apiJson, server_->baseUrl());
+    host.show();
+    controls.listPanel->show();
+  }
+
+  template <class T>
+  T* control(const char* name) {
+    return host.findChild<T*>(QString::fromUtf8(name));
+  }
+  QTreeWidget* list() { return control<QTreeWidget>("超级列表框1"); }
+  QWidget* searchBox() { return control<QWidget>("外形框3"); }
+  QLineEdit* searchEdit() { return control<QLineEdit>("编辑框_歌单ID"); }
+  bool pagingShown() {
+    return !control<QWidget>("首页")->isHidden() && !control<QWidget>("下一页")->isHidden();
+  }
+  bool pagingHidden() {
+    return control<QWidget>("首页")->isHidden() && control<QWidget>("下一页")->isHidden();
+  }
+  void click(const char* name) { control<QAbstractButton>(name)->click(); }
+  // What a user's pick in the drop-down list sends.
+  void chooseCategory(int index) {
+    QComboBox* combo = control<QComboBox>("组合框1");
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+  }
+  void mouse(QEvent::Type type, QPoint at) {
+    QWidget* viewport = list()->viewport();
+    QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+  }
+  void doubleClick(QPoint at) {
+    mouse(QEvent::MouseButtonPress, at);
+    mouse(QEvent::MouseButtonRelease, at);
+    mouse(QEvent::MouseButtonDblClick, at);
+    mouse(QEvent::MouseButtonRelease, at);
+  }
+  QColor searchTextColour() {
+    searchEdit()->ensurePolished();
+    return searchEdit()->palette().color(QPalette::Text);
+  }
+
+  std::string mode = "默认";
+  std::string keyword = "全部";
+  int offset = 0;
+  JsonDocument apiJson;
+  QWidget host;
+  MainWindowControls controls;
+  std::unique_ptr<PlaylistSquarePanel> panel;
+};
+
+TEST_F(SquarePanelTest, CategoryAndPagingControlsLoadTheirPages) {
+  chooseCategory(14);
+  ASSERT_EQ(list()->topLevelItemCount(), 1);
+  EXPECT_EQ(list()->topLevelItem(0)->text(0).toStdString(), "KTV 必点金曲");
+  EXPECT_EQ(panel->playlistIdAt(0), "3000005");
+  // Picking the category shown again loads it again.
+  chooseCategory(0);
+  chooseCategory(0);
+  click("下一页");
+  EXPECT_EQ(list()->topLevelItemCount(), 5);
+  click("首页");
+  EXPECT_EQ(list()->topLevelItemCount(), 8);
+  const std::string all = "&order=hot&cat=%E5%85%A8%E9%83%A8";
+  EXPECT_EQ(newSquareTargets(),
+            (std::vector<std::string>{
+                "/top/playlist?limit=8&offset=0&order=hot&cat=KTV",
+                "/top/playlist?limit=8&offset=0" + all, "/top/playlist?limit=8&offset=0" + all,
+                "/top/playlist?limit=8&offset=8" + all, "/top/playlist?limit=8&offset=0" + all}));
+}
+
+TEST_F(SquarePanelTest, SearchRunsFromTheButtonAndFromEnter) {
+  click("图形按钮_查询");
+  ASSERT_FALSE(searchBox()->isHidden());
+  searchEdit()->setText(QString::fromUtf8("下午茶"));
+  click("查询结果");
+  EXPECT_TRUE(searchBox()->isHidden());
+  ASSERT_EQ(list()->topLevelItemCount(), 1);
+  EXPECT_EQ(list()->topLevelItem(0)->text(0).toStdString(), "Evening Café 下午茶");
+
+  click("图形按钮_查询");
+  searchEdit()->setText(QStringLiteral("Night"));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+  QApplication::sendEvent(searchEdit(), &enter);
+  EXPECT_TRUE(searchBox()->isHidden());
+  ASSERT_EQ(list()->topLevelItemCount(), 1);
+  EXPECT_EQ(list()->topLevelItem(0)->text(0).toStdString(), "Bar Night 酒吧之夜");
+  EXPECT_EQ(mode, "查询");
+  EXPECT_EQ(newSquareTargets(),
+            (std::vector<std::string>{
+                "/search?keywords=%E4%B8%8B%E5%8D%88%E8%8C%B6&limit=8&offset=0&type=1000",
+                "/search?keywords=Night&limit=8&offset=0&type=1000"}));
+}
+
+TEST_F(SquarePanelTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
+  chooseCategory(0);
+  panel->ShowAccountPlaylists({"我的"}, {"1"});
+  for (const char* text : {"", "输入查询(回车键)"}) {
+    click("图形按钮_查询");
+    ASSERT_FALSE(searchBox()->isHidden());
+    searchEdit()->setText(QString::fromUtf8(text));
+    click("查询结果");
+    EXPECT_TRUE(searchBox()->isHidden()) << text;
+  }
+  EXPECT_EQ(list()->topLevelItemCount(), 1);
+  EXPECT_TRUE(pagingHidden());
+  EXPECT_EQ(mode, "默认");
+  EXPECT_EQ(newSquareTargets().size(), 1u);
+}
+
+TEST_F(SquarePanelTest, TheSearchBoxEmptiesOnFocusAndGreysWhenLeft) {
+  ASSERT_EQ(searchEdit()->text().toStdString(), "输入查询(回车键)");
+  QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+  QApplication::sendEvent(searchEdit(), &in);
+  EXPECT_TRUE(searchEdit()->text().isEmpty());
+  EXPECT_EQ(searchTextColour(), QColor(0, 0, 0));
+  searchEdit()->setText(QString::fromUtf8("怀旧"));
+  QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+  QApplication::sendEvent(searchEdit(), &out);
+  EXPECT_EQ(searchEdit()->text().toStdString(), "怀旧");
+  EXPECT_EQ(searchTextColour(), QColor(192, 192, 192));
+  // Gaining the focus again clears what was typed.
+  QApplication::sendEvent(searchEdit(), &in);
+  EXPECT_TRUE(searchEdit()->text().isEmpty());
+}
+
+TEST_F(SquarePanelTest, SearchButtonTogglesTheBoxAndAPressOnTheListHidesIt) {
+  click("图形按钮_查询");
+  EXPECT_FALSE(searchBox()->isHidden());
+  click("图形按钮_查询");
+  EXPECT_TRUE(searchBox()->isHidden());
+  click("图形按钮_查询");
+  mouse(QEvent::MouseButtonPress, QPoint(20, 120));
+  EXPECT_TRUE(searchBox()->isHidden());
+  // The press leaves a hidden box hidden.
+  mouse(QEvent::MouseButtonPress, QPoint(20, 120));
+  EXPECT_TRUE(searchBox()->isHidden());
+}
+
+TEST_F(SquarePanelTest, AccountListHidesPagingUntilACategoryIsChosen) {
+  chooseCategory(0);
+  click("下一页");
+  ASSERT_TRUE(pagingShown());
+  panel->ShowAccountPlaylists({"我喜欢的音乐", "夜跑"}, {"9007199254740995", "77"});
+  EXPECT_TRUE(pagingHidden());
+  ASSERT_EQ(panel->rowCount(), 2);
+  EXPECT_EQ(list()->topLevelItem(1)->text(0).toStdString(), "夜跑");
+  EXPECT_EQ(offset, 8);
+  chooseCategory(0);
+  EXPECT_TRUE(pagingShown());
+  EXPECT_EQ(offset, 0);
+  EXPECT_EQ(panel->rowCount(), 8);
+}
+
+TEST_F(SquarePanelTest, AccountListShowsTheListPanelAndHidesTheSettings) {
+  QFrame* settings = control<QFrame>("外形框2");
+  controls.listPanel->hide();
+  settings->show();
+  panel->ShowAccountPlaylists({"我的"}, {"5"});
+  EXPECT_FALSE(controls.listPanel->isHidden());
+  EXPECT_TRUE(settings->isHidden());
+}
+
+TEST_F(SquarePanelTest, HiddenColumnHoldsIdsBeyondTwoToThe53Exactly) {
+  server_->answerWith("/top/playlist", R"({"playlists":[{"name":"大","id":9007199254740993},)"
+                                       R"({"name":"更大","id":18446744073709551615}]})");
+  chooseCategory(0);
+  ASSERT_EQ(list()->topLevelItemCount(), 2);
+  EXPECT_TRUE(list()->isColumnHidden(1));
+  EXPECT_EQ(list()->topLevelItem(0)->text(1).toStdString(), "9007199254740993");
+  EXPECT_EQ(list()->topLevelItem(1)->text(1).toStdString(), "18446744073709551615");
+}
+
+TEST_F(SquarePanelTest, DoubleClickChoosesTheRowUnderTheCursor) {
+  chooseCategory(0);
+  std::vector<int> chosen;
+  QObject::connect(panel.get(), &PlaylistSquarePanel::playlistChosen,
+                   [&](int row) { chosen.push_back(row); });
+  QTreeWidgetItem* third = list()->topLevelItem(2);
+  ASSERT_NE(third, nullptr);
+  doubleClick(list()->visualItemRect(third).center());
+  ASSERT_EQ(chosen, std::vector<int>{2});
+  EXPECT_EQ(panel->playlistIdAt(chosen[0]), third->text(1).toStdString());
+
+  // An empty list still answers a double-click, with no row.
+  server_->answerWith("/top/playlist", playlistsAnswer(0));
+  chooseCategory(1);
+  doubleClick(QPoint(20, 40));
+  ASSERT_EQ(chosen.size(), 2u);
+  EXPECT_EQ(chosen[1], -1);
+  EXPECT_EQ(panel->playlistIdAt(-1), "");
+}
+
+// The real main window, pointed at the test server before the address is first read.
+TEST_F(SquareServerTest, FirstPageOfAllIsListedBeforeTheWindowIsShown) {
+  setenv("LUMORA_API_BASE", server_->baseUrl().c_str(), 1);
+  ASSERT_EQ(ApiBaseAddress(), server_->baseUrl())
+      << "the address was read before this test; run it on its own";
+  WindowFixture f;
+  ASSERT_FALSE(f.window->isVisible());
+  auto* rows = f.window->control<QTreeWidget>("超级列表框1");
+  ASSERT_EQ(rows->topLevelItemCount(), 8);
+  EXPECT_EQ(rows->topLevelItem(0)->text(0).toStdString(), "全曲库 2000 首");
+  EXPECT_EQ(f.window->playlistSquare()->rowCount(), 8);
+  EXPECT_EQ(
+      newSquareTargets(),
+      std::vector<std::string>{"/top/playlist?limit=8&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8"});
+  EXPECT_EQ(f.objects.apiJson.GetText("playlists[0].name"), "全曲库 2000 首");
+}
+
+}  // namespace
+}  // namespace lumora::test

@@ -1,0 +1,284 @@
+// The square's requests, answers and browse values, against the real server, without widgets.
+#include <gtest/gtest.h>
+
+#include "square/PlaylistSquare.h"
+#include "square/SquareTestSupport.h"
+
+namespace lumora::test {
+namespace {
+
+struct EncodeCase {
+  const char* text;
+  const char* encoded;
+};
+
+TEST(PercentEncodeUtf8, KeepsOnlyDashDotDigitsAndAsciiLetters) {
+  const EncodeCase cases[] = {
+      {"", ""},
+      {"KTV", "KTV"},
+      {"70后", "70%E5%90%8E"},
+      {"全部", "%E5%85%A8%E9%83%A8"},
+      {"a b/c_d", "a%20b%2Fc%5Fd"},
+      {"AZaz09-.", "AZaz09-."},
+      {"~*'()!", "%7E%2A%27%28%29%21"},
+      {"%&=+?#", "%25%26%3D%2B%3F%23"},
+      {"\x01\x0f\x7f", "%01%0F%7F"},
+  };
+  for (const EncodeCase& c : cases) EXPECT_EQ(PercentEncodeUtf8(c.text), c.encoded) << c.text;
+}
+
+TEST(SquarePageRequest, BuildsBothFormsInTheirParameterOrder) {
+  const SquarePageRequest hot = MakeSquarePageRequest("http://h:1", "默认", "70后", "16");
+  EXPECT_EQ(hot.url, "http://h:1/top/playlist?limit=8&offset=16&order=hot&cat=70%E5%90%8E");
+  EXPECT_EQ(hot.arrayName, "playlists");
+  const SquarePageRequest found = MakeSquarePageRequest("http://h:1", "查询", "a b", "8");
+  EXPECT_EQ(found.url, "http://h:1/search?keywords=a%20b&limit=8&offset=8&type=1000");
+  EXPECT_EQ(found.arrayName, "result.playlists");
+  EXPECT_TRUE(MakeSquarePageRequest("http://h:1", "其他", "x", "0").url.empty());
+}
+
+TEST(ReadPlaylistRows, ListsEveryEntryWithExactIdsAndEmptyCellsForMissingMembers) {
+  JsonDocument json;
+  const auto rows = ReadPlaylistRows(
+      json,
+      R"({"result":{"playlists":[{"name":"甲","id":9007199254740993},{"id":5},{"name":"无编号"},)"
+      R"({"name":"丙","id":18446744073709551615},{"name":"丁","id":1},{"name":"戊","id":2},)"
+      R"({"name":"己","id":3},{"name":"庚","id":4},{"name":"辛","id":6},{"name":"壬","id":7}]}})",
+      "result.playlists");
+  ASSERT_EQ(rows.size(), 10u);  // more than a page is listed as it came
+  EXPECT_EQ(rows[0].name, "甲");
+  EXPECT_EQ(rows[0].id, "9007199254740993");
+  EXPECT_EQ(rows[1].name, "");
+  EXPECT_EQ(rows[1].id, "5");
+  EXPECT_EQ(rows[2].name, "无编号");
+  EXPECT_EQ(rows[2].id, "");
+  EXPECT_EQ(rows[3].id, "18446744073709551615");
+  EXPECT_EQ(rows[9].name, "壬");
+  // The answer stays in the shared document for whoever reads it next.
+  EXPECT_EQ(json.GetText("result.playlists[9].name"), "壬");
+}
+
+TEST(ReadPlaylistRows, NothingFromNonJsonOrAnAnswerWithoutTheArray) {
+  JsonDocument json;
+  EXPECT_TRUE(ReadPlaylistRows(json, "", "playlists").empty());
+  EXPECT_TRUE(ReadPlaylistRows(json, "<html>busy</html>", "playlists").empty());
+  EXPECT_TRUE(ReadPlaylistRows(json, R"({"code":500,"msg":"x"})", "playlists").empty());
+  EXPECT_TRUE(ReadPlaylistRows(json, R"({"playlists":{"name":"x"}})", "playlists").empty());
+  EXPECT_TRUE(ReadPlaylistRows(json, R"({"playlists":[]})", "playlists").empty());
+}
+
+// Records what the square writes to its controls.
+struct RecordingView : PlaylistSquareView {
+  void clearRows() override {
+    rows.clear();
+    ++clears;
+  }
+  void appendRow(const std::string& name, const std::string& id) override {
+    rows.push_back({name, id});
+  }
+  void setPagingButtonsVisible(bool visible) override { pagingVisible = visible; }
+  void hideSearchBox() override { ++searchBoxHides; }
+  void showListPanel() override { ++listPanelShows; }
+
+  std::vector<PlaylistRow> rows;
+  int clears = 0;
+  int searchBoxHides = 0;
+  int listPanelShows = 0;
+  bool pagingVisible = true;
+};
+
+class PlaylistBrowserTest : public SquareServerTest {
+ protected:
+  PlaylistBrowser browserAt(const std::string& base) {
+    return PlaylistBrowser(BrowseState{mode, keyword, offset}, apiJson, base, view);
+  }
+  PlaylistBrowser browser() { return browserAt(server_->baseUrl()); }
+  void prefill() { view.rows = {{"旧", "1"}, {"旧", "2"}}; }
+
+  std::string mode = "默认";
+  std::string keyword = "全部";
+  int offset = 0;
+  JsonDocument apiJson;
+  RecordingView view;
+};
+
+TEST_F(PlaylistBrowserTest, FirstPageOfAllAsStartUpLoadsIt) {
+  browser().loadCurrentPage();
+  EXPECT_EQ(
+      newSquareTargets(),
+      std::vector<std::string>{"/top/playlist?limit=8&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8"});
+  ASSERT_EQ(view.rows.size(), 8u);
+  // The hottest of the catalogue first, names readable as sent.
+  EXPECT_EQ(view.rows[0].name, "全曲库 2000 首");
+  for (const PlaylistRow& row : view.rows) {
+    EXPECT_FALSE(row.name.empty());
+    EXPECT_FALSE(row.id.empty());
+  }
+}
+
+TEST_F(PlaylistBrowserTest, CategoriesAreSentFromTheProgramsOwnTable) {
+  PlaylistBrowser b = browser();
+  b.chooseCategory(14);
+  b.chooseCategory(15);
+  b.chooseCategory(21);
+  EXPECT_EQ(newSquareTargets(),
+            (std::vector<std::string>{
+                "/top/playlist?limit=8&offset=0&order=hot&cat=KTV",
+                "/top/playlist?limit=8&offset=0&order=hot&cat=70%E5%90%8E",
+                "/top/playlist?limit=8&offset=0&order=hot&cat=%E6%A6%9C%E5%8D%95"}));
+  EXPECT_EQ(mode, "默认");
+  EXPECT_EQ(keyword, "榜单");
+  // 榜单 holds two playlists in the demo catalogue.
+  EXPECT_EQ(view.rows.size(), 2u);
+  EXPECT_TRUE(view.pagingVisible);
+}
+
+TEST_F(PlaylistBrowserTest, AnIdBeyondTwoToThe53KeepsEveryDigit) {
+  browser().chooseCategory(19);  // 经典 holds the demo playlist 2^53 + 3
+  bool found = false;
+  for (const PlaylistRow& row : view.rows) found = found || row.id == "9007199254740995";
+  EXPECT_TRUE(found);
+}
+
+TEST_F(PlaylistBrowserTest, NextPageStepsByEightAndFirstPageGoesBack) {
+  PlaylistBrowser b = browser();
+  b.chooseCategory(0);
+  b.nextPage();
+  EXPECT_EQ(view.rows.size(), 5u);  // the last 5 of 13
+  b.nextPage();
+  EXPECT_TRUE(view.rows.empty());  // past the end: an empty page, no bound
+  b.nextPage();
+  EXPECT_EQ(offset, 24);
+  b.firstPage();
+  EXPECT_EQ(offset, 0);
+  EXPECT_EQ(view.rows.size(), 8u);
+  const std::string all = "&order=hot&cat=%E5%85%A8%E9%83%A8";
+  EXPECT_EQ(newSquareTargets(), (std::vector<std::string>{
+                                    "/top/playlist?limit=8&offset=0" + all,
+                                    "/top/playlist?limit=8&offset=8" + all,
+                                    "/top/playlist?limit=8&offset=16" + all,
+                                    "/top/playlist?limit=8&offset=24" + all,
+                                    "/top/playlist?limit=8&offset=0" + all,
+                                }));
+}
+
+TEST_F(PlaylistBrowserTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
+  PlaylistBrowser b = browser();
+  b.search("a b/c_d");
+  b.search("Study");
+  EXPECT_EQ(mode, "查询");
+  EXPECT_EQ(keyword, "Study");
+  ASSERT_EQ(view.rows.size(), 1u);
+  EXPECT_EQ(view.rows[0].name, "学习专注 Study Focus");
+  EXPECT_EQ(view.rows[0].id, "3000003");
+  b.nextPage();
+  EXPECT_TRUE(view.rows.empty());
+  b.firstPage();
+  EXPECT_EQ(view.rows.size(), 1u);
+  EXPECT_EQ(view.searchBoxHides, 2);
+  EXPECT_EQ(newSquareTargets(),
+            (std::vector<std::string>{"/search?keywords=a%20b%2Fc%5Fd&limit=8&offset=0&type=1000",
+                                      "/search?keywords=Study&limit=8&offset=0&type=1000",
+                                      "/search?keywords=Study&limit=8&offset=8&type=1000",
+                                      "/search?keywords=Study&limit=8&offset=0&type=1000"}));
+}
+
+TEST_F(PlaylistBrowserTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
+  PlaylistBrowser b = browser();
+  view.pagingVisible = false;
+  prefill();
+  for (const char* text : {"", "输入查询(回车键)"}) b.search(text);
+  EXPECT_EQ(view.searchBoxHides, 2);
+  EXPECT_EQ(view.rows.size(), 2u);
+  EXPECT_EQ(view.clears, 0);
+  EXPECT_FALSE(view.pagingVisible);
+  EXPECT_EQ(mode, "默认");
+  EXPECT_EQ(keyword, "全部");
+  EXPECT_TRUE(newSquareTargets().empty());
+}
+
+TEST_F(PlaylistBrowserTest, WhateverTheAnswerHoldsIsListed) {
+  PlaylistBrowser b = browser();
+  server_->answerWith("/top/playlist", playlistsAnswer(5));
+  b.chooseCategory(0);
+  ASSERT_EQ(view.rows.size(), 5u);
+  EXPECT_EQ(view.rows[4].name, "歌单 4");
+  EXPECT_EQ(view.rows[4].id, "7004");
+  server_->answerWith("/search", playlistsAnswer(11, "result.playlists"));
+  b.search("x");
+  EXPECT_EQ(view.rows.size(), 11u);
+  server_->answerWith("/top/playlist", playlistsAnswer(0));
+  b.firstPage();
+  EXPECT_EQ(view.rows.size(), 11u) << "still in search mode";
+  b.chooseCategory(0);
+  EXPECT_TRUE(view.rows.empty());
+}
+
+TEST_F(PlaylistBrowserTest, FailuresLeaveTheListEmpty) {
+  PlaylistBrowser b = browser();
+  server_->failWith("/top/playlist", 500);
+  prefill();
+  b.chooseCategory(0);
+  EXPECT_TRUE(view.rows.empty());
+  server_->clearFaults();
+  server_->answerWith("/top/playlist", "<html>not json</html>");
+  prefill();
+  b.nextPage();
+  EXPECT_TRUE(view.rows.empty());
+  server_->answerWith("/search", playlistsAnswer(3));  // the wrong array for a search
+  prefill();
+  b.search("x");
+  EXPECT_TRUE(view.rows.empty());
+  EXPECT_EQ(newSquareTargets().size(), 3u);
+}
+
+TEST_F(PlaylistBrowserTest, NoServerLeavesTheListEmpty) {
+  // Nothing listens on port 1 of the loopback: the connection is refused at once.
+  const std::string base = "http://127.0.0.1:1";
+  PlaylistBrowser b = browserAt(base);
+  prefill();
+  b.loadCurrentPage();
+  EXPECT_TRUE(view.rows.empty());
+  EXPECT_EQ(view.clears, 1);
+}
+
+TEST_F(PlaylistBrowserTest, OutOfRangeCategoryOrUnknownModeChangesNothingFurther) {
+  PlaylistBrowser b = browser();
+  offset = 16;
+  view.pagingVisible = false;
+  b.chooseCategory(22);
+  b.chooseCategory(-1);
+  EXPECT_TRUE(view.pagingVisible);
+  EXPECT_EQ(keyword, "全部");
+  EXPECT_EQ(offset, 16);
+  mode = "别的";
+  prefill();
+  b.firstPage();
+  b.nextPage();
+  EXPECT_EQ(offset, 16);
+  EXPECT_EQ(view.rows.size(), 2u);
+  EXPECT_TRUE(newSquareTargets().empty());
+}
+
+TEST_F(PlaylistBrowserTest, AccountPlaylistsReplaceTheRowsAndStopPaging) {
+  PlaylistBrowser b = browser();
+  b.chooseCategory(0);
+  b.nextPage();
+  b.ShowAccountPlaylists({"我喜欢的音乐", "跑步"}, {"9007199254740995", "42"});
+  ASSERT_EQ(view.rows.size(), 2u);
+  EXPECT_EQ(view.rows[0].name, "我喜欢的音乐");
+  EXPECT_EQ(view.rows[0].id, "9007199254740995");
+  EXPECT_EQ(view.rows[1].id, "42");
+  EXPECT_FALSE(view.pagingVisible);
+  EXPECT_EQ(view.listPanelShows, 1);
+  EXPECT_EQ(mode, "默认");
+  EXPECT_EQ(offset, 8);
+  // A short name list leaves empty names rather than reading past its end.
+  b.ShowAccountPlaylists({"一"}, {"1", "2", "3"});
+  ASSERT_EQ(view.rows.size(), 3u);
+  EXPECT_EQ(view.rows[2].name, "");
+  EXPECT_EQ(view.rows[2].id, "3");
+}
+
+}  // namespace
+}  // namespace lumora::test
