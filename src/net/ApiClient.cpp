@@ -11,8 +11,12 @@ namespace lumora {
 
 namespace {
 
+// Built by appending: g++ 12 at -O2 warns falsely (-Wrestrict) on literal + temporary string.
 std::string Indexed(const char* head, std::size_t i, const char* tail) {
-  return head + std::to_string(i) + tail;
+  std::string path(head);
+  path += std::to_string(i);
+  path += tail;
+  return path;
 }
 
 }  // namespace
@@ -145,8 +149,12 @@ void ApiClient::LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQ
     }
     for (const Song& song : songs) {
       playlistQueue.append(song);
-      view_.setArtistCaption("共" + std::to_string(trackIds.size()) + "首/已加载：" +
-                             std::to_string(playlistQueue.names.size()) + "首");
+      std::string progress = "共";
+      progress += std::to_string(trackIds.size());
+      progress += "首/已加载：";
+      progress += std::to_string(playlistQueue.names.size());
+      progress += "首";
+      view_.setArtistCaption(progress);
       view_.processPendingEvents();
     }
   } while (first < trackIds.size());

@@ -23,6 +23,19 @@ struct WireCase {
   std::vector<std::string> expected;
 };
 
+void FetchFm(ApiClient& client) {
+  PlayQueue queue;
+  client.FetchPersonalFm(queue);
+}
+
+std::function<void(ApiClient&)> Load(std::string playlistId) {
+  return [playlistId](ApiClient& client) {
+    PlayQueue queue;
+    PlaylistLoadState state;
+    client.LoadPlaylist(playlistId, queue, state);
+  };
+}
+
 void PrintTo(const WireCase& c, std::ostream* os) { *os << c.name; }
 
 class ApiClientWire : public ApiClientTest, public ::testing::WithParamInterface<WireCase> {};
@@ -93,38 +106,19 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  [](ApiClient& a) { a.GetCoverImage("1000001"); },
                  {"GET /song/detail?ids=1000001", "GET /cover/album/201.jpg"}},
-        WireCase{"PersonalFmLoggedOut",
-                 false,
-                 [](ApiClient& a) {
-                   PlayQueue q;
-                   a.FetchPersonalFm(q);
-                 },
-                 {"GET /personal_fm?timestamp=TS"}},
-        WireCase{"PersonalFmLoggedIn",
-                 true,
-                 [](ApiClient& a) {
-                   PlayQueue q;
-                   a.FetchPersonalFm(q);
-                 },
-                 {"GET /personal_fm?cookie=COOKIE&timestamp=TS"}},
+        WireCase{"PersonalFmLoggedOut", false, FetchFm, {"GET /personal_fm?timestamp=TS"}},
+        WireCase{
+            "PersonalFmLoggedIn", true, FetchFm, {"GET /personal_fm?cookie=COOKIE&timestamp=TS"}},
         // The cookie never goes with a playlist, and a short one is asked for in one request.
         WireCase{"PlaylistLoggedIn",
                  true,
-                 [](ApiClient& a) {
-                   PlayQueue q;
-                   PlaylistLoadState s;
-                   a.LoadPlaylist("3000013", q, s);
-                 },
+                 Load("3000013"),
                  {"GET /playlist/detail?id=3000013", "GET /cover/playlist/3000013.jpg",
                   "GET /song/detail?ids=1000901,1000902,1000903"}},
         WireCase{
             "PlaylistLoggedOut",
             false,
-            [](ApiClient& a) {
-              PlayQueue q;
-              PlaylistLoadState s;
-              a.LoadPlaylist("9007199254740995", q, s);
-            },
+            Load("9007199254740995"),
             {"GET /playlist/detail?id=9007199254740995", "GET /cover/playlist/9007199254740995.jpg",
              "GET /song/detail?ids=9007199254740993,"
              "1000018,1000021,1000024,1000027,1000030,1000003,1000006,1000009,1000012"}}),
