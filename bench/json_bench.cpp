@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "RunTimes.h"
 #include "net/JsonDocument.h"
 
 namespace {
@@ -106,30 +107,12 @@ BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseAndRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PathLookup)->Arg(0)->Arg(kSongs - 1)->Unit(benchmark::kNanosecond);
 
-// Keeps each run's real time per iteration so the ratios can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      // With --benchmark_repetitions the median stands for the benchmark.
-      bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-      if ((median || single) && !run.error_occurred) {
-        seconds[run.run_name.str()] =
-            run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::printf("answer: %d songs, %.1f MB\n", kSongs, Answer().size() / 1e6);
-  RatioReporter reporter;
+  lumora::bench::RunTimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   auto& t = reporter.seconds;
   auto ratio = [&t](const char* a, const char* b) {

@@ -36,22 +36,18 @@ QString readFile(const QString& path) {
 
 class Xvfb {
  public:
+  // Xvfb picks a free display itself and writes its number to stdout, so parallel tests can
+  // never end up sharing a display.
   Xvfb() {
-    for (int n = 90; n < 200; ++n) {
-      if (QFile::exists(QString("/tmp/.X%1-lock").arg(n)) ||
-          QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)))
-        continue;
-      display_ = QString(":%1").arg(n);
-      server_.start("Xvfb", {display_, "-screen", "0", "800x600x24", "-nolisten", "tcp"});
-      if (!server_.waitForStarted(5000)) break;
-      for (int i = 0; i < 100 && server_.state() == QProcess::Running; ++i) {
-        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) return;
-        QThread::msleep(50);
-      }
-      server_.kill();
-      server_.waitForFinished();  // lost a race for that number; try the next one
+    server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+    if (!server_.waitForStarted(5000)) return;
+    QByteArray number;
+    for (int i = 0; i < 200 && !number.contains('\n'); ++i) {
+      if (!server_.waitForReadyRead(50) && server_.state() != QProcess::Running) return;
+      number += server_.readAllStandardOutput();
     }
-    display_.clear();
+    if (number.trimmed().isEmpty()) return;
+    display_ = ":" + QString::fromLatin1(number.trimmed());
   }
   ~Xvfb() {
     if (server_.state() != QProcess::NotRunning) {

@@ -1,0 +1,31 @@
+#pragma once
+// The play modes' MusicService over the API client. Header-only: the net library cannot link
+// playback, so the adapter lives on this side.
+#include "net/ApiClient.h"
+#include "playback/PlaybackInterfaces.h"
+
+namespace lumora {
+
+class ApiMusicService : public MusicService {
+ public:
+  explicit ApiMusicService(ApiClient& client) : client_(client) {}
+
+  std::string GetSongUrl(const std::string& songId, const std::string& bitRate) override {
+    return client_.GetSongUrl(songId, bitRate);
+  }
+  std::string GetLyric(const std::string& songId) override { return client_.GetLyric(songId); }
+  std::string GetCoverImage(const std::string& songId) override {
+    return client_.GetCoverImage(songId);
+  }
+  void FetchPersonalFm(PlayQueue& fmQueue) override { client_.FetchPersonalFm(fmQueue); }
+  void LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
+                    PlaylistLoadState& loadState) override {
+    client_.LoadPlaylist(playlistId, playlistQueue, loadState);
+  }
+  void LikeSong(const std::string& songId) override { client_.LikeSong(songId); }
+
+ private:
+  ApiClient& client_;
+};
+
+}  // namespace lumora
