@@ -53,7 +53,9 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       BrowseState{objects_.browseMode, objects_.browseKeyword, objects_.browseOffset},
       objects_.apiJson, objects_.apiBaseAddress, this);
   connectControls();
-  playback_ = new PlaybackWiring(this, objects_, *square_);
+  playback_ = new PlaybackWiring(this, objects_, *square_, [this](const std::string& text) {
+    showMessage(QString::fromStdString(text));
+  });
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
@@ -111,7 +113,7 @@ void MainWindow::onMainWindowCreated() {
   loadFirstSquarePage();
   putTrayIcon();
   playback().state().now.currentTitle = "Lumora";
-  objects_.sessionCookie.clear();
+  objects_.session.cookie.clear();
   roundWindowCorners(this, 2, 2);
   if (!objects_.audio.init || !objects_.audio.init())
     showMessage(

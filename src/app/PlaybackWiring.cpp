@@ -16,17 +16,6 @@ namespace lumora {
 
 namespace {
 
-// Stands in until a real client is given: every request fails quietly, so nothing starts.
-class UnavailableMusicService : public MusicService {
- public:
-  std::string GetSongUrl(const std::string&, const std::string&) override { return {}; }
-  std::string GetLyric(const std::string&) override { return {}; }
-  std::string GetCoverImage(const std::string&) override { return {}; }
-  void FetchPersonalFm(PlayQueue&) override {}
-  void LoadPlaylist(const std::string&, PlayQueue&, PlaylistLoadState&) override {}
-  void LikeSong(const std::string&) override {}
-};
-
 template <class T>
 T* named(const QObject* parent, const char* name) {
   T* child = parent->findChild<T*>(QString::fromUtf8(name));
@@ -47,15 +36,17 @@ PlaybackHooks windowHooks(PlaybackWiring* wiring) {
 }  // namespace
 
 PlaybackWiring::PlaybackWiring(QWidget* window, ProgramObjects& objects,
-                               PlaylistSquarePanel& square)
+                               PlaylistSquarePanel& square, PlayerFace::MessageShower showMessage)
     : QObject(window),
       window_(window),
       objects_(objects),
       playerOutput_(objects.player),
-      noService_(std::make_unique<UnavailableMusicService>()),
-      face_(window, objects.desktopLyrics, square),
+      face_(window, objects.desktopLyrics, square, std::move(showMessage),
+            [this](int ms) { pumpedWait(ms); }),
+      apiClient_(objects.apiJson, objects.session, face_, objects.apiBaseAddress),
+      apiService_(apiClient_),
       controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
-                  objects.musicService ? *objects.musicService : *noService_, face_,
+                  objects.musicService ? *objects.musicService : apiService_, face_,
                   objects.apiBaseAddress, windowHooks(this)) {
   connectButtonsAndMenu();
   connectSquare(square);

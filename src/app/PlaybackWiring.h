@@ -2,9 +2,10 @@
 // Playback on the main window: the play modes over the real player and the face, and every
 // button, menu item, list and timer that drives them, bound in one place.
 #include <QObject>
-#include <memory>
 
 #include "app/PlayerFace.h"
+#include "net/ApiClient.h"
+#include "playback/ApiMusicService.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlayerAudioOutput.h"
 
@@ -21,7 +22,8 @@ class PlaybackWiring : public QObject {
  public:
   // `window` holds the controls by their designed names; `objects` the player, the desktop
   // lyrics window, the base address and, for tests, a replacement output and service.
-  PlaybackWiring(QWidget* window, ProgramObjects& objects, PlaylistSquarePanel& square);
+  PlaybackWiring(QWidget* window, ProgramObjects& objects, PlaylistSquarePanel& square,
+                 PlayerFace::MessageShower showMessage);
   ~PlaybackWiring() override;
 
   PlaybackController& controller() { return controller_; }
@@ -52,8 +54,9 @@ class PlaybackWiring : public QObject {
   QWidget* window_;
   ProgramObjects& objects_;
   PlayerAudioOutput playerOutput_;
-  std::unique_ptr<MusicService> noService_;
   PlayerFace face_;
+  ApiClient apiClient_;
+  ApiMusicService apiService_;
   PlaybackController controller_;
   QAction* lyricsItem_ = nullptr;
   PictureButton* lyricsButton_ = nullptr;

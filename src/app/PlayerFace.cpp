@@ -1,5 +1,6 @@
 #include "app/PlayerFace.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QLabel>
@@ -39,11 +40,13 @@ void runEvery(QTimer* timer, int ms) {
 }  // namespace
 
 PlayerFace::PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics,
-                       const PlaylistSquarePanel& square)
+                       const PlaylistSquarePanel& square, MessageShower showMessage,
+                       Waiter pumpedWait)
     : window_(window),
       desktopLyrics_(desktopLyrics),
       songName_(named<QLabel>(window, "歌曲名称")),
       artistName_(named<QLabel>(window, "歌手名称")),
+      likeResult_(named<QLabel>(window, "提示1")),
       pic_(named<QLabel>(window, "Pic")),
       playButton_(named<PictureButton>(window, "图形按钮_播放")),
       pauseButton_(named<PictureButton>(window, "图形按钮_暂停")),
@@ -53,7 +56,9 @@ PlayerFace::PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics,
       progressBar_(named<QFrame>(window, "进度条")),
       likeBox_(named<QFrame>(window, "信息提示框")),
       square_(named<QFrame>(window, "外形框1")),
-      squarePanel_(square) {}
+      squarePanel_(square),
+      showMessage_(std::move(showMessage)),
+      pumpedWait_(std::move(pumpedWait)) {}
 
 void PlayerFace::setSongNameCaption(const std::string& t) { songName_->setText(text(t)); }
 
@@ -107,5 +112,17 @@ void PlayerFace::openUrl(const std::string& url) { QDesktopServices::openUrl(QUr
 void PlayerFace::setDesktopLyricText(const std::string& t, int highlightPercent) {
   desktopLyrics_.SetText(t, highlightPercent);
 }
+
+void PlayerFace::setLikeResult(const std::string& t) { likeResult_->setText(text(t)); }
+
+void PlayerFace::showMessage(const std::string& t) {
+  if (showMessage_) showMessage_(t);
+}
+
+void PlayerFace::pumpedWait(int ms) {
+  if (pumpedWait_) pumpedWait_(ms);
+}
+
+void PlayerFace::processPendingEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace lumora

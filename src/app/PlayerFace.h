@@ -1,8 +1,10 @@
 #pragma once
-// The play modes' view of the player face: each write goes to the control of that name.
-#include <QPointer>
+// The play modes' and the service routines' view of the player face: each write goes to the
+// control of that name.
+#include <functional>
 #include <string>
 
+#include "net/ApiClient.h"
 #include "playback/PlaybackInterfaces.h"
 
 class QFrame;
@@ -16,12 +18,15 @@ class DesktopLyricsWindow;
 class PictureButton;
 class PlaylistSquarePanel;
 
-class PlayerFace : public PlayerView {
+class PlayerFace : public PlayerView, public ApiView {
  public:
   // `window` is the main window, which holds every control by its designed name; the square
   // reads its own rows.
-  PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics,
-             const PlaylistSquarePanel& square);
+  using MessageShower = std::function<void(const std::string& text)>;
+  using Waiter = std::function<void(int ms)>;
+
+  PlayerFace(QWidget* window, DesktopLyricsWindow& desktopLyrics, const PlaylistSquarePanel& square,
+             MessageShower showMessage, Waiter pumpedWait);
 
   void setSongNameCaption(const std::string& text) override;
   void setArtistCaption(const std::string& text) override;
@@ -43,11 +48,17 @@ class PlayerFace : public PlayerView {
   void openUrl(const std::string& url) override;
   void setDesktopLyricText(const std::string& text, int highlightPercent) override;
 
+  void setLikeResult(const std::string& text) override;  // 提示1
+  void showMessage(const std::string& text) override;
+  void pumpedWait(int ms) override;
+  void processPendingEvents() override;
+
  private:
   QWidget* window_;
   DesktopLyricsWindow& desktopLyrics_;
   QLabel* songName_;
   QLabel* artistName_;
+  QLabel* likeResult_;
   QLabel* pic_;
   PictureButton* playButton_;
   PictureButton* pauseButton_;
@@ -58,6 +69,8 @@ class PlayerFace : public PlayerView {
   QFrame* likeBox_;
   QFrame* square_;
   const PlaylistSquarePanel& squarePanel_;
+  MessageShower showMessage_;
+  Waiter pumpedWait_;
 };
 
 }  // namespace lumora

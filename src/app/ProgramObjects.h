@@ -5,6 +5,7 @@
 
 #include "lyrics/DesktopLyricsWindow.h"
 #include "net/JsonDocument.h"
+#include "net/Session.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackInterfaces.h"
 
@@ -35,7 +36,8 @@ struct ProgramObjects {
   // The one document the square and the API routines read their answers into.
   JsonDocument apiJson;
 
-  std::string sessionCookie;
+  // The login state; every run starts logged out.
+  Session session;
   std::string browseMode;
   std::string browseKeyword;
   int browseOffset = 0;
