@@ -1,0 +1,101 @@
+// The main window against the real lumora-server and the real player on the no-sound device:
+// the first press of play, and short songs following each other with their lyric lines.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTreeWidget>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <set>
+
+#include "app/MainWindow.h"
+#include "app/PictureButton.h"
+#include "support/ServerProcess.h"
+#include "support/WaitFor.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kShortPlaylist = "3000013";  // songs of 2 to 3 seconds
+
+struct ServerWindow : ::testing::Test {
+  void SetUp() override {
+    ASSERT_TRUE(server.start()) << server.errors();
+    objects.apiBaseAddress = server.baseUrl();
+    window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
+  }
+
+  bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return waitFor(done, limit, [] { QApplication::processEvents(QEventLoop::AllEvents, 10); });
+  }
+  PlaybackState& state() { return window->playback().state(); }
+  int active() { return objects.player.isActive(state().now.currentStream); }
+  std::string artist() const { return window->control<QLabel>("歌手名称")->text().toStdString(); }
+  QTreeWidget* square() const { return window->control<QTreeWidget>("超级列表框1"); }
+
+  ServerProcess server;
+  ProgramObjects objects;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(ServerWindow, FirstPlayStartsATrackOfAPlaylistFromRowsOneToSeven) {
+  ASSERT_GE(square()->topLevelItemCount(), 8);
+  std::set<std::string> rowsOneToSeven;
+  for (int row = 1; row <= 7; ++row)
+    rowsOneToSeven.insert(square()->topLevelItem(row)->text(1).toStdString());
+
+  window->control<PictureButton>("图形按钮_播放")->click();
+  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
+  const auto loads = server.requestsTo("/playlist/detail");
+  ASSERT_EQ(loads.size(), 1u);
+  bool fromTheRows = false;
+  for (const std::string& id : rowsOneToSeven)
+    fromTheRows = fromTheRows || loads[0].find("id=" + id) != std::string::npos;
+  EXPECT_TRUE(fromTheRows) << loads[0];
+  EXPECT_FALSE(state().now.currentSongId.empty());
+  EXPECT_EQ(window->windowTitle(), window->control<QLabel>("歌曲名称")->text());
+  EXPECT_EQ(server.requestsTo("/song/url").size(), 1u);
+}
+
+TEST_F(ServerWindow, ShortSongsFollowEachOtherWithTheirLyricLines) {
+  auto* item = new QTreeWidgetItem({QStringLiteral("short"), QString::fromUtf8(kShortPlaylist)});
+  square()->addTopLevelItem(item);
+  window->playback().playSelectedPlaylist(square()->indexOfTopLevelItem(item));
+  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
+
+  const std::string first = state().now.currentSongId;
+  std::vector<std::string> lines;
+  bool desktopAgreed = true;
+  Clock::time_point endSeen{};
+  ASSERT_TRUE(pump(
+      [&] {
+        if (state().now.currentSongId != first) return true;
+        if (endSeen == Clock::time_point{} && active() == AudioPlayer::kStopped)
+          endSeen = Clock::now();
+        const std::string text = artist();
+        if (lines.empty() || lines.back() != text) lines.push_back(text);
+        // From the first tick on (the caption held the artists before it).
+        if (lines.size() > 1)
+          desktopAgreed = desktopAgreed && objects.desktopLyrics.look().text.toStdString() == text;
+        return false;
+      },
+      15s));
+  ASSERT_NE(endSeen, Clock::time_point{});
+  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
+  const double gap = std::chrono::duration<double>(Clock::now() - endSeen).count();
+  EXPECT_LT(gap, 3.0);
+  EXPECT_TRUE(desktopAgreed);
+  EXPECT_GE(lines.size(), 2u);  // the artists, then at least one lyric line or message
+  std::string seen;
+  for (const std::string& l : lines) seen += "[" + l + "]";
+  std::printf("[ figures  ] song %s: captions %s; end to next sounding %.2f s\n", first.c_str(),
+              seen.c_str(), gap);
+}
+
+}  // namespace
+}  // namespace lumora::test
