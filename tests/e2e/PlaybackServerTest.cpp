@@ -97,5 +97,23 @@ TEST_F(ServerWindow, ShortSongsFollowEachOtherWithTheirLyricLines) {
               seen.c_str(), gap);
 }
 
+// Logged out, the server gives a members-only song no play URL; the next song comes within about
+// a second.
+TEST_F(ServerWindow, AMembersOnlySongIsPassedOverWhileLoggedOut) {
+  state().playlistQueue.append(Song{"1000004", "members only", "someone", "album"});
+  state().playlist.playlistLoadCode = "200";
+  window->playback().playNext();
+  ASSERT_EQ(state().now.currentSongId, "1000004");
+  EXPECT_EQ(state().now.currentStream, 0u);
+  const auto started = Clock::now();
+  ASSERT_TRUE(pump(
+      [&] { return state().now.currentSongId != "1000004" && active() == AudioPlayer::kPlaying; },
+      10s));
+  const double passedOver = std::chrono::duration<double>(Clock::now() - started).count();
+  EXPECT_LT(passedOver, 3.0);
+  std::printf("[ figures  ] members-only song passed over; next sounding after %.2f s\n",
+              passedOver);
+}
+
 }  // namespace
 }  // namespace lumora::test
