@@ -70,6 +70,8 @@ PlaybackController& MainWindow::playback() { return playback_->controller(); }
 
 PlayerView& MainWindow::playerView() { return playback_->face(); }
 
+ApiView& MainWindow::apiView() { return playback_->face(); }
+
 int MainWindow::trayOperation(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
     case QSystemTrayIcon::Trigger:

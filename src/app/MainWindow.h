@@ -12,6 +12,7 @@
 
 namespace lumora {
 
+class ApiView;
 class PlaybackWiring;
 class PlaylistSquarePanel;
 
@@ -31,6 +32,7 @@ class MainWindow : public QWidget {
   QSystemTrayIcon* trayIcon() const { return tray_; }
   PlaybackController& playback();
   PlayerView& playerView();
+  ApiView& apiView();
   PlaylistSquarePanel* playlistSquare() const { return square_; }
 
   // Tray activation → the operation number the handlers are bound to (1, 2, 3; 0 for others).

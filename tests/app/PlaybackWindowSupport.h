@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/MainWindow.h"
 #include "playback/PlaybackFakes.h"
@@ -40,7 +41,8 @@ struct PlaybackWindow {
     objects.audioOutput = &audio;
     objects.musicService = &service;
     objects.apiBaseAddress = "http://127.0.0.1:9";
-    window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
+    window = std::make_unique<MainWindow>(
+        objects, [this](QWidget*, const MessageBoxRequest& box) { boxes.push_back(box); });
     fillSquare(*window, service, {"a", "b"});
   }
 
@@ -57,6 +59,7 @@ struct PlaybackWindow {
   FakeAudio audio{log};
   FakeService service{log};
   ProgramObjects objects;
+  std::vector<MessageBoxRequest> boxes;
   std::unique_ptr<MainWindow> window;
 };
 

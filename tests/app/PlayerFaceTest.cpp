@@ -12,6 +12,7 @@
 #include "app/MainWindowControls.h"
 #include "app/PictureButton.h"
 #include "app/PlaybackWindowSupport.h"
+#include "net/ApiClient.h"
 
 namespace lumora::test {
 namespace {
@@ -126,6 +127,20 @@ TEST_F(FaceTest, LyricTextGoesToTheDesktopWindow) {
   face.setDesktopLyricText("第一行", 0);
   EXPECT_EQ(w.objects.desktopLyrics.look().text.toStdString(), "第一行");
   EXPECT_EQ(w.objects.desktopLyrics.look().highlightPercent, 0);
+}
+
+// The face is the service routines' view too.
+TEST_F(FaceTest, LikeResultAndMessagesOfTheServiceRoutines) {
+  ApiView& api = window.apiView();
+  api.setLikeResult("喜欢歌曲成功");
+  EXPECT_EQ(window.control<QLabel>("提示1")->text().toStdString(), "喜欢歌曲成功");
+  api.showMessage("找不到歌单，ID是否错误！");
+  ASSERT_EQ(w.boxes.size(), 1u);
+  EXPECT_EQ(w.boxes[0].text.toStdString(), "找不到歌单，ID是否错误！");
+  EXPECT_EQ(w.boxes[0].title.toStdString(), "信息：");
+  // Both views write the same captions.
+  api.setArtistCaption("共3首/已加载：1首");
+  EXPECT_EQ(face.artistCaption(), "共3首/已加载：1首");
 }
 
 TEST(DesktopLyricsAtStart, IsCreatedHiddenGreetingAndStyledFromTheSettingsControls) {
