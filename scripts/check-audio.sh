@@ -87,6 +87,12 @@ xdotool mousemove "$((X + 78))" "$((Y + 173))" click 1
 sleep 3
 record 4 "$work/after.raw"
 
+# What a person sees while it plays, kept beside the build.
+if command -v import >/dev/null; then
+  import -window "$window" "$build/check-audio.png" 2>/dev/null &&
+    echo "check-audio: screenshot $build/check-audio.png"
+fi
+
 before="$(rms "$work/before.raw")"
 after="$(rms "$work/after.raw")"
 title="$(xdotool getwindowname "$window" 2>/dev/null || true)"
