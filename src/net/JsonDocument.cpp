@@ -802,11 +802,18 @@ class TapeReader {
   std::string digits_;  // exact digits of large integers, put after the strings
 };
 
+// One parser per thread: its buffers are sized for the largest answer seen, so it is not worth
+// having two.
+simdjson::dom::parser& Parser() {
+  thread_local simdjson::dom::parser parser;
+  return parser;
+}
+
 // Parses JSON data into `tree`, reusing its storage; false (tree unspecified) when the text is
 // not JSON.
 bool ParseInto(std::string_view text, JsonTree& tree) {
   if (text.size() >= kMaxText) return false;
-  thread_local simdjson::dom::parser parser;
+  simdjson::dom::parser& parser = Parser();
   simdjson::dom::element root;
   auto error = parser.parse(text.data(), text.size()).get(root);
   BigIntegers big;
@@ -859,7 +866,7 @@ std::optional<JsonTree> EvalData(std::string_view text) {
 // simdjson keeps exactly as the tree would.
 bool ParseTape(std::string_view text, JsonTree& tree) {
   if (text.size() >= kMaxText) return false;
-  thread_local simdjson::dom::parser parser;
+  simdjson::dom::parser& parser = Parser();
   simdjson::dom::element root;
   if (parser.parse(text.data(), text.size()).get(root)) return false;
   if (!root.is_array() && !root.is_object()) return false;
