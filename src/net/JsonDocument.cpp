@@ -60,6 +60,7 @@ struct Tape {
   std::string walked;
   bool walkedBare = false;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> steps;
+  std::size_t textSize = 0;  // of the parsed text, to size the tree when one is made
   // The large array subscripted last, and its item positions.
   std::uint32_t itemsOf = UINT32_MAX;
   std::vector<std::uint32_t>* lastItems = nullptr;
@@ -236,8 +237,13 @@ void AppendNumber(const JsonTree& t, const Node& n, std::string& out) {
 void AppendQuoted(std::string_view s, std::string& out) {
   static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
-  for (char ch : s) {
-    auto c = static_cast<unsigned char>(ch);
+  // Runs of plain characters go in whole; most strings have nothing to escape.
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(s.data() + from, i - from);
+    from = i + 1;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -261,15 +267,12 @@ void AppendQuoted(std::string_view s, std::string& out) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20) {
-          out += "\\u00";
-          out += kHex[c >> 4];
-          out += kHex[c & 15];
-        } else {
-          out += ch;
-        }
+        out += "\\u00";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
     }
   }
+  out.append(s.data() + from, s.size() - from);
   out += '"';
 }
 
@@ -880,6 +883,7 @@ bool ParseTape(std::string_view text, JsonTree& tree) {
   tape.lastItems = nullptr;
   tape.walked.clear();
   tape.steps.clear();
+  tape.textSize = text.size();
   tree.nodes.clear();
   tree.chars.clear();
   return true;
@@ -892,6 +896,7 @@ JsonTree& Materialize(JsonTree& tree) {
   tree.nodes.clear();
   tree.chars.clear();
   tree.nodes.emplace_back();
+  tree.nodes.reserve(tape->textSize / 16);
   if (!TapeReader(tape->doc, tree, nullptr).Read()) tree = TreeOf(Kind::Null);
   return tree;
 }
