@@ -864,6 +864,16 @@ std::optional<JsonTree> EvalData(std::string_view text) {
   return tree;
 }
 
+// simdjson reads up to SIMDJSON_PADDING bytes past the text (their content does not matter).
+// When those bytes lie in the same memory page as the text's last byte they are readable, and
+// the parser need not copy the whole text into a padded buffer first.
+bool PaddingReadable(std::string_view text) {
+  constexpr std::uintptr_t kPage = 4096;  // the smallest page size
+  if (text.empty()) return false;
+  auto last = reinterpret_cast<std::uintptr_t>(text.data() + text.size() - 1);
+  return last % kPage + simdjson::SIMDJSON_PADDING < kPage;
+}
+
 // Parses an object or array answer into tape form; false (tree untouched) for anything else,
 // which then takes the tree path. Numbers past 64 bits fail here, so a tape holds only numbers
 // simdjson keeps exactly as the tree would.
@@ -871,7 +881,7 @@ bool ParseTape(std::string_view text, JsonTree& tree) {
   if (text.size() >= kMaxText) return false;
   simdjson::dom::parser& parser = Parser();
   simdjson::dom::element root;
-  if (parser.parse(text.data(), text.size()).get(root)) return false;
+  if (parser.parse(text.data(), text.size(), !PaddingReadable(text)).get(root)) return false;
   if (!root.is_array() && !root.is_object()) return false;
   if (!tree.tape) tree.tape = std::make_unique<json_detail::Tape>();
   // The tree takes the parsed document; the parser gets the tree's old buffers for next time.
@@ -1100,6 +1110,15 @@ struct TapeNav {
   Index Indexed(Index obj, Index end, std::string_view name) const {
     std::vector<std::uint32_t>& table = store->table;
     if (store->tableOf != obj) {
+      // The walk below goes one dependent load at a time; ask for the object's tape and
+      // (about) its strings at once.
+      std::size_t bytes = std::min<std::size_t>(std::size_t{end - obj} * 8, 8192);
+      auto words = reinterpret_cast<const char*>(tape + obj);
+      auto chars = reinterpret_cast<const char*>(strings + Payload(obj + 1));
+      for (std::size_t off = 0; off < bytes; off += 64) {
+        __builtin_prefetch(words + off);
+        __builtin_prefetch(chars + off);
+      }
       store->tableOf = kNone;
       table.assign(std::bit_ceil(std::size_t{Count(obj)} * 2), 0);
       std::size_t mask = table.size() - 1;
@@ -1298,9 +1317,8 @@ struct TapeNav {
       JsonTree t = TreeOf(Kind::Number);
       t.nodes[0].number = Number(i);
       if (t.nodes[0].number == 0) t.nodes[0].number = 0;  // -0 writes as 0
-      bool exact = type == 'u' || (type == 'l' && (Word<std::int64_t>(i) > kExactLimit ||
-                                                   Word<std::int64_t>(i) < -kExactLimit));
-      if (exact) {
+      if (type != 'd') {
+        // Integers keep their digits (within 2^53 the double would write the same ones).
         AppendNumber(i, t.chars);
         t.nodes[0].text = {0, static_cast<std::uint32_t>(t.chars.size())};
       }
