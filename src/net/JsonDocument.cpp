@@ -606,10 +606,61 @@ constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
 // that are placed after the strings once their length is known.
 constexpr std::uint32_t kDigitsMark = std::uint32_t{1} << 31;
 
-class TapeReader {
+// simdjson's tape (its documented DOM layout): one 64-bit word a value, the type in the top
+// byte; strings in a buffer of their own, each a 4-byte length, the bytes and a NUL.
+struct TapeWords {
+  const std::uint64_t* tape;
+  const std::uint8_t* strings;
+
+  explicit TapeWords(const simdjson::dom::document& doc)
+      : tape(doc.tape.get()), strings(doc.string_buf.get()) {}
+
+  char Type(std::size_t i) const { return static_cast<char>(tape[i] >> 56); }
+  std::uint64_t Payload(std::size_t i) const {
+    return tape[i] & simdjson::internal::JSON_VALUE_MASK;
+  }
+  // The number stored after the word at i.
+  template <class T>
+  T Word(std::size_t i) const {
+    T v;
+    std::memcpy(&v, &tape[i + 1], sizeof v);
+    return v;
+  }
+  std::string_view String(std::size_t i) const {
+    const std::uint8_t* at = strings + Payload(i);
+    std::uint32_t len = 0;
+    std::memcpy(&len, at, sizeof len);
+    return {reinterpret_cast<const char*>(at + sizeof len), len};
+  }
+  // Index just past the value at i.
+  std::size_t After(std::size_t i) const {
+    switch (Type(i)) {
+      case '[':
+      case '{':
+        return static_cast<std::uint32_t>(tape[i]);
+      case 'l':
+      case 'u':
+      case 'd':
+        return i + 2;
+      default:
+        return i + 1;
+    }
+  }
+  std::uint32_t Count(std::size_t i) const {
+    auto count = static_cast<std::uint32_t>((tape[i] >> 32) & simdjson::internal::JSON_COUNT_MASK);
+    if (count < simdjson::internal::JSON_COUNT_MASK) return count;
+    count = 0;  // saturated: count by hand
+    bool object = Type(i) == '{';
+    std::size_t end = After(i) - 1;
+    for (std::size_t k = i + 1; k < end; ++count) k = After(object ? k + 1 : k);
+    return count;
+  }
+};
+
+class TapeReader : private TapeWords {
  public:
   TapeReader(const simdjson::dom::document& doc, JsonTree& tree, const BigIntegers* big)
-      : tape_(doc.tape.get()), strings_(doc.string_buf.get()), tree_(tree), big_(big) {}
+      : TapeWords(doc), tree_(tree), big_(big) {}
 
   // Strings are not copied one by one: the tree takes simdjson's whole string buffer (each
   // string there is a length, the bytes and a NUL) and refers into it.
@@ -617,7 +668,7 @@ class TapeReader {
     std::size_t i = 1;  // tape[0] is the root word
     if (!Value(i, 0)) return false;
     if (!Containers(i)) return false;
-    tree_.chars.assign(reinterpret_cast<const char*>(strings_), stringsEnd_);
+    tree_.chars.assign(reinterpret_cast<const char*>(strings), stringsEnd_);
     if (!digits_.empty()) {
       // Members have been reordered since, so find the marked digits again.
       for (Node& n : tree_.nodes) {
@@ -636,7 +687,7 @@ class TapeReader {
       char type = Type(i);
       if (type == ']' || type == '}') {
         if (f.object) {
-          auto chars = reinterpret_cast<const char*>(strings_);
+          auto chars = reinterpret_cast<const char*>(strings);
           DropRepeatedNames(tree_, f.node, chars);
           OrderMembers(tree_, f.node, chars);
         }
@@ -666,51 +717,14 @@ class TapeReader {
     bool object;
   };
 
-  char Type(std::size_t i) const { return static_cast<char>(tape_[i] >> 56); }
-  std::uint64_t Payload(std::size_t i) const {
-    return tape_[i] & simdjson::internal::JSON_VALUE_MASK;
-  }
-
-  std::string_view String(std::size_t i) const {
-    const std::uint8_t* at = strings_ + Payload(i);
-    std::uint32_t len = 0;
-    std::memcpy(&len, at, sizeof len);
-    return {reinterpret_cast<const char*>(at + sizeof len), len};
-  }
-
   // Where the string at tape index i will sit in the tree's characters.
   Chars Ref(std::size_t i) {
     std::uint64_t at = Payload(i);
     std::uint32_t len = 0;
-    std::memcpy(&len, strings_ + at, sizeof len);
+    std::memcpy(&len, strings + at, sizeof len);
     Chars c{static_cast<std::uint32_t>(at + sizeof len), len};
     stringsEnd_ = std::max<std::size_t>(stringsEnd_, c.at + std::size_t{len} + 1);
     return c;
-  }
-
-  // Index just past the value at i.
-  std::size_t After(std::size_t i) const {
-    switch (Type(i)) {
-      case '[':
-      case '{':
-        return static_cast<std::uint32_t>(tape_[i]);
-      case 'l':
-      case 'u':
-      case 'd':
-        return i + 2;
-      default:
-        return i + 1;
-    }
-  }
-
-  std::uint32_t Count(std::size_t i) const {
-    auto count = static_cast<std::uint32_t>((tape_[i] >> 32) & simdjson::internal::JSON_COUNT_MASK);
-    if (count < simdjson::internal::JSON_COUNT_MASK) return count;
-    count = 0;  // saturated: count by hand
-    bool object = Type(i) == '{';
-    std::size_t end = After(i) - 1;
-    for (std::size_t k = i + 1; k < end; ++count) k = After(object ? k + 1 : k);
-    return count;
   }
 
   // Reads the value at tape index i into slot; i moves past it (or into a container).
@@ -764,7 +778,7 @@ class TapeReader {
     double value = 0;
     if (type == 'l') {
       std::int64_t v = 0;
-      std::memcpy(&v, &tape_[i + 1], sizeof v);
+      std::memcpy(&v, &tape[i + 1], sizeof v);
       value = static_cast<double>(v);
       // Within 2^53 the double writes the same digits; keep text only for larger integers.
       if (v > kExactLimit || v < -kExactLimit) {
@@ -772,11 +786,11 @@ class TapeReader {
       }
     } else if (type == 'u') {
       std::uint64_t v = 0;
-      std::memcpy(&v, &tape_[i + 1], sizeof v);
+      std::memcpy(&v, &tape[i + 1], sizeof v);
       value = static_cast<double>(v);
       digits = std::string_view(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
     } else {
-      std::memcpy(&value, &tape_[i + 1], sizeof value);
+      std::memcpy(&value, &tape[i + 1], sizeof value);
       if (big_) {
         auto it = big_->find(ordinal_);
         if (it != big_->end()) digits = it->second;
@@ -795,8 +809,6 @@ class TapeReader {
     n.text = text;
   }
 
-  const std::uint64_t* tape_;
-  const std::uint8_t* strings_;
   JsonTree& tree_;
   const BigIntegers* big_;
   std::size_t ordinal_ = 0;  // numbers seen so far, in text order
@@ -1047,50 +1059,11 @@ std::size_t NameHash(std::string_view name) {
 
 // Paths over simdjson's tape (its documented DOM layout). Positions are tape indexes; texts are
 // shorter than 2^31, so they fit an Index.
-struct TapeNav {
+struct TapeNav : TapeWords {
   json_detail::Tape* store;
-  const std::uint64_t* tape;
-  const std::uint8_t* strings;
 
-  explicit TapeNav(json_detail::Tape& s)
-      : store(&s), tape(s.doc.tape.get()), strings(s.doc.string_buf.get()) {}
+  explicit TapeNav(json_detail::Tape& s) : TapeWords(s.doc), store(&s) {}
 
-  char Type(Index i) const { return static_cast<char>(tape[i] >> 56); }
-  std::uint64_t Payload(Index i) const { return tape[i] & simdjson::internal::JSON_VALUE_MASK; }
-  template <class T>
-  T Word(Index i) const {
-    T v;
-    std::memcpy(&v, &tape[i + 1], sizeof v);
-    return v;
-  }
-  std::string_view String(Index i) const {
-    const std::uint8_t* at = strings + Payload(i);
-    std::uint32_t len = 0;
-    std::memcpy(&len, at, sizeof len);
-    return {reinterpret_cast<const char*>(at + sizeof len), len};
-  }
-  Index After(Index i) const {
-    switch (Type(i)) {
-      case '[':
-      case '{':
-        return static_cast<Index>(tape[i]);
-      case 'l':
-      case 'u':
-      case 'd':
-        return i + 2;
-      default:
-        return i + 1;
-    }
-  }
-  std::uint32_t Count(Index i) const {
-    auto count = static_cast<std::uint32_t>((tape[i] >> 32) & simdjson::internal::JSON_COUNT_MASK);
-    if (count < simdjson::internal::JSON_COUNT_MASK) return count;
-    count = 0;  // saturated: count by hand
-    bool object = Type(i) == '{';
-    Index end = After(i) - 1;
-    for (Index k = i + 1; k < end; ++count) k = After(object ? k + 1 : k);
-    return count;
-  }
   bool IsContainer(Index i) const { return i != kNone && (Type(i) == '[' || Type(i) == '{'); }
 
   Index Root() const { return 1; }  // tape[0] is the root word
