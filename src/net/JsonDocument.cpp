@@ -876,16 +876,6 @@ std::optional<JsonTree> EvalData(std::string_view text) {
   return tree;
 }
 
-// simdjson reads up to SIMDJSON_PADDING bytes past the text (their content does not matter).
-// When those bytes lie in the same memory page as the text's last byte they are readable, and
-// the parser need not copy the whole text into a padded buffer first.
-bool PaddingReadable(std::string_view text) {
-  constexpr std::uintptr_t kPage = 4096;  // the smallest page size
-  if (text.empty()) return false;
-  auto last = reinterpret_cast<std::uintptr_t>(text.data() + text.size() - 1);
-  return last % kPage + simdjson::SIMDJSON_PADDING < kPage;
-}
-
 // Parses an object or array answer into tape form; false (tree untouched) for anything else,
 // which then takes the tree path. Numbers past 64 bits fail here, so a tape holds only numbers
 // simdjson keeps exactly as the tree would.
@@ -893,7 +883,8 @@ bool ParseTape(std::string_view text, JsonTree& tree) {
   if (text.size() >= kMaxText) return false;
   simdjson::dom::parser& parser = Parser();
   simdjson::dom::element root;
-  if (parser.parse(text.data(), text.size(), !PaddingReadable(text)).get(root)) return false;
+  // simdjson reads past the end of what it parses, so it always works on its own padded copy.
+  if (parser.parse(text.data(), text.size(), true).get(root)) return false;
   if (!root.is_array() && !root.is_object()) return false;
   if (!tree.tape) tree.tape = std::make_unique<json_detail::Tape>();
   // The tree takes the parsed document; the parser gets the tree's old buffers for next time.
