@@ -3,6 +3,7 @@
 #include <simdjson.h>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -42,9 +43,36 @@ struct Node {
 
 }  // namespace json_detail
 
+namespace json_detail {
+
+// A parsed answer kept as simdjson's own tape until something needs the editable tree: reading
+// by path touches only the values on the way, so most of the answer is never converted.
+struct Tape {
+  simdjson::dom::document doc;
+  // Item positions of large arrays, made on their first subscript.
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> items;
+  // Member table of the large object looked into last (readers take several members in a row).
+  std::uint32_t tableOf = UINT32_MAX;
+  std::vector<std::uint32_t> table;  // tape positions of member names; 0 is a free slot
+  // The path walked last and, for each of its steps, where the step ends in the path and the
+  // position it reached: the next path sharing a prefix ("songs[7].name", then "songs[7].id")
+  // resumes there.
+  std::string walked;
+  bool walkedBare = false;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> steps;
+  std::size_t textSize = 0;  // of the parsed text, to size the tree when one is made
+  // The large array subscripted last, and its item positions.
+  std::uint32_t itemsOf = UINT32_MAX;
+  std::vector<std::uint32_t>* lastItems = nullptr;
+};
+
+}  // namespace json_detail
+
 struct JsonTree {
   std::vector<json_detail::Node> nodes;  // nodes[0] is the root
   std::string chars;
+  // When set, the content is this tape and nodes/chars are unused.
+  std::unique_ptr<json_detail::Tape> tape;
 };
 
 namespace {
@@ -209,8 +237,13 @@ void AppendNumber(const JsonTree& t, const Node& n, std::string& out) {
 void AppendQuoted(std::string_view s, std::string& out) {
   static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
-  for (char ch : s) {
-    auto c = static_cast<unsigned char>(ch);
+  // Runs of plain characters go in whole; most strings have nothing to escape.
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(s.data() + from, i - from);
+    from = i + 1;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -234,15 +267,12 @@ void AppendQuoted(std::string_view s, std::string& out) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20) {
-          out += "\\u00";
-          out += kHex[c >> 4];
-          out += kHex[c & 15];
-        } else {
-          out += ch;
-        }
+        out += "\\u00";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
     }
   }
+  out.append(s.data() + from, s.size() - from);
   out += '"';
 }
 
@@ -576,10 +606,61 @@ constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
 // that are placed after the strings once their length is known.
 constexpr std::uint32_t kDigitsMark = std::uint32_t{1} << 31;
 
-class TapeReader {
+// simdjson's tape (its documented DOM layout): one 64-bit word a value, the type in the top
+// byte; strings in a buffer of their own, each a 4-byte length, the bytes and a NUL.
+struct TapeWords {
+  const std::uint64_t* tape;
+  const std::uint8_t* strings;
+
+  explicit TapeWords(const simdjson::dom::document& doc)
+      : tape(doc.tape.get()), strings(doc.string_buf.get()) {}
+
+  char Type(std::size_t i) const { return static_cast<char>(tape[i] >> 56); }
+  std::uint64_t Payload(std::size_t i) const {
+    return tape[i] & simdjson::internal::JSON_VALUE_MASK;
+  }
+  // The number stored after the word at i.
+  template <class T>
+  T Word(std::size_t i) const {
+    T v;
+    std::memcpy(&v, &tape[i + 1], sizeof v);
+    return v;
+  }
+  std::string_view String(std::size_t i) const {
+    const std::uint8_t* at = strings + Payload(i);
+    std::uint32_t len = 0;
+    std::memcpy(&len, at, sizeof len);
+    return {reinterpret_cast<const char*>(at + sizeof len), len};
+  }
+  // Index just past the value at i.
+  std::size_t After(std::size_t i) const {
+    switch (Type(i)) {
+      case '[':
+      case '{':
+        return static_cast<std::uint32_t>(tape[i]);
+      case 'l':
+      case 'u':
+      case 'd':
+        return i + 2;
+      default:
+        return i + 1;
+    }
+  }
+  std::uint32_t Count(std::size_t i) const {
+    auto count = static_cast<std::uint32_t>((tape[i] >> 32) & simdjson::internal::JSON_COUNT_MASK);
+    if (count < simdjson::internal::JSON_COUNT_MASK) return count;
+    count = 0;  // saturated: count by hand
+    bool object = Type(i) == '{';
+    std::size_t end = After(i) - 1;
+    for (std::size_t k = i + 1; k < end; ++count) k = After(object ? k + 1 : k);
+    return count;
+  }
+};
+
+class TapeReader : private TapeWords {
  public:
   TapeReader(const simdjson::dom::document& doc, JsonTree& tree, const BigIntegers* big)
-      : tape_(doc.tape.get()), strings_(doc.string_buf.get()), tree_(tree), big_(big) {}
+      : TapeWords(doc), tree_(tree), big_(big) {}
 
   // Strings are not copied one by one: the tree takes simdjson's whole string buffer (each
   // string there is a length, the bytes and a NUL) and refers into it.
@@ -587,7 +668,7 @@ class TapeReader {
     std::size_t i = 1;  // tape[0] is the root word
     if (!Value(i, 0)) return false;
     if (!Containers(i)) return false;
-    tree_.chars.assign(reinterpret_cast<const char*>(strings_), stringsEnd_);
+    tree_.chars.assign(reinterpret_cast<const char*>(strings), stringsEnd_);
     if (!digits_.empty()) {
       // Members have been reordered since, so find the marked digits again.
       for (Node& n : tree_.nodes) {
@@ -606,7 +687,7 @@ class TapeReader {
       char type = Type(i);
       if (type == ']' || type == '}') {
         if (f.object) {
-          auto chars = reinterpret_cast<const char*>(strings_);
+          auto chars = reinterpret_cast<const char*>(strings);
           DropRepeatedNames(tree_, f.node, chars);
           OrderMembers(tree_, f.node, chars);
         }
@@ -636,51 +717,14 @@ class TapeReader {
     bool object;
   };
 
-  char Type(std::size_t i) const { return static_cast<char>(tape_[i] >> 56); }
-  std::uint64_t Payload(std::size_t i) const {
-    return tape_[i] & simdjson::internal::JSON_VALUE_MASK;
-  }
-
-  std::string_view String(std::size_t i) const {
-    const std::uint8_t* at = strings_ + Payload(i);
-    std::uint32_t len = 0;
-    std::memcpy(&len, at, sizeof len);
-    return {reinterpret_cast<const char*>(at + sizeof len), len};
-  }
-
   // Where the string at tape index i will sit in the tree's characters.
   Chars Ref(std::size_t i) {
     std::uint64_t at = Payload(i);
     std::uint32_t len = 0;
-    std::memcpy(&len, strings_ + at, sizeof len);
+    std::memcpy(&len, strings + at, sizeof len);
     Chars c{static_cast<std::uint32_t>(at + sizeof len), len};
     stringsEnd_ = std::max<std::size_t>(stringsEnd_, c.at + std::size_t{len} + 1);
     return c;
-  }
-
-  // Index just past the value at i.
-  std::size_t After(std::size_t i) const {
-    switch (Type(i)) {
-      case '[':
-      case '{':
-        return static_cast<std::uint32_t>(tape_[i]);
-      case 'l':
-      case 'u':
-      case 'd':
-        return i + 2;
-      default:
-        return i + 1;
-    }
-  }
-
-  std::uint32_t Count(std::size_t i) const {
-    auto count = static_cast<std::uint32_t>((tape_[i] >> 32) & simdjson::internal::JSON_COUNT_MASK);
-    if (count < simdjson::internal::JSON_COUNT_MASK) return count;
-    count = 0;  // saturated: count by hand
-    bool object = Type(i) == '{';
-    std::size_t end = After(i) - 1;
-    for (std::size_t k = i + 1; k < end; ++count) k = After(object ? k + 1 : k);
-    return count;
   }
 
   // Reads the value at tape index i into slot; i moves past it (or into a container).
@@ -734,7 +778,7 @@ class TapeReader {
     double value = 0;
     if (type == 'l') {
       std::int64_t v = 0;
-      std::memcpy(&v, &tape_[i + 1], sizeof v);
+      std::memcpy(&v, &tape[i + 1], sizeof v);
       value = static_cast<double>(v);
       // Within 2^53 the double writes the same digits; keep text only for larger integers.
       if (v > kExactLimit || v < -kExactLimit) {
@@ -742,11 +786,11 @@ class TapeReader {
       }
     } else if (type == 'u') {
       std::uint64_t v = 0;
-      std::memcpy(&v, &tape_[i + 1], sizeof v);
+      std::memcpy(&v, &tape[i + 1], sizeof v);
       value = static_cast<double>(v);
       digits = std::string_view(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
     } else {
-      std::memcpy(&value, &tape_[i + 1], sizeof value);
+      std::memcpy(&value, &tape[i + 1], sizeof value);
       if (big_) {
         auto it = big_->find(ordinal_);
         if (it != big_->end()) digits = it->second;
@@ -765,8 +809,6 @@ class TapeReader {
     n.text = text;
   }
 
-  const std::uint64_t* tape_;
-  const std::uint8_t* strings_;
   JsonTree& tree_;
   const BigIntegers* big_;
   std::size_t ordinal_ = 0;  // numbers seen so far, in text order
@@ -775,11 +817,18 @@ class TapeReader {
   std::string digits_;  // exact digits of large integers, put after the strings
 };
 
+// One parser per thread: its buffers are sized for the largest answer seen, so it is not worth
+// having two.
+simdjson::dom::parser& Parser() {
+  thread_local simdjson::dom::parser parser;
+  return parser;
+}
+
 // Parses JSON data into `tree`, reusing its storage; false (tree unspecified) when the text is
 // not JSON.
 bool ParseInto(std::string_view text, JsonTree& tree) {
   if (text.size() >= kMaxText) return false;
-  thread_local simdjson::dom::parser parser;
+  simdjson::dom::parser& parser = Parser();
   simdjson::dom::element root;
   auto error = parser.parse(text.data(), text.size()).get(root);
   BigIntegers big;
@@ -824,6 +873,44 @@ bool EvalInto(std::string_view text, JsonTree& tree) {
 std::optional<JsonTree> EvalData(std::string_view text) {
   JsonTree tree;
   if (!EvalInto(text, tree)) return std::nullopt;
+  return tree;
+}
+
+// Parses an object or array answer into tape form; false (tree untouched) for anything else,
+// which then takes the tree path. Numbers past 64 bits fail here, so a tape holds only numbers
+// simdjson keeps exactly as the tree would.
+bool ParseTape(std::string_view text, JsonTree& tree) {
+  if (text.size() >= kMaxText) return false;
+  simdjson::dom::parser& parser = Parser();
+  simdjson::dom::element root;
+  // simdjson reads past the end of what it parses, so it always works on its own padded copy.
+  if (parser.parse(text.data(), text.size(), true).get(root)) return false;
+  if (!root.is_array() && !root.is_object()) return false;
+  if (!tree.tape) tree.tape = std::make_unique<json_detail::Tape>();
+  // The tree takes the parsed document; the parser gets the tree's old buffers for next time.
+  std::swap(tree.tape->doc, parser.doc);
+  json_detail::Tape& tape = *tree.tape;
+  tape.items.clear();
+  tape.tableOf = kNone;
+  tape.itemsOf = kNone;
+  tape.lastItems = nullptr;
+  tape.walked.clear();
+  tape.steps.clear();
+  tape.textSize = text.size();
+  tree.nodes.clear();
+  tree.chars.clear();
+  return true;
+}
+
+// Turns a tape into the editable tree (simdjson's depth limit is below ours, so it cannot fail).
+JsonTree& Materialize(JsonTree& tree) {
+  if (!tree.tape) return tree;
+  std::unique_ptr<json_detail::Tape> tape = std::move(tree.tape);
+  tree.nodes.clear();
+  tree.chars.clear();
+  tree.nodes.emplace_back();
+  tree.nodes.reserve(tape->textSize / 16);
+  if (!TapeReader(tape->doc, tree, nullptr).Read()) tree = TreeOf(Kind::Null);
   return tree;
 }
 
@@ -879,17 +966,29 @@ Index Child(const JsonTree& t, Index i, const Step& step) {
   return FindMember(t, i, step.name);
 }
 
-Index Walk(const JsonTree& t, std::string_view rest, bool bare) {
-  Index cur = 0;
+// The editable tree as the path walkers see it.
+struct TreeNav {
+  const JsonTree& t;
+  Index Root() const { return 0; }
+  bool Present(Index i) const { return lumora::Present(t, i); }
+  Index Child(Index i, const Step& step) const { return lumora::Child(t, i, step); }
+  Index Walk(std::string_view rest, bool bare) const;
+};
+
+template <class Nav>
+Index WalkIn(const Nav& nav, std::string_view rest, bool bare) {
+  Index cur = nav.Root();
   while (!rest.empty()) {
     Step step;
     if (!TakeStep(rest, step, bare)) return kNone;
     bare = false;
-    cur = Child(t, cur, step);
+    cur = nav.Child(cur, step);
     if (cur == kNone) return kNone;
   }
   return cur;
 }
+
+Index TreeNav::Walk(std::string_view rest, bool bare) const { return WalkIn(*this, rest, bare); }
 
 // The root name as a whole identifier at the front of the path ("data" is another name).
 bool StartsWithRoot(std::string_view path) {
@@ -897,20 +996,28 @@ bool StartsWithRoot(std::string_view path) {
 }
 
 // The node a path names under the path rule, or kNone when the engine would find nothing.
-Index Locate(const JsonTree& t, std::string_view path) {
+template <class Nav>
+Index LocateIn(const Nav& nav, std::string_view path) {
   if (StartsWithRoot(path)) {
-    Index n = Walk(t, path.substr(2), false);
-    if (Present(t, n)) return n;
+    Index n = nav.Walk(path.substr(2), false);
+    if (nav.Present(n)) return n;
   }
-  if (path.empty()) return 0;
-  return Walk(t, path, path[0] != '[');
+  if (path.empty()) return nav.Root();
+  return nav.Walk(path, path[0] != '[');
 }
 
-std::string Absolute(const JsonTree& t, std::string_view path) {
-  if (StartsWithRoot(path) && Present(t, Walk(t, path.substr(2), false))) return std::string(path);
+template <class Nav>
+std::string AbsoluteIn(const Nav& nav, std::string_view path) {
+  if (StartsWithRoot(path) && nav.Present(nav.Walk(path.substr(2), false)))
+    return std::string(path);
   if (path.empty()) return "da";
   if (path[0] == '[') return "da" + std::string(path);
   return "da." + std::string(path);
+}
+
+Index Locate(const JsonTree& t, std::string_view path) { return LocateIn(TreeNav{t}, path); }
+std::string Absolute(const JsonTree& t, std::string_view path) {
+  return AbsoluteIn(TreeNav{t}, path);
 }
 
 Index ItemOf(const JsonTree& t, Index i, int index) {
@@ -923,6 +1030,273 @@ Index ItemOf(const JsonTree& t, Index i, int index) {
   if (n.kind == Kind::Object) return FindMember(t, i, std::to_string(index));
   return kNone;
 }
+
+// ---- reading the tape -----------------------------------------------------------------------
+
+// Objects and arrays this large get an index on first use; smaller ones are scanned.
+constexpr std::uint32_t kIndexFrom = 16;
+
+// Length and outer bytes tell most member names apart; the table compares names anyway.
+std::size_t NameHash(std::string_view name) {
+  std::uint64_t h = name.size();
+  if (!name.empty()) {
+    h |= std::uint64_t{static_cast<unsigned char>(name.front())} << 8 |
+         std::uint64_t{static_cast<unsigned char>(name.back())} << 16 |
+         std::uint64_t{static_cast<unsigned char>(name[name.size() / 2])} << 24;
+  }
+  h *= 0x9E3779B97F4A7C15ull;
+  return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+// Paths over simdjson's tape (its documented DOM layout). Positions are tape indexes; texts are
+// shorter than 2^31, so they fit an Index.
+struct TapeNav : TapeWords {
+  json_detail::Tape* store;
+
+  explicit TapeNav(json_detail::Tape& s) : TapeWords(s.doc), store(&s) {}
+
+  bool IsContainer(Index i) const { return i != kNone && (Type(i) == '[' || Type(i) == '{'); }
+
+  Index Root() const { return 1; }  // tape[0] is the root word
+  bool Present(Index i) const { return i != kNone && Type(i) != 'n'; }
+
+  // A repeated name takes its last value, as JSON.parse does.
+  Index Member(Index obj, std::string_view name) const {
+    Index end = After(obj) - 1;
+    if (Count(obj) >= kIndexFrom) return Indexed(obj, end, name);
+    Index found = kNone;
+    for (Index k = obj + 1; k < end; k = After(k + 1)) {
+      if (String(k) == name) found = k + 1;
+    }
+    return found;
+  }
+
+  Index Indexed(Index obj, Index end, std::string_view name) const {
+    std::vector<std::uint32_t>& table = store->table;
+    if (store->tableOf != obj) {
+      // The walk below goes one dependent load at a time; ask for the object's tape and
+      // (about) its strings at once.
+      std::size_t bytes = std::min<std::size_t>(std::size_t{end - obj} * 8, 8192);
+      auto words = reinterpret_cast<const char*>(tape + obj);
+      auto chars = reinterpret_cast<const char*>(strings + Payload(obj + 1));
+      for (std::size_t off = 0; off < bytes; off += 64) {
+        __builtin_prefetch(words + off);
+        __builtin_prefetch(chars + off);
+      }
+      store->tableOf = kNone;
+      table.assign(std::bit_ceil(std::size_t{Count(obj)} * 2), 0);
+      std::size_t mask = table.size() - 1;
+      for (Index k = obj + 1; k < end; k = After(k + 1)) {
+        std::string_view key = String(k);
+        for (std::size_t slot = NameHash(key) & mask;; slot = (slot + 1) & mask) {
+          if (table[slot] == 0 || String(table[slot]) == key) {
+            table[slot] = k;
+            break;
+          }
+        }
+      }
+      store->tableOf = obj;
+    }
+    std::size_t mask = table.size() - 1;
+    for (std::size_t slot = NameHash(name) & mask; table[slot] != 0; slot = (slot + 1) & mask) {
+      if (String(table[slot]) == name) return table[slot] + 1;
+    }
+    return kNone;
+  }
+
+  Index Item(Index arr, std::uint64_t index) const {
+    std::uint32_t count = Count(arr);
+    if (index >= count) return kNone;
+    if (count < kIndexFrom) {
+      Index k = arr + 1;
+      for (std::uint64_t n = 0; n < index; ++n) k = After(k);
+      return k;
+    }
+    if (store->itemsOf != arr) {
+      store->itemsOf = arr;
+      store->lastItems = &store->items[arr];  // map values stay put when the map grows
+    }
+    // Grown only as far as asked, so reading the items in order walks each one once, just
+    // before it is read anyway.
+    std::vector<std::uint32_t>& items = *store->lastItems;
+    if (index >= items.size()) {
+      if (items.empty()) {
+        items.reserve(count);
+        items.push_back(arr + 1);
+      }
+      for (Index k = items.back(); items.size() <= index;) {
+        k = After(k);
+        items.push_back(k);
+      }
+    }
+    return (*store->lastItems)[index];
+  }
+
+  Index Walk(std::string_view rest, bool bare) const {
+    json_detail::Tape& s = *store;
+    Index cur = Root();
+    std::size_t at = 0;
+    if (s.walkedBare == bare) {
+      std::size_t common = static_cast<std::size_t>(
+          std::mismatch(rest.begin(), rest.end(), s.walked.begin(), s.walked.end()).first -
+          rest.begin());
+      // The deepest step of the last path that ends inside the shared text, where this path's
+      // own step ends too.
+      std::size_t keep = s.steps.size();
+      for (; keep > 0; --keep) {
+        std::size_t end = s.steps[keep - 1].first;
+        if (end <= common && (end == rest.size() || rest[end] == '.' || rest[end] == '[')) break;
+      }
+      s.steps.resize(keep);
+      if (keep > 0) {
+        at = s.steps.back().first;
+        cur = s.steps.back().second;
+      }
+    } else {
+      s.steps.clear();
+    }
+    s.walked.assign(rest);
+    s.walkedBare = bare;
+    std::string_view left = rest.substr(at);
+    bool first = bare && at == 0;
+    while (!left.empty()) {
+      Step step;
+      if (!TakeStep(left, step, first)) return kNone;
+      first = false;
+      cur = Child(cur, step);
+      if (cur == kNone) return kNone;
+      s.steps.emplace_back(static_cast<std::uint32_t>(rest.size() - left.size()), cur);
+    }
+    return cur;
+  }
+
+  Index Child(Index i, const Step& step) const {
+    char type = Type(i);
+    if (type == '[') return step.isIndex ? Item(i, step.index) : kNone;
+    if (type != '{') return kNone;
+    if (!step.isIndex) return Member(i, step.name);
+    char buf[24];
+    return Member(
+        i, std::string_view(buf, std::to_chars(buf, buf + sizeof buf, step.index).ptr - buf));
+  }
+
+  Index ItemOf(Index i, int index) const {
+    if (!Present(i)) return kNone;
+    if (Type(i) == '[') return index < 0 ? kNone : Item(i, static_cast<std::uint64_t>(index));
+    if (Type(i) == '{') return Member(i, std::to_string(index));
+    return kNone;
+  }
+
+  void AppendNumber(Index i, std::string& out) const {
+    char buf[32];
+    switch (Type(i)) {
+      case 'l':
+        out.append(buf, std::to_chars(buf, buf + sizeof buf, Word<std::int64_t>(i)).ptr);
+        break;
+      case 'u':
+        out.append(buf, std::to_chars(buf, buf + sizeof buf, Word<std::uint64_t>(i)).ptr);
+        break;
+      default:
+        AppendDouble(Word<double>(i), out);
+    }
+  }
+
+  double Number(Index i) const {
+    switch (Type(i)) {
+      case 'l':
+        return static_cast<double>(Word<std::int64_t>(i));
+      case 'u':
+        return static_cast<double>(Word<std::uint64_t>(i));
+      case 'd':
+        return Word<double>(i);
+      default:
+        return 0;
+    }
+  }
+
+  // The script toString of a present value, as AppendScriptText does for the tree.
+  void AppendScriptText(Index i, std::string& out) const {
+    switch (Type(i)) {
+      case 't':
+        out += "true";
+        break;
+      case 'f':
+        out += "false";
+        break;
+      case 'l':
+      case 'u':
+      case 'd':
+        AppendNumber(i, out);
+        break;
+      case '"':
+        out += String(i);
+        break;
+      case '[': {
+        Index end = After(i) - 1;
+        for (Index k = i + 1; k < end; k = After(k)) {
+          if (k != i + 1) out += ',';
+          AppendScriptText(k, out);
+        }
+        break;
+      }
+      case '{':
+        out += "[object Object]";
+        break;
+      default:
+        break;
+    }
+  }
+
+  int TypeCode(Index i) const {
+    if (!Present(i)) return 0;
+    switch (Type(i)) {
+      case 't':
+      case 'f':
+        return 1;
+      case 'l':
+      case 'u':
+      case 'd':
+        return 2;
+      case '{':
+        return 4;
+      case '[':
+        return 5;
+      case '"':
+        return 6;
+      default:
+        return -1;
+    }
+  }
+
+  // What SubDocumentOf gives for a value that is not a container.
+  JsonTree SubTree(Index i) const {
+    if (i == kNone) return TreeOf(Kind::Undefined);
+    char type = Type(i);
+    if (type == 't' || type == 'f') {
+      JsonTree t = TreeOf(Kind::Bool);
+      t.nodes[0].flag = type == 't';
+      return t;
+    }
+    if (type == 'l' || type == 'u' || type == 'd') {
+      JsonTree t = TreeOf(Kind::Number);
+      t.nodes[0].number = Number(i);
+      if (t.nodes[0].number == 0) t.nodes[0].number = 0;  // -0 writes as 0
+      if (type != 'd') {
+        // Integers keep their digits (within 2^53 the double would write the same ones).
+        AppendNumber(i, t.chars);
+        t.nodes[0].text = {0, static_cast<std::uint32_t>(t.chars.size())};
+      }
+      return t;
+    }
+    if (type == '"') {
+      std::string quoted;
+      AppendQuoted(String(i), quoted);
+      std::optional<JsonTree> v = EvalData(Unmark(std::move(quoted)));
+      if (v) return std::move(*v);
+    }
+    return TreeOf(Kind::Null);
+  }
+};
 
 // An assignment target: the node holding it and the last step, after the path rule.
 struct Target {
@@ -1194,16 +1568,19 @@ bool JsonDocument::Parse(std::string_view text, bool literal) {
   // is reused, which spares a large answer most of its allocation.
   if (!engine_ || engine_.use_count() > 1) engine_ = std::make_shared<JsonTree>();
   JsonTree& tree = *engine_;
+  // Objects and arrays read the same either way; only a root string or blank text differs.
+  if (ParseTape(text, tree)) return true;
+  tree.tape.reset();
   if (!(literal ? ParseInto(text, tree) : EvalInto(text, tree))) tree = TreeOf(Kind::Null);
   return Present(tree, 0);
 }
 
 void JsonDocument::Clear() { *engine_ = TreeOf(Kind::Object); }
 
-std::string JsonDocument::ToText() const { return JsonText(*engine_, 0); }
+std::string JsonDocument::ToText() const { return JsonText(Materialize(*engine_), 0); }
 
 void JsonDocument::SetValue(std::string_view path, std::string_view value, bool json) {
-  JsonTree& tree = *engine_;
+  JsonTree& tree = Materialize(*engine_);
   if (!json) {
     Assign(tree, path, StringTree(Mark(value)));
     return;
@@ -1225,19 +1602,32 @@ void JsonDocument::SetValue(std::string_view path, std::string_view value, bool 
 
 void JsonDocument::SetExpression(std::string_view path, std::string_view expression) {
   std::optional<JsonTree> v = EvalData(expression);
-  if (v && v->nodes[0].kind != Kind::Undefined) Assign(*engine_, path, *v);
+  if (v && v->nodes[0].kind != Kind::Undefined) Assign(Materialize(*engine_), path, *v);
 }
 
 bool JsonDocument::ResolvePath(std::string& path) const {
+  if (engine_->tape) {
+    TapeNav nav(*engine_->tape);
+    path = AbsoluteIn(nav, path);
+    return nav.Present(LocateIn(nav, path));
+  }
   path = Absolute(*engine_, path);
   return Present(*engine_, Locate(*engine_, path));
 }
 
 bool JsonDocument::Exists(std::string_view path) const {
+  if (engine_->tape) {
+    TapeNav nav(*engine_->tape);
+    return nav.Present(LocateIn(nav, path));
+  }
   return Present(*engine_, Locate(*engine_, path));
 }
 
 int JsonDocument::TypeOf(std::string_view path) const {
+  if (engine_->tape) {
+    TapeNav nav(*engine_->tape);
+    return nav.TypeCode(LocateIn(nav, path));
+  }
   Index i = Locate(*engine_, path);
   if (!Present(*engine_, i)) return 0;
   switch (engine_->nodes[i].kind) {
@@ -1257,6 +1647,15 @@ int JsonDocument::TypeOf(std::string_view path) const {
 }
 
 std::string JsonDocument::GetText(std::string_view path, bool json) const {
+  if (engine_->tape && !json) {
+    TapeNav nav(*engine_->tape);
+    Index i = LocateIn(nav, path);
+    if (!nav.Present(i)) return {};
+    std::string out;
+    nav.AppendScriptText(i, out);
+    return Unmark(std::move(out));
+  }
+  if (json) Materialize(*engine_);
   Index i = Locate(*engine_, path);
   if (json) return JsonText(*engine_, i);
   if (!Present(*engine_, i)) return {};
@@ -1267,7 +1666,7 @@ std::string JsonDocument::GetText(std::string_view path, bool json) const {
 
 int JsonDocument::MemberNames(std::vector<std::string>& names, std::string_view path) const {
   names.clear();
-  const JsonTree& t = *engine_;
+  const JsonTree& t = Materialize(*engine_);
   Index i = Locate(t, path);
   if (Present(t, i) && t.nodes[i].kind == Kind::Object) {
     const Node& n = t.nodes[i];
@@ -1278,6 +1677,11 @@ int JsonDocument::MemberNames(std::vector<std::string>& names, std::string_view 
 }
 
 int JsonDocument::Count(std::string_view path) const {
+  if (engine_->tape) {
+    TapeNav nav(*engine_->tape);
+    Index i = LocateIn(nav, path);
+    return nav.Present(i) && nav.Type(i) == '[' ? static_cast<int>(nav.Count(i)) : 0;
+  }
   Index i = Locate(*engine_, path);
   return Present(*engine_, i) && engine_->nodes[i].kind == Kind::Array
              ? static_cast<int>(engine_->nodes[i].size)
@@ -1285,13 +1689,19 @@ int JsonDocument::Count(std::string_view path) const {
 }
 
 JsonDocument JsonDocument::GetSubDocument(std::string_view path) const {
+  if (engine_->tape) {
+    TapeNav nav(*engine_->tape);
+    Index i = LocateIn(nav, path);
+    if (!nav.IsContainer(i)) return JsonDocument(std::make_shared<JsonTree>(nav.SubTree(i)));
+    Materialize(*engine_);
+  }
   return SubDocumentOf(*engine_, Locate(*engine_, path));
 }
 
 void JsonDocument::AddItem(std::string_view path, std::string_view value, bool json, bool atFront) {
   std::optional<JsonTree> item = ItemValue(value, json);
   if (!item) return;
-  JsonTree& tree = *engine_;
+  JsonTree& tree = Materialize(*engine_);
   Index slot = Slot(tree, Resolve(tree, path), 1 + Depth(*item, 0));
   if (slot == kNone) return;
   if (tree.nodes[slot].kind != Kind::Array) Place(tree, slot, TreeOf(Kind::Array).nodes[0]);
@@ -1300,10 +1710,23 @@ void JsonDocument::AddItem(std::string_view path, std::string_view value, bool j
 }
 
 JsonDocument JsonDocument::GetItemDocument(int index, std::string_view path) const {
+  if (engine_->tape) {
+    TapeNav nav(*engine_->tape);
+    Index i = nav.ItemOf(LocateIn(nav, path), index);
+    if (!nav.IsContainer(i)) return JsonDocument(std::make_shared<JsonTree>(nav.SubTree(i)));
+    Materialize(*engine_);
+  }
   return SubDocumentOf(*engine_, ItemOf(*engine_, Locate(*engine_, path), index));
 }
 
 std::string JsonDocument::GetItemText(int index, std::string_view path, bool json) const {
+  if (engine_->tape && !json) {
+    TapeNav nav(*engine_->tape);
+    Index i = nav.ItemOf(LocateIn(nav, path), index);
+    if (i == kNone || nav.Type(i) != '"') return {};
+    return Unmark(std::string(nav.String(i)));
+  }
+  if (json) Materialize(*engine_);
   Index item = ItemOf(*engine_, Locate(*engine_, path), index);
   if (json) return JsonText(*engine_, item);
   if (KindOf(*engine_, item) != Kind::String) return {};
@@ -1313,7 +1736,7 @@ std::string JsonDocument::GetItemText(int index, std::string_view path, bool jso
 void JsonDocument::SetItem(int index, std::string_view path, std::string_view value, bool json) {
   std::optional<JsonTree> item = ItemValue(value, json);
   if (!item) return;
-  JsonTree& tree = *engine_;
+  JsonTree& tree = Materialize(*engine_);
   Index n = Locate(tree, path);
   if (!Present(tree, n)) return;
   Target t = Resolve(tree, path);
@@ -1330,7 +1753,7 @@ void JsonDocument::SetItem(int index, std::string_view path, std::string_view va
 }
 
 void JsonDocument::RemoveItem(int index, std::string_view path) {
-  JsonTree& tree = *engine_;
+  JsonTree& tree = Materialize(*engine_);
   Index n = Locate(tree, path);
   if (!Present(tree, n) || tree.nodes[n].kind != Kind::Array) return;
   auto size = static_cast<long long>(tree.nodes[n].size);
@@ -1339,7 +1762,7 @@ void JsonDocument::RemoveItem(int index, std::string_view path) {
 }
 
 void JsonDocument::Delete(std::string_view path) {
-  JsonTree& tree = *engine_;
+  JsonTree& tree = Materialize(*engine_);
   Target t = Resolve(tree, path);
   if (!t.ok || t.parent == kNone) return;  // the root variable itself cannot be deleted
   const Step& last = t.steps.back();
@@ -1358,16 +1781,21 @@ void JsonDocument::SetNumber(std::string_view path, double value) {
   if (!std::isfinite(value)) return;
   JsonTree n = TreeOf(Kind::Number);
   n.nodes[0].number = value;
-  Assign(*engine_, path, n);
+  Assign(Materialize(*engine_), path, n);
 }
 
 double JsonDocument::GetNumber(std::string_view path) const {
+  if (engine_->tape) {
+    TapeNav nav(*engine_->tape);
+    return nav.Number(LocateIn(nav, path));
+  }
   Index i = Locate(*engine_, path);
   return KindOf(*engine_, i) == Kind::Number ? engine_->nodes[i].number : 0;
 }
 
 std::string JsonDocument::ToTextAt(std::string_view path) const {
-  return JsonText(*engine_, Locate(*engine_, path));
+  const JsonTree& t = Materialize(*engine_);
+  return JsonText(t, Locate(t, path));
 }
 
 JsonDocument::EngineRef JsonDocument::Engine() const { return engine_; }
@@ -1375,6 +1803,7 @@ JsonDocument::EngineRef JsonDocument::Engine() const { return engine_; }
 int JsonDocument::NodeValues(std::vector<std::string>& values, std::string_view path,
                              bool recursive) const {
   values.clear();
+  Materialize(*engine_);
   Index i = Locate(*engine_, path);
   if (Present(*engine_, i)) CollectValues(*engine_, i, recursive, values);
   return static_cast<int>(values.size());

@@ -384,3 +384,130 @@ TEST(JsonDocument, ArrayItems) {
 
 }  // namespace
 }  // namespace lumora::test
+
+namespace lumora::test {
+namespace {
+
+// A parsed answer is read in place until something needs the editable tree (ToText converts
+// it); both forms must answer every read alike, in any order of paths.
+TEST(JsonDocument, ReadsBeforeAndAfterConversionAgree) {
+  std::string json = R"({"code":200,"data":[{"url":"u"}],"big":{)";
+  for (int i = 0; i < 40; ++i) json += "\"k" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+  json += R"("dup":1,"7":"seven","s":"a\"b\\c \u2400 d","n":null,"t":true,"f":false,)"
+          R"("i":9007199254740993,"u":18446744073709551615,"neg":-9007199254740993,)"
+          R"("d":1.5e300,"z":-0.0,"num":"12","arr":[1,[2,3],"x",null],"dup":{"x":2}},"list":[)";
+  for (int i = 0; i < 30; ++i) {
+    if (i) json += ',';
+    json += R"({"id":)" + std::to_string(1900000000000 + i) + R"(,"name":"song )" +
+            std::to_string(i) + R"(","ar":[{"name":"a"},{"name":"b"}]})";
+  }
+  json += "]}";
+  const std::vector<std::string> paths = {"",
+                                          "da",
+                                          "code",
+                                          "da.code",
+                                          "data",
+                                          "data[0].url",
+                                          "da.data[0].url",
+                                          "big",
+                                          "big.k3",
+                                          "big.k39",
+                                          "big.dup",
+                                          "big.dup.x",
+                                          "big.7",
+                                          "big[7]",
+                                          "big.s",
+                                          "big.n",
+                                          "big.t",
+                                          "big.f",
+                                          "big.i",
+                                          "big.u",
+                                          "big.neg",
+                                          "big.d",
+                                          "big.z",
+                                          "big.num",
+                                          "big.arr",
+                                          "big.arr[1]",
+                                          "big.arr[1][1]",
+                                          "big.k3.x",
+                                          "big.missing",
+                                          "list[20]",
+                                          "list[5].name",
+                                          "list[1]",
+                                          "list[12].name",
+                                          "list[12].id",
+                                          "list[12].ar[1].name",
+                                          "list[1].ar[0].name",
+                                          "list[29].id",
+                                          "list[30]",
+                                          "list[01]",
+                                          "list.x",
+                                          "list[2].name.x",
+                                          "[0]",
+                                          "bad path!",
+                                          "da.list[3].id"};
+  JsonDocument tape;
+  ASSERT_TRUE(tape.Parse(json));
+  JsonDocument tree;
+  ASSERT_TRUE(tree.Parse(json));
+  tree.ToText();
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+      const std::string& path = pass ? paths[paths.size() - 1 - k] : paths[k];
+      SCOPED_TRACE(path);
+      EXPECT_EQ(tape.GetText(path), tree.GetText(path));
+      EXPECT_EQ(tape.TypeOf(path), tree.TypeOf(path));
+      EXPECT_EQ(tape.Exists(path), tree.Exists(path));
+      EXPECT_EQ(tape.Count(path), tree.Count(path));
+      EXPECT_EQ(tape.GetNumber(path), tree.GetNumber(path));
+      EXPECT_EQ(tape.GetSubDocument(path).ToText(), tree.GetSubDocument(path).ToText());
+      EXPECT_EQ(tape.GetItemText(1, path), tree.GetItemText(1, path));
+      EXPECT_EQ(tape.GetItemDocument(7, path).ToText(), tree.GetItemDocument(7, path).ToText());
+      std::string a = path;
+      std::string b = path;
+      EXPECT_EQ(tape.ResolvePath(a), tree.ResolvePath(b));
+      EXPECT_EQ(a, b);
+    }
+  }
+  // Spot checks that both agree on the right answer, not only with each other.
+  EXPECT_EQ(tape.GetText("big.dup.x"), "2");
+  EXPECT_EQ(tape.GetText("big.s"), "a\"b\\c \\ d");
+  EXPECT_EQ(tape.GetSubDocument("big.u").ToText(), "18446744073709551615");
+  EXPECT_EQ(tape.GetSubDocument("list[29].id").ToText(), "1900000000029");
+  EXPECT_EQ(tape.GetText("list[12].ar[1].name"), "b");
+  EXPECT_EQ(tape.GetText("big.arr"), "1,2,3,x,");
+  EXPECT_EQ(tape.Count("list"), 30);
+  // The first edit converts in place, so the copies sharing the document see it.
+  JsonDocument copy = tape;
+  copy.SetValue("list[3].name", "edited");
+  EXPECT_EQ(tape.GetText("list[3].name"), "edited");
+  EXPECT_EQ(tape.ToText(), copy.ToText());
+}
+
+// The last path's steps are reused only where the new path really shares them.
+TEST(JsonDocument, PathsSharingPrefixes) {
+  JsonDocument doc;
+  std::string json = R"({"ab":{"c":1},"abc":{"c":2},"l":[)";
+  for (int i = 0; i < 20; ++i)
+    json += std::string(i ? "," : "") + R"({"v":)" + std::to_string(i) + "}";
+  json += "]}";
+  ASSERT_TRUE(doc.Parse(json));
+  EXPECT_EQ(doc.GetText("ab.c"), "1");
+  EXPECT_EQ(doc.GetText("abc.c"), "2");
+  EXPECT_EQ(doc.GetText("ab.c"), "1");
+  EXPECT_EQ(doc.GetText("l[1].v"), "1");
+  EXPECT_EQ(doc.GetText("l[12].v"), "12");
+  EXPECT_EQ(doc.GetText("l[1].v"), "1");
+  EXPECT_EQ(doc.GetText("l[19].v"), "19");
+  EXPECT_EQ(doc.GetText("l[1].w"), "");
+  EXPECT_EQ(doc.GetText("l[1]#"), "");
+  EXPECT_EQ(doc.GetText("l[1].v"), "1");
+  EXPECT_EQ(doc.GetText("da.l[2].v"), "2");
+  EXPECT_EQ(doc.GetText("l[2].v"), "2");
+  ASSERT_TRUE(doc.Parse(R"({"ab":{"c":3}})"));
+  EXPECT_EQ(doc.GetText("ab.c"), "3");
+  EXPECT_EQ(doc.GetText("l[1].v"), "");
+}
+
+}  // namespace
+}  // namespace lumora::test
