@@ -79,11 +79,11 @@ MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, const char* 
 bool ParseRange(const std::string& header, std::int64_t size, std::int64_t* first,
                 std::int64_t* last) {
   if (header.rfind("bytes=", 0) != 0 || header.find(',') != std::string::npos) return false;
-  std::string spec = header.substr(6);
-  std::size_t dash = spec.find('-');
+  std::string range = header.substr(6);
+  std::size_t dash = range.find('-');
   if (dash == std::string::npos) return false;
-  auto a = ParseId(spec.substr(0, dash));
-  auto b = ParseId(spec.substr(dash + 1));
+  auto a = ParseId(range.substr(0, dash));
+  auto b = ParseId(range.substr(dash + 1));
   if (!a && !b) return false;
   if (!a) {  // suffix
     if (*b == 0 || size == 0) return false;
