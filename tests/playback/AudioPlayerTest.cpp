@@ -7,8 +7,8 @@
 #include "LoopbackMp3Server.h"
 #include "playback/AudioPlayer.h"
 #include "support/Mp3Fixture.h"
-#include "support/WaitFor.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 namespace lumora::test {
 namespace {
@@ -242,7 +242,10 @@ TEST_F(AudioPlayerTest, FiveSecondSongPlaysToItsEndFromEverySource) {
           std::int64_t pos = player.getPosition(handles[i]);
           if (state == AudioPlayer::kPlaying) lastWhilePlaying[i] = pos;
           done = done && state == AudioPlayer::kStopped;
-          EXPECT_TRUE(state == AudioPlayer::kPlaying || state == AudioPlayer::kStopped) << state;
+          // The URL stream may wait for data for a moment on a loaded machine.
+          const bool waiting = i == 2 && state == AudioPlayer::kStalled;
+          EXPECT_TRUE(state == AudioPlayer::kPlaying || state == AudioPlayer::kStopped || waiting)
+              << i << ": " << state;
         }
         return done;
       },
