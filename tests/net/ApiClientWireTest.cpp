@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "ApiClientFixture.h"
+#include "net/UrlEncode.h"
 
 namespace lumora::test {
 namespace {
@@ -45,7 +46,7 @@ std::string Pattern(const std::string& text, const std::string& cookie) {
   static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
   std::string pattern = std::regex_replace(text, special, R"(\$&)");
   pattern = std::regex_replace(pattern, std::regex("COOKIE"),
-                               std::regex_replace(EncodeUriComponent(cookie), special, R"(\$&)"));
+                               std::regex_replace(UrlEncode(cookie, 1), special, R"(\$&)"));
   return std::regex_replace(pattern, std::regex("TS"), "([0-9]+)");
 }
 

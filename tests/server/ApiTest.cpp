@@ -44,7 +44,7 @@ TEST_F(Api, HotPlaylistsPageByPlayCountInEveryCategory) {
   // Every category answers; the playlists it lists carry its tag; at least five have some.
   int nonEmpty = 0;
   for (const std::string& cat : server::CategoryNames()) {
-    ASSERT_EQ(Get("/top/playlist?limit=50&offset=0&order=hot&cat=" + EncodeUriComponent(cat)), 200)
+    ASSERT_EQ(Get("/top/playlist?limit=50&offset=0&order=hot&cat=" + UrlEncode(cat, 1)), 200)
         << cat;
     auto found = doc_["playlists"].get_array().value();
     if (found.size() > 0 && cat != "全部") ++nonEmpty;
@@ -70,8 +70,7 @@ TEST_F(Api, SearchMatchesPlaylistNamesIgnoringCase) {
   EXPECT_EQ(doc_["result"]["playlistCount"].get_int64().value(), 1);
   EXPECT_NE(body_.find(std::string("\"id\":") + kBigPlaylist), std::string::npos);
 
-  ASSERT_EQ(Get("/search?keywords=" + EncodeUriComponent("精选") + "&limit=8&offset=0&type=1000"),
-            200);
+  ASSERT_EQ(Get("/search?keywords=" + UrlEncode("精选", 1) + "&limit=8&offset=0&type=1000"), 200);
   ASSERT_EQ(doc_["result"]["playlists"].get_array().value().size(), 1u);
   EXPECT_EQ(doc_["result"]["playlists"].at(0)["name"].get_string().value(), "华语流行精选");
 
@@ -192,7 +191,7 @@ TEST_F(Api, SongUrlWithholdsMembersOnlySongsFromNonMembers) {
   } cases[] = {{"", false}, {plain, false}, {vip, true}, {pack, true}, {"MUSIC_U=nope", false}};
   for (const Case& c : cases) {
     std::string target = "/song/url?" +
-                         (c.cookie.empty() ? "" : "cookie=" + EncodeUriComponent(c.cookie) + "&") +
+                         (c.cookie.empty() ? "" : "cookie=" + UrlEncode(c.cookie, 1) + "&") +
                          "id=1000004&br=320000&timestamp=1";
     ASSERT_EQ(Get(target), 200);
     EXPECT_EQ(doc_["data"].at(0)["url"].is_null(), !c.playable) << c.cookie;
@@ -241,7 +240,7 @@ TEST_F(Api, PersonalFmNeedsALogin) {
   EXPECT_EQ(Code(), 301);
   EXPECT_EQ(doc_["msg"].get_string().value(), "需要登录");
   const std::string cookie = LoginCookie("13800000001");
-  ASSERT_EQ(Get("/personal_fm?cookie=" + EncodeUriComponent(cookie) + "&timestamp=1"), 200);
+  ASSERT_EQ(Get("/personal_fm?cookie=" + UrlEncode(cookie, 1) + "&timestamp=1"), 200);
   EXPECT_EQ(Code(), 200);
   auto data = doc_["data"].get_array().value();
   ASSERT_EQ(data.size(), 3u);
@@ -299,14 +298,14 @@ TEST_F(Api, LoginAnswersByAccountAndPassword) {
 
 TEST_F(Api, LogoutEndsTheSession) {
   const std::string cookie = LoginCookie("13800000011");
-  const std::string fm = "/personal_fm?cookie=" + EncodeUriComponent(cookie) + "&timestamp=1";
+  const std::string fm = "/personal_fm?cookie=" + UrlEncode(cookie, 1) + "&timestamp=1";
   ASSERT_EQ(Get(fm), 200);
   EXPECT_EQ(Code(), 200);
   ASSERT_EQ(Post("/logout"), 200);  // no cookie: nothing ends, still 200
   EXPECT_EQ(Code(), 200);
   ASSERT_EQ(Get(fm), 200);
   EXPECT_EQ(Code(), 200);
-  ASSERT_EQ(Post("/logout?cookie=" + EncodeUriComponent(cookie)), 200);
+  ASSERT_EQ(Post("/logout?cookie=" + UrlEncode(cookie, 1)), 200);
   ASSERT_EQ(Get(fm), 200);
   EXPECT_EQ(Code(), 301);
 }
@@ -322,9 +321,8 @@ TEST_F(Api, LikesNeedASessionAndAKnownSong) {
   EXPECT_EQ(Code(), 200);
   ASSERT_EQ(Post(std::string("/like?id=") + kBigSong + "&cookie=" + cookie + "&timestamp=1"), 200);
 
-  ASSERT_EQ(
-      Get("/user/playlist?cookie=" + EncodeUriComponent(cookie) + "&uid=1001&limit=30&offset=0"),
-      200);
+  ASSERT_EQ(Get("/user/playlist?cookie=" + UrlEncode(cookie, 1) + "&uid=1001&limit=30&offset=0"),
+            200);
   EXPECT_EQ(Code(), 200);
   auto lists = doc_["playlist"].get_array().value();
   ASSERT_GE(lists.size(), 2u);

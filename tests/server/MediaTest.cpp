@@ -163,7 +163,7 @@ TEST(ServerRestart, SessionsAndLikesSurviveARestart) {
   }
   ServerProcess second(ServerProcess::Options{data.path(), {}, {}});
   ASSERT_TRUE(second.start()) << second.errors();
-  auto fm = second.get("/personal_fm?cookie=" + EncodeUriComponent(cookie) + "&timestamp=1");
+  auto fm = second.get("/personal_fm?cookie=" + UrlEncode(cookie, 1) + "&timestamp=1");
   ASSERT_TRUE(fm);
   EXPECT_NE(fm->body.find("\"code\":200"), std::string::npos) << fm->body;
   auto liked = second.get("/playlist/detail?id=7000001001");

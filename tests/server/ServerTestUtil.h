@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "net/UrlEncode.h"
 #include "support/ServerProcess.h"
 
 namespace lumora::test {

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "net/UrlEncode.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -26,21 +27,6 @@ namespace {
 std::string Times(int times) { return times >= 0 ? "&times=" + std::to_string(times) : ""; }
 
 }  // namespace
-
-std::string EncodeUriComponent(const std::string& text) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || (c != 0 && std::strchr("-_.!~*'()", c))) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
 
 ServerProcess::ServerProcess() : ServerProcess(Options{}) {}
 
@@ -206,29 +192,29 @@ bool ServerProcess::control(const std::string& query) {
 }
 
 bool ServerProcess::addDelay(const std::string& path, int ms, int times) {
-  return control("fault?path=" + EncodeUriComponent(path) + "&delay_ms=" + std::to_string(ms) +
+  return control("fault?path=" + UrlEncode(path, 1) + "&delay_ms=" + std::to_string(ms) +
                  Times(times));
 }
 
 bool ServerProcess::failWith(const std::string& path, int status, int times) {
-  return control("fault?path=" + EncodeUriComponent(path) + "&status=" + std::to_string(status) +
+  return control("fault?path=" + UrlEncode(path, 1) + "&status=" + std::to_string(status) +
                  Times(times));
 }
 
 bool ServerProcess::answerWith(const std::string& path, const std::string& body, int status,
                                int times) {
-  return control("fault?path=" + EncodeUriComponent(path) + "&body=" + EncodeUriComponent(body) +
+  return control("fault?path=" + UrlEncode(path, 1) + "&body=" + UrlEncode(body, 1) +
                  (status ? "&status=" + std::to_string(status) : "") + Times(times));
 }
 
 bool ServerProcess::cutAfter(const std::string& path, long bytes, int times) {
-  return control("fault?path=" + EncodeUriComponent(path) + "&cut_after=" + std::to_string(bytes) +
+  return control("fault?path=" + UrlEncode(path, 1) + "&cut_after=" + std::to_string(bytes) +
                  Times(times));
 }
 
 bool ServerProcess::stallAfter(const std::string& path, long bytes, int ms, int times) {
-  return control("fault?path=" + EncodeUriComponent(path) + "&stall_after=" +
-                 std::to_string(bytes) + "&stall_ms=" + std::to_string(ms) + Times(times));
+  return control("fault?path=" + UrlEncode(path, 1) + "&stall_after=" + std::to_string(bytes) +
+                 "&stall_ms=" + std::to_string(ms) + Times(times));
 }
 
 bool ServerProcess::clearFaults() { return control("reset"); }

@@ -12,9 +12,6 @@
 
 namespace lumora::test {
 
-// The encodeURIComponent form of a text, as the player encodes a cookie.
-std::string EncodeUriComponent(const std::string& text);
-
 class ServerProcess {
  public:
   struct Options {
@@ -57,7 +54,7 @@ class ServerProcess {
   // times limits a fault to the next N matching requests (-1 = until cleared).
   bool addDelay(const std::string& path, int ms, int times = -1);
   bool failWith(const std::string& path, int status, int times = -1);
-  // Answers with these bytes (text/plain, status 200 unless given), e.g. something not JSON.
+  // Answers with this UTF-8 text (text/plain, status 200 unless given), e.g. something not JSON.
   bool answerWith(const std::string& path, const std::string& body, int status = 0, int times = -1);
   // Audio downloads: close the connection after bytes, or pause for ms after bytes.
   bool cutAfter(const std::string& path, long bytes, int times = -1);
