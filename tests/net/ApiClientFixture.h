@@ -9,6 +9,7 @@
 
 #include "net/ApiClient.h"
 #include "support/ServerProcess.h"
+#include "support/ServerSuite.h"
 #include "support/WaitFor.h"
 
 namespace lumora::test {
@@ -38,17 +39,11 @@ class RecordingView : public ApiView {
   int pumps = 0;
 };
 
-class ApiClientTest : public ::testing::Test {
+class ApiClientTest : public ServerSuite {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<ServerProcess>();
-    ASSERT_TRUE(server_->start()) << server_->output() << server_->errors();
-  }
-  static void TearDownTestSuite() { server_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(server_ && server_->running());
-    server_->clearFaults();
+    ServerSuite::SetUp();
+    if (HasFatalFailure()) return;
     markLog();
   }
 
@@ -93,7 +88,6 @@ class ApiClientTest : public ::testing::Test {
     return targets;
   }
 
-  static std::unique_ptr<ServerProcess> server_;
   static inline int markers_ = 0;
   std::size_t mark_ = 0;
   JsonDocument apiJson;
@@ -101,7 +95,5 @@ class ApiClientTest : public ::testing::Test {
   RecordingView view;
   ApiClient client{apiJson, session, view, server_->baseUrl()};
 };
-
-inline std::unique_ptr<ServerProcess> ApiClientTest::server_;
 
 }  // namespace lumora::test

@@ -7,19 +7,15 @@
 #include <vector>
 
 #include "support/ServerProcess.h"
+#include "support/ServerSuite.h"
 
 namespace lumora::test {
 
-class SquareServerTest : public ::testing::Test {
+class SquareServerTest : public ServerSuite {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<ServerProcess>();
-    ASSERT_TRUE(server_->start()) << server_->output() << server_->errors();
-  }
-  static void TearDownTestSuite() { server_.reset(); }
   void SetUp() override {
-    ASSERT_TRUE(server_ && server_->running());
-    server_->clearFaults();
+    ServerSuite::SetUp();
+    if (HasFatalFailure()) return;
     seen_ = server_->requestLog().size();
   }
 
@@ -38,11 +34,8 @@ class SquareServerTest : public ::testing::Test {
     return targets;
   }
 
-  static std::unique_ptr<ServerProcess> server_;
   std::size_t seen_ = 0;
 };
-
-inline std::unique_ptr<ServerProcess> SquareServerTest::server_;
 
 // An answer of n playlists named "歌单 <i>" with ids 7000 + i.
 inline std::string playlistsAnswer(int n, const std::string& arrayName = "playlists") {
