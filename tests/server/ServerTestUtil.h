@@ -8,6 +8,7 @@
 
 #include "net/UrlEncode.h"
 #include "support/ServerProcess.h"
+#include "support/ServerSuite.h"
 
 namespace lumora::test {
 
@@ -21,21 +22,14 @@ inline std::string Between(const std::string& text, const std::string& open,
   return b == std::string::npos ? "" : text.substr(a, b - a);
 }
 
-class ServerTest : public ::testing::Test {
+class ServerTest : public ServerSuite {
  protected:
-  static void SetUpTestSuite() {
-    server_ = std::make_unique<ServerProcess>();
-    ASSERT_TRUE(server_->start()) << server_->output() << server_->errors();
-  }
+  // The server itself is under test here, so it must also stop cleanly.
   static void TearDownTestSuite() {
     if (server_) {
       EXPECT_EQ(server_->stop(), 0);
     }
-    server_.reset();
-  }
-  void SetUp() override {
-    ASSERT_TRUE(server_ && server_->running());
-    server_->clearFaults();
+    ServerSuite::TearDownTestSuite();
   }
 
   // GET (or POST) a target; parses the JSON body into doc_ and returns the HTTP status.
@@ -72,12 +66,9 @@ class ServerTest : public ::testing::Test {
     return std::string(cookie);
   }
 
-  static std::unique_ptr<ServerProcess> server_;
   simdjson::dom::parser parser_, empty_;
   simdjson::dom::element doc_;
   std::string body_;
 };
-
-inline std::unique_ptr<ServerProcess> ServerTest::server_;
 
 }  // namespace lumora::test
