@@ -4,7 +4,7 @@
 #include <string>
 
 #include "lyrics/DesktopLyricsWindow.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "net/Session.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackInterfaces.h"

@@ -8,7 +8,7 @@
 #include "common/PlayQueue.h"
 #include "net/ApiBaseAddress.h"
 #include "net/HttpClient.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "net/Session.h"
 
 namespace lumora {
