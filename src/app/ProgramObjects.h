@@ -5,7 +5,7 @@
 
 #include "app/Options.h"
 #include "lyrics/DesktopLyricsWindow.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "net/Session.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackInterfaces.h"

@@ -9,7 +9,7 @@
 
 #include "common/Song.h"
 #include "net/HttpClient.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "net/Session.h"
 
 namespace lumora {

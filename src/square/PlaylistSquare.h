@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 
 namespace lumora {
 
