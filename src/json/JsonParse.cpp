@@ -1,10 +1,10 @@
 #include "json/JsonParse.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "json/PlainParser.h"
 #include "json/Tape.h"
 #include "json/TapeReader.h"
 
@@ -19,50 +19,17 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// simdjson's DOM rejects integers past 64 bits. Such tokens are parsed again as decimals
-// (with ".0" appended), and their digits, keyed by the number's position among all numbers of the
-// text, are put back as the node's exact text.
-std::string RewriteBigIntegers(std::string_view text, BigIntegers& big) {
-  std::string out;
-  out.reserve(text.size() + 64);
-  std::size_t ordinal = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    char c = text[i];
-    if (c == '"') {
-      std::size_t j = i + 1;
-      while (j < text.size() && text[j] != '"') j += text[j] == '\\' ? 2 : 1;
-      j = std::min(j + 1, text.size());
-      out.append(text, i, j - i);
-      i = j;
-    } else if (c == '-' || (c >= '0' && c <= '9')) {
-      std::size_t j = i + 1;
-      while (j < text.size() &&
-             ((text[j] >= '0' && text[j] <= '9') || text[j] == '.' || text[j] == 'e' ||
-              text[j] == 'E' || text[j] == '+' || text[j] == '-')) {
-        ++j;
-      }
-      std::string_view token = text.substr(i, j - i);
-      out += token;
-      std::size_t digits = token.size() - (token[0] == '-' ? 1 : 0);
-      if (digits >= 20 && token.find_first_not_of("-0123456789") == std::string_view::npos) {
-        big.emplace(ordinal, std::string(token));
-        out += ".0";
-      }
-      ++ordinal;
-      i = j;
-    } else {
-      out += c;
-      ++i;
-    }
-  }
-  return out;
-}
-
 // One parser per thread: its buffers are sized for the largest answer seen, so it is not worth
 // having two.
 simdjson::dom::parser& Parser() {
   thread_local simdjson::dom::parser parser;
   return parser;
+}
+
+// simdjson refuses these for valid texts: numbers outside what it keeps (integers past 64 bits,
+// numbers beyond the double range) and unpaired surrogate escapes. The plain parser takes them.
+bool PlainParserTakesOver(simdjson::error_code error) {
+  return error == simdjson::NUMBER_ERROR || error == simdjson::STRING_ERROR;
 }
 
 }  // namespace
@@ -72,15 +39,8 @@ bool ParseInto(std::string_view text, JsonTree& tree) {
   simdjson::dom::parser& parser = Parser();
   simdjson::dom::element root;
   auto error = parser.parse(text.data(), text.size()).get(root);
-  BigIntegers big;
-  std::string rewritten;
-  if (error == simdjson::NUMBER_ERROR) {
-    rewritten = RewriteBigIntegers(text, big);
-    if (big.empty()) return false;
-    error = parser.parse(rewritten).get(root);
-  }
-  if (error) return false;
-  return ReadTape(parser.doc, text.size(), tree, big.empty() ? nullptr : &big);
+  if (PlainParserTakesOver(error)) return PlainParse(text, tree);
+  return !error && ReadTape(parser.doc, text.size(), tree);
 }
 
 std::optional<JsonTree> ParseJson(std::string_view text) {

@@ -61,10 +61,14 @@ using Index = std::uint32_t;
 constexpr Index kNone = UINT32_MAX;
 
 // Nesting limit of parsed and edited trees. It is simdjson's own default, and it bounds the
-// recursion of every walker of the tree.
+// recursion of every walker of the tree: a deeper text fails to parse (the root reads as null)
+// and an edit that would go deeper is ignored.
 constexpr int kMaxDepth = 1024;
 // How far an item assignment may grow an array past its end (the holes read as null).
 constexpr std::uint32_t kMaxArrayGrowth = 1 << 16;
+// Integers within this many write the same digits as their double; beyond it a number node
+// keeps the digits of its literal, so ids survive exactly.
+constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
 // Indexes are 32 bits wide.
 constexpr std::size_t kMaxText = std::size_t{1} << 31;
 
