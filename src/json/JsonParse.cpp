@@ -19,11 +19,23 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// One parser per thread: its buffers are sized for the largest answer seen, so it is not worth
-// having two.
+// One parser per thread: it keeps its buffers for the next answer (see Oversized).
 simdjson::dom::parser& Parser() {
   thread_local simdjson::dom::parser parser;
   return parser;
+}
+
+// Buffers of a parser (its own, sized for the largest text it has parsed, and the document it
+// holds, sized for the largest text parsed into it) far larger than an answer of `size` bytes
+// needs are given back; the next parse allocates what it needs. Only answers decide this, not
+// the small values parsed in between.
+void GiveBackOversized(simdjson::dom::parser& parser, std::size_t size) {
+  // The parser needs about 5 bytes a text byte, its document about 10 (see simdjson's allocate).
+  if (Oversized(parser.capacity() * 5, size * 5)) {
+    parser = simdjson::dom::parser{};
+  } else if (Oversized(parser.doc.capacity() * 10, size * 10)) {
+    parser.doc = simdjson::dom::document{};
+  }
 }
 
 // simdjson refuses these for valid texts: numbers outside what it keeps (integers past 64 bits,
@@ -75,6 +87,7 @@ std::optional<JsonTree> EvalData(std::string_view text) {
 bool ParseTape(std::string_view text, JsonTree& tree) {
   if (text.size() >= kMaxText) return false;
   simdjson::dom::parser& parser = Parser();
+  GiveBackOversized(parser, text.size());
   simdjson::dom::element root;
   // simdjson reads past the end of what it parses, so it always works on its own padded copy.
   if (parser.parse(text.data(), text.size(), true).get(root)) return false;
@@ -82,7 +95,12 @@ bool ParseTape(std::string_view text, JsonTree& tree) {
   if (!tree.tape) tree.tape = std::make_unique<Tape>();
   // The tree takes the parsed document; the parser gets the tree's old buffers for next time.
   std::swap(tree.tape->doc, parser.doc);
+  GiveBackOversized(parser, text.size());
   Tape& tape = *tree.tape;
+  if (Oversized(tape.table.capacity() * sizeof(std::uint32_t), text.size())) {
+    tape.table.clear();
+    tape.table.shrink_to_fit();
+  }
   tape.items.clear();
   tape.tableOf = kNone;
   tape.itemsOf = kNone;
@@ -90,8 +108,7 @@ bool ParseTape(std::string_view text, JsonTree& tree) {
   tape.walked.clear();
   tape.steps.clear();
   tape.textSize = text.size();
-  tree.nodes.clear();
-  tree.chars.clear();
+  ResetStorage(tree, text.size());
   return true;
 }
 

@@ -92,6 +92,17 @@ inline Kind KindOf(const JsonTree& t, Index i) {
   return i == kNone ? Kind::Undefined : t.nodes[i].kind;
 }
 
+// Storage is kept for the next answer unless it is far more than that answer needs: one very
+// large answer must not leave its buffers behind for the rest of the run.
+inline bool Oversized(std::size_t capacityBytes, std::size_t neededBytes) {
+  constexpr std::size_t kAlwaysKept = std::size_t{1} << 20;
+  return capacityBytes > kAlwaysKept && capacityBytes / 4 > neededBytes;
+}
+// About one node for every 16 bytes of JSON text.
+constexpr std::size_t kTextBytesPerNode = 16;
+// Empties the tree for the content of a text `textSize` bytes long, reusing its storage.
+void ResetStorage(JsonTree& t, std::size_t textSize);
+
 std::uint16_t NameTag(std::string_view name);
 void SetName(JsonTree& t, Index slot, std::string_view name);
 

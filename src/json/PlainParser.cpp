@@ -17,8 +17,8 @@ class PlainParser {
   PlainParser(std::string_view text, JsonTree& tree) : text_(text), tree_(tree) {}
 
   bool Parse() {
-    tree_.nodes.assign(1, Node{});
-    tree_.chars.clear();
+    ResetStorage(tree_, text_.size());
+    tree_.nodes.emplace_back();
     Node root;
     if (!Value(root, 0)) return false;
     SkipBlanks();

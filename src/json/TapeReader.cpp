@@ -170,10 +170,9 @@ class TapeReader : private TapeWords {
 }  // namespace
 
 bool ReadTape(const simdjson::dom::document& doc, std::size_t textSize, JsonTree& tree) {
-  tree.nodes.clear();
-  tree.chars.clear();
+  ResetStorage(tree, textSize);
+  tree.nodes.reserve(textSize / kTextBytesPerNode);
   tree.nodes.emplace_back();
-  tree.nodes.reserve(textSize / 16);
   return TapeReader(doc, tree).Read();
 }
 
