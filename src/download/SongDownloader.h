@@ -55,8 +55,6 @@ class SongDownloader {
   // The click on the download button. Blocks until the song is saved or has failed.
   void DownloadCurrentSong(const SongToDownload& song);
 
-  const std::filesystem::path& folder() const { return folder_; }
-
  private:
   bool saveOnce(const SongToDownload& song, const std::filesystem::path& file);
 
