@@ -1,6 +1,5 @@
 #include "download/SongDownloader.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <utility>
@@ -26,13 +25,6 @@ std::filesystem::path ChooseDownloadFolder(const std::filesystem::path& executab
                     ? Writable(beside)
                     : !std::filesystem::exists(beside, ec) && Writable(executableDir);
   return usable ? beside : musicDir / name;
-}
-
-std::filesystem::path DefaultMusicDir(const char* xdgMusicDir, const char* home) {
-  if (xdgMusicDir && *xdgMusicDir == '/') return xdgMusicDir;
-  if (home && *home) return std::filesystem::path(home) / "Music";
-  const passwd* user = getpwuid(getuid());
-  return std::filesystem::path(user && user->pw_dir ? user->pw_dir : "/") / "Music";
 }
 
 std::string SafeFileName(std::string_view displayName) {

@@ -36,10 +36,6 @@ class DownloadView {
 std::filesystem::path ChooseDownloadFolder(const std::filesystem::path& executableDir,
                                            const std::filesystem::path& musicDir);
 
-// The user's music folder from the values of XDG_MUSIC_DIR and HOME (null when unset): the first
-// when it is an absolute path, else "Music" in the home folder.
-std::filesystem::path DefaultMusicDir(const char* xdgMusicDir, const char* home);
-
 // The display name as a file name ending in ".mp3": "/" and NUL become "_", and the name is cut
 // at a character boundary to the file system's 255 bytes, so it always names a file inside the
 // folder.

@@ -73,16 +73,6 @@ TEST(DownloadFolder, BesideTheExecutableWhenWritableElseInTheMusicFolder) {
   EXPECT_EQ(ChooseDownloadFolder(dir.path() / "gone", music), music / "下载音乐");
 }
 
-TEST(DownloadFolder, MusicFolderFromTheEnvironment) {
-  EXPECT_EQ(DefaultMusicDir("/data/songs", "/home/u"), "/data/songs");
-  EXPECT_EQ(DefaultMusicDir("", "/home/u"), "/home/u/Music");
-  EXPECT_EQ(DefaultMusicDir(nullptr, "/home/u"), "/home/u/Music");
-  EXPECT_EQ(DefaultMusicDir("relative/songs", "/home/u"), "/home/u/Music");
-  fs::path fromAccount = DefaultMusicDir(nullptr, nullptr);
-  EXPECT_TRUE(fromAccount.is_absolute());
-  EXPECT_EQ(fromAccount.filename(), "Music");
-}
-
 struct RecordingView : DownloadView {
   void setDownloadRunning(bool running) override { events.push_back(running ? "running" : "done"); }
   void showDownloadMessage(const std::string& text, const std::string& title) override {

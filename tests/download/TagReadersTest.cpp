@@ -8,7 +8,7 @@
 #include <string>
 
 #include "download/Id3Writer.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
 
