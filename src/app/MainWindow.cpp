@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/DownloadWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/Trace.h"
 #include "lyrics/LyricStyle.h"
@@ -56,6 +57,9 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
+  new DownloadWiring(
+      this, controls_.face, objects_, playback(),
+      [this](const QString& text, const QString& title) { showMessage(text, title); });
   onMainWindowCreated();
 }
 
