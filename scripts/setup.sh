@@ -15,6 +15,7 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick
   fonts-wqy-microhei
   pulseaudio pulseaudio-utils sox curl openssl
+  desktop-file-utils libglib2.0-bin
 )
 
 missing=()
