@@ -8,12 +8,6 @@
 
 namespace lumora {
 
-std::filesystem::path ConfigHome(std::string_view xdgConfigHome, std::string_view home) {
-  if (!xdgConfigHome.empty() && xdgConfigHome.front() == '/') return xdgConfigHome;
-  if (!home.empty()) return std::filesystem::path(home) / ".config";
-  return {};
-}
-
 std::filesystem::path SettingsFilePath(const std::filesystem::path& configHome) {
   if (configHome.empty()) return {};
   return configHome / "lumora" / "lumora.ini";

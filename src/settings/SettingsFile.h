@@ -7,11 +7,8 @@
 
 namespace lumora {
 
-// The user's configuration folder: XDG_CONFIG_HOME when it is an absolute path, else HOME +
-// "/.config"; empty when neither is usable, and then nothing is read or written.
-std::filesystem::path ConfigHome(std::string_view xdgConfigHome, std::string_view home);
-
-// configHome + "/lumora/lumora.ini"; empty for an empty configHome.
+// configHome + "/lumora/lumora.ini"; empty for an empty configHome, and then nothing is read or
+// written.
 std::filesystem::path SettingsFilePath(const std::filesystem::path& configHome);
 
 // Deciphers file bytes and applies their fields to `settings`.

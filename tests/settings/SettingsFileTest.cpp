@@ -38,11 +38,7 @@ Settings changed() {
   return s;
 }
 
-TEST(SettingsFile, ConfigHomeFollowsTheXdgRules) {
-  EXPECT_EQ(ConfigHome("/x/conf", "/home/u"), fs::path("/x/conf"));
-  EXPECT_EQ(ConfigHome("", "/home/u"), fs::path("/home/u/.config"));
-  EXPECT_EQ(ConfigHome("relative", "/home/u"), fs::path("/home/u/.config"));
-  EXPECT_EQ(ConfigHome("", ""), fs::path());
+TEST(SettingsFile, LivesInTheProgramsFolderOfTheConfigHome) {
   EXPECT_EQ(SettingsFilePath("/home/u/.config"), fs::path("/home/u/.config/lumora/lumora.ini"));
   EXPECT_EQ(SettingsFilePath(""), fs::path());
 }
