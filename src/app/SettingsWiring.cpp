@@ -35,11 +35,8 @@ Settings collectSettings(const SettingsPanelControls& c) {
 }
 
 void putSettings(const Settings& s, const SettingsPanelControls& c) {
-  const QSignalBlocker blockers[] = {QSignalBlocker(c.edgeHide), QSignalBlocker(c.preset),
-                                     QSignalBlocker(c.fontFace), QSignalBlocker(c.bold),
-                                     QSignalBlocker(c.fontSize), QSignalBlocker(c.colour1),
-                                     QSignalBlocker(c.colour2),  QSignalBlocker(c.colour3),
-                                     QSignalBlocker(c.gradient), QSignalBlocker(c.opacity)};
+  // The style is applied once afterwards, not once per colour.
+  const QSignalBlocker b1(c.colour1), b2(c.colour2), b3(c.colour3);
   c.edgeHide->setChecked(s.edgeHide);
   c.preset->setCurrentIndex(s.preset);
   c.fontFace->setCurrentIndex(s.fontFace);

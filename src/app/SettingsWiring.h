@@ -14,7 +14,8 @@ struct ProgramObjects;
 
 // The ten stored values as the controls hold them.
 Settings collectSettings(const SettingsPanelControls& controls);
-// Puts the values into the controls without raising their change events.
+// Puts the values into the controls. The lyric style controls answer only the user's choices,
+// so nothing is restyled until the caller applies the style.
 void putSettings(const Settings& settings, const SettingsPanelControls& controls);
 
 class SettingsWiring : public QObject {
