@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Plays one song of the demo catalogue through the real program and shows that its sound
+# Plays one song of the test catalogue through the real program and shows that its sound
 # reached the sound server: Xvfb for the screen, a private PulseAudio with a null sink, the
 # play button pressed with xdotool, a few seconds recorded from the sink's monitor, RMS by sox.
 #
