@@ -23,18 +23,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# One target at a time, each announced, so that each one's percentage runs up to 100 once.
 compile() {
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMORA_TESTS=OFF &&
-    cmake --build "$build" -j "$(nproc)" --target lumora lumora-server
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMORA_TESTS=OFF || return
+  for target in lumora-server lumora; do
+    echo "run: target $target"
+    cmake --build "$build" -j "$(nproc)" --target "$target" || return
+  done
 }
 progress "run: building Lumora in $build"
 if ! compile 2>&1 | tee "$build_log" | while IFS= read -r line; do
-  if [[ $line =~ ^\[\ *([0-9]+)%\] ]]; then
-    progress "run: building Lumora in $build: ${BASH_REMATCH[1]}%"
+  if [[ $line == "run: target "* ]]; then
+    target="${line#run: target }"
+  elif [[ $line =~ ^\[\ *([0-9]+)%\] ]]; then
+    progress "run: building ${target:-Lumora}: ${BASH_REMATCH[1]}%"
   fi
 done; then
   say "run: the build failed:"
-  grep -Ev '^\[ *[0-9]+%\] (Building|Linking|Built|Automatic)' "$build_log" >&2 || true
+  grep -Ev '^(\[ *[0-9]+%\] (Building|Linking|Built|Automatic)|run: target )' "$build_log" >&2 || true
   exit 1
 fi
 say "run: Lumora built in $build"
@@ -66,7 +72,10 @@ while [ -z "$address" ]; do
     quiet=0
     tell_once "$(sed -n 's/^lumora-server: \(making the .*\)$/\1/p' "$server_log" | head -n 1)"
     made="$(sed -n 's/^lumora-server: \([0-9]*\/[0-9]*\) songs made$/\1/p' "$server_log" | tail -n 1)"
-    [ -n "$made" ] && progress "run: $made songs made"
+    if [ -n "$made" ] && [ "$made" != "${shown_made:-}" ]; then
+      progress "run: $made songs made"
+      shown_made="$made"
+    fi
     tell_once "$(sed -n 's/^lumora-server: \(.* made in .*\)$/\1/p' "$server_log" | head -n 1)"
     address="$(sed -n 's/^lumora-server listening on \(http[^ ]*\).*/\1/p' "$server_log" | head -n 1)"
     continue
