@@ -40,7 +40,8 @@ if ! compile 2>&1 | tee "$build_log" | while IFS= read -r line; do
   fi
 done; then
   say "run: the build failed:"
-  grep -Ev '^(\[ *[0-9]+%\] (Building|Linking|Built|Automatic)|run: target )' "$build_log" >&2 || true
+  grep -Ev '^(\[ *[0-9]+%\] (Building|Linking|Built|Automatic)|run: target |-- )' "$build_log" >&2 ||
+    true
   exit 1
 fi
 say "run: Lumora built in $build"
