@@ -110,7 +110,8 @@ const char* const kEnglishSecond[] = {
     "Horizon", "Echoes", "Roads",   "Stars",   "Rain",    "Fire",    "Harbour", "Window", "Radio",
     "Season",  "Waves",  "Streets", "Shadows", "Lullaby", "Parade",  "Carousel"};
 constexpr std::size_t kTitlesPerLanguage = std::size(kChineseFirst) * std::size(kChineseSecond);
-static_assert(std::size(kEnglishFirst) * std::size(kEnglishSecond) == kTitlesPerLanguage);
+static_assert(std::size(kEnglishFirst) == std::size(kChineseFirst) &&
+              std::size(kEnglishSecond) == std::size(kChineseSecond));
 static_assert(2 * kTitlesPerLanguage >= kChartTracks);
 
 const Artist kChineseSingers[] = {{301, "林知夏"},   {302, "顾北辰"},   {303, "宋小满"},
