@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 
+#include "CoverArt.h"
 #include "MediaWriter.h"
 #include "Text.h"
 
