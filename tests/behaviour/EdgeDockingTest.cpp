@@ -132,5 +132,22 @@ TEST(EdgeDocking, ParksAtTheBottomBeforeHiding) {
   EXPECT_EQ(dockWindow(hidden.window, {710, 1079}, kScreen).window.top, 1080 - H - 30);
 }
 
+// Under a mouse that stays still on the screen, the window comes to rest within two ticks
+// wherever it starts: it never keeps jumping between shown and hidden.
+TEST(EdgeDocking, ComesToRestUnderAStillMouse) {
+  constexpr DockScreen screen{800, 600};
+  int restless = 0;
+  for (int left = -200; left <= 900; left += 7)
+    for (int top = -300; top <= 650; top += 11)
+      for (int x = 0; x < screen.width; x += 41)
+        for (int y = 0; y < screen.height; y += 37) {
+          DockRect window = at(left, top);
+          for (int tick = 0; tick < 2; ++tick) window = dockWindow(window, {x, y}, screen).window;
+          if (!(dockWindow(window, {x, y}, screen).window == window) && ++restless <= 5)
+            ADD_FAILURE() << "from " << left << "," << top << " under " << x << "," << y;
+        }
+  EXPECT_EQ(restless, 0);
+}
+
 }  // namespace
 }  // namespace lumora
