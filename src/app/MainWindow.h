@@ -14,6 +14,7 @@ namespace lumora {
 
 class FaceView;
 class PlaybackWiring;
+class WindowBehaviours;
 class PlaylistSquarePanel;
 
 class MainWindow : public QWidget {
@@ -76,6 +77,7 @@ class MainWindow : public QWidget {
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
   PlaybackWiring* playback_ = nullptr;
   PlaylistSquarePanel* square_ = nullptr;
+  WindowBehaviours* behaviours_ = nullptr;
   bool destroyed_ = false;
   bool deleteWhenWaitsEnd_ = false;
 };
