@@ -13,10 +13,10 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QWindow>
 #include <utility>
 
 #include "app/KeyboardWatch.h"
+#include "app/LiveWindowFlags.h"
 #include "behaviour/ClickThrough.h"
 #include "behaviour/EdgeDocking.h"
 #include "behaviour/SleepTimer.h"
@@ -31,21 +31,6 @@ constexpr int kDockPeriodMs = 10;
 
 QString text(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-// Changing a flag through QWidget re-creates a shown window, which vanishes and comes back. The
-// native window takes the flag in place, and the widget's record is brought in line with it.
-void setLiveWindowFlag(QWidget* window, Qt::WindowType flag, bool on) {
-  if (window->windowFlags().testFlag(flag) == on) return;
-  QWindow* native = window->windowHandle();
-  if (!native) {
-    window->setWindowFlag(flag, on);
-    return;
-  }
-  Qt::WindowFlags flags = window->windowFlags();
-  flags.setFlag(flag, on);
-  window->overrideWindowFlags(flags);
-  native->setFlags(flags);
 }
 
 void toggleCheck(QAction* item) { item->setChecked(!item->isChecked()); }
