@@ -28,6 +28,7 @@ namespace lumora {
 namespace {
 
 constexpr int kDockPeriodMs = 10;
+constexpr int kFaceWidth = 154;
 
 QString text(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -57,6 +58,9 @@ WindowBehaviours::WindowBehaviours(QWidget* window, const MainWindowControls& co
   connect(timers_.hotkeys, &QTimer::timeout, this, &WindowBehaviours::runShortcuts);
   connect(timers_.dock, &QTimer::timeout, this, &WindowBehaviours::dockStep);
   window_->installEventFilter(this);
+  // Opened in a corner, the face would slide out of sight the moment it appears.
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    window_->move(screen->availableGeometry().center() - QPoint(kFaceWidth / 2, kFaceHeight / 2));
 }
 
 WindowBehaviours::~WindowBehaviours() = default;
