@@ -14,9 +14,11 @@ namespace {
 // On X11 a window that is transparent for input stops selecting key events as well, so Ctrl+G
 // could never switch click-through off again. They are selected again by hand.
 void keepKeyEvents(QWindow* native) {
+  // Other platforms (offscreen among them) may answer as X11 without an X connection.
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
   const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (!x11 || !native->flags().testFlag(Qt::WindowTransparentForInput)) return;
-  xcb_connection_t* connection = x11->connection();
+  xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+  if (!connection || !native->flags().testFlag(Qt::WindowTransparentForInput)) return;
   const auto id = static_cast<xcb_window_t>(native->winId());
   xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
       connection, xcb_get_window_attributes(connection, id), nullptr);

@@ -103,35 +103,6 @@ TEST(EdgeDocking, FollowsTheFiveStepsOverTheirBands) {
   }
 }
 
-// The window's whole life at the top edge over successive ticks, as the timer drives it.
-TEST(EdgeDocking, SlidesAwayAndBackAtTheTopOverTicks) {
-  DockRect window = at(700, -40);
-  const DockPoint over{760, 100};
-  const DockPoint away{200, 700};
-  window = dockWindow(window, over, kScreen).window;
-  EXPECT_EQ(window.top, 0);
-  window = dockWindow(window, over, kScreen).window;
-  EXPECT_EQ(window.top, 0);
-  window = dockWindow(window, away, kScreen).window;
-  EXPECT_EQ(window.top, 2 - H);
-  window = dockWindow(window, away, kScreen).window;
-  EXPECT_EQ(window.top, 2 - H);
-  window = dockWindow(window, {760, 0}, kScreen).window;
-  EXPECT_EQ(window.top, 0);
-}
-
-TEST(EdgeDocking, ParksAtTheBottomBeforeHiding) {
-  DockRect window = at(700, 900);
-  window = dockWindow(window, {760, 950}, kScreen).window;
-  EXPECT_EQ(window.top, 1080 - H - 30);
-  const DockStep hidden = dockWindow(window, {200, 300}, kScreen);
-  EXPECT_EQ(hidden.window.top, 1078);
-  EXPECT_FALSE(hidden.alwaysOnTop);
-  // Once hidden it sits past the bottom band, so the next tick raises it.
-  EXPECT_TRUE(dockWindow(hidden.window, {200, 300}, kScreen).alwaysOnTop);
-  EXPECT_EQ(dockWindow(hidden.window, {710, 1079}, kScreen).window.top, 1080 - H - 30);
-}
-
 // Under a mouse that stays still on the screen, the window comes to rest within two ticks
 // wherever it starts: it never keeps jumping between shown and hidden.
 TEST(EdgeDocking, ComesToRestUnderAStillMouse) {

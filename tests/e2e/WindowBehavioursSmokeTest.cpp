@@ -59,6 +59,15 @@ class WindowBehavioursSmoke : public ::testing::Test {
   }
   QString xdotool(const QStringList& args) { return xvfb_->xdotool(args); }
   void mouseTo(int x, int y) { xdotool({"mousemove", QString::number(x), QString::number(y)}); }
+  // A window of the program that opened with its corner at the point: the pop-up menu.
+  QRect menuAt(int x, int y) {
+    for (const QString& w :
+         xdotool({"search", "--onlyvisible", "--classname", "lumora"}).split('\n')) {
+      const QRect r = xvfb_->geometry(w.trimmed());
+      if (w.trimmed() != window_ && r.topLeft() == QPoint(x, y)) return r;
+    }
+    return {};
+  }
   QString screenshot(const char* name) {
     const QString shots = QString::fromStdString((buildDir() / "screenshots").string());
     QDir().mkpath(shots);
@@ -97,17 +106,31 @@ TEST_F(WindowBehavioursSmoke, RightButtonOnTheCoverPopsUpTheMenu) {
   xdotool({"click", "3"});
   QRect menu;
   EXPECT_TRUE(until([&] {
-    for (const QString& w :
-         xdotool({"search", "--onlyvisible", "--classname", "lumora"}).split('\n')) {
-      const QRect r = xvfb_->geometry(w.trimmed());
-      if (r.topLeft() == QPoint(x, y)) menu = r;
-    }
+    menu = menuAt(x, y);
     return !menu.isEmpty();
   }));
   // Eleven rows of text, none hidden.
   EXPECT_GE(menu.height(), 11 * 18);
   EXPECT_LE(menu.height(), 11 * 30);
   EXPECT_TRUE(QFile::exists(screenshot("menu.png")));
+  xdotool({"key", "Escape"});
+}
+
+// The mouse passes through in click-through mode, yet the focused face still hears Ctrl+G.
+TEST_F(WindowBehavioursSmoke, ClickThroughIsLeftWithCtrlGOnceTheFaceHasTheFocus) {
+  xdotool({"windowfocus", "--sync", window_});
+  xdotool({"key", "ctrl+g"});
+  ASSERT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 232; }, 5s));
+  mouseTo(face_.x() + 60, face_.y() + 60);
+  xdotool({"click", "3"});
+  QThread::msleep(500);
+  EXPECT_EQ(menuAt(face_.x() + 60, face_.y() + 60), QRect()) << "the click did not pass through";
+
+  xdotool({"windowfocus", "--sync", window_});
+  xdotool({"key", "ctrl+g"});
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 260; }, 5s));
+  xdotool({"click", "3"});
+  EXPECT_TRUE(until([&] { return !menuAt(face_.x() + 60, face_.y() + 60).isEmpty(); }, 5s));
   xdotool({"key", "Escape"});
 }
 
