@@ -12,7 +12,7 @@ PACKAGES=(
   libcurl4-openssl-dev nettle-dev libsimdjson-dev libxcb1-dev
   libcpp-httplib-dev libsqlite3-dev libtag1-dev libmicrohttpd-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils xdotool imagemagick
+  xvfb xauth x11-utils xdotool imagemagick trayer
   fonts-wqy-microhei
   pulseaudio pulseaudio-utils sox curl openssl
 )

@@ -28,6 +28,8 @@ class WindowBehavioursSmoke : public ::testing::Test {
     ASSERT_TRUE(server_.start()) << server_.errors();
     xvfb_ = std::make_unique<Xvfb>();
     ASSERT_FALSE(xvfb_->display().isEmpty());
+    putUpNotificationArea();
+    if (HasFatalFailure()) return;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", xvfb_->display());
     env.insert("QT_QPA_PLATFORM", "xcb");
@@ -48,11 +50,15 @@ class WindowBehavioursSmoke : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (app_.state() != QProcess::NotRunning) {
-      app_.kill();
-      app_.waitForFinished();
+    for (QProcess* p : {&app_, &tray_}) {
+      if (p->state() == QProcess::NotRunning) continue;
+      p->kill();
+      p->waitForFinished();
     }
   }
+
+  // The display has no notification area unless a fixture puts one up.
+  virtual void putUpNotificationArea() {}
 
   bool until(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
     return waitFor(done, limit);
@@ -81,6 +87,7 @@ class WindowBehavioursSmoke : public ::testing::Test {
   std::unique_ptr<Xvfb> xvfb_;
   TempDir tmp_;
   QProcess app_;
+  QProcess tray_;
   QString window_;
   QRect face_;
 };
@@ -148,6 +155,43 @@ TEST_F(WindowBehavioursSmoke, AWindowDraggedPastTheTopSlidesAwayAndComesBack) {
 
   mouseTo(700, 500);
   EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 2 - 260; }, 5s));
+}
+
+// A notification area of 120 × 24 pixels in the bottom right corner of the 800 × 600 screen; the
+// program's icon is its only one, at the right end.
+class WindowBehavioursWithATray : public WindowBehavioursSmoke {
+ protected:
+  void putUpNotificationArea() override {
+    if (!haveTool("trayer")) GTEST_SKIP() << "trayer is needed";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", xvfb_->display());
+    tray_.setProcessEnvironment(env);
+    tray_.start("trayer", {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                           "--width", "120", "--heighttype", "pixel", "--height", "24"});
+    ASSERT_TRUE(tray_.waitForStarted(5000));
+    ASSERT_TRUE(until(
+        [&] {
+          return !xvfb_->xdotool({"search", "--onlyvisible", "--class", "trayer"})
+                      .trimmed()
+                      .isEmpty();
+        },
+        10s));
+  }
+  bool faceShown() {
+    return !xdotool({"search", "--onlyvisible", "--name", "暂无播放"}).trimmed().isEmpty();
+  }
+};
+
+TEST_F(WindowBehavioursWithATray, HiddenByCtrlMTheFaceComesBackFromTheTrayIcon) {
+  xdotool({"windowfocus", "--sync", window_});
+  xdotool({"key", "ctrl+m"});
+  ASSERT_TRUE(until([&] { return !faceShown(); }, 5s));
+  screenshot("hidden-to-tray.png");
+
+  mouseTo(800 - 12, 600 - 12);
+  xdotool({"click", "1"});
+  EXPECT_TRUE(until([&] { return faceShown(); }, 5s));
+  EXPECT_EQ(xvfb_->geometry(window_), face_);
 }
 
 }  // namespace
