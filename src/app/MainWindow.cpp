@@ -18,6 +18,7 @@
 #include "app/PlaybackWiring.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
+#include "app/WindowBehaviours.h"
 #include "lyrics/LyricStyle.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/ColourPicker.h"
@@ -57,6 +58,10 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   playback_ = new PlaybackWiring(
       this, controls_, objects_, *square_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
+  behaviours_ =
+      new WindowBehaviours(this, controls_, playback(),
+                           {[this] { destroyMainWindow(); }, [this] { return tray_.data(); },
+                            [this] { return objects_.trayAvailable(); }});
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
@@ -95,7 +100,6 @@ void MainWindow::connectControls() {
   const MenuControls& menu = controls_.menu;
   connect(menu.about, &QAction::triggered, this, &MainWindow::showAbout);
   connect(menu.exit, &QAction::triggered, this, &MainWindow::destroyMainWindow);
-  connect(menu.hideToTray, &QAction::triggered, this, &MainWindow::toggleHideToTray);
 }
 
 void MainWindow::onMainWindowCreated() {
@@ -132,6 +136,7 @@ void MainWindow::onMainWindowCreated() {
 void MainWindow::onMainWindowDestroying() {
   destroyed_ = true;
   playback_->stopTimers();
+  behaviours_->stopTimers();
   if (objects_.audio.free) objects_.audio.free();
   if (tray_) {
     tray_->hide();
@@ -225,7 +230,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
   background.render(&p, QRectF(0, 0, width(), height()));
 }
 
-void MainWindow::toggleHideToTray() {}
+void MainWindow::toggleHideToTray() { behaviours_->toggleHideToTray(); }
 
 void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
 
@@ -247,11 +252,6 @@ void MainWindow::applySavedSettings() { settings_->applySavedSettings(); }
 
 void MainWindow::saveSettings() { settings_->saveSettings(); }
 
-void MainWindow::alignDockingTimer() {
-  if (controls_.settings.edgeHide->isChecked())
-    controls_.timers.dock->start(10);
-  else
-    controls_.timers.dock->stop();
-}
+void MainWindow::alignDockingTimer() { behaviours_->alignDockingTimer(); }
 
 }  // namespace lumora

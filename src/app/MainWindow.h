@@ -14,6 +14,7 @@ namespace lumora {
 
 class FaceView;
 class PlaybackWiring;
+class WindowBehaviours;
 class PlaylistSquarePanel;
 class SettingsWiring;
 
@@ -78,6 +79,7 @@ class MainWindow : public QWidget {
   PlaybackWiring* playback_ = nullptr;
   PlaylistSquarePanel* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
+  WindowBehaviours* behaviours_ = nullptr;
   bool destroyed_ = false;
   bool deleteWhenWaitsEnd_ = false;
 };

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "behaviour/SleepTimer.h"
 #include "widgets/ColourPicker.h"
 #include "widgets/FittedLabel.h"
 #include "widgets/PictureButton.h"
@@ -168,10 +169,10 @@ void buildMessageBoxes(QWidget* w, FaceControls& face, SleepControls& c) {
 
   c.box = box(w, "信息框", 14, 40, 128, 92);
   label(c.box, "信息框标签_头部", "定时关闭", 5, 3, 118, 14);
-  c.period = combo(c.box, "组合框_时间",
-                   texts({"不开启", "10分钟后", "20分钟后", "30分钟后", "45分钟后", "60分钟后",
-                          "1小时15分钟后", "1小时30分钟后", "1小时45分钟后", "2小时后"}),
-                   0, 13, 29, 104, 20);
+  QStringList periods;
+  for (const SleepDelay& delay : kSleepDelays)
+    periods << QString::fromUtf8(delay.item.data(), static_cast<qsizetype>(delay.item.size()));
+  c.period = combo(c.box, "组合框_时间", periods, 0, 13, 29, 104, 20);
   c.confirm = button(c.box, "设定倒计时", "取消", 13, 53, 104, 32);
   c.countdown = timer(w, "时钟_倒计时", 0);
   c.countdown->setSingleShot(true);

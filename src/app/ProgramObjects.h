@@ -34,6 +34,8 @@ struct ProgramObjects {
   // modes' state (mode, queues, history, the current song) lives in the window's controller.
   AudioOutput* audioOutput = nullptr;
   MusicService* musicService = nullptr;
+  // Whether the desktop has a notification area now; tests say either.
+  std::function<bool()> trayAvailable;
   // The one document the square and the API routines read their answers into.
   JsonDocument apiJson;
 
