@@ -103,13 +103,13 @@ void LoginFlow::loggedIn(LoginWindowView& view) {
 
 void LoginFlow::showAccountPlaylists(LoginWindowView& view) {
   host_.showAccountPlaylists(session_.accountPlaylistNames, session_.accountPlaylistIds);
-  view.close();
+  view.closeWindow();
 }
 
 void LoginFlow::logout(LoginWindowView& view) {
   client_.Logout();
   showLoggedOut(view);
-  view.close();
+  view.closeWindow();
 }
 
 void LoginFlow::showLoggedOut(LoginWindowView& view) {

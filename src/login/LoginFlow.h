@@ -45,7 +45,7 @@ class LoginWindowView {
   virtual void setPanelVisible(bool visible) = 0;                // 外形框1
   virtual void setNicknameCaption(const std::string& text) = 0;  // 透明标签4
   virtual void setAvatar(const Bytes& picture) = 0;              // 图片框1
-  virtual void close() = 0;
+  virtual void closeWindow() = 0;
 };
 
 // What a login changes outside its window: the main window's menu and playback.

@@ -53,7 +53,7 @@ class RecordingLoginWindow : public LoginWindowView {
     avatar = picture;
     events_.push_back("avatar");
   }
-  void close() override { events_.push_back("close"); }
+  void closeWindow() override { events_.push_back("close"); }
 
   LoginMode mode = LoginMode::Phone;
   std::string account = kPhonePrompt;
