@@ -21,16 +21,16 @@ using namespace lumora;
 
 const char* const kPlaylistId = "3000011";
 
-// A window that does nothing: no 1000 ms wait, no events to run.
-class QuietView : public ApiView {
+// Fills the queue as the player does and shows nothing: no 1000 ms wait, no events to run.
+class QueueOnly : public PlaylistLoadListener {
  public:
-  void setLikeResult(const std::string&) override {}
-  void setCoverPicture(const std::string&) override {}
-  void setSongNameCaption(const std::string&) override {}
-  void setArtistCaption(const std::string&) override {}
-  void showMessage(const std::string&) override {}
-  void pumpedWait(int) override {}
-  void processPendingEvents() override {}
+  explicit QueueOnly(std::vector<Song>& queue) : queue_(queue) {}
+  void playlistNotFound() override {}
+  void playlistFound(const std::string&, const Bytes&) override {}
+  void songLoaded(const Song& song, std::size_t, std::size_t) override { queue_.push_back(song); }
+
+ private:
+  std::vector<Song>& queue_;
 };
 
 std::string& Base() {
@@ -77,15 +77,16 @@ void BM_ServerRequests(benchmark::State& state) {
 void BM_LoadPlaylist(benchmark::State& state) {
   JsonDocument apiJson;
   Session session;
-  QuietView view;
-  ApiClient client(apiJson, session, view, Base());
-  PlayQueue queue;
-  PlaylistLoadState loadState;
+  ApiClient client(apiJson, session, Base());
+  std::vector<Song> queue;
+  QueueOnly listener(queue);
+  PlaylistLoadResult loadState;
   for (auto _ : state) {
-    client.LoadPlaylist(kPlaylistId, queue, loadState);
-    benchmark::DoNotOptimize(queue.ids.data());
+    queue.clear();
+    client.LoadPlaylist(kPlaylistId, loadState, listener);
+    benchmark::DoNotOptimize(queue.data());
   }
-  if (queue.size() != 2000 || loadState.playlistLoadCode != "200")
+  if (queue.size() != 2000 || loadState.code != "200")
     state.SkipWithError("the playlist did not load whole");
   state.counters["songs"] = static_cast<double>(queue.size());
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "RunTimes.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-# Every third-party library the project links, found once here.
+# The libraries every part of the player links, found once here. Libraries that only the
+# server or only the tests use are found where they are used (server/, tests/).
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg)
@@ -7,13 +8,12 @@ pkg_check_modules(GST REQUIRED IMPORTED_TARGET gstreamer-1.0 gstreamer-app-1.0 g
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
 pkg_check_modules(SIMDJSON REQUIRED IMPORTED_TARGET simdjson)
-pkg_check_modules(SQLITE REQUIRED IMPORTED_TARGET sqlite3)
-pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
-pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 
 if(LUMORA_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)
+  # A second HTTP stack for the tests' own loopback servers and clients.
+  pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 endif()
 if(LUMORA_BENCH)
   find_package(benchmark REQUIRED)

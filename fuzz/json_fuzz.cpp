@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "net/UrlEncode.h"
 
 namespace {

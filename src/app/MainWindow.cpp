@@ -14,12 +14,13 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "app/ColourPicker.h"
-#include "app/PictureButton.h"
 #include "app/PlaybackWiring.h"
 #include "app/Trace.h"
-#include "net/ui/WindowShape.h"
+#include "lyrics/LyricStyle.h"
 #include "square/PlaylistSquarePanel.h"
+#include "widgets/ColourPicker.h"
+#include "widgets/PictureButton.h"
+#include "widgets/WindowShape.h"
 
 namespace lumora {
 
@@ -35,10 +36,6 @@ QIcon trayPicture() {
   return QIcon(pixmap);
 }
 
-QAction* menuItem(QMenu* menu, const char* caption) {
-  return menu->findChild<QAction*>(QString::fromUtf8(caption));
-}
-
 }  // namespace
 
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
@@ -49,13 +46,13 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   setObjectName(QStringLiteral("MainWindow"));
   controls_ = buildMainWindowControls(this);
   square_ = new PlaylistSquarePanel(
-      controls_.listPanel,
+      controls_.list, controls_.settings.panel,
       BrowseState{objects_.browseMode, objects_.browseKeyword, objects_.browseOffset},
-      objects_.apiJson, objects_.apiBaseAddress, this);
+      objects_.apiJson, objects_.options.apiBaseAddress, this);
   connectControls();
-  playback_ = new PlaybackWiring(this, objects_, *square_, [this](const std::string& text) {
-    showMessage(QString::fromStdString(text));
-  });
+  playback_ = new PlaybackWiring(
+      this, controls_, objects_, *square_,
+      [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
@@ -68,9 +65,7 @@ MainWindow::~MainWindow() {
 
 PlaybackController& MainWindow::playback() { return playback_->controller(); }
 
-PlayerView& MainWindow::playerView() { return playback_->face(); }
-
-ApiView& MainWindow::apiView() { return playback_->face(); }
+FaceView& MainWindow::face() { return playback_->face(); }
 
 int MainWindow::trayOperation(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
@@ -86,15 +81,14 @@ int MainWindow::trayOperation(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void MainWindow::connectControls() {
-  connect(controls_.exitButton, &QAbstractButton::clicked, this, &MainWindow::destroyMainWindow);
-  connect(controls_.listButton, &QAbstractButton::clicked, this, &MainWindow::toggleListPanel);
-  connect(controls_.settingsButton, &QAbstractButton::clicked, this,
-          &MainWindow::toggleSettingsPanel);
-  connect(menuItem(controls_.menu, "关于"), &QAction::triggered, this, &MainWindow::showAbout);
-  connect(menuItem(controls_.menu, "退出"), &QAction::triggered, this,
-          &MainWindow::destroyMainWindow);
-  connect(menuItem(controls_.menu, "最小化(&Ctrl+ M)"), &QAction::triggered, this,
-          &MainWindow::toggleHideToTray);
+  const FaceControls& face = controls_.face;
+  connect(face.exitButton, &QAbstractButton::clicked, this, &MainWindow::destroyMainWindow);
+  connect(face.listButton, &QAbstractButton::clicked, this, &MainWindow::toggleListPanel);
+  connect(face.settingsButton, &QAbstractButton::clicked, this, &MainWindow::toggleSettingsPanel);
+  const MenuControls& menu = controls_.menu;
+  connect(menu.about, &QAction::triggered, this, &MainWindow::showAbout);
+  connect(menu.exit, &QAction::triggered, this, &MainWindow::destroyMainWindow);
+  connect(menu.hideToTray, &QAction::triggered, this, &MainWindow::toggleHideToTray);
 }
 
 void MainWindow::onMainWindowCreated() {
@@ -104,11 +98,11 @@ void MainWindow::onMainWindowCreated() {
   objects_.programPath = QApplication::applicationFilePath().toStdString();
   reflectAutorun();
   resize(154, 260);
-  controls_.listPanel->setGeometry(0, 0, 154, 230);
-  controls_.listPanel->hide();
-  controls_.settingsPanel->setGeometry(0, 0, 154, 230);
-  controls_.settingsPanel->hide();
-  controls_.likeBox->move(14, 40);
+  controls_.list.panel->setGeometry(0, 0, 154, 230);
+  controls_.list.panel->hide();
+  controls_.settings.panel->setGeometry(0, 0, 154, 230);
+  controls_.settings.panel->hide();
+  controls_.face.likeBox->move(14, 40);
   objects_.browseKeyword = "全部";
   objects_.browseOffset = 0;
   objects_.browseMode = "默认";
@@ -122,15 +116,10 @@ void MainWindow::onMainWindowCreated() {
         QString::fromUtf8("你的电脑声卡故障导致无法播放声音，可能是声卡驱动问题，重启电脑试试！"),
         QString::fromUtf8("声卡故障提示信息"), QMessageBox::Warning);
   setWindowTitle(QString::fromUtf8("暂无播放"));
-  // The lyric colours are set on the controls before the lyrics window is styled from them.
-  controls_.colour1->setColour(0xDD6F00);
-  controls_.colour2->setColour(0xFFFFFF);
-  controls_.colour3->setColour(0x000000);
-  controls_.gradient->setCurrentIndex(1);
   setUpDesktopLyrics();
   applySavedSettings();
   alignDockingTimer();
-  traceStep("onMainWindowCreated");
+  traceStep(objects_.options.traceFile, "onMainWindowCreated");
 }
 
 void MainWindow::onMainWindowDestroying() {
@@ -142,7 +131,7 @@ void MainWindow::onMainWindowDestroying() {
     delete tray_;
   }
   saveSettings();
-  traceStep("onMainWindowDestroying");
+  traceStep(objects_.options.traceFile, "onMainWindowDestroying");
 }
 
 void MainWindow::putTrayIcon() {
@@ -170,7 +159,7 @@ void MainWindow::onTrayOperation(int operation) {
     popUpMenu(QCursor::pos());
 }
 
-void MainWindow::popUpMenu(const QPoint& globalPos) { controls_.menu->popup(globalPos); }
+void MainWindow::popUpMenu(const QPoint& globalPos) { controls_.menu.menu->popup(globalPos); }
 
 // A close during a pumped wait posts the deletion into the wait's own event loop; deleting there
 // would pull the window out from under the routine that waits. It is put off until the wait ends.
@@ -184,7 +173,7 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
   QWidget* target = childAt(event->position().toPoint());
-  const bool onFace = !target || target == controls_.pic;
+  const bool onFace = !target || target == controls_.face.pic;
   if (event->button() == Qt::RightButton && onFace) {
     popUpMenu(event->globalPosition().toPoint());
     return;
@@ -207,10 +196,10 @@ void MainWindow::togglePanel(QWidget* panel, QWidget* other) {
   panel->show();
 }
 
-void MainWindow::toggleListPanel() { togglePanel(controls_.listPanel, controls_.settingsPanel); }
+void MainWindow::toggleListPanel() { togglePanel(controls_.list.panel, controls_.settings.panel); }
 
 void MainWindow::toggleSettingsPanel() {
-  togglePanel(controls_.settingsPanel, controls_.listPanel);
+  togglePanel(controls_.settings.panel, controls_.list.panel);
 }
 
 void MainWindow::showAbout() {
@@ -235,13 +224,16 @@ void MainWindow::reflectAutorun() {}
 
 void MainWindow::loadFirstSquarePage() { square_->loadCurrentPage(); }
 
+// The lyric colours are set on the controls before the lyrics window is styled from them.
 void MainWindow::setUpDesktopLyrics() {
-  const auto* face = control<QComboBox>("字体型号");
-  const auto* size = control<QComboBox>("字体大小");
-  setUpDesktopLyricsAtStartup(
-      objects_.desktopLyrics, face->currentText(), size->currentText().toInt(),
-      control<QCheckBox>("字体加粗")->isChecked(), control<QCheckBox>("字体倾斜")->isChecked(),
-      control<QCheckBox>("字体下划线")->isChecked());
+  const SettingsPanelControls& c = controls_.settings;
+  c.colour1->setColour(kStartupLyricColours.colour1);
+  c.colour2->setColour(kStartupLyricColours.colour2);
+  c.colour3->setColour(kStartupLyricColours.outline);
+  c.gradient->setCurrentIndex(kStartupLyricColours.gradientMode);
+  setUpDesktopLyricsAtStartup(objects_.desktopLyrics, c.fontFace->currentText(),
+                              c.fontSize->currentText().toInt(), c.bold->isChecked(),
+                              c.italic->isChecked(), c.underline->isChecked());
 }
 
 void MainWindow::applySavedSettings() {}
@@ -249,10 +241,10 @@ void MainWindow::applySavedSettings() {}
 void MainWindow::saveSettings() {}
 
 void MainWindow::alignDockingTimer() {
-  if (controls_.edgeHideBox->isChecked())
-    controls_.dockTimer->start(10);
+  if (controls_.settings.edgeHide->isChecked())
+    controls_.timers.dock->start(10);
   else
-    controls_.dockTimer->stop();
+    controls_.timers.dock->stop();
 }
 
 }  // namespace lumora

@@ -6,13 +6,13 @@
 #include <memory>
 
 #include "app/MainWindowControls.h"
-#include "app/MessageBox.h"
 #include "app/ProgramObjects.h"
 #include "playback/PlaybackController.h"
+#include "widgets/MessageBox.h"
 
 namespace lumora {
 
-class ApiView;
+class FaceView;
 class PlaybackWiring;
 class PlaylistSquarePanel;
 
@@ -24,15 +24,11 @@ class MainWindow : public QWidget {
                       QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  template <class T>
-  T* control(const char* name) const {
-    return findChild<T*>(QString::fromUtf8(name));
-  }
-  QMenu* menu() const { return controls_.menu; }
+  const MainWindowControls& controls() const { return controls_; }
+  QMenu* menu() const { return controls_.menu.menu; }
   QSystemTrayIcon* trayIcon() const { return tray_; }
   PlaybackController& playback();
-  PlayerView& playerView();
-  ApiView& apiView();
+  FaceView& face();
   PlaylistSquarePanel* playlistSquare() const { return square_; }
 
   // Tray activation → the operation number the handlers are bound to (1, 2, 3; 0 for others).

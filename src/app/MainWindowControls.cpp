@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/ColourPicker.h"
-#include "app/PictureButton.h"
+#include "widgets/ColourPicker.h"
+#include "widgets/PictureButton.h"
 
 namespace lumora {
 
@@ -126,17 +126,17 @@ QStringList texts(std::initializer_list<const char*> items) {
   return list;
 }
 
-void buildFace(QWidget* w, MainWindowControls& c) {
+void buildFace(QWidget* w, FaceControls& c) {
   c.pic = place(new QLabel(w), "Pic", 0, 0, 155, 155);
   c.pic->setScaledContents(true);
   c.pic->setPixmap(QPixmap(picturePath("cover")));
   c.progressBar = place(new QFrame(w), "进度条", 0, 155, 0, 2);
   c.progressBar->setAttribute(Qt::WA_StyledBackground);
-  pictureButton(w, "图形按钮_上一曲", "prev", 23, 161, 24, 24);
+  c.previousButton = pictureButton(w, "图形按钮_上一曲", "prev", 23, 161, 24, 24);
   c.playButton = pictureButton(w, "图形按钮_播放", "play", 64, 159, 28, 28);
   c.pauseButton = pictureButton(w, "图形按钮_暂停", "pause", 64, 159, 28, 28);
   c.pauseButton->hide();
-  pictureButton(w, "图形按钮_下一曲", "next", 109, 161, 24, 24);
+  c.nextButton = pictureButton(w, "图形按钮_下一曲", "next", 109, 161, 24, 24);
   c.songName = transparentLabel(w, "歌曲名称", "Lumora", 4, 190, 146, 18);
   c.songName->setAlignment(Qt::AlignCenter);
   QFont nameFont = c.songName->font();
@@ -145,35 +145,41 @@ void buildFace(QWidget* w, MainWindowControls& c) {
   c.artistName = label(w, "歌手名称", "--", 4, 208, 146, 18);
   c.artistName->setAlignment(Qt::AlignCenter);
   c.listButton = pictureButton(w, "图形按钮_列表", "list", 5, 232, 24, 24);
-  pictureButton(w, "图形按钮_私人FM", "fm", 29, 232, 24, 24)->setCheckable(true);
-  pictureButton(w, "图形按钮_歌词", "lyrics", 53, 232, 24, 24)->setCheckable(true);
-  pictureButton(w, "图形按钮_下载", "download", 77, 232, 24, 24);
+  c.fmButton = pictureButton(w, "图形按钮_私人FM", "fm", 29, 232, 24, 24);
+  c.fmButton->setCheckable(true);
+  c.lyricsButton = pictureButton(w, "图形按钮_歌词", "lyrics", 53, 232, 24, 24);
+  c.lyricsButton->setCheckable(true);
+  c.downloadButton = pictureButton(w, "图形按钮_下载", "download", 77, 232, 24, 24);
   c.settingsButton = pictureButton(w, "图形按钮_设置", "settings", 101, 232, 24, 24);
   c.exitButton = pictureButton(w, "图形按钮_退出", "exit", 125, 232, 24, 24);
+  c.progressTimer = timer(w, "time", 100);
+  c.autoPlayTimer = timer(w, "时钟_自动播放", 1000);
 }
 
-void buildMessageBoxes(QWidget* w, MainWindowControls& c) {
-  c.likeBox = box(w, "信息提示框", 536, 56, 128, 92);
-  label(c.likeBox, "提示", "提示", 5, 3, 118, 14);
-  QLabel* text = label(c.likeBox, "提示1", "", 5, 32, 118, 40);
-  text->setWordWrap(true);
-  text->setAlignment(Qt::AlignCenter);
+void buildMessageBoxes(QWidget* w, FaceControls& face, SleepControls& c) {
+  face.likeBox = box(w, "信息提示框", 536, 56, 128, 92);
+  label(face.likeBox, "提示", "提示", 5, 3, 118, 14);
+  face.likeResult = label(face.likeBox, "提示1", "", 5, 32, 118, 40);
+  face.likeResult->setWordWrap(true);
+  face.likeResult->setAlignment(Qt::AlignCenter);
 
-  c.sleepBox = box(w, "信息框", 14, 40, 128, 92);
-  label(c.sleepBox, "信息框标签_头部", "定时关闭", 5, 3, 118, 14);
-  combo(c.sleepBox, "组合框_时间",
-        texts({"不开启", "10分钟后", "20分钟后", "30分钟后", "45分钟后", "60分钟后",
-               "1小时15分钟后", "1小时30分钟后", "1小时45分钟后", "2小时后"}),
-        0, 13, 29, 104, 20);
-  button(c.sleepBox, "设定倒计时", "取消", 13, 53, 104, 32);
+  c.box = box(w, "信息框", 14, 40, 128, 92);
+  label(c.box, "信息框标签_头部", "定时关闭", 5, 3, 118, 14);
+  c.period = combo(c.box, "组合框_时间",
+                   texts({"不开启", "10分钟后", "20分钟后", "30分钟后", "45分钟后", "60分钟后",
+                          "1小时15分钟后", "1小时30分钟后", "1小时45分钟后", "2小时后"}),
+                   0, 13, 29, 104, 20);
+  c.confirm = button(c.box, "设定倒计时", "取消", 13, 53, 104, 32);
+  c.countdown = timer(w, "时钟_倒计时", 0);
+  c.countdown->setSingleShot(true);
 }
 
-void buildListPanel(QWidget* w, MainWindowControls& c) {
-  c.listPanel = box(w, "外形框1", 160, -2, 154, 230);
-  QFrame* p = c.listPanel;
+void buildListPanel(QWidget* w, ListPanelControls& c) {
+  c.panel = box(w, "外形框1", 160, -2, 154, 230);
+  QFrame* p = c.panel;
   label(p, "标签1", "歌单列表(双击)", 5, 7, 91, 16);
-  c.playlistList = place(new QTreeWidget(p), "超级列表框1", 1, 25, 151, 168);
-  QTreeWidget* list = c.playlistList;
+  c.list = place(new QTreeWidget(p), "超级列表框1", 1, 25, 151, 168);
+  QTreeWidget* list = c.list;
   list->setColumnCount(2);
   list->setHeaderLabels(texts({"歌单名称", "歌曲ID"}));
   list->setRootIsDecorated(false);
@@ -184,43 +190,47 @@ void buildListPanel(QWidget* w, MainWindowControls& c) {
   list->header()->resizeSection(0, 149);
   list->setColumnHidden(1, true);
   list->setFont(QFont(QString::fromUtf8("微软雅黑"), 9));
-  combo(p, "组合框1",
-        texts({"全部", "华语", "流行", "影视原声", "综艺",   "怀旧",     "欧美", "浪漫",
-               "学习", "校园", "工作", "午休",     "下午茶", "网络歌曲", "KTV",  "70后",
-               "80后", "90后", "00后", "经典",     "酒吧",   "榜单"}),
-        0, 6, 200, 66, 20);
-  button(p, "首页", "首页", 72, 200, 38, 20);
-  button(p, "下一页", "下一页", 112, 200, 38, 20);
-  pictureButton(p, "图形按钮_查询", "search", 131, 5, 20, 20);
+  c.categories = combo(
+      p, "组合框1", texts({"全部", "华语", "流行", "影视原声", "综艺",   "怀旧",     "欧美", "浪漫",
+                           "学习", "校园", "工作", "午休",     "下午茶", "网络歌曲", "KTV",  "70后",
+                           "80后", "90后", "00后", "经典",     "酒吧",   "榜单"}),
+      0, 6, 200, 66, 20);
+  c.firstPage = button(p, "首页", "首页", 72, 200, 38, 20);
+  c.nextPage = button(p, "下一页", "下一页", 112, 200, 38, 20);
+  c.searchToggle = pictureButton(p, "图形按钮_查询", "search", 131, 5, 20, 20);
 
   c.searchBox = box(p, "外形框3", 13, 58, 128, 96);
   label(c.searchBox, "设置标签3", "歌单搜索", 5, 8, 118, 14);
-  place(new QLineEdit(QString::fromUtf8("输入查询(回车键)"), c.searchBox), "编辑框_歌单ID", 5, 24,
-        118, 24);
-  button(c.searchBox, "查询结果", "查询(Enter)", 5, 52, 118, 36);
+  c.searchEdit = place(new QLineEdit(QString::fromUtf8("输入查询(回车键)"), c.searchBox),
+                       "编辑框_歌单ID", 5, 24, 118, 24);
+  c.searchButton = button(c.searchBox, "查询结果", "查询(Enter)", 5, 52, 118, 36);
 }
 
-void buildSettingsPanel(QWidget* w, MainWindowControls& c) {
-  c.settingsPanel = box(w, "外形框2", 321, -4, 154, 230);
-  QFrame* p = c.settingsPanel;
+void buildSettingsPanel(QWidget* w, SettingsPanelControls& c) {
+  c.panel = box(w, "外形框2", 321, -4, 154, 230);
+  QFrame* p = c.panel;
   label(p, "标签2", "设置", 5, 7, 136, 16);
-  transparentLabel(p, "透明标签2", "侧边隐藏：", 9, 26, 54, 16);
-  c.edgeHideBox = checkBox(p, "选择框_侧边隐藏", "", true, 65, 25, 13, 20);
-  transparentLabel(p, "透明标签4", "自启动：", 85, 26, 47, 16);
-  c.autorunBox = checkBox(p, "选择框_开机自启", "", false, 128, 25, 13, 20);
+  c.edgeHideLabel = transparentLabel(p, "透明标签2", "侧边隐藏：", 9, 26, 54, 16);
+  c.edgeHide = checkBox(p, "选择框_侧边隐藏", "", true, 65, 25, 13, 20);
+  c.autorunLabel = transparentLabel(p, "透明标签4", "自启动：", 85, 26, 47, 16);
+  c.autorun = checkBox(p, "选择框_开机自启", "", false, 128, 25, 13, 20);
   label(p, "设置标签2", "预设方案：", 9, 50, 63, 14);
-  combo(p, "预设方案", texts({"秋色橙", "海洋蓝", "火焰红", "酷炫黑", "浪漫紫", "自然绿"}), 1, 65,
-        47, 79, 20);
+  c.preset =
+      combo(p, "预设方案", texts({"秋色橙", "海洋蓝", "火焰红", "酷炫黑", "浪漫紫", "自然绿"}), 1,
+            65, 47, 79, 20);
   label(p, "设置标签", "字体：", 9, 73, 55, 14);
-  combo(p, "字体型号", texts({"微软雅黑", "黑体", "楷体"}), 0, 65, 70, 79, 20);
-  checkBox(p, "字体加粗", "", true, 10, 94, 13, 20);
-  transparentLabel(p, "透明标签1", "加粗", 25, 95, 30, 16);
-  combo(p, "字体大小",
-        texts({"10", "15", "20", "25", "30", "35", "40", "45", "50", "55", "60", "65", "70"}), 4,
-        65, 93, 79, 20);
+  c.fontFace = combo(p, "字体型号", texts({"微软雅黑", "黑体", "楷体"}), 0, 65, 70, 79, 20);
+  c.bold = checkBox(p, "字体加粗", "", true, 10, 94, 13, 20);
+  c.boldLabel = transparentLabel(p, "透明标签1", "加粗", 25, 95, 30, 16);
+  c.fontSize =
+      combo(p, "字体大小",
+            texts({"10", "15", "20", "25", "30", "35", "40", "45", "50", "55", "60", "65", "70"}),
+            4, 65, 93, 79, 20);
   // Italic and underline sit beyond the panel's right edge and are never shown.
-  checkBox(p, "字体倾斜", "倾斜", false, 152, 93, 45, 20)->hide();
-  checkBox(p, "字体下划线", "下划线", false, 197, 93, 56, 20)->hide();
+  c.italic = checkBox(p, "字体倾斜", "倾斜", false, 152, 93, 45, 20);
+  c.italic->hide();
+  c.underline = checkBox(p, "字体下划线", "下划线", false, 197, 93, 56, 20);
+  c.underline->hide();
   QLabel* colours = label(p, "设置标签1", "文字颜色：\n\n文字边框：\n\n文字渐变：", 9, 120, 64, 70);
   colours->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   QFont small = colours->font();
@@ -231,29 +241,39 @@ void buildSettingsPanel(QWidget* w, MainWindowControls& c) {
   c.colour3 = place(new ColourPicker(p), "颜色选择器3", 65, 140, 79, 20);
   c.gradient = combo(p, "文字渐变", texts({"无渐变", "两色渐变", "三色渐变"}), 1, 65, 164, 79, 20);
   transparentLabel(p, "透明标签3", "穿透设置", 9, 189, 54, 16);
-  combo(p, "透明度",
-        texts({"100", "95", "90", "85", "80", "70", "60", "50", "40", "30", "20", "10"}), 2, 64,
-        209, 79, 20);
+  c.opacity = combo(
+      p, "透明度", texts({"100", "95", "90", "85", "80", "70", "60", "50", "40", "30", "20", "10"}),
+      2, 64, 209, 79, 20);
   label(p, "设置标签4", "透明度：", 9, 213, 63, 14);
 }
 
-void buildInvisibleControls(QWidget* w, MainWindowControls& c) {
-  timer(w, "time", 100);
-  timer(w, "时钟_自动播放", 1000);
-  timer(w, "时钟_监视热键", 100)->start();
-  c.dockTimer = timer(w, "时钟_靠边", 10);
-  timer(w, "时钟_倒计时", 0)->setSingleShot(true);
+void buildTimers(QWidget* w, WindowTimers& c) {
+  c.hotkeys = timer(w, "时钟_监视热键", 100);
+  c.hotkeys->start();
+  c.dock = timer(w, "时钟_靠边", 10);
+}
 
+QAction* menuItem(QMenu* menu, const char* caption, bool checkable = false) {
+  QAction* item = menu->addAction(QString::fromUtf8(caption));
+  item->setObjectName(QString::fromUtf8(caption));
+  item->setCheckable(checkable);
+  return item;
+}
+
+void buildMenu(QWidget* w, MenuControls& c) {
   c.menu = new QMenu(w);
   c.menu->setObjectName(QString::fromUtf8("菜单"));
-  for (const char* caption : {"登录", "喜欢当前歌曲", "播放/暂停(&Ctrl+ P)", "上一曲(&Ctrl+ Left)",
-                              "下一曲(&Ctrl+ Right)", "歌词显示(&Ctrl+ D)", "穿透模式(&Ctrl+ G)",
-                              "最小化(&Ctrl+ M)", "定时关闭", "关于", "退出"}) {
-    QAction* item = c.menu->addAction(QString::fromUtf8(caption));
-    item->setObjectName(QString::fromUtf8(caption));
-  }
-  for (const char* checkable : {"歌词显示(&Ctrl+ D)", "穿透模式(&Ctrl+ G)", "最小化(&Ctrl+ M)"})
-    c.menu->findChild<QAction*>(QString::fromUtf8(checkable))->setCheckable(true);
+  c.login = menuItem(c.menu, "登录");
+  c.like = menuItem(c.menu, "喜欢当前歌曲");
+  c.playPause = menuItem(c.menu, "播放/暂停(&Ctrl+ P)");
+  c.previous = menuItem(c.menu, "上一曲(&Ctrl+ Left)");
+  c.next = menuItem(c.menu, "下一曲(&Ctrl+ Right)");
+  c.lyrics = menuItem(c.menu, "歌词显示(&Ctrl+ D)", true);
+  c.clickThrough = menuItem(c.menu, "穿透模式(&Ctrl+ G)", true);
+  c.hideToTray = menuItem(c.menu, "最小化(&Ctrl+ M)", true);
+  c.sleep = menuItem(c.menu, "定时关闭");
+  c.about = menuItem(c.menu, "关于");
+  c.exit = menuItem(c.menu, "退出");
 }
 
 }  // namespace
@@ -266,16 +286,17 @@ MainWindowControls buildMainWindowControls(QWidget* window) {
   MainWindowControls c;
   window->resize(741, 349);
   window->setStyleSheet(QString::fromUtf8(kStyle));
-  buildFace(window, c);
-  buildMessageBoxes(window, c);
-  buildListPanel(window, c);
-  buildSettingsPanel(window, c);
-  buildInvisibleControls(window, c);
+  buildFace(window, c.face);
+  buildMessageBoxes(window, c.face, c.sleep);
+  buildListPanel(window, c.list);
+  buildSettingsPanel(window, c.settings);
+  buildTimers(window, c.timers);
+  buildMenu(window, c.menu);
   // The panels cover the face and the boxes lie over everything.
-  c.listPanel->raise();
-  c.settingsPanel->raise();
-  c.likeBox->raise();
-  c.sleepBox->raise();
+  c.list.panel->raise();
+  c.settings.panel->raise();
+  c.face.likeBox->raise();
+  c.sleep.box->raise();
   return c;
 }
 

@@ -1,16 +1,18 @@
 #pragma once
-// The main window's form: every control under its designed name, at its designed place.
+// The main window's form: every control under its designed name, at its designed place. The
+// builder hands out typed groups; each feature takes the group it needs.
 #include <QString>
 
+#include "square/SquarePanelControls.h"
+
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
-class QTreeWidget;
 class QWidget;
 
 namespace lumora {
@@ -18,31 +20,86 @@ namespace lumora {
 class ColourPicker;
 class PictureButton;
 
-// The controls the window's own routines touch; all others are reached by objectName.
+// The player face and the two boxes laid over it.
+struct FaceControls {
+  QLabel* pic = nullptr;                    // Pic
+  QFrame* progressBar = nullptr;            // 进度条
+  PictureButton* previousButton = nullptr;  // 图形按钮_上一曲
+  PictureButton* playButton = nullptr;      // 图形按钮_播放
+  PictureButton* pauseButton = nullptr;     // 图形按钮_暂停
+  PictureButton* nextButton = nullptr;      // 图形按钮_下一曲
+  QLabel* songName = nullptr;               // 歌曲名称
+  QLabel* artistName = nullptr;             // 歌手名称
+  PictureButton* listButton = nullptr;      // 图形按钮_列表
+  PictureButton* fmButton = nullptr;        // 图形按钮_私人FM
+  PictureButton* lyricsButton = nullptr;    // 图形按钮_歌词
+  PictureButton* downloadButton = nullptr;  // 图形按钮_下载
+  PictureButton* settingsButton = nullptr;  // 图形按钮_设置
+  PictureButton* exitButton = nullptr;      // 图形按钮_退出
+  QFrame* likeBox = nullptr;                // 信息提示框
+  QLabel* likeResult = nullptr;             // 提示1
+  QTimer* progressTimer = nullptr;          // time
+  QTimer* autoPlayTimer = nullptr;          // 时钟_自动播放
+};
+
+// The sleep timer's box 信息框.
+struct SleepControls {
+  QFrame* box = nullptr;           // 信息框
+  QComboBox* period = nullptr;     // 组合框_时间
+  QPushButton* confirm = nullptr;  // 设定倒计时
+  QTimer* countdown = nullptr;     // 时钟_倒计时
+};
+
+// The settings panel 外形框2.
+struct SettingsPanelControls {
+  QFrame* panel = nullptr;          // 外形框2
+  QLabel* edgeHideLabel = nullptr;  // 透明标签2
+  QCheckBox* edgeHide = nullptr;    // 选择框_侧边隐藏
+  QLabel* autorunLabel = nullptr;   // 透明标签4
+  QCheckBox* autorun = nullptr;     // 选择框_开机自启
+  QComboBox* preset = nullptr;      // 预设方案
+  QComboBox* fontFace = nullptr;    // 字体型号
+  QCheckBox* bold = nullptr;        // 字体加粗
+  QLabel* boldLabel = nullptr;      // 透明标签1
+  QComboBox* fontSize = nullptr;    // 字体大小
+  QCheckBox* italic = nullptr;      // 字体倾斜
+  QCheckBox* underline = nullptr;   // 字体下划线
+  ColourPicker* colour1 = nullptr;  // 颜色选择器1
+  ColourPicker* colour2 = nullptr;  // 颜色选择器2
+  ColourPicker* colour3 = nullptr;  // 颜色选择器3
+  QComboBox* gradient = nullptr;    // 文字渐变
+  QComboBox* opacity = nullptr;     // 透明度
+};
+
+// The right-button menu 菜单 and its eleven items, in order.
+struct MenuControls {
+  QMenu* menu = nullptr;            // 菜单
+  QAction* login = nullptr;         // 登录
+  QAction* like = nullptr;          // 喜欢当前歌曲
+  QAction* playPause = nullptr;     // 播放/暂停(&Ctrl+ P)
+  QAction* previous = nullptr;      // 上一曲(&Ctrl+ Left)
+  QAction* next = nullptr;          // 下一曲(&Ctrl+ Right)
+  QAction* lyrics = nullptr;        // 歌词显示(&Ctrl+ D)
+  QAction* clickThrough = nullptr;  // 穿透模式(&Ctrl+ G)
+  QAction* hideToTray = nullptr;    // 最小化(&Ctrl+ M)
+  QAction* sleep = nullptr;         // 定时关闭
+  QAction* about = nullptr;         // 关于
+  QAction* exit = nullptr;          // 退出
+};
+
+// The window's timers that belong to no panel.
+struct WindowTimers {
+  QTimer* hotkeys = nullptr;  // 时钟_监视热键
+  QTimer* dock = nullptr;     // 时钟_靠边
+};
+
 struct MainWindowControls {
-  QLabel* pic = nullptr;
-  QFrame* progressBar = nullptr;
-  PictureButton* playButton = nullptr;
-  PictureButton* pauseButton = nullptr;
-  QLabel* songName = nullptr;
-  QLabel* artistName = nullptr;
-  PictureButton* listButton = nullptr;
-  PictureButton* settingsButton = nullptr;
-  PictureButton* exitButton = nullptr;
-  QFrame* likeBox = nullptr;   // 信息提示框
-  QFrame* sleepBox = nullptr;  // 信息框
-  QFrame* listPanel = nullptr;
-  QFrame* settingsPanel = nullptr;
-  QFrame* searchBox = nullptr;
-  QTreeWidget* playlistList = nullptr;
-  QCheckBox* autorunBox = nullptr;
-  QCheckBox* edgeHideBox = nullptr;
-  ColourPicker* colour1 = nullptr;
-  ColourPicker* colour2 = nullptr;
-  ColourPicker* colour3 = nullptr;
-  QComboBox* gradient = nullptr;
-  QTimer* dockTimer = nullptr;
-  QMenu* menu = nullptr;
+  FaceControls face;
+  SleepControls sleep;
+  ListPanelControls list;
+  SettingsPanelControls settings;
+  MenuControls menu;
+  WindowTimers timers;
 };
 
 // Builds the form on `window` as designed (741 × 349, panels to the right of the face); the

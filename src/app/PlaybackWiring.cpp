@@ -1,27 +1,22 @@
 #include "app/PlaybackWiring.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDesktopServices>
 #include <QEventLoop>
 #include <QLabel>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QUrl>
 
-#include "app/PictureButton.h"
 #include "app/ProgramObjects.h"
 #include "lyrics/FindLyricLine.h"
 #include "square/PlaylistSquarePanel.h"
+#include "widgets/PictureButton.h"
 
 namespace lumora {
 
 namespace {
-
-template <class T>
-T* named(const QObject* parent, const char* name) {
-  T* child = parent->findChild<T*>(QString::fromUtf8(name));
-  Q_ASSERT(child);
-  return child;
-}
 
 PlaybackHooks windowHooks(PlaybackWiring* wiring) {
   PlaybackHooks hooks;
@@ -29,25 +24,41 @@ PlaybackHooks windowHooks(PlaybackWiring* wiring) {
     return FindLyricLine(lyric, key);
   };
   hooks.pumpedWait = [wiring](int ms) { wiring->pumpedWait(ms); };
+  hooks.processPendingEvents = [] { QCoreApplication::processEvents(); };
+  hooks.openUrl = [](const std::string& url) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+  };
   // tickCount and random: the controller's own steady clock and generator.
   return hooks;
 }
 
 }  // namespace
 
-PlaybackWiring::PlaybackWiring(QWidget* window, ProgramObjects& objects,
-                               PlaylistSquarePanel& square, PlayerFace::MessageShower showMessage)
+int SquarePlaylists::playlistCount() const { return square_.rowCount(); }
+
+std::string SquarePlaylists::playlistIdAt(int row) const { return square_.playlistIdAt(row); }
+
+void DesktopLyricsFollower::lyricLineChanged(const std::string& line) { lyrics_.SetText(line, 0); }
+
+PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& controls,
+                               ProgramObjects& objects, PlaylistSquarePanel& square,
+                               PlayerFace::MessageShower showMessage)
     : QObject(window),
-      window_(window),
+      faceControls_(controls.face),
+      menu_(controls.menu),
       objects_(objects),
       playerOutput_(objects.player),
-      face_(window, objects.desktopLyrics, square, std::move(showMessage),
-            [this](int ms) { pumpedWait(ms); }),
-      apiClient_(objects.apiJson, objects.session, face_, objects.apiBaseAddress),
+      face_(window, controls.face, controls.list.panel, std::move(showMessage)),
+      presenter_(face_),
+      desktopLyrics_(objects.desktopLyrics),
+      apiClient_(objects.apiJson, objects.session, objects.options.apiBaseAddress),
       apiService_(apiClient_),
+      squarePlaylists_(square),
       controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
-                  objects.musicService ? *objects.musicService : apiService_, face_,
-                  objects.apiBaseAddress, windowHooks(this)) {
+                  objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
+                  objects.options.apiBaseAddress, windowHooks(this)) {
+  controller_.addObserver(presenter_);
+  controller_.addObserver(desktopLyrics_);
   connectButtonsAndMenu();
   connectSquare(square);
   connectLyricsSwitch();
@@ -64,38 +75,34 @@ void PlaybackWiring::pumpedWait(int ms) {
 }
 
 void PlaybackWiring::stopTimers() {
-  named<QTimer>(window_, "time")->stop();
-  named<QTimer>(window_, "时钟_自动播放")->stop();
+  faceControls_.progressTimer->stop();
+  faceControls_.autoPlayTimer->stop();
 }
 
 void PlaybackWiring::connectButtonsAndMenu() {
   PlaybackController* c = &controller_;
-  auto onClick = [this, c](const char* button, void (PlaybackController::*routine)()) {
-    connect(named<PictureButton>(window_, button), &QAbstractButton::clicked, this,
-            [c, routine] { (c->*routine)(); });
+  auto onClick = [this, c](QAbstractButton* button, void (PlaybackController::*routine)()) {
+    connect(button, &QAbstractButton::clicked, this, [c, routine] { (c->*routine)(); });
   };
-  onClick("图形按钮_下一曲", &PlaybackController::playNext);
-  onClick("图形按钮_上一曲", &PlaybackController::playPrevious);
-  onClick("图形按钮_播放", &PlaybackController::resumeOrStart);
-  onClick("图形按钮_暂停", &PlaybackController::pausePlayback);
-  connect(named<PictureButton>(window_, "图形按钮_私人FM"), &QAbstractButton::clicked, this,
+  onClick(faceControls_.nextButton, &PlaybackController::playNext);
+  onClick(faceControls_.previousButton, &PlaybackController::playPrevious);
+  onClick(faceControls_.playButton, &PlaybackController::resumeOrStart);
+  onClick(faceControls_.pauseButton, &PlaybackController::pausePlayback);
+  connect(faceControls_.fmButton, &QAbstractButton::clicked, this,
           [c](bool checked) { c->onFmButtonClicked(checked); });
 
-  const QMenu* menu = named<QMenu>(window_, "菜单");
-  auto onItem = [this, c, menu](const char* caption, void (PlaybackController::*routine)()) {
-    connect(named<QAction>(menu, caption), &QAction::triggered, this,
-            [c, routine] { (c->*routine)(); });
+  auto onItem = [this, c](QAction* item, void (PlaybackController::*routine)()) {
+    connect(item, &QAction::triggered, this, [c, routine] { (c->*routine)(); });
   };
-  onItem("下一曲(&Ctrl+ Right)", &PlaybackController::playNext);
-  onItem("上一曲(&Ctrl+ Left)", &PlaybackController::playPrevious);
-  onItem("播放/暂停(&Ctrl+ P)", &PlaybackController::togglePlayPause);
-  onItem("喜欢当前歌曲", &PlaybackController::likeCurrentSong);
+  onItem(menu_.next, &PlaybackController::playNext);
+  onItem(menu_.previous, &PlaybackController::playPrevious);
+  onItem(menu_.playPause, &PlaybackController::togglePlayPause);
+  onItem(menu_.like, &PlaybackController::likeCurrentSong);
 
-  connect(named<QTimer>(window_, "time"), &QTimer::timeout, this, [c] { c->progressTick(); });
-  connect(named<QTimer>(window_, "时钟_自动播放"), &QTimer::timeout, this,
-          [c] { c->autoPlayTick(); });
+  connect(faceControls_.progressTimer, &QTimer::timeout, this, [c] { c->progressTick(); });
+  connect(faceControls_.autoPlayTimer, &QTimer::timeout, this, [c] { c->autoPlayTick(); });
 
-  named<QLabel>(window_, "歌曲名称")->installEventFilter(this);
+  faceControls_.songName->installEventFilter(this);
 }
 
 // A double-click with no row selected chooses nothing: there is no playlist to load.
@@ -106,15 +113,14 @@ void PlaybackWiring::connectSquare(PlaylistSquarePanel& square) {
 }
 
 void PlaybackWiring::connectLyricsSwitch() {
-  lyricsItem_ = named<QAction>(named<QMenu>(window_, "菜单"), "歌词显示(&Ctrl+ D)");
-  lyricsButton_ = named<PictureButton>(window_, "图形按钮_歌词");
-  connect(lyricsItem_, &QAction::triggered, this, &PlaybackWiring::onLyricsMenuToggled);
-  connect(lyricsButton_, &QAbstractButton::clicked, this, &PlaybackWiring::onLyricsButtonClicked);
+  connect(menu_.lyrics, &QAction::triggered, this, &PlaybackWiring::onLyricsMenuToggled);
+  connect(faceControls_.lyricsButton, &QAbstractButton::clicked, this,
+          &PlaybackWiring::onLyricsButtonClicked);
 }
 
 // Both forms toggle their own check first and then bring the other in line.
 void PlaybackWiring::onLyricsMenuToggled(bool checked) {
-  lyricsButton_->setChecked(checked);
+  faceControls_.lyricsButton->setChecked(checked);
   if (checked)
     objects_.desktopLyrics.Show();
   else
@@ -122,7 +128,7 @@ void PlaybackWiring::onLyricsMenuToggled(bool checked) {
 }
 
 void PlaybackWiring::onLyricsButtonClicked(bool checked) {
-  lyricsItem_->setChecked(checked);
+  menu_.lyrics->setChecked(checked);
   if (checked) {
     objects_.desktopLyrics.Redraw();
     objects_.desktopLyrics.Show();

@@ -1,33 +1,54 @@
 #pragma once
-// Playback on the main window: the play modes over the real player and the face, and every
-// button, menu item, list and timer that drives them, bound in one place.
+// Playback on the main window: the play modes over the real player, the face and the desktop
+// lyrics as their observers, and every button, menu item, list and timer that drives them.
 #include <QObject>
 
+#include "app/ApiMusicService.h"
+#include "app/FacePresenter.h"
+#include "app/MainWindowControls.h"
 #include "app/PlayerFace.h"
 #include "net/ApiClient.h"
-#include "playback/ApiMusicService.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlayerAudioOutput.h"
 
-class QAction;
-
 namespace lumora {
 
-class PictureButton;
+class DesktopLyricsWindow;
 class PlaylistSquarePanel;
 struct ProgramObjects;
+
+// The square's rows as the playlists a first play draws from.
+class SquarePlaylists : public PlaylistSource {
+ public:
+  explicit SquarePlaylists(const PlaylistSquarePanel& square) : square_(square) {}
+  int playlistCount() const override;
+  std::string playlistIdAt(int row) const override;
+
+ private:
+  const PlaylistSquarePanel& square_;
+};
+
+// The desktop lyrics window shows each lyric line as the face does.
+class DesktopLyricsFollower : public PlaybackObserver {
+ public:
+  explicit DesktopLyricsFollower(DesktopLyricsWindow& lyrics) : lyrics_(lyrics) {}
+  void lyricLineChanged(const std::string& line) override;
+
+ private:
+  DesktopLyricsWindow& lyrics_;
+};
 
 class PlaybackWiring : public QObject {
   Q_OBJECT
  public:
-  // `window` holds the controls by their designed names; `objects` the player, the desktop
-  // lyrics window, the base address and, for tests, a replacement output and service.
-  PlaybackWiring(QWidget* window, ProgramObjects& objects, PlaylistSquarePanel& square,
-                 PlayerFace::MessageShower showMessage);
+  // `objects` holds the player, the desktop lyrics window, the base address and, for tests, a
+  // replacement output and service.
+  PlaybackWiring(QWidget* window, const MainWindowControls& controls, ProgramObjects& objects,
+                 PlaylistSquarePanel& square, PlayerFace::MessageShower showMessage);
   ~PlaybackWiring() override;
 
   PlaybackController& controller() { return controller_; }
-  PlayerFace& face() { return face_; }
+  FaceView& face() { return face_; }
 
   // Shutdown: once the device is released no tick may start another song.
   void stopTimers();
@@ -51,15 +72,17 @@ class PlaybackWiring : public QObject {
   void onLyricsMenuToggled(bool checked);
   void onLyricsButtonClicked(bool checked);
 
-  QWidget* window_;
+  FaceControls faceControls_;
+  MenuControls menu_;
   ProgramObjects& objects_;
   PlayerAudioOutput playerOutput_;
   PlayerFace face_;
+  FacePresenter presenter_;
+  DesktopLyricsFollower desktopLyrics_;
   ApiClient apiClient_;
   ApiMusicService apiService_;
+  SquarePlaylists squarePlaylists_;
   PlaybackController controller_;
-  QAction* lyricsItem_ = nullptr;
-  PictureButton* lyricsButton_ = nullptr;
   int waitDepth_ = 0;
 };
 

@@ -1,11 +1,11 @@
 #include "app/ProgramObjects.h"
 
-#include "net/ApiBaseAddress.h"
+#include <utility>
 
 namespace lumora {
 
-ProgramObjects::ProgramObjects() : apiBaseAddress(ApiBaseAddress()) {
-  audio.init = [this] { return player.init(); };
+ProgramObjects::ProgramObjects(Options options) : options(std::move(options)) {
+  audio.init = [this] { return player.init(this->options.audioDevice); };
   audio.free = [this] { return player.free(); };
 }
 

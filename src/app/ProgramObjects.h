@@ -3,8 +3,9 @@
 #include <functional>
 #include <string>
 
+#include "app/Options.h"
 #include "lyrics/DesktopLyricsWindow.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "net/Session.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackInterfaces.h"
@@ -19,7 +20,7 @@ struct AudioDevice {
 };
 
 struct ProgramObjects {
-  ProgramObjects();
+  explicit ProgramObjects(Options options = {});
   ProgramObjects(const ProgramObjects&) = delete;
   ProgramObjects& operator=(const ProgramObjects&) = delete;
 
@@ -27,8 +28,8 @@ struct ProgramObjects {
   AudioDevice audio;
   // Made after the application object, so its window is gone before the application is.
   DesktopLyricsWindow desktopLyrics;
-  // Where the music API server lives; tests point it at their own server.
-  std::string apiBaseAddress;
+  // What the environment said; tests point the base address at their own server.
+  Options options;
   // Left empty, playback uses `player`; tests put their own output and service here. The play
   // modes' state (mode, queues, history, the current song) lives in the window's controller.
   AudioOutput* audioOutput = nullptr;

@@ -1,9 +1,11 @@
 #pragma once
-// A line per life-cycle step appended to the file named by LUMORA_TRACE_FILE, so a test driving
-// the real program can tell that start-up finished and that the destroy handler ran. The program
-// stays silent when the variable is unset.
+// A line per life-cycle step appended to the trace file (LUMORA_TRACE_FILE), so a test driving
+// the real program can tell that start-up finished and that the destroy handler ran.
+#include <string>
+
 namespace lumora {
 
-void traceStep(const char* step);
+// Appends one line naming a start-up or shutdown step to `file`; nothing when it is empty.
+void traceStep(const std::string& file, const char* step);
 
 }  // namespace lumora

@@ -5,6 +5,7 @@
 
 #include "app/Fonts.h"
 #include "app/MainWindow.h"
+#include "app/Options.h"
 #include "app/ProgramObjects.h"
 #include "app/TerminationSignals.h"
 
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   lumora::installFontFallbacks();
 
-  lumora::ProgramObjects objects;
+  lumora::ProgramObjects objects(lumora::ReadOptions());
   QPointer<lumora::MainWindow> window = new lumora::MainWindow(objects);
   window->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(window, &QObject::destroyed, &app, [] { QCoreApplication::exit(0); });

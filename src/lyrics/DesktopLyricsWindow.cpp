@@ -14,6 +14,8 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "lyrics/LyricStyle.h"
+
 namespace lumora {
 
 namespace {
@@ -350,7 +352,8 @@ bool setUpDesktopLyricsAtStartup(DesktopLyricsWindow& lyrics, const QString& fon
   lyrics.SetHitMove(true);
   lyrics.SetNoClose(true);
   lyrics.SetFont(fontFace, fontSize, bold, italic, underline);
-  lyrics.SetFillColours(0xDD6F00, 0xFFFFFF, 0x000000, 1);
+  const LyricColours& c = kStartupLyricColours;
+  lyrics.SetFillColours(c.colour1, c.colour2, c.outline, c.gradientMode);
   lyrics.SetText("欢迎进入Lumora");
   lyrics.Hide();
   return created;

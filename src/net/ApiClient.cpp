@@ -32,9 +32,8 @@ std::string MakeTimestamp(std::chrono::system_clock::time_point now) {
 
 std::string MakeTimestamp() { return MakeTimestamp(std::chrono::system_clock::now()); }
 
-ApiClient::ApiClient(JsonDocument& apiJson, const Session& session, ApiView& view,
-                     std::string baseAddress)
-    : apiJson_(apiJson), session_(session), view_(view), baseAddress_(std::move(baseAddress)) {}
+ApiClient::ApiClient(JsonDocument& apiJson, const Session& session, std::string baseAddress)
+    : apiJson_(apiJson), session_(session), baseAddress_(std::move(baseAddress)) {}
 
 bool ApiClient::Fetch(const std::string& pathAndQuery, int method) {
   return apiJson_.Parse(
@@ -48,16 +47,17 @@ std::string ApiClient::CookieParameter() const {
   return "cookie=" + UrlEncode(session_.cookie, 1) + "&";
 }
 
-void ApiClient::LikeSong(const std::string& songId) {
-  if (session_.cookie.empty()) return;
+std::string ApiClient::LikeSong(const std::string& songId) {
+  if (session_.cookie.empty()) return {};
   // The cookie is encoded here too: raw, its ";", "=" and spaces would split the query.
   if (!Fetch("/like?id=" + songId + "&cookie=" + UrlEncode(session_.cookie, 1) +
                  "&timestamp=" + MakeTimestamp(),
              1))
-    return;
+    return {};
   const std::string code = Code();
-  if (code == "200") view_.setLikeResult(kLikeSucceeded);
-  if (code == "460") view_.setLikeResult(kLikeFailed);
+  if (code == "200") return kLikeSucceeded;
+  if (code == "460") return kLikeFailed;
+  return {};
 }
 
 std::string ApiClient::GetSongUrl(const std::string& songId, const std::string& bitRate) {
@@ -80,8 +80,9 @@ Bytes ApiClient::GetCoverImage(const std::string& songId) {
   return HttpClient::Request(pictureUrl);
 }
 
-void ApiClient::FetchPersonalFm(PlayQueue& fmQueue) {
-  if (!Fetch("/personal_fm?" + CookieParameter() + "timestamp=" + MakeTimestamp())) return;
+std::vector<Song> ApiClient::FetchPersonalFm() {
+  std::vector<Song> batch;
+  if (!Fetch("/personal_fm?" + CookieParameter() + "timestamp=" + MakeTimestamp())) return batch;
   const std::size_t n = static_cast<std::size_t>(apiJson_.Count("data"));
   for (std::size_t i = 0; i < n; ++i) {
     std::string names;
@@ -89,36 +90,35 @@ void ApiClient::FetchPersonalFm(PlayQueue& fmQueue) {
     const std::size_t artistCount = static_cast<std::size_t>(apiJson_.Count(artistsPath));
     for (std::size_t j = 0; j < artistCount; ++j)
       names += apiJson_.GetText(artistsPath + Indexed("[", j, "].name")) + ",";
-    fmQueue.append({.id = apiJson_.GetSubDocument(Indexed("data[", i, "].id")).ToText(),
-                    .name = apiJson_.GetText(Indexed("data[", i, "].name")),
-                    .artists = TextBefore(names, ","),
-                    .album = apiJson_.GetText(Indexed("data[", i, "].album.type"))});
+    batch.push_back({.id = apiJson_.GetSubDocument(Indexed("data[", i, "].id")).ToText(),
+                     .name = apiJson_.GetText(Indexed("data[", i, "].name")),
+                     .artists = TextBefore(names, ","),
+                     .album = apiJson_.GetText(Indexed("data[", i, "].album.type"))});
   }
+  return batch;
 }
 
-void ApiClient::LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
-                             PlaylistLoadState& loadState) {
-  playlistQueue.clear();
+void ApiClient::LoadPlaylist(const std::string& playlistId, PlaylistLoadResult& result,
+                             PlaylistLoadListener& listener) {
   if (!Fetch("/playlist/detail?id=" + playlistId)) return;
   if (Code() != "200") {
     if (Code() == "404") {
-      loadState.playlistLoadCode = "404";
-      view_.showMessage(kPlaylistNotFound);
+      result.code = "404";
+      listener.playlistNotFound();
     }
     return;
   }
-  loadState.playlistCoverUrl = apiJson_.GetText("playlist.coverImgUrl");
-  loadState.playlistName = apiJson_.GetText("playlist.name");
+  result.coverUrl = apiJson_.GetText("playlist.coverImgUrl");
+  result.name = apiJson_.GetText("playlist.name");
   const std::size_t trackCount = static_cast<std::size_t>(apiJson_.Count("playlist.trackIds"));
   std::vector<std::string> trackIds;
   trackIds.reserve(trackCount);
   for (std::size_t i = 0; i < trackCount; ++i)
     trackIds.push_back(apiJson_.GetSubDocument(Indexed("playlist.trackIds[", i, "].id")).ToText());
 
-  view_.setCoverPicture(UrlFetch(loadState.playlistCoverUrl));
-  view_.setSongNameCaption(loadState.playlistName);
-  view_.pumpedWait(1000);
+  listener.playlistFound(result.name, UrlFetch(result.coverUrl));
 
+  std::size_t loaded = 0;
   // One request even for no tracks: the server answers an empty id list with no songs.
   std::size_t first = 0;
   do {
@@ -130,7 +130,7 @@ void ApiClient::LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQ
     // same way, each after its own time-out.
     if (!Fetch("/song/detail?ids=" + ids)) break;
 
-    // Read the whole batch before letting window messages run: a handler that runs in between
+    // Read the whole batch before telling the listener: a window handler that runs in between
     // may parse another answer into apiJson.
     const std::size_t songCount = static_cast<std::size_t>(apiJson_.Count("songs"));
     std::vector<Song> songs;
@@ -147,18 +147,9 @@ void ApiClient::LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQ
                        .artists = std::move(names),
                        .album = apiJson_.GetText(song + ".al.name")});
     }
-    for (const Song& song : songs) {
-      playlistQueue.append(song);
-      std::string progress = "共";
-      progress += std::to_string(trackIds.size());
-      progress += "首/已加载：";
-      progress += std::to_string(playlistQueue.names.size());
-      progress += "首";
-      view_.setArtistCaption(progress);
-      view_.processPendingEvents();
-    }
+    for (const Song& song : songs) listener.songLoaded(song, ++loaded, trackIds.size());
   } while (first < trackIds.size());
-  loadState.playlistLoadCode = "200";
+  result.code = "200";
 }
 
 }  // namespace lumora

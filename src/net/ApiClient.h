@@ -1,33 +1,36 @@
 #pragma once
 // The music API routines behind playback and the like action. Each sends one request through
-// HttpClient::Request, reads the answer through BodyText and the shared apiJson, and writes its
-// results into the caller's queues and the window (through ApiView). Failures give empty results.
+// HttpClient::Request, reads the answer through BodyText and the shared apiJson, and returns what
+// it found; a playlist load reports its progress as it goes. Failures give empty results.
 #include <chrono>
+#include <cstddef>
 #include <string>
+#include <vector>
 
-#include "common/PlayQueue.h"
-#include "net/ApiBaseAddress.h"
+#include "common/Song.h"
 #include "net/HttpClient.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "net/Session.h"
 
 namespace lumora {
 
-// The main-window controls the service routines write to. The window implements it; tests
-// record the calls.
-class ApiView {
+// What a playlist load reports while it runs. The caller shows it; nothing here knows how.
+class PlaylistLoadListener {
  public:
-  virtual ~ApiView() = default;
-  virtual void setLikeResult(const std::string& text) = 0;       // caption of 提示1
-  virtual void setCoverPicture(const std::string& bytes) = 0;    // picture of Pic
-  virtual void setSongNameCaption(const std::string& text) = 0;  // 歌曲名称
-  virtual void setArtistCaption(const std::string& text) = 0;    // 歌手名称
-  // A message box owned by the main window, OK button, title "信息：".
-  virtual void showMessage(const std::string& text) = 0;
-  // Waits while window messages keep being dispatched.
-  virtual void pumpedWait(int ms) = 0;
-  // Lets the pending window messages run once.
-  virtual void processPendingEvents() = 0;
+  virtual ~PlaylistLoadListener() = default;
+  virtual void playlistNotFound() = 0;
+  // The playlist's name and cover picture, before its songs are asked for.
+  virtual void playlistFound(const std::string& name, const Bytes& cover) = 0;
+  // Each song as it is read; loaded counts the songs so far, total every track of the list.
+  virtual void songLoaded(const Song& song, std::size_t loaded, std::size_t total) = 0;
+};
+
+// What the last playlist load found. The code is "200" once every batch was asked for and
+// "404" for an unknown playlist; any other outcome leaves the fields as they were.
+struct PlaylistLoadResult {
+  std::string code;
+  std::string coverUrl;
+  std::string name;
 };
 
 // Unix time in milliseconds as decimal text (13 digits for any clock after 2001).
@@ -36,7 +39,6 @@ std::string MakeTimestamp(std::chrono::system_clock::time_point now);
 
 inline constexpr const char* kLikeSucceeded = "喜欢歌曲成功";
 inline constexpr const char* kLikeFailed = "喜欢歌曲失败";
-inline constexpr const char* kPlaylistNotFound = "找不到歌单，ID是否错误！";
 // Track ids per song-detail request: a few thousand ids in one query make a request line
 // longer than servers accept.
 inline constexpr std::size_t kSongDetailBatch = 500;
@@ -44,22 +46,21 @@ inline constexpr std::size_t kSongDetailBatch = 500;
 class ApiClient {
  public:
   // All references outlive the client; the client keeps nothing between calls.
-  ApiClient(JsonDocument& apiJson, const Session& session, ApiView& view,
-            std::string baseAddress = ApiBaseAddress());
+  ApiClient(JsonDocument& apiJson, const Session& session, std::string baseAddress);
 
-  // Does nothing when logged out; shows the result in 提示1.
-  void LikeSong(const std::string& songId);
+  // The result text for 提示1; empty when logged out or when the answer tells nothing.
+  std::string LikeSong(const std::string& songId);
   // The play URL, empty when the answer has none.
   std::string GetSongUrl(const std::string& songId, const std::string& bitRate);
   // The raw LRC content of the answer, JSON escapes untouched; empty when there is none.
   std::string GetLyric(const std::string& songId);
   // The album picture's bytes; empty when there is none.
   Bytes GetCoverImage(const std::string& songId);
-  // Appends one batch behind what is left in the queue.
-  void FetchPersonalFm(PlayQueue& fmQueue);
-  // Replaces the queue with the playlist's songs, in the server's order.
-  void LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
-                    PlaylistLoadState& loadState);
+  // One batch of songs picked for the account, in the server's order.
+  std::vector<Song> FetchPersonalFm();
+  // Every song of the playlist, in the server's order, handed to the listener one by one.
+  void LoadPlaylist(const std::string& playlistId, PlaylistLoadResult& result,
+                    PlaylistLoadListener& listener);
 
  private:
   // Sends, converts and parses into apiJson; false when the answer is not JSON.
@@ -70,7 +71,6 @@ class ApiClient {
 
   JsonDocument& apiJson_;
   const Session& session_;
-  ApiView& view_;
   const std::string baseAddress_;
 };
 

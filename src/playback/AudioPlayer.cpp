@@ -254,10 +254,6 @@ AudioPlayer::~AudioPlayer() { free(); }
 
 bool AudioPlayer::init(int device, std::uint32_t, std::uint32_t, std::uintptr_t) {
   if (!gst_init_check(nullptr, nullptr, nullptr)) return false;
-  if (device == -1) {
-    const char* env = std::getenv("LUMORA_AUDIO_DEVICE");
-    if (env && std::string_view(env) == "0") device = 0;
-  }
   if (device_) {
     gst_object_unref(static_cast<GstDevice*>(device_));
     device_ = nullptr;

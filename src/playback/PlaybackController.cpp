@@ -12,9 +12,7 @@ namespace lumora {
 
 namespace {
 
-constexpr int kFaceWidth = 154;
-constexpr int kProgressIntervalMs = 100;
-constexpr int kAutoPlayIntervalMs = 1000;
+constexpr int kPlaylistShownMs = 1000;
 constexpr int kLikeInfoMs = 2000;
 constexpr std::size_t kHistoryLimit = 10;
 constexpr int kLastDrawnSquareRow = 7;
@@ -46,14 +44,17 @@ int RandomBetween(RandomSource& random, int a, int b) {
   return a + static_cast<int>(r % (static_cast<std::int64_t>(b) - a + 1));
 }
 
-PlaybackController::PlaybackController(AudioOutput& audio, MusicService& service, PlayerView& view,
-                                       std::string apiBaseAddress, PlaybackHooks hooks)
+PlaybackController::PlaybackController(AudioOutput& audio, MusicService& service,
+                                       const PlaylistSource& playlists, std::string apiBaseAddress,
+                                       PlaybackHooks hooks)
     : audio_(audio),
       service_(service),
-      view_(view),
+      playlists_(playlists),
       apiBaseAddress_(std::move(apiBaseAddress)),
       hooks_(std::move(hooks)) {
   if (!hooks_.pumpedWait) hooks_.pumpedWait = [](int) {};
+  if (!hooks_.processPendingEvents) hooks_.processPendingEvents = [] {};
+  if (!hooks_.openUrl) hooks_.openUrl = [](const std::string&) {};
   if (!hooks_.tickCount) {
     hooks_.tickCount = [] {
       using namespace std::chrono;
@@ -62,6 +63,19 @@ PlaybackController::PlaybackController(AudioOutput& audio, MusicService& service
     };
   }
   if (!hooks_.random) hooks_.random = std::make_shared<DefaultRandom>();
+}
+
+void PlaybackController::addObserver(PlaybackObserver& observer) {
+  observers_.push_back(&observer);
+}
+
+void PlaybackController::removeObserver(PlaybackObserver& observer) {
+  std::erase(observers_, &observer);
+}
+
+void PlaybackController::setState(PlayState state) {
+  playState_ = state;
+  announce([state](PlaybackObserver& o) { o.stateChanged(state); });
 }
 
 // The old stream is released here rather than left to the end of the run: a long session
@@ -79,17 +93,8 @@ void PlaybackController::replaceStream(const std::string& songId) {
   // Sound first; the lyric and the cover may take a while to arrive.
   audio_.play(now.currentStream, false);
   now.lyricText = service_.GetLyric(songId);
-  view_.setCoverPicture(service_.GetCoverImage(songId));
-}
-
-void PlaybackController::showPlaying() {
-  view_.setPlayButtonVisible(false);
-  view_.setPauseButtonVisible(true);
-}
-
-void PlaybackController::showPaused() {
-  view_.setPlayButtonVisible(true);
-  view_.setPauseButtonVisible(false);
+  const std::string cover = service_.GetCoverImage(songId);
+  announce([&cover](PlaybackObserver& o) { o.coverChanged(cover); });
 }
 
 void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool takeSongFields) {
@@ -99,9 +104,9 @@ void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool 
   replaceStream(song.id);
   now.currentSongId = song.id;
 
-  view_.setSongNameCaption(song.name);
-  view_.setArtistCaption(song.artists);
-  view_.setWindowTitle(song.name);
+  const SongStart start{song, false};
+  announce([&start](PlaybackObserver& o) { o.songStarted(start); });
+  announce([&song](PlaybackObserver& o) { o.titleChanged(song.name); });
   now.currentTitle = song.name + "-" + song.artists;
   if (takeSongFields) {
     now.currentArtists = song.artists;
@@ -109,10 +114,11 @@ void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool 
     now.currentAlbum = song.album;
     now.likeSongId = song.id;
   }
-
-  view_.setProgressTimerInterval(kProgressIntervalMs);
-  view_.setAutoPlayTimerInterval(kAutoPlayIntervalMs);
-  showPlaying();
+  setState(PlayState::Playing);
+  if (now.currentStream == 0) {
+    const PlaybackFailure failure{PlaybackFailure::Kind::SongUnavailable, song, {}, {}};
+    announce([&failure](PlaybackObserver& o) { o.failed(failure); });
+  }
 
   state_.history.append(song.name, song.artists, song.id);
   queue.removeAt(position);
@@ -123,14 +129,42 @@ void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool 
 // A square with fewer than eight rows only offers the rows it has; row 0 is drawn only when it
 // is the one row there is, and an empty square asks for nothing.
 void PlaybackController::loadRandomSquarePlaylist() {
-  const int rows = view_.squareRowCount();
+  const int rows = playlists_.playlistCount();
   if (rows <= 0) return;
   const int row =
       rows == 1 ? 0 : RandomBetween(*hooks_.random, 1, std::min(kLastDrawnSquareRow, rows - 1));
-  view_.setArtistCaption("歌单加载中...");
-  service_.LoadPlaylist(view_.squarePlaylistId(row), state_.playlistQueue, state_.playlist);
+  loadPlaylist(playlists_.playlistIdAt(row));
   state_.queueCount = static_cast<int>(state_.playlistQueue.size());
-  view_.setArtistCaption(std::to_string(state_.queueCount) + "首歌曲加载完毕");
+  const std::size_t count = state_.playlistQueue.size();
+  announce([count](PlaybackObserver& o) { o.playlistLoaded(count); });
+}
+
+void PlaybackController::loadPlaylist(const std::string& playlistId) {
+  announce([](PlaybackObserver& o) { o.playlistLoadStarted(); });
+  service_.LoadPlaylist(playlistId, state_.playlistQueue, state_.playlist, *this);
+}
+
+void PlaybackController::playlistNotFound() {
+  announce([](PlaybackObserver& o) { o.playlistNotFound(); });
+}
+
+void PlaybackController::playlistFound(const std::string& name, const std::string& coverBytes) {
+  announce([&](PlaybackObserver& o) { o.playlistFound(name, coverBytes); });
+  hooks_.pumpedWait(kPlaylistShownMs);
+}
+
+void PlaybackController::songsLoaded(std::size_t loaded, std::size_t total) {
+  announce([&](PlaybackObserver& o) { o.playlistLoadProgress(loaded, total); });
+  hooks_.processPendingEvents();
+}
+
+// A playlist the server does not know puts back the title of what played before.
+void PlaybackController::failPlaylistLoad() {
+  const PlaybackFailure failure{PlaybackFailure::Kind::PlaylistLoadFailed,
+                                {},
+                                state_.playlist.playlistLoadCode,
+                                state_.now.currentTitle};
+  announce([&failure](PlaybackObserver& o) { o.failed(failure); });
 }
 
 void PlaybackController::playNext() {
@@ -142,7 +176,8 @@ void PlaybackController::playNext() {
     if (queue.empty()) {
       service_.FetchPersonalFm(queue);
       state_.queueCount = static_cast<int>(queue.size());
-      view_.setSongNameCaption(kPersonalFmMode);
+      const std::size_t queued = queue.size();
+      announce([queued](PlaybackObserver& o) { o.fmBatchFetched(queued); });
     }
     if (!queue.empty()) {
       const int k = RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size()));
@@ -158,7 +193,7 @@ void PlaybackController::playNext() {
         startSong(queue, static_cast<std::size_t>(k), true);
       }
     } else if (state_.playlist.playlistLoadCode == "404") {
-      view_.setSongNameCaption(state_.now.currentTitle);
+      failPlaylistLoad();
     }
   }
 }
@@ -167,21 +202,20 @@ void PlaybackController::playSelectedPlaylist(int row) {
   if (starting_) return;
   FlagGuard guard(starting_);
 
-  view_.hidePlaylistSquare();
   state_.playMode = kPlaylistMode;
-  view_.setFmButtonSelected(false);
-  view_.setArtistCaption("歌单加载中...");
-  service_.LoadPlaylist(view_.squarePlaylistId(row), state_.playlistQueue, state_.playlist);
+  announce([](PlaybackObserver& o) { o.playlistChosen(); });
+  loadPlaylist(playlists_.playlistIdAt(row));
 
   if (state_.playlist.playlistLoadCode == "200") {
     state_.queueCount = static_cast<int>(state_.playlistQueue.size());
-    view_.setArtistCaption(std::to_string(state_.queueCount) + "首歌曲加载完毕");
+    const std::size_t count = state_.playlistQueue.size();
+    announce([count](PlaybackObserver& o) { o.playlistLoaded(count); });
     if (state_.queueCount > 0) {
       const int k = RandomBetween(*hooks_.random, 1, state_.queueCount);
       startSong(state_.playlistQueue, static_cast<std::size_t>(k), false);
     }
   } else if (state_.playlist.playlistLoadCode == "404") {
-    view_.setSongNameCaption(state_.now.currentTitle);
+    failPlaylistLoad();
   }
 }
 
@@ -193,18 +227,16 @@ void PlaybackController::playPrevious() {
 
   // The entry before the newest; the newest stays, so repeated steps walk further back.
   const std::size_t p = history.size() - 1;
-  const std::string id = history.ids[p - 1];
-  const std::string caption = history.names[p - 1] + " - " + history.artists[p - 1];
+  const SongStart start{{history.ids[p - 1], history.names[p - 1], history.artists[p - 1], {}},
+                        true};
+  const std::string caption = start.song.name + " - " + start.song.artists;
 
-  replaceStream(id);
-  view_.setSongNameCaption(caption);
-  view_.setWindowTitle(caption);
+  replaceStream(start.song.id);
+  announce([&start](PlaybackObserver& o) { o.songStarted(start); });
+  announce([&caption](PlaybackObserver& o) { o.titleChanged(caption); });
   state_.now.currentTitle = caption;
-
-  view_.setProgressTimerInterval(kProgressIntervalMs);
-  view_.setAutoPlayTimerInterval(kAutoPlayIntervalMs);
   // Like every other start: the song plays, so pausing is what the button offers.
-  showPlaying();
+  setState(PlayState::Playing);
 
   history.removeAt(p);
 }
@@ -214,7 +246,7 @@ void PlaybackController::togglePlayPause() {
   const std::uint32_t stream = state_.now.currentStream;
   if (audio_.isActive(stream) == 1) {
     audio_.pause(stream);
-    showPaused();
+    setState(PlayState::Paused);
     return;
   }
   resumeOrStart();
@@ -228,7 +260,7 @@ void PlaybackController::resumeOrStart() {
       break;
     case 3:
       audio_.play(stream, false);
-      showPlaying();
+      setState(PlayState::Playing);
       break;
     default:
       break;
@@ -239,15 +271,16 @@ void PlaybackController::pausePlayback() {
   const std::uint32_t stream = state_.now.currentStream;
   if (audio_.isActive(stream) != 1) return;
   audio_.pause(stream);
-  view_.setWindowTitle("暂停播放");
-  showPaused();
+  announce([](PlaybackObserver& o) { o.titleChanged("暂停播放"); });
+  setState(PlayState::Paused);
 }
 
 void PlaybackController::likeCurrentSong() {
-  view_.setLikeInfoVisible(true);
-  service_.LikeSong(state_.now.likeSongId);
+  announce([](PlaybackObserver& o) { o.likeBoxShown(true); });
+  const std::string result = service_.LikeSong(state_.now.likeSongId);
+  if (!result.empty()) announce([&result](PlaybackObserver& o) { o.likeResult(result); });
   hooks_.pumpedWait(kLikeInfoMs);
-  view_.setLikeInfoVisible(false);
+  announce([](PlaybackObserver& o) { o.likeBoxShown(false); });
 }
 
 void PlaybackController::onFmButtonClicked(bool selected) {
@@ -256,55 +289,46 @@ void PlaybackController::onFmButtonClicked(bool selected) {
 
 void PlaybackController::openSongPage() {
   if (state_.now.currentSongId.empty()) return;
-  view_.openUrl(apiBaseAddress_ + "/#/song?id=" + state_.now.currentSongId);
+  hooks_.openUrl(apiBaseAddress_ + "/#/song?id=" + state_.now.currentSongId);
 }
 
 void PlaybackController::autoPlayTick() {
-  if (audio_.isActive(state_.now.currentStream) == 0) playNext();
+  if (audio_.isActive(state_.now.currentStream) != 0) return;
+  if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
+  playNext();
 }
 
 void PlaybackController::progressTick() {
   const std::uint32_t stream = state_.now.currentStream;
-  const std::int64_t position = audio_.getPosition(stream);
-  const std::int64_t length = audio_.getLength(stream);
+  PlaybackPosition at;
+  at.position = audio_.getPosition(stream);
+  at.length = audio_.getLength(stream);
+  at.elapsedSeconds =
+      at.position >= 0 ? WholeSeconds(audio_.bytesToSeconds(stream, at.position)) : 0;
+  at.totalSeconds = at.length > 0 ? WholeSeconds(audio_.bytesToSeconds(stream, at.length)) : 0;
+  at.elapsed = ClockText(at.elapsedSeconds);
+  at.total = ClockText(at.totalSeconds);
+  // Until the length is known there is no end to reach; stopping there would freeze the song.
+  at.reachedEnd = at.length > 0 && at.elapsed == at.total;
+  announce([&at](PlaybackObserver& o) { o.positionChanged(at); });
 
-  // A length below the face width (or unknown) has no meaningful scale: the bar stays empty.
-  int width = 0;
-  if (length >= kFaceWidth && position > 0) {
-    const double scaled =
-        static_cast<double>(position) / (static_cast<double>(length) / kFaceWidth);
-    width = static_cast<int>(std::min<double>(scaled, kFaceWidth));
-  }
-  view_.setProgressWidth(width);
-
-  const std::string elapsed =
-      ClockText(position >= 0 ? WholeSeconds(audio_.bytesToSeconds(stream, position)) : 0);
-  const std::string total =
-      ClockText(length > 0 ? WholeSeconds(audio_.bytesToSeconds(stream, length)) : 0);
-  view_.setPlayTimes(elapsed, total);
-  // Until the length is known there is no end to reach; stopping here would freeze the song.
-  if (length > 0 && elapsed == total) view_.setProgressTimerInterval(0);
-
-  showLyric(elapsed);
-}
-
-void PlaybackController::setArtistAndDesktopLyric(const std::string& text) {
-  view_.setArtistCaption(text);
-  // The desktop window shows what the label really holds.
-  view_.setDesktopLyricText(view_.artistCaption(), 0);
+  showLyric(at.elapsed);
 }
 
 void PlaybackController::showLyric(const std::string& timeKey) {
   const std::string& lyric = state_.now.lyricText;
+  auto show = [this](const std::string& line) {
+    announce([&line](PlaybackObserver& o) { o.lyricLineChanged(line); });
+  };
   if (lyric.empty() || lyric == kNoLyricMatch) {
-    setArtistAndDesktopLyric("当前暂无歌词");
+    show("当前暂无歌词");
     return;
   }
   if (hooks_.findLyricLine) {
     const std::string line = hooks_.findLyricLine(lyric, timeKey);
-    if (!line.empty()) setArtistAndDesktopLyric(line);
+    if (!line.empty()) show(line);
   }
-  if (lyric.find('[') == std::string::npos) setArtistAndDesktopLyric("当前歌词不支持滚动.");
+  if (lyric.find('[') == std::string::npos) show("当前歌词不支持滚动.");
 }
 
 }  // namespace lumora

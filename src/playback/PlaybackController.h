@@ -4,36 +4,49 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "common/PlayQueue.h"
+#include "playback/PlaybackEvents.h"
 #include "playback/PlaybackInterfaces.h"
+#include "playback/PlaybackState.h"
 
 namespace lumora {
 
-// What the window supplies besides the three interfaces. Empty members take the defaults noted.
+// What the window supplies besides the interfaces. Empty members take the defaults noted.
 struct PlaybackHooks {
   // The lyric line for a time key; empty gives no line at all.
   std::function<std::string(const std::string& lyricText, const std::string& timeKey)>
       findLyricLine;
   // Waits while the window keeps dispatching; default returns at once.
   std::function<void(int ms)> pumpedWait;
+  // Lets pending window events run once; default does nothing.
+  std::function<void()> processPendingEvents;
+  // Opens a web address in the desktop's browser; default does nothing.
+  std::function<void(const std::string& url)> openUrl;
   // Milliseconds since some fixed moment; default the steady clock.
   std::function<std::uint32_t()> tickCount;
   // Default: a generator of its own.
   std::shared_ptr<RandomSource> random;
 };
 
-// The play modes, the song queues and the two playback timers of the main window. Every member
-// runs on the window thread; the window binds its controls and timers to them.
-class PlaybackController {
+// The play modes and the song queues. Every member runs on the window thread; the window binds
+// its controls and timers to them, and observers hear what happens.
+class PlaybackController : private PlaylistLoadProgress {
  public:
   static constexpr const char* kBitRate = "320000";
 
-  PlaybackController(AudioOutput& audio, MusicService& service, PlayerView& view,
+  PlaybackController(AudioOutput& audio, MusicService& service, const PlaylistSource& playlists,
                      std::string apiBaseAddress, PlaybackHooks hooks = {});
+
+  // Observers are told in the order they were added; each must outlive the controller or be
+  // removed first.
+  void addObserver(PlaybackObserver& observer);
+  void removeObserver(PlaybackObserver& observer);
 
   PlaybackState& state() { return state_; }
   const PlaybackState& state() const { return state_; }
+  // As last announced.
+  PlayState playState() const { return playState_; }
 
   void playNext();
   void playPrevious();
@@ -46,25 +59,37 @@ class PlaybackController {
   void onFmButtonClicked(bool selected);
   // Left button on the song name.
   void openSongPage();
+  // The auto-play timer: starts the next song once the stream has stopped.
   void autoPlayTick();
-  // The progress half and then the lyric half of the `time` handler.
+  // The progress half and then the lyric half of the progress timer.
   void progressTick();
 
  private:
   void startSong(PlayQueue& queue, std::size_t position, bool takeSongFields);
   void replaceStream(const std::string& songId);
-  void showPlaying();
-  void showPaused();
+  void setState(PlayState state);
   void showLyric(const std::string& timeKey);
-  void setArtistAndDesktopLyric(const std::string& text);
   void loadRandomSquarePlaylist();
+  void loadPlaylist(const std::string& playlistId);
+  void failPlaylistLoad();
+
+  template <class Event>
+  void announce(Event event) {
+    for (std::size_t i = 0; i < observers_.size(); ++i) event(*observers_[i]);
+  }
+
+  void playlistNotFound() override;
+  void playlistFound(const std::string& name, const std::string& coverBytes) override;
+  void songsLoaded(std::size_t loaded, std::size_t total) override;
 
   AudioOutput& audio_;
   MusicService& service_;
-  PlayerView& view_;
+  const PlaylistSource& playlists_;
+  std::vector<PlaybackObserver*> observers_;
   std::string apiBaseAddress_;
   PlaybackHooks hooks_;
   PlaybackState state_;
+  PlayState playState_ = PlayState::Stopped;
   // Set while a song start runs: pumped waits inside the service let timers fire mid-start.
   bool starting_ = false;
 };

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <random>
 #include <string>
 
-#include "common/PlayQueue.h"
+#include "playback/PlaybackState.h"
 
 namespace lumora {
 
@@ -25,6 +26,17 @@ class AudioOutput {
   virtual bool freeStream(std::uint32_t stream) = 0;
 };
 
+// How a playlist load goes, reported by the service while it runs.
+class PlaylistLoadProgress {
+ public:
+  virtual ~PlaylistLoadProgress() = default;
+  virtual void playlistNotFound() = 0;
+  // Before the songs are asked for.
+  virtual void playlistFound(const std::string& name, const std::string& coverBytes) = 0;
+  // After each song put into the queue; total counts every track of the playlist.
+  virtual void songsLoaded(std::size_t loaded, std::size_t total) = 0;
+};
+
 // The music API routines playback needs. Failures give empty results, never throw.
 class MusicService {
  public:
@@ -37,32 +49,18 @@ class MusicService {
   virtual void FetchPersonalFm(PlayQueue& fmQueue) = 0;
   // Replaces the queue with the playlist's tracks and reports the code, cover and name.
   virtual void LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
-                            PlaylistLoadState& loadState) = 0;
-  virtual void LikeSong(const std::string& songId) = 0;
+                            PlaylistLoadState& loadState, PlaylistLoadProgress& progress) = 0;
+  // The text that tells how the like went; empty when there is nothing to tell.
+  virtual std::string LikeSong(const std::string& songId) = 0;
 };
 
-// The main-window controls the play modes write to (and the one caption they read back).
-class PlayerView {
+// The playlists a first play may draw from: the rows of the playlist square, from 0.
+class PlaylistSource {
  public:
-  virtual ~PlayerView() = default;
-  virtual void setSongNameCaption(const std::string& text) = 0;  // 歌曲名称
-  virtual void setArtistCaption(const std::string& text) = 0;    // 歌手名称
-  virtual std::string artistCaption() const = 0;
-  virtual void setWindowTitle(const std::string& text) = 0;
-  virtual void setCoverPicture(const std::string& bytes) = 0;  // Pic
-  virtual void setPlayButtonVisible(bool visible) = 0;         // 图形按钮_播放
-  virtual void setPauseButtonVisible(bool visible) = 0;        // 图形按钮_暂停
-  virtual void setProgressTimerInterval(int ms) = 0;           // time; 0 stops it
-  virtual void setAutoPlayTimerInterval(int ms) = 0;           // 时钟_自动播放
-  virtual void setProgressWidth(int pixels) = 0;               // 进度条
-  virtual void setPlayTimes(const std::string& elapsed, const std::string& total) = 0;
-  virtual void setLikeInfoVisible(bool visible) = 0;        // 信息提示框
-  virtual void hidePlaylistSquare() = 0;                    // 外形框1
-  virtual void setFmButtonSelected(bool selected) = 0;      // 图形按钮_私人FM
-  virtual int squareRowCount() const = 0;                   // rows of 超级列表框1
-  virtual std::string squarePlaylistId(int row) const = 0;  // column 1 of a row, rows from 0
-  virtual void openUrl(const std::string& url) = 0;
-  virtual void setDesktopLyricText(const std::string& text, int highlightPercent) = 0;
+  virtual ~PlaylistSource() = default;
+  virtual int playlistCount() const = 0;
+  // Empty for a row that is not there.
+  virtual std::string playlistIdAt(int row) const = 0;
 };
 
 // The pseudo-random generator of the song draws; tests script it.

@@ -77,12 +77,22 @@ PlaylistBrowser::PlaylistBrowser(BrowseState state, JsonDocument& apiJson, std::
 void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
                                std::string_view offset) {
   // Cleared first, so a failed request leaves the list empty rather than stale.
-  view_.clearRows();
+  clearRows();
   const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
   if (request.url.empty()) return;
   const std::string answer = BodyText(HttpClient::Request(request.url));
-  for (const PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
-    view_.appendRow(row.name, row.id);
+  for (PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
+    appendRow(std::move(row));
+}
+
+void PlaylistBrowser::clearRows() {
+  rows_.clear();
+  view_.clearRows();
+}
+
+void PlaylistBrowser::appendRow(PlaylistRow row) {
+  view_.appendRow(row.name, row.id);
+  rows_.push_back(std::move(row));
 }
 
 void PlaylistBrowser::loadCurrentPage() {
@@ -129,10 +139,10 @@ void PlaylistBrowser::search(const std::string& text) {
 
 void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,
                                            const std::vector<std::string>& ids) {
-  view_.clearRows();
+  clearRows();
   // The lists come in pairs; a name missing from a short list shows as an empty cell.
   for (std::size_t i = 0; i < ids.size(); ++i)
-    view_.appendRow(i < names.size() ? names[i] : std::string(), ids[i]);
+    appendRow({i < names.size() ? names[i] : std::string(), ids[i]});
   view_.setPagingButtonsVisible(false);
   view_.showListPanel();
 }

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 
 namespace lumora {
 
@@ -82,13 +82,19 @@ class PlaylistBrowser {
   void ShowAccountPlaylists(const std::vector<std::string>& names,
                             const std::vector<std::string>& ids);
 
+  // What the list shows, row for row.
+  const std::vector<PlaylistRow>& rows() const { return rows_; }
+
  private:
   bool pagingMode() const;
+  void clearRows();
+  void appendRow(PlaylistRow row);
 
   BrowseState state_;
   JsonDocument& apiJson_;
   std::string apiBase_;
   PlaylistSquareView& view_;
+  std::vector<PlaylistRow> rows_;
 };
 
 }  // namespace lumora

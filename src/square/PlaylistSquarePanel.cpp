@@ -3,35 +3,27 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEvent>
+#include <QFrame>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTreeWidget>
 
 namespace lumora {
 
-namespace {
-
-template <class T>
-T* named(QObject* under, const char* name) {
-  return under ? under->findChild<T*>(QString::fromUtf8(name)) : nullptr;
-}
-
-}  // namespace
-
-PlaylistSquarePanel::PlaylistSquarePanel(QWidget* listPanel, BrowseState state,
-                                         JsonDocument& apiJson, std::string apiBase,
-                                         QObject* parent)
+PlaylistSquarePanel::PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel,
+                                         BrowseState state, JsonDocument& apiJson,
+                                         std::string apiBase, QObject* parent)
     : QObject(parent),
-      listPanel_(listPanel),
-      settingsPanel_(listPanel ? named<QWidget>(listPanel->parentWidget(), "外形框2") : nullptr),
-      list_(named<QTreeWidget>(listPanel, "超级列表框1")),
-      categories_(named<QComboBox>(listPanel, "组合框1")),
-      firstPageButton_(named<QAbstractButton>(listPanel, "首页")),
-      nextPageButton_(named<QAbstractButton>(listPanel, "下一页")),
-      searchToggle_(named<QAbstractButton>(listPanel, "图形按钮_查询")),
-      searchBox_(named<QWidget>(listPanel, "外形框3")),
-      searchEdit_(named<QLineEdit>(listPanel, "编辑框_歌单ID")),
-      searchButton_(named<QAbstractButton>(listPanel, "查询结果")),
+      listPanel_(controls.panel),
+      settingsPanel_(settingsPanel),
+      list_(controls.list),
+      categories_(controls.categories),
+      firstPageButton_(controls.firstPage),
+      nextPageButton_(controls.nextPage),
+      searchToggle_(controls.searchToggle),
+      searchBox_(controls.searchBox),
+      searchEdit_(controls.searchEdit),
+      searchButton_(controls.searchButton),
       browser_(state, apiJson, std::move(apiBase), *this) {
   // A pick of the same category counts too: it is how the user returns from the account list.
   if (categories_)
@@ -57,11 +49,11 @@ PlaylistSquarePanel::PlaylistSquarePanel(QWidget* listPanel, BrowseState state,
   }
 }
 
-int PlaylistSquarePanel::rowCount() const { return list_ ? list_->topLevelItemCount() : 0; }
+int PlaylistSquarePanel::rowCount() const { return static_cast<int>(browser_.rows().size()); }
 
 std::string PlaylistSquarePanel::playlistIdAt(int row) const {
-  if (!list_ || row < 0 || row >= list_->topLevelItemCount()) return {};
-  return list_->topLevelItem(row)->text(1).toStdString();
+  if (row < 0 || row >= rowCount()) return {};
+  return browser_.rows()[static_cast<std::size_t>(row)].id;
 }
 
 int PlaylistSquarePanel::selectedRow() const {

@@ -1,12 +1,13 @@
 #pragma once
-// The playlist square on the main window: finds the controls of 外形框1 by their designed names,
-// binds their events to the square and shows its rows in 超级列表框1.
+// The playlist square on the main window: binds the events of the controls of 外形框1 to the
+// square and shows its rows in 超级列表框1.
 #include <QObject>
 #include <QPointer>
 #include <string>
 #include <vector>
 
 #include "square/PlaylistSquare.h"
+#include "square/SquarePanelControls.h"
 
 class QComboBox;
 class QFrame;
@@ -20,9 +21,9 @@ namespace lumora {
 class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   Q_OBJECT
  public:
-  // listPanel is 外形框1; the settings panel 外形框2 is looked up beside it.
-  PlaylistSquarePanel(QWidget* listPanel, BrowseState state, JsonDocument& apiJson,
-                      std::string apiBase, QObject* parent = nullptr);
+  // settingsPanel is 外形框2, which shares the face with the list and is hidden to show it.
+  PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel, BrowseState state,
+                      JsonDocument& apiJson, std::string apiBase, QObject* parent = nullptr);
 
   PlaylistBrowser& browser() { return browser_; }
   void loadCurrentPage() { browser_.loadCurrentPage(); }
@@ -32,7 +33,7 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   }
 
   int rowCount() const;
-  // Column 1 of a row (rows from 0); empty for a row that is not there.
+  // The playlist id of a row (rows from 0); empty for a row that is not there.
   std::string playlistIdAt(int row) const;
 
  signals:

@@ -12,9 +12,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/ColourPicker.h"
 #include "app/MainWindowTestSupport.h"
-#include "app/PictureButton.h"
+#include "support/Controls.h"
+#include "widgets/ColourPicker.h"
+#include "widgets/PictureButton.h"
 
 namespace lumora::test {
 namespace {
@@ -152,10 +153,10 @@ WindowFixture* MainWindowForm::fixture = nullptr;
 TEST_F(MainWindowForm, EveryControlHasItsNameKindPlaceCaptionAndVisibility) {
   for (const ControlRow& row : kControls) {
     SCOPED_TRACE(row.name);
-    auto* w = window().control<QWidget>(row.name);
+    auto* w = control<QWidget>(window(), row.name);
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(hasKind(w, row.kind)) << w->metaObject()->className();
-    QWidget* parent = row.parent ? window().control<QWidget>(row.parent) : &window();
+    QWidget* parent = row.parent ? control<QWidget>(window(), row.parent) : &window();
     EXPECT_EQ(w->parentWidget(), parent);
     EXPECT_EQ(w->geometry(), QRect(row.x, row.y, row.w, row.h));
     if (row.caption) {
@@ -207,7 +208,7 @@ TEST_F(MainWindowForm, ComboBoxesHoldTheirItemsAndDesignedSelection) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    auto* c = window().control<QComboBox>(row.name);
+    auto* c = control<QComboBox>(window(), row.name);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(itemsOf(c).join('|').toStdString(), row.items);
     EXPECT_EQ(c->currentIndex(), row.selected);
@@ -221,16 +222,16 @@ TEST_F(MainWindowForm, CheckBoxesAndColoursStartAsDesigned) {
                                                  {"字体下划线", false},
                                                  {"选择框_开机自启", false}};
   for (auto [name, checked] : checks)
-    EXPECT_EQ(window().control<QCheckBox>(name)->isChecked(), checked) << name;
-  EXPECT_EQ(window().control<ColourPicker>("颜色选择器1")->colour(), 0xDD6F00u);
-  EXPECT_EQ(window().control<ColourPicker>("颜色选择器2")->colour(), 0xFFFFFFu);
-  EXPECT_EQ(window().control<ColourPicker>("颜色选择器3")->colour(), 0x000000u);
+    EXPECT_EQ(control<QCheckBox>(window(), name)->isChecked(), checked) << name;
+  EXPECT_EQ(control<ColourPicker>(window(), "颜色选择器1")->colour(), 0xDD6F00u);
+  EXPECT_EQ(control<ColourPicker>(window(), "颜色选择器2")->colour(), 0xFFFFFFu);
+  EXPECT_EQ(control<ColourPicker>(window(), "颜色选择器3")->colour(), 0x000000u);
   EXPECT_EQ(ColourPicker::toQColor(0xDD6F00), QColor(0x00, 0x6F, 0xDD));
   EXPECT_EQ(ColourPicker::fromQColor(QColor(0x00, 0x6F, 0xDD)), 0xDD6F00u);
 }
 
 TEST_F(MainWindowForm, PlaylistListHasANameColumnAndAHiddenIdColumn) {
-  auto* list = window().control<QTreeWidget>("超级列表框1");
+  auto* list = control<QTreeWidget>(window(), "超级列表框1");
   ASSERT_EQ(list->columnCount(), 2);
   EXPECT_EQ(list->headerItem()->text(0).toStdString(), "歌单名称");
   EXPECT_EQ(list->headerItem()->text(1).toStdString(), "歌曲ID");
@@ -285,13 +286,13 @@ TEST_F(MainWindowForm, MenuHasElevenItemsInOrderWithoutSeparators) {
 }
 
 TEST_F(MainWindowForm, PicturesAreLoadedFromTheResources) {
-  EXPECT_FALSE(window().control<QLabel>("Pic")->pixmap().isNull());
+  EXPECT_FALSE(control<QLabel>(window(), "Pic")->pixmap().isNull());
   for (const char* name : {"图形按钮_播放", "图形按钮_退出", "图形按钮_查询"}) {
-    auto* button = window().control<PictureButton>(name);
+    auto* button = control<PictureButton>(window(), name);
     EXPECT_TRUE(QFile::exists(button->picture())) << name;
   }
-  EXPECT_TRUE(window().control<PictureButton>("图形按钮_私人FM")->isCheckable());
-  EXPECT_TRUE(window().control<PictureButton>("图形按钮_歌词")->isCheckable());
+  EXPECT_TRUE(control<PictureButton>(window(), "图形按钮_私人FM")->isCheckable());
+  EXPECT_TRUE(control<PictureButton>(window(), "图形按钮_歌词")->isCheckable());
 }
 
 }  // namespace

@@ -8,12 +8,13 @@
 #include <QMouseEvent>
 
 #include "app/MainWindowTestSupport.h"
-#include "app/PictureButton.h"
+#include "support/Controls.h"
+#include "widgets/PictureButton.h"
 
 namespace lumora::test {
 namespace {
 
-QFrame* panel(MainWindow& w, const char* name) { return w.control<QFrame>(name); }
+QFrame* panel(MainWindow& w, const char* name) { return control<QFrame>(w, name); }
 
 TEST(MainWindowStartUp, SetsTheProgramValuesAndOpensTheDeviceOnce) {
   WindowFixture f;
@@ -43,7 +44,7 @@ TEST(MainWindowStartUp, FailedDeviceWarnsOnceAndStartUpGoesOn) {
 
 TEST(MainWindowStartUp, RealPlayerOpensTheNoSoundDevice) {
   // LUMORA_AUDIO_DEVICE=0 from the test environment: no box, and the device is released later.
-  ProgramObjects objects;
+  ProgramObjects objects{ReadOptions()};
   std::vector<MessageBoxRequest> boxes;
   {
     MainWindow window(
@@ -102,7 +103,7 @@ TEST(MainWindowMenu, RightButtonOnTheFaceOrTheCoverPopsItUp) {
                       {"歌曲名称", QPoint(10, 5), false}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.target ? row.target : "window");
-    QWidget* target = row.target ? f.window->control<QWidget>(row.target) : f.window.get();
+    QWidget* target = row.target ? control<QWidget>(*f.window, row.target) : f.window.get();
     rightPress(target, row.at);
     EXPECT_EQ(f.window->menu()->isVisible(), row.pops);
     f.window->menu()->hide();
@@ -136,7 +137,7 @@ TEST(MainWindowPanels, ListAndSettingsAreNeverShownTogether) {
                         {"图形按钮_设置", false, true}};
   WindowFixture f;
   for (const Step& step : steps) {
-    f.window->control<PictureButton>(step.button)->click();
+    control<PictureButton>(*f.window, step.button)->click();
     EXPECT_EQ(!panel(*f.window, "外形框1")->isHidden(), step.listShown) << step.button;
     EXPECT_EQ(!panel(*f.window, "外形框2")->isHidden(), step.settingsShown) << step.button;
   }
@@ -149,7 +150,7 @@ TEST(MainWindowPanels, ShownPanelCoversTheFaceButNotTheButtonRow) {
     QWidget* hit = f.window->childAt(at);
     return hit == cover || cover->isAncestorOf(hit);
   };
-  QWidget* cover = f.window->control<QWidget>("Pic");
+  QWidget* cover = control<QWidget>(*f.window, "Pic");
   EXPECT_TRUE(coveredBy(QPoint(77, 100), cover));
   for (const char* name : {"外形框1", "外形框2"}) {
     SCOPED_TRACE(name);
@@ -157,7 +158,7 @@ TEST(MainWindowPanels, ShownPanelCoversTheFaceButNotTheButtonRow) {
     shown->show();
     EXPECT_TRUE(coveredBy(QPoint(77, 100), shown));
     EXPECT_TRUE(coveredBy(QPoint(2, 175), shown));
-    EXPECT_EQ(f.window->childAt(137, 244), f.window->control<QWidget>("图形按钮_退出"));
+    EXPECT_EQ(f.window->childAt(137, 244), control<QWidget>(*f.window, "图形按钮_退出"));
     shown->hide();
   }
 }
@@ -168,7 +169,7 @@ TEST(MainWindowShutdown, EveryWayOutRunsTheDestroyHandlerOnce) {
     std::function<void(MainWindow&)> destroy;
   };
   const Way ways[] = {
-      {"exit button", [](MainWindow& w) { w.control<PictureButton>("图形按钮_退出")->click(); }},
+      {"exit button", [](MainWindow& w) { control<PictureButton>(w, "图形按钮_退出")->click(); }},
       {"menu item",
        [](MainWindow& w) { w.menu()->findChild<QAction*>(QString::fromUtf8("退出"))->trigger(); }},
       {"window close", [](MainWindow& w) { w.close(); }},

@@ -1,6 +1,7 @@
 #pragma once
 // A main window with a recorded message box presenter and a fake output device.
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/MainWindow.h"
@@ -8,7 +9,8 @@
 namespace lumora::test {
 
 struct WindowFixture {
-  explicit WindowFixture(bool audioWorks = true) {
+  explicit WindowFixture(bool audioWorks = true, Options options = ReadOptions())
+      : objects(std::move(options)) {
     objects.audio.init = [this, audioWorks] {
       ++initCalls;
       return audioWorks;

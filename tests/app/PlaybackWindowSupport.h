@@ -12,19 +12,21 @@
 
 #include "app/MainWindow.h"
 #include "playback/PlaybackFakes.h"
+#include "square/PlaylistSquarePanel.h"
+#include "support/Controls.h"
 
 namespace lumora::test {
 
 // Eight square rows whose ids are "p0".."p7", each a playlist of one song per suffix
-// ("p3a", "p3b", ...); eachSong sees every song id.
+// ("p3a", "p3b", ...); eachSong sees every song id. The panel stays hidden.
 inline void fillSquare(MainWindow& window, FakeService& service,
                        std::initializer_list<const char*> suffixes,
                        const std::function<void(const std::string&)>& eachSong = {}) {
-  auto* list = window.control<QTreeWidget>("超级列表框1");
+  std::vector<std::string> names, ids;
   for (int row = 0; row < 8; ++row) {
     const std::string id = "p" + std::to_string(row);
-    list->addTopLevelItem(
-        new QTreeWidgetItem({QString::fromStdString("list " + id), QString::fromStdString(id)}));
+    names.push_back("list " + id);
+    ids.push_back(id);
     FakePlaylist playlist;
     for (const char* suffix : suffixes) {
       playlist.songs.push_back(MakeSong(id + suffix));
@@ -32,6 +34,8 @@ inline void fillSquare(MainWindow& window, FakeService& service,
     }
     service.playlists[id] = playlist;
   }
+  window.playlistSquare()->ShowAccountPlaylists(names, ids);
+  control<QWidget>(window, "外形框1")->hide();
 }
 
 struct PlaybackWindow {
@@ -40,7 +44,7 @@ struct PlaybackWindow {
     objects.audio.free = [] { return true; };
     objects.audioOutput = &audio;
     objects.musicService = &service;
-    objects.apiBaseAddress = "http://127.0.0.1:9";
+    objects.options.apiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(
         objects, [this](QWidget*, const MessageBoxRequest& box) { boxes.push_back(box); });
     fillSquare(*window, service, {"a", "b"});
@@ -58,7 +62,7 @@ struct PlaybackWindow {
   EventLog log;
   FakeAudio audio{log};
   FakeService service{log};
-  ProgramObjects objects;
+  ProgramObjects objects{ReadOptions()};
   std::vector<MessageBoxRequest> boxes;
   std::unique_ptr<MainWindow> window;
 };

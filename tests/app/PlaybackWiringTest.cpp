@@ -14,10 +14,11 @@
 #include <QUrl>
 #include <chrono>
 
-#include "app/PictureButton.h"
 #include "app/PlaybackWindowSupport.h"
 #include "square/PlaylistSquarePanel.h"
+#include "support/Controls.h"
 #include "support/WaitFor.h"
+#include "widgets/PictureButton.h"
 
 namespace lumora::test {
 namespace {
@@ -36,14 +37,14 @@ struct WiringTest : ::testing::Test {
   PlaybackWindow w;
   MainWindow& window = *w.window;
 
-  void click(const char* button) { window.control<PictureButton>(button)->click(); }
+  void click(const char* button) { control<PictureButton>(window, button)->click(); }
   void trigger(const char* item) {
     window.menu()->findChild<QAction*>(QString::fromUtf8(item))->trigger();
   }
   QTimer* timer(const char* name) { return window.findChild<QTimer*>(QString::fromUtf8(name)); }
-  bool visible(const char* name) { return !window.control<QWidget>(name)->isHidden(); }
+  bool visible(const char* name) { return !control<QWidget>(window, name)->isHidden(); }
   std::string caption(const char* label) {
-    return window.control<QLabel>(label)->text().toStdString();
+    return control<QLabel>(window, label)->text().toStdString();
   }
   PlaybackState& state() { return window.playback().state(); }
   bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {
@@ -140,19 +141,19 @@ void doubleClick(QTreeWidget* list, QPoint at) {
 
 TEST_F(WiringTest, DoubleClickOnASquareRowPlaysThatPlaylist) {
   window.show();
-  window.control<PictureButton>("图形按钮_私人FM")->click();
+  control<PictureButton>(window, "图形按钮_私人FM")->click();
   window.toggleListPanel();
-  auto* list = window.control<QTreeWidget>("超级列表框1");
+  auto* list = control<QTreeWidget>(window, "超级列表框1");
   // The square reports -1 for a double-click with no row selected: nothing to load.
   emit window.playlistSquare()->playlistChosen(-1);
   EXPECT_EQ(w.count("load "), 0u);
-  EXPECT_FALSE(window.control<QFrame>("外形框1")->isHidden());
+  EXPECT_FALSE(control<QFrame>(window, "外形框1")->isHidden());
 
   doubleClick(list, list->visualItemRect(list->topLevelItem(3)).center());
   EXPECT_EQ(w.count("load p3"), 1u);
   EXPECT_EQ(state().now.currentSongId.substr(0, 2), "p3");
-  EXPECT_TRUE(window.control<QFrame>("外形框1")->isHidden());
-  EXPECT_FALSE(window.control<PictureButton>("图形按钮_私人FM")->isChecked());
+  EXPECT_TRUE(control<QFrame>(window, "外形框1")->isHidden());
+  EXPECT_FALSE(control<PictureButton>(window, "图形按钮_私人FM")->isChecked());
   EXPECT_EQ(state().playMode, "歌单模式");
 }
 
@@ -160,7 +161,7 @@ TEST_F(WiringTest, LeftPressOnTheSongNameOpensTheSongPageOnceASongIsKnown) {
   UrlRecorder recorder;
   QDesktopServices::setUrlHandler(QStringLiteral("http"), &recorder, "open");
   auto press = [&](Qt::MouseButton button) {
-    auto* label = window.control<QLabel>("歌曲名称");
+    auto* label = control<QLabel>(window, "歌曲名称");
     QMouseEvent event(QEvent::MouseButtonPress, QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)),
                       button, button, Qt::NoModifier);
     QApplication::sendEvent(label, &event);
@@ -193,11 +194,11 @@ TEST_F(WiringTest, ProgressTimerMovesTheBarAndShowsTheLyricInBothPlaces) {
   const std::string line = "line of " + state().now.currentSongId;
   ASSERT_TRUE(pump([&] { return caption("歌手名称") == line; }, 2s));
   EXPECT_EQ(w.objects.desktopLyrics.look().text.toStdString(), line);
-  EXPECT_EQ(window.control<QFrame>("进度条")->width(), 23);  // 1500 / (10000 / 154)
-  EXPECT_EQ(window.control<QFrame>("进度条")->toolTip().toStdString(), "00:01 / 00:10");
+  EXPECT_EQ(control<QFrame>(window, "进度条")->width(), 23);  // 1500 / (10000 / 154)
+  EXPECT_EQ(control<QFrame>(window, "进度条")->toolTip().toStdString(), "00:01 / 00:10");
   w.stream().position = 10000;
   ASSERT_TRUE(pump([&] { return !timer("time")->isActive(); }, 2s));
-  EXPECT_EQ(window.control<QFrame>("进度条")->width(), 154);
+  EXPECT_EQ(control<QFrame>(window, "进度条")->width(), 154);
 }
 
 TEST_F(WiringTest, AutoPlayTimerStartsTheNextSongOnceTheStreamStops) {
@@ -210,7 +211,7 @@ TEST_F(WiringTest, AutoPlayTimerStartsTheNextSongOnceTheStreamStops) {
 
 TEST_F(WiringTest, LyricsButtonAndMenuItemShowAndHideTheDesktopWindowTogether) {
   QAction* item = window.menu()->findChild<QAction*>(QString::fromUtf8("歌词显示(&Ctrl+ D)"));
-  auto* button = window.control<PictureButton>("图形按钮_歌词");
+  auto* button = control<PictureButton>(window, "图形按钮_歌词");
   QWidget* surface = w.objects.desktopLyrics.Handle();
   ASSERT_TRUE(surface->isHidden());
   item->trigger();
@@ -245,7 +246,7 @@ TEST(PlaybackWiringShutdown, ClosingDuringALikeWaitIsSafe) {
   PlaybackWindow w;
   QPointer<MainWindow> window = w.window.release();
   window->setAttribute(Qt::WA_DeleteOnClose);
-  window->control<PictureButton>("图形按钮_播放")->click();
+  control<PictureButton>(*window, "图形按钮_播放")->click();
   QTimer::singleShot(200, window, [window] { window->destroyMainWindow(); });
   window->menu()->findChild<QAction*>(QString::fromUtf8("喜欢当前歌曲"))->trigger();
   QApplication::processEvents();

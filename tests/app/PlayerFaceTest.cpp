@@ -8,11 +8,14 @@
 #include <QImage>
 #include <QLabel>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "app/MainWindowControls.h"
-#include "app/PictureButton.h"
 #include "app/PlaybackWindowSupport.h"
-#include "net/ApiClient.h"
+#include "app/PlaybackWiring.h"
+#include "square/PlaylistSquarePanel.h"
+#include "support/Controls.h"
+#include "widgets/PictureButton.h"
 
 namespace lumora::test {
 namespace {
@@ -30,21 +33,20 @@ std::string pngBytes(QSize size, QColor colour) {
 struct FaceTest : ::testing::Test {
   PlaybackWindow w;
   MainWindow& window = *w.window;
-  PlayerView& face = window.playerView();
+  FaceView& face = window.face();
 };
 
 TEST_F(FaceTest, CaptionsAndTitleAreWrittenAndReadBack) {
   face.setSongNameCaption("晴天");
   face.setArtistCaption("周杰伦,某人");
   face.setWindowTitle("暂停播放");
-  EXPECT_EQ(window.control<QLabel>("歌曲名称")->text().toStdString(), "晴天");
-  EXPECT_EQ(window.control<QLabel>("歌手名称")->text().toStdString(), "周杰伦,某人");
-  EXPECT_EQ(face.artistCaption(), "周杰伦,某人");
+  EXPECT_EQ(control<QLabel>(window, "歌曲名称")->text().toStdString(), "晴天");
+  EXPECT_EQ(control<QLabel>(window, "歌手名称")->text().toStdString(), "周杰伦,某人");
   EXPECT_EQ(window.windowTitle().toStdString(), "暂停播放");
 }
 
 TEST_F(FaceTest, CoverIsScaledToTheFaceAndFallsBackToTheDesignedPicture) {
-  auto* pic = window.control<QLabel>("Pic");
+  auto* pic = control<QLabel>(window, "Pic");
   const QImage designed = pic->pixmap().toImage();
   face.setCoverPicture(pngBytes({40, 20}, Qt::red));
   QImage shown = pic->pixmap().toImage();
@@ -59,8 +61,8 @@ TEST_F(FaceTest, CoverIsScaledToTheFaceAndFallsBackToTheDesignedPicture) {
 }
 
 TEST_F(FaceTest, PlayAndPauseButtonsFollowTheirFlags) {
-  auto* play = window.control<PictureButton>("图形按钮_播放");
-  auto* pause = window.control<PictureButton>("图形按钮_暂停");
+  auto* play = control<PictureButton>(window, "图形按钮_播放");
+  auto* pause = control<PictureButton>(window, "图形按钮_暂停");
   face.setPlayButtonVisible(false);
   face.setPauseButtonVisible(true);
   EXPECT_TRUE(play->isHidden());
@@ -88,7 +90,7 @@ TEST_F(FaceTest, PositiveIntervalsRunTheTimersAndZeroStopsThem) {
 }
 
 TEST_F(FaceTest, ProgressBarWidthAndTimesTooltip) {
-  auto* bar = window.control<QFrame>("进度条");
+  auto* bar = control<QFrame>(window, "进度条");
   face.setProgressWidth(77);
   EXPECT_EQ(bar->geometry(), QRect(0, 155, 77, 2));
   face.setProgressWidth(-3);
@@ -98,7 +100,7 @@ TEST_F(FaceTest, ProgressBarWidthAndTimesTooltip) {
 }
 
 TEST_F(FaceTest, LikeBoxSquareAndFmButton) {
-  auto* likeBox = window.control<QFrame>("信息提示框");
+  auto* likeBox = control<QFrame>(window, "信息提示框");
   face.setLikeInfoVisible(true);
   EXPECT_FALSE(likeBox->isHidden());
   face.setLikeInfoVisible(false);
@@ -106,41 +108,42 @@ TEST_F(FaceTest, LikeBoxSquareAndFmButton) {
 
   window.toggleListPanel();
   face.hidePlaylistSquare();
-  EXPECT_TRUE(window.control<QFrame>("外形框1")->isHidden());
+  EXPECT_TRUE(control<QFrame>(window, "外形框1")->isHidden());
 
-  auto* fm = window.control<PictureButton>("图形按钮_私人FM");
+  auto* fm = control<PictureButton>(window, "图形按钮_私人FM");
   face.setFmButtonSelected(true);
   EXPECT_TRUE(fm->isChecked());
   face.setFmButtonSelected(false);
   EXPECT_FALSE(fm->isChecked());
 }
 
-TEST_F(FaceTest, SquareRowsAreReadFromTheHiddenIdColumn) {
-  EXPECT_EQ(face.squareRowCount(), 8);
-  EXPECT_EQ(face.squarePlaylistId(0), "p0");
-  EXPECT_EQ(face.squarePlaylistId(7), "p7");
-  EXPECT_EQ(face.squarePlaylistId(8), "");
-  EXPECT_EQ(face.squarePlaylistId(-1), "");
+TEST_F(FaceTest, SquareRowsComeFromTheSquaresOwnRows) {
+  const PlaylistSquarePanel& square = *window.playlistSquare();
+  EXPECT_EQ(square.rowCount(), 8);
+  EXPECT_EQ(square.playlistIdAt(0), "p0");
+  EXPECT_EQ(square.playlistIdAt(7), "p7");
+  EXPECT_EQ(square.playlistIdAt(8), "");
+  EXPECT_EQ(square.playlistIdAt(-1), "");
+  // The list shows the same rows.
+  auto* list = control<QTreeWidget>(window, "超级列表框1");
+  ASSERT_EQ(list->topLevelItemCount(), 8);
+  EXPECT_EQ(list->topLevelItem(7)->text(1).toStdString(), "p7");
 }
 
-TEST_F(FaceTest, LyricTextGoesToTheDesktopWindow) {
-  face.setDesktopLyricText("第一行", 0);
+TEST_F(FaceTest, LyricLinesGoToTheDesktopWindow) {
+  DesktopLyricsFollower follower(w.objects.desktopLyrics);
+  follower.lyricLineChanged("第一行");
   EXPECT_EQ(w.objects.desktopLyrics.look().text.toStdString(), "第一行");
   EXPECT_EQ(w.objects.desktopLyrics.look().highlightPercent, 0);
 }
 
-// The face is the service routines' view too.
-TEST_F(FaceTest, LikeResultAndMessagesOfTheServiceRoutines) {
-  ApiView& api = window.apiView();
-  api.setLikeResult("喜欢歌曲成功");
-  EXPECT_EQ(window.control<QLabel>("提示1")->text().toStdString(), "喜欢歌曲成功");
-  api.showMessage("找不到歌单，ID是否错误！");
+TEST_F(FaceTest, LikeResultAndMessages) {
+  face.setLikeResult("喜欢歌曲成功");
+  EXPECT_EQ(control<QLabel>(window, "提示1")->text().toStdString(), "喜欢歌曲成功");
+  face.showMessage("找不到歌单，ID是否错误！");
   ASSERT_EQ(w.boxes.size(), 1u);
   EXPECT_EQ(w.boxes[0].text.toStdString(), "找不到歌单，ID是否错误！");
   EXPECT_EQ(w.boxes[0].title.toStdString(), "信息：");
-  // Both views write the same captions.
-  api.setArtistCaption("共3首/已加载：1首");
-  EXPECT_EQ(face.artistCaption(), "共3首/已加载：1首");
 }
 
 TEST(DesktopLyricsAtStart, IsCreatedHiddenGreetingAndStyledFromTheSettingsControls) {
@@ -160,7 +163,7 @@ TEST(DesktopLyricsAtStart, IsCreatedHiddenGreetingAndStyledFromTheSettingsContro
   // The designed selections: 微软雅黑 (or its stand-in), 30, bold, no italic, no underline.
   ASSERT_TRUE(look.font.has_value());
   const QString family =
-      ChooseLyricsFontFamily(w.window->control<QComboBox>("字体型号")->currentText());
+      ChooseLyricsFontFamily(control<QComboBox>(*w.window, "字体型号")->currentText());
   EXPECT_EQ(look.font->family(), family);
   EXPECT_EQ(look.font->pixelSize(), 30);
   EXPECT_TRUE(look.font->bold());

@@ -11,9 +11,11 @@
 #include <set>
 
 #include "app/MainWindow.h"
-#include "app/PictureButton.h"
+#include "square/PlaylistSquarePanel.h"
+#include "support/Controls.h"
 #include "support/ServerProcess.h"
 #include "support/WaitFor.h"
+#include "widgets/PictureButton.h"
 
 namespace lumora::test {
 namespace {
@@ -26,7 +28,7 @@ constexpr const char* kShortPlaylist = "3000013";  // songs of 2 to 3 seconds
 struct ServerWindow : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server.start()) << server.errors();
-    objects.apiBaseAddress = server.baseUrl();
+    objects.options.apiBaseAddress = server.baseUrl();
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
   }
 
@@ -35,11 +37,11 @@ struct ServerWindow : ::testing::Test {
   }
   PlaybackState& state() { return window->playback().state(); }
   int active() { return objects.player.isActive(state().now.currentStream); }
-  std::string artist() const { return window->control<QLabel>("歌手名称")->text().toStdString(); }
-  QTreeWidget* square() const { return window->control<QTreeWidget>("超级列表框1"); }
+  std::string artist() const { return control<QLabel>(*window, "歌手名称")->text().toStdString(); }
+  QTreeWidget* square() const { return control<QTreeWidget>(*window, "超级列表框1"); }
 
   ServerProcess server;
-  ProgramObjects objects;
+  ProgramObjects objects{ReadOptions()};
   std::unique_ptr<MainWindow> window;
 };
 
@@ -49,7 +51,7 @@ TEST_F(ServerWindow, FirstPlayStartsATrackOfAPlaylistFromRowsOneToSeven) {
   for (int row = 1; row <= 7; ++row)
     rowsOneToSeven.insert(square()->topLevelItem(row)->text(1).toStdString());
 
-  window->control<PictureButton>("图形按钮_播放")->click();
+  control<PictureButton>(*window, "图形按钮_播放")->click();
   ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
   const auto loads = server.requestsTo("/playlist/detail");
   ASSERT_EQ(loads.size(), 1u);
@@ -58,14 +60,14 @@ TEST_F(ServerWindow, FirstPlayStartsATrackOfAPlaylistFromRowsOneToSeven) {
     fromTheRows = fromTheRows || loads[0].find("id=" + id) != std::string::npos;
   EXPECT_TRUE(fromTheRows) << loads[0];
   EXPECT_FALSE(state().now.currentSongId.empty());
-  EXPECT_EQ(window->windowTitle(), window->control<QLabel>("歌曲名称")->text());
+  EXPECT_EQ(window->windowTitle(), control<QLabel>(*window, "歌曲名称")->text());
   EXPECT_EQ(server.requestsTo("/song/url").size(), 1u);
 }
 
 TEST_F(ServerWindow, ShortSongsFollowEachOtherWithTheirLyricLines) {
-  auto* item = new QTreeWidgetItem({QStringLiteral("short"), QString::fromUtf8(kShortPlaylist)});
-  square()->addTopLevelItem(item);
-  window->playback().playSelectedPlaylist(square()->indexOfTopLevelItem(item));
+  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  ASSERT_EQ(square()->topLevelItemCount(), 1);
+  window->playback().playSelectedPlaylist(0);
   ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
 
   const std::string first = state().now.currentSongId;

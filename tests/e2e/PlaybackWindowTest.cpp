@@ -18,11 +18,12 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include "app/MainWindow.h"
-#include "app/PictureButton.h"
 #include "app/PlaybackWindowSupport.h"
+#include "support/Controls.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
+#include "widgets/PictureButton.h"
 
 namespace lumora::test {
 namespace {
@@ -62,7 +63,7 @@ struct RealPlayerWindow {
     EXPECT_TRUE(writeFile(song, makeMp3(seconds)));
     url = "file://" + song;
     objects.musicService = &service;
-    objects.apiBaseAddress = "http://127.0.0.1:9";
+    objects.options.apiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
     fillSquare(*window, service, {"a", "b", "c"}, [this](const std::string& songId) {
       service.urls[songId] = url;
@@ -70,7 +71,7 @@ struct RealPlayerWindow {
     });
   }
 
-  std::string artist() const { return window->control<QLabel>("歌手名称")->text().toStdString(); }
+  std::string artist() const { return control<QLabel>(*window, "歌手名称")->text().toStdString(); }
   std::string desktopText() const { return objects.desktopLyrics.look().text.toStdString(); }
   PlaybackState& state() { return window->playback().state(); }
   int active() { return objects.player.isActive(state().now.currentStream); }
@@ -86,13 +87,13 @@ struct RealPlayerWindow {
   std::string url;
   EventLog log;
   FakeService service{log};
-  ProgramObjects objects;
+  ProgramObjects objects{ReadOptions()};
   std::unique_ptr<MainWindow> window;
 };
 
 TEST(PlaybackWindow, SongsFollowEachOtherWithTheirLyricLinesInBothPlaces) {
   RealPlayerWindow w(3.0);
-  w.window->control<PictureButton>("图形按钮_播放")->click();
+  control<PictureButton>(*w.window, "图形按钮_播放")->click();
   const std::string first = w.state().now.currentSongId;
   ASSERT_FALSE(first.empty());
   const int row = first[1] - '0';
@@ -140,16 +141,16 @@ TEST(PlaybackWindow, SongsFollowEachOtherWithTheirLyricLinesInBothPlaces) {
 
 TEST(PlaybackWindow, PauseAndResumeKeepThePosition) {
   RealPlayerWindow w(4.0);
-  w.window->control<PictureButton>("图形按钮_播放")->click();
+  control<PictureButton>(*w.window, "图形按钮_播放")->click();
   ASSERT_TRUE(w.pump([&] { return w.position() >= 1.0; }, 5s));
-  w.window->control<PictureButton>("图形按钮_暂停")->click();
+  control<PictureButton>(*w.window, "图形按钮_暂停")->click();
   const double paused = w.position();
   w.pump([] { return false; }, 1200ms);
   EXPECT_EQ(w.active(), AudioPlayer::kPaused);
   const double stillAt = w.position();
   EXPECT_NEAR(stillAt, paused, 0.05);
   const std::string song = w.state().now.currentSongId;
-  w.window->control<PictureButton>("图形按钮_播放")->click();
+  control<PictureButton>(*w.window, "图形按钮_播放")->click();
   ASSERT_TRUE(w.pump([&] { return w.position() > paused + 0.2; }, 3s));
   EXPECT_LT(w.position(), paused + 1.0);
   EXPECT_EQ(w.state().now.currentSongId, song);

@@ -12,16 +12,17 @@ struct Outcome {
   PlaylistLoadState load{"old", "", ""};
 };
 
-Outcome RunAll(ApiClient& client) {
+Outcome RunAll(ApiDriver api) {
+  ApiClient& client = api.client;
   Outcome o;
   o.fm.append({"1", "kept", "", ""});
   o.playlist.append({"2", "dropped", "", ""});
-  client.LikeSong("1000002");
+  api.like("1000002");
   o.songUrl = client.GetSongUrl("1000002", "320000");
   o.lyric = client.GetLyric("1000002");
   o.cover = client.GetCoverImage("1000002");
-  client.FetchPersonalFm(o.fm);
-  client.LoadPlaylist("3000001", o.playlist, o.load);
+  api.fetchFm(o.fm);
+  api.load("3000001", o.playlist, o.load);
   return o;
 }
 
@@ -46,8 +47,8 @@ TEST(ApiClientFailure, ServerDown) {
   JsonDocument apiJson;
   Session session{.cookie = "MUSIC_U=0123"};
   RecordingView view;
-  ApiClient client(apiJson, session, view, base);
-  ExpectEmptyResults(RunAll(client), view);
+  ApiClient client(apiJson, session, base);
+  ExpectEmptyResults(RunAll({client, view}), view);
 }
 
 TEST_F(ApiClientTest, GarbageAnswers) {
@@ -55,7 +56,7 @@ TEST_F(ApiClientTest, GarbageAnswers) {
   for (const char* path :
        {"/like", "/song/url", "/lyric", "/song/detail", "/personal_fm", "/playlist/detail"})
     ASSERT_TRUE(server_->answerWith(path, "<html><body>502 Bad Gateway</body></html>"));
-  ExpectEmptyResults(RunAll(client), view);
+  ExpectEmptyResults(RunAll(api), view);
 }
 
 TEST_F(ApiClientTest, ErrorStatusesWithJsonBodies) {
@@ -63,7 +64,7 @@ TEST_F(ApiClientTest, ErrorStatusesWithJsonBodies) {
   for (const char* path :
        {"/like", "/song/url", "/lyric", "/song/detail", "/personal_fm", "/playlist/detail"})
     ASSERT_TRUE(server_->failWith(path, 500));
-  ExpectEmptyResults(RunAll(client), view);
+  ExpectEmptyResults(RunAll(api), view);
 }
 
 TEST_F(ApiClientTest, ShortDelaysStillAnswer) {
@@ -87,7 +88,7 @@ TEST_F(ApiClientTest, PlaylistKeepsTheBatchesBeforeOneThatFails) {
   ASSERT_TRUE(server_->addDelay("/song/detail", 1, 2));
   PlayQueue queue;
   PlaylistLoadState state;
-  client.LoadPlaylist("3000011", queue, state);
+  api.load("3000011", queue, state);
   EXPECT_EQ(state.playlistLoadCode, "200");
   EXPECT_EQ(queue.size(), 2 * kSongDetailBatch);
   EXPECT_EQ(queue.at(1).id, "5000001");

@@ -1,6 +1,6 @@
 #pragma once
-// One lumora-server per test program, a client over the shared apiJson and Session, a view that
-// records what the routines show, and the request targets the server logged.
+// One lumora-server per test program, a client over the shared apiJson and Session, a recording
+// of what the routines report, and the request targets the server logged.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "net/ApiClient.h"
+#include "playback/PlaybackState.h"
 #include "support/ServerProcess.h"
 #include "support/ServerSuite.h"
 #include "support/WaitFor.h"
@@ -16,27 +17,49 @@ namespace lumora::test {
 
 inline constexpr const char* kDemoPasswordMd5 = "98a6619f9bc9cdd67e27e884d758da4b";
 
-class RecordingView : public ApiView {
+// What the routines report: like results, the playlist found or not, and the progress.
+class RecordingView : public PlaylistLoadListener {
  public:
-  void setLikeResult(const std::string& text) override { events.push_back("like " + text); }
-  void setCoverPicture(const std::string& bytes) override {
+  void playlistNotFound() override { events.push_back("not found"); }
+  void playlistFound(const std::string& name, const Bytes& bytes) override {
     cover = bytes;
     events.push_back("cover " + std::to_string(bytes.size()));
+    events.push_back("name " + name);
   }
-  void setSongNameCaption(const std::string& text) override { events.push_back("name " + text); }
-  void setArtistCaption(const std::string& text) override {
-    artistCaption = text;
-    ++artistCaptions;
+  void songLoaded(const Song& song, std::size_t loaded, std::size_t total) override {
+    if (queue) queue->append(song);
+    progress = "共" + std::to_string(total) + "首/已加载：" + std::to_string(loaded) + "首";
+    ++songsReported;
   }
-  void showMessage(const std::string& text) override { events.push_back("message " + text); }
-  void pumpedWait(int ms) override { events.push_back("wait " + std::to_string(ms)); }
-  void processPendingEvents() override { ++pumps; }
 
   std::vector<std::string> events;  // everything but the per-song progress
   std::string cover;
-  std::string artistCaption;
-  int artistCaptions = 0;
-  int pumps = 0;
+  std::string progress;
+  int songsReported = 0;
+  PlayQueue* queue = nullptr;
+};
+
+// The routines driven the way playback uses them: results into queues, the like result and the
+// load's reports into the recording.
+struct ApiDriver {
+  void like(const std::string& songId) {
+    const std::string result = client.LikeSong(songId);
+    if (!result.empty()) view.events.push_back("like " + result);
+  }
+  void fetchFm(PlayQueue& queue) {
+    for (const Song& song : client.FetchPersonalFm()) queue.append(song);
+  }
+  void load(const std::string& id, PlayQueue& queue, PlaylistLoadState& state) {
+    queue.clear();
+    view.queue = &queue;
+    PlaylistLoadResult result{state.playlistLoadCode, state.playlistCoverUrl, state.playlistName};
+    client.LoadPlaylist(id, result, view);
+    view.queue = nullptr;
+    state = {result.code, result.coverUrl, result.name};
+  }
+
+  ApiClient& client;
+  RecordingView& view;
 };
 
 class ApiClientTest : public ServerSuite {
@@ -93,7 +116,8 @@ class ApiClientTest : public ServerSuite {
   JsonDocument apiJson;
   Session session;
   RecordingView view;
-  ApiClient client{apiJson, session, view, server_->baseUrl()};
+  ApiClient client{apiJson, session, server_->baseUrl()};
+  ApiDriver api{client, view};
 };
 
 }  // namespace lumora::test

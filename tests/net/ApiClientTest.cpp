@@ -7,15 +7,12 @@
 #include "ApiClientFixture.h"
 #include "common/Text.h"
 #include "net/ApiClient.h"
-#include "playback/ApiMusicService.h"
 
 namespace lumora::test {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-const std::string kNotFoundMessage = std::string("message ") + kPlaylistNotFound;
 
 TEST(MakeTimestamp, IsUnixMillisecondsInEveryTimeZone) {
   // 2026-12-08 12:00:00.045 on a clock set to UTC+8.
@@ -62,7 +59,7 @@ TEST_F(ApiClientTest, LikeShowsTheResultOfTheCode) {
   for (const Case& c : cases) {
     view.events.clear();
     session.cookie = c.cookie;
-    client.LikeSong(c.songId);
+    api.like(c.songId);
     EXPECT_EQ(view.events, c.events) << c.songId << " " << c.cookie;
   }
   EXPECT_EQ(sent("/like").size(), 3u);
@@ -74,7 +71,7 @@ TEST_F(ApiClientTest, LikeShowsTheResultOfTheCode) {
 }
 
 TEST_F(ApiClientTest, LikeWhileLoggedOutSendsNothing) {
-  client.LikeSong("1000002");
+  api.like("1000002");
   EXPECT_THAT(view.events, IsEmpty());
   EXPECT_THAT(sent(), IsEmpty());
 }
@@ -137,7 +134,7 @@ TEST_F(ApiClientTest, PersonalFmTakesTheFirstArtistAndTheAlbumType) {
                                   0, 1));
   PlayQueue queue;
   queue.append({"1", "left", "over", "x"});
-  client.FetchPersonalFm(queue);
+  api.fetchFm(queue);
   EXPECT_THAT(queue.ids, ElementsAre("1", "9007199254740993", "1000002", "1000003"));
   EXPECT_THAT(queue.names, ElementsAre("left", "一", "二", "三"));
   EXPECT_THAT(queue.artists, ElementsAre("over", "A", "C", ""));
@@ -146,12 +143,12 @@ TEST_F(ApiClientTest, PersonalFmTakesTheFirstArtistAndTheAlbumType) {
 
 TEST_F(ApiClientTest, PersonalFmNeedsAnAccount) {
   PlayQueue queue;
-  client.FetchPersonalFm(queue);  // 301 and no data
+  api.fetchFm(queue);  // 301 and no data
   EXPECT_TRUE(queue.empty());
 
   session.cookie = loginCookie();
-  client.FetchPersonalFm(queue);
-  client.FetchPersonalFm(queue);
+  api.fetchFm(queue);
+  api.fetchFm(queue);
   ASSERT_EQ(queue.size(), 6u);
   for (std::size_t i = 1; i <= queue.size(); ++i) {
     const Song song = queue.at(i);
@@ -172,7 +169,7 @@ TEST_F(ApiClientTest, PlaylistJoinsAllArtists) {
   PlayQueue queue;
   queue.append({"1", "stale", "", ""});
   PlaylistLoadState state;
-  client.LoadPlaylist("3000001", queue, state);
+  api.load("3000001", queue, state);
   EXPECT_THAT(queue.ids, ElementsAre("1000002", "1000003", "1000004"));
   EXPECT_THAT(queue.names, ElementsAre("二", "三", "四"));
   EXPECT_THAT(queue.artists, ElementsAre("A,B", "C", ""));
@@ -184,21 +181,20 @@ TEST_F(ApiClientTest, PlaylistJoinsAllArtists) {
   auto cover = server_->get("/cover/playlist/3000001.jpg");
   ASSERT_TRUE(cover);
   EXPECT_EQ(view.cover, cover->body);
-  EXPECT_THAT(view.events, ElementsAre("cover " + std::to_string(cover->body.size()),
-                                       "name 华语流行精选", "wait 1000"));
-  EXPECT_EQ(view.artistCaptions, 3);
-  EXPECT_EQ(view.pumps, 3);
+  EXPECT_THAT(view.events,
+              ElementsAre("cover " + std::to_string(cover->body.size()), "name 华语流行精选"));
+  EXPECT_EQ(view.songsReported, 3);
 }
 
 TEST_F(ApiClientTest, PlaylistNotFoundShowsTheMessageOnce) {
   PlayQueue queue;
   queue.append({"1", "stale", "", ""});
   PlaylistLoadState state{"200", "old cover", "old name"};
-  client.LoadPlaylist("1", queue, state);
+  api.load("1", queue, state);
   EXPECT_TRUE(queue.empty());
   EXPECT_EQ(state.playlistLoadCode, "404");
   EXPECT_EQ(state.playlistName, "old name");
-  EXPECT_THAT(view.events, ElementsAre(kNotFoundMessage));
+  EXPECT_THAT(view.events, ElementsAre("not found"));
   EXPECT_THAT(sent(), ElementsAre("GET /playlist/detail?id=1"));
 }
 
@@ -207,17 +203,17 @@ TEST_F(ApiClientTest, PlaylistWhoseSongsDoNotParseStaysEmptyWithCode200) {
   PlayQueue queue;
   queue.append({"1", "stale", "", ""});
   PlaylistLoadState state{"404", "", ""};
-  client.LoadPlaylist("3000002", queue, state);
+  api.load("3000002", queue, state);
   EXPECT_TRUE(queue.empty());
   EXPECT_EQ(state.playlistLoadCode, "200");
-  EXPECT_EQ(view.artistCaptions, 0);
+  EXPECT_EQ(view.songsReported, 0);
 }
 
 TEST_F(ApiClientTest, EmptyPlaylistAsksWithAnEmptyIdList) {
   // A fresh account's liked-songs playlist has no tracks.
   PlayQueue queue;
   PlaylistLoadState state;
-  client.LoadPlaylist("7000001010", queue, state);
+  api.load("7000001010", queue, state);
   EXPECT_TRUE(queue.empty());
   EXPECT_EQ(state.playlistLoadCode, "200");
   EXPECT_THAT(sent("/song/detail"), ElementsAre("GET /song/detail?ids="));
@@ -235,15 +231,14 @@ TEST_F(ApiClientTest, HugePlaylistLoadsWholeInBatches) {
 
   PlayQueue queue;
   PlaylistLoadState state;
-  client.LoadPlaylist("3000011", queue, state);
+  api.load("3000011", queue, state);
   EXPECT_EQ(state.playlistLoadCode, "200");
   ASSERT_EQ(queue.size(), 2000u);
   EXPECT_EQ(queue.ids, order);
   EXPECT_EQ(queue.at(1), (Song{"5000001", "晨光序曲 (1)", "林夕雨", "晨光 Morning Light"}));
   EXPECT_EQ(queue.at(2000).name, "Glass Garden (67)");
-  EXPECT_EQ(view.artistCaption, "共2000首/已加载：2000首");
-  EXPECT_EQ(view.artistCaptions, 2000);
-  EXPECT_EQ(view.pumps, 2000);
+  EXPECT_EQ(view.progress, "共2000首/已加载：2000首");
+  EXPECT_EQ(view.songsReported, 2000);
 
   const std::vector<std::string> batches = sent("/song/detail");
   ASSERT_EQ(batches.size(), 4u);
@@ -263,15 +258,15 @@ TEST_F(ApiClientTest, ProgressCountsAgainstAllTracks) {
       "/song/detail", R"({"songs":[{"id":5000001,"name":"x","ar":[],"al":{}}],"code":200})", 0, 1));
   PlayQueue queue;
   PlaylistLoadState state;
-  client.LoadPlaylist("3000011", queue, state);
+  api.load("3000011", queue, state);
   EXPECT_EQ(queue.size(), 1501u);
-  EXPECT_EQ(view.artistCaption, "共2000首/已加载：1501首");
+  EXPECT_EQ(view.progress, "共2000首/已加载：1501首");
 }
 
 TEST_F(ApiClientTest, HugeIdsStayExactFromAnswerToQuery) {
   PlayQueue queue;
   PlaylistLoadState state;
-  client.LoadPlaylist("9007199254740995", queue, state);
+  api.load("9007199254740995", queue, state);
   ASSERT_FALSE(queue.empty());
   const Song first = queue.at(1);
   EXPECT_EQ(first.id, "9007199254740993");
@@ -284,24 +279,6 @@ TEST_F(ApiClientTest, HugeIdsStayExactFromAnswerToQuery) {
   EXPECT_FALSE(client.GetCoverImage(first.id).empty());
   EXPECT_THAT(sent("/song/url"),
               ElementsAre(::testing::StartsWith("GET /song/url?id=9007199254740993&br=320000&")));
-}
-
-TEST_F(ApiClientTest, MusicServiceForwardsToTheClient) {
-  ApiMusicService service(client);
-  MusicService& music = service;
-  session.cookie = loginCookie();
-  PlayQueue queue;
-  PlaylistLoadState state;
-  music.LoadPlaylist("3000013", queue, state);
-  EXPECT_THAT(queue.ids, ElementsAre("1000901", "1000902", "1000903"));
-  EXPECT_EQ(music.GetSongUrl("1000901", "320000"), server_->baseUrl() + "/audio/1000901.mp3");
-  EXPECT_EQ(music.GetLyric("1000902").rfind("[00:00.00]", 0), 0u);
-  EXPECT_EQ(music.GetCoverImage("1000903").substr(0, 2), "\xFF\xD8");
-  PlayQueue fm;
-  music.FetchPersonalFm(fm);
-  EXPECT_EQ(fm.size(), 3u);
-  music.LikeSong("1000901");
-  EXPECT_EQ(view.events.back(), std::string("like ") + kLikeSucceeded);
 }
 
 }  // namespace

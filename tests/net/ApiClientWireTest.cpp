@@ -24,16 +24,13 @@ struct WireCase {
   std::vector<std::string> expected;
 };
 
-void FetchFm(ApiClient& client) {
-  PlayQueue queue;
-  client.FetchPersonalFm(queue);
-}
+void FetchFm(ApiClient& client) { client.FetchPersonalFm(); }
 
 std::function<void(ApiClient&)> Load(std::string playlistId) {
   return [playlistId](ApiClient& client) {
-    PlayQueue queue;
-    PlaylistLoadState state;
-    client.LoadPlaylist(playlistId, queue, state);
+    PlaylistLoadResult result;
+    RecordingView view;
+    client.LoadPlaylist(playlistId, result, view);
   };
 }
 

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 
 class AudioPlayerTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(player.init()); }
+  void SetUp() override { ASSERT_TRUE(player.init(0)); }
 
   std::string mp3File(double seconds, const std::string& name = "song.mp3") {
     std::string path = dir.file(name);

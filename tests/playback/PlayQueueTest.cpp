@@ -3,9 +3,9 @@
 
 #include <climits>
 
-#include "common/PlayQueue.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlaybackFakes.h"
+#include "playback/PlaybackState.h"
 
 namespace lumora::test {
 namespace {

@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 // plays to its end, the `time` timer stops there and the old streams do not pile up.
 TEST(PlaybackControllerPlayerTest, PlaysThroughTheRealPlayerToTheEndOfTheSong) {
   AudioPlayer player;
-  ASSERT_TRUE(player.init());
+  ASSERT_TRUE(player.init(0));
   LoopbackMp3Server server(makeMp3(2.0));
   EventLog log;
   PlayerAudioOutput audio(player);
@@ -34,6 +34,10 @@ TEST(PlaybackControllerPlayerTest, PlaysThroughTheRealPlayerToTheEndOfTheSong) {
   PlaybackHooks hooks;
   hooks.findLyricLine = FindLyricLine;
   PlaybackController controller(audio, service, view, "http://127.0.0.1:3000", hooks);
+  FacePresenter presenter(view);
+  RecordingLyrics lyrics(view.desktop);
+  controller.addObserver(presenter);
+  controller.addObserver(lyrics);
   controller.onFmButtonClicked(true);
 
   controller.playNext();

@@ -15,7 +15,10 @@ using ::testing::IsEmpty;
 
 class PlaybackControllerTest : public ::testing::Test {
  protected:
-  PlaybackControllerTest() : controller(audio, service, view, "http://127.0.0.1:3000", Hooks()) {}
+  PlaybackControllerTest() : controller(audio, service, view, "http://127.0.0.1:3000", Hooks()) {
+    controller.addObserver(presenter);
+    controller.addObserver(lyrics);
+  }
 
   PlaybackHooks Hooks() {
     PlaybackHooks hooks;
@@ -24,6 +27,7 @@ class PlaybackControllerTest : public ::testing::Test {
       return FindLyricLine(lyric, key);
     };
     hooks.pumpedWait = [this](int ms) { log.push_back("wait " + std::to_string(ms)); };
+    hooks.openUrl = [this](const std::string& url) { view.openedUrls.push_back(url); };
     hooks.tickCount = [] { return 4242u; };
     hooks.random = random;
     return hooks;
@@ -47,6 +51,8 @@ class PlaybackControllerTest : public ::testing::Test {
   FakeAudio audio{log};
   FakeService service{log};
   RecordingView view{log};
+  FacePresenter presenter{view};
+  RecordingLyrics lyrics{view.desktop};
   std::shared_ptr<ScriptedRandom> random = std::make_shared<ScriptedRandom>();
   std::vector<std::string> keys;
   PlaybackController controller;
@@ -405,6 +411,77 @@ TEST_F(PlaybackControllerTest, LyricWithoutTagsOrWithoutTextShowsItsMessage) {
     EXPECT_EQ(view.artist, c.shown) << c.lyric;
     EXPECT_THAT(view.desktop, ElementsAre(std::pair<std::string, int>(c.shown, 0))) << c.lyric;
   }
+}
+
+// Any number of observers hear the same events in the same order; the face is one of them.
+TEST_F(PlaybackControllerTest, EveryObserverSeesWhatTheFaceSees) {
+  RecordingObserver beforeFace, afterFace;
+  controller.removeObserver(presenter);
+  controller.addObserver(beforeFace);
+  controller.addObserver(presenter);
+  controller.addObserver(afterFace);
+  view.rows = {"p0", "p1", "gone"};
+  service.playlists["p1"] = {"200", {MakeSong("1"), MakeSong("2"), MakeSong("3")}};
+  service.playlists["gone"] = {"404", {}};
+  service.noUrl = {"3"};
+  service.reportLoad = true;
+  random->values = {0, 0, 0, 0, 0};
+
+  controller.resumeOrStart();  // play: loads row 1, starts song 1
+  controller.pausePlayback();
+  controller.resumeOrStart();  // resume
+  controller.playNext();       // song 2
+  controller.playPrevious();   // back to song 1
+  audio.streams[state().now.currentStream].active = 0;
+  controller.autoPlayTick();           // the end of a song: song 3, which has no address
+  controller.autoPlayTick();           // passed over: the queue is empty, so a new load
+  controller.playSelectedPlaylist(2);  // a playlist that is not there
+
+  EXPECT_THAT(beforeFace.events,
+              ElementsAre(
+                  // play
+                  "loading", "found list p1", "loaded 1 of 3", "loaded 2 of 3", "loaded 3 of 3",
+                  "queued 3", "cover cover-1", "start 1", "title name1", "playing",
+                  // pause, resume, next, previous
+                  "title 暂停播放", "paused", "playing", "cover cover-2", "start 2", "title name2",
+                  "playing", "cover cover-1", "back to 1", "title name1 - artist1", "playing",
+                  // the end of the song, and an unavailable one passed over
+                  "stopped", "cover cover-3", "start 3", "title name3", "playing", "unavailable 3",
+                  "stopped", "loading", "found list p1", "loaded 1 of 3", "loaded 2 of 3",
+                  "loaded 3 of 3", "queued 3", "cover cover-1", "start 1", "title name1", "playing",
+                  // a failed playlist load
+                  "playlist chosen", "loading", "not found", "load failed 404 name1-artist1"));
+  EXPECT_EQ(afterFace.events, beforeFace.events);
+  // And the face showed it: the play button back after the pause, the caption after the 404.
+  EXPECT_EQ(view.songName, "name1-artist1");
+  EXPECT_THAT(log, ::testing::Contains("message 找不到歌单，ID是否错误！"));
+  EXPECT_EQ(controller.playState(), PlayState::Playing);
+
+  controller.removeObserver(afterFace);
+  controller.pausePlayback();
+  EXPECT_EQ(afterFace.events.size(), beforeFace.events.size() - 2);
+}
+
+// The playlist's name and cover stay on the face for a second before its songs are asked for,
+// and every song read lets the window run.
+TEST_F(PlaybackControllerTest, FoundPlaylistIsShownForASecondThenFilled) {
+  int pumps = 0;
+  PlaybackHooks hooks = Hooks();
+  hooks.processPendingEvents = [&pumps] { ++pumps; };
+  PlaybackController withPumps(audio, service, view, "http://127.0.0.1:3000", hooks);
+  FacePresenter face(view);
+  withPumps.addObserver(face);
+  view.rows = {"p0", "p1"};
+  service.playlists["p1"] = {"200", {MakeSong("1"), MakeSong("2")}};
+  service.reportLoad = true;
+  service.duringLoad = [this] { log.push_back("during load"); };
+
+  withPumps.playSelectedPlaylist(1);
+  EXPECT_THAT(log, ::testing::IsSupersetOf({"load p1", "during load", "wait 1000"}));
+  EXPECT_EQ(pumps, 2);
+  EXPECT_EQ(view.cover, "cover-1");  // the song's cover replaced the playlist's
+  EXPECT_THAT(view.artistCaptions, ElementsAre("歌单加载中...", "共2首/已加载：1首",
+                                               "共2首/已加载：2首", "2首歌曲加载完毕", "artist1"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/FacePresenter.h"
 #include "playback/PlaybackInterfaces.h"
 
 namespace lumora::test {
@@ -101,18 +102,27 @@ class FakeService : public MusicService {
     for (const Song& s : fmBatches.front()) queue.append(s);
     fmBatches.pop_front();
   }
-  void LoadPlaylist(const std::string& id, PlayQueue& queue, PlaylistLoadState& st) override {
+  void LoadPlaylist(const std::string& id, PlayQueue& queue, PlaylistLoadState& st,
+                    PlaylistLoadProgress& progress) override {
     log_.push_back("load " + id);
     queue.clear();
     if (duringLoad) duringLoad();  // stands for the pumped wait inside the real load
     auto it = playlists.find(id);
     if (it == playlists.end()) return;
     st.playlistLoadCode = it->second.code;
+    if (it->second.code == "404") progress.playlistNotFound();
     if (it->second.code != "200") return;
     st.playlistName = "list " + id;
-    for (const Song& s : it->second.songs) queue.append(s);
+    if (reportLoad) progress.playlistFound(st.playlistName, "cover-" + id);
+    for (const Song& s : it->second.songs) {
+      queue.append(s);
+      if (reportLoad) progress.songsLoaded(queue.size(), it->second.songs.size());
+    }
   }
-  void LikeSong(const std::string& id) override { log_.push_back("like " + id); }
+  std::string LikeSong(const std::string& id) override {
+    log_.push_back("like " + id);
+    return likeResult;
+  }
 
   std::deque<std::vector<Song>> fmBatches;
   std::map<std::string, FakePlaylist> playlists;
@@ -120,12 +130,16 @@ class FakeService : public MusicService {
   std::set<std::string> noUrl;
   std::map<std::string, std::string> urls;
   std::function<void()> duringLoad;
+  // Whether a load reports the playlist and each song, as the real client does.
+  bool reportLoad = false;
+  std::string likeResult;
 
  private:
   EventLog& log_;
 };
 
-class RecordingView : public PlayerView {
+// What the face would show, and the square's rows as the playlists to draw from.
+class RecordingView : public FaceView, public PlaylistSource {
  public:
   explicit RecordingView(EventLog& log) : log_(log) {}
 
@@ -134,7 +148,6 @@ class RecordingView : public PlayerView {
     artist = t;
     artistCaptions.push_back(t);
   }
-  std::string artistCaption() const override { return artist; }
   void setWindowTitle(const std::string& t) override { title = t; }
   void setCoverPicture(const std::string& b) override { cover = b; }
   void setPlayButtonVisible(bool v) override { playVisible = v; }
@@ -147,15 +160,13 @@ class RecordingView : public PlayerView {
     total = t;
   }
   void setLikeInfoVisible(bool v) override { log_.push_back(v ? "info shown" : "info hidden"); }
+  void setLikeResult(const std::string& t) override { log_.push_back("like result " + t); }
   void hidePlaylistSquare() override { squareHidden = true; }
   void setFmButtonSelected(bool s) override { fmSelected = s; }
-  int squareRowCount() const override { return static_cast<int>(rows.size()); }
-  std::string squarePlaylistId(int row) const override {
+  void showMessage(const std::string& t) override { log_.push_back("message " + t); }
+  int playlistCount() const override { return static_cast<int>(rows.size()); }
+  std::string playlistIdAt(int row) const override {
     return row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : "";
-  }
-  void openUrl(const std::string& url) override { openedUrls.push_back(url); }
-  void setDesktopLyricText(const std::string& t, int highlight) override {
-    desktop.emplace_back(t, highlight);
   }
 
   std::string songName = "Lumora", artist = "--", title, cover, elapsed, total;
@@ -168,6 +179,55 @@ class RecordingView : public PlayerView {
 
  private:
   EventLog& log_;
+};
+
+// Records every event in the order playback announces it, one line each.
+class RecordingObserver : public PlaybackObserver {
+ public:
+  void stateChanged(PlayState s) override {
+    events.push_back(s == PlayState::Playing  ? "playing"
+                     : s == PlayState::Paused ? "paused"
+                                              : "stopped");
+  }
+  void songStarted(const SongStart& s) override {
+    events.push_back((s.fromHistory ? "back to " : "start ") + s.song.id);
+  }
+  void coverChanged(const std::string& bytes) override { events.push_back("cover " + bytes); }
+  void titleChanged(const std::string& t) override { events.push_back("title " + t); }
+  void positionChanged(const PlaybackPosition& at) override {
+    events.push_back("at " + at.elapsed + "/" + at.total + (at.reachedEnd ? " end" : ""));
+  }
+  void lyricLineChanged(const std::string& line) override { events.push_back("lyric " + line); }
+  void playlistChosen() override { events.push_back("playlist chosen"); }
+  void playlistLoadStarted() override { events.push_back("loading"); }
+  void playlistNotFound() override { events.push_back("not found"); }
+  void playlistFound(const std::string& name, const std::string&) override {
+    events.push_back("found " + name);
+  }
+  void playlistLoadProgress(std::size_t loaded, std::size_t total) override {
+    events.push_back("loaded " + std::to_string(loaded) + " of " + std::to_string(total));
+  }
+  void playlistLoaded(std::size_t n) override { events.push_back("queued " + std::to_string(n)); }
+  void fmBatchFetched(std::size_t n) override { events.push_back("fm " + std::to_string(n)); }
+  void likeBoxShown(bool shown) override { events.push_back(shown ? "like box" : "like box gone"); }
+  void likeResult(const std::string& t) override { events.push_back("like " + t); }
+  void failed(const PlaybackFailure& f) override {
+    events.push_back(f.kind == PlaybackFailure::Kind::SongUnavailable
+                         ? "unavailable " + f.song.id
+                         : "load failed " + f.code + " " + f.title);
+  }
+
+  std::vector<std::string> events;
+};
+
+// The desktop lyrics as a recording: each line with its highlight.
+class RecordingLyrics : public PlaybackObserver {
+ public:
+  explicit RecordingLyrics(std::vector<std::pair<std::string, int>>& lines) : lines_(lines) {}
+  void lyricLineChanged(const std::string& line) override { lines_.emplace_back(line, 0); }
+
+ private:
+  std::vector<std::pair<std::string, int>>& lines_;
 };
 
 // Hands out scripted values (0 once they run out) and records the seeds.

@@ -14,9 +14,10 @@
 
 #include "app/MainWindowControls.h"
 #include "app/MainWindowTestSupport.h"
-#include "net/ApiBaseAddress.h"
+#include "app/Options.h"
 #include "square/PlaylistSquarePanel.h"
 #include "square/SquareTestSupport.h"
+#include "support/Controls.h"
 
 namespace lumora::test {
 namespace {
@@ -26,10 +27,11 @@ class SquarePanelTest : public SquareServerTest {
   void SetUp() override {
     SquareServerTest::SetUp();
     controls = buildMainWindowControls(&host);
-    panel = std::make_unique<PlaylistSquarePanel>(
-        controls.listPanel, BrowseState{mode, keyword, offset}, apiJson, server_->baseUrl());
+    panel = std::make_unique<PlaylistSquarePanel>(controls.list, controls.settings.panel,
+                                                  BrowseState{mode, keyword, offset}, apiJson,
+                                                  server_->baseUrl());
     host.show();
-    controls.listPanel->show();
+    controls.list.panel->show();
   }
 
   template <class T>
@@ -184,10 +186,10 @@ TEST_F(SquarePanelTest, AccountListHidesPagingUntilACategoryIsChosen) {
 
 TEST_F(SquarePanelTest, AccountListShowsTheListPanelAndHidesTheSettings) {
   QFrame* settings = control<QFrame>("外形框2");
-  controls.listPanel->hide();
+  controls.list.panel->hide();
   settings->show();
   panel->ShowAccountPlaylists({"我的"}, {"5"});
-  EXPECT_FALSE(controls.listPanel->isHidden());
+  EXPECT_FALSE(controls.list.panel->isHidden());
   EXPECT_TRUE(settings->isHidden());
 }
 
@@ -221,14 +223,15 @@ TEST_F(SquarePanelTest, DoubleClickChoosesTheRowUnderTheCursor) {
   EXPECT_EQ(panel->playlistIdAt(-1), "");
 }
 
-// The real main window, pointed at the test server before the address is first read.
+// The real main window, pointed at the test server through the environment.
 TEST_F(SquareServerTest, FirstPageOfAllIsListedBeforeTheWindowIsShown) {
-  setenv("LUMORA_API_BASE", server_->baseUrl().c_str(), 1);
-  ASSERT_EQ(ApiBaseAddress(), server_->baseUrl())
-      << "the address was read before this test; run it on its own";
-  WindowFixture f;
+  setenv("LUMORA_API_BASE", (server_->baseUrl() + "/").c_str(), 1);
+  const Options options = ReadOptions();
+  unsetenv("LUMORA_API_BASE");
+  ASSERT_EQ(options.apiBaseAddress, server_->baseUrl());
+  WindowFixture f(true, options);
   ASSERT_FALSE(f.window->isVisible());
-  auto* rows = f.window->control<QTreeWidget>("超级列表框1");
+  auto* rows = control<QTreeWidget>(*f.window, "超级列表框1");
   ASSERT_EQ(rows->topLevelItemCount(), 8);
   EXPECT_EQ(rows->topLevelItem(0)->text(0).toStdString(), "全曲库 2000 首");
   EXPECT_EQ(f.window->playlistSquare()->rowCount(), 8);

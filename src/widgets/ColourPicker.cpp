@@ -1,4 +1,4 @@
-#include "app/ColourPicker.h"
+#include "widgets/ColourPicker.h"
 
 #include <QColorDialog>
 #include <QPainter>

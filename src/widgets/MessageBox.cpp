@@ -1,4 +1,4 @@
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 namespace lumora {
 

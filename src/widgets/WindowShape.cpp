@@ -1,4 +1,4 @@
-#include "net/ui/WindowShape.h"
+#include "widgets/WindowShape.h"
 
 #include <QRegion>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "common/PlayQueue.h"
+#include "playback/PlaybackState.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "net/ui/WindowShape.h"
+#include "widgets/WindowShape.h"
 
 namespace lumora::test {
 namespace {

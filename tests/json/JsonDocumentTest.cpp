@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 
 namespace lumora::test {
 namespace {

@@ -1,29 +1,21 @@
 #pragma once
-// The shared data model of playback: the service client fills the queues, the play modes
-// decide from them, downloads read the song being played.
+// What playback keeps between events: the queues, the history, the song being played and the
+// last playlist load. The play modes own it; other features read it.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/Song.h"
+
 namespace lumora {
 
 inline constexpr const char* kPersonalFmMode = "私人FM模式";
 inline constexpr const char* kPlaylistMode = "歌单模式";
 
-// One playable track; ids are decimal text, never numbers.
-struct Song {
-  std::string id;
-  std::string name;
-  std::string artists;
-  std::string album;
-
-  bool operator==(const Song&) const = default;
-};
-
-// Songs of one source not played yet, in the server's order. Four parallel lists because the
-// service client fills them field by field; positions are 1-based.
+// Songs of one source not played yet, in the server's order. Four parallel lists, one per field;
+// positions are 1-based.
 struct PlayQueue {
   std::vector<std::string> ids;
   std::vector<std::string> names;

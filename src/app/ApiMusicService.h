@@ -1,6 +1,5 @@
 #pragma once
-// The play modes' MusicService over the API client. Header-only: the net library cannot link
-// playback, so the adapter lives on this side.
+// The play modes' MusicService over the music API client.
 #include "net/ApiClient.h"
 #include "playback/PlaybackInterfaces.h"
 
@@ -17,12 +16,10 @@ class ApiMusicService : public MusicService {
   std::string GetCoverImage(const std::string& songId) override {
     return client_.GetCoverImage(songId);
   }
-  void FetchPersonalFm(PlayQueue& fmQueue) override { client_.FetchPersonalFm(fmQueue); }
+  void FetchPersonalFm(PlayQueue& fmQueue) override;
   void LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
-                    PlaylistLoadState& loadState) override {
-    client_.LoadPlaylist(playlistId, playlistQueue, loadState);
-  }
-  void LikeSong(const std::string& songId) override { client_.LikeSong(songId); }
+                    PlaylistLoadState& loadState, PlaylistLoadProgress& progress) override;
+  std::string LikeSong(const std::string& songId) override { return client_.LikeSong(songId); }
 
  private:
   ApiClient& client_;

@@ -1,5 +1,5 @@
 #pragma once
-// Window shaping shared by the main window and the login window (lumora_net_ui, which both link).
+// Window shaping shared by the main window and the login window.
 class QWidget;
 
 namespace lumora {

@@ -1,0 +1,84 @@
+#include "app/FacePresenter.h"
+
+#include <algorithm>
+
+#include "playback/PlaybackState.h"
+
+namespace lumora {
+
+int ProgressWidth(std::int64_t position, std::int64_t length) {
+  if (length < kFaceWidth || position <= 0) return 0;
+  const double scaled = static_cast<double>(position) / (static_cast<double>(length) / kFaceWidth);
+  return static_cast<int>(std::min<double>(scaled, kFaceWidth));
+}
+
+void FacePresenter::stateChanged(PlayState state) {
+  // A stopped stream keeps the last buttons: the next song follows within a second.
+  if (state == PlayState::Stopped) return;
+  const bool playing = state == PlayState::Playing;
+  view_.setPlayButtonVisible(!playing);
+  view_.setPauseButtonVisible(playing);
+}
+
+void FacePresenter::songStarted(const SongStart& start) {
+  if (start.fromHistory) {
+    view_.setSongNameCaption(start.song.name + " - " + start.song.artists);
+  } else {
+    view_.setSongNameCaption(start.song.name);
+    view_.setArtistCaption(start.song.artists);
+  }
+  view_.setProgressTimerInterval(kProgressIntervalMs);
+  view_.setAutoPlayTimerInterval(kAutoPlayIntervalMs);
+}
+
+void FacePresenter::coverChanged(const std::string& bytes) { view_.setCoverPicture(bytes); }
+
+void FacePresenter::titleChanged(const std::string& title) { view_.setWindowTitle(title); }
+
+void FacePresenter::positionChanged(const PlaybackPosition& at) {
+  view_.setProgressWidth(ProgressWidth(at.position, at.length));
+  view_.setPlayTimes(at.elapsed, at.total);
+  if (at.reachedEnd) view_.setProgressTimerInterval(0);
+}
+
+void FacePresenter::lyricLineChanged(const std::string& line) { view_.setArtistCaption(line); }
+
+void FacePresenter::playlistChosen() {
+  view_.hidePlaylistSquare();
+  view_.setFmButtonSelected(false);
+}
+
+void FacePresenter::playlistLoadStarted() { view_.setArtistCaption("歌单加载中..."); }
+
+void FacePresenter::playlistNotFound() { view_.showMessage(kPlaylistNotFound); }
+
+void FacePresenter::playlistFound(const std::string& name, const std::string& coverBytes) {
+  view_.setCoverPicture(coverBytes);
+  view_.setSongNameCaption(name);
+}
+
+void FacePresenter::playlistLoadProgress(std::size_t loaded, std::size_t total) {
+  std::string progress = "共";
+  progress += std::to_string(total);
+  progress += "首/已加载：";
+  progress += std::to_string(loaded);
+  progress += "首";
+  view_.setArtistCaption(progress);
+}
+
+void FacePresenter::playlistLoaded(std::size_t songCount) {
+  view_.setArtistCaption(std::to_string(songCount) + "首歌曲加载完毕");
+}
+
+void FacePresenter::fmBatchFetched(std::size_t) { view_.setSongNameCaption(kPersonalFmMode); }
+
+void FacePresenter::likeBoxShown(bool shown) { view_.setLikeInfoVisible(shown); }
+
+void FacePresenter::likeResult(const std::string& text) { view_.setLikeResult(text); }
+
+void FacePresenter::failed(const PlaybackFailure& failure) {
+  if (failure.kind == PlaybackFailure::Kind::PlaylistLoadFailed && failure.code == "404")
+    view_.setSongNameCaption(failure.title);
+}
+
+}  // namespace lumora

@@ -1,0 +1,66 @@
+#pragma once
+// How the player face shows playback: captions, the cover, the play and pause buttons, the
+// progress bar and the two playback timers, all turned from playback's events.
+#include <string>
+
+#include "playback/PlaybackEvents.h"
+
+namespace lumora {
+
+inline constexpr int kFaceWidth = 154;
+inline constexpr int kProgressIntervalMs = 100;
+inline constexpr int kAutoPlayIntervalMs = 1000;
+inline constexpr const char* kPlaylistNotFound = "找不到歌单，ID是否错误！";
+
+// The controls of the face the presenter writes to. The window implements it; tests record it.
+class FaceView {
+ public:
+  virtual ~FaceView() = default;
+  virtual void setSongNameCaption(const std::string& text) = 0;  // 歌曲名称
+  virtual void setArtistCaption(const std::string& text) = 0;    // 歌手名称
+  virtual void setWindowTitle(const std::string& text) = 0;
+  virtual void setCoverPicture(const std::string& bytes) = 0;  // Pic
+  virtual void setPlayButtonVisible(bool visible) = 0;         // 图形按钮_播放
+  virtual void setPauseButtonVisible(bool visible) = 0;        // 图形按钮_暂停
+  virtual void setProgressTimerInterval(int ms) = 0;           // time; 0 stops it
+  virtual void setAutoPlayTimerInterval(int ms) = 0;           // 时钟_自动播放
+  virtual void setProgressWidth(int pixels) = 0;               // 进度条
+  virtual void setPlayTimes(const std::string& elapsed, const std::string& total) = 0;
+  virtual void setLikeInfoVisible(bool visible) = 0;        // 信息提示框
+  virtual void setLikeResult(const std::string& text) = 0;  // 提示1
+  virtual void hidePlaylistSquare() = 0;                    // 外形框1
+  virtual void setFmButtonSelected(bool selected) = 0;      // 图形按钮_私人FM
+  // A message box owned by the main window, OK button, title "信息：".
+  virtual void showMessage(const std::string& text) = 0;
+};
+
+// The width of the progress bar for a position in a stream of the given length (both in
+// bytes); a length below the face width, or unknown, has no meaningful scale.
+int ProgressWidth(std::int64_t position, std::int64_t length);
+
+class FacePresenter : public PlaybackObserver {
+ public:
+  explicit FacePresenter(FaceView& view) : view_(view) {}
+
+  void stateChanged(PlayState state) override;
+  void songStarted(const SongStart& start) override;
+  void coverChanged(const std::string& bytes) override;
+  void titleChanged(const std::string& title) override;
+  void positionChanged(const PlaybackPosition& at) override;
+  void lyricLineChanged(const std::string& line) override;
+  void playlistChosen() override;
+  void playlistLoadStarted() override;
+  void playlistNotFound() override;
+  void playlistFound(const std::string& name, const std::string& coverBytes) override;
+  void playlistLoadProgress(std::size_t loaded, std::size_t total) override;
+  void playlistLoaded(std::size_t songCount) override;
+  void fmBatchFetched(std::size_t queued) override;
+  void likeBoxShown(bool shown) override;
+  void likeResult(const std::string& text) override;
+  void failed(const PlaybackFailure& failure) override;
+
+ private:
+  FaceView& view_;
+};
+
+}  // namespace lumora

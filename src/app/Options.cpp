@@ -1,0 +1,43 @@
+#include "app/Options.h"
+
+#include <cstdlib>
+#include <string_view>
+
+namespace lumora {
+
+namespace {
+
+std::string Read(const EnvironmentReader& environment, const char* name) {
+  const char* value = environment(name);
+  return value ? value : "";
+}
+
+// An XDG folder must be absolute to count; otherwise the usual place under home.
+std::string XdgFolder(const EnvironmentReader& environment, const char* name,
+                      const std::string& home, const char* underHome) {
+  std::string folder = Read(environment, name);
+  if (!folder.empty() && folder.front() == '/') return folder;
+  return home + "/" + underHome;
+}
+
+}  // namespace
+
+Options ReadOptions(const EnvironmentReader& environment) {
+  Options options;
+  std::string base = Read(environment, "LUMORA_API_BASE");
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  if (!base.empty()) options.apiBaseAddress = base;
+  if (Read(environment, "LUMORA_AUDIO_DEVICE") == "0") options.audioDevice = 0;
+  options.traceFile = Read(environment, "LUMORA_TRACE_FILE");
+  const std::string home = Read(environment, "HOME");
+  options.configHome = XdgFolder(environment, "XDG_CONFIG_HOME", home, ".config");
+  options.cacheHome = XdgFolder(environment, "XDG_CACHE_HOME", home, ".cache");
+  options.musicDir = XdgFolder(environment, "XDG_MUSIC_DIR", home, "Music");
+  return options;
+}
+
+Options ReadOptions() {
+  return ReadOptions([](const char* name) { return std::getenv(name); });
+}
+
+}  // namespace lumora

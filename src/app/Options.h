@@ -1,0 +1,28 @@
+#pragma once
+// What the environment tells the player, read once in main and handed down from there.
+#include <functional>
+#include <string>
+
+namespace lumora {
+
+struct Options {
+  // The music API server: scheme, host and port, no trailing slash.
+  std::string apiBaseAddress = "http://127.0.0.1:3000";
+  // -1 the default output, 0 the no-sound device.
+  int audioDevice = -1;
+  // Where start-up and shutdown steps are appended; empty for nowhere.
+  std::string traceFile;
+  // The XDG folders; each falls back to its usual place under the home folder.
+  std::string configHome;
+  std::string cacheHome;
+  std::string musicDir;
+};
+
+using EnvironmentReader = std::function<const char*(const char* name)>;
+
+// LUMORA_API_BASE, LUMORA_AUDIO_DEVICE=0, LUMORA_TRACE_FILE, HOME and the XDG variables.
+Options ReadOptions(const EnvironmentReader& environment);
+// The same from the process environment.
+Options ReadOptions();
+
+}  // namespace lumora
