@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include "common/PlayQueue.h"
-
 namespace lumora {
 
 std::optional<std::string> ShownNickname(const Session& session) {
@@ -91,7 +89,7 @@ void LoginFlow::loggedIn(LoginWindowView& view) {
   host_.setLikeItemVisible(true);
   view.setPanelVisible(true);
   // Personal FM starts over with songs picked for the account.
-  if (host_.playMode() == kPersonalFmMode) {
+  if (host_.personalFmSelected()) {
     host_.clearFmQueue();
     host_.playNext();
   }

@@ -54,7 +54,8 @@ class LoginHost {
   virtual ~LoginHost() = default;
   virtual void setLoginItemCaption(const std::string& text) = 0;  // menu item 登录
   virtual void setLikeItemVisible(bool visible) = 0;              // menu item 喜欢当前歌曲
-  virtual std::string playMode() const = 0;
+  // The play mode is "私人FM模式".
+  virtual bool personalFmSelected() const = 0;
   virtual void clearFmQueue() = 0;
   virtual void playNext() = 0;
   // Fills the playlist square's list and shows it.

@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/ApiBaseAddress.h"
-#include "net/JsonDocument.h"
+#include "json/JsonDocument.h"
 #include "net/Session.h"
 
 namespace lumora {
@@ -26,8 +25,7 @@ std::string LoginTarget(LoginMode mode, std::string_view account, std::string_vi
 class AccountClient {
  public:
   // Both references outlive the client.
-  AccountClient(JsonDocument& accountJson, Session& session,
-                std::string baseAddress = ApiBaseAddress());
+  AccountClient(JsonDocument& accountJson, Session& session, std::string baseAddress);
 
   // The answer's code ("200", "400", "501", "502", ...), or the empty text when nothing was
   // sent or the answer did not parse. Every answer that parses overwrites cookie, accountId,

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/PlayQueue.h"
+#include "common/Song.h"
 #include "login/LoginFlow.h"
 #include "net/ApiClient.h"
 #include "support/ServerSuite.h"
@@ -68,25 +68,25 @@ class RecordingLoginWindow : public LoginWindowView {
 
 // The main window's side. playNext asks for a personal FM batch the way the play modes do when
 // the queue is empty, so a test sees which account it was asked for.
-class RecordingMainWindow : public LoginHost, public ApiView {
+class RecordingMainWindow : public LoginHost {
  public:
   RecordingMainWindow(std::vector<std::string>& events, JsonDocument& apiJson,
                       const Session& session, const std::string& base)
-      : api(apiJson, session, *this, base), events_(events) {}
+      : api(apiJson, session, base), events_(events) {}
 
   void setLoginItemCaption(const std::string& text) override { events_.push_back("menu " + text); }
   void setLikeItemVisible(bool visible) override {
     likeItemVisible = visible;
     events_.push_back(visible ? "like shown" : "like hidden");
   }
-  std::string playMode() const override { return mode; }
+  bool personalFmSelected() const override { return mode == "私人FM模式"; }
   void clearFmQueue() override {
     fmQueue.clear();
     events_.push_back("clear fm");
   }
   void playNext() override {
     events_.push_back("play next");
-    if (fmQueue.empty()) api.FetchPersonalFm(fmQueue);
+    if (fmQueue.empty()) fmQueue = api.FetchPersonalFm();
   }
   void showAccountPlaylists(const std::vector<std::string>& names,
                             const std::vector<std::string>& ids) override {
@@ -95,17 +95,9 @@ class RecordingMainWindow : public LoginHost, public ApiView {
     events_.push_back("square " + std::to_string(ids.size()));
   }
 
-  void setLikeResult(const std::string& text) override { events_.push_back("like " + text); }
-  void setCoverPicture(const std::string&) override {}
-  void setSongNameCaption(const std::string&) override {}
-  void setArtistCaption(const std::string&) override {}
-  void showMessage(const std::string& text) override { events_.push_back("box " + text); }
-  void pumpedWait(int) override {}
-  void processPendingEvents() override {}
-
-  std::string mode = kPlaylistMode;
+  std::string mode = "歌单模式";
   bool likeItemVisible = true;
-  PlayQueue fmQueue;
+  std::vector<Song> fmQueue;
   std::vector<std::string> shownNames;
   std::vector<std::string> shownIds;
   ApiClient api;

@@ -144,8 +144,8 @@ TEST_F(LoginFlowTest, AnUnknownAnswerThatDropsTheCookieEndsTheShownLogin) {
 }
 
 TEST_F(LoginFlowTest, InPersonalFmTheQueueStartsOverForTheAccount) {
-  mainWindow.mode = kPersonalFmMode;
-  mainWindow.fmQueue.append({.id = "1", .name = "left from before", .artists = "", .album = ""});
+  mainWindow.mode = "私人FM模式";
+  mainWindow.fmQueue.push_back({.id = "1", .name = "left from before", .artists = "", .album = ""});
   logIn(LoginMode::Phone, "13800000011");
   const Events expected = {"message 登录成功,请关闭窗口",
                            "menu 【VIP】夜莺",
@@ -159,7 +159,7 @@ TEST_F(LoginFlowTest, InPersonalFmTheQueueStartsOverForTheAccount) {
                            "password "};
   EXPECT_EQ(events, expected);
   ASSERT_FALSE(mainWindow.fmQueue.empty());
-  EXPECT_NE(mainWindow.fmQueue.ids.front(), "1");
+  EXPECT_NE(mainWindow.fmQueue.front().id, "1");
   ASSERT_TRUE(waitFor([] { return !server_->requestsTo("/personal_fm").empty(); },
                       std::chrono::seconds(5)));
   const std::string request = server_->requestsTo("/personal_fm").back();

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "LoginFlowSupport.h"
+#include "json/JsonDocument.h"
 #include "net/UrlEncode.h"
 #include "support/WaitFor.h"
 
@@ -96,13 +97,11 @@ TEST_F(LoginFlowTest, LoggingInTwiceListsThePlaylistsOnce) {
 }
 
 TEST_F(LoginFlowTest, ALikeAfterLoginIsRecordedForTheAccount) {
-  mainWindow.mode = kPersonalFmMode;
+  mainWindow.mode = "私人FM模式";
   logIn(LoginMode::Phone, "13800000001");
   ASSERT_FALSE(mainWindow.fmQueue.empty());
-  const std::string songId = mainWindow.fmQueue.ids.front();
-  events.clear();
-  mainWindow.api.LikeSong(songId);
-  EXPECT_EQ(events, Events{"like 喜欢歌曲成功"});
+  const std::string songId = mainWindow.fmQueue.front().id;
+  EXPECT_EQ(mainWindow.api.LikeSong(songId), "喜欢歌曲成功");
 
   ASSERT_TRUE(
       waitFor([] { return !server_->requestsTo("/like").empty(); }, std::chrono::seconds(5)));
