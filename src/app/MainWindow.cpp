@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/Trace.h"
 #include "lyrics/LyricStyle.h"
@@ -56,6 +57,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
+  new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
   onMainWindowCreated();
 }
 
