@@ -78,7 +78,10 @@ LoginWindow::LoginWindow(LoginFlow& flow, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), flow_(flow) {
   initLoginResources();
   setObjectName(QStringLiteral("LoginWindow"));
-  setAttribute(Qt::WA_DeleteOnClose);
+  connect(this, &QDialog::finished, this, [this] {
+    closed_ = true;
+    if (handling_ == 0) deleteLater();
+  });
   setWindowModality(Qt::ApplicationModal);
   setWindowTitle(QString::fromUtf8("登录窗口"));
   setStyleSheet(QString::fromUtf8(kStyle));
@@ -163,12 +166,20 @@ void LoginWindow::connectHandlers() {
           [this] { flow_.selectMode(*this, LoginMode::Phone); });
   connect(emailRadio_, &QRadioButton::clicked, this,
           [this] { flow_.selectMode(*this, LoginMode::Email); });
-  connect(loginButton_, &PictureButton::clicked, this, [this] { flow_.login(*this); });
-  connect(passwordBox_, &QLineEdit::returnPressed, this, [this] { flow_.login(*this); });
+  connect(loginButton_, &PictureButton::clicked, this, &LoginWindow::logIn);
+  connect(passwordBox_, &QLineEdit::returnPressed, this, &LoginWindow::logIn);
   connect(playlistsButton_, &PictureButton::clicked, this,
           [this] { flow_.showAccountPlaylists(*this); });
   connect(logoutButton_, &PictureButton::clicked, this, [this] { flow_.logout(*this); });
   connect(closeButton_, &PictureButton::clicked, this, &QDialog::close);
+}
+
+void LoginWindow::logIn() {
+  // Starting personal FM may run a local event loop, in which the window can be closed; it is
+  // deleted only once the handler is done with it.
+  ++handling_;
+  flow_.login(*this);
+  if (--handling_ == 0 && closed_) deleteLater();
 }
 
 bool LoginWindow::eventFilter(QObject* watched, QEvent* event) {

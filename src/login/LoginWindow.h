@@ -17,7 +17,7 @@ class PictureButton;
 class LoginWindow : public QDialog, private LoginWindowView {
   Q_OBJECT
  public:
-  // Modal over `owner`, deleted when closed. Runs the created handler.
+  // Modal over `owner`, deleted once closed. Runs the created handler.
   LoginWindow(LoginFlow& flow, QWidget* owner);
 
  protected:
@@ -29,6 +29,7 @@ class LoginWindow : public QDialog, private LoginWindowView {
   void buildForm();
   void buildPanel();
   void connectHandlers();
+  void logIn();
 
   // LoginWindowView
   LoginMode checkedMode() const override;
@@ -63,6 +64,8 @@ class LoginWindow : public QDialog, private LoginWindowView {
   PictureButton* playlistsButton_ = nullptr;  // 个人歌单
   PictureButton* logoutButton_ = nullptr;     // 退出登录
   PictureButton* closeButton_ = nullptr;      // 图形按钮1
+  int handling_ = 0;
+  bool closed_ = false;
 };
 
 }  // namespace lumora

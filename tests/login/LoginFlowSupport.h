@@ -1,6 +1,7 @@
 #pragma once
 // A login window and a main window that record what the flow does to them, in one event list so
 // the order of the handlers' steps shows, over the real account routines and lumora-server.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,7 @@ class RecordingMainWindow : public LoginHost {
   }
   void playNext() override {
     events_.push_back("play next");
+    if (whilePlaying) whilePlaying();
     if (fmQueue.empty()) fmQueue = api.FetchPersonalFm();
   }
   void showAccountPlaylists(const std::vector<std::string>& names,
@@ -98,6 +100,8 @@ class RecordingMainWindow : public LoginHost {
   std::string mode = "歌单模式";
   bool likeItemVisible = true;
   std::vector<Song> fmQueue;
+  // Runs inside playNext, as the window's events do while a song starts.
+  std::function<void()> whilePlaying;
   std::vector<std::string> shownNames;
   std::vector<std::string> shownIds;
   ApiClient api;

@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "LoginFlowSupport.h"
 #include "login/LoginWindow.h"
@@ -169,6 +171,27 @@ TEST_F(LoginWindowTest, ReopenedAfterALoginItShowsTheAccountAndClosesByItsButton
   EXPECT_TRUE(panelShown());
   EXPECT_EQ(find<QLabel>("透明标签4")->text(), utf8("小鹿听歌"));
   EXPECT_FALSE(find<QLabel>("图片框1")->pixmap().isNull());
+}
+
+// Closed from inside the handler's local event loop, the window lives until the handler ends.
+TEST_F(LoginWindowTest, ClosedWhileAPersonalFmSongStartsItOutlivesTheLogin) {
+  mainWindow.mode = "私人FM模式";
+  mainWindow.whilePlaying = [this] {
+    find<PictureButton>("图形按钮1")->click();
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_FALSE(login.isNull()) << "still in use by the login handler";
+  };
+  type(account(), "13800000001");
+  type(password(), kDemoPassword);
+  find<PictureButton>("登录按钮")->click();
+  EXPECT_EQ(session.loginState, kLoggedIn);
+  EXPECT_FALSE(mainWindow.fmQueue.empty());
+  QEventLoop loop;
+  QTimer::singleShot(50, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_TRUE(login.isNull()) << "deleted once the handler returned";
 }
 
 }  // namespace
