@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "widgets/ColourPicker.h"
+#include "widgets/FittedLabel.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora {
@@ -137,12 +138,14 @@ void buildFace(QWidget* w, FaceControls& c) {
   c.pauseButton = pictureButton(w, "图形按钮_暂停", "pause", 64, 159, 28, 28);
   c.pauseButton->hide();
   c.nextButton = pictureButton(w, "图形按钮_下一曲", "next", 109, 161, 24, 24);
-  c.songName = transparentLabel(w, "歌曲名称", "Lumora", 4, 190, 146, 18);
+  // The two caption lines shrink, then cut at the end, rather than lose their first letters.
+  c.songName = place(new FittedLabel(QStringLiteral("Lumora"), w), "歌曲名称", 4, 190, 146, 18);
+  c.songName->setAttribute(Qt::WA_TranslucentBackground);
   c.songName->setAlignment(Qt::AlignCenter);
   QFont nameFont = c.songName->font();
   nameFont.setBold(true);
   c.songName->setFont(nameFont);
-  c.artistName = label(w, "歌手名称", "--", 4, 208, 146, 18);
+  c.artistName = place(new FittedLabel(QStringLiteral("--"), w), "歌手名称", 4, 208, 146, 18);
   c.artistName->setAlignment(Qt::AlignCenter);
   c.listButton = pictureButton(w, "图形按钮_列表", "list", 5, 232, 24, 24);
   c.fmButton = pictureButton(w, "图形按钮_私人FM", "fm", 29, 232, 24, 24);

@@ -8,12 +8,14 @@
 #include "app/Options.h"
 #include "app/ProgramObjects.h"
 #include "app/TerminationSignals.h"
+#include "app/Translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Message boxes shown while the window hides in the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
   lumora::installFontFallbacks();
+  lumora::installChineseTranslations();
 
   lumora::ProgramObjects objects(lumora::ReadOptions());
   QPointer<lumora::MainWindow> window = new lumora::MainWindow(objects);
