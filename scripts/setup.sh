@@ -13,8 +13,10 @@ PACKAGES=(
   libcpp-httplib-dev libsqlite3-dev libtag1-dev libmicrohttpd-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick
-  fonts-wqy-microhei
+  fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-ukai
   pulseaudio pulseaudio-utils sox curl openssl
+  python3-mutagen eyed3
+  desktop-file-utils libglib2.0-bin
 )
 
 missing=()

@@ -14,8 +14,10 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/DownloadWiring.h"
 #include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
+#include "app/SettingsWiring.h"
 #include "app/Trace.h"
 #include "lyrics/LyricStyle.h"
 #include "square/PlaylistSquarePanel.h"
@@ -51,12 +53,17 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       BrowseState{objects_.browseMode, objects_.browseKeyword, objects_.browseOffset},
       objects_.apiJson, objects_.options.apiBaseAddress, this);
   connectControls();
+  settings_ = new SettingsWiring(
+      controls_.settings, objects_, [this](const QString& text) { showMessage(text); }, this);
   playback_ = new PlaybackWiring(
       this, controls_, objects_, *square_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
+  new DownloadWiring(
+      this, controls_.face, objects_, playback(),
+      [this](const QString& text, const QString& title) { showMessage(text, title); });
   new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
   onMainWindowCreated();
 }
@@ -222,7 +229,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
 
 void MainWindow::toggleHideToTray() {}
 
-void MainWindow::reflectAutorun() {}
+void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
 
 void MainWindow::loadFirstSquarePage() { square_->loadCurrentPage(); }
 
@@ -238,9 +245,9 @@ void MainWindow::setUpDesktopLyrics() {
                               c.italic->isChecked(), c.underline->isChecked());
 }
 
-void MainWindow::applySavedSettings() {}
+void MainWindow::applySavedSettings() { settings_->applySavedSettings(); }
 
-void MainWindow::saveSettings() {}
+void MainWindow::saveSettings() { settings_->saveSettings(); }
 
 void MainWindow::alignDockingTimer() {
   if (controls_.settings.edgeHide->isChecked())

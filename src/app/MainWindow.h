@@ -15,6 +15,7 @@ namespace lumora {
 class FaceView;
 class PlaybackWiring;
 class PlaylistSquarePanel;
+class SettingsWiring;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -76,6 +77,7 @@ class MainWindow : public QWidget {
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
   PlaybackWiring* playback_ = nullptr;
   PlaylistSquarePanel* square_ = nullptr;
+  SettingsWiring* settings_ = nullptr;
   bool destroyed_ = false;
   bool deleteWhenWaitsEnd_ = false;
 };

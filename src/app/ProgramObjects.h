@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/Options.h"
-#include "lyrics/DesktopLyricsWindow.h"
 #include "json/JsonDocument.h"
+#include "lyrics/DesktopLyricsWindow.h"
 #include "net/Session.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackInterfaces.h"
@@ -47,6 +47,9 @@ struct ProgramObjects {
   std::string loginPassword;
   // The running program's full path, for the autostart entry.
   std::string programPath;
+  // Where downloaded songs go; empty chooses at each download ("下载音乐" beside the program when
+  // it can be written there, else in the music folder). Tests point it at a folder of their own.
+  std::string downloadFolder;
 };
 
 }  // namespace lumora
