@@ -15,6 +15,8 @@ if(LUMORA_TESTS)
   include(GoogleTest)
   # A second HTTP stack for the tests' own loopback servers and clients.
   pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+  # Mouse and key events sent to widgets as a user would.
+  find_package(Qt6 REQUIRED COMPONENTS Test)
 endif()
 if(LUMORA_BENCH)
   find_package(benchmark REQUIRED)

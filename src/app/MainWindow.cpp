@@ -15,6 +15,7 @@
 #include <QWindow>
 
 #include "app/DownloadWiring.h"
+#include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
@@ -68,6 +69,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   new DownloadWiring(
       this, controls_.face, objects_, playback(),
       [this](const QString& text, const QString& title) { showMessage(text, title); });
+  new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
   onMainWindowCreated();
 }
 
