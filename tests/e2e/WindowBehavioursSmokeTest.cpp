@@ -60,7 +60,7 @@ class WindowBehavioursSmoke : public ::testing::Test {
   // The display has no notification area unless a fixture puts one up.
   virtual void putUpNotificationArea() {}
 
-  bool until(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+  bool until(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
     return waitFor(done, limit);
   }
   QString xdotool(const QStringList& args) { return xvfb_->xdotool(args); }
