@@ -15,6 +15,7 @@
 #include "behaviour/SleepTimer.h"
 #include "widgets/ColourPicker.h"
 #include "widgets/FittedLabel.h"
+#include "widgets/FormPlacing.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora {
@@ -61,17 +62,6 @@ QScrollBar:vertical { background: transparent; width: 6px; }
 QScrollBar::handle:vertical { background: rgba(255, 255, 255, 50); border-radius: 3px; }
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
 )";
-
-template <class T>
-T* place(T* control, const char* name, int x, int y, int w, int h) {
-  control->setObjectName(QString::fromUtf8(name));
-  control->setGeometry(x, y, w, h);
-  return control;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h) {
-  return place(new QLabel(QString::fromUtf8(caption), parent), name, x, y, w, h);
-}
 
 // A label that lets the face or the panel show through.
 QLabel* transparentLabel(QWidget* parent, const char* name, const char* caption, int x, int y,

@@ -11,6 +11,7 @@
 #include <QRegularExpressionValidator>
 #include <QWindow>
 
+#include "widgets/FormPlacing.h"
 #include "widgets/PictureButton.h"
 #include "widgets/WindowShape.h"
 
@@ -40,17 +41,6 @@ QRadioButton::indicator:checked { background: #2f8fff; border-color: #2f8fff; }
 
 QString picture(const char* name) {
   return QStringLiteral(":/lumora/login/") + QString::fromUtf8(name) + QStringLiteral(".svg");
-}
-
-template <class T>
-T* place(T* control, const char* name, int x, int y, int w, int h) {
-  control->setObjectName(QString::fromUtf8(name));
-  control->setGeometry(x, y, w, h);
-  return control;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* caption, int x, int y, int w, int h) {
-  return place(new QLabel(QString::fromUtf8(caption), parent), name, x, y, w, h);
 }
 
 // A picture button is named for screen readers by its tooltip, as on the face.
