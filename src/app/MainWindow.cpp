@@ -14,8 +14,10 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/DesktopWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/Trace.h"
+#include "desktop/AppIcon.h"
 #include "lyrics/LyricStyle.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/ColourPicker.h"
@@ -25,18 +27,6 @@
 namespace lumora {
 
 void initAppResources();
-
-namespace {
-
-QIcon trayPicture() {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  QSvgRenderer(picturePath("tray")).render(&p);
-  return QIcon(pixmap);
-}
-
-}  // namespace
 
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
@@ -57,6 +47,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
     if (deleteWhenWaitsEnd_) deleteLater();
   });
   onMainWindowCreated();
+  new DesktopWiring(*this, objects_);
 }
 
 MainWindow::~MainWindow() {
@@ -135,7 +126,7 @@ void MainWindow::onMainWindowDestroying() {
 }
 
 void MainWindow::putTrayIcon() {
-  tray_ = new QSystemTrayIcon(trayPicture(), this);
+  tray_ = new QSystemTrayIcon(AppIcon(), this);
   tray_->setObjectName(QStringLiteral("trayIcon"));
   tray_->setToolTip(QStringLiteral("Lumora"));
   connect(

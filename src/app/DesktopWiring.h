@@ -1,0 +1,27 @@
+#pragma once
+// The main window as a citizen of the desktop: the media-player service on the session bus and
+// the face's wheel and progress-bar gestures, over one shared transport.
+#include <QObject>
+
+#include "app/FaceGestures.h"
+#include "desktop/MprisService.h"
+#include "desktop/Transport.h"
+
+namespace lumora {
+
+class MainWindow;
+struct ProgramObjects;
+
+class DesktopWiring : public QObject {
+ public:
+  // Made after the window's playback wiring, so it is destroyed after the controller it
+  // observes.
+  DesktopWiring(MainWindow& window, ProgramObjects& objects);
+
+ private:
+  Transport transport_;
+  FaceGestures gestures_;
+  MprisService mpris_;
+};
+
+}  // namespace lumora
