@@ -13,6 +13,7 @@ PACKAGES=(
   libcpp-httplib-dev libsqlite3-dev libtag1-dev libmicrohttpd-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick
+  dbus-daemon dbus-bin playerctl desktop-file-utils
   fonts-wqy-microhei
   pulseaudio pulseaudio-utils sox curl openssl
 )

@@ -95,8 +95,15 @@ void MprisService::previous() {
   later([this] { playback_.playPrevious(); });
 }
 
+// The face's pause button while playing, its play button otherwise, so the face's buttons and
+// title follow as if it had been pressed.
 void MprisService::playPause() {
-  later([this] { playback_.togglePlayPause(); });
+  later([this] {
+    if (playback_.playState() == PlayState::Playing)
+      playback_.pausePlayback();
+    else
+      playback_.resumeOrStart();
+  });
 }
 
 void MprisService::play() {
