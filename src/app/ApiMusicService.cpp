@@ -40,4 +40,16 @@ void ApiMusicService::LoadPlaylist(const std::string& playlistId, PlayQueue& pla
   loadState = {result.code, result.coverUrl, result.name};
 }
 
+ServiceReply ApiMusicService::LastReply() const {
+  switch (client_.LastReply()) {
+    case ApiReply::Unreachable:
+      return ServiceReply::Unreachable;
+    case ApiReply::NeedsLogin:
+      return ServiceReply::NeedsLogin;
+    case ApiReply::Answered:
+      break;
+  }
+  return ServiceReply::Answered;
+}
+
 }  // namespace lumora

@@ -20,6 +20,7 @@ class ApiMusicService : public MusicService {
   void LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
                     PlaylistLoadState& loadState, PlaylistLoadProgress& progress) override;
   std::string LikeSong(const std::string& songId) override { return client_.LikeSong(songId); }
+  ServiceReply LastReply() const override;
 
  private:
   ApiClient& client_;

@@ -77,8 +77,24 @@ void FacePresenter::likeBoxShown(bool shown) { view_.setLikeInfoVisible(shown); 
 void FacePresenter::likeResult(const std::string& text) { view_.setLikeResult(text); }
 
 void FacePresenter::failed(const PlaybackFailure& failure) {
-  if (failure.kind == PlaybackFailure::Kind::PlaylistLoadFailed && failure.code == "404")
-    view_.setSongNameCaption(failure.title);
+  switch (failure.kind) {
+    case PlaybackFailure::Kind::PlaylistLoadFailed:
+      if (failure.code == "404") view_.setSongNameCaption(failure.title);
+      break;
+    case PlaybackFailure::Kind::ServerUnreachable:
+      view_.setArtistCaption(kServerUnreachable);
+      stateChanged(PlayState::Paused);
+      break;
+    case PlaybackFailure::Kind::NeedsLogin:
+      view_.setArtistCaption(kFmNeedsLogin);
+      stateChanged(PlayState::Paused);
+      break;
+    case PlaybackFailure::Kind::NoPlaylists:
+      view_.setArtistCaption(kNoPlaylists);
+      break;
+    case PlaybackFailure::Kind::SongUnavailable:
+      break;
+  }
 }
 
 }  // namespace lumora

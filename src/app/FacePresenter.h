@@ -11,6 +11,9 @@ inline constexpr int kFaceWidth = 154;
 inline constexpr int kProgressIntervalMs = 100;
 inline constexpr int kAutoPlayIntervalMs = 1000;
 inline constexpr const char* kPlaylistNotFound = "找不到歌单，ID是否错误！";
+inline constexpr const char* kServerUnreachable = "连不上音乐服务器，稍后自动重试";
+inline constexpr const char* kFmNeedsLogin = "私人FM需先登录：右键菜单“登录”";
+inline constexpr const char* kNoPlaylists = "歌单列表为空，没有可播放的歌单";
 
 // The controls of the face the presenter writes to. The window implements it; tests record it.
 class FaceView {

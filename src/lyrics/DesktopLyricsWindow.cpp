@@ -1,5 +1,6 @@
 #include "lyrics/DesktopLyricsWindow.h"
 
+#include <QBitmap>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -83,8 +84,39 @@ LyricsSurface::LyricsSurface()
   }
 }
 
+namespace {
+
+// The input shape is the drawn pixels, so a click on a transparent one reaches whatever lies
+// beneath the band. Nothing drawn leaves one pixel, since an empty mask would mean no shape at
+// all.
+QRegion DrawnRegion(const QImage& image) {
+  QImage bits(image.size(), QImage::Format_MonoLSB);
+  // A bitmap's region is its black (color1) pixels: bit 1 is black, bit 0 white.
+  bits.setColor(0, qRgb(255, 255, 255));
+  bits.setColor(1, qRgb(0, 0, 0));
+  bits.fill(0);
+  const QImage argb = image.format() == QImage::Format_ARGB32_Premultiplied
+                          ? image
+                          : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  bool any = false;
+  for (int y = 0; y < argb.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+    uchar* out = bits.scanLine(y);
+    for (int x = 0; x < argb.width(); ++x) {
+      if (qAlpha(row[x]) == 0) continue;
+      out[x >> 3] |= static_cast<uchar>(1u << (x & 7));
+      any = true;
+    }
+  }
+  if (!any) return QRegion(0, 0, 1, 1);
+  return QRegion(QBitmap::fromImage(bits));
+}
+
+}  // namespace
+
 void LyricsSurface::setImage(QImage image) {
   image_ = std::move(image);
+  setMask(DrawnRegion(image_));
   update();
 }
 

@@ -36,8 +36,13 @@ ApiClient::ApiClient(JsonDocument& apiJson, const Session& session, std::string 
     : apiJson_(apiJson), session_(session), baseAddress_(std::move(baseAddress)) {}
 
 bool ApiClient::Fetch(const std::string& pathAndQuery, int method) {
-  return apiJson_.Parse(
-      BodyText(HttpClient::Request(baseAddress_ + pathAndQuery, {.method = method})));
+  HttpClient::Outputs outputs;
+  const Bytes answer =
+      HttpClient::Request(baseAddress_ + pathAndQuery, {.method = method}, &outputs);
+  lastReply_ = outputs.status == 0 ? ApiReply::Unreachable : ApiReply::Answered;
+  if (!apiJson_.Parse(BodyText(answer))) return false;
+  if (Code() == "301") lastReply_ = ApiReply::NeedsLogin;
+  return true;
 }
 
 std::string ApiClient::Code() const { return apiJson_.GetSubDocument("code").ToText(); }

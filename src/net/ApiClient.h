@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/Song.h"
-#include "net/HttpClient.h"
 #include "json/JsonDocument.h"
+#include "net/HttpClient.h"
 #include "net/Session.h"
 
 namespace lumora {
@@ -43,6 +43,15 @@ inline constexpr const char* kLikeFailed = "喜欢歌曲失败";
 // longer than servers accept.
 inline constexpr std::size_t kSongDetailBatch = 500;
 
+// How the server met the last request that expected a JSON answer.
+enum class ApiReply {
+  Answered,
+  // No answer at all: no connection, a time-out, a broken exchange.
+  Unreachable,
+  // The answer's code 301: the routine needs a logged-in account.
+  NeedsLogin,
+};
+
 class ApiClient {
  public:
   // All references outlive the client; the client keeps nothing between calls.
@@ -62,6 +71,9 @@ class ApiClient {
   void LoadPlaylist(const std::string& playlistId, PlaylistLoadResult& result,
                     PlaylistLoadListener& listener);
 
+  // Of the last request of the routines above (the lyric and the cover pictures aside).
+  ApiReply LastReply() const { return lastReply_; }
+
  private:
   // Sends, converts and parses into apiJson; false when the answer is not JSON.
   bool Fetch(const std::string& pathAndQuery, int method = 0);
@@ -72,6 +84,7 @@ class ApiClient {
   JsonDocument& apiJson_;
   const Session& session_;
   const std::string baseAddress_;
+  ApiReply lastReply_ = ApiReply::Answered;
 };
 
 }  // namespace lumora

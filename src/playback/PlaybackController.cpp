@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kPlaylistShownMs = 1000;
 constexpr int kLikeInfoMs = 2000;
+constexpr std::uint32_t kFirstRetryMs = 1000;
+constexpr std::uint32_t kLongestRetryMs = 30000;
 constexpr std::size_t kHistoryLimit = 10;
 constexpr int kLastDrawnSquareRow = 7;
 constexpr const char* kNoLyricMatch = "没有匹配到歌词.";
@@ -84,7 +86,7 @@ void PlaybackController::setState(PlayState state) {
 
 // The old stream is released here rather than left to the end of the run: a long session
 // would otherwise hold every song it ever played.
-void PlaybackController::replaceStream(const std::string& songId) {
+bool PlaybackController::replaceStream(const std::string& songId) {
   NowPlaying& now = state_.now;
   const std::uint32_t old = now.currentStream;
   if (old != 0) {
@@ -93,19 +95,43 @@ void PlaybackController::replaceStream(const std::string& songId) {
     now.currentStream = 0;
   }
   now.currentUrl = service_.GetSongUrl(songId, kBitRate);
+  if (service_.LastReply() == ServiceReply::Unreachable) {
+    waitForServer();
+    return false;
+  }
+  retryDelayMs_ = 0;
   now.currentStream = audio_.createStream(now.currentUrl);
   // Sound first; the lyric and the cover may take a while to arrive.
   audio_.play(now.currentStream, false);
   now.lyricText = service_.GetLyric(songId);
   const std::string cover = service_.GetCoverImage(songId);
   announce([&cover](PlaybackObserver& o) { o.coverChanged(cover); });
+  return true;
+}
+
+void PlaybackController::fail(PlaybackFailure::Kind kind) {
+  const PlaybackFailure failure{kind, {}, {}, {}};
+  announce([&failure](PlaybackObserver& o) { o.failed(failure); });
+}
+
+// Each try without an answer doubles the pause before the next, up to half a minute; a song
+// that starts ends the waiting.
+void PlaybackController::waitForServer() {
+  retryDelayMs_ = retryDelayMs_ == 0 ? kFirstRetryMs : std::min(retryDelayMs_ * 2, kLongestRetryMs);
+  retryAt_ = hooks_.tickCount() + retryDelayMs_;
+  fail(PlaybackFailure::Kind::ServerUnreachable);
+}
+
+bool PlaybackController::waitingForServer() const {
+  return retryDelayMs_ > 0 && static_cast<std::int32_t>(hooks_.tickCount() - retryAt_) < 0;
 }
 
 void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool takeSongFields) {
   const Song song = queue.at(position);
   NowPlaying& now = state_.now;
 
-  replaceStream(song.id);
+  // Without an answer the song stays queued for the next try.
+  if (!replaceStream(song.id)) return;
   now.currentSongId = song.id;
 
   const SongStart start{song, false};
@@ -134,7 +160,10 @@ void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool 
 // is the one row there is, and an empty square asks for nothing.
 void PlaybackController::loadRandomSquarePlaylist() {
   const int rows = playlists_.playlistCount();
-  if (rows <= 0) return;
+  if (rows <= 0) {
+    fail(PlaybackFailure::Kind::NoPlaylists);
+    return;
+  }
   const int row =
       rows == 1 ? 0 : RandomBetween(*hooks_.random, 1, std::min(kLastDrawnSquareRow, rows - 1));
   loadPlaylist(playlists_.playlistIdAt(row));
@@ -174,6 +203,7 @@ void PlaybackController::failPlaylistLoad() {
 void PlaybackController::playNext() {
   if (starting_) return;
   FlagGuard guard(starting_);
+  waitingForLogin_ = false;
 
   if (state_.playMode == kPersonalFmMode) {
     PlayQueue& queue = state_.fmQueue;
@@ -182,6 +212,12 @@ void PlaybackController::playNext() {
       state_.queueCount = static_cast<int>(queue.size());
       const std::size_t queued = queue.size();
       announce([queued](PlaybackObserver& o) { o.fmBatchFetched(queued); });
+      if (queue.empty() && service_.LastReply() == ServiceReply::NeedsLogin) {
+        waitingForLogin_ = true;
+        fail(PlaybackFailure::Kind::NeedsLogin);
+      } else if (queue.empty() && service_.LastReply() == ServiceReply::Unreachable) {
+        waitForServer();
+      }
     }
     if (!queue.empty()) {
       const int k = RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size()));
@@ -190,7 +226,13 @@ void PlaybackController::playNext() {
   } else if (state_.playMode == kPlaylistMode) {
     hooks_.random->seed(hooks_.tickCount());
     PlayQueue& queue = state_.playlistQueue;
-    if (queue.empty()) loadRandomSquarePlaylist();
+    if (queue.empty()) {
+      loadRandomSquarePlaylist();
+      if (queue.empty() && service_.LastReply() == ServiceReply::Unreachable) {
+        waitForServer();
+        return;
+      }
+    }
     if (state_.playlist.playlistLoadCode == "200") {
       if (!queue.empty()) {
         const int k = RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size()));
@@ -235,7 +277,7 @@ void PlaybackController::playPrevious() {
                         true};
   const std::string caption = start.song.name + " - " + start.song.artists;
 
-  replaceStream(start.song.id);
+  if (!replaceStream(start.song.id)) return;
   announce([&start](PlaybackObserver& o) { o.songStarted(start); });
   announce([&caption](PlaybackObserver& o) { o.titleChanged(caption); });
   state_.now.currentTitle = caption;
@@ -299,6 +341,7 @@ void PlaybackController::openSongPage() {
 void PlaybackController::autoPlayTick() {
   if (audio_.isActive(state_.now.currentStream) != 0) return;
   if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
+  if (waitingForLogin_ || waitingForServer()) return;
   playNext();
 }
 

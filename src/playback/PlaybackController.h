@@ -69,7 +69,11 @@ class PlaybackController : private PlaylistLoadProgress {
 
  private:
   void startSong(PlayQueue& queue, std::size_t position, bool takeSongFields);
-  void replaceStream(const std::string& songId);
+  // False when the server could not be reached for the song's address.
+  bool replaceStream(const std::string& songId);
+  void fail(PlaybackFailure::Kind kind);
+  void waitForServer();
+  bool waitingForServer() const;
   void setState(PlayState state);
   void showLyric(const std::string& timeKey);
   void loadRandomSquarePlaylist();
@@ -95,6 +99,11 @@ class PlaybackController : private PlaylistLoadProgress {
   PlayState playState_ = PlayState::Stopped;
   // Set while a song start runs: pumped waits inside the service let timers fire mid-start.
   bool starting_ = false;
+  // Personal FM wants a login: the auto-play tick asks nothing until the user plays again.
+  bool waitingForLogin_ = false;
+  // While the server does not answer: the pause before the next try and when it ends.
+  std::uint32_t retryDelayMs_ = 0;
+  std::uint32_t retryAt_ = 0;
 };
 
 }  // namespace lumora

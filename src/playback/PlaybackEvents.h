@@ -36,6 +36,14 @@ struct PlaybackFailure {
     SongUnavailable,
     // A playlist load answered with a code other than "200".
     PlaylistLoadFailed,
+    // The server did not answer at all; the song stays queued and the auto-play tick tries
+    // again after a growing pause.
+    ServerUnreachable,
+    // Personal FM answered that nobody is logged in; nothing is asked again until the user
+    // plays or logs in.
+    NeedsLogin,
+    // A first play in playlist mode found no playlist to draw from.
+    NoPlaylists,
   };
   Kind kind = Kind::SongUnavailable;
   Song song;

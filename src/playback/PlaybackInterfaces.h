@@ -37,6 +37,9 @@ class PlaylistLoadProgress {
   virtual void songsLoaded(std::size_t loaded, std::size_t total) = 0;
 };
 
+// How the service met its last request.
+enum class ServiceReply { Answered, Unreachable, NeedsLogin };
+
 // The music API routines playback needs. Failures give empty results, never throw.
 class MusicService {
  public:
@@ -52,6 +55,8 @@ class MusicService {
                             PlaylistLoadState& loadState, PlaylistLoadProgress& progress) = 0;
   // The text that tells how the like went; empty when there is nothing to tell.
   virtual std::string LikeSong(const std::string& songId) = 0;
+  // Of the last song URL, personal FM or playlist request.
+  virtual ServiceReply LastReply() const { return ServiceReply::Answered; }
 };
 
 // The playlists a first play may draw from: the rows of the playlist square, from 0.

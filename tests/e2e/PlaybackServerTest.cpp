@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 
+#include "app/FacePresenter.h"
 #include "app/MainWindow.h"
 #include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
@@ -115,6 +116,55 @@ TEST_F(ServerWindow, AMembersOnlySongIsPassedOverWhileLoggedOut) {
   EXPECT_LT(passedOver, 3.0);
   std::printf("[ figures  ] members-only song passed over; next sounding after %.2f s\n",
               passedOver);
+}
+
+// Personal FM while logged out: one request, a message that points to the login, the play
+// button; after a login the next press fetches the account's batch.
+TEST_F(ServerWindow, FmLoggedOutSaysSoAndStopsAsking) {
+  window->playback().onFmButtonClicked(true);
+  control<PictureButton>(*window, "图形按钮_播放")->click();
+  EXPECT_EQ(artist(), kFmNeedsLogin);
+  pump([] { return false; }, 4s);
+  EXPECT_EQ(server.requestsTo("/personal_fm").size(), 1u);
+  EXPECT_FALSE(control<QWidget>(*window, "图形按钮_播放")->isHidden());
+
+  auto reply = server.post(
+      "/login/cellphone?phone=13800000001&md5_password="
+      "98a6619f9bc9cdd67e27e884d758da4b&timestamp=1");
+  ASSERT_TRUE(reply && reply->status == 200);
+  JsonDocument answer;
+  ASSERT_TRUE(answer.Parse(reply->body));
+  objects.session.cookie = answer.GetText("cookie");
+  control<PictureButton>(*window, "图形按钮_播放")->click();
+  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
+  const auto asked = server.requestsTo("/personal_fm");
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_NE(asked[1].find("cookie="), std::string::npos) << asked[1];
+}
+
+// The server goes away while a playlist plays: the queue stays whole and the face says why;
+// back on the same port, the next song of the same queue plays.
+TEST_F(ServerWindow, ServerOutageKeepsTheQueueUntilItAnswersAgain) {
+  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  window->playback().playSelectedPlaylist(0);
+  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
+  const PlayQueue queued = state().playlistQueue;
+  ASSERT_FALSE(queued.empty());
+  const int port = server.port();
+
+  server.stop();
+  ASSERT_TRUE(pump([&] { return artist() == kServerUnreachable; }, 15s));
+  pump([] { return false; }, 3s);
+  EXPECT_EQ(state().playlistQueue.ids, queued.ids);
+
+  ServerProcess::Options samePort;
+  samePort.port = port;
+  ServerProcess again(samePort);
+  ASSERT_TRUE(again.start()) << again.errors();
+  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 40s));
+  const std::string now = state().now.currentSongId;
+  EXPECT_NE(std::find(queued.ids.begin(), queued.ids.end(), now), queued.ids.end()) << now;
+  EXPECT_EQ(state().playlistQueue.size(), queued.size() - 1);
 }
 
 }  // namespace

@@ -358,6 +358,37 @@ TEST(DesktopLyricsWindow, LeftPressOnDrawnPixelDragsUnderHitMove) {
   EXPECT_EQ(w->pos(), moved);
 }
 
+// Clicks on transparent pixels pass through to what lies beneath: the window's input shape is
+// exactly its drawn pixels, renewed with every redraw.
+TEST(DesktopLyricsWindow, InputShapeIsTheDrawnPixels) {
+  DesktopLyricsWindow lyrics([] { return QRect(0, 0, 1000, 800); });
+  ASSERT_TRUE(lyrics.Create(400, 120));
+  LyricsSurface* w = lyrics.Handle();
+  lyrics.SetText("████");
+  const QImage& image = w->image();
+  int drawn = 0, shaped = 0, leaks = 0;
+  for (int y = 0; y < image.height(); y += 3) {
+    for (int x = 0; x < image.width(); x += 3) {
+      const bool isDrawn = qAlpha(image.pixel(x, y)) > 0;
+      const bool inShape = w->mask().contains(QPoint(x, y));
+      drawn += isDrawn;
+      shaped += isDrawn && inShape;
+      leaks += !isDrawn && inShape;
+    }
+  }
+  ASSERT_GT(drawn, 100);
+  EXPECT_EQ(shaped, drawn);
+  EXPECT_EQ(leaks, 0);
+  EXPECT_FALSE(w->mask().contains(QPoint(2, 2)));
+
+  // A shorter line takes its shape along; no text leaves no place to click.
+  lyrics.SetText("█");
+  EXPECT_FALSE(w->mask().contains(QPoint(100, 60)));
+  EXPECT_TRUE(w->mask().contains(QPoint(200, 60)));
+  lyrics.SetText("");
+  EXPECT_LE(w->mask().boundingRect().width() * w->mask().boundingRect().height(), 1);
+}
+
 TEST(DesktopLyricsWindow, MoveKeepsWhatIsNotGivenAndRedrawsAtTheNewSize) {
   DesktopLyricsWindow lyrics(fullHd);
   ASSERT_TRUE(lyrics.Create(300, 100));

@@ -28,7 +28,7 @@ class PlaybackControllerTest : public ::testing::Test {
     };
     hooks.pumpedWait = [this](int ms) { log.push_back("wait " + std::to_string(ms)); };
     hooks.openUrl = [this](const std::string& url) { view.openedUrls.push_back(url); };
-    hooks.tickCount = [] { return 4242u; };
+    hooks.tickCount = [this] { return clock; };
     hooks.random = random;
     return hooks;
   }
@@ -55,6 +55,7 @@ class PlaybackControllerTest : public ::testing::Test {
   RecordingLyrics lyrics{view.desktop};
   std::shared_ptr<ScriptedRandom> random = std::make_shared<ScriptedRandom>();
   std::vector<std::string> keys;
+  std::uint32_t clock = 4242;
   PlaybackController controller;
 };
 
@@ -482,6 +483,77 @@ TEST_F(PlaybackControllerTest, FoundPlaylistIsShownForASecondThenFilled) {
   EXPECT_EQ(view.cover, "cover-1");  // the song's cover replaced the playlist's
   EXPECT_THAT(view.artistCaptions, ElementsAre("歌单加载中...", "共2首/已加载：1首",
                                                "共2首/已加载：2首", "2首歌曲加载完毕", "artist1"));
+}
+
+// Logged out, personal FM answers with nothing: the face says why and shows play, and nothing
+// is asked again until the user plays.
+TEST_F(PlaybackControllerTest, FmWithoutALoginAsksOnceAndWaitsForTheUser) {
+  StartFmSongs({MakeSong("a")});
+  audio.streams[state().now.currentStream].active = 0;
+  service.reply = ServiceReply::NeedsLogin;
+  for (int tick = 0; tick < 10; ++tick) controller.autoPlayTick();
+  EXPECT_EQ(Count("fm"), 2u);
+  EXPECT_EQ(view.artist, kFmNeedsLogin);
+  EXPECT_TRUE(view.playVisible);
+  EXPECT_FALSE(view.pauseVisible);
+
+  // Logged in now: play asks again and starts the account's song.
+  service.reply = ServiceReply::Answered;
+  service.fmBatches.push_back({MakeSong("b")});
+  controller.resumeOrStart();
+  EXPECT_EQ(Count("fm"), 3u);
+  EXPECT_EQ(state().now.currentSongId, "b");
+  EXPECT_FALSE(view.playVisible);
+}
+
+// A server that does not answer keeps the queue whole; the tries back off from one second to
+// half a minute and playback goes on from the same queue once it answers.
+TEST_F(PlaybackControllerTest, ServerOutageKeepsTheQueueAndBacksOff) {
+  state().playMode = kPersonalFmMode;
+  service.fmBatches.push_back({MakeSong("a"), MakeSong("b"), MakeSong("c")});
+  controller.playNext();
+  controller.playNext();
+  ASSERT_EQ(state().fmQueue.size(), 1u);
+  const std::string waiting = state().fmQueue.ids[0];
+  audio.streams[state().now.currentStream].active = 0;
+  service.reply = ServiceReply::Unreachable;
+
+  std::vector<std::uint32_t> tries;  // seconds after the first failure
+  const std::uint32_t start = clock;
+  for (int second = 0; second <= 120; ++second) {
+    const std::size_t before = Count("url");
+    controller.autoPlayTick();
+    if (Count("url") > before) tries.push_back((clock - start) / 1000);
+    clock += 1000;
+  }
+  EXPECT_THAT(tries, ElementsAre(0, 1, 3, 7, 15, 31, 61, 91));
+  EXPECT_THAT(state().fmQueue.ids, ElementsAre(waiting));
+  EXPECT_EQ(view.artist, kServerUnreachable);
+  EXPECT_TRUE(view.playVisible);
+
+  service.reply = ServiceReply::Answered;
+  while (state().now.currentSongId != waiting && clock - start < 200000) {
+    controller.autoPlayTick();
+    clock += 1000;
+  }
+  EXPECT_EQ(state().now.currentSongId, waiting);
+  EXPECT_TRUE(state().fmQueue.empty());
+  EXPECT_FALSE(view.playVisible);
+  // Back to normal: the next failure starts again from one second.
+  audio.streams[state().now.currentStream].active = 0;
+  service.reply = ServiceReply::Unreachable;
+  service.fmBatches.push_back({MakeSong("d")});
+  controller.autoPlayTick();
+  clock += 1000;
+  const std::size_t before = Count("url d");
+  controller.autoPlayTick();
+  EXPECT_EQ(Count("url d"), before + 1);
+}
+
+TEST_F(PlaybackControllerTest, PlayWithAnEmptySquareSaysSo) {
+  controller.resumeOrStart();
+  EXPECT_EQ(view.artist, kNoPlaylists);
+  EXPECT_EQ(Count("load"), 0u);
 }
 
 }  // namespace

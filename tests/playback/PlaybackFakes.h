@@ -123,6 +123,7 @@ class FakeService : public MusicService {
     log_.push_back("like " + id);
     return likeResult;
   }
+  ServiceReply LastReply() const override { return reply; }
 
   std::deque<std::vector<Song>> fmBatches;
   std::map<std::string, FakePlaylist> playlists;
@@ -133,6 +134,7 @@ class FakeService : public MusicService {
   // Whether a load reports the playlist and each song, as the real client does.
   bool reportLoad = false;
   std::string likeResult;
+  ServiceReply reply = ServiceReply::Answered;
 
  private:
   EventLog& log_;

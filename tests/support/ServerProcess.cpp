@@ -71,8 +71,8 @@ bool ServerProcess::start() {
   std::random_device rd;
   logFile_ = dataDir_ / ("stdout-" + std::to_string(rd()) + ".log");
   std::vector<std::string> args = {
-      executable().string(), "--host",         "127.0.0.1", "--port", "0", "--data",
-      dataDir_.string(),     "--test-controls"};
+      executable().string(),         "--host", "127.0.0.1",       "--port",
+      std::to_string(options_.port), "--data", dataDir_.string(), "--test-controls"};
   if (options_.library.empty()) {
     args.insert(args.end(), {"--demo", "--demo-dir", demoDir().string()});
   } else {

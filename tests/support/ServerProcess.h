@@ -21,6 +21,8 @@ class ServerProcess {
     // Serve this folder of MP3 files instead of the demo catalogue.
     std::filesystem::path library;
     std::vector<std::string> extraArgs;
+    // 0 picks a free one; a port given again lets a test restart a server where it was.
+    int port = 0;
   };
 
   ServerProcess();
