@@ -30,6 +30,10 @@ unit="$prefix/share/systemd/user/lumora-server.service"
 [ -f "$unit" ] || fail "no user unit"
 grep -qx "ExecStart=$prefix/bin/lumora-server --host 127.0.0.1 --port 3000 --library %h/Music" \
   "$unit" || fail "the unit does not serve ~/Music on 127.0.0.1:3000 with the installed server"
+# Where systemd is at hand, its own checker reads the unit (syntax, the program it starts).
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify "$unit" || fail "systemd-analyze refused the unit"
+fi
 
 # The installed server, over a music folder of its own, on a free port.
 mkdir -p "$prefix/music" "$prefix/data"
