@@ -61,6 +61,34 @@ bool traced(const std::string& file, const char* step) {
   return f.open(QIODevice::ReadOnly) && f.readAll().contains(step);
 }
 
+// dbus-monitor on the player's signals, as a desktop shell listens to them.
+class SignalWatch {
+ public:
+  SignalWatch() {
+    monitor_.start("dbus-monitor", {"--session", "type='signal',path='/org/mpris/MediaPlayer2'"});
+  }
+  ~SignalWatch() {
+    monitor_.kill();
+    monitor_.waitForFinished();
+  }
+  // Waits until the monitor has printed all of `texts`, in one signal or several.
+  bool saw(const QStringList& texts) {
+    return pump(
+        [&] {
+          seen_ += QString::fromUtf8(monitor_.readAllStandardOutput());
+          for (const QString& text : texts)
+            if (!seen_.contains(text)) return false;
+          return true;
+        },
+        10s);
+  }
+  QString seen() const { return seen_; }
+
+ private:
+  QProcess monitor_;
+  QString seen_;
+};
+
 class WindowOnServer : public ServerSuite {
  protected:
   void SetUp() override {
@@ -97,9 +125,8 @@ class WindowOnServer : public ServerSuite {
 class Mpris : public WindowOnServer {
  protected:
   void SetUp() override {
-    if (QStandardPaths::findExecutable("playerctl").isEmpty() ||
-        QStandardPaths::findExecutable("dbus-send").isEmpty())
-      GTEST_SKIP() << "playerctl and dbus-send are needed";
+    for (const char* tool : {"playerctl", "dbus-send", "dbus-monitor"})
+      if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is needed";
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
     WindowOnServer::SetUp();
   }
@@ -114,6 +141,15 @@ class Mpris : public WindowOnServer {
                "/org/mpris/MediaPlayer2", QStringLiteral("org.mpris.MediaPlayer2.") + method});
   }
   double position() { return std::stod("0" + ctl({"position"})); }
+  // A watch that is known to listen already: it has heard a volume change.
+  std::unique_ptr<SignalWatch> listeningWatch() {
+    auto watch = std::make_unique<SignalWatch>();
+    for (int i = 0; i < 20; ++i) {
+      ctl({"volume", "1"});
+      if (watch->saw({"\"Volume\""})) break;
+    }
+    return watch;
+  }
 };
 
 TEST_F(Mpris, StatusAndMetadataAgreeWithTheFace) {
@@ -121,8 +157,13 @@ TEST_F(Mpris, StatusAndMetadataAgreeWithTheFace) {
   EXPECT_EQ(ctl({"status"}), "Stopped");
   EXPECT_EQ(meta("mpris:trackid"), "'/org/mpris/MediaPlayer2/TrackList/NoTrack'");
 
+  const auto watch = listeningWatch();
   ctl({"play"});
   ASSERT_TRUE(pump([&] { return playingWithLength(); }, 20s));
+  // Shells learn of the change without asking: the status and the new song.
+  EXPECT_TRUE(watch->saw({"member=PropertiesChanged", "\"PlaybackStatus\"", "\"Playing\"",
+                          "\"Metadata\"", "\"xesam:title\""}))
+      << watch->seen().toStdString();
   EXPECT_EQ(ctl({"status"}), "Playing");
   const NowPlaying& now = state().now;
   EXPECT_EQ(meta("xesam:title"), label("歌曲名称").toStdString());
@@ -144,7 +185,8 @@ TEST_F(Mpris, NextStartsAnotherSongOnTheFace) {
   const NowPlaying first = state().now;
 
   ctl({"next"});
-  ASSERT_TRUE(pump([&] { return state().now.currentSongId != first.currentSongId; }, 20s));
+  ASSERT_TRUE(pump([&] { return state().now.currentSongId != first.currentSongId; }, 20s))
+      << "still " << first.currentSongId << ", " << state().playlistQueue.size() << " queued";
   // A URL stream may buffer for a moment before it sounds.
   EXPECT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
   EXPECT_EQ(label("歌曲名称").toStdString(), state().now.currentName);
@@ -155,7 +197,8 @@ TEST_F(Mpris, NextStartsAnotherSongOnTheFace) {
   // A step back shows "name - artists" on the face; the clients get the song itself.
   ctl({"previous"});
   const std::string back = first.currentName + " - " + first.currentArtists;
-  ASSERT_TRUE(pump([&] { return label("歌曲名称").toStdString() == back; }, 20s));
+  ASSERT_TRUE(pump([&] { return label("歌曲名称").toStdString() == back; }, 20s))
+      << label("歌曲名称").toStdString() << " instead of " << back;
   EXPECT_EQ(meta("mpris:trackid"), "'/org/lumora/track/t" + first.currentSongId + "'");
   EXPECT_EQ(meta("xesam:title"), first.currentName);
 }
@@ -191,7 +234,9 @@ TEST_F(Mpris, PositionSeeksAndTheProgressFollows) {
   const double length = std::stoll("0" + meta("mpris:length")) / 1e6;
   ASSERT_GT(length, 12.0);  // every square song lasts 20 s or more
 
+  const auto watch = listeningWatch();
   ctl({"position", "10"});
+  EXPECT_TRUE(watch->saw({"member=Seeked", "int64 10000000"})) << watch->seen().toStdString();
   ASSERT_TRUE(
       pump([&] { return playTimes().first == "00:10" || playTimes().first == "00:11"; }, 5s))
       << playTimes().first;
