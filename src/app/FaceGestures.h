@@ -4,6 +4,7 @@
 // the progress bar 进度条 seeks to that point of the song.
 #include <QObject>
 #include <QPoint>
+#include <QString>
 #include <vector>
 
 #include "app/MainWindowControls.h"

@@ -18,6 +18,8 @@
 
 #include "app/MainWindow.h"
 #include "common/Text.h"
+#include "desktop/MprisService.h"
+#include "desktop/Transport.h"
 #include "net/ApiClient.h"
 #include "support/Controls.h"
 #include "support/ServerSuite.h"
@@ -298,6 +300,26 @@ TEST_F(Mpris, QuitEndsThePlayerAsItsExitDoes) {
       pump([&] { return traced(objects.options.traceFile, "onMainWindowDestroying"); }, 5s));
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(objects.player.free());  // the device was released by the destroy handler
+}
+
+TEST_F(Mpris, ASecondPlayerTakesANameOfItsOwn) {
+  // A second connection to the same bus stands for a second running program.
+  QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "second");
+  ASSERT_TRUE(other.isConnected());
+  {
+    Transport transport(objects.player, window->playback());
+    MprisService second(window->playback(), transport, {}, tmp.file("second"), "http://x");
+    ASSERT_TRUE(second.publish(other));
+    const QString own = QStringLiteral("org.mpris.MediaPlayer2.lumora.instance%1")
+                            .arg(QApplication::applicationPid());
+    EXPECT_EQ(second.serviceName(), own);
+    const QStringList players = QString::fromStdString(runClient("playerctl", {"-l"})).split('\n');
+    EXPECT_TRUE(players.contains("lumora"));
+    EXPECT_TRUE(players.contains(own.mid(own.indexOf("lumora"))));
+    window->playback().removeObserver(second);
+  }
+  QDBusConnection::disconnectFromBus("second");
+  EXPECT_EQ(runClient("playerctl", {"-l"}), "lumora");
 }
 
 // No session bus (a bare X session, a test machine): nothing to publish on, and nothing else
