@@ -1,7 +1,7 @@
-// Loading the 2 000-track demo playlist from a lumora-server: the whole LoadPlaylist beside the
-// same requests with their answers thrown away, so the difference is the time spent in Lumora
-// (converting, parsing and filling the queue) and the baseline the time spent waiting for the
-// server. Uses the server at LUMORA_API_BASE when set, else starts one on a free port.
+// Loading the test catalogue's 2 000-track playlist from a lumora-server: the whole LoadPlaylist
+// beside the same requests with their answers thrown away, so the difference is the time spent in
+// Lumora (converting, parsing and filling the queue) and the baseline the time spent waiting for
+// the server. Uses the server at LUMORA_API_BASE when set, else starts one on a free port.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

@@ -1,6 +1,7 @@
 // Parse and read a song-detail answer of 10 000 songs the way the playlist loader does, against
 // a bare simdjson DOM parse of the same bytes.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <simdjson.h>
 
 #include <cstdio>
@@ -115,6 +116,32 @@ void BM_PathLookup(benchmark::State& state) {
   benchmark::DoNotOptimize(sink);
 }
 
+std::size_t HeapInUse() {
+  struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// Heap in use after a 50 MB answer and then this one, against before the large one: the
+// buffers sized for the large answer must not stay.
+void ReportHeapAfterLargeAnswer() {
+  std::string large = R"({"songs":[)";
+  while (large.size() < (std::size_t{50} << 20)) large += Answer() + ',';
+  large.back() = ']';
+  large += '}';
+  lumora::JsonDocument doc;
+  doc.Parse(Answer());
+  std::size_t before = HeapInUse();
+  doc.Parse(large);
+  std::size_t during = HeapInUse();
+  doc.Parse(Answer());
+  std::size_t after = HeapInUse();
+  std::printf(
+      "heap in use: %.1f MiB before a %.0f MB answer, %.1f MiB with it, %.1f MiB after the "
+      "next normal answer (%+.1f MiB)\n",
+      before / 1048576.0, large.size() / 1e6, during / 1048576.0, after / 1048576.0,
+      (static_cast<double>(after) - static_cast<double>(before)) / 1048576.0);
+}
+
 BENCHMARK(BM_BareDomParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseAndRead)->Unit(benchmark::kMillisecond);
@@ -143,6 +170,7 @@ int main(int argc, char** argv) {
                 t["BM_PathLookup/9999"] / t["BM_PathLookup/0"], t["BM_PathLookup/9999"] * 1e9,
                 t["BM_PathLookup/0"] * 1e9);
   }
+  ReportHeapAfterLargeAnswer();
   benchmark::Shutdown();
   return 0;
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Plays one song of the demo catalogue through the real program and shows that its sound
+# Plays one song of the test catalogue through the real program and shows that its sound
 # reached the sound server: Xvfb for the screen, a private PulseAudio with a null sink, the
 # play button pressed with xdotool, a few seconds recorded from the sink's monitor, RMS by sox.
 #
@@ -46,7 +46,7 @@ export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
 for _ in $(seq 1 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl set-default-sink lumora_null
 
-"$server_bin" --port 0 --demo --demo-dir "$build/test-data/demo" --data "$work/server" \
+"$server_bin" --port 0 --test-catalogue --demo-dir "$build/test-data/demo" --data "$work/server" \
   >"$work/server.log" 2>&1 &
 pids+=($!)
 address=""

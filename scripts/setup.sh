@@ -5,17 +5,19 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins qt6-translations-l10n
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools
   gstreamer1.0-alsa gstreamer1.0-pulseaudio
-  libcurl4-openssl-dev nettle-dev libsimdjson-dev
+  libcurl4-openssl-dev nettle-dev libsimdjson-dev libxcb1-dev
   libcpp-httplib-dev libsqlite3-dev libtag1-dev libmicrohttpd-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils xdotool imagemagick
-  dbus-daemon dbus-bin playerctl desktop-file-utils
-  fonts-wqy-microhei
+  xvfb xauth x11-utils xdotool imagemagick trayer
+  fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-ukai
+  dbus-daemon dbus-bin playerctl
   pulseaudio pulseaudio-utils sox curl openssl
+  python3-mutagen eyed3
+  desktop-file-utils libglib2.0-bin
 )
 
 missing=()

@@ -3,11 +3,7 @@
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <mutex>
-#include <random>
 
 namespace lumora::server {
 
@@ -85,30 +81,6 @@ bool WriteJpeg(const std::string& path, const std::vector<std::uint8_t>& rgb, in
       ",framerate=0/1 ! videoconvert ! jpegenc quality=88 ! filesink "
       "name=sink";
   return RunPipeline(description, path, rgb.data(), rgb.size(), error);
-}
-
-std::vector<std::uint8_t> MakeCoverPixels(std::uint32_t seed, int size) {
-  std::minstd_rand rng(seed * 2654435761u + 1);
-  auto channel = [&] { return static_cast<double>(rng() % 200 + 30); };
-  double a[3] = {channel(), channel(), channel()};
-  double b[3] = {channel(), channel(), channel()};
-  double cx = size * (0.3 + (rng() % 40) / 100.0), cy = size * (0.3 + (rng() % 40) / 100.0);
-  double ringWidth = 8 + rng() % 18;
-  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(size) * size * 3);
-  for (int y = 0; y < size; ++y) {
-    for (int x = 0; x < size; ++x) {
-      double t = (x + y) / (2.0 * size);
-      double d = std::hypot(x - cx, y - cy);
-      double ring = 0.5 + 0.5 * std::sin(d / ringWidth);
-      for (int c = 0; c < 3; ++c) {
-        double v = a[c] * (1 - t) + b[c] * t;
-        v = v * (0.75 + 0.25 * ring);
-        rgb[(static_cast<std::size_t>(y) * size + x) * 3 + c] =
-            static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
-      }
-    }
-  }
-  return rgb;
 }
 
 }  // namespace lumora::server

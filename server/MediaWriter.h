@@ -16,7 +16,4 @@ bool WriteMp3(const std::string& path, const std::vector<std::int16_t>& mono, in
 bool WriteJpeg(const std::string& path, const std::vector<std::uint8_t>& rgb, int width, int height,
                std::string* error);
 
-// A generated picture: two-colour gradient with rings, seeded so each cover differs.
-std::vector<std::uint8_t> MakeCoverPixels(std::uint32_t seed, int size);
-
 }  // namespace lumora::server

@@ -20,16 +20,24 @@ void AddNote(std::vector<float>& out, int rate, double start, double length, dou
   auto count = static_cast<std::size_t>((length + 0.08) * rate);
   if (first >= out.size()) return;
   count = std::min(count, out.size() - first);
-  const double step = 2 * kPi * hz / rate;
   const double release = 0.08;
+  // The sine turns by one rotation per sample and the harmonics follow from it by the
+  // multiple-angle formulas: four sin() calls per sample were most of the catalogue's making.
+  const double stepCos = std::cos(2 * kPi * hz / rate), stepSin = std::sin(2 * kPi * hz / rate);
+  double s1 = 0, c1 = 1;
   for (std::size_t i = 0; i < count; ++i) {
     double t = static_cast<double>(i) / rate;
     double env = t < attack ? t / attack : std::exp(-(t - attack) * decay);
     if (t > length) env *= std::max(0.0, 1.0 - (t - length) / release);
-    double phase = step * static_cast<double>(i);
-    double v = harmonics[0] * std::sin(phase) + harmonics[1] * std::sin(2 * phase) +
-               harmonics[2] * std::sin(3 * phase) + harmonics[3] * std::sin(4 * phase);
+    const double square = s1 * s1;
+    const double s2 = 2 * s1 * c1;
+    const double s3 = s1 * (3 - 4 * square);
+    const double s4 = s2 * (1 - 2 * square);
+    double v = harmonics[0] * s1 + harmonics[1] * s2 + harmonics[2] * s3 + harmonics[3] * s4;
     out[first + i] += static_cast<float>(gain * env * v);
+    const double next = s1 * stepCos + c1 * stepSin;
+    c1 = c1 * stepCos - s1 * stepSin;
+    s1 = next;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "ApiServer.h"
 #include "DemoCatalogue.h"
@@ -15,6 +16,7 @@
 #include "LibraryCatalogue.h"
 #include "MediaWriter.h"
 #include "Store.h"
+#include "TestCatalogue.h"
 
 namespace fs = std::filesystem;
 using namespace lumora::server;
@@ -23,14 +25,17 @@ namespace {
 
 const char kUsage[] =
     "usage: lumora-server [--host 127.0.0.1] [--port 3000] [--data DIR]\n"
-    "                     [--library DIR | --demo] [--demo-dir DIR] [--test-controls]\n"
+    "                     [--library DIR | --demo | --test-catalogue] [--demo-dir DIR]\n"
+    "                     [--test-controls]\n"
     "  --host ADDR      IPv4 address to listen on (default 127.0.0.1)\n"
     "  --port N         port; 0 picks a free one (default 3000)\n"
     "  --data DIR       accounts, sessions, likes and generated files\n"
     "                   (default $XDG_DATA_HOME/lumora-server)\n"
     "  --library DIR    serve the MP3 files of DIR\n"
     "  --demo           serve the generated demo catalogue (the default)\n"
-    "  --demo-dir DIR   where the demo catalogue is made and kept (default DATA/demo)\n"
+    "  --test-catalogue serve the generated catalogue of the tests' fixtures\n"
+    "  --demo-dir DIR   where the generated catalogue is made and kept\n"
+    "                   (default DATA/demo, or DATA/test-catalogue)\n"
     "  --test-controls  enable /__control/fault and /__control/reset (loopback only)\n";
 
 std::string DefaultDataDir() {
@@ -45,12 +50,29 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// Makes the catalogue's files unless an earlier start did, telling stderr how far it got:
+// scripts/run.sh shows the "songs made" lines while a first start waits.
+bool MakeCatalogueFiles(const CatalogueRecipe& recipe, const std::string& dir, std::string* error) {
+  auto progress = [&](int made, int total) {
+    if (made == 0)
+      std::cerr << "lumora-server: making the " << recipe.title << " in " << dir
+                << " (only on the first start)\n";
+    std::cerr << "lumora-server: " << made << "/" << total << " songs made\n";
+  };
+  GenerationReport report;
+  if (!EnsureCatalogueFiles(recipe, dir, progress, &report, error)) return false;
+  if (report.generated)
+    std::cerr << "lumora-server: " << recipe.title << " made in " << report.seconds << " s ("
+              << report.files << " files, " << report.bytes / 1024 << " KiB)\n";
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string host = "127.0.0.1", dataDir = DefaultDataDir(), library, demoDir;
   int port = 3000;
-  bool testControls = false;
+  bool testControls = false, testCatalogue = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&]() -> std::string {
@@ -72,8 +94,10 @@ int main(int argc, char** argv) {
       dataDir = value();
     } else if (arg == "--library") {
       library = value();
-    } else if (arg == "--demo") {
+      testCatalogue = false;
+    } else if (arg == "--demo" || arg == "--test-catalogue") {
       library.clear();
+      testCatalogue = arg == "--test-catalogue";
     } else if (arg == "--demo-dir") {
       demoDir = value();
     } else if (arg == "--test-controls") {
@@ -108,14 +132,10 @@ int main(int argc, char** argv) {
     if (!fs::is_directory(library)) return Fail("not a folder: " + library);
     catalogue = LoadLibraryCatalogue(library);
   } else {
-    if (demoDir.empty()) demoDir = dataDir + "/demo";
-    GenerationReport report;
-    if (!EnsureDemoFiles(demoDir, &report, &error)) return Fail("demo catalogue: " + error);
-    if (report.generated)
-      std::cerr << "lumora-server: demo catalogue made in " << report.seconds << " s ("
-                << report.files << " files, " << report.bytes / 1024 << " KiB) in " << demoDir
-                << "\n";
-    catalogue = LoadDemoCatalogue(demoDir);
+    if (demoDir.empty()) demoDir = dataDir + (testCatalogue ? "/test-catalogue" : "/demo");
+    CatalogueRecipe recipe = testCatalogue ? TestCatalogueRecipe() : DemoCatalogueRecipe();
+    if (!MakeCatalogueFiles(recipe, demoDir, &error)) return Fail(recipe.title + ": " + error);
+    catalogue = BuildCatalogue(std::move(recipe), demoDir);
   }
   const std::string assets = dataDir + "/assets";
   if (!ApiServer::EnsureAssets(assets, &error)) return Fail("pictures: " + error);

@@ -2,6 +2,7 @@
 // The main window as a citizen of the desktop: the media-player service on the session bus and
 // the face's wheel and progress-bar gestures, over one shared transport.
 #include <QObject>
+#include <functional>
 
 #include "app/FaceGestures.h"
 #include "desktop/MprisService.h"
@@ -15,8 +16,8 @@ struct ProgramObjects;
 class DesktopWiring : public QObject {
  public:
   // Made after the window's playback wiring, so it is destroyed after the controller it
-  // observes.
-  DesktopWiring(MainWindow& window, ProgramObjects& objects);
+  // observes. `raise` brings the face back to the front with the focus.
+  DesktopWiring(MainWindow& window, ProgramObjects& objects, std::function<void()> raise);
 
  private:
   Transport transport_;

@@ -82,11 +82,11 @@ void FacePresenter::failed(const PlaybackFailure& failure) {
       if (failure.code == "404") view_.setSongNameCaption(failure.title);
       break;
     case PlaybackFailure::Kind::ServerUnreachable:
-      view_.setArtistCaption(kServerUnreachable);
-      stateChanged(PlayState::Paused);
-      break;
     case PlaybackFailure::Kind::NeedsLogin:
-      view_.setArtistCaption(kFmNeedsLogin);
+      // Nothing plays now: the old song's lyric ticks must not write over the reason.
+      view_.setProgressTimerInterval(0);
+      view_.setArtistCaption(failure.kind == PlaybackFailure::Kind::NeedsLogin ? kFmNeedsLogin
+                                                                               : kServerUnreachable);
       stateChanged(PlayState::Paused);
       break;
     case PlaybackFailure::Kind::NoPlaylists:

@@ -15,8 +15,12 @@
 #include <QWindow>
 
 #include "app/DesktopWiring.h"
+#include "app/DownloadWiring.h"
+#include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
+#include "app/SettingsWiring.h"
 #include "app/Trace.h"
+#include "app/WindowBehaviours.h"
 #include "desktop/AppIcon.h"
 #include "lyrics/LyricStyle.h"
 #include "square/PlaylistSquarePanel.h"
@@ -40,14 +44,24 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       BrowseState{objects_.browseMode, objects_.browseKeyword, objects_.browseOffset},
       objects_.apiJson, objects_.options.apiBaseAddress, this);
   connectControls();
+  settings_ = new SettingsWiring(
+      controls_.settings, objects_, [this](const QString& text) { showMessage(text); }, this);
   playback_ = new PlaybackWiring(
       this, controls_, objects_, *square_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
+  behaviours_ =
+      new WindowBehaviours(this, controls_, playback(),
+                           {[this] { destroyMainWindow(); }, [this] { return tray_.data(); },
+                            [this] { return objects_.trayAvailable(); }});
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
+  new DownloadWiring(
+      this, controls_.face, objects_, playback(),
+      [this](const QString& text, const QString& title) { showMessage(text, title); });
+  new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
   onMainWindowCreated();
-  new DesktopWiring(*this, objects_);
+  new DesktopWiring(*this, objects_, [this] { behaviours_->bringBack(); });
 }
 
 MainWindow::~MainWindow() {
@@ -79,7 +93,6 @@ void MainWindow::connectControls() {
   const MenuControls& menu = controls_.menu;
   connect(menu.about, &QAction::triggered, this, &MainWindow::showAbout);
   connect(menu.exit, &QAction::triggered, this, &MainWindow::destroyMainWindow);
-  connect(menu.hideToTray, &QAction::triggered, this, &MainWindow::toggleHideToTray);
 }
 
 void MainWindow::onMainWindowCreated() {
@@ -116,6 +129,7 @@ void MainWindow::onMainWindowCreated() {
 void MainWindow::onMainWindowDestroying() {
   destroyed_ = true;
   playback_->stopTimers();
+  behaviours_->stopTimers();
   if (objects_.audio.free) objects_.audio.free();
   if (tray_) {
     tray_->hide();
@@ -209,9 +223,9 @@ void MainWindow::paintEvent(QPaintEvent*) {
   background.render(&p, QRectF(0, 0, width(), height()));
 }
 
-void MainWindow::toggleHideToTray() {}
+void MainWindow::toggleHideToTray() { behaviours_->toggleHideToTray(); }
 
-void MainWindow::reflectAutorun() {}
+void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
 
 void MainWindow::loadFirstSquarePage() { square_->loadCurrentPage(); }
 
@@ -227,15 +241,10 @@ void MainWindow::setUpDesktopLyrics() {
                               c.italic->isChecked(), c.underline->isChecked());
 }
 
-void MainWindow::applySavedSettings() {}
+void MainWindow::applySavedSettings() { settings_->applySavedSettings(); }
 
-void MainWindow::saveSettings() {}
+void MainWindow::saveSettings() { settings_->saveSettings(); }
 
-void MainWindow::alignDockingTimer() {
-  if (controls_.settings.edgeHide->isChecked())
-    controls_.timers.dock->start(10);
-  else
-    controls_.timers.dock->stop();
-}
+void MainWindow::alignDockingTimer() { behaviours_->alignDockingTimer(); }
 
 }  // namespace lumora

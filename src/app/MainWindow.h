@@ -14,7 +14,9 @@ namespace lumora {
 
 class FaceView;
 class PlaybackWiring;
+class WindowBehaviours;
 class PlaylistSquarePanel;
+class SettingsWiring;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -76,6 +78,8 @@ class MainWindow : public QWidget {
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
   PlaybackWiring* playback_ = nullptr;
   PlaylistSquarePanel* square_ = nullptr;
+  SettingsWiring* settings_ = nullptr;
+  WindowBehaviours* behaviours_ = nullptr;
   bool destroyed_ = false;
   bool deleteWhenWaitsEnd_ = false;
 };

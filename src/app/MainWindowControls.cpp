@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "behaviour/SleepTimer.h"
 #include "widgets/ColourPicker.h"
+#include "widgets/FittedLabel.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora {
@@ -137,12 +139,14 @@ void buildFace(QWidget* w, FaceControls& c) {
   c.pauseButton = pictureButton(w, "图形按钮_暂停", "pause", 64, 159, 28, 28);
   c.pauseButton->hide();
   c.nextButton = pictureButton(w, "图形按钮_下一曲", "next", 109, 161, 24, 24);
-  c.songName = transparentLabel(w, "歌曲名称", "Lumora", 4, 190, 146, 18);
+  // The two caption lines shrink, then cut at the end, rather than lose their first letters.
+  c.songName = place(new FittedLabel(QStringLiteral("Lumora"), w), "歌曲名称", 4, 190, 146, 18);
+  c.songName->setAttribute(Qt::WA_TranslucentBackground);
   c.songName->setAlignment(Qt::AlignCenter);
   QFont nameFont = c.songName->font();
   nameFont.setBold(true);
   c.songName->setFont(nameFont);
-  c.artistName = label(w, "歌手名称", "--", 4, 208, 146, 18);
+  c.artistName = place(new FittedLabel(QStringLiteral("--"), w), "歌手名称", 4, 208, 146, 18);
   c.artistName->setAlignment(Qt::AlignCenter);
   c.listButton = pictureButton(w, "图形按钮_列表", "list", 5, 232, 24, 24);
   c.fmButton = pictureButton(w, "图形按钮_私人FM", "fm", 29, 232, 24, 24);
@@ -165,10 +169,10 @@ void buildMessageBoxes(QWidget* w, FaceControls& face, SleepControls& c) {
 
   c.box = box(w, "信息框", 14, 40, 128, 92);
   label(c.box, "信息框标签_头部", "定时关闭", 5, 3, 118, 14);
-  c.period = combo(c.box, "组合框_时间",
-                   texts({"不开启", "10分钟后", "20分钟后", "30分钟后", "45分钟后", "60分钟后",
-                          "1小时15分钟后", "1小时30分钟后", "1小时45分钟后", "2小时后"}),
-                   0, 13, 29, 104, 20);
+  QStringList periods;
+  for (const SleepDelay& delay : kSleepDelays)
+    periods << QString::fromUtf8(delay.item.data(), static_cast<qsizetype>(delay.item.size()));
+  c.period = combo(c.box, "组合框_时间", periods, 0, 13, 29, 104, 20);
   c.confirm = button(c.box, "设定倒计时", "取消", 13, 53, 104, 32);
   c.countdown = timer(w, "时钟_倒计时", 0);
   c.countdown->setSingleShot(true);

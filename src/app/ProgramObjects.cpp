@@ -1,5 +1,6 @@
 #include "app/ProgramObjects.h"
 
+#include <QSystemTrayIcon>
 #include <utility>
 
 namespace lumora {
@@ -7,6 +8,7 @@ namespace lumora {
 ProgramObjects::ProgramObjects(Options options) : options(std::move(options)) {
   audio.init = [this] { return player.init(this->options.audioDevice); };
   audio.free = [this] { return player.free(); };
+  trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
 }
 
 }  // namespace lumora

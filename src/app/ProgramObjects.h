@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/Options.h"
-#include "lyrics/DesktopLyricsWindow.h"
 #include "json/JsonDocument.h"
+#include "lyrics/DesktopLyricsWindow.h"
 #include "net/Session.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackInterfaces.h"
@@ -34,6 +34,8 @@ struct ProgramObjects {
   // modes' state (mode, queues, history, the current song) lives in the window's controller.
   AudioOutput* audioOutput = nullptr;
   MusicService* musicService = nullptr;
+  // Whether the desktop has a notification area now; tests say either.
+  std::function<bool()> trayAvailable;
   // The one document the square and the API routines read their answers into.
   JsonDocument apiJson;
 
@@ -47,6 +49,9 @@ struct ProgramObjects {
   std::string loginPassword;
   // The running program's full path, for the autostart entry.
   std::string programPath;
+  // Where downloaded songs go; empty chooses at each download ("下载音乐" beside the program when
+  // it can be written there, else in the music folder). Tests point it at a folder of their own.
+  std::string downloadFolder;
 };
 
 }  // namespace lumora

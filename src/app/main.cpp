@@ -8,6 +8,7 @@
 #include "app/Options.h"
 #include "app/ProgramObjects.h"
 #include "app/TerminationSignals.h"
+#include "app/Translations.h"
 #include "desktop/AppIcon.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   // Message boxes shown while the window hides in the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
   lumora::installFontFallbacks();
+  lumora::installChineseTranslations();
 
   lumora::ProgramObjects objects(lumora::ReadOptions());
   QPointer<lumora::MainWindow> window = new lumora::MainWindow(objects);

@@ -102,6 +102,11 @@ std::string utf8ToGbk(std::string_view text) {
   });
 }
 
+std::string utf8ToUtf16Le(std::string_view text) {
+  std::string valid = toValidUtf8(text);
+  return convert("UTF-16LE", "UTF-8", valid, [](std::string_view) { return std::size_t{1}; });
+}
+
 std::string gbkToUtf8(std::string_view bytes) {
   return convert("UTF-8", "CP936", bytes, [](std::string_view) { return std::size_t{1}; });
 }

@@ -12,6 +12,10 @@ std::string utf8ToGbk(std::string_view text);
 // GBK bytes to UTF-8 text; a byte sequence that is not GBK becomes "?".
 std::string gbkToUtf8(std::string_view bytes);
 
+// UTF-8 text to UTF-16 little-endian code units, no byte-order mark; an invalid UTF-8 sequence
+// becomes "?".
+std::string utf8ToUtf16Le(std::string_view text);
+
 // The bytes unchanged when they are valid UTF-8; otherwise every maximal invalid sequence is
 // replaced by "?". Overlong forms, surrogates and values above U+10FFFF count as invalid.
 std::string toValidUtf8(std::string_view bytes);

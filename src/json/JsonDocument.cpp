@@ -191,7 +191,7 @@ int JsonDocument::MemberNames(std::vector<std::string>& names, std::string_view 
   if (Present(t, i) && t.nodes[i].kind == Kind::Object) {
     const Node& n = t.nodes[i];
     for (std::uint32_t k = 0; k < n.size; ++k)
-      names.emplace_back(View(t, t.nodes[n.first + k].name));
+      AppendScriptString(View(t, t.nodes[n.first + k].name), names.emplace_back());
   }
   return static_cast<int>(names.size());
 }
@@ -250,7 +250,9 @@ std::string JsonDocument::GetItemText(int index, std::string_view path, bool jso
   Index item = ItemOf(*engine_, Locate(*engine_, path), index);
   if (json) return JsonText(*engine_, item);
   if (KindOf(*engine_, item) != Kind::String) return {};
-  return Unmark(std::string(View(*engine_, engine_->nodes[item].text)));
+  std::string out;
+  AppendScriptString(View(*engine_, engine_->nodes[item].text), out);
+  return Unmark(std::move(out));
 }
 
 void JsonDocument::SetItem(int index, std::string_view path, std::string_view value, bool json) {
@@ -305,12 +307,16 @@ void JsonDocument::SetNumber(std::string_view path, double value) {
 }
 
 double JsonDocument::GetNumber(std::string_view path) const {
+  double value = 0;
   if (engine_->tape) {
     TapeNav nav(*engine_->tape);
-    return nav.Number(LocateIn(nav, path));
+    value = nav.Number(LocateIn(nav, path));
+  } else {
+    value = ScriptNumber(*engine_, Locate(*engine_, path));
   }
-  Index i = Locate(*engine_, path);
-  return KindOf(*engine_, i) == Kind::Number ? engine_->nodes[i].number : 0;
+  // NaN (an object, a text that is no number, a missing member) reads as 0, as any unusable
+  // node does.
+  return std::isnan(value) ? 0 : value;
 }
 
 std::string JsonDocument::ToTextAt(std::string_view path) const {

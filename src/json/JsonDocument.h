@@ -27,6 +27,8 @@ class JsonDocument {
   // undefined, text that is not JSON leaves it null. The literal flag keeps a root string as it
   // is; without it a root string holding a JSON number, true, false or null becomes that value
   // and any other string becomes null. True when the root is neither null nor undefined.
+  // Numbers beyond the double range read as infinities (written as null), integers keep their
+  // exact digits, unpaired surrogate escapes are kept; text is never evaluated as code.
   bool Parse(std::string_view text, bool literal = false);
   void Clear();
   std::string ToText() const;
@@ -64,7 +66,9 @@ class JsonDocument {
   void RemoveItem(int index, std::string_view path);
   void Delete(std::string_view path);
   void SetNumber(std::string_view path, double value);
-  // The value of a number node, else 0.
+  // The node as a number, converted as the script engine's Number() does: texts such as " 12 "
+  // or "0x10" read as their number, true as 1, null as 0, an array as its text. A missing node,
+  // an object or any other text reads as 0. Numbers beyond the double range are infinities.
   double GetNumber(std::string_view path) const;
   std::string ToTextAt(std::string_view path) const;
   EngineRef Engine() const;

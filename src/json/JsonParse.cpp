@@ -1,10 +1,10 @@
 #include "json/JsonParse.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "json/PlainParser.h"
 #include "json/Tape.h"
 #include "json/TapeReader.h"
 
@@ -19,50 +19,29 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// simdjson's DOM rejects integers past 64 bits. Such tokens are parsed again as decimals
-// (with ".0" appended), and their digits, keyed by the number's position among all numbers of the
-// text, are put back as the node's exact text.
-std::string RewriteBigIntegers(std::string_view text, BigIntegers& big) {
-  std::string out;
-  out.reserve(text.size() + 64);
-  std::size_t ordinal = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    char c = text[i];
-    if (c == '"') {
-      std::size_t j = i + 1;
-      while (j < text.size() && text[j] != '"') j += text[j] == '\\' ? 2 : 1;
-      j = std::min(j + 1, text.size());
-      out.append(text, i, j - i);
-      i = j;
-    } else if (c == '-' || (c >= '0' && c <= '9')) {
-      std::size_t j = i + 1;
-      while (j < text.size() &&
-             ((text[j] >= '0' && text[j] <= '9') || text[j] == '.' || text[j] == 'e' ||
-              text[j] == 'E' || text[j] == '+' || text[j] == '-')) {
-        ++j;
-      }
-      std::string_view token = text.substr(i, j - i);
-      out += token;
-      std::size_t digits = token.size() - (token[0] == '-' ? 1 : 0);
-      if (digits >= 20 && token.find_first_not_of("-0123456789") == std::string_view::npos) {
-        big.emplace(ordinal, std::string(token));
-        out += ".0";
-      }
-      ++ordinal;
-      i = j;
-    } else {
-      out += c;
-      ++i;
-    }
-  }
-  return out;
-}
-
-// One parser per thread: its buffers are sized for the largest answer seen, so it is not worth
-// having two.
+// One parser per thread: it keeps its buffers for the next answer (see Oversized).
 simdjson::dom::parser& Parser() {
   thread_local simdjson::dom::parser parser;
   return parser;
+}
+
+// Buffers of a parser (its own, sized for the largest text it has parsed, and the document it
+// holds, sized for the largest text parsed into it) far larger than an answer of `size` bytes
+// needs are given back; the next parse allocates what it needs. Only answers decide this, not
+// the small values parsed in between.
+void GiveBackOversized(simdjson::dom::parser& parser, std::size_t size) {
+  // The parser needs about 5 bytes a text byte, its document about 10 (see simdjson's allocate).
+  if (Oversized(parser.capacity() * 5, size * 5)) {
+    parser = simdjson::dom::parser{};
+  } else if (Oversized(parser.doc.capacity() * 10, size * 10)) {
+    parser.doc = simdjson::dom::document{};
+  }
+}
+
+// simdjson refuses these for valid texts: numbers outside what it keeps (integers past 64 bits,
+// numbers beyond the double range) and unpaired surrogate escapes. The plain parser takes them.
+bool PlainParserTakesOver(simdjson::error_code error) {
+  return error == simdjson::NUMBER_ERROR || error == simdjson::STRING_ERROR;
 }
 
 }  // namespace
@@ -72,15 +51,8 @@ bool ParseInto(std::string_view text, JsonTree& tree) {
   simdjson::dom::parser& parser = Parser();
   simdjson::dom::element root;
   auto error = parser.parse(text.data(), text.size()).get(root);
-  BigIntegers big;
-  std::string rewritten;
-  if (error == simdjson::NUMBER_ERROR) {
-    rewritten = RewriteBigIntegers(text, big);
-    if (big.empty()) return false;
-    error = parser.parse(rewritten).get(root);
-  }
-  if (error) return false;
-  return ReadTape(parser.doc, text.size(), tree, big.empty() ? nullptr : &big);
+  if (PlainParserTakesOver(error)) return PlainParse(text, tree);
+  return !error && ReadTape(parser.doc, text.size(), tree);
 }
 
 std::optional<JsonTree> ParseJson(std::string_view text) {
@@ -115,6 +87,7 @@ std::optional<JsonTree> EvalData(std::string_view text) {
 bool ParseTape(std::string_view text, JsonTree& tree) {
   if (text.size() >= kMaxText) return false;
   simdjson::dom::parser& parser = Parser();
+  GiveBackOversized(parser, text.size());
   simdjson::dom::element root;
   // simdjson reads past the end of what it parses, so it always works on its own padded copy.
   if (parser.parse(text.data(), text.size(), true).get(root)) return false;
@@ -122,7 +95,12 @@ bool ParseTape(std::string_view text, JsonTree& tree) {
   if (!tree.tape) tree.tape = std::make_unique<Tape>();
   // The tree takes the parsed document; the parser gets the tree's old buffers for next time.
   std::swap(tree.tape->doc, parser.doc);
+  GiveBackOversized(parser, text.size());
   Tape& tape = *tree.tape;
+  if (Oversized(tape.table.capacity() * sizeof(std::uint32_t), text.size())) {
+    tape.table.clear();
+    tape.table.shrink_to_fit();
+  }
   tape.items.clear();
   tape.tableOf = kNone;
   tape.itemsOf = kNone;
@@ -130,8 +108,7 @@ bool ParseTape(std::string_view text, JsonTree& tree) {
   tape.walked.clear();
   tape.steps.clear();
   tape.textSize = text.size();
-  tree.nodes.clear();
-  tree.chars.clear();
+  ResetStorage(tree, text.size());
   return true;
 }
 

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+
+#include "json/ScriptNumber.h"
 
 namespace lumora::json_detail {
 
@@ -98,6 +101,36 @@ void AppendNumber(const JsonTree& t, const Node& n, std::string& out) {
   }
 }
 
+void AppendUtf8(std::uint32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+namespace {
+
+// Length of the unpaired surrogate (ED A0..BF xx) at s[i], else 0.
+std::size_t SurrogateAt(std::string_view s, std::size_t i) {
+  bool is = i + 2 < s.size() && static_cast<unsigned char>(s[i]) == 0xED &&
+            (static_cast<unsigned char>(s[i + 1]) & 0xE0) == 0xA0 &&
+            (static_cast<unsigned char>(s[i + 2]) & 0xC0) == 0x80;
+  return is ? 3 : 0;
+}
+
+}  // namespace
+
 void AppendQuoted(std::string_view s, std::string& out) {
   static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
@@ -105,7 +138,9 @@ void AppendQuoted(std::string_view s, std::string& out) {
   std::size_t from = 0;
   for (std::size_t i = 0; i < s.size(); ++i) {
     auto c = static_cast<unsigned char>(s[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    if (c >= 0x20 && c != '"' && c != '\\' && c != 0xED) continue;
+    std::size_t surrogate = SurrogateAt(s, i);
+    if (c == 0xED && !surrogate) continue;
     out.append(s.data() + from, i - from);
     from = i + 1;
     switch (c) {
@@ -130,6 +165,16 @@ void AppendQuoted(std::string_view s, std::string& out) {
       case '\t':
         out += "\\t";
         break;
+      case 0xED: {
+        // An unpaired surrogate kept from a \u escape goes out as that escape again.
+        auto unit = 0xD000u | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6 |
+                    (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 15];
+        i += 2;
+        from = i + 1;
+        break;
+      }
       default:
         out += "\\u00";
         out += kHex[c >> 4];
@@ -138,6 +183,17 @@ void AppendQuoted(std::string_view s, std::string& out) {
   }
   out.append(s.data() + from, s.size() - from);
   out += '"';
+}
+
+void AppendScriptString(std::string_view s, std::string& out) {
+  for (std::size_t at = s.find('\xED'); at != std::string_view::npos; at = s.find('\xED')) {
+    std::size_t surrogate = SurrogateAt(s, at);
+    std::size_t upTo = surrogate ? at : at + 1;
+    out.append(s.data(), upTo);
+    if (surrogate) out += "\xEF\xBF\xBD";  // U+FFFD
+    s.remove_prefix(upTo + surrogate);
+  }
+  out += s;
 }
 
 namespace {
@@ -206,7 +262,7 @@ void AppendScriptText(const JsonTree& t, Index i, std::string& out) {
       AppendNumber(t, n, out);
       break;
     case Kind::String:
-      out += View(t, n.text);
+      AppendScriptString(View(t, n.text), out);
       break;
     case Kind::Array:
       for (std::uint32_t k = 0; k < n.size; ++k) {
@@ -217,6 +273,26 @@ void AppendScriptText(const JsonTree& t, Index i, std::string& out) {
     case Kind::Object:
       out += "[object Object]";
       break;
+  }
+}
+
+double ScriptNumber(const JsonTree& t, Index i) {
+  switch (KindOf(t, i)) {
+    case Kind::Null:
+      return 0;
+    case Kind::Bool:
+      return t.nodes[i].flag ? 1 : 0;
+    case Kind::Number:
+      return t.nodes[i].number;
+    case Kind::String:
+      return StringToNumber(View(t, t.nodes[i].text));
+    case Kind::Array: {
+      std::string text;
+      AppendScriptText(t, i, text);
+      return StringToNumber(text);
+    }
+    default:
+      return std::numeric_limits<double>::quiet_NaN();
   }
 }
 

@@ -38,6 +38,16 @@ Index Block(JsonTree& t, std::uint32_t count) {
   return first;
 }
 
+void ResetStorage(JsonTree& t, std::size_t textSize) {
+  std::size_t nodes = textSize / kTextBytesPerNode;
+  bool releaseNodes = Oversized(t.nodes.capacity() * sizeof(Node), nodes * sizeof(Node));
+  bool releaseChars = Oversized(t.chars.capacity(), textSize);
+  t.nodes.clear();
+  t.chars.clear();
+  if (releaseNodes) t.nodes.shrink_to_fit();
+  if (releaseChars) t.chars.shrink_to_fit();
+}
+
 std::uint16_t NameTag(std::string_view name) {
   if (name.empty()) return 0;
   return static_cast<std::uint16_t>(static_cast<unsigned char>(name.front()) << 8 |

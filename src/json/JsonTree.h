@@ -61,10 +61,14 @@ using Index = std::uint32_t;
 constexpr Index kNone = UINT32_MAX;
 
 // Nesting limit of parsed and edited trees. It is simdjson's own default, and it bounds the
-// recursion of every walker of the tree.
+// recursion of every walker of the tree: a deeper text fails to parse (the root reads as null)
+// and an edit that would go deeper is ignored.
 constexpr int kMaxDepth = 1024;
 // How far an item assignment may grow an array past its end (the holes read as null).
 constexpr std::uint32_t kMaxArrayGrowth = 1 << 16;
+// Integers within this many write the same digits as their double; beyond it a number node
+// keeps the digits of its literal, so ids survive exactly.
+constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
 // Indexes are 32 bits wide.
 constexpr std::size_t kMaxText = std::size_t{1} << 31;
 
@@ -87,6 +91,17 @@ inline bool Defined(const JsonTree& t, Index i) {
 inline Kind KindOf(const JsonTree& t, Index i) {
   return i == kNone ? Kind::Undefined : t.nodes[i].kind;
 }
+
+// Storage is kept for the next answer unless it is far more than that answer needs: one very
+// large answer must not leave its buffers behind for the rest of the run.
+inline bool Oversized(std::size_t capacityBytes, std::size_t neededBytes) {
+  constexpr std::size_t kAlwaysKept = std::size_t{1} << 20;
+  return capacityBytes > kAlwaysKept && capacityBytes / 4 > neededBytes;
+}
+// About one node for every 16 bytes of JSON text.
+constexpr std::size_t kTextBytesPerNode = 16;
+// Empties the tree for the content of a text `textSize` bytes long, reusing its storage.
+void ResetStorage(JsonTree& t, std::size_t textSize);
 
 std::uint16_t NameTag(std::string_view name);
 void SetName(JsonTree& t, Index slot, std::string_view name);

@@ -2,27 +2,12 @@
 
 #include <cstdint>
 
+#include "json/JsonText.h"
+
 namespace lumora::json_detail {
 
 std::optional<std::string> DecodeQuoted(std::string_view body) {
   std::string out;
-  auto appendUtf8 = [&out](std::uint32_t cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  };
   auto hex = [&body](std::size_t at, int count, std::uint32_t& v) {
     if (at + static_cast<std::size_t>(count) > body.size()) return false;
     v = 0;
@@ -73,7 +58,7 @@ std::optional<std::string> DecodeQuoted(std::string_view body) {
         break;
       case 'x':
         if (!hex(i + 1, 2, v)) return std::nullopt;
-        appendUtf8(v);
+        AppendUtf8(v, out);
         i += 2;
         break;
       case 'u':
@@ -91,7 +76,7 @@ std::optional<std::string> DecodeQuoted(std::string_view body) {
         } else if (v >= 0xDC00 && v <= 0xDFFF) {
           v = 0xFFFD;
         }
-        appendUtf8(v);
+        AppendUtf8(v, out);
         break;
       default:
         if (e >= '0' && e <= '7') {  // legacy octal escape
@@ -101,7 +86,7 @@ std::optional<std::string> DecodeQuoted(std::string_view body) {
                k < max && i + 1 < body.size() && body[i + 1] >= '0' && body[i + 1] <= '7'; ++k) {
             v = v * 8 + static_cast<std::uint32_t>(body[++i] - '0');
           }
-          appendUtf8(v);
+          AppendUtf8(v, out);
         } else {
           out += e;
         }

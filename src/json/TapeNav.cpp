@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "json/JsonParse.h"
 #include "json/JsonText.h"
+#include "json/ScriptNumber.h"
 
 namespace lumora::json_detail {
 
@@ -172,6 +174,7 @@ void TapeNav::AppendNumber(Index i, std::string& out) const {
 }
 
 double TapeNav::Number(Index i) const {
+  if (i == kNone) return std::numeric_limits<double>::quiet_NaN();
   switch (Type(i)) {
     case 'l':
       return static_cast<double>(Word<std::int64_t>(i));
@@ -179,8 +182,20 @@ double TapeNav::Number(Index i) const {
       return static_cast<double>(Word<std::uint64_t>(i));
     case 'd':
       return Word<double>(i);
-    default:
+    case 't':
+      return 1;
+    case 'f':
+    case 'n':
       return 0;
+    case '"':
+      return StringToNumber(String(i));
+    case '[': {
+      std::string text;
+      AppendScriptText(i, text);
+      return StringToNumber(text);
+    }
+    default:
+      return std::numeric_limits<double>::quiet_NaN();
   }
 }
 

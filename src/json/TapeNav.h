@@ -28,6 +28,7 @@ struct TapeNav : TapeWords {
   Index ItemOf(Index i, int index) const;
 
   void AppendNumber(Index i, std::string& out) const;
+  // Number() of the value at i (NaN for kNone, as for a missing member).
   double Number(Index i) const;
   // The script toString of a present value, as AppendScriptText does for the tree.
   void AppendScriptText(Index i, std::string& out) const;

@@ -11,8 +11,6 @@ namespace lumora::json_detail {
 
 namespace {
 
-constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
-
 // Builds our tree straight from simdjson's tape (its documented DOM layout): one pass, no
 // recursion; containers nest at most the parser's depth limit.
 // Texts are shorter than 2^31 (kMaxText), so the top bit of an offset is free to mark digits
@@ -21,8 +19,7 @@ constexpr std::uint32_t kDigitsMark = std::uint32_t{1} << 31;
 
 class TapeReader : private TapeWords {
  public:
-  TapeReader(const simdjson::dom::document& doc, JsonTree& tree, const BigIntegers* big)
-      : TapeWords(doc), tree_(tree), big_(big) {}
+  TapeReader(const simdjson::dom::document& doc, JsonTree& tree) : TapeWords(doc), tree_(tree) {}
 
   // Strings are not copied one by one: the tree takes simdjson's whole string buffer (each
   // string there is a length, the bytes and a NUL) and refers into it.
@@ -49,9 +46,7 @@ class TapeReader : private TapeWords {
       char type = Type(i);
       if (type == ']' || type == '}') {
         if (f.object) {
-          auto chars = reinterpret_cast<const char*>(strings);
-          DropRepeatedNames(tree_, f.node, chars);
-          OrderMembers(tree_, f.node, chars);
+          SettleMembers(tree_, tree_.nodes[f.node], reinterpret_cast<const char*>(strings));
         }
         stack_.pop_back();
         ++i;
@@ -153,12 +148,7 @@ class TapeReader : private TapeWords {
       digits = std::string_view(buf, std::to_chars(buf, buf + sizeof buf, v).ptr - buf);
     } else {
       std::memcpy(&value, &tape[i + 1], sizeof value);
-      if (big_) {
-        auto it = big_->find(ordinal_);
-        if (it != big_->end()) digits = it->second;
-      }
     }
-    ++ordinal_;
     Chars text;
     if (!digits.empty()) {
       text = {static_cast<std::uint32_t>(digits_.size()) | kDigitsMark,
@@ -172,8 +162,6 @@ class TapeReader : private TapeWords {
   }
 
   JsonTree& tree_;
-  const BigIntegers* big_;
-  std::size_t ordinal_ = 0;  // numbers seen so far, in text order
   std::vector<Frame> stack_;
   std::size_t stringsEnd_ = 0;
   std::string digits_;  // exact digits of large integers, put after the strings
@@ -181,13 +169,11 @@ class TapeReader : private TapeWords {
 
 }  // namespace
 
-bool ReadTape(const simdjson::dom::document& doc, std::size_t textSize, JsonTree& tree,
-              const BigIntegers* big) {
-  tree.nodes.clear();
-  tree.chars.clear();
+bool ReadTape(const simdjson::dom::document& doc, std::size_t textSize, JsonTree& tree) {
+  ResetStorage(tree, textSize);
+  tree.nodes.reserve(textSize / kTextBytesPerNode);
   tree.nodes.emplace_back();
-  tree.nodes.reserve(textSize / 16);
-  return TapeReader(doc, tree, big).Read();
+  return TapeReader(doc, tree).Read();
 }
 
 }  // namespace lumora::json_detail

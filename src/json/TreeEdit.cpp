@@ -107,8 +107,10 @@ Index MemberSlot(JsonTree& t, Index obj, std::string_view name) {
   return slot;
 }
 
-void OrderMembers(JsonTree& t, Index obj, const char* chars) {
-  const Node o = t.nodes[obj];
+namespace {
+
+// Puts integer-like member names first in ascending order, the rest keeping their order.
+void OrderMembers(JsonTree& t, const Node& o, const char* chars) {
   std::uint32_t v = 0;
   bool any = false;
   for (std::uint32_t k = 0; k < o.size && !any; ++k) {
@@ -134,8 +136,9 @@ void OrderMembers(JsonTree& t, Index obj, const char* chars) {
   for (std::uint32_t k = 0; k < o.size; ++k) t.nodes[o.first + k] = order[k].node;
 }
 
-void DropRepeatedNames(JsonTree& t, Index obj, const char* chars) {
-  const Node o = t.nodes[obj];
+// A repeated name keeps its first place and takes the last value, as JSON.parse does.
+void DropRepeatedNames(JsonTree& t, Node& obj, const char* chars) {
+  const Node o = obj;
   std::size_t n = o.size;
   if (n < 2) return;
   auto name = [&](std::size_t k) { return NameAt(chars, t.nodes[o.first + k].name); };
@@ -192,7 +195,14 @@ void DropRepeatedNames(JsonTree& t, Index obj, const char* chars) {
     }
     t.nodes[o.first + out++] = t.nodes[o.first + k];
   }
-  t.nodes[obj].size = out;
+  obj.size = out;
+}
+
+}  // namespace
+
+void SettleMembers(JsonTree& t, Node& obj, const char* chars) {
+  DropRepeatedNames(t, obj, chars);
+  OrderMembers(t, obj, chars);
 }
 
 void Merge(JsonTree& t, Index target, const JsonTree& src, Index s) {

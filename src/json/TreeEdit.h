@@ -21,11 +21,11 @@ Node Import(JsonTree& t, const JsonTree& src, Index s);
 void Place(JsonTree& t, Index i, Node value);
 // The slot of member `name`, made (in engine order) when missing.
 Index MemberSlot(JsonTree& t, Index obj, std::string_view name);
-// Puts integer-like member names first in ascending order, the rest keeping their order.
+// Members of a freshly parsed object as the engine keeps them: a repeated name keeps its first
+// place and takes the last value, as JSON.parse does; integer-like names come first, ascending.
+// `obj` is the object's node (it may lie outside the tree while its parent is being built),
 // `chars` holds the names (the tree's characters, or the parser's while a parse runs).
-void OrderMembers(JsonTree& t, Index obj, const char* chars);
-// A repeated name keeps its first place and takes the last value, as JSON.parse does.
-void DropRepeatedNames(JsonTree& t, Index obj, const char* chars);
+void SettleMembers(JsonTree& t, Node& obj, const char* chars);
 // Merge of a JSON value into an existing container, member by member.
 void Merge(JsonTree& t, Index target, const JsonTree& src, Index s);
 

@@ -62,8 +62,17 @@ QString ChooseLyricsFontFamily(const QString& family) {
                                   QStringLiteral("黑体"),
                                   QStringLiteral("宋体"),
                                   QStringLiteral("Tahoma")};
+  auto isInstalled = [&](const QString& name) {
+    return !name.isEmpty() && installed.contains(name, Qt::CaseInsensitive);
+  };
   for (const QString& name : candidates) {
-    if (!name.isEmpty() && installed.contains(name, Qt::CaseInsensitive)) return name;
+    if (isInstalled(name)) return name;
+    for (const LyricFace& face : kLyricFaces) {
+      if (name != QString::fromUtf8(face.designed)) continue;
+      for (const char* standIn : face.installed) {
+        if (isInstalled(QString::fromUtf8(standIn))) return QString::fromUtf8(standIn);
+      }
+    }
   }
   // None of them: the system's own face still draws CJK text, so lyrics always show.
   return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();

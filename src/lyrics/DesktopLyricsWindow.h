@@ -141,7 +141,8 @@ class DesktopLyricsWindow {
 // Windows colour value (0x00BBGGRR) to ARGB; alpha is clamped to 0..255.
 QRgb ColourRefToArgb(int colour, int alpha = 255);
 
-// The first of the family, then the usual CJK faces, that the system has; the system's default
+// The first of the family, then the usual CJK faces, that the system has, each face either by
+// its own name or by an installed stand-in of the same style (kLyricFaces); the system's default
 // family when it has none of them.
 QString ChooseLyricsFontFamily(const QString& family);
 

@@ -16,7 +16,7 @@ struct Session {
   std::string avatarUrl{};
   std::string vipType{};     // the player acts on "0" and "11" only
   std::string loginState{};  // kLoggedIn, kLoggedOut, or empty before the first result
-  // Parallel lists: the account's playlists, appended by every successful login.
+  // Parallel lists: the account's playlists, replaced by every successful login.
   std::vector<std::string> accountPlaylistNames{};
   std::vector<std::string> accountPlaylistIds{};
 };

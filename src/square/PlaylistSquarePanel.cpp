@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTreeWidget>
@@ -46,6 +47,12 @@ PlaylistSquarePanel::PlaylistSquarePanel(const ListPanelControls& controls, QWid
   if (list_) {
     listViewportObject_ = list_->viewport();
     list_->viewport()->installEventFilter(this);
+    emptyNote_ = new QLabel(QString::fromUtf8(kNothingToShow), list_->viewport());
+    emptyNote_->setObjectName(QStringLiteral("emptyListNote"));
+    emptyNote_->setAlignment(Qt::AlignCenter);
+    emptyNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    emptyNote_->setStyleSheet(QStringLiteral("color: #9aa6b8;"));
+    emptyNote_->setGeometry(0, 0, list_->viewport()->width(), 60);
   }
 }
 
@@ -104,9 +111,11 @@ void PlaylistSquarePanel::runSearch() {
 
 void PlaylistSquarePanel::clearRows() {
   if (list_) list_->clear();
+  if (emptyNote_) emptyNote_->show();
 }
 
 void PlaylistSquarePanel::appendRow(const std::string& name, const std::string& id) {
+  if (emptyNote_) emptyNote_->hide();
   if (!list_) return;
   auto* item = new QTreeWidgetItem(list_);
   item->setText(0, QString::fromStdString(name));

@@ -13,6 +13,7 @@ class QComboBox;
 class QFrame;
 class QLineEdit;
 class QPushButton;
+class QLabel;
 class QTreeWidget;
 class QAbstractButton;
 
@@ -21,6 +22,9 @@ namespace lumora {
 class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   Q_OBJECT
  public:
+  // What the empty list says.
+  static constexpr const char* kNothingToShow = "这里还没有歌单";
+
   // settingsPanel is 外形框2, which shares the face with the list and is hidden to show it.
   PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel, BrowseState state,
                       JsonDocument& apiJson, std::string apiBase, QObject* parent = nullptr);
@@ -64,6 +68,8 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   QPointer<QWidget> searchBox_;
   QPointer<QLineEdit> searchEdit_;
   QPointer<QAbstractButton> searchButton_;
+  // Laid over the empty list: says there is nothing to show rather than leaving a blank.
+  QPointer<QLabel> emptyNote_;
   // Only compared with the watched object, never followed: the filter also sees the controls
   // while they are being destroyed.
   const QObject* searchEditObject_ = nullptr;

@@ -35,6 +35,15 @@ TEST(TextCodec, UnmappableAndInvalidBecomeQuestionMarks) {
             "a?b");
 }
 
+TEST(TextCodec, Utf16LittleEndianWithSurrogatePairs) {
+  EXPECT_EQ(utf8ToUtf16Le("a喜😀"), std::string("a\0\x9C\x55\x3D\xD8\x00\xDE", 8));
+  EXPECT_EQ(utf8ToUtf16Le(""), "");
+  // Broken UTF-8 becomes a "?" code unit, keeping the units aligned.
+  EXPECT_EQ(utf8ToUtf16Le("\xFF"
+                          "b"),
+            std::string("?\0b\0", 4));
+}
+
 TEST(ToValidUtf8, PassesValidTextAndReplacesEachInvalidSequence) {
   struct Case {
     std::string in;

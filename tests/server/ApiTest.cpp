@@ -274,6 +274,11 @@ TEST_F(Api, LoginAnswersByAccountAndPassword) {
       // The prompt text itself, unencoded, as a phone number.
       {"/login/cellphone?phone=请输入手机号&md5_password=" + good, 400, 0},
       {"/login?email=not-an-address&md5_password=" + good, 400, 0},
+      // Encoded by the player: "&" and "=" are part of the address, which no host name holds.
+      {"/login?email=plain%40lumora.test%26x%3D1&md5_password=" + good, 400, 0},
+      {"/login?email=plain@-lumora.test&md5_password=" + good, 400, 0},
+      {"/login?email=plain@lumora..test&md5_password=" + good, 400, 0},
+      {"/login?email=a%2Bb%40lumora.test&md5_password=" + good, 501, 0},
       {"/login/cellphone?phone=13800000001&md5_password=xyz", 400, 0},
       {"/login/cellphone?md5_password=" + good, 400, 0},
   };

@@ -7,6 +7,7 @@
 #include <QFocusEvent>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTreeWidget>
@@ -221,6 +222,19 @@ TEST_F(SquarePanelTest, DoubleClickChoosesTheRowUnderTheCursor) {
   ASSERT_EQ(chosen.size(), 2u);
   EXPECT_EQ(chosen[1], -1);
   EXPECT_EQ(panel->playlistIdAt(-1), "");
+}
+
+// An empty page says so inside the list, and the note goes as soon as rows come.
+TEST_F(SquarePanelTest, EmptyListSaysThereIsNothingToShow) {
+  auto* note = control<QLabel>("emptyListNote");
+  ASSERT_NE(note, nullptr);
+  server_->answerWith("/top/playlist", playlistsAnswer(0), 0, 1);
+  chooseCategory(3);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_EQ(note->text().toStdString(), PlaylistSquarePanel::kNothingToShow);
+  chooseCategory(0);
+  ASSERT_GT(list()->topLevelItemCount(), 0);
+  EXPECT_FALSE(note->isVisible());
 }
 
 // The real main window, pointed at the test server through the environment.

@@ -74,7 +74,7 @@ bool ServerProcess::start() {
       executable().string(),         "--host", "127.0.0.1",       "--port",
       std::to_string(options_.port), "--data", dataDir_.string(), "--test-controls"};
   if (options_.library.empty()) {
-    args.insert(args.end(), {"--demo", "--demo-dir", demoDir().string()});
+    args.insert(args.end(), {"--test-catalogue", "--demo-dir", demoDir().string()});
   } else {
     args.insert(args.end(), {"--library", options_.library.string()});
   }

@@ -1,5 +1,5 @@
 #pragma once
-// Starts the real lumora-server on a free loopback port for a test, over the demo catalogue
+// Starts the real lumora-server on a free loopback port for a test, over the test catalogue
 // shared by the whole test run (made once, under a lock, in <build>/test-data/demo), with a
 // data folder of its own unless one is given. Reads the server's request log and drives its
 // fault controls (the server runs with --test-controls).
@@ -18,7 +18,7 @@ class ServerProcess {
     // Accounts, sessions and likes; empty = a fresh folder removed with this object. Give the
     // same folder to a second server to see what the first one stored.
     std::filesystem::path dataDir;
-    // Serve this folder of MP3 files instead of the demo catalogue.
+    // Serve this folder of MP3 files instead of the test catalogue.
     std::filesystem::path library;
     std::vector<std::string> extraArgs;
     // 0 picks a free one; a port given again lets a test restart a server where it was.
@@ -63,7 +63,7 @@ class ServerProcess {
   bool stallAfter(const std::string& path, long bytes, int ms, int times = -1);
   bool clearFaults();
 
-  // The shared demo catalogue folder of this test run.
+  // The shared test catalogue folder of this test run.
   static std::filesystem::path demoDir();
   // The lumora-server executable (LUMORA_SERVER, or the one this build made).
   static std::filesystem::path executable();

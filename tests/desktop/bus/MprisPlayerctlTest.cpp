@@ -3,6 +3,7 @@
 // same window with no session bus at all.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QFile>
@@ -283,15 +284,27 @@ TEST_F(Mpris, ArtUrlNamesAFileHoldingTheShownCover) {
   EXPECT_EQ(file.readAll().toStdString(), cover);
 }
 
-TEST_F(Mpris, RaiseShowsAHiddenOrMinimisedFace) {
+TEST_F(Mpris, RaiseBringsTheFaceBackFromTheTrayOrClickThrough) {
   window->hide();
-  ASSERT_FALSE(window->isVisible());
   callRoot("Raise");
   ASSERT_TRUE(pump([&] { return window->isVisible(); }, 5s));
 
-  window->showMinimized();
+  // Hidden by the menu's switch (minimised where there is no notification area).
+  const MenuControls& menu = window->controls().menu;
+  menu.hideToTray->trigger();
+  ASSERT_TRUE(menu.hideToTray->isChecked());
+  ASSERT_TRUE(!window->isVisible() || window->isMinimized());
   callRoot("Raise");
-  EXPECT_TRUE(pump([&] { return !window->isMinimized(); }, 5s));
+  ASSERT_TRUE(pump([&] { return window->isVisible() && !window->isMinimized(); }, 5s));
+  EXPECT_FALSE(menu.hideToTray->isChecked());
+
+  menu.clickThrough->trigger();
+  ASSERT_TRUE(menu.clickThrough->isChecked());
+  ASSERT_TRUE(window->windowFlags().testFlag(Qt::WindowTransparentForInput));
+  callRoot("Raise");
+  ASSERT_TRUE(pump([&] { return !menu.clickThrough->isChecked(); }, 5s));
+  EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowTransparentForInput));
+  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(Mpris, QuitEndsThePlayerAsItsExitDoes) {

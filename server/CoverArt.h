@@ -1,0 +1,12 @@
+#pragma once
+// Generated pictures for covers and avatars.
+#include <cstdint>
+#include <vector>
+
+namespace lumora::server {
+
+// size * size RGB pixels: a two-colour gradient under one of a few motifs (rings, stripes, a
+// sun over a horizon, soft spots), all chosen by the seed so that each picture differs.
+std::vector<std::uint8_t> MakeCoverPixels(std::uint32_t seed, int size);
+
+}  // namespace lumora::server

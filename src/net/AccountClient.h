@@ -1,0 +1,46 @@
+#pragma once
+// The account routines: log in, the account's own playlists, log out. Answers are read through
+// accountJson, never apiJson, so a login does not disturb what playback last parsed. The login
+// lives in the Session only; nothing of it is written anywhere else.
+#include <string>
+#include <string_view>
+
+#include "json/JsonDocument.h"
+#include "net/Session.h"
+
+namespace lumora {
+
+// Which radio button of the login window is checked; None sends nothing.
+enum class LoginMode { None, Phone, Email };
+
+// MD5 of the password's GBK bytes as 32 lower-case hex digits: the only form in which the
+// password leaves the program.
+std::string PasswordDigest(std::string_view password);
+
+// The request target of a login, after the base address. The account is percent-encoded, so
+// an address holding "+", "&", "#", "%" or a space reaches the server as typed.
+std::string LoginTarget(LoginMode mode, std::string_view account, std::string_view digest,
+                        std::string_view timestamp);
+
+class AccountClient {
+ public:
+  // Both references outlive the client.
+  AccountClient(JsonDocument& accountJson, Session& session, std::string baseAddress);
+
+  // The answer's code ("200", "400", "501", "502", ...), or the empty text when nothing was
+  // sent or the answer did not parse. Every answer that parses overwrites cookie, accountId,
+  // nickname, avatarUrl and vipType, with the empty text for a member it lacks.
+  std::string Login(LoginMode mode, std::string_view account, std::string_view password);
+  // Replaces the session's playlist lists with the account's first 30 playlists; leaves them
+  // as they are when logged out or when the answer holds no playlist list.
+  void LoadAccountPlaylists(const std::string& accountId);
+  // Tells the server and forgets the cookie; the profile fields and playlists stay.
+  void Logout();
+
+ private:
+  JsonDocument& accountJson_;
+  Session& session_;
+  const std::string baseAddress_;
+};
+
+}  // namespace lumora

@@ -1,0 +1,28 @@
+#pragma once
+// Start at login through an XDG autostart entry: configHome + "/autostart/" + name + ".desktop".
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace lumora {
+
+std::filesystem::path AutostartEntryPath(const std::filesystem::path& configHome,
+                                         std::string_view name);
+
+// One argument of an Exec line, quoted when it holds a reserved character, with "%" doubled and
+// the backslashes of a desktop-file string value doubled.
+std::string DesktopExecArgument(std::string_view argument);
+
+// The entry that starts the program; a non-empty apiBase travels as LUMORA_API_BASE so the
+// started player finds the same server.
+std::string AutostartEntryText(std::string_view name, std::string_view programPath,
+                               std::string_view apiBase);
+
+// query: true when the entry exists and is not hidden. Otherwise writes the entry (remove false)
+// or removes it (remove true) and returns whether that worked; on failure `failure` receives a
+// short Chinese reason for the user.
+bool setAutorun(const std::filesystem::path& configHome, std::string_view name,
+                std::string_view programPath, std::string_view apiBase, bool remove, bool query,
+                std::string* failure = nullptr);
+
+}  // namespace lumora

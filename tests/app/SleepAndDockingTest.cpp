@@ -1,0 +1,163 @@
+// The sleep timer and the docking at the screen edge on the real window.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+#include "app/BehaviourWindowSupport.h"
+
+namespace lumora::test {
+namespace {
+
+struct SleepTimer : ::testing::Test {
+  BehaviourWindow w;
+  MainWindow& window = *w.window;
+  QComboBox* period = control<QComboBox>(window, "组合框_时间");
+  QPushButton* confirm = control<QPushButton>(window, "设定倒计时");
+  QTimer* countdown = control<QTimer>(window, "时钟_倒计时");
+  QFrame* box = control<QFrame>(window, "信息框");
+
+  void choose(const char* item) {
+    w.item("定时关闭")->trigger();
+    ASSERT_FALSE(box->isHidden());
+    period->setCurrentIndex(period->findText(QString::fromUtf8(item)));
+    confirm->click();
+    EXPECT_TRUE(box->isHidden());
+  }
+  // Only a tooltip of its own shows in the menu; without one the item reads as its caption.
+  std::string timeLeftTip() {
+    w.item("定时关闭")->hover();
+    return w.item("定时关闭")->toolTip().toStdString();
+  }
+};
+
+TEST_F(SleepTimer, ConfirmCaptionForEveryItem) {
+  ASSERT_EQ(period->count(), 10);
+  EXPECT_EQ(period->currentIndex(), 0);
+  EXPECT_EQ(confirm->text().toStdString(), "取消");
+  for (int index : {3, 0, 1, 9, 5, 0, 2, 4, 6, 7, 8}) {
+    period->setCurrentIndex(index);
+    EXPECT_EQ(confirm->text().toStdString(), index == 0 ? "取消" : "确认设定") << index;
+  }
+  // Nothing selected leaves the caption.
+  period->setCurrentIndex(-1);
+  EXPECT_EQ(confirm->text().toStdString(), "确认设定");
+}
+
+TEST_F(SleepTimer, ConfirmStartsStopsAndShowsTheTimeLeft) {
+  EXPECT_NE(timeLeftTip().rfind("剩余", 0), 0u);
+  choose("10分钟后");
+  EXPECT_TRUE(countdown->isActive());
+  EXPECT_TRUE(countdown->isSingleShot());
+  EXPECT_EQ(countdown->interval(), 600000);
+  EXPECT_EQ(timeLeftTip().rfind("剩余 0:", 0), 0u) << timeLeftTip();
+  EXPECT_GE(timeLeftTip(), "剩余 0:09:5");
+
+  choose("1小时15分钟后");
+  EXPECT_EQ(countdown->interval(), 4500000);
+  EXPECT_EQ(timeLeftTip().rfind("剩余 1:1", 0), 0u) << timeLeftTip();
+
+  // No selection leaves the countdown running.
+  w.item("定时关闭")->trigger();
+  period->setCurrentIndex(-1);
+  confirm->click();
+  EXPECT_TRUE(countdown->isActive());
+  EXPECT_EQ(countdown->interval(), 4500000);
+
+  choose("不开启");
+  EXPECT_FALSE(countdown->isActive());
+  EXPECT_NE(timeLeftTip().rfind("剩余", 0), 0u);
+}
+
+TEST_F(SleepTimer, MenuItemShowsAndHidesTheBox) {
+  ASSERT_TRUE(box->isHidden());
+  w.item("定时关闭")->trigger();
+  EXPECT_FALSE(box->isHidden());
+  w.item("定时关闭")->trigger();
+  EXPECT_TRUE(box->isHidden());
+}
+
+// The countdown ends the program the way "退出" does: the destroy handler runs, the last window
+// closes and the event loop returns 0. The ten minutes are cut short on the timer itself.
+TEST_F(SleepTimer, AFiredCountdownEndsTheProgramWithStatusZero) {
+  int freed = 0;
+  w.objects.audio.free = [&] {
+    ++freed;
+    return true;
+  };
+  choose("10分钟后");
+  countdown->start(50);
+  QTimer::singleShot(10000, [] { QApplication::exit(3); });
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_EQ(freed, 1);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_FALSE(countdown->isActive());
+  EXPECT_FALSE(w.hotkeys->isActive());
+}
+
+struct Docking : ::testing::Test {
+  BehaviourWindow w;
+  MainWindow& window = *w.window;
+  QCheckBox* edgeHide = control<QCheckBox>(window, "选择框_侧边隐藏");
+  QTimer* dock = control<QTimer>(window, "时钟_靠边");
+  QRect screen = QGuiApplication::primaryScreen()->geometry();
+
+  bool settlesAt(int top) {
+    return w.pump([&] { return window.y() == screen.y() + top; });
+  }
+};
+
+TEST_F(Docking, TimerRunsExactlyWhileTheBoxIsChecked) {
+  EXPECT_FALSE(dock->isActive());
+  edgeHide->click();
+  EXPECT_TRUE(dock->isActive());
+  EXPECT_EQ(dock->interval(), 10);
+  edgeHide->click();
+  EXPECT_FALSE(dock->isActive());
+
+  // A left press on the box's label toggles it.
+  QLabel* label = control<QLabel>(window, "透明标签2");
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 3), label->mapToGlobal(QPointF(3, 3)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(label, &press);
+  EXPECT_TRUE(edgeHide->isChecked());
+  EXPECT_TRUE(dock->isActive());
+  QMouseEvent right(QEvent::MouseButtonPress, QPointF(3, 3), label->mapToGlobal(QPointF(3, 3)),
+                    Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(label, &right);
+  EXPECT_TRUE(edgeHide->isChecked());
+
+  // A restored setting brings the timer along too.
+  edgeHide->setChecked(false);
+  EXPECT_FALSE(dock->isActive());
+}
+
+TEST_F(Docking, AWindowPastTheTopSlidesAwayAndComesBack) {
+  const int left = screen.x() + 300;
+  QCursor::setPos(screen.x() + 700, screen.y() + 500);
+  window.move(left, screen.y() - 5);
+  edgeHide->setChecked(true);
+  ASSERT_TRUE(settlesAt(2 - 260));
+  EXPECT_EQ(window.x(), left);
+  EXPECT_TRUE(w.onTop());
+
+  QCursor::setPos(left + 20, screen.y() + 1);
+  ASSERT_TRUE(settlesAt(0));
+  EXPECT_TRUE(w.onTop());
+
+  // Away from every edge it is an ordinary window again.
+  window.move(left, screen.y() + 100);
+  ASSERT_TRUE(w.pump([&] { return !w.onTop(); }));
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(window.y(), screen.y() + 100);
+}
+
+}  // namespace
+}  // namespace lumora::test

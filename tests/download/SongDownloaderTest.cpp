@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "common/TextCodec.h"
+#include "download/SongDownloader.h"
+#include "net/HttpClient.h"
+#include "support/Mp3Fixture.h"
+#include "support/ServerSuite.h"
+#include "support/TempDir.h"
+
+namespace lumora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(SafeFileName, KeepsEveryNameInsideTheFolder) {
+  struct Case {
+    std::string displayName;
+    std::string fileName;
+  };
+  const std::string longChinese = [] {
+    std::string s;
+    for (int i = 0; i < 100; ++i) s += "喜";  // 300 bytes
+    return s;
+  }();
+  std::string cutChinese;
+  for (int i = 0; i < 83; ++i) cutChinese += "喜";  // 249 bytes, the most that fits before ".mp3"
+  const Case cases[] = {
+      {"晴天-周杰伦", "晴天-周杰伦.mp3"},
+      {"AC/DC-Band", "AC_DC-Band.mp3"},
+      {"../../etc/passwd", ".._.._etc_passwd.mp3"},
+      {"..", "...mp3"},
+      {"/", "_.mp3"},
+      {std::string("a\0b", 3), "a_b.mp3"},
+      {"What? \"Yes\": <no> | \\", "What? \"Yes\": <no> | \\.mp3"},
+      {std::string(300, 'a'), std::string(251, 'a') + ".mp3"},
+      {longChinese, cutChinese + ".mp3"},
+  };
+  const fs::path folder = "/music/下载音乐";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.displayName);
+    std::string name = SafeFileName(c.displayName);
+    EXPECT_EQ(name, c.fileName);
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_EQ(toValidUtf8(name), name);
+    EXPECT_EQ((folder / name).parent_path(), folder);
+  }
+}
+
+TEST(DownloadFolder, BesideTheExecutableWhenWritableElseInTheMusicFolder) {
+  TempDir dir;
+  const fs::path music = dir.path() / "music";
+  const fs::path program = dir.path() / "bin";
+  fs::create_directory(program);
+  EXPECT_EQ(ChooseDownloadFolder(program, music), program / "下载音乐");
+  fs::create_directory(program / "下载音乐");
+  EXPECT_EQ(ChooseDownloadFolder(program, music), program / "下载音乐");
+  // Something else in the way, or a folder that is not there.
+  fs::remove(program / "下载音乐");
+  test::writeFile((program / "下载音乐").string(), "not a folder");
+  EXPECT_EQ(ChooseDownloadFolder(program, music), music / "下载音乐");
+  EXPECT_EQ(ChooseDownloadFolder(dir.path() / "gone", music), music / "下载音乐");
+}
+
+struct RecordingView : DownloadView {
+  void setDownloadRunning(bool running) override { events.push_back(running ? "running" : "done"); }
+  void showDownloadMessage(const std::string& text, const std::string& title) override {
+    events.push_back(title + ": " + text);
+  }
+  std::vector<std::string> events;
+};
+
+// Downloads from the real server into a fresh folder.
+class Download : public test::ServerSuite {
+ protected:
+  fs::path folder() const { return dir_.path() / "下载音乐"; }
+
+  SongToDownload Song(std::string id, std::string displayName) const {
+    return {server_->baseUrl() + "/audio/" + id + ".mp3",
+            std::move(displayName),
+            "晴天",
+            "周杰伦,Artist 😀",
+            "叶惠美",
+            "\xFF\xD8\xFF\xE0 cover \xFF\xD9"};
+  }
+
+  std::vector<std::string> DownloadOnce(const SongToDownload& song) {
+    RecordingView view;
+    SongDownloader downloader(folder(), view, UrlFetch);
+    downloader.DownloadCurrentSong(song);
+    return view.events;
+  }
+
+  std::size_t AudioFetches() const { return server_->requestsTo("/audio/").size(); }
+
+  TempDir dir_;
+};
+
+const std::vector<std::string> kFailed = {"running", "done", "下载失败: 音乐下载【失败】"};
+
+TEST_F(Download, AFailedFetchLeavesTheEarlierFileAlone) {
+  struct Fault {
+    const char* name;
+    bool (*apply)(test::ServerProcess&);
+  };
+  const Fault faults[] = {
+      {"not found", [](test::ServerProcess& s) { return s.failWith("/audio/*", 404); }},
+      {"cut after 10 kB", [](test::ServerProcess& s) { return s.cutAfter("/audio/*", 10000); }},
+  };
+  const fs::path file = folder() / "Good.mp3";
+  ASSERT_EQ(DownloadOnce(Song("1000005", "Good")),
+            (std::vector<std::string>{"running", "done", "下载成功: Good下载成功"}));
+  const std::string good = ReadFile(file);
+  for (const Fault& fault : faults) {
+    SCOPED_TRACE(fault.name);
+    ASSERT_TRUE(fault.apply(*server_));
+    const std::size_t before = AudioFetches();
+    EXPECT_EQ(DownloadOnce(Song("1000005", "Good")), kFailed);
+    EXPECT_EQ(AudioFetches(), before + 2);  // one retry
+    EXPECT_EQ(ReadFile(file), good);
+    ASSERT_TRUE(server_->clearFaults());
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder()), {}), 1);
+}
+
+TEST_F(Download, AFolderThatCannotBeMadeFailsAfterOneRetry) {
+  test::writeFile(folder().string(), "a file where the folder should be");
+  const std::size_t before = AudioFetches();
+  EXPECT_EQ(DownloadOnce(Song("1000006", "Blocked")), kFailed);
+  EXPECT_EQ(AudioFetches(), before + 2);
+  EXPECT_TRUE(fs::is_regular_file(folder()));
+}
+
+}  // namespace
+}  // namespace lumora

@@ -1,0 +1,164 @@
+// The download button of the main window against the real lumora-server: the playing song lands
+// in the download folder with its tag, and a broken download never spoils an earlier good file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "app/DownloadWiring.h"
+#include "app/MainWindow.h"
+#include "download/Id3Writer.h"
+#include "download/SongDownloader.h"
+#include "net/ApiClient.h"
+#include "net/HttpClient.h"
+#include "square/PlaylistSquarePanel.h"
+#include "support/Controls.h"
+#include "support/Mp3Fixture.h"
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+#include "support/WaitFor.h"
+#include "widgets/PictureButton.h"
+
+namespace lumora::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr const char* kShortPlaylist = "3000013";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Everything after a file's leading tag.
+std::string AudioOf(const std::string& file) { return file.substr(OldTagEnd(file, file.size())); }
+
+struct DownloadWindow : ::testing::Test {
+  // Starts the server (over `library` when given) and opens the window against it.
+  void open(fs::path library = {}) {
+    server = std::make_unique<ServerProcess>(ServerProcess::Options{{}, std::move(library), {}});
+    ASSERT_TRUE(server->start()) << server->errors();
+    objects.options.apiBaseAddress = server->baseUrl();
+    objects.downloadFolder = folder().string();
+    window = std::make_unique<MainWindow>(objects, [this](QWidget*, const MessageBoxRequest& r) {
+      boxes.push_back(r.title.toStdString() + ": " + r.text.toStdString());
+    });
+  }
+
+  fs::path folder() const { return dir.path() / "下载音乐"; }
+  PlaybackState& state() { return window->playback().state(); }
+
+  void playFirstPlaylistRow() {
+    window->playback().playSelectedPlaylist(0);
+    ASSERT_TRUE(waitFor(
+        [&] { return objects.player.isActive(state().now.currentStream) == AudioPlayer::kPlaying; },
+        10s, [] { QApplication::processEvents(QEventLoop::AllEvents, 10); }));
+  }
+
+  // Clicks the download button; the message box it showed.
+  std::string clickDownload() {
+    boxes.clear();
+    control<PictureButton>(*window, "图形按钮_下载")->click();
+    return boxes.size() == 1 ? boxes[0] : "boxes: " + std::to_string(boxes.size());
+  }
+
+  TempDir dir;
+  std::unique_ptr<ServerProcess> server;
+  ProgramObjects objects{ReadOptions()};
+  std::unique_ptr<MainWindow> window;
+  std::vector<std::string> boxes;
+};
+
+TEST_F(DownloadWindow, BeforeAnySongOnlyTheFolderIsMade) {
+  open();
+  EXPECT_EQ(clickDownload(), "失败提醒: 视频地址为空");
+  EXPECT_TRUE(fs::is_directory(folder()));
+  EXPECT_TRUE(fs::is_empty(folder()));
+}
+
+TEST_F(DownloadWindow, ThePlayingSongIsSavedWithItsTagAndOverwrittenTheSecondTime) {
+  open();
+  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  playFirstPlaylistRow();
+  const NowPlaying now = state().now;
+  const fs::path file = folder() / SafeFileName(now.currentTitle);
+  EXPECT_EQ(clickDownload(), "下载成功: " + now.currentTitle + "下载成功");
+
+  const std::string saved = ReadFile(file);
+  EXPECT_EQ(AudioOf(saved), AudioOf(UrlFetch(now.currentUrl)));
+  TagRecord expected;
+  expected.artist = now.currentArtists, expected.title = now.currentName;
+  expected.album = now.currentAlbum;
+  expected.picture = ApiClient(objects.apiJson, objects.session, server->baseUrl())
+                         .GetCoverImage(now.currentSongId);
+  ASSERT_FALSE(expected.picture.empty());
+  const std::string frames = BuildFrames(expected);
+  EXPECT_EQ(saved.substr(10, frames.size()), frames);
+
+  // Again, with the song still the same one: the same file, not a second tag.
+  ASSERT_EQ(state().now.currentUrl, now.currentUrl);
+  EXPECT_EQ(clickDownload(), "下载成功: " + now.currentTitle + "下载成功");
+  EXPECT_EQ(ReadFile(file), saved);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder()), {}), 1);
+}
+
+TEST_F(DownloadWindow, ABrokenDownloadLeavesTheEarlierFileAlone) {
+  open();
+  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  playFirstPlaylistRow();
+  const fs::path file = folder() / SafeFileName(state().now.currentTitle);
+  ASSERT_EQ(clickDownload(), "下载成功: " + state().now.currentTitle + "下载成功");
+  const std::string good = ReadFile(file);
+
+  ASSERT_TRUE(server->failWith("/audio/*", 404));
+  EXPECT_EQ(clickDownload(), "下载失败: 音乐下载【失败】");
+  EXPECT_EQ(ReadFile(file), good);
+  ASSERT_TRUE(server->clearFaults());
+  ASSERT_TRUE(server->cutAfter("/audio/*", 10000));
+  EXPECT_EQ(clickDownload(), "下载失败: 音乐下载【失败】");
+  EXPECT_EQ(ReadFile(file), good);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder()), {}), 1);
+}
+
+TEST_F(DownloadWindow, ASongNamedWithASlashIsSavedInsideTheFolder) {
+  const fs::path library = dir.path() / "library";
+  fs::create_directories(library);
+  TagRecord tag;
+  tag.title = "AC/DC", tag.artist = "Band", tag.album = "Live";
+  ASSERT_TRUE(WriteTaggedFile(library / "song.mp3", tag, makeMp3(2.0)));
+  open(library);
+  // The square's first page lists the library's playlists.
+  ASSERT_FALSE(window->playlistSquare()->browser().rows().empty());
+  playFirstPlaylistRow();
+  ASSERT_EQ(state().now.currentTitle, "AC/DC-Band");
+
+  EXPECT_EQ(clickDownload(), "下载成功: AC/DC-Band下载成功");
+  EXPECT_TRUE(fs::is_regular_file(folder() / "AC_DC-Band.mp3"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder()), {}), 1);
+  EXPECT_FALSE(fs::exists(dir.path() / "AC"));
+}
+
+TEST_F(DownloadWindow, TheFaceShowsTheDownloadWhileItRuns) {
+  open();
+  QLabel* caption = control<QLabel>(*window, "歌手名称");
+  caption->setText(QStringLiteral("before"));
+  auto* wiring = window->findChild<DownloadWiring*>();
+  ASSERT_NE(wiring, nullptr);
+  wiring->setDownloadRunning(true);
+  EXPECT_EQ(caption->text().toStdString(), "歌曲下载中...");
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  wiring->setDownloadRunning(false);
+  EXPECT_EQ(caption->text(), QStringLiteral("before"));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
+}  // namespace lumora::test

@@ -1,0 +1,135 @@
+// The login on the real main window against lumora-server, with the real player on the no-sound
+// device: the menu item, personal FM for the account, the account's playlists in the square,
+// logout.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTreeWidget>
+#include <chrono>
+#include <memory>
+
+#include "app/MainWindow.h"
+#include "login/LoginWindow.h"
+#include "net/UrlEncode.h"
+#include "support/Controls.h"
+#include "support/ServerProcess.h"
+#include "support/WaitFor.h"
+#include "widgets/PictureButton.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct LoginWindowOnServer : ::testing::Test {
+  void SetUp() override {
+    ASSERT_TRUE(server.start()) << server.errors();
+    objects.options.apiBaseAddress = server.baseUrl();
+    window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
+    window->show();
+  }
+
+  bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return waitFor(done, limit, [] { QApplication::processEvents(QEventLoop::AllEvents, 10); });
+  }
+  const MenuControls& menu() const { return window->controls().menu; }
+  PlaybackState& state() { return window->playback().state(); }
+  bool playing() {
+    return objects.player.isActive(state().now.currentStream) == AudioPlayer::kPlaying;
+  }
+  // The logged requests whose target starts with prefix, once the server logged all sent so far.
+  std::vector<std::string> requests(const std::string& prefix) {
+    server.get("/settle");
+    pump([&] { return !server.requestsTo("/settle").empty(); }, 5s);
+    return server.requestsTo(prefix);
+  }
+
+  LoginWindow* openLogin() {
+    menu().login->trigger();
+    login = window->findChild<LoginWindow*>();
+    return login;
+  }
+
+  void logIn(const char* phone) {
+    ASSERT_NE(openLogin(), nullptr);
+    control<QLineEdit>(*login, "编辑框1")->setText(QString::fromUtf8(phone));
+    control<QLineEdit>(*login, "编辑框2")->setText("lumora123");
+    control<PictureButton>(*login, "登录按钮")->click();
+  }
+
+  ServerProcess server;
+  ProgramObjects objects{ReadOptions()};
+  std::unique_ptr<MainWindow> window;
+  QPointer<LoginWindow> login;
+};
+
+TEST_F(LoginWindowOnServer, TheMenuItemOpensTheModalWindowOverTheFace) {
+  EXPECT_FALSE(menu().like->isVisible()) << "nothing to like before a login";
+  ASSERT_NE(openLogin(), nullptr);
+  EXPECT_TRUE(login->isVisible());
+  EXPECT_TRUE(login->isModal());
+  EXPECT_EQ(login->parentWidget(), window.get());
+  menu().login->trigger();
+  EXPECT_EQ(window->findChildren<LoginWindow*>().size(), 1) << "one window at a time";
+}
+
+TEST_F(LoginWindowOnServer, ALoginInPersonalFmStartsASongForTheAccount) {
+  control<PictureButton>(*window, "图形按钮_私人FM")->click();
+  ASSERT_EQ(state().playMode, kPersonalFmMode);
+  logIn("13800000001");
+  ASSERT_TRUE(pump([&] { return playing(); }, 10s));
+  EXPECT_EQ(menu().login->text(), QString::fromUtf8("小鹿听歌"));
+  EXPECT_TRUE(menu().like->isVisible());
+  const auto fm = requests("/personal_fm");
+  ASSERT_EQ(fm.size(), 1u);
+  EXPECT_EQ(
+      fm[0].rfind("GET /personal_fm?cookie=" + UrlEncode(objects.session.cookie, 1) + "&timestamp=",
+                  0),
+      0u)
+      << fm[0];
+  EXPECT_FALSE(state().now.currentSongId.empty());
+}
+
+TEST_F(LoginWindowOnServer, ALoginInPlaylistModeStartsNothing) {
+  ASSERT_EQ(state().playMode, kPlaylistMode);
+  logIn("13800000011");
+  EXPECT_EQ(menu().login->text(), QString::fromUtf8("【VIP】夜莺"));
+  pump([] { return false; }, 500ms);
+  EXPECT_FALSE(playing());
+  EXPECT_TRUE(requests("/personal_fm").empty());
+  EXPECT_TRUE(requests("/song/url").empty());
+  EXPECT_TRUE(state().playlistQueue.empty());
+}
+
+TEST_F(LoginWindowOnServer, ThePlaylistsGoToTheSquareAndLogoutEndsTheLogin) {
+  logIn("13800000001");
+  const std::vector<std::string> ids = objects.session.accountPlaylistIds;
+  ASSERT_FALSE(ids.empty());
+  control<PictureButton>(*login, "个人歌单")->click();
+  pump([&] { return login.isNull(); }, 2s);
+  EXPECT_TRUE(login.isNull()) << "closed";
+  auto* list = control<QTreeWidget>(*window, "超级列表框1");
+  ASSERT_EQ(list->topLevelItemCount(), static_cast<int>(ids.size()));
+  for (int row = 0; row < list->topLevelItemCount(); ++row)
+    EXPECT_EQ(list->topLevelItem(row)->text(1).toStdString(), ids[row]);
+  EXPECT_TRUE(window->controls().list.panel->isVisible());
+
+  ASSERT_NE(openLogin(), nullptr);
+  control<PictureButton>(*login, "退出登录")->click();
+  pump([&] { return login.isNull(); }, 2s);
+  EXPECT_TRUE(login.isNull()) << "closed";
+  EXPECT_EQ(menu().login->text(), QString::fromUtf8("登录"));
+  EXPECT_FALSE(menu().like->isVisible());
+  EXPECT_EQ(objects.session.cookie, "");
+  EXPECT_EQ(requests("/logout").size(), 1u);
+
+  ASSERT_NE(openLogin(), nullptr);
+  EXPECT_FALSE(control<QFrame>(*login, "外形框1")->isVisible());
+}
+
+}  // namespace
+}  // namespace lumora::test

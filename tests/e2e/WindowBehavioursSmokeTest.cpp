@@ -1,0 +1,198 @@
+// The face's behaviours in the real program under Xvfb: a keyboard shortcut with the face
+// focused, the right-button menu, and docking at the top edge. Screenshots are kept under the
+// build folder's screenshots/.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QThread>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+#include "support/WaitFor.h"
+#include "support/XvfbDisplay.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class WindowBehavioursSmoke : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!haveTool("Xvfb") || !haveTool("xdotool") || !haveTool("import"))
+      GTEST_SKIP() << "Xvfb, xdotool and imagemagick are needed";
+    ASSERT_TRUE(server_.start()) << server_.errors();
+    xvfb_ = std::make_unique<Xvfb>();
+    ASSERT_FALSE(xvfb_->display().isEmpty());
+    putUpNotificationArea();
+    if (HasFatalFailure()) return;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", xvfb_->display());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("LUMORA_AUDIO_DEVICE", "0");
+    env.insert("LUMORA_API_BASE", QString::fromStdString(server_.baseUrl()));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(tmp_.file("config")));
+    app_.setProcessEnvironment(env);
+    app_.start(QString::fromStdString((buildDir() / "src/app/lumora").string()), {});
+    ASSERT_TRUE(app_.waitForStarted(10000));
+    ASSERT_TRUE(until([&] {
+      window_ = xvfb_->xdotool({"search", "--onlyvisible", "--name", "暂无播放"})
+                    .split('\n', Qt::SkipEmptyParts)
+                    .value(0);
+      return !window_.isEmpty();
+    })) << app_.readAllStandardError().data();
+    QThread::msleep(500);  // let the first paint land
+    face_ = xvfb_->geometry(window_);
+  }
+
+  void TearDown() override {
+    for (QProcess* p : {&app_, &tray_}) {
+      if (p->state() == QProcess::NotRunning) continue;
+      p->kill();
+      p->waitForFinished();
+    }
+  }
+
+  // The display has no notification area unless a fixture puts one up.
+  virtual void putUpNotificationArea() {}
+
+  bool until(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+    return waitFor(done, limit);
+  }
+  QString xdotool(const QStringList& args) { return xvfb_->xdotool(args); }
+  void mouseTo(int x, int y) { xdotool({"mousemove", QString::number(x), QString::number(y)}); }
+  // A window of the program that opened with its corner at the point: the pop-up menu.
+  QRect menuAt(int x, int y) {
+    for (const QString& w :
+         xdotool({"search", "--onlyvisible", "--classname", "lumora"}).split('\n')) {
+      const QRect r = xvfb_->geometry(w.trimmed());
+      if (w.trimmed() != window_ && r.topLeft() == QPoint(x, y)) return r;
+    }
+    return {};
+  }
+  QString screenshot(const char* name) {
+    const QString shots = QString::fromStdString((buildDir() / "screenshots").string());
+    QDir().mkpath(shots);
+    const QString file = shots + "/" + name;
+    QFile::remove(file);
+    xvfb_->screenshot(file);
+    return file;
+  }
+
+  ServerProcess server_;
+  std::unique_ptr<Xvfb> xvfb_;
+  TempDir tmp_;
+  QProcess app_;
+  QProcess tray_;
+  QString window_;
+  QRect face_;
+};
+
+TEST_F(WindowBehavioursSmoke, CtrlRightWithTheFaceFocusedStartsTheNextSong) {
+  xdotool({"windowfocus", "--sync", window_});
+  xdotool({"key", "ctrl+Right"});
+  EXPECT_TRUE(until([&] { return server_.requestsTo("/song/url").size() == 1; }));
+  // The title becomes the song's name.
+  EXPECT_TRUE(until([&] {
+    const QString title = xdotool({"getwindowname", window_}).trimmed();
+    return !title.isEmpty() && title != "暂无播放";
+  }));
+  QThread::msleep(500);
+  EXPECT_EQ(server_.requestsTo("/song/url").size(), 1u);  // one press, one song
+  EXPECT_TRUE(QFile::exists(screenshot("shortcut-next-song.png")));
+}
+
+TEST_F(WindowBehavioursSmoke, RightButtonOnTheCoverPopsUpTheMenu) {
+  const int x = face_.x() + 60;
+  const int y = face_.y() + 60;
+  mouseTo(x, y);
+  xdotool({"click", "3"});
+  QRect menu;
+  EXPECT_TRUE(until([&] {
+    menu = menuAt(x, y);
+    return !menu.isEmpty();
+  }));
+  // Eleven rows of text, none hidden.
+  EXPECT_GE(menu.height(), 11 * 18);
+  EXPECT_LE(menu.height(), 11 * 30);
+  EXPECT_TRUE(QFile::exists(screenshot("menu.png")));
+  xdotool({"key", "Escape"});
+}
+
+// The mouse passes through in click-through mode, yet the focused face still hears Ctrl+G.
+TEST_F(WindowBehavioursSmoke, ClickThroughIsLeftWithCtrlGOnceTheFaceHasTheFocus) {
+  xdotool({"windowfocus", "--sync", window_});
+  xdotool({"key", "ctrl+g"});
+  ASSERT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 232; }, 5s));
+  mouseTo(face_.x() + 60, face_.y() + 60);
+  xdotool({"click", "3"});
+  QThread::msleep(500);
+  EXPECT_EQ(menuAt(face_.x() + 60, face_.y() + 60), QRect()) << "the click did not pass through";
+
+  xdotool({"windowfocus", "--sync", window_});
+  xdotool({"key", "ctrl+g"});
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 260; }, 5s));
+  xdotool({"click", "3"});
+  EXPECT_TRUE(until([&] { return !menuAt(face_.x() + 60, face_.y() + 60).isEmpty(); }, 5s));
+  xdotool({"key", "Escape"});
+}
+
+TEST_F(WindowBehavioursSmoke, AWindowDraggedPastTheTopSlidesAwayAndComesBack) {
+  const int left = face_.x();
+  mouseTo(left + 400 > 700 ? 50 : 700, 500);
+  xdotool({"windowmove", window_, QString::number(left), "-5"});
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 2 - 260; }, 5s));
+  EXPECT_EQ(xvfb_->geometry(window_).left(), left);
+  screenshot("docked-hidden.png");
+
+  mouseTo(left + 40, 0);
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 0; }, 5s));
+  screenshot("docked-shown.png");
+
+  mouseTo(700, 500);
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 2 - 260; }, 5s));
+}
+
+// A notification area of 120 × 24 pixels in the bottom right corner of the 800 × 600 screen; the
+// program's icon is its only one, at the right end.
+class WindowBehavioursWithATray : public WindowBehavioursSmoke {
+ protected:
+  void putUpNotificationArea() override {
+    if (!haveTool("trayer")) GTEST_SKIP() << "trayer is needed";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", xvfb_->display());
+    tray_.setProcessEnvironment(env);
+    tray_.start("trayer", {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                           "--width", "120", "--heighttype", "pixel", "--height", "24"});
+    ASSERT_TRUE(tray_.waitForStarted(5000));
+    ASSERT_TRUE(until(
+        [&] {
+          return !xvfb_->xdotool({"search", "--onlyvisible", "--class", "trayer"})
+                      .trimmed()
+                      .isEmpty();
+        },
+        10s));
+  }
+  bool faceShown() {
+    return !xdotool({"search", "--onlyvisible", "--name", "暂无播放"}).trimmed().isEmpty();
+  }
+};
+
+TEST_F(WindowBehavioursWithATray, HiddenByCtrlMTheFaceComesBackFromTheTrayIcon) {
+  xdotool({"windowfocus", "--sync", window_});
+  xdotool({"key", "ctrl+m"});
+  ASSERT_TRUE(until([&] { return !faceShown(); }, 5s));
+  screenshot("hidden-to-tray.png");
+
+  mouseTo(800 - 12, 600 - 12);
+  xdotool({"click", "1"});
+  EXPECT_TRUE(until([&] { return faceShown(); }, 5s));
+  EXPECT_EQ(xvfb_->geometry(window_), face_);
+}
+
+}  // namespace
+}  // namespace lumora::test

@@ -1,0 +1,204 @@
+// The generated catalogues: the demo a new user sees looks like music, the test catalogue keeps
+// its fixtures, and a folder is made once, remade when its recipe changes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "DemoCatalogue.h"
+#include "TestCatalogue.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace lumora::test {
+namespace {
+
+using server::CatalogueRecipe;
+using server::RecipeSong;
+
+TEST(DemoCatalogue, NamesNoFixtureAndNoFiller) {
+  const CatalogueRecipe demo = server::DemoCatalogueRecipe();
+  // Words of test cases, and a number in brackets that only tells copies apart.
+  const std::regex fixture(R"(测试|短歌|Big Id|Short|Test|\(\d+\))", std::regex::icase);
+  std::vector<std::string> names;
+  for (const auto& p : demo.playlists) names.push_back(p.name);
+  for (const auto& a : demo.albums) names.push_back(a.name);
+  for (const auto& s : demo.songs) {
+    names.push_back(s.name);
+    for (const auto& a : s.artists) names.push_back(a.name);
+  }
+  for (const std::string& name : names) EXPECT_FALSE(std::regex_search(name, fixture)) << name;
+}
+
+TEST(DemoCatalogue, NamesArtistsAlbumsAndCoversAreDistinct) {
+  const CatalogueRecipe demo = server::DemoCatalogueRecipe();
+  std::set<std::string> playlistNames, albumNames, songNames;
+  std::set<std::uint32_t> coverSeeds;
+  for (const auto& p : demo.playlists) {
+    EXPECT_TRUE(playlistNames.insert(p.name).second) << p.name;
+    EXPECT_TRUE(coverSeeds.insert(p.coverSeed).second) << p.name;
+  }
+  for (const auto& a : demo.albums) {
+    EXPECT_TRUE(albumNames.insert(a.name).second) << a.name;
+    EXPECT_TRUE(coverSeeds.insert(a.coverSeed).second) << a.name;
+  }
+  std::map<std::uint64_t, std::set<std::uint64_t>> albumArtists;
+  std::set<std::uint64_t> artists;
+  for (const auto& s : demo.songs) {
+    EXPECT_TRUE(songNames.insert(s.name).second) << s.name;
+    if (!s.audioOf) albumArtists[s.albumId].insert(s.artists.at(0).id);
+    for (const auto& a : s.artists) artists.insert(a.id);
+  }
+  EXPECT_GE(demo.albums.size(), 6u);
+  EXPECT_GE(artists.size(), 20u);
+  // Each album is one artist's, and no artist has them all.
+  std::set<std::uint64_t> leads;
+  for (const auto& [album, ids] : albumArtists) {
+    EXPECT_EQ(ids.size(), 1u) << album;
+    leads.insert(*ids.begin());
+  }
+  EXPECT_EQ(leads.size(), albumArtists.size());
+}
+
+TEST(DemoCatalogue, EveryCategoryHasAPlaylistAndEveryTrackExists) {
+  const CatalogueRecipe demo = server::DemoCatalogueRecipe();
+  std::map<std::uint64_t, const RecipeSong*> songs;
+  for (const auto& s : demo.songs) songs[s.id] = &s;
+  std::set<std::string> categories;
+  std::size_t longest = 0;
+  for (const auto& p : demo.playlists) {
+    categories.insert(p.categories.begin(), p.categories.end());
+    longest = std::max(longest, p.trackIds.size());
+    EXPECT_GE(p.trackIds.size(), 8u) << p.name;
+    for (std::uint64_t id : p.trackIds) {
+      ASSERT_TRUE(songs.count(id)) << p.name << " " << id;
+      // A song that plays another's file points at one with a file of its own.
+      const RecipeSong* s = songs[id];
+      if (s->audioOf) {
+        EXPECT_EQ(songs.at(s->audioOf)->audioOf, 0u) << s->name;
+      }
+    }
+  }
+  EXPECT_EQ(longest, 2000u);
+  for (const std::string& c : server::CategoryNames()) {
+    if (c != "全部") {
+      EXPECT_TRUE(categories.count(c)) << c;
+    }
+  }
+}
+
+TEST(DemoCatalogue, LyricsNameTheirOwnSong) {
+  const CatalogueRecipe demo = server::DemoCatalogueRecipe();
+  int withLyric = 0;
+  for (const auto& s : demo.songs) {
+    if (s.lyric.empty()) continue;
+    ++withLyric;
+    EXPECT_EQ(s.lyric.rfind("[00:00.00]" + s.name + " - " + s.artists.at(0).name + "\n", 0), 0u)
+        << s.lyric.substr(0, 80);
+  }
+  EXPECT_GT(withLyric, 1000);
+}
+
+TEST(TestCatalogue, KeepsTheFixturesTheTestsUse) {
+  const server::Catalogue cat = server::BuildCatalogue(server::TestCatalogueRecipe(), "/t");
+  struct Case {
+    std::uint64_t id;
+    const char* name;
+  };
+  for (const Case& c : std::initializer_list<Case>{{3000001, "华语流行精选"},
+                                                   {3000011, "全曲库 2000 首"},
+                                                   {9007199254740995ull, "超大编号 Big Id"},
+                                                   {3000013, "短歌测试 Short Songs"}}) {
+    const server::Playlist* p = cat.FindPlaylist(c.id);
+    ASSERT_TRUE(p) << c.id;
+    EXPECT_EQ(p->name, c.name);
+  }
+  for (const Case& c : std::initializer_list<Case>{{1000001, "晨光序曲"},
+                                                   {9007199254740993ull, "Slow Orbit"},
+                                                   {5000001, "晨光序曲 (1)"},
+                                                   {5000020, "Glass Garden (1)"},
+                                                   {5002000, "Glass Garden (67)"}}) {
+    const server::Song* s = cat.FindSong(c.id);
+    ASSERT_TRUE(s) << c.id;
+    EXPECT_EQ(s->name, c.name);
+  }
+  EXPECT_EQ(cat.FindPlaylist(3000011)->trackIds.size(), 2000u);
+  EXPECT_TRUE(cat.FindSong(1000004)->membersOnly);
+  EXPECT_EQ(cat.FindSong(5000001)->audioFile, "/t/audio/1000001.mp3");
+  EXPECT_NE(cat.FindSong(1000001)->lyric.find(R"(她说 "别走" \ she said "stay")"),
+            std::string::npos);
+}
+
+// A catalogue of one short song, a second song playing its file, one album and one playlist.
+CatalogueRecipe TinyRecipe(const std::string& stamp) {
+  CatalogueRecipe r;
+  r.title = "tiny catalogue";
+  r.stamp = stamp;
+  r.albums.push_back({7, "Album", "EP", "流行", 70});
+  RecipeSong own;
+  own.id = 11;
+  own.name = "One";
+  own.artists = {{1, "Someone"}};
+  own.albumId = 7;
+  own.plan.bpm = 120;
+  own.plan.seconds = 2;
+  RecipeSong copy = own;
+  copy.id = 12;
+  copy.name = "Two";
+  copy.audioOf = 11;
+  copy.inFm = false;
+  r.songs = {own, copy};
+  r.playlists.push_back({3, "List", {"流行"}, 1, {11, 12}, 30});
+  return r;
+}
+
+TEST(GeneratedCatalogue, MakesFilesOnceAndRemakesThemForAnotherStamp) {
+  TempDir dir;
+  const std::string folder = dir.path().string();
+  std::vector<std::pair<int, int>> calls;
+  auto progress = [&](int made, int total) { calls.emplace_back(made, total); };
+  server::GenerationReport report;
+  std::string error;
+
+  ASSERT_TRUE(server::EnsureCatalogueFiles(TinyRecipe("one\n"), folder, progress, &report, &error))
+      << error;
+  EXPECT_TRUE(report.generated);
+  EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}}));
+  EXPECT_TRUE(fs::exists(dir.path() / "audio/11.mp3"));
+  EXPECT_FALSE(fs::exists(dir.path() / "audio/12.mp3"));  // it plays 11's file
+  EXPECT_GT(fs::file_size(dir.path() / "covers/album-7.jpg"), 1000u);
+  EXPECT_GT(fs::file_size(dir.path() / "covers/playlist-3.jpg"), 1000u);
+  EXPECT_EQ(report.files, 3);
+
+  // The same stamp again: nothing is made and nothing is reported as making.
+  calls.clear();
+  report = {};
+  ASSERT_TRUE(server::EnsureCatalogueFiles(TinyRecipe("one\n"), folder, progress, &report, &error));
+  EXPECT_FALSE(report.generated);
+  EXPECT_TRUE(calls.empty());
+
+  // An earlier recipe's files go, other files stay.
+  std::ofstream(dir.path() / "audio/99.mp3") << "old";
+  std::ofstream(dir.path() / "audio/99.lrc") << "old";
+  std::ofstream(dir.path() / "notes.txt") << "mine";
+  report = {};
+  ASSERT_TRUE(server::EnsureCatalogueFiles(TinyRecipe("two\n"), folder, progress, &report, &error));
+  EXPECT_TRUE(report.generated);
+  EXPECT_FALSE(fs::exists(dir.path() / "audio/99.mp3"));
+  EXPECT_FALSE(fs::exists(dir.path() / "audio/99.lrc"));
+  EXPECT_TRUE(fs::exists(dir.path() / "notes.txt"));
+  EXPECT_TRUE(fs::exists(dir.path() / "audio/11.mp3"));
+
+  const server::Catalogue cat = server::BuildCatalogue(TinyRecipe("two\n"), folder);
+  EXPECT_EQ(cat.FindSong(12)->audioFile, folder + "/audio/11.mp3");
+  EXPECT_EQ(cat.FindSong(12)->durationMs, 2000);
+  EXPECT_EQ(cat.fmPool, std::vector<std::size_t>{0});
+  EXPECT_EQ(cat.FindAlbum(7)->coverFile, folder + "/covers/album-7.jpg");
+}
+
+}  // namespace
+}  // namespace lumora::test
