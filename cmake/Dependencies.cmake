@@ -2,7 +2,7 @@
 # server or only the tests use are found where they are used (server/, tests/).
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
-find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg DBus)
 
 pkg_check_modules(GST REQUIRED IMPORTED_TARGET gstreamer-1.0 gstreamer-app-1.0 gstreamer-audio-1.0 gstreamer-pbutils-1.0)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)

@@ -14,12 +14,14 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/DesktopWiring.h"
 #include "app/DownloadWiring.h"
 #include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
 #include "app/WindowBehaviours.h"
+#include "desktop/AppIcon.h"
 #include "lyrics/LyricStyle.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/ColourPicker.h"
@@ -29,18 +31,6 @@
 namespace lumora {
 
 void initAppResources();
-
-namespace {
-
-QIcon trayPicture() {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  QSvgRenderer(picturePath("tray")).render(&p);
-  return QIcon(pixmap);
-}
-
-}  // namespace
 
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
@@ -71,6 +61,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       [this](const QString& text, const QString& title) { showMessage(text, title); });
   new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
   onMainWindowCreated();
+  new DesktopWiring(*this, objects_, [this] { behaviours_->bringBack(); });
 }
 
 MainWindow::~MainWindow() {
@@ -149,7 +140,7 @@ void MainWindow::onMainWindowDestroying() {
 }
 
 void MainWindow::putTrayIcon() {
-  tray_ = new QSystemTrayIcon(trayPicture(), this);
+  tray_ = new QSystemTrayIcon(AppIcon(), this);
   tray_->setObjectName(QStringLiteral("trayIcon"));
   tray_->setToolTip(QStringLiteral("Lumora"));
   connect(

@@ -183,6 +183,14 @@ void WindowBehaviours::toggleHideToTray() {
   applyHideToTray(menu_.hideToTray->isChecked(), true);
 }
 
+void WindowBehaviours::bringBack() {
+  if (menu_.clickThrough->isChecked()) switchClickThrough();
+  if (menu_.hideToTray->isChecked()) toggleHideToTray();
+  window_->showNormal();
+  window_->raise();
+  window_->activateWindow();
+}
+
 // Without a notification area a hidden window could never come back: it is minimised instead,
 // so the task bar and the window list still reach it.
 void WindowBehaviours::applyHideToTray(bool hidden, bool keepOnTop) {

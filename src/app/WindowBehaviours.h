@@ -31,6 +31,9 @@ class WindowBehaviours : public QObject {
 
   // The menu form of the hide-to-tray switch; the tray icon's left click runs it too.
   void toggleHideToTray();
+  // The face back at the front, from the tray, a minimised state or click-through, with the
+  // focus: what the desktop's media controls ask for.
+  void bringBack();
   // The docking timer runs exactly while edge auto-hide is checked.
   void alignDockingTimer();
   // Shutdown: no shortcut, docking step or countdown may run after the window is destroyed.

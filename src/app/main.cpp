@@ -9,9 +9,14 @@
 #include "app/ProgramObjects.h"
 #include "app/TerminationSignals.h"
 #include "app/Translations.h"
+#include "desktop/AppIcon.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The launcher, the window manager's class and the media-player service all say "lumora".
+  QApplication::setApplicationName(QStringLiteral("lumora"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("lumora"));
+  QApplication::setWindowIcon(lumora::AppIcon());
   // Message boxes shown while the window hides in the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
   lumora::installFontFallbacks();

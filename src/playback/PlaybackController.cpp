@@ -67,6 +67,10 @@ PlaybackController::PlaybackController(AudioOutput& audio, MusicService& service
   if (!hooks_.random) hooks_.random = std::make_shared<DefaultRandom>();
 }
 
+std::string SongPageUrl(const std::string& apiBaseAddress, const std::string& songId) {
+  return apiBaseAddress + "/#/song?id=" + songId;
+}
+
 void PlaybackController::addObserver(PlaybackObserver& observer) {
   observers_.push_back(&observer);
 }
@@ -331,7 +335,7 @@ void PlaybackController::onFmButtonClicked(bool selected) {
 
 void PlaybackController::openSongPage() {
   if (state_.now.currentSongId.empty()) return;
-  hooks_.openUrl(apiBaseAddress_ + "/#/song?id=" + state_.now.currentSongId);
+  hooks_.openUrl(SongPageUrl(apiBaseAddress_, state_.now.currentSongId));
 }
 
 void PlaybackController::autoPlayTick() {

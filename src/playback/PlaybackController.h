@@ -12,6 +12,9 @@
 
 namespace lumora {
 
+// The web page of a song on the music server.
+std::string SongPageUrl(const std::string& apiBaseAddress, const std::string& songId);
+
 // What the window supplies besides the interfaces. Empty members take the defaults noted.
 struct PlaybackHooks {
   // The lyric line for a time key; empty gives no line at all.
