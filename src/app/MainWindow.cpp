@@ -37,6 +37,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       objects_(objects),
       presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)) {
   initAppResources();
+  background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
   controls_ = buildMainWindowControls(this);
   square_ = new PlaylistSquarePanel(
@@ -219,8 +220,7 @@ void MainWindow::showMessage(const QString& text, const QString& title, QMessage
 
 void MainWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  static QSvgRenderer background(picturePath("background"));
-  background.render(&p, QRectF(0, 0, width(), height()));
+  background_->draw(p, rect(), devicePixelRatioF());
 }
 
 void MainWindow::toggleHideToTray() { behaviours_->toggleHideToTray(); }

@@ -9,6 +9,7 @@
 #include "app/ProgramObjects.h"
 #include "playback/PlaybackController.h"
 #include "widgets/MessageBox.h"
+#include "widgets/SvgPicture.h"
 
 namespace lumora {
 
@@ -80,6 +81,8 @@ class MainWindow : public QWidget {
   PlaylistSquarePanel* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
   WindowBehaviours* behaviours_ = nullptr;
+  // Made once the pictures are registered.
+  std::unique_ptr<SvgPicture> background_;
   bool destroyed_ = false;
   bool deleteWhenWaitsEnd_ = false;
 };

@@ -8,9 +8,10 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QUrl>
+#include <memory>
 
 #include "app/ProgramObjects.h"
-#include "lyrics/FindLyricLine.h"
+#include "lyrics/LyricLineCache.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/PictureButton.h"
 
@@ -20,8 +21,10 @@ namespace {
 
 PlaybackHooks windowHooks(PlaybackWiring* wiring) {
   PlaybackHooks hooks;
-  hooks.findLyricLine = [](const std::string& lyric, const std::string& key) {
-    return FindLyricLine(lyric, key);
+  // The cache is shared by the hook's copies; it reads each song's lyric once.
+  hooks.findLyricLine = [cache = std::make_shared<LyricLineCache>()](const std::string& lyric,
+                                                                     const std::string& key) {
+    return cache->FindLine(lyric, key);
   };
   hooks.pumpedWait = [wiring](int ms) { wiring->pumpedWait(ms); };
   hooks.processPendingEvents = [] { QCoreApplication::processEvents(); };

@@ -11,6 +11,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QSessionManager>
+#include <QShowEvent>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -129,6 +130,16 @@ void LyricsSurface::setImage(QImage image) {
   update();
 }
 
+const QImage& LyricsSurface::image() const {
+  if (refreshImage) refreshImage();
+  return image_;
+}
+
+void LyricsSurface::showEvent(QShowEvent* event) {
+  if (refreshImage) refreshImage();
+  QWidget::showEvent(event);
+}
+
 void LyricsSurface::sessionEnding() { noClose = false; }
 
 bool LyricsSurface::eventFilter(QObject* watched, QEvent* event) {
@@ -207,6 +218,8 @@ bool DesktopLyricsWindow::Create(std::optional<int> width, std::optional<int> he
 bool DesktopLyricsWindow::Attach(LyricsSurface* surface) {
   if (!surface || IsCreated()) return false;
   window_ = surface;
+  drawn_.reset();
+  surface->refreshImage = [this] { refreshImage(); };
   Init();
   return true;
 }
@@ -315,8 +328,16 @@ void DesktopLyricsWindow::SetText(const char* utf8, int highlightPercent) {
 }
 
 void DesktopLyricsWindow::Redraw() {
+  if (window_ && window_->isVisible()) refreshImage();
+}
+
+void DesktopLyricsWindow::refreshImage() {
   if (!window_) return;
-  window_->setImage(Render(window_->size()));
+  const QSize size = window_->size();
+  if (drawn_ && drawn_->look == look_ && drawn_->size == size) return;
+  window_->setImage(Render(size));
+  drawn_ = Drawn{look_, size};
+  ++renderCount_;
 }
 
 QImage DesktopLyricsWindow::Render(QSize size) const {

@@ -32,10 +32,13 @@ class LyricsSurface : public QWidget {
   LyricsSurface();
 
   void setImage(QImage image);
-  const QImage& image() const { return image_; }
+  // Brings the image up to date first, so a window styled while hidden answers with the new look.
+  const QImage& image() const;
 
   bool hitMove = false;
   bool noClose = false;
+  // Called before the image is shown or read; the owner renders there what it put off.
+  std::function<void()> refreshImage;
 
  public slots:
   // The desktop session is ending: close requests must succeed from now on.
@@ -43,6 +46,7 @@ class LyricsSurface : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -77,6 +81,8 @@ struct LyricsLook {
 
   std::optional<QFont> font;
   int textFlags = 0;
+
+  bool operator==(const LyricsLook&) const = default;
 };
 
 class DesktopLyricsWindow {
@@ -120,7 +126,11 @@ class DesktopLyricsWindow {
   void SetText(const QString& text, int highlightPercent = 0);
   void SetText(const std::string& utf8, int highlightPercent = 0);
   void SetText(const char* utf8, int highlightPercent = 0);
+  // Renders when the look or the size differs from the image's; a hidden window waits until it
+  // is shown (or its image is read).
   void Redraw();
+  // How many images were rendered for the window so far.
+  int RenderCount() const { return renderCount_; }
 
   void FillBackground(QPainter& painter) const;
   void DrawText(QPainter& painter, QSize size) const;
@@ -132,10 +142,19 @@ class DesktopLyricsWindow {
   const LyricsLook& look() const { return look_; }
 
  private:
+  void refreshImage();
+
   WorkAreaSource workArea_;
   QPointer<LyricsSurface> window_;
   bool initialised_ = false;
   LyricsLook look_;
+  // What the surface's image shows; each 100 ms tick repeats the same line.
+  struct Drawn {
+    LyricsLook look;
+    QSize size;
+  };
+  std::optional<Drawn> drawn_;
+  int renderCount_ = 0;
 };
 
 // Windows colour value (0x00BBGGRR) to ARGB; alpha is clamped to 0..255.

@@ -1,7 +1,8 @@
 #pragma once
 
 // The lyric of the playing song is kept as raw LRC text whose line breaks are still the two
-// characters backslash and n; the line for a second is looked up afresh on every tick.
+// characters backslash and n. This plain lookup scans the whole text; LyricLineCache gives the
+// same answers from an index built once per text.
 
 #include <cstdint>
 #include <string>

@@ -5,7 +5,7 @@
 namespace lumora {
 
 PictureButton::PictureButton(const QString& picture, QWidget* parent)
-    : QAbstractButton(parent), picture_(picture), renderer_(picture) {
+    : QAbstractButton(parent), picture_(picture), svg_(picture) {
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::NoFocus);
 }
@@ -24,7 +24,7 @@ void PictureButton::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(area, 6, 6);
   }
   if (isDown()) p.setOpacity(0.8);
-  renderer_.render(&p, QRectF(rect()));
+  svg_.draw(p, rect(), devicePixelRatioF());
 }
 
 void PictureButton::enterEvent(QEnterEvent* event) {

@@ -1,7 +1,8 @@
 #pragma once
 // A flat button drawn from one SVG picture, with hover, pressed and checked looks.
 #include <QAbstractButton>
-#include <QSvgRenderer>
+
+#include "widgets/SvgPicture.h"
 
 namespace lumora {
 
@@ -10,6 +11,7 @@ class PictureButton : public QAbstractButton {
  public:
   PictureButton(const QString& picture, QWidget* parent = nullptr);
   QString picture() const { return picture_; }
+  int renderCount() const { return svg_.renderCount(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -18,7 +20,7 @@ class PictureButton : public QAbstractButton {
 
  private:
   QString picture_;
-  QSvgRenderer renderer_;
+  SvgPicture svg_;
   bool hovered_ = false;
 };
 
