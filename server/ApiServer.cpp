@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "AccountInput.h"
 #include "CoverArt.h"
 #include "MediaWriter.h"
 #include "Text.h"
@@ -66,40 +67,6 @@ std::optional<std::vector<std::uint64_t>> IdList(const std::string& text) {
     ids.push_back(*id);
   }
   return ids;
-}
-
-bool IsPhone(const std::string& s) {
-  return s.size() >= 5 && s.size() <= 15 &&
-         std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// A host name after the "@": dot-separated labels of letters, digits and inner hyphens, at
-// least two of them. So "a@b.c&x=1", the leftover of a query that was not encoded, is malformed.
-bool IsMailDomain(const std::string& domain) {
-  std::size_t labels = 0;
-  std::stringstream in(domain + ".");
-  std::string label;
-  while (std::getline(in, label, '.')) {
-    ++labels;
-    if (label.empty() || label.front() == '-' || label.back() == '-') return false;
-    if (!std::all_of(label.begin(), label.end(),
-                     [](unsigned char c) { return std::isalnum(c) || c == '-'; }))
-      return false;
-  }
-  return labels >= 2;
-}
-
-bool IsEmail(const std::string& s) {
-  std::size_t at = s.find('@');
-  if (at == std::string::npos || at == 0 || s.find('@', at + 1) != std::string::npos) return false;
-  if (!IsMailDomain(s.substr(at + 1))) return false;
-  return std::none_of(s.begin(), s.end(), [](unsigned char c) { return c <= ' ' || c >= 0x7f; });
-}
-
-bool IsMd5(const std::string& s) {
-  return s.size() == 32 && std::all_of(s.begin(), s.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-         });
 }
 
 std::string AvatarPath(const std::string& assets, std::uint64_t uid) {

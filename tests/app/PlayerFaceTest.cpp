@@ -1,7 +1,6 @@
 // What each write of the play modes does to the face's controls.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -15,20 +14,11 @@
 #include "app/PlaybackWiring.h"
 #include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
+#include "support/PictureBytes.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora::test {
 namespace {
-
-std::string pngBytes(QSize size, QColor colour) {
-  QImage image(size, QImage::Format_RGB32);
-  image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes.toStdString();
-}
 
 struct FaceTest : ::testing::Test {
   PlaybackWindow w;
@@ -48,13 +38,13 @@ TEST_F(FaceTest, CaptionsAndTitleAreWrittenAndReadBack) {
 TEST_F(FaceTest, CoverIsScaledToTheFaceAndFallsBackToTheDesignedPicture) {
   auto* pic = control<QLabel>(window, "Pic");
   const QImage designed = pic->pixmap().toImage();
-  face.setCoverPicture(pngBytes({40, 20}, Qt::red));
+  face.setCoverPicture(pictureBytes({40, 20}, Qt::red));
   QImage shown = pic->pixmap().toImage();
   EXPECT_EQ(shown.size(), QSize(155, 155));
   EXPECT_EQ(QColor(shown.pixel(77, 77)), QColor(Qt::red));
 
   for (const std::string& notAPicture : {std::string(), std::string("<html>404</html>")}) {
-    face.setCoverPicture(pngBytes({10, 10}, Qt::green));
+    face.setCoverPicture(pictureBytes({10, 10}, Qt::green));
     face.setCoverPicture(notAPicture);
     EXPECT_EQ(pic->pixmap().toImage(), designed) << notAPicture;
   }

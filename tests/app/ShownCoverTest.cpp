@@ -2,29 +2,21 @@
 // a playlist loads, and no picture while the designed cover stands in.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QImage>
 
 #include "app/DownloadWiring.h"
+#include "support/PictureBytes.h"
 
 namespace lumora {
 namespace {
 
-std::string PngBytes(QColor colour) {
-  QImage image(4, 4, QImage::Format_RGB32);
-  image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes.toStdString();
-}
+using test::pictureBytes;
 
 TEST(ShownCover, FollowsThePictureThatPicShows) {
   ShownCover cover;
   EXPECT_EQ(cover.bytes(), "");
-  const std::string song = PngBytes(Qt::red);
-  const std::string playlist = PngBytes(Qt::blue);
+  const std::string song = pictureBytes({4, 4}, Qt::red);
+  const std::string playlist = pictureBytes({4, 4}, Qt::blue);
   cover.coverChanged(song);
   EXPECT_EQ(cover.bytes(), song);
   cover.playlistFound("list", playlist);

@@ -2,13 +2,13 @@
 // time, nothing left for bytes that are no picture, and nothing outside its folder.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QImage>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "desktop/CoverFile.h"
+#include "support/PictureBytes.h"
 #include "support/TempDir.h"
 
 namespace lumora {
@@ -16,15 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string picture(const char* format) {
-  QImage image(8, 8, QImage::Format_RGB32);
-  image.fill(Qt::red);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, format);
-  return bytes.toStdString();
-}
+std::string picture(const char* format) { return test::pictureBytes({8, 8}, Qt::red, format); }
 
 std::string contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
