@@ -4,14 +4,19 @@
 #include <QFont>
 #include <QStringList>
 
+#include "lyrics/LyricStyle.h"
+
 namespace lumora {
 
+// Each face of the form stands for the installed faces of its style, the same ones the desktop
+// lyrics use, and then for any face that draws Chinese at all.
 void installFontFallbacks() {
-  const QStringList fallbacks = {QStringLiteral("WenQuanYi Micro Hei"),
-                                 QStringLiteral("Noto Sans CJK SC"),
-                                 QStringLiteral("Droid Sans Fallback")};
-  for (const char* face : {"微软雅黑", "黑体", "楷体", "宋体"})
-    QFont::insertSubstitutions(QString::fromUtf8(face), fallbacks);
+  for (const LyricFace& face : kLyricFaces) {
+    QStringList fallbacks;
+    for (const char* installed : face.installed) fallbacks << QString::fromUtf8(installed);
+    fallbacks << QStringLiteral("WenQuanYi Micro Hei") << QStringLiteral("Droid Sans Fallback");
+    QFont::insertSubstitutions(QString::fromUtf8(face.designed), fallbacks);
+  }
   QFont font(QString::fromUtf8("微软雅黑"));
   font.setPointSize(9);
   QApplication::setFont(font);
