@@ -221,6 +221,11 @@ void MainWindow::showMessage(const QString& text, const QString& title, QMessage
 void MainWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
   background_->draw(p, rect(), devicePixelRatioF());
+  // The face is on screen once this paint pass, children included, has been flushed.
+  if (!faceShownTraced_) {
+    faceShownTraced_ = true;
+    QTimer::singleShot(0, this, [this] { traceStep(objects_.options.traceFile, "onFaceShown"); });
+  }
 }
 
 void MainWindow::toggleHideToTray() { behaviours_->toggleHideToTray(); }

@@ -84,6 +84,7 @@ class MainWindow : public QWidget {
   // Made once the pictures are registered.
   std::unique_ptr<SvgPicture> background_;
   bool destroyed_ = false;
+  bool faceShownTraced_ = false;
   bool deleteWhenWaitsEnd_ = false;
 };
 

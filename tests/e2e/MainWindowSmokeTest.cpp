@@ -37,10 +37,9 @@ class MainWindowSmoke : public ::testing::Test {
     app_.setProcessEnvironment(env);
     app_.start(binary, {});
     ASSERT_TRUE(app_.waitForStarted(10000));
-    for (int i = 0; i < 300 && !readTextFile(trace_).contains("onMainWindowCreated"); ++i)
+    for (int i = 0; i < 300 && !readTextFile(trace_).contains("onFaceShown"); ++i)
       app_.waitForFinished(100);
-    ASSERT_TRUE(readTextFile(trace_).contains("onMainWindowCreated"))
-        << app_.readAllStandardError().data();
+    ASSERT_TRUE(readTextFile(trace_).contains("onFaceShown")) << app_.readAllStandardError().data();
     QString window;
     for (int i = 0; i < 100 && window.isEmpty(); ++i) {
       window = xdotool({"search", "--onlyvisible", "--name", "暂无播放"})
@@ -49,7 +48,7 @@ class MainWindowSmoke : public ::testing::Test {
       if (window.isEmpty()) QThread::msleep(100);
     }
     ASSERT_FALSE(window.isEmpty());
-    QThread::msleep(500);  // let the first paint land
+    QThread::msleep(500);  // let the X server settle before the first screenshot
     face_ = xvfb_->geometry(window);
   }
 
@@ -67,7 +66,7 @@ class MainWindowSmoke : public ::testing::Test {
     EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app_.exitCode(), 0) << app_.readAllStandardError().data();
     EXPECT_EQ(readTextFile(trace_).split('\n', Qt::SkipEmptyParts),
-              QStringList({"onMainWindowCreated", "onMainWindowDestroying"}));
+              QStringList({"onMainWindowCreated", "onFaceShown", "onMainWindowDestroying"}));
   }
 
   std::unique_ptr<Xvfb> xvfb_;
