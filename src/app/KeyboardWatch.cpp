@@ -47,10 +47,12 @@ bool KeyboardWatch::eventFilter(QObject* watched, QEvent* event) {
     const auto* keyEvent = static_cast<const QKeyEvent*>(event);
     const std::optional<ShortcutKey> key = shortcutKeyOf(keyEvent->key());
     if (key && !keyEvent->isAutoRepeat()) {
-      if (type == QEvent::KeyPress)
+      if (type == QEvent::KeyPress) {
         keys_.press(*key);
-      else
+        emit pressed();
+      } else {
         keys_.release(*key);
+      }
     }
   }
   return QObject::eventFilter(watched, event);

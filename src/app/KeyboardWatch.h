@@ -15,6 +15,10 @@ class KeyboardWatch : public QObject {
 
   ShortcutKeys& keys() { return keys_; }
 
+ signals:
+  // A shortcut key went down: the poll has something to look at.
+  void pressed();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -243,7 +243,6 @@ void buildSettingsPanel(QWidget* w, SettingsPanelControls& c) {
 
 void buildTimers(QWidget* w, WindowTimers& c) {
   c.hotkeys = timer(w, "时钟_监视热键", 100);
-  c.hotkeys->start();
   c.dock = timer(w, "时钟_靠边", 10);
 }
 

@@ -14,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <utility>
+#include <vector>
 
 #include "app/KeyboardWatch.h"
 #include "app/LiveWindowFlags.h"
@@ -55,8 +56,12 @@ WindowBehaviours::WindowBehaviours(QWidget* window, const MainWindowControls& co
   connectSleepTimer();
   connectEdgeHide();
   setToolTips();
+  connect(keyboard_, &KeyboardWatch::pressed, this, &WindowBehaviours::wakeShortcutPoll);
   connect(timers_.hotkeys, &QTimer::timeout, this, &WindowBehaviours::runShortcuts);
   connect(timers_.dock, &QTimer::timeout, this, &WindowBehaviours::dockStep);
+  // A screen of another size may put the window at an edge, or take it away from one.
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    connect(screen, &QScreen::geometryChanged, this, &WindowBehaviours::alignDockingTimer);
   window_->installEventFilter(this);
   // Opened in a corner, the face would slide out of sight the moment it appears.
   if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -129,8 +134,15 @@ void WindowBehaviours::setToolTips() {
   window_->setAttribute(Qt::WA_AlwaysShowToolTips);
 }
 
+void WindowBehaviours::wakeShortcutPoll() {
+  if (!stopped_ && !timers_.hotkeys->isActive()) timers_.hotkeys->start();
+}
+
 void WindowBehaviours::runShortcuts() {
-  for (ShortcutAction action : keyboard_->keys().tick()) {
+  ShortcutKeys& keys = keyboard_->keys();
+  const std::vector<ShortcutAction> actions = keys.tick();
+  if (keys.idle()) timers_.hotkeys->stop();
+  for (ShortcutAction action : actions) {
     // A song start may pump events, and the window may be destroyed meanwhile.
     if (stopped_) return;
     switch (action) {
@@ -235,11 +247,12 @@ void WindowBehaviours::showSleepTimeLeft() {
                             : QString());
 }
 
+// Started anew only when stopped: a drag's stream of moves must not keep pushing the tick away.
 void WindowBehaviours::alignDockingTimer() {
-  if (settings_.edgeHide->isChecked() && !stopped_)
-    timers_.dock->start(kDockPeriodMs);
-  else
+  if (!settings_.edgeHide->isChecked() || stopped_)
     timers_.dock->stop();
+  else if (!timers_.dock->isActive())
+    timers_.dock->start(kDockPeriodMs);
 }
 
 void WindowBehaviours::dockStep() {
@@ -249,18 +262,24 @@ void WindowBehaviours::dockStep() {
   const QPoint origin = area.topLeft();
   const QRect frame = window_->geometry();
   const QPoint cursor = QCursor::pos() - origin;
+  const DockScreen size{area.width(), area.height()};
   const DockStep step =
       dockWindow({frame.x() - origin.x(), frame.y() - origin.y(), frame.width(), frame.height()},
-                 {cursor.x(), cursor.y()}, {area.width(), area.height()});
+                 {cursor.x(), cursor.y()}, size);
   const QPoint target = origin + QPoint(step.window.left, step.window.top);
   if (target != frame.topLeft()) window_->move(target);
   setLiveWindowFlag(window_, Qt::WindowStaysOnTopHint, step.alwaysOnTop);
+  if (!dockingCanMove(step.window, size)) timers_.dock->stop();
 }
 
 bool WindowBehaviours::eventFilter(QObject* watched, QEvent* event) {
   if (watched == settings_.edgeHideLabel && event->type() == QEvent::MouseButtonPress &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     settings_.edgeHide->toggle();
+  } else if (watched == window_ && (event->type() == QEvent::Move ||
+                                    event->type() == QEvent::Resize ||
+                                    event->type() == QEvent::Show)) {
+    alignDockingTimer();
   } else if (watched == window_ && event->type() == QEvent::WindowStateChange &&
              menu_.hideToTray->isChecked() && !window_->isMinimized() && window_->isVisible()) {
     // Brought back from the task bar rather than by the switch: the switch follows.

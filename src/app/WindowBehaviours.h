@@ -34,7 +34,9 @@ class WindowBehaviours : public QObject {
   // The face back at the front, from the tray, a minimised state or click-through, with the
   // focus: what the desktop's media controls ask for.
   void bringBack();
-  // The docking timer runs exactly while edge auto-hide is checked.
+  // The docking timer runs while edge auto-hide is checked and a step can change something:
+  // started by the box and by every move, resize or show of the window, it stops itself after
+  // a step that leaves the window away from every edge.
   void alignDockingTimer();
   // Shutdown: no shortcut, docking step or countdown may run after the window is destroyed.
   void stopTimers();
@@ -47,6 +49,8 @@ class WindowBehaviours : public QObject {
   void connectSleepTimer();
   void connectEdgeHide();
   void setToolTips();
+  // The shortcut poll runs from a key press until a tick finds no key down and none waiting.
+  void wakeShortcutPoll();
   void runShortcuts();
   void switchClickThrough();
   void applyClickThrough(bool on);

@@ -21,6 +21,11 @@ bool cursorNear(const DockRect& w, DockPoint c, Band band) {
 
 }  // namespace
 
+bool dockingCanMove(DockRect w, DockScreen screen) {
+  return w.top <= 0 || w.left <= 0 || w.left + w.width >= screen.width ||
+         w.top + w.height >= screen.height - kBottomGap;
+}
+
 DockStep dockWindow(DockRect w, DockPoint cursor, DockScreen screen) {
   DockStep step;
   step.alwaysOnTop = w.top <= 0 || w.left <= 0 || w.left + w.width >= screen.width ||

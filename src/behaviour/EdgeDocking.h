@@ -34,4 +34,9 @@ struct DockStep {
 // it only from exactly that place. Each edge sees the moves of the edges handled before it.
 DockStep dockWindow(DockRect window, DockPoint cursor, DockScreen screen);
 
+// Whether a step can move this window: it touches or passes an edge, or its bottom reaches into
+// the band above the screen's bottom. Away from all of them a step only clears always-on-top,
+// wherever the cursor is, so the docking check can rest until the window moves.
+bool dockingCanMove(DockRect window, DockScreen screen);
+
 }  // namespace lumora

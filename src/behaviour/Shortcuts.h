@@ -1,6 +1,6 @@
 #pragma once
 // The main window's keyboard shortcuts: Ctrl with D, M, G, Left, Right or P, polled every
-// 100 ms. The switches and play/pause act once per press; previous and next song repeat on
+// 100 ms while a key is down or a press waits. The switches and play/pause act once per press; previous and next song repeat on
 // every tick while held.
 #include <array>
 #include <bitset>
@@ -60,6 +60,8 @@ class ShortcutKeys {
   void releaseAll();
   // The actions due now; clears the latched presses.
   std::vector<ShortcutAction> tick();
+  // No key down and no press latched: a tick can do nothing until the next press.
+  bool idle() const { return down_.none() && pressed_.none(); }
 
  private:
   ShortcutKeySet down_;

@@ -114,13 +114,30 @@ struct Docking : ::testing::Test {
   }
 };
 
-TEST_F(Docking, TimerRunsExactlyWhileTheBoxIsChecked) {
+// In the middle of the screen one step clears always-on-top and the check rests until the window
+// moves; at an edge it keeps running, and unchecking the box stops it wherever the window is.
+TEST_F(Docking, TimerRunsWhileTheBoxIsCheckedAndAStepCanMoveTheWindow) {
   EXPECT_FALSE(dock->isActive());
   edgeHide->click();
   EXPECT_TRUE(dock->isActive());
   EXPECT_EQ(dock->interval(), 10);
+  ASSERT_TRUE(w.pump([&] { return !dock->isActive(); }));
+  EXPECT_FALSE(w.onTop());
+  EXPECT_EQ(window.pos(), QPoint(300, 200));
+
+  QCursor::setPos(screen.x() + 700, screen.y() + 500);
+  window.move(screen.x() - 3, screen.y() + 200);
+  EXPECT_TRUE(dock->isActive());
+  ASSERT_TRUE(w.pump([&] { return window.x() == screen.x() + 2 - 154; }));
+  w.pump([] { return false; }, std::chrono::milliseconds(100));
+  EXPECT_TRUE(dock->isActive());
   edgeHide->click();
   EXPECT_FALSE(dock->isActive());
+  window.move(screen.x() - 3, screen.y() + 210);
+  EXPECT_FALSE(dock->isActive());
+  edgeHide->click();
+  EXPECT_TRUE(dock->isActive());
+  edgeHide->click();
 
   // A left press on the box's label toggles it.
   QLabel* label = control<QLabel>(window, "透明标签2");

@@ -52,6 +52,25 @@ TEST_F(WindowSwitches, ClickThroughByShortcutUsesTheOpacityAndComesBack) {
   EXPECT_FALSE(w.inputTransparent());
 }
 
+// Nothing to poll while no key is down: the poll starts with a press and rests again after the
+// first tick that finds the keys up and no press waiting.
+TEST_F(WindowSwitches, ShortcutPollRunsOnlyWhileAKeyIsDownOrAPressWaits) {
+  EXPECT_FALSE(w.hotkeys->isActive());
+  w.press(Qt::Key_Control);
+  EXPECT_TRUE(w.hotkeys->isActive());
+  w.waitTicks(2);
+  EXPECT_TRUE(w.hotkeys->isActive());
+  w.press(Qt::Key_G);
+  w.release(Qt::Key_G);
+  w.release(Qt::Key_Control);
+  w.waitTicks(1);
+  EXPECT_TRUE(w.item("穿透模式(&Ctrl+ G)")->isChecked());
+  EXPECT_FALSE(w.hotkeys->isActive());
+  w.tap(Qt::Key_G);
+  EXPECT_TRUE(w.hotkeys->isActive());
+  ASSERT_TRUE(w.pump([&] { return !w.item("穿透模式(&Ctrl+ G)")->isChecked(); }));
+}
+
 TEST_F(WindowSwitches, LyricsAndClickThroughTogetherInOneTick) {
   w.press(Qt::Key_Control);
   w.press(Qt::Key_D);

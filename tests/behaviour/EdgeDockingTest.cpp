@@ -103,6 +103,26 @@ TEST(EdgeDocking, FollowsTheFiveStepsOverTheirBands) {
   }
 }
 
+// Where a step cannot move the window, it only clears always-on-top, wherever the mouse is; where
+// it can, some mouse position moves it or keeps it on top.
+TEST(EdgeDocking, CanMoveExactlyWhereSomeStepDoesMoreThanClearOnTop) {
+  constexpr DockScreen screen{800, 600};
+  int wrong = 0;
+  for (int left = -200; left <= 900; left += 7)
+    for (int top = -300; top <= 650; top += 5) {
+      const DockRect window = at(left, top);
+      bool acts = false;
+      for (int x = -20; x < screen.width + 20 && !acts; x += 13)
+        for (int y = -20; y < screen.height + 20 && !acts; y += 13) {
+          const DockStep step = dockWindow(window, {x, y}, screen);
+          acts = step.alwaysOnTop || !(step.window == window);
+        }
+      if (acts != dockingCanMove(window, screen) && ++wrong <= 5)
+        ADD_FAILURE() << "at " << left << "," << top;
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
 // Under a mouse that stays still on the screen, the window comes to rest within two ticks
 // wherever it starts: it never keeps jumping between shown and hidden.
 TEST(EdgeDocking, ComesToRestUnderAStillMouse) {
