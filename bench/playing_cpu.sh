@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# CPU of the player while it plays a song, against gst-launch-1.0 playing the same song's address
+# to the same sink. The no-sound device of LUMORA_AUDIO_DEVICE=0 is a fakesink with sync on
+# behind a volume element in an audio-only playbin (src/playback/AudioPlayer.cpp), so the
+# baseline is `playbin flags=audio audio-sink="volume ! fakesink sync=true"`. Both are measured
+# over the same interval, SECONDS from 2 s after the song started, as utime + stime of the whole
+# process (/proc/PID/stat), in two variants: desktop lyrics hidden, and shown (a click on the
+# face's lyrics button). The player runs on a private Xvfb display and session bus and is told
+# to play by playerctl over its MPRIS service; "next" skips until the song has a timed lyric and
+# lasts long enough for the interval. Per-thread figures follow, for diagnosis.
+#
+#   bench/playing_cpu.sh [BUILD_DIR] [SECONDS]    (default build/bench, 20)
+set -euo pipefail
+# shellcheck source=bench/whole_program.sh
+source "$(dirname "$0")/whole_program.sh"
+wp_init playing "$@"
+wp_need playerctl gst-launch-1.0 curl xwininfo
+seconds="${2:-20}"
+settle=2
+aim=1.25
+clock_ticks="$(getconf CLK_TCK)"
+wp_start_xvfb
+wp_start_server
+
+meta() { playerctl -p lumora metadata --format "$1" 2>/dev/null || true; }
+
+# Waits until the player plays a song other than $1; sets song_id, song_started, song_us.
+wait_for_song() {  # PREVIOUS_ID
+  local id
+  for _ in $(seq 1 300); do
+    if [ "$(playerctl -p lumora status 2>/dev/null)" = Playing ]; then
+      id="$(meta '{{xesam:url}}')"
+      id="${id##*id=}"
+      if [ -n "$id" ] && [ "$id" != "$1" ]; then
+        song_started="$EPOCHREALTIME"
+        song_id="$id"
+        song_us="$(meta '{{mpris:length}}')"
+        return 0
+      fi
+    fi
+    sleep 0.05
+  done
+  echo "playing: no new song playing" >&2
+  exit 1
+}
+
+has_timed_lyric() { curl -fsS "$wp_address/lyric?id=$1" | grep -q '"lyric":"\[[0-9]'; }
+
+# Plays, then skips until the song suits the interval.
+choose_song() {
+  playerctl -p lumora play
+  wait_for_song ""
+  local need_us=$(((settle + seconds + 3) * 1000000))
+  for _ in $(seq 1 40); do
+    if [ "${song_us:-0}" -ge "$need_us" ] && has_timed_lyric "$song_id"; then return 0; fi
+    playerctl -p lumora next
+    wait_for_song "$song_id"
+  done
+  echo "playing: no song of $((need_us / 1000000)) s or more with a timed lyric" >&2
+  exit 1
+}
+
+lyrics_window_shown() { xwininfo -name DizazLyricsWindow 2>/dev/null | grep -q IsViewable; }
+
+click_lyrics_button() {  # PID
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$1"); do
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$WIDTH" = 154 ] && [ "$HEIGHT" = 260 ] && break
+  done
+  # The lyrics button covers 53..77 × 232..256 of the face.
+  xdotool mousemove "$((X + 65))" "$((Y + 244))" click 1
+  xdotool mousemove 900 650
+}
+
+sleep_until() {  # EPOCHREALTIME
+  local left
+  left="$(awk -v t="$1" -v now="$EPOCHREALTIME" 'BEGIN { d = t - now; print (d > 0 ? d : 0) }')"
+  sleep "$left"
+}
+
+# Measures a running process over [START + settle, + seconds]; sets cpu_s and leaves the
+# per-thread rates in DIR.rates.
+measure() {  # PID START DIR
+  local before after
+  sleep_until "$(awk -v t="$2" -v s="$settle" 'BEGIN { printf "%.6f", t + s }')"
+  before="$(wp_cpu_ticks "$1")"
+  wp_threads "$1" >"$3.before"
+  sleep "$seconds"
+  after="$(wp_cpu_ticks "$1")"
+  wp_threads "$1" >"$3.after"
+  cpu_s="$(awk -v a="$before" -v b="$after" -v hz="$clock_ticks" 'BEGIN { print (b - a) / hz }')"
+  wp_thread_rates "$3.before" "$3.after" "$seconds" >"$3.rates"
+}
+
+show_threads() {  # LABEL RATES
+  awk -v l="$1" '{ printf "playing:     %-10s %-24s tid %-8s CPU %6s ms/s, %6s wake-ups/s\n", l, $4, $1, $3, $2 }' \
+    "$2"
+}
+
+run_variant() {  # hidden|shown
+  local dir="$wp_work/lumora-$1" title url player_s
+  wp_launch "$dir" "$wp_lumora"
+  local pid="$wp_pid"
+  wp_wait_trace "$dir/trace" onFaceShown 60 || { echo "playing: no face" >&2; exit 1; }
+  sleep "$settle"
+  echo "playing: status before anything was asked: $(playerctl -p lumora status 2>&1)"
+  choose_song
+  title="$(meta '{{xesam:title}}')"
+  [ "$1" = shown ] && click_lyrics_button "$pid"
+  if [ "$1" = shown ] && ! lyrics_window_shown; then
+    echo "playing: the desktop lyrics did not show" >&2
+    exit 1
+  fi
+  if [ "$1" = hidden ] && lyrics_window_shown; then
+    echo "playing: the desktop lyrics are shown" >&2
+    exit 1
+  fi
+  measure "$pid" "$song_started" "$dir"
+  player_s="$cpu_s"
+  if [ "$(meta '{{xesam:url}}')" != "$wp_address/#/song?id=$song_id" ] ||
+    [ "$(playerctl -p lumora status 2>/dev/null)" != Playing ]; then
+    echo "playing: the song did not play through the interval" >&2
+    exit 1
+  fi
+  wp_stop "$pid"
+  url="$(curl -fsS "$wp_address/song/url?id=$song_id&br=320000" |
+    sed -n 's/.*"url":"\([^"]*\)".*/\1/p')"
+
+  local gdir="$wp_work/gst-$1"
+  wp_launch "$gdir" gst-launch-1.0 -q playbin "uri=$url" flags=audio \
+    "audio-sink=volume ! fakesink sync=true"
+  local gpid="$wp_pid" gst_s
+  measure "$gpid" "$wp_launched" "$gdir"
+  gst_s="$cpu_s"
+  kill -0 "$gpid" 2>/dev/null || { echo "playing: gst-launch-1.0 ended early" >&2; exit 1; }
+  wp_stop "$gpid"
+
+  echo "playing: desktop lyrics $1: song $song_id \"$title\"" \
+    "($(awk -v u="$song_us" 'BEGIN { printf "%.1f", u / 1e6 }') s, timed lyric), $url"
+  awk -v p="$player_s" -v g="$gst_s" -v s="$seconds" -v aim="$aim" 'BEGIN {
+    printf "playing:   gst-launch-1.0 playbin (baseline) %6.2f s CPU over %d s (%.2f %% of a core)\n", g, s, 100 * g / s
+    printf "playing:   lumora                            %6.2f s CPU over %d s (%.2f %% of a core)\n", p, s, 100 * p / s
+    if (g > 0) printf "playing:   lumora / gst-launch = %.2f×, difference %+.2f s (aim: <= %.2f×: %s)\n", p / g, p - g, aim, p / g <= aim ? "met" : "NOT met"
+    else printf "playing:   difference %+.2f s (the baseline used no measurable CPU)\n", p - g }'
+  echo "playing:   per thread (schedstat; for diagnosis):"
+  show_threads lumora "$dir.rates"
+  show_threads gst-launch "$gdir.rates"
+}
+
+echo "playing: display $DISPLAY, server $wp_address, sink \"volume ! fakesink sync=true\"," \
+  "measured over ${seconds} s from ${settle} s after the song started, CLK_TCK $clock_ticks"
+run_variant hidden
+run_variant shown
