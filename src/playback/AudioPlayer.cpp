@@ -95,6 +95,9 @@ struct AudioPlayer::Stream {
   GstElement* playbin = nullptr;
   GstBus* bus = nullptr;
   GstElement* volume = nullptr;
+  // The end of our sink bin. The position is asked of it alone: asked of playbin, the query
+  // walks every bin on the way down, ten times a second.
+  GstElement* sink = nullptr;
   std::unique_ptr<MemorySource> memory;
   std::string file;  // for the tag; empty for memory and URL streams
   std::int64_t fileOffset = 0;
@@ -106,6 +109,8 @@ struct AudioPlayer::Stream {
   bool buffering = false;
   std::int64_t lastPosition = 0;
   std::int64_t length = -1;
+  // The length came from the pipeline's own duration, which stays until it says it changed.
+  bool lengthCurrent = false;
 
   ~Stream() {
     if (playbin) {
@@ -135,6 +140,9 @@ struct AudioPlayer::Stream {
         break;
       case GST_MESSAGE_ERROR:
         failed = true;
+        break;
+      case GST_MESSAGE_DURATION_CHANGED:
+        lengthCurrent = false;
         break;
       case GST_MESSAGE_CLOCK_LOST:
         // The pipeline picks a new clock on its way back to PLAYING.
@@ -223,11 +231,15 @@ struct AudioPlayer::Stream {
     gst_object_unref(pad);
   }
 
+  // Asked on every progress tick: a duration query walks the whole pipeline, so the answer is
+  // kept until the bus reports a new duration.
   void queryLength() {
+    if (lengthCurrent) return;
     gint64 ns = 0;
-    if (gst_element_query_duration(playbin, GST_FORMAT_TIME, &ns) && ns > 0)
+    if (gst_element_query_duration(playbin, GST_FORMAT_TIME, &ns) && ns > 0) {
       length = timeToBytes(ns);
-    else if (length < 0)
+      lengthCurrent = true;
+    } else if (length < 0)
       length = estimateLength();
   }
 
@@ -340,6 +352,7 @@ std::unique_ptr<AudioPlayer::Stream> AudioPlayer::open(const std::string& uri, s
   gst_object_unref(pad);
   g_object_set(volume, "volume", double(volume_), nullptr);
   stream->volume = volume;  // owned by the pipeline, lives as long as it does
+  stream->sink = sink;
   g_object_set(stream->playbin, "uri", uri.c_str(), "audio-sink", output, "flags", kPlayFlagAudio,
                nullptr);
   if (uri.starts_with("appsrc:")) {
@@ -438,7 +451,7 @@ std::int64_t AudioPlayer::getPosition(std::uint32_t handle) {
     return s->lastPosition;
   }
   gint64 ns = 0;
-  if (gst_element_query_position(s->playbin, GST_FORMAT_TIME, &ns) && ns >= 0)
+  if (gst_element_query_position(s->sink, GST_FORMAT_TIME, &ns) && ns >= 0)
     s->lastPosition = s->timeToBytes(ns);
   return s->lastPosition;
 }
