@@ -14,6 +14,7 @@
 
 #include "behaviour/SleepTimer.h"
 #include "widgets/ColourPicker.h"
+#include "widgets/ColourStrip.h"
 #include "widgets/FittedLabel.h"
 #include "widgets/FormPlacing.h"
 #include "widgets/PictureButton.h"
@@ -26,7 +27,6 @@ const char* const kStyle = R"(
 QWidget { color: #e8ecf2; }
 QLabel { background: transparent; }
 QLabel#歌手名称 { color: #9aa6b8; }
-QFrame#进度条 { background: #2f8fff; border: none; }
 QFrame#外形框1, QFrame#外形框2 { background: #161a23; border: none; }
 QFrame#信息提示框, QFrame#信息框, QFrame#外形框3 {
   background: #262d3b; border: 1px solid #3a4456; border-radius: 6px; }
@@ -122,8 +122,7 @@ void buildFace(QWidget* w, FaceControls& c) {
   c.pic = place(new QLabel(w), "Pic", 0, 0, 155, 155);
   c.pic->setScaledContents(true);
   c.pic->setPixmap(QPixmap(picturePath("cover")));
-  c.progressBar = place(new QFrame(w), "进度条", 0, 155, 0, 2);
-  c.progressBar->setAttribute(Qt::WA_StyledBackground);
+  c.progressBar = place(new ColourStrip(QColor(0x2f, 0x8f, 0xff), w), "进度条", 0, 155, 0, 2);
   c.previousButton = pictureButton(w, "图形按钮_上一曲", "prev", 23, 161, 24, 24);
   c.playButton = pictureButton(w, "图形按钮_播放", "play", 64, 159, 28, 28);
   c.pauseButton = pictureButton(w, "图形按钮_暂停", "pause", 64, 159, 28, 28);

@@ -369,15 +369,13 @@ void DesktopLyricsWindow::DrawText(QPainter& painter, QSize size) const {
                         textSize.height());
   const QPointF baseline(textRect.left(), textRect.top() + metrics.ascent());
 
-  if (look_.shadow) {
-    QPainterPath shadowPath;
-    shadowPath.addText(baseline + QPointF(look_.shadowOffset, look_.shadowOffset), font,
-                       look_.text);
-    painter.fillPath(shadowPath, QColor::fromRgba(*look_.shadow));
-  }
-
+  // Shaping the text is most of a render: the shadow is the same outline, moved.
   QPainterPath path;
   path.addText(baseline, font, look_.text);
+  if (look_.shadow) {
+    painter.fillPath(path.translated(look_.shadowOffset, look_.shadowOffset),
+                     QColor::fromRgba(*look_.shadow));
+  }
   // The outline goes first so that the fill covers its inner half.
   if (look_.fillOutline) painter.strokePath(path, QPen(QColor::fromRgba(*look_.fillOutline), 1.0));
   painter.fillPath(path, CreateBrush(look_.fillMode, look_.fillColours, textRect));
