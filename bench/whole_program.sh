@@ -9,7 +9,8 @@
 #   wp_need TOOL...                    fails with a clear message when one is missing
 #   wp_start_xvfb                      exports DISPLAY; the pointer parked away from the face
 #   wp_start_server                    sets wp_address
-#   wp_launch DIR PROGRAM [ARGS...]    fresh home and trace file in DIR; sets wp_pid,
+#   wp_launch DIR PROGRAM [ARGS...]    fresh home and trace file in DIR (the media plugin registry
+#                                      is kept for the whole run); sets wp_pid,
 #                                      wp_launched (EPOCHREALTIME just before the launch)
 #   wp_wait_trace FILE LINE SECONDS    waits for LINE in FILE; sets wp_seen (EPOCHREALTIME)
 #   wp_stop PID                        SIGTERM, then SIGKILL after 5 s; waits for it
@@ -122,6 +123,9 @@ wp_launch() {
     export XDG_DATA_HOME="$dir/home/.local/share" XDG_RUNTIME_DIR="$dir/run"
     export XDG_MUSIC_DIR="$dir/home/Music" LUMORA_TRACE_FILE="$dir/trace"
     export LUMORA_API_BASE="$wp_address" LUMORA_AUDIO_DEVICE="${LUMORA_AUDIO_DEVICE:-0}"
+    # GStreamer's plugin registry lives in the cache folder and outlasts a start on a desktop;
+    # rebuilt at every launch it would cost each one a full plugin scan.
+    export GST_REGISTRY="$wp_work/gst-registry.bin"
     exec {wp_tick_fd}>&-
     exec "$@" >"$dir/out.log" 2>&1
   ) &
