@@ -195,6 +195,12 @@ DesktopLyricsWindow::DesktopLyricsWindow(WorkAreaSource workArea)
 DesktopLyricsWindow::~DesktopLyricsWindow() { Destroy(); }
 
 bool DesktopLyricsWindow::Create(std::optional<int> width, std::optional<int> height) {
+  if (!CreateHidden(width, height)) return false;
+  Show();
+  return true;
+}
+
+bool DesktopLyricsWindow::CreateHidden(std::optional<int> width, std::optional<int> height) {
   if (IsCreated()) return false;
   const QRect area = workArea_();
   const int w = width.value_or(area.width());
@@ -206,7 +212,6 @@ bool DesktopLyricsWindow::Create(std::optional<int> width, std::optional<int> he
 
   auto* surface = new LyricsSurface;
   surface->setGeometry(left, top, w, h);
-  surface->show();
   if (!Attach(surface)) {
     delete surface;
     return false;
@@ -408,7 +413,8 @@ QBrush DesktopLyricsWindow::CreateBrush(int mode, const std::array<QRgb, 2>& col
 
 bool setUpDesktopLyricsAtStartup(DesktopLyricsWindow& lyrics, const QString& fontFace, int fontSize,
                                  bool bold, bool italic, bool underline) {
-  const bool created = lyrics.Create();
+  // Shown, it would be rendered once per step below only to be hidden again.
+  const bool created = lyrics.CreateHidden();
   lyrics.SetHitMove(true);
   lyrics.SetNoClose(true);
   lyrics.SetFont(fontFace, fontSize, bold, italic, underline);

@@ -96,6 +96,9 @@ class DesktopLyricsWindow {
   DesktopLyricsWindow& operator=(const DesktopLyricsWindow&) = delete;
 
   bool Create(std::optional<int> width = std::nullopt, std::optional<int> height = std::nullopt);
+  // Create without showing: nothing is mapped or rendered until the first Show.
+  bool CreateHidden(std::optional<int> width = std::nullopt,
+                    std::optional<int> height = std::nullopt);
   // Adopts a surface (and owns it from then on); fails on null or when a window exists.
   bool Attach(LyricsSurface* surface);
   void Destroy();

@@ -431,6 +431,7 @@ TEST(DesktopLyricsWindow, StartUpLeavesAStyledHiddenGreeting) {
   LyricsSurface* w = lyrics.Handle();
   ASSERT_NE(w, nullptr);
   EXPECT_FALSE(w->isVisible());
+  EXPECT_EQ(lyrics.RenderCount(), 0);
   EXPECT_TRUE(w->hitMove);
   EXPECT_TRUE(w->noClose);
   const LyricsLook& look = lyrics.look();
