@@ -10,8 +10,11 @@
 #include "app/TerminationSignals.h"
 #include "app/Translations.h"
 #include "desktop/AppIcon.h"
+#include "playback/AudioPlayer.h"
 
 int main(int argc, char** argv) {
+  // The media framework loads meanwhile; nothing plays before the window is up.
+  const lumora::AudioWarmUp audioWarmUp;
   QApplication app(argc, argv);
   // The launcher, the window manager's class and the media-player service all say "lumora".
   QApplication::setApplicationName(QStringLiteral("lumora"));

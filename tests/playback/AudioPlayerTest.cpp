@@ -51,6 +51,21 @@ TEST(AudioPlayerStatic, NothingWorksBeforeInit) {
   EXPECT_FALSE(player.setVolume(0.5f));
 }
 
+// Start-up loads the framework on another thread while the window is built; an init that comes
+// meanwhile waits for it and then plays as usual.
+TEST(AudioPlayerStatic, InitWhileTheFrameworkLoadsElsewhereStillPlays) {
+  TempDir dir;
+  const std::string path = dir.file("song.mp3");
+  ASSERT_TRUE(writeFile(path, makeMp3(1.0)));
+  AudioWarmUp warmUp;
+  AudioPlayer player;
+  ASSERT_TRUE(player.init(0));
+  const std::uint32_t stream = player.createStream(path);
+  ASSERT_NE(stream, 0u);
+  EXPECT_GT(player.getLength(stream), 0);
+  EXPECT_TRUE(player.play(stream));
+}
+
 TEST_F(AudioPlayerTest, HandleZeroAndUnknownHandlesDoNothing) {
   EXPECT_EQ(player.createStream(), 0u);
   EXPECT_EQ(player.streamCount(), 0u);
