@@ -141,7 +141,9 @@ void MainWindow::onMainWindowDestroying() {
 }
 
 void MainWindow::putTrayIcon() {
-  tray_ = new QSystemTrayIcon(AppIcon(), this);
+  // The program's icon is drawn once, at start-up; drawn here only where nobody set it.
+  const QIcon icon = QApplication::windowIcon().isNull() ? AppIcon() : QApplication::windowIcon();
+  tray_ = new QSystemTrayIcon(icon, this);
   tray_->setObjectName(QStringLiteral("trayIcon"));
   tray_->setToolTip(QStringLiteral("Lumora"));
   connect(
