@@ -64,8 +64,10 @@ void PlayerFace::setProgressWidth(int pixels) {
   face_.progressBar->resize(std::max(0, pixels), face_.progressBar->height());
 }
 
+// Asked every tick, changed once a second; each change is an event through the application.
 void PlayerFace::setPlayTimes(const std::string& elapsed, const std::string& total) {
-  face_.progressBar->setToolTip(text(elapsed + " / " + total));
+  const QString tip = text(elapsed + " / " + total);
+  if (face_.progressBar->toolTip() != tip) face_.progressBar->setToolTip(tip);
 }
 
 void PlayerFace::setLikeInfoVisible(bool visible) { face_.likeBox->setVisible(visible); }
