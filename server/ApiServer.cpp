@@ -77,6 +77,16 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// The album's picture from its tag or its file; the shared cover when it has none (or no album).
+void SendAlbumCover(HttpResponse& res, const Album* a, const std::string& assets) {
+  if (a && !a->coverBytes.empty()) {
+    res.contentType = a->coverMime;
+    res.body = a->coverBytes;
+  } else {
+    res.file = a && !a->coverFile.empty() ? a->coverFile : assets + "/cover.jpg";
+  }
+}
+
 // "/audio/123.mp3" with prefix "/audio/" and suffix ".mp3" -> 123.
 std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string& prefix,
                                       const std::string& suffix) {
@@ -84,35 +94,6 @@ std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string
   if (path.size() < prefix.size() + suffix.size()) return std::nullopt;
   return ParseId(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
 }
-
-const char kSongPage[] = R"(<!DOCTYPE html>
-<html lang="zh"><head><meta charset="utf-8"><title>Lumora</title>
-<style>body{font-family:sans-serif;margin:2em;background:#f4f2ee}img{width:200px;border-radius:8px}
-#song{display:flex;gap:1.5em;align-items:center}h1{margin:0 0 .3em}</style></head>
-<body><div id="song"><img id="cover" alt=""><div><h1 id="name">Lumora</h1>
-<div id="artists"></div><div id="album"></div><audio id="audio" controls></audio></div></div>
-<script>
-function show() {
-  var m = /^#\/song\?(?:.*&)?id=(\d+)/.exec(location.hash);
-  if (!m) { document.getElementById('name').textContent = 'Lumora'; return; }
-  var id = m[1];
-  fetch('/song/detail?ids=' + id).then(function (r) { return r.text(); }).then(function (text) {
-    // Ids may exceed 2^53; keep them as text.
-    var doc = JSON.parse(text.replace(/"id":(\d+)/g, '"id":"$1"'));
-    var s = doc.songs && doc.songs[0];
-    if (!s) { document.getElementById('name').textContent = '找不到歌曲'; return; }
-    document.title = s.name;
-    document.getElementById('name').textContent = s.name;
-    document.getElementById('artists').textContent = s.ar.map(function (a) { return a.name; }).join(' / ');
-    document.getElementById('album').textContent = s.al.name;
-    document.getElementById('cover').src = s.al.picUrl;
-    document.getElementById('audio').src = '/audio/' + id + '.mp3';
-  });
-}
-window.addEventListener('hashchange', show);
-show();
-</script></body></html>
-)";
 
 }  // namespace
 
@@ -560,12 +541,7 @@ void ApiServer::StaticFile(const HttpRequest& req, HttpResponse& res, const Faul
   if (auto id = IdInPath(p, "/cover/album/", ".jpg")) {
     const Album* a = cat_.FindAlbum(*id);
     if (!a) return Error(res, 404, "专辑不存在");
-    if (!a->coverBytes.empty()) {
-      res.contentType = a->coverMime;
-      res.body = a->coverBytes;
-    } else {
-      res.file = a->coverFile.empty() ? options_.assetsDir + "/cover.jpg" : a->coverFile;
-    }
+    SendAlbumCover(res, a, options_.assetsDir);
     return;
   }
   if (auto id = IdInPath(p, "/cover/playlist/", ".jpg")) {
@@ -577,13 +553,7 @@ void ApiServer::StaticFile(const HttpRequest& req, HttpResponse& res, const Faul
     }
     // No picture of its own: the cover of its first track's album.
     const Song* first = pl && !pl->trackIds.empty() ? cat_.FindSong(pl->trackIds[0]) : nullptr;
-    const Album* a = first ? cat_.FindAlbum(first->albumId) : nullptr;
-    if (a && !a->coverBytes.empty()) {
-      res.contentType = a->coverMime;
-      res.body = a->coverBytes;
-    } else {
-      res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
-    }
+    SendAlbumCover(res, first ? cat_.FindAlbum(first->albumId) : nullptr, options_.assetsDir);
     return;
   }
   if (auto uid = IdInPath(p, "/avatar/", ".jpg")) {
@@ -592,12 +562,6 @@ void ApiServer::StaticFile(const HttpRequest& req, HttpResponse& res, const Faul
     return;
   }
   Error(res, 404, "not found");
-}
-
-void ApiServer::SongPage(HttpResponse& res) {
-  res.status = 200;
-  res.contentType = "text/html; charset=utf-8";
-  res.body = kSongPage;
 }
 
 }  // namespace lumora::server
