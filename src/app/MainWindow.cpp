@@ -142,7 +142,8 @@ void MainWindow::onMainWindowDestroying() {
 
 void MainWindow::putTrayIcon() {
   // The program's icon is drawn once, at start-up; drawn here only where nobody set it.
-  const QIcon icon = QApplication::windowIcon().isNull() ? AppIcon() : QApplication::windowIcon();
+  QIcon icon = QApplication::windowIcon();
+  if (icon.isNull()) icon = AppIcon();
   tray_ = new QSystemTrayIcon(icon, this);
   tray_->setObjectName(QStringLiteral("trayIcon"));
   tray_->setToolTip(QStringLiteral("Lumora"));

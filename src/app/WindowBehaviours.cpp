@@ -59,13 +59,13 @@ WindowBehaviours::WindowBehaviours(QWidget* window, const MainWindowControls& co
   connect(keyboard_, &KeyboardWatch::pressed, this, &WindowBehaviours::wakeShortcutPoll);
   connect(timers_.hotkeys, &QTimer::timeout, this, &WindowBehaviours::runShortcuts);
   connect(timers_.dock, &QTimer::timeout, this, &WindowBehaviours::dockStep);
-  // A screen of another size may put the window at an edge, or take it away from one.
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    connect(screen, &QScreen::geometryChanged, this, &WindowBehaviours::alignDockingTimer);
   window_->installEventFilter(this);
-  // Opened in a corner, the face would slide out of sight the moment it appears.
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    // A screen of another size may put the window at an edge, or take it away from one.
+    connect(screen, &QScreen::geometryChanged, this, &WindowBehaviours::alignDockingTimer);
+    // Opened in a corner, the face would slide out of sight the moment it appears.
     window_->move(screen->availableGeometry().center() - QPoint(kFaceWidth / 2, kFaceHeight / 2));
+  }
 }
 
 WindowBehaviours::~WindowBehaviours() = default;

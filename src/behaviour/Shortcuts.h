@@ -1,7 +1,7 @@
 #pragma once
 // The main window's keyboard shortcuts: Ctrl with D, M, G, Left, Right or P, polled every
-// 100 ms while a key is down or a press waits. The switches and play/pause act once per press; previous and next song repeat on
-// every tick while held.
+// 100 ms while a key is down or a press waits. The switches and play/pause act once per press;
+// previous and next song repeat on every tick while held.
 #include <array>
 #include <bitset>
 #include <cstddef>

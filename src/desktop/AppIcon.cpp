@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
-#include <memory>
 
 // Resources of a static library are only linked in when something asks for them, and the
 // initialiser has to be named from the global namespace.
@@ -22,25 +21,25 @@ QImage render(QSvgRenderer& svg, int side) {
   return image;
 }
 
-QSvgRenderer* iconSvg() {
+QString iconPath() {
   initDesktopResources();
-  return new QSvgRenderer(QStringLiteral(":/lumora/desktop/lumora.svg"));
+  return QStringLiteral(":/lumora/desktop/lumora.svg");
 }
 
 }  // namespace
 
 QImage AppIconImage(int side) {
-  const std::unique_ptr<QSvgRenderer> svg(iconSvg());
-  return render(*svg, side);
+  QSvgRenderer svg(iconPath());
+  return render(svg, side);
 }
 
 // Drawn per size rather than scaled from one, so the small sizes stay sharp; the picture is read
 // once for all of them.
 QIcon AppIcon() {
-  const std::unique_ptr<QSvgRenderer> svg(iconSvg());
+  QSvgRenderer svg(iconPath());
   QIcon icon;
   for (const int side : {16, 22, 24, 32, 48, 64, 128, 256})
-    icon.addPixmap(QPixmap::fromImage(render(*svg, side)));
+    icon.addPixmap(QPixmap::fromImage(render(svg, side)));
   return icon;
 }
 
