@@ -12,7 +12,6 @@ pkg_check_modules(SIMDJSON REQUIRED IMPORTED_TARGET simdjson)
 
 if(LUMORA_TESTS)
   find_package(GTest REQUIRED)
-  include(GoogleTest)
   # A second HTTP stack for the tests' own loopback servers and clients.
   pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
   # Mouse and key events sent to widgets as a user would.

@@ -32,11 +32,18 @@ function(lumora_tests name)
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumora_test_support GTest::gtest_main GTest::gmock)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
-  # PROPERTIES of gtest_discover_tests splits a list value into separate arguments, so the
-  # environment is set afterwards, on the discovered tests, by a file CTest includes next.
-  set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake)
-  file(WRITE ${env_file}
-    "set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT [==[${LUMORA_TEST_ENV}]==] TIMEOUT 300)\n")
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
+  # One CTest test per suite, listed when CTest starts (cmake/AddTestSuites.cmake): the cases of a
+  # fixture share a process, and nothing runs a test executable during the build.
+  string(REGEX REPLACE "^test_" "" prefix ${name})
+  set(suites_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.cmake)
+  file(GENERATE OUTPUT ${suites_file} CONTENT
+"set(SUITES_EXECUTABLE [==[$<TARGET_FILE:${name}>]==])
+set(SUITES_PREFIX ${prefix})
+set(SUITES_ENV [==[${LUMORA_TEST_ENV}]==])
+set(SUITES_CACHE [==[${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.txt]==])
+set(SUITES_TIMEOUT 600)
+set(SUITES_CMAKE [==[${CMAKE_COMMAND}]==])
+include([==[${PROJECT_SOURCE_DIR}/cmake/AddTestSuites.cmake]==])
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${suites_file})
 endfunction()

@@ -3,16 +3,33 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstring>
+#include <memory>
 
 #include "support/TempDir.h"
 
+namespace {
+
+// Windows save their settings and autostart entry at exit; each test gets a config folder of its
+// own, so nothing one test leaves behind reaches the next one run in the same process.
+class FreshConfigHome : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    home_ = std::make_unique<lumora::test::TempDir>();
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_->path().string()));
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override { home_.reset(); }
+
+  std::unique_ptr<lumora::test::TempDir> home_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Windows save their settings and autostart entry at exit; each test process gets a config
-  // folder of its own, so nothing one test leaves behind reaches the next.
-  lumora::test::TempDir configHome;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(configHome.path().string()));
-  QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  // Listing the tests starts nothing: no display connection, no fonts, nothing to leak.
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  ::testing::UnitTest::GetInstance()->listeners().Append(new FreshConfigHome);
+  QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
