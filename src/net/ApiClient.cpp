@@ -32,13 +32,17 @@ std::string MakeTimestamp(std::chrono::system_clock::time_point now) {
 
 std::string MakeTimestamp() { return MakeTimestamp(std::chrono::system_clock::now()); }
 
-ApiClient::ApiClient(JsonDocument& apiJson, const Session& session, std::string baseAddress)
-    : apiJson_(apiJson), session_(session), baseAddress_(std::move(baseAddress)) {}
+ApiClient::ApiClient(JsonDocument& apiJson, const Session& session, std::string baseAddress,
+                     int timeout)
+    : apiJson_(apiJson),
+      session_(session),
+      baseAddress_(std::move(baseAddress)),
+      timeout_(timeout) {}
 
 bool ApiClient::Fetch(const std::string& pathAndQuery, int method) {
   HttpClient::Outputs outputs;
-  const Bytes answer =
-      HttpClient::Request(baseAddress_ + pathAndQuery, {.method = method}, &outputs);
+  const Bytes answer = HttpClient::Request(baseAddress_ + pathAndQuery,
+                                           {.method = method, .timeout = timeout_}, &outputs);
   lastReply_ = outputs.status == 0 ? ApiReply::Unreachable : ApiReply::Answered;
   if (!apiJson_.Parse(BodyText(answer))) return false;
   if (Code() == "301") lastReply_ = ApiReply::NeedsLogin;
@@ -74,7 +78,8 @@ std::string ApiClient::GetSongUrl(const std::string& songId, const std::string& 
 
 std::string ApiClient::GetLyric(const std::string& songId) {
   // Cut out as text, not parsed: the caller wants the LRC with its escapes as they arrived.
-  const std::string text = BodyText(HttpClient::Request(baseAddress_ + "/lyric?id=" + songId));
+  const std::string text =
+      BodyText(HttpClient::Request(baseAddress_ + "/lyric?id=" + songId, {.timeout = timeout_}));
   return TextBetween(text, ",\"lyric\":\"", "\"},\"klyric\":");
 }
 
@@ -82,7 +87,7 @@ Bytes ApiClient::GetCoverImage(const std::string& songId) {
   std::string pictureUrl;
   if (Fetch("/song/detail?ids=" + songId)) pictureUrl = apiJson_.GetText("songs[0].al.picUrl");
   if (pictureUrl.empty()) return {};
-  return HttpClient::Request(pictureUrl);
+  return HttpClient::Request(pictureUrl, {.timeout = timeout_});
 }
 
 std::vector<Song> ApiClient::FetchPersonalFm() {

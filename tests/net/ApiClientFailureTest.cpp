@@ -73,12 +73,14 @@ TEST_F(ApiClientTest, ShortDelaysStillAnswer) {
 }
 
 TEST_F(ApiClientTest, AnswerDelayedPastTheTimeOut) {
-  // The client gives up after 15 s without a byte (checked about once a second); the server
-  // would answer after 18.
-  ASSERT_TRUE(server_->addDelay("/song/url", 18000, 1));
-  EXPECT_EQ(client.GetSongUrl("1000002", "320000"), "");
+  // A client that gives up after 1 s without a byte (the program's is 15 s); the server would
+  // answer after 4.
+  ApiClient impatient(apiJson, session, server_->baseUrl(), 1);
+  ASSERT_TRUE(server_->addDelay("/song/url", 4000, 1));
+  EXPECT_EQ(impatient.GetSongUrl("1000002", "320000"), "");
+  EXPECT_EQ(impatient.LastReply(), ApiReply::Unreachable);
   // The next request is answered as usual.
-  EXPECT_EQ(client.GetSongUrl("1000002", "320000"), server_->baseUrl() + "/audio/1000002.mp3");
+  EXPECT_EQ(impatient.GetSongUrl("1000002", "320000"), server_->baseUrl() + "/audio/1000002.mp3");
 }
 
 TEST_F(ApiClientTest, PlaylistKeepsTheBatchesBeforeOneThatFails) {
