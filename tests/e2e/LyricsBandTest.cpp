@@ -5,15 +5,16 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
-#include <QThread>
 #include <chrono>
-#include <thread>
 
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 #include "support/XvfbDisplay.h"
 
 namespace lumora::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 // The X window under the pointer after moving it to (x, y).
 QString windowUnder(const Xvfb& x, int px, int py) {
@@ -21,6 +22,15 @@ QString windowUnder(const Xvfb& x, int px, int py) {
   for (const QString& line : x.xdotool({"getmouselocation", "--shell"}).split('\n'))
     if (line.startsWith("WINDOW=")) return line.mid(7);
   return {};
+}
+
+// A pixel of the band's middle half clearly brighter than its corner: drawn text.
+QPoint glyphOf(const QImage& image) {
+  const int ground = qGray(image.pixel(2, 2));
+  for (int py = 0; py < image.height(); ++py)
+    for (int px = image.width() / 4; px < image.width() * 3 / 4; ++px)
+      if (qGray(image.pixel(px, py)) > ground + 60) return {px, py};
+  return {-1, -1};
 }
 
 TEST(LyricsBand, PointerPassesThroughTheTransparentPartOnly) {
@@ -38,36 +48,41 @@ TEST(LyricsBand, PointerPassesThroughTheTransparentPartOnly) {
   ASSERT_TRUE(demo.waitForStarted(10000));
 
   QString band;
-  for (int i = 0; i < 600 && band.isEmpty(); ++i) {
-    band = x.xdotool({"search", "--onlyvisible", "--name", "DizazLyricsWindow"})
-               .split('\n', Qt::SkipEmptyParts)
-               .value(0);
-    if (band.isEmpty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_FALSE(band.isEmpty()) << demo.readAllStandardError().data();
-  QThread::msleep(800);  // the first paint and the shape
-  const QRect area = x.geometry(band);
-  ASSERT_GT(area.width(), 100);
+  ASSERT_TRUE(waitFor(
+      [&] {
+        band = x.xdotool({"search", "--onlyvisible", "--name", "DizazLyricsWindow"})
+                   .split('\n', Qt::SkipEmptyParts)
+                   .value(0);
+        return !band.isEmpty();
+      },
+      60s))
+      << "no lyrics band: " << demo.readAllStandardError().data();
+  QRect area;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        area = x.geometry(band);
+        return area.width() > 100;
+      },
+      10s))
+      << "the band never took its size";
 
+  // The text is drawn and the input shape set once the band's corner belongs to what lies
+  // beneath: the root window has the pointer there.
   const QString shot = QString::fromStdString((buildDir() / "screenshots").string());
   QDir().mkpath(shot);
-  x.screenshot(shot + "/lyrics-band.png", area);
-  const QImage image(shot + "/lyrics-band.png");
-  ASSERT_FALSE(image.isNull());
-
-  // The band's corner is transparent: the root window has the pointer there.
-  const QRgb ground = image.pixel(2, 2);
-  EXPECT_NE(windowUnder(x, area.x() + 2, area.y() + 2), band);
-
+  EXPECT_TRUE(waitFor([&] { return windowUnder(x, area.x() + 2, area.y() + 2) != band; }, 10s))
+      << "the pointer stays on the band's transparent corner";
+  QImage image;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        x.screenshot(shot + "/lyrics-band.png", area);
+        image = QImage(shot + "/lyrics-band.png");
+        return !image.isNull() && glyphOf(image).x() >= 0;
+      },
+      10s))
+      << "no text drawn";
+  const QPoint glyph = glyphOf(image);
   // A pixel of the text: the band has the pointer.
-  QPoint glyph(-1, -1);
-  for (int py = 0; py < image.height() && glyph.x() < 0; ++py)
-    for (int px = image.width() / 4; px < image.width() * 3 / 4; ++px)
-      if (qGray(image.pixel(px, py)) > qGray(ground) + 60) {
-        glyph = QPoint(px, py);
-        break;
-      }
-  ASSERT_GE(glyph.x(), 0) << "no text drawn";
   EXPECT_EQ(windowUnder(x, area.x() + glyph.x(), area.y() + glyph.y()), band);
 
   demo.kill();

@@ -8,11 +8,9 @@
 #include <QProcess>
 #include <QRect>
 #include <QSize>
-#include <QStandardPaths>
-#include <QThread>
 #include <memory>
 
-#include "support/TempDir.h"
+#include "support/ProgramOnDisplay.h"
 #include "support/XvfbDisplay.h"
 
 namespace lumora::test {
@@ -26,53 +24,28 @@ class MainWindowSmoke : public ::testing::Test {
       GTEST_SKIP() << "Xvfb, xdotool and imagemagick are needed";
     xvfb_ = std::make_unique<Xvfb>();
     ASSERT_FALSE(xvfb_->display().isEmpty());
-    trace_ = QString::fromStdString(tmp_.file("trace.txt"));
-    const QString binary = QString::fromStdString((buildDir() / "src/app/lumora").string());
-    ASSERT_TRUE(QFile::exists(binary));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", xvfb_->display());
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("LUMORA_AUDIO_DEVICE", "0");
-    env.insert("LUMORA_TRACE_FILE", trace_);
-    app_.setProcessEnvironment(env);
-    app_.start(binary, {});
-    ASSERT_TRUE(app_.waitForStarted(10000));
-    for (int i = 0; i < 300 && !readTextFile(trace_).contains("onFaceShown"); ++i)
-      app_.waitForFinished(100);
-    ASSERT_TRUE(readTextFile(trace_).contains("onFaceShown")) << app_.readAllStandardError().data();
-    QString window;
-    for (int i = 0; i < 100 && window.isEmpty(); ++i) {
-      window = xdotool({"search", "--onlyvisible", "--name", "暂无播放"})
-                   .split('\n', Qt::SkipEmptyParts)
-                   .value(0);
-      if (window.isEmpty()) QThread::msleep(100);
-    }
+    app_ = std::make_unique<ProgramOnDisplay>(*xvfb_);
+    ASSERT_TRUE(app_->start());
+    const QString window = app_->waitForFace();
     ASSERT_FALSE(window.isEmpty());
-    QThread::msleep(500);  // let the X server settle before the first screenshot
     face_ = xvfb_->geometry(window);
   }
 
-  void TearDown() override {
-    if (app_.state() != QProcess::NotRunning) {
-      app_.kill();
-      app_.waitForFinished();
-    }
-  }
+  void TearDown() override { app_.reset(); }
 
   QString xdotool(const QStringList& args) { return xvfb_->xdotool(args); }
 
   void expectCleanExit() {
-    ASSERT_TRUE(app_.waitForFinished(30000)) << "the program did not end";
-    EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(app_.exitCode(), 0) << app_.readAllStandardError().data();
-    EXPECT_EQ(readTextFile(trace_).split('\n', Qt::SkipEmptyParts),
+    QProcess& app = app_->process();
+    ASSERT_TRUE(app.waitForFinished(30000)) << "the program did not end";
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().data();
+    EXPECT_EQ(app_->traceText().split('\n', Qt::SkipEmptyParts),
               QStringList({"onMainWindowCreated", "onFaceShown", "onMainWindowDestroying"}));
   }
 
   std::unique_ptr<Xvfb> xvfb_;
-  TempDir tmp_;
-  QString trace_;
-  QProcess app_;
+  std::unique_ptr<ProgramOnDisplay> app_;
   QRect face_;
 };
 
@@ -92,7 +65,7 @@ TEST_F(MainWindowSmoke, OpensTheFaceAndEndsWithStatusZeroFromTheExitButton) {
 }
 
 TEST_F(MainWindowSmoke, TerminationSignalClosesTheWindowTheSameWay) {
-  app_.terminate();  // SIGTERM
+  app_->process().terminate();  // SIGTERM
   expectCleanExit();
 }
 

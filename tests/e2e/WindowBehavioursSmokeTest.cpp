@@ -5,13 +5,12 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QThread>
 #include <chrono>
 #include <functional>
 #include <memory>
 
+#include "support/ProgramOnDisplay.h"
 #include "support/ServerProcess.h"
-#include "support/TempDir.h"
 #include "support/WaitFor.h"
 #include "support/XvfbDisplay.h"
 
@@ -28,40 +27,28 @@ class WindowBehavioursSmoke : public ::testing::Test {
     ASSERT_TRUE(server_.start()) << server_.errors();
     xvfb_ = std::make_unique<Xvfb>();
     ASSERT_FALSE(xvfb_->display().isEmpty());
+    app_ = std::make_unique<ProgramOnDisplay>(*xvfb_);
     putUpNotificationArea();
     if (HasFatalFailure()) return;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", xvfb_->display());
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("LUMORA_AUDIO_DEVICE", "0");
-    env.insert("LUMORA_API_BASE", QString::fromStdString(server_.baseUrl()));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(tmp_.file("config")));
-    app_.setProcessEnvironment(env);
-    app_.start(QString::fromStdString((buildDir() / "src/app/lumora").string()), {});
-    ASSERT_TRUE(app_.waitForStarted(10000));
-    ASSERT_TRUE(until([&] {
-      window_ = xvfb_->xdotool({"search", "--onlyvisible", "--name", "暂无播放"})
-                    .split('\n', Qt::SkipEmptyParts)
-                    .value(0);
-      return !window_.isEmpty();
-    })) << app_.readAllStandardError().data();
-    QThread::msleep(500);  // let the first paint land
+    ASSERT_TRUE(app_->start({{"LUMORA_API_BASE", QString::fromStdString(server_.baseUrl())}}));
+    window_ = app_->waitForFace();
+    ASSERT_FALSE(window_.isEmpty());
     face_ = xvfb_->geometry(window_);
   }
 
   void TearDown() override {
-    for (QProcess* p : {&app_, &tray_}) {
-      if (p->state() == QProcess::NotRunning) continue;
-      p->kill();
-      p->waitForFinished();
-    }
+    app_.reset();
+    if (tray_.state() == QProcess::NotRunning) return;
+    tray_.kill();
+    tray_.waitForFinished();
   }
 
   // The display has no notification area unless a fixture puts one up.
   virtual void putUpNotificationArea() {}
 
-  bool until(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
-    return waitFor(done, limit);
+  bool until(const std::function<bool()>& done, const char* what,
+             std::chrono::milliseconds limit = 10s) {
+    return app_->until(done, what, limit);
   }
   QString xdotool(const QStringList& args) { return xvfb_->xdotool(args); }
   void mouseTo(int x, int y) { xdotool({"mousemove", QString::number(x), QString::number(y)}); }
@@ -85,8 +72,7 @@ class WindowBehavioursSmoke : public ::testing::Test {
 
   ServerProcess server_;
   std::unique_ptr<Xvfb> xvfb_;
-  TempDir tmp_;
-  QProcess app_;
+  std::unique_ptr<ProgramOnDisplay> app_;
   QProcess tray_;
   QString window_;
   QRect face_;
@@ -95,14 +81,24 @@ class WindowBehavioursSmoke : public ::testing::Test {
 TEST_F(WindowBehavioursSmoke, CtrlRightWithTheFaceFocusedStartsTheNextSong) {
   xdotool({"windowfocus", "--sync", window_});
   xdotool({"key", "ctrl+Right"});
-  EXPECT_TRUE(until([&] { return server_.requestsTo("/song/url").size() == 1; }));
+  EXPECT_TRUE(until([&] { return server_.requestsTo("/song/url").size() == 1; },
+                    "the song's address to be asked for"));
   // The title becomes the song's name.
-  EXPECT_TRUE(until([&] {
-    const QString title = xdotool({"getwindowname", window_}).trimmed();
-    return !title.isEmpty() && title != "暂无播放";
-  }));
-  QThread::msleep(500);
-  EXPECT_EQ(server_.requestsTo("/song/url").size(), 1u);  // one press, one song
+  EXPECT_TRUE(until(
+      [&] {
+        const QString title = xdotool({"getwindowname", window_}).trimmed();
+        return !title.isEmpty() && title != "暂无播放";
+      },
+      "the title to become the song's name"));
+  // One press, one song: Ctrl+G, pressed after the release of Ctrl+Right, shows once the shortcut
+  // poll has seen that release, so any second song of the first press has been asked for by then.
+  xdotool({"key", "ctrl+g"});
+  ASSERT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 232; },
+                    "Ctrl+G after Ctrl+Right to shrink the face"));
+  EXPECT_EQ(server_.requestsTo("/song/url").size(), 1u);
+  xdotool({"key", "ctrl+g"});
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 260; },
+                    "the second Ctrl+G to give the face back its height"));
   EXPECT_TRUE(QFile::exists(screenshot("shortcut-next-song.png")));
 }
 
@@ -112,10 +108,12 @@ TEST_F(WindowBehavioursSmoke, RightButtonOnTheCoverPopsUpTheMenu) {
   mouseTo(x, y);
   xdotool({"click", "3"});
   QRect menu;
-  EXPECT_TRUE(until([&] {
-    menu = menuAt(x, y);
-    return !menu.isEmpty();
-  }));
+  EXPECT_TRUE(until(
+      [&] {
+        menu = menuAt(x, y);
+        return !menu.isEmpty();
+      },
+      "the menu at the pointer"));
   // Eleven rows of text, none hidden.
   EXPECT_GE(menu.height(), 11 * 18);
   EXPECT_LE(menu.height(), 11 * 30);
@@ -125,19 +123,24 @@ TEST_F(WindowBehavioursSmoke, RightButtonOnTheCoverPopsUpTheMenu) {
 
 // The mouse passes through in click-through mode, yet the focused face still hears Ctrl+G.
 TEST_F(WindowBehavioursSmoke, ClickThroughIsLeftWithCtrlGOnceTheFaceHasTheFocus) {
+  const int x = face_.x() + 60;
+  const int y = face_.y() + 60;
   xdotool({"windowfocus", "--sync", window_});
   xdotool({"key", "ctrl+g"});
-  ASSERT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 232; }, 5s));
-  mouseTo(face_.x() + 60, face_.y() + 60);
+  ASSERT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 232; },
+                    "Ctrl+G to shrink the face into click-through"));
+  mouseTo(x, y);
   xdotool({"click", "3"});
-  QThread::msleep(500);
-  EXPECT_EQ(menuAt(face_.x() + 60, face_.y() + 60), QRect()) << "the click did not pass through";
 
+  // The right click came before this Ctrl+G: had it reached the face, its menu would be up now
+  // and hold the keyboard, and the face would keep its click-through height.
   xdotool({"windowfocus", "--sync", window_});
   xdotool({"key", "ctrl+g"});
-  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 260; }, 5s));
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 260; },
+                    "the second Ctrl+G to give the face back its height"));
+  EXPECT_EQ(menuAt(x, y), QRect()) << "the click did not pass through";
   xdotool({"click", "3"});
-  EXPECT_TRUE(until([&] { return !menuAt(face_.x() + 60, face_.y() + 60).isEmpty(); }, 5s));
+  EXPECT_TRUE(until([&] { return !menuAt(x, y).isEmpty(); }, "the menu once clicks count again"));
   xdotool({"key", "Escape"});
 }
 
@@ -145,16 +148,19 @@ TEST_F(WindowBehavioursSmoke, AWindowDraggedPastTheTopSlidesAwayAndComesBack) {
   const int left = face_.x();
   mouseTo(left + 400 > 700 ? 50 : 700, 500);
   xdotool({"windowmove", window_, QString::number(left), "-5"});
-  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 2 - 260; }, 5s));
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 2 - 260; },
+                    "the face to slide up behind the top edge"));
   EXPECT_EQ(xvfb_->geometry(window_).left(), left);
   screenshot("docked-hidden.png");
 
   mouseTo(left + 40, 0);
-  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 0; }, 5s));
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 0; },
+                    "the face to come out under the pointer"));
   screenshot("docked-shown.png");
 
   mouseTo(700, 500);
-  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 2 - 260; }, 5s));
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).top() == 2 - 260; },
+                    "the face to slide away again"));
 }
 
 // A notification area of 120 × 24 pixels in the bottom right corner of the 800 × 600 screen; the
@@ -175,7 +181,7 @@ class WindowBehavioursWithATray : public WindowBehavioursSmoke {
                       .trimmed()
                       .isEmpty();
         },
-        10s));
+        "the notification area"));
   }
   bool faceShown() {
     return !xdotool({"search", "--onlyvisible", "--name", "暂无播放"}).trimmed().isEmpty();
@@ -185,12 +191,12 @@ class WindowBehavioursWithATray : public WindowBehavioursSmoke {
 TEST_F(WindowBehavioursWithATray, HiddenByCtrlMTheFaceComesBackFromTheTrayIcon) {
   xdotool({"windowfocus", "--sync", window_});
   xdotool({"key", "ctrl+m"});
-  ASSERT_TRUE(until([&] { return !faceShown(); }, 5s));
+  ASSERT_TRUE(until([&] { return !faceShown(); }, "Ctrl+M to hide the face"));
   screenshot("hidden-to-tray.png");
 
   mouseTo(800 - 12, 600 - 12);
   xdotool({"click", "1"});
-  EXPECT_TRUE(until([&] { return faceShown(); }, 5s));
+  EXPECT_TRUE(until([&] { return faceShown(); }, "a click on the tray icon to show the face"));
   EXPECT_EQ(xvfb_->geometry(window_), face_);
 }
 
