@@ -52,6 +52,6 @@ foreach(suite IN LISTS suites)
   set_tests_properties("${SUITES_PREFIX}.${name}" PROPERTIES
     ENVIRONMENT "${SUITES_ENV}"
     TIMEOUT ${SUITES_TIMEOUT}
-    # A suite whose every case skipped ran nothing: say so rather than pass.
-    SKIP_REGULAR_EXPRESSION "\\[  PASSED  \\] 0 tests")
+    # A suite whose every case skipped itself ran nothing: the test mains say so with 77.
+    SKIP_RETURN_CODE 77)
 endforeach()

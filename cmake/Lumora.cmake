@@ -30,7 +30,7 @@ function(lumora_tests name)
   if(ARG_QT)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumora_test_support_qt GTest::gtest GTest::gmock)
   else()
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumora_test_support GTest::gtest_main GTest::gmock)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumora_test_main GTest::gtest GTest::gmock)
   endif()
   # One CTest test per suite, listed when CTest starts (cmake/AddTestSuites.cmake): the cases of a
   # fixture share a process, and nothing runs a test executable during the build.

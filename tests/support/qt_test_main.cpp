@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "support/RunTests.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -31,5 +32,5 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::UnitTest::GetInstance()->listeners().Append(new FreshConfigHome);
   QApplication app(argc, argv);
-  return RUN_ALL_TESTS();
+  return lumora::test::runTests();
 }
