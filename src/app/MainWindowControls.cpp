@@ -164,6 +164,9 @@ void buildMessageBoxes(QWidget* w, FaceControls& face, SleepControls& c) {
   c.period = combo(c.box, "组合框_时间", periods, 0, 13, 29, 104, 20);
   c.confirm = button(c.box, "设定倒计时", "取消", 13, 53, 104, 32);
   c.countdown = timer(w, "时钟_倒计时", 0);
+  // A coarse timer of minutes is kept to whole seconds and may read a second more than it was
+  // set to ("剩余 0:10:01" for ten minutes); this one counts down what the menu shows.
+  c.countdown->setTimerType(Qt::PreciseTimer);
   c.countdown->setSingleShot(true);
 }
 
