@@ -470,7 +470,6 @@ void ApiServer::Login(const HttpRequest& req, HttpResponse& res, bool byPhone) {
     throttle_.Failed(req.peer);
     return Error(res, 502, "密码错误");
   }
-  throttle_.Succeeded(req.peer);
   const std::string token = store_.CreateSession(account->uid);
   const std::string cookie = std::string(kSessionCookie) + "=" + token;
   res.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly");

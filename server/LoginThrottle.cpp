@@ -12,10 +12,17 @@ constexpr std::size_t kMaxRecords = 10000;
 int LoginThrottle::DelayMs(const std::string& peer) {
   std::lock_guard lock(mutex_);
   auto it = byPeer_.find(peer);
-  if (it == byPeer_.end() || Clock::now() - it->second.last > kForgive) return 0;
-  int over = it->second.failures - kFreeFailures;
+  const auto now = Clock::now();
+  if (it == byPeer_.end() || now - it->second.last > kForgive) return 0;
+  Record& r = it->second;
+  int over = r.failures - kFreeFailures;
   if (over < 0) return 0;
-  return std::min(kMaxDelayMs, kFirstDelayMs << std::min(over, 5));
+  auto interval =
+      std::chrono::milliseconds(std::min(kMaxDelayMs, kFirstDelayMs << std::min(over, 5)));
+  r.answered =
+      std::min(std::max(now, r.answered) + interval, now + std::chrono::milliseconds(kMaxWaitMs));
+  return static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(r.answered - now).count());
 }
 
 void LoginThrottle::Failed(const std::string& peer) {
@@ -26,11 +33,6 @@ void LoginThrottle::Failed(const std::string& peer) {
   if (now - r.last > kForgive) r.failures = 0;
   r.failures = std::min(r.failures + 1, 1000);
   r.last = now;
-}
-
-void LoginThrottle::Succeeded(const std::string& peer) {
-  std::lock_guard lock(mutex_);
-  byPeer_.erase(peer);
 }
 
 void LoginThrottle::Forget(Clock::time_point now) {

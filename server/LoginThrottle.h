@@ -1,7 +1,9 @@
 #pragma once
-// Slows a password guesser down: after a few failed logins from one address, each further
-// login from it is answered later, twice as late per failure up to a ceiling. The answers
-// themselves stay the same. A success, or a quarter of an hour without failures, forgives.
+// Slows a password guesser down: after kFreeFailures failed logins from one address, each
+// further login from it is answered an interval later, and no sooner than an interval after
+// the one before, so parallel connections gain nothing. The interval doubles per failure up
+// to a ceiling. The answers themselves stay the same. A quarter of an hour without failures
+// forgives; a success does not (a guesser may well own an account).
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -11,20 +13,21 @@ namespace lumora::server {
 
 class LoginThrottle {
  public:
-  static constexpr int kFreeFailures = 5;
+  static constexpr int kFreeFailures = 10;
   static constexpr int kFirstDelayMs = 500;
   static constexpr int kMaxDelayMs = 16000;
+  static constexpr int kMaxWaitMs = 60000;  // however many logins queue up
 
-  // How much later to answer a login from this address.
+  // How much later to answer a login from this address, which takes its turn.
   int DelayMs(const std::string& peer);
   void Failed(const std::string& peer);
-  void Succeeded(const std::string& peer);
 
  private:
   using Clock = std::chrono::steady_clock;
   struct Record {
     int failures = 0;
-    Clock::time_point last;
+    Clock::time_point last;      // the latest failure
+    Clock::time_point answered;  // when the latest held login is answered
   };
   void Forget(Clock::time_point now);  // records older than the forgiving time
 

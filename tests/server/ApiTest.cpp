@@ -188,7 +188,8 @@ TEST_F(Api, SongUrlWithholdsMembersOnlySongsFromNonMembers) {
   struct Case {
     std::string cookie;
     bool playable;
-  } cases[] = {{"", false}, {plain, false}, {vip, true}, {pack, true}, {"lumora_session=nope", false}};
+  } cases[] = {
+      {"", false}, {plain, false}, {vip, true}, {pack, true}, {"lumora_session=nope", false}};
   for (const Case& c : cases) {
     std::string target = "/song/url?" +
                          (c.cookie.empty() ? "" : "cookie=" + UrlEncode(c.cookie, 1) + "&") +

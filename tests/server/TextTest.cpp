@@ -13,7 +13,8 @@ TEST(ServerText, QueryKeepsAnUnencodedCookieWhole) {
   EXPECT_EQ(q["cookie"], "lumora_session=ab12");
   EXPECT_EQ(q["empty"], "");
   EXPECT_EQ(q.count("flag"), 1u);
-  auto encoded = ParseQuery("cookie=lumora_session%3Dab12%3B%20Path%3D%2F&keywords=a%20b+c&bad=%zz%4");
+  auto encoded =
+      ParseQuery("cookie=lumora_session%3Dab12%3B%20Path%3D%2F&keywords=a%20b+c&bad=%zz%4");
   EXPECT_EQ(encoded["cookie"], "lumora_session=ab12; Path=/");
   EXPECT_EQ(encoded["keywords"], "a b+c");
   EXPECT_EQ(encoded["bad"], "%zz%4");
