@@ -18,6 +18,7 @@ struct HttpServer::Connection {
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   bool seen = false;      // the headers are in and read into req
   bool answered = false;  // the handler ran; res waits for its delay
+  bool refused = false;   // answered 400 before the handler
   HttpRequest req;
   HttpResponse res;
 };
@@ -175,12 +176,14 @@ struct Dispatch {
       HeaderList headers;
       MHD_get_connection_values(connection, MHD_HEADER_KIND, CollectHeader, &headers);
       std::string refused;
-      if (!ReadRequest(method ? method : "", std::move(c->target), headers, &c->req, &refused))
+      if (!ReadRequest(method ? method : "", std::move(c->target), headers, &c->req, &refused)) {
+        c->answered = c->refused = true;
         return Refuse(connection, 400, refused);
+      }
       c->req.peer = PeerAddress(connection);
       return MHD_YES;
     }
-    if (*uploadSize != 0) {  // bodies are not used; drop them
+    if (*uploadSize != 0 || c->refused) {  // bodies are not used; drop them
       *uploadSize = 0;
       return MHD_YES;
     }

@@ -103,12 +103,12 @@ bool Store::Migrate(std::string* error) {
 
 bool Store::Open(const std::string& path, std::string* error) {
   std::lock_guard lock(mutex_);
+  // An older version left them readable by all; new journals take the database's mode.
+  for (const char* tail : {"", "-wal", "-shm"}) chmod((path + tail).c_str(), 0600);
   if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
     if (error) *error = db_ ? sqlite3_errmsg(db_) : "cannot open database";
     return false;
   }
-  // An older file may have been readable by all; its journals take its mode.
-  chmod(path.c_str(), 0600);
   sqlite3_busy_timeout(db_, 5000);
   if (!Exec("PRAGMA journal_mode=WAL; PRAGMA secure_delete=ON; BEGIN IMMEDIATE;", error))
     return false;
