@@ -13,6 +13,7 @@
 #include <fstream>
 #include <regex>
 
+#include "HttpServer.h"
 #include "ServerTestUtil.h"
 #include "support/TempDir.h"
 
@@ -132,6 +133,21 @@ TEST_F(HostileClient, OneAddressCannotCrowdOutTheOthers) {
 }
 
 TEST(ServerStart, AnAddressItCannotUseFailsBeforeAnyCatalogueIsMade) {
+  const struct {
+    const char* host;
+    bool valid, loopback;
+  } hosts[] = {{"127.0.0.1", true, true},   {"127.8.9.10", true, true},
+               {"0.0.0.0", true, false},    {"192.168.1.20", true, false},
+               {"::1", false, false},       {"localhost", false, false},
+               {"127.0.0.1 ", false, false}};
+  for (const auto& h : hosts) {
+    server::ListenAddress address;
+    EXPECT_EQ(server::ParseListenAddress(h.host, &address), h.valid) << h.host;
+    if (h.valid) {
+      EXPECT_EQ(address.loopback, h.loopback) << h.host;
+    }
+  }
+
   TempDir data;
   const std::string command = ServerProcess::executable().string() + " --host ::1 --data " +
                               data.path().string() + " --demo-dir " +
