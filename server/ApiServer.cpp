@@ -4,11 +4,11 @@
 #include <cctype>
 #include <filesystem>
 #include <random>
-#include <sstream>
 
 #include "AccountInput.h"
 #include "CoverArt.h"
 #include "MediaWriter.h"
+#include "Secrets.h"
 #include "Text.h"
 
 namespace fs = std::filesystem;
@@ -53,20 +53,34 @@ std::optional<std::uint64_t> IdParam(const HttpRequest& req, HttpResponse& res,
   return id;
 }
 
-// "a,b,c" into ids; empty items are skipped; nullopt when an item is not a number.
-std::optional<std::vector<std::uint64_t>> IdList(const std::string& text) {
-  std::vector<std::uint64_t> ids;
-  std::stringstream in(text);
-  std::string item;
-  while (std::getline(in, item, ',')) {
-    item.erase(0, item.find_first_not_of(' '));
-    item.erase(item.find_last_not_of(' ') + 1);
-    if (item.empty()) continue;
-    auto id = ParseId(item);
-    if (!id) return std::nullopt;
-    ids.push_back(*id);
+// The ids of a list parameter ("a,b,c"; empty items are skipped); false (and a 400 answer)
+// when it is missing, malformed or longer than kMaxIds.
+bool IdsParam(const HttpRequest& req, HttpResponse& res, const std::string& name,
+              std::vector<std::uint64_t>* ids) {
+  if (!req.Has(name)) {
+    Error(res, 400, "缺少参数: " + name);
+    return false;
   }
-  return ids;
+  const std::string text = req.Param(name);
+  for (std::string_view rest = text; !rest.empty();) {
+    std::size_t comma = std::min(rest.find(','), rest.size());
+    std::string_view item = rest.substr(0, comma);
+    rest.remove_prefix(std::min(comma + 1, rest.size()));
+    item.remove_prefix(std::min(item.find_first_not_of(' '), item.size()));
+    item = item.substr(0, item.find_last_not_of(' ') + 1);
+    if (item.empty()) continue;
+    auto id = ParseId(std::string(item));
+    if (!id) {
+      Error(res, 400, "参数错误: " + name);
+      return false;
+    }
+    if (ids->size() == kMaxIds) {
+      Error(res, 400, "参数过多: " + name);
+      return false;
+    }
+    ids->push_back(*id);
+  }
+  return true;
 }
 
 std::string AvatarPath(const std::string& assets, std::uint64_t uid) {
@@ -98,10 +112,14 @@ std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string
 }  // namespace
 
 std::string SessionToken(const std::string& cookie) {
-  std::size_t at = cookie.find("MUSIC_U=");
+  const std::string name = std::string(kSessionCookie) + "=";
+  std::size_t at = cookie.find(name);
+  // The name itself, not the tail of a longer one ("x_lumora_session=").
+  while (at != std::string::npos && at > 0 && cookie[at - 1] != ' ' && cookie[at - 1] != ';')
+    at = cookie.find(name, at + 1);
   if (at == std::string::npos) return "";
   std::string token;
-  for (std::size_t i = at + 8; i < cookie.size(); ++i) {
+  for (std::size_t i = at + name.size(); i < cookie.size(); ++i) {
     char c = cookie[i];
     if (!std::isalnum(static_cast<unsigned char>(c))) break;
     token += c;
@@ -192,6 +210,7 @@ std::optional<Fault> ApiServer::TakeFault(const std::string& path) {
 }
 
 void ApiServer::Handle(const HttpRequest& req, HttpResponse& res) {
+  if (req.query.size() > kMaxQueryBytes) return Error(res, 414, "请求过长");
   if (req.path.rfind("/__control/", 0) == 0) {
     if (options_.testControls)
       Control(req, res);
@@ -201,7 +220,7 @@ void ApiServer::Handle(const HttpRequest& req, HttpResponse& res) {
   }
   std::optional<Fault> fault = TakeFault(req.path);
   if (fault) {
-    if (fault->delayMs > 0 && http_) http_->Sleep(fault->delayMs);
+    res.delayMs = fault->delayMs;
     if (fault->hasBody) {
       res.status = fault->status ? fault->status : 200;
       res.contentType = "text/plain; charset=utf-8";
@@ -317,38 +336,45 @@ void ApiServer::PlaylistDetail(const HttpRequest& req, HttpResponse& res) {
     }
   }
   if (!pl) return Error(res, 404, "歌单不存在");
-  std::string tracks;
-  tracks.reserve(pl->trackIds.size() * 24);
-  for (std::uint64_t t : pl->trackIds)
-    tracks += (tracks.empty() ? "{\"id\":" : ",{\"id\":") + std::to_string(t) + "}";
-  std::string json = PlaylistJson(*pl, BaseUrl(req));
+  std::string json = "{\"code\":200,\"playlist\":" + PlaylistJson(*pl, BaseUrl(req));
   json.pop_back();  // reopen the object to add the tracks
-  Answer(res, 200, "{\"code\":200,\"playlist\":" + json + ",\"trackIds\":[" + tracks + "]}}");
+  json.reserve(json.size() + pl->trackIds.size() * 24 + 16);
+  json += ",\"trackIds\":[";
+  for (std::size_t i = 0; i < pl->trackIds.size(); ++i)
+    json += (i == 0 ? "{\"id\":" : ",{\"id\":") + std::to_string(pl->trackIds[i]) + "}";
+  json += "]}}";
+  Answer(res, 200, std::move(json));
 }
 
 void ApiServer::SongDetail(const HttpRequest& req, HttpResponse& res) {
-  if (!req.Has("ids")) return Error(res, 400, "缺少参数: ids");
-  auto ids = IdList(req.Param("ids"));
-  if (!ids) return Error(res, 400, "参数错误: ids");
+  std::vector<std::uint64_t> ids;
+  if (!IdsParam(req, res, "ids", &ids)) return;
   const std::string base = BaseUrl(req);
-  std::string songs;
-  for (std::uint64_t id : *ids)
-    if (const Song* s = cat_.FindSong(id)) songs += (songs.empty() ? "" : ",") + SongJson(*s, base);
-  Answer(res, 200, "{\"songs\":[" + songs + "],\"privileges\":[],\"code\":200}");
+  std::string json = "{\"songs\":[";
+  bool first = true;
+  for (std::uint64_t id : ids)
+    if (const Song* s = cat_.FindSong(id)) {
+      if (!first) json += ',';
+      json += SongJson(*s, base);
+      first = false;
+    }
+  json += "],\"privileges\":[],\"code\":200}";
+  Answer(res, 200, std::move(json));
 }
 
 void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
-  if (!req.Has("id")) return Error(res, 400, "缺少参数: id");
-  auto ids = IdList(req.Param("id"));
-  if (!ids || ids->empty()) return Error(res, 400, "参数错误: id");
+  std::vector<std::uint64_t> ids;
+  if (!IdsParam(req, res, "id", &ids)) return;
+  if (ids.empty()) return Error(res, 400, "参数错误: id");
   int br = 999000;
   if (!CountParam(req, res, "br", 999000, &br)) return;
   auto account = SessionAccount(req);
   const bool member = account && account->vipType != 0;
   const std::string base = BaseUrl(req);
-  std::string data;
-  for (std::uint64_t id : *ids) {
-    std::string item = "{\"id\":" + std::to_string(id);
+  std::string json = "{\"data\":[";
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    const std::uint64_t id = ids[i];
+    std::string item = (i == 0 ? "{\"id\":" : ",{\"id\":") + std::to_string(id);
     const Song* s = cat_.FindSong(id);
     std::error_code ec;
     auto size = s ? fs::file_size(s->audioFile, ec) : 0;
@@ -366,9 +392,10 @@ void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
               ",\"size\":" + std::to_string(size) +
               ",\"type\":\"mp3\",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
     }
-    data += (data.empty() ? "" : ",") + item;
+    json += item;
   }
-  Answer(res, 200, "{\"data\":[" + data + "],\"code\":200}");
+  json += "],\"code\":200}";
+  Answer(res, 200, std::move(json));
 }
 
 void ApiServer::Lyric(const HttpRequest& req, HttpResponse& res) {
@@ -433,11 +460,18 @@ void ApiServer::Login(const HttpRequest& req, HttpResponse& res, bool byPhone) {
   if (byPhone ? !IsPhone(name) : !IsEmail(name))
     return Error(res, 400, byPhone ? "手机号格式错误" : "邮箱格式错误");
   if (!IsMd5(md5)) return Error(res, 400, "密码格式错误");
+  res.delayMs = throttle_.DelayMs(req.peer);
   auto account = byPhone ? store_.AccountByPhone(name) : store_.AccountByEmail(name);
-  if (!account) return Error(res, 501, "账号不存在");
-  if (ToLowerAscii(account->md5Password) != md5) return Error(res, 502, "密码错误");
+  if (!account) {
+    throttle_.Failed(req.peer);
+    return Error(res, 501, "账号不存在");
+  }
+  if (!PasswordMatches(md5, account->passwordHash)) {
+    throttle_.Failed(req.peer);
+    return Error(res, 502, "密码错误");
+  }
   const std::string token = store_.CreateSession(account->uid);
-  const std::string cookie = "MUSIC_U=" + token;
+  const std::string cookie = std::string(kSessionCookie) + "=" + token;
   res.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly");
   const std::string base = BaseUrl(req);
   Answer(
@@ -458,7 +492,7 @@ void ApiServer::Logout(const HttpRequest& req, HttpResponse& res) {
     std::string token = SessionToken(text);
     if (!token.empty()) store_.EndSession(token);
   }
-  res.headers.emplace_back("Set-Cookie", "MUSIC_U=; Path=/; Max-Age=0");
+  res.headers.emplace_back("Set-Cookie", std::string(kSessionCookie) + "=; Path=/; Max-Age=0");
   Answer(res, 200, "{\"code\":200}");
 }
 

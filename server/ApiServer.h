@@ -8,6 +8,7 @@
 
 #include "Catalogue.h"
 #include "HttpServer.h"
+#include "LoginThrottle.h"
 #include "Store.h"
 
 namespace lumora::server {
@@ -32,7 +33,7 @@ class ApiServer {
  public:
   ApiServer(const Catalogue& catalogue, Store& store, ApiOptions options);
 
-  // The handler for HttpServer; server is used for interruptible delays.
+  // The handler for HttpServer.
   void Handle(const HttpRequest& req, HttpResponse& res);
   void SetHttpServer(HttpServer* server) { http_ = server; }
 
@@ -71,11 +72,18 @@ class ApiServer {
   HttpServer* http_ = nullptr;
   std::mutex faultMutex_;
   std::vector<Fault> faults_;
+  LoginThrottle throttle_;
 };
 
-// The session token inside a cookie text ("MUSIC_U=<token>", possibly with attributes, or
-// a whole Cookie header); empty when there is none.
+// The name of the session cookie.
+inline constexpr const char* kSessionCookie = "lumora_session";
+
+// The session token inside a cookie text ("lumora_session=<token>", possibly with
+// attributes, or a whole Cookie header); empty when there is none.
 std::string SessionToken(const std::string& cookie);
+
+// The most ids one request may ask for; the player asks for at most 500 at a time.
+inline constexpr std::size_t kMaxIds = 5000;
 
 inline constexpr std::uint64_t kLikedPlaylistBase = 7000000000ull;
 

@@ -4,42 +4,33 @@
 #include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstring>
-
-#include "Text.h"
 
 namespace lumora::server {
-
-std::string HttpRequest::Param(const std::string& name) const {
-  auto it = params.find(name);
-  return it == params.end() ? std::string() : it->second;
-}
-
-std::string HttpRequest::Header(const std::string& lowerName) const {
-  auto it = headers.find(lowerName);
-  return it == headers.end() ? std::string() : it->second;
-}
 
 // Per-request state, made when the request line arrives.
 struct HttpServer::Connection {
   std::string target;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-  bool seen = false;
+  bool seen = false;      // the headers are in and read into req
+  bool answered = false;  // the handler ran; res waits for its delay
+  bool refused = false;   // answered 400 before the handler
+  HttpRequest req;
+  HttpResponse res;
 };
 
 namespace {
 
 struct FileBody {
   HttpServer* server = nullptr;
+  MHD_Connection* connection = nullptr;
   int fd = -1;
   std::int64_t offset = 0;  // file position of the first body byte
   std::int64_t length = 0;
-  std::int64_t sent = 0;
   BodyFault fault;
   bool stalled = false;
   ~FileBody() {
@@ -47,69 +38,127 @@ struct FileBody {
   }
 };
 
-ssize_t ReadFileBody(void* cls, std::uint64_t pos, char* buf, std::size_t max) {
-  auto* body = static_cast<FileBody*>(cls);
-  auto at = static_cast<std::int64_t>(pos);
-  if (body->fault.stallAfter >= 0 && !body->stalled && at >= body->fault.stallAfter) {
-    body->stalled = true;
-    body->server->Sleep(body->fault.stallMs);
-  }
-  if (body->fault.cutAfter >= 0 && at >= body->fault.cutAfter)
-    return MHD_CONTENT_READER_END_WITH_ERROR;
-  std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(max), body->length - at);
-  if (body->fault.cutAfter >= 0) want = std::min(want, body->fault.cutAfter - at);
-  if (body->fault.stallAfter >= 0 && !body->stalled)
-    want = std::min(want, body->fault.stallAfter - at);
-  if (want <= 0) return MHD_CONTENT_READER_END_OF_STREAM;
-  ssize_t n = pread(body->fd, buf, static_cast<std::size_t>(want), body->offset + at);
-  if (n <= 0) return MHD_CONTENT_READER_END_WITH_ERROR;
-  body->sent = at + n;
-  return n;
-}
-
 void FreeFileBody(void* cls) { delete static_cast<FileBody*>(cls); }
 
+void FreeText(void* cls) { delete static_cast<std::string*>(cls); }
+
 MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
-  auto* headers = static_cast<std::map<std::string, std::string>*>(cls);
-  if (key) headers->emplace(ToLowerAscii(key), value ? value : "");
+  if (key) static_cast<HeaderList*>(cls)->emplace_back(key, value ? value : "");
   return MHD_YES;
 }
 
-// "bytes=a-b", "bytes=a-", "bytes=-n" over a body of size bytes. false when unsatisfiable.
-bool ParseRange(const std::string& header, std::int64_t size, std::int64_t* first,
-                std::int64_t* last) {
-  if (header.rfind("bytes=", 0) != 0 || header.find(',') != std::string::npos) return false;
-  std::string range = header.substr(6);
-  std::size_t dash = range.find('-');
-  if (dash == std::string::npos) return false;
-  auto a = ParseId(range.substr(0, dash));
-  auto b = ParseId(range.substr(dash + 1));
-  if (!a && !b) return false;
-  if (!a) {  // suffix
-    if (*b == 0 || size == 0) return false;
-    std::int64_t n = std::min<std::int64_t>(static_cast<std::int64_t>(*b), size);
-    *first = size - n;
-    *last = size - 1;
-    return true;
-  }
-  if (static_cast<std::int64_t>(*a) >= size) return false;
-  *first = static_cast<std::int64_t>(*a);
-  *last = b ? std::min<std::int64_t>(static_cast<std::int64_t>(*b), size - 1) : size - 1;
-  return *first <= *last;
+std::string PeerAddress(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  char text[INET6_ADDRSTRLEN] = "";
+  if (!info || !info->client_addr) return "";
+  if (info->client_addr->sa_family == AF_INET)
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(info->client_addr)->sin_addr, text,
+              sizeof text);
+  else if (info->client_addr->sa_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(info->client_addr)->sin6_addr, text,
+              sizeof text);
+  return text;
+}
+
+MHD_Result Refuse(MHD_Connection* connection, unsigned status, const std::string& text) {
+  MHD_Response* response = MHD_create_response_from_buffer(
+      text.size(), const_cast<char*>(text.data()), MHD_RESPMEM_MUST_COPY);
+  MHD_add_response_header(response, "Connection", "close");
+  MHD_Result result = MHD_queue_response(connection, status, response);
+  MHD_destroy_response(response);
+  return result;
 }
 
 }  // namespace
 
 struct Dispatch {
+  static ssize_t ReadFileBody(void* cls, std::uint64_t pos, char* buf, std::size_t max) {
+    auto* body = static_cast<FileBody*>(cls);
+    auto at = static_cast<std::int64_t>(pos);
+    if (body->fault.stallAfter >= 0 && !body->stalled && at >= body->fault.stallAfter) {
+      body->stalled = true;
+      // Held, the connection is out of the loop; this is asked again when it comes back.
+      if (body->server->Hold(body->connection, body->fault.stallMs)) return 0;
+    }
+    if (body->fault.cutAfter >= 0 && at >= body->fault.cutAfter)
+      return MHD_CONTENT_READER_END_WITH_ERROR;
+    std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(max), body->length - at);
+    if (body->fault.cutAfter >= 0) want = std::min(want, body->fault.cutAfter - at);
+    if (body->fault.stallAfter >= 0 && !body->stalled)
+      want = std::min(want, body->fault.stallAfter - at);
+    if (want <= 0) return MHD_CONTENT_READER_END_OF_STREAM;
+    ssize_t n = pread(body->fd, buf, static_cast<std::size_t>(want), body->offset + at);
+    return n <= 0 ? MHD_CONTENT_READER_END_WITH_ERROR : n;
+  }
+
+  // A body from a regular file (or the asked range of it); nullptr when there is none to send,
+  // with res turned into the matching error.
+  static MHD_Response* FileResponse(HttpServer* server, MHD_Connection* connection,
+                                    const HttpRequest& req, HttpResponse& res) {
+    auto* body = new FileBody;
+    body->server = server;
+    body->connection = connection;
+    body->fault = res.fault;
+    body->fd = open(res.file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    struct stat st {};
+    if (body->fd < 0 || fstat(body->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      delete body;
+      res.Json(404, R"({"code":404,"msg":"not found"})");
+      return nullptr;
+    }
+    const std::int64_t size = st.st_size;
+    res.headers.emplace_back("Accept-Ranges", "bytes");
+    ByteRange range = ParseRange(req.Header("range"), size);
+    if (range.kind == ByteRange::kUnsatisfiable) {
+      delete body;
+      res.status = 416;
+      res.contentType = "text/plain";
+      res.body = "range not satisfiable";
+      res.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
+      return nullptr;
+    }
+    if (range.kind == ByteRange::kPart) {
+      res.status = 206;
+      res.headers.emplace_back("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                                    std::to_string(range.last) + "/" +
+                                                    std::to_string(size));
+      body->offset = range.first;
+      body->length = range.last - range.first + 1;
+    } else {
+      body->length = size;
+    }
+    return MHD_create_response_from_callback(static_cast<std::uint64_t>(body->length), 64 * 1024,
+                                             ReadFileBody, body, FreeFileBody);
+  }
+
   static void* UriLog(void*, const char* uri, MHD_Connection*) {
     auto* c = new HttpServer::Connection;
     c->target = uri ? uri : "";
     return c;
   }
 
-  static void Completed(void*, MHD_Connection*, void** conCls, MHD_RequestTerminationCode) {
+  static void Completed(void* cls, MHD_Connection* connection, void** conCls,
+                        MHD_RequestTerminationCode) {
     delete static_cast<HttpServer::Connection*>(*conCls);
     *conCls = nullptr;
+    auto* server = static_cast<HttpServer*>(cls);
+    std::lock_guard lock(server->mutex_);
+    auto it = server->open_.find(connection);
+    if (it != server->open_.end()) it->second = {it->second.fd, HttpServer::Clock::now(), false};
+  }
+
+  static void Notify(void* cls, MHD_Connection* connection, void**,
+                     MHD_ConnectionNotificationCode code) {
+    auto* server = static_cast<HttpServer*>(cls);
+    std::lock_guard lock(server->mutex_);
+    if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+      server->open_.erase(connection);
+      return;
+    }
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info) server->open_[connection] = {info->connect_fd, HttpServer::Clock::now(), false};
   }
 
   static MHD_Result Access(void* cls, MHD_Connection* connection, const char*, const char* method,
@@ -119,66 +168,45 @@ struct Dispatch {
     if (!c) return MHD_NO;
     if (!c->seen) {
       c->seen = true;
+      {
+        std::lock_guard lock(server->mutex_);
+        auto it = server->open_.find(connection);
+        if (it != server->open_.end()) it->second.headed = true;
+      }
+      HeaderList headers;
+      MHD_get_connection_values(connection, MHD_HEADER_KIND, CollectHeader, &headers);
+      std::string refused;
+      if (!ReadRequest(method ? method : "", std::move(c->target), headers, &c->req, &refused)) {
+        c->answered = c->refused = true;
+        return Refuse(connection, 400, refused);
+      }
+      c->req.peer = PeerAddress(connection);
       return MHD_YES;
     }
-    if (*uploadSize != 0) {  // bodies are not used; drop them
+    if (*uploadSize != 0 || c->refused) {  // bodies are not used; drop them
       *uploadSize = 0;
       return MHD_YES;
     }
-
-    HttpRequest req;
-    req.method = method ? method : "";
-    req.target = c->target;
-    std::size_t q = req.target.find('?');
-    req.path = PercentDecode(req.target.substr(0, q));
-    if (q != std::string::npos) req.query = req.target.substr(q + 1);
-    req.params = ParseQuery(req.query);
-    MHD_get_connection_values(connection, MHD_HEADER_KIND, CollectHeader, &req.headers);
-
-    HttpResponse res;
-    server->handler_(req, res);
-
-    MHD_Response* response = nullptr;
-    if (!res.file.empty()) {
-      auto* body = new FileBody;
-      body->server = server;
-      body->fault = res.fault;
-      body->fd = open(res.file.c_str(), O_RDONLY | O_CLOEXEC);
-      struct stat st {};
-      if (body->fd < 0 || fstat(body->fd, &st) != 0) {
-        delete body;
-        res.file.clear();
-        res.Json(404, R"({"code":404,"msg":"not found"})");
-      } else {
-        std::int64_t size = st.st_size, first = 0, last = size - 1;
-        std::string range = req.Header("range");
-        res.headers.emplace_back("Accept-Ranges", "bytes");
-        if (!range.empty()) {
-          if (ParseRange(range, size, &first, &last)) {
-            res.status = 206;
-            res.headers.emplace_back("Content-Range", "bytes " + std::to_string(first) + "-" +
-                                                          std::to_string(last) + "/" +
-                                                          std::to_string(size));
-          } else {
-            delete body;
-            res.file.clear();
-            res.status = 416;
-            res.contentType = "text/plain";
-            res.body = "range not satisfiable";
-            res.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
-          }
-        }
-        if (!res.file.empty()) {
-          body->offset = first;
-          body->length = size == 0 ? 0 : last - first + 1;
-          response = MHD_create_response_from_callback(static_cast<std::uint64_t>(body->length),
-                                                       64 * 1024, ReadFileBody, body, FreeFileBody);
-        }
-      }
+    if (!c->answered) {
+      c->answered = true;
+      server->handler_(c->req, c->res);
+      // Asked again once the connection comes back.
+      if (c->res.delayMs > 0 && server->Hold(connection, c->res.delayMs)) return MHD_YES;
     }
-    if (!response)
-      response =
-          MHD_create_response_from_buffer(res.body.size(), res.body.data(), MHD_RESPMEM_MUST_COPY);
+    return Send(server, connection, *c);
+  }
+
+  static MHD_Result Send(HttpServer* server, MHD_Connection* connection,
+                         HttpServer::Connection& c) {
+    HttpResponse& res = c.res;
+    MHD_Response* response = nullptr;
+    if (!res.file.empty()) response = FileResponse(server, connection, c.req, res);
+    if (!response) {
+      // The answer's text is handed over as it is, not copied.
+      auto* text = new std::string(std::move(res.body));
+      response = MHD_create_response_from_buffer_with_free_callback_cls(text->size(), text->data(),
+                                                                        FreeText, text);
+    }
     MHD_add_response_header(response, "Content-Type", res.contentType.c_str());
     for (const auto& [name, value] : res.headers)
       MHD_add_response_header(response, name.c_str(), value.c_str());
@@ -187,60 +215,116 @@ struct Dispatch {
 
     if (server->logger_) {
       auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now() - c->start)
+                    std::chrono::steady_clock::now() - c.start)
                     .count();
-      server->logger_(req.method + " " + req.target + " " + std::to_string(res.status) + " " +
-                      std::to_string(ms) + "ms");
+      server->logger_(c.req.method + " " + RedactTarget(c.req.target) + " " +
+                      std::to_string(res.status) + " " + std::to_string(ms) + "ms");
     }
     return result;
   }
 };
 
-HttpServer::HttpServer(Handler handler, Logger logger)
-    : handler_(std::move(handler)), logger_(std::move(logger)) {}
+bool ParseListenAddress(const std::string& host, ListenAddress* out) {
+  in_addr addr{};
+  if (inet_pton(AF_INET, host.c_str(), &addr) != 1) return false;
+  out->ip = ntohl(addr.s_addr);
+  out->loopback = (out->ip >> 24) == 127;
+  return true;
+}
+
+HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits)
+    : handler_(std::move(handler)), logger_(std::move(logger)), limits_(limits) {}
 
 HttpServer::~HttpServer() { Stop(); }
 
 bool HttpServer::Start(const std::string& host, int port, std::string* error) {
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
+  ListenAddress listen;
+  if (!ParseListenAddress(host, &listen)) {
     if (error) *error = "not an IPv4 address: " + host;
     return false;
   }
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(listen.ip);
+
+  // Each connection may hold its socket and a file; the rest of the descriptors stay for the
+  // database and the log, so accept() never meets the limit and never spins on it.
+  unsigned connections = static_cast<unsigned>(limits_.connections);
+  if (connections == 0) {
+    rlimit nofile{};
+    getrlimit(RLIMIT_NOFILE, &nofile);
+    rlim_t spare = nofile.rlim_cur > 128 ? (nofile.rlim_cur - 64) / 2 : 16;
+    connections = static_cast<unsigned>(std::min<rlim_t>(spare, 10000));
+  }
+  unsigned threads =
+      limits_.threads ? limits_.threads : std::max(4u, std::thread::hardware_concurrency());
+  stopping_ = false;
   daemon_ = MHD_start_daemon(
-      MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL | MHD_USE_ITC,
-      0, nullptr, nullptr, &Dispatch::Access, this, MHD_OPTION_SOCK_ADDR, &addr,
-      MHD_OPTION_URI_LOG_CALLBACK, &Dispatch::UriLog, this, MHD_OPTION_NOTIFY_COMPLETED,
-      &Dispatch::Completed, this,
-      // Long enough for the details of a few thousand tracks in one query.
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<std::size_t>(1024 * 1024),
-      MHD_OPTION_CONNECTION_TIMEOUT, 60u, MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_END);
+      MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr,
+      nullptr, &Dispatch::Access, this, MHD_OPTION_SOCK_ADDR, &addr, MHD_OPTION_THREAD_POOL_SIZE,
+      threads, MHD_OPTION_CONNECTION_LIMIT, connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+      static_cast<unsigned>(limits_.perAddress), MHD_OPTION_URI_LOG_CALLBACK, &Dispatch::UriLog,
+      this, MHD_OPTION_NOTIFY_COMPLETED, &Dispatch::Completed, this, MHD_OPTION_NOTIFY_CONNECTION,
+      &Dispatch::Notify, this,
+      // The request line and headers: room for a query of kMaxQueryBytes and more.
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<std::size_t>(2 * kMaxQueryBytes),
+      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits_.idleSeconds),
+      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_END);
   if (!daemon_) {
     if (error) *error = "cannot listen on " + host + ":" + std::to_string(port);
     return false;
   }
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
   port_ = info ? info->port : port;
+  watcher_ = std::thread([this] { Watch(); });
   return true;
 }
 
 void HttpServer::Stop() {
   if (!daemon_) return;
   {
-    std::lock_guard lock(sleepMutex_);
+    std::lock_guard lock(mutex_);
     stopping_ = true;
   }
-  sleepCv_.notify_all();
+  wake_.notify_all();
+  watcher_.join();  // it resumes every held connection: none may stay held at the stop
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
 }
 
-void HttpServer::Sleep(int ms) {
-  if (ms <= 0) return;
-  std::unique_lock lock(sleepMutex_);
-  sleepCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
+bool HttpServer::Hold(MHD_Connection* connection, int ms) {
+  std::lock_guard lock(mutex_);
+  if (stopping_) return false;
+  MHD_suspend_connection(connection);
+  held_.emplace(Clock::now() + std::chrono::milliseconds(ms), connection);
+  wake_.notify_all();
+  return true;
+}
+
+void HttpServer::Watch() {
+  std::unique_lock lock(mutex_);
+  const auto headerTime = std::chrono::seconds(limits_.headerSeconds);
+  while (!stopping_) {
+    const auto now = Clock::now();
+    while (!held_.empty() && held_.begin()->first <= now) {
+      MHD_resume_connection(held_.begin()->second);
+      held_.erase(held_.begin());
+    }
+    // A client that trickles its headers keeps the idle time-out from running out; this
+    // deadline counts from the request's start. Shut down, the socket wakes its thread, which
+    // closes it (the entry goes before the descriptor is closed, under this lock).
+    for (auto& [connection, open] : open_)
+      if (!open.headed && now - open.since >= headerTime) {
+        shutdown(open.fd, SHUT_RDWR);
+        open.headed = true;
+      }
+    auto next = now + std::chrono::seconds(1);
+    if (!held_.empty()) next = std::min(next, held_.begin()->first);
+    wake_.wait_until(lock, next);
+  }
+  for (const auto& [when, connection] : held_) MHD_resume_connection(connection);
+  held_.clear();
 }
 
 }  // namespace lumora::server

@@ -1,32 +1,28 @@
 #pragma once
-// A small HTTP/1.1 server over libmicrohttpd: one thread per connection (so a handler may
-// sleep for an injected delay), raw request targets, file bodies with byte ranges, and a
-// hook that can stall or cut a file body part-way.
-#include <atomic>
+// A small HTTP/1.1 server over libmicrohttpd: a fixed pool of threads over epoll, limits on
+// connections in all and per address, a deadline for a request's headers, raw request
+// targets, file bodies with byte ranges, and answers held back for a while without holding a
+// thread (injected delays, stalled bodies, slowed logins).
+#include <sys/socket.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "HttpRequest.h"
+
 struct MHD_Daemon;
+struct MHD_Connection;
 
 namespace lumora::server {
-
-struct HttpRequest {
-  std::string method;
-  std::string target;  // as sent: path and query, not decoded
-  std::string path;    // decoded path
-  std::string query;   // raw query (after "?")
-  std::map<std::string, std::string> params;
-  std::map<std::string, std::string> headers;  // names in lower case
-  std::string Param(const std::string& name) const;
-  bool Has(const std::string& name) const { return params.count(name) != 0; }
-  std::string Header(const std::string& lowerName) const;
-};
 
 // How a file body misbehaves; negative = never.
 struct BodyFault {
@@ -40,9 +36,11 @@ struct HttpResponse {
   std::string contentType = "application/json; charset=utf-8";
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
-  // When set, the body is this file (or the requested range of it) instead of `body`.
+  // When set, the body is this file (or the requested range of it) instead of `body`. Only
+  // a regular file is sent, and a symbolic link in its last step is not followed.
   std::string file;
   BodyFault fault;
+  int delayMs = 0;  // the answer goes out this much later
 
   void Json(int code, std::string text) {
     status = code;
@@ -51,12 +49,28 @@ struct HttpResponse {
   }
 };
 
+// An IPv4 listening address: 127.0.0.0/8 is loopback, anything else reaches the network.
+struct ListenAddress {
+  std::uint32_t ip = 0;  // host order
+  bool loopback = false;
+};
+// nullopt-like false for anything but a dotted IPv4 address.
+bool ParseListenAddress(const std::string& host, ListenAddress* out);
+
+struct HttpLimits {
+  int connections = 0;     // in all; 0: from the descriptor limit
+  int perAddress = 128;    // from one client address
+  int headerSeconds = 10;  // from a request's start to the end of its headers
+  int idleSeconds = 60;    // without any traffic
+  unsigned threads = 0;    // 0: the cores, at least 4
+};
+
 class HttpServer {
  public:
   using Handler = std::function<void(const HttpRequest&, HttpResponse&)>;
   using Logger = std::function<void(const std::string& line)>;
 
-  HttpServer(Handler handler, Logger logger);
+  HttpServer(Handler handler, Logger logger, HttpLimits limits = {});
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -66,20 +80,33 @@ class HttpServer {
   void Stop();
   int Port() const { return port_; }
 
-  // Waits up to ms, returning early when the server stops; handlers use it for delays.
-  void Sleep(int ms);
-
   struct Connection;
 
  private:
   friend struct Dispatch;
+  // Suspends a connection for ms; false when stopping (then it goes on at once).
+  bool Hold(MHD_Connection* connection, int ms);
+  // Resumes held connections when due and cuts those whose headers are late.
+  void Watch();
+
+  using Clock = std::chrono::steady_clock;
+  struct Open {
+    int fd = -1;
+    Clock::time_point since;  // the start of its current request
+    bool headed = false;      // that request's headers have arrived
+  };
+
   Handler handler_;
   Logger logger_;
+  HttpLimits limits_;
   MHD_Daemon* daemon_ = nullptr;
   int port_ = 0;
-  std::mutex sleepMutex_;
-  std::condition_variable sleepCv_;
-  std::atomic<bool> stopping_{false};
+  std::mutex mutex_;  // guards what follows
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  std::multimap<Clock::time_point, MHD_Connection*> held_;
+  std::unordered_map<MHD_Connection*, Open> open_;
+  std::thread watcher_;
 };
 
 }  // namespace lumora::server

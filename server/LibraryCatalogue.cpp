@@ -12,6 +12,8 @@
 #include <map>
 #include <sstream>
 
+#include "LibraryJail.h"
+
 namespace fs = std::filesystem;
 
 namespace lumora::server {
@@ -71,7 +73,7 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     std::string ext = it->path().extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-    if (it->is_regular_file(ec) && ext == ".mp3") files.push_back(it->path());
+    if (ext == ".mp3" && !JailedPath(dir, it->path()).empty()) files.push_back(it->path());
   }
   std::sort(files.begin(), files.end());
 
@@ -95,7 +97,7 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
     if (!file.isValid()) continue;
     Song s;
     s.id = StableId("song:" + rel);
-    s.audioFile = path.string();
+    s.audioFile = JailedPath(dir, path);  // served without following links
     std::string genre;
     std::string albumName;
     std::string artistText;
@@ -131,7 +133,8 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
     }
     fs::path lrc = path;
     lrc.replace_extension(".lrc");
-    if (s.lyric.empty() && fs::exists(lrc, ec)) s.lyric = ReadFile(lrc);
+    if (std::string real = JailedPath(dir, lrc); s.lyric.empty() && !real.empty())
+      s.lyric = ReadFile(real);
 
     // Indexes, not references: making the folder playlist may move the album one.
     std::size_t byAlbum = playlistFor("album:" + std::to_string(albumId), albumName);

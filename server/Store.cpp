@@ -1,7 +1,11 @@
 #include "Store.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
-#include <random>
+#include <utility>
+
+#include "Secrets.h"
 
 namespace lumora::server {
 
@@ -22,6 +26,8 @@ struct Statement {
     return t ? reinterpret_cast<const char*>(t) : "";
   }
 };
+
+constexpr std::int64_t kSessionIdleSeconds = std::int64_t{kSessionIdleDays} * 24 * 3600;
 
 std::int64_t NowSeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(
@@ -54,57 +60,112 @@ bool Store::Exec(const char* sql, std::string* error) {
   return true;
 }
 
+// The first form kept the MD5 text itself, which a login took as it was, and session tokens
+// in the clear. Run inside Open's transaction.
+bool Store::Migrate(std::string* error) {
+  bool old = false;
+  {
+    Statement s(db_, "SELECT 1 FROM pragma_table_info('accounts') WHERE name = 'md5_password'");
+    old = sqlite3_step(s.stmt) == SQLITE_ROW;
+  }
+  if (!old) return true;
+  std::vector<std::pair<std::int64_t, std::string>> accounts;
+  {
+    Statement s(db_, "SELECT uid, md5_password FROM accounts");
+    while (sqlite3_step(s.stmt) == SQLITE_ROW)
+      accounts.emplace_back(sqlite3_column_int64(s.stmt, 0), s.Text(1));
+  }
+  if (!Exec("ALTER TABLE accounts ADD COLUMN password_hash TEXT NOT NULL DEFAULT '';", error))
+    return false;
+  for (const auto& [uid, md5] : accounts) {
+    Statement s(db_, "UPDATE accounts SET password_hash = ? WHERE uid = ?");
+    s.Bind(1, HashPassword(md5));
+    s.Bind(2, uid);
+    sqlite3_step(s.stmt);
+  }
+  std::vector<std::string> tokens;
+  {
+    Statement s(db_, "SELECT token FROM sessions");
+    while (sqlite3_step(s.stmt) == SQLITE_ROW) tokens.push_back(s.Text(0));
+  }
+  for (const std::string& token : tokens) {
+    Statement s(db_, "UPDATE sessions SET token = ? WHERE token = ?");
+    s.Bind(1, TokenDigest(token));
+    s.Bind(2, token);
+    sqlite3_step(s.stmt);
+  }
+  return Exec(
+      "ALTER TABLE accounts DROP COLUMN md5_password;"
+      "ALTER TABLE sessions ADD COLUMN last_used INTEGER NOT NULL DEFAULT 0;"
+      "UPDATE sessions SET last_used = created;",
+      error);
+}
+
 bool Store::Open(const std::string& path, std::string* error) {
   std::lock_guard lock(mutex_);
+  // An older version left them readable by all; new journals take the database's mode.
+  for (const char* tail : {"", "-wal", "-shm"}) chmod((path + tail).c_str(), 0600);
   if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
     if (error) *error = db_ ? sqlite3_errmsg(db_) : "cannot open database";
     return false;
   }
   sqlite3_busy_timeout(db_, 5000);
-  if (!Exec("PRAGMA journal_mode=WAL;"
-            "CREATE TABLE IF NOT EXISTS accounts(uid INTEGER PRIMARY KEY, phone TEXT UNIQUE,"
-            " email TEXT UNIQUE, md5_password TEXT NOT NULL, nickname TEXT NOT NULL,"
-            " vip_type INTEGER NOT NULL DEFAULT 0);"
+  if (!Exec("PRAGMA journal_mode=WAL; PRAGMA secure_delete=ON; BEGIN IMMEDIATE;", error))
+    return false;
+  if (!Migrate(error) ||
+      !Exec("CREATE TABLE IF NOT EXISTS accounts(uid INTEGER PRIMARY KEY, phone TEXT UNIQUE,"
+            " email TEXT UNIQUE, nickname TEXT NOT NULL, vip_type INTEGER NOT NULL DEFAULT 0,"
+            " password_hash TEXT NOT NULL);"
             "CREATE TABLE IF NOT EXISTS sessions(token TEXT PRIMARY KEY, uid INTEGER NOT NULL,"
-            " created INTEGER NOT NULL);"
+            " created INTEGER NOT NULL, last_used INTEGER NOT NULL);"
             "CREATE TABLE IF NOT EXISTS likes(uid INTEGER NOT NULL, song_id TEXT NOT NULL,"
             " created INTEGER NOT NULL, PRIMARY KEY(uid, song_id));",
-            error))
+            error)) {
+    Exec("ROLLBACK;", nullptr);
     return false;
+  }
   for (const Account& a : DemoAccounts()) {
+    Statement known(db_, "SELECT 1 FROM accounts WHERE uid = ?");
+    known.Bind(1, static_cast<std::int64_t>(a.uid));
+    if (sqlite3_step(known.stmt) == SQLITE_ROW) continue;
     Statement s(db_,
-                "INSERT OR IGNORE INTO accounts(uid, phone, email, md5_password, nickname,"
-                " vip_type) VALUES(?,?,?,?,?,?)");
+                "INSERT INTO accounts(uid, phone, email, password_hash, nickname, vip_type)"
+                " VALUES(?,?,?,?,?,?)");
     s.Bind(1, static_cast<std::int64_t>(a.uid));
     s.Bind(2, a.phone);
     s.Bind(3, a.email);
-    s.Bind(4, std::string(kDemoPasswordMd5));
+    s.Bind(4, HashPassword(kDemoPasswordMd5));
     s.Bind(5, a.nickname);
     s.Bind(6, static_cast<std::int64_t>(a.vipType));
     if (sqlite3_step(s.stmt) != SQLITE_DONE) {
       if (error) *error = sqlite3_errmsg(db_);
+      Exec("ROLLBACK;", nullptr);
       return false;
     }
   }
-  return true;
+  // Pages from before the migration leave the journal for the database file, where
+  // secure_delete has zeroed what was replaced.
+  return Exec("COMMIT; PRAGMA wal_checkpoint(TRUNCATE);", error);
 }
 
-std::optional<Account> Store::QueryAccount(const char* sql, const std::string& key) {
+std::optional<Account> Store::QueryAccount(const char* sql, const std::string& key,
+                                           std::int64_t after) {
   std::lock_guard lock(mutex_);
   Statement s(db_, sql);
   s.Bind(1, key);
+  if (sqlite3_bind_parameter_count(s.stmt) > 1) s.Bind(2, after);
   if (sqlite3_step(s.stmt) != SQLITE_ROW) return std::nullopt;
   Account a;
   a.uid = static_cast<std::uint64_t>(sqlite3_column_int64(s.stmt, 0));
   a.phone = s.Text(1);
   a.email = s.Text(2);
-  a.md5Password = s.Text(3);
+  a.passwordHash = s.Text(3);
   a.nickname = s.Text(4);
   a.vipType = sqlite3_column_int(s.stmt, 5);
   return a;
 }
 
-#define ACCOUNT_COLUMNS "a.uid, a.phone, a.email, a.md5_password, a.nickname, a.vip_type"
+#define ACCOUNT_COLUMNS "a.uid, a.phone, a.email, a.password_hash, a.nickname, a.vip_type"
 
 std::optional<Account> Store::AccountByPhone(const std::string& phone) {
   return QueryAccount("SELECT " ACCOUNT_COLUMNS " FROM accounts a WHERE a.phone = ?", phone);
@@ -122,29 +183,50 @@ std::optional<Account> Store::AccountById(std::uint64_t uid) {
 
 std::optional<Account> Store::AccountBySession(const std::string& token) {
   if (token.empty()) return std::nullopt;
-  return QueryAccount("SELECT " ACCOUNT_COLUMNS
-                      " FROM sessions s JOIN accounts a ON a.uid = s.uid WHERE s.token = ?",
-                      token);
+  const std::string digest = TokenDigest(token);
+  const std::int64_t now = NowSeconds();
+  auto account = QueryAccount("SELECT " ACCOUNT_COLUMNS
+                              " FROM sessions s JOIN accounts a ON a.uid = s.uid"
+                              " WHERE s.token = ? AND s.last_used > ?",
+                              digest, now - kSessionIdleSeconds);
+  if (account) {
+    // At most one write a minute per session: the disuse counts in days.
+    std::lock_guard lock(mutex_);
+    Statement s(db_, "UPDATE sessions SET last_used = ? WHERE token = ? AND last_used < ?");
+    s.Bind(1, now);
+    s.Bind(2, digest);
+    s.Bind(3, now - 60);
+    sqlite3_step(s.stmt);
+  }
+  return account;
 }
 
 std::string Store::CreateSession(std::uint64_t uid) {
-  static const char hex[] = "0123456789abcdef";
-  std::random_device rd;
-  std::string token;
-  for (int i = 0; i < 48; ++i) token += hex[rd() & 15];
+  const std::string token = RandomHex(24);
+  const std::int64_t now = NowSeconds();
   std::lock_guard lock(mutex_);
-  Statement s(db_, "INSERT INTO sessions(token, uid, created) VALUES(?,?,?)");
-  s.Bind(1, token);
+  Statement s(db_, "INSERT INTO sessions(token, uid, created, last_used) VALUES(?,?,?,?)");
+  s.Bind(1, TokenDigest(token));
   s.Bind(2, static_cast<std::int64_t>(uid));
-  s.Bind(3, NowSeconds());
+  s.Bind(3, now);
+  s.Bind(4, now);
   sqlite3_step(s.stmt);
+  Statement expired(db_, "DELETE FROM sessions WHERE last_used <= ?");
+  expired.Bind(1, now - kSessionIdleSeconds);
+  sqlite3_step(expired.stmt);
+  Statement surplus(db_,
+                    "DELETE FROM sessions WHERE uid = ?1 AND rowid NOT IN (SELECT rowid FROM"
+                    " sessions WHERE uid = ?1 ORDER BY created DESC, rowid DESC LIMIT ?2)");
+  surplus.Bind(1, static_cast<std::int64_t>(uid));
+  surplus.Bind(2, static_cast<std::int64_t>(kSessionsPerAccount));
+  sqlite3_step(surplus.stmt);
   return token;
 }
 
 void Store::EndSession(const std::string& token) {
   std::lock_guard lock(mutex_);
   Statement s(db_, "DELETE FROM sessions WHERE token = ?");
-  s.Bind(1, token);
+  s.Bind(1, TokenDigest(token));
   sqlite3_step(s.stmt);
 }
 

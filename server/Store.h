@@ -1,5 +1,7 @@
 #pragma once
-// Accounts, sessions and likes in an SQLite database, so they outlive a restart.
+// Accounts, sessions and likes in an SQLite database, so they outlive a restart. Neither
+// passwords nor session tokens are kept as such (see Secrets.h); sessions end after
+// kSessionIdleDays without use, and an account keeps at most kSessionsPerAccount of them.
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -14,7 +16,7 @@ struct Account {
   std::uint64_t uid = 0;
   std::string phone;
   std::string email;
-  std::string md5Password;  // lower-case hex MD5 of the password, as the player sends it
+  std::string passwordHash;  // HashPassword of the lower-case hex MD5 the player sends
   std::string nickname;
   int vipType = 0;  // 0 plain, 10 music package, 11 member
 };
@@ -24,6 +26,9 @@ const std::vector<Account>& DemoAccounts();
 inline constexpr const char* kDemoPassword = "lumora123";
 inline constexpr const char* kDemoPasswordMd5 = "98a6619f9bc9cdd67e27e884d758da4b";
 
+inline constexpr int kSessionIdleDays = 30;
+inline constexpr int kSessionsPerAccount = 8;
+
 class Store {
  public:
   Store() = default;
@@ -31,14 +36,17 @@ class Store {
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
-  // Opens (creating when absent) the database file and seeds the demo accounts.
+  // Opens (creating when absent, readable by its owner only) the database file, brings an
+  // older one to the present form (passwords hashed, tokens digested) and seeds the demo
+  // accounts.
   bool Open(const std::string& path, std::string* error);
 
   std::optional<Account> AccountByPhone(const std::string& phone);
   std::optional<Account> AccountByEmail(const std::string& email);
   std::optional<Account> AccountById(std::uint64_t uid);
 
-  // A fresh random session token for the account.
+  // A fresh random session token for the account; its oldest sessions beyond
+  // kSessionsPerAccount end, as do all sessions unused for kSessionIdleDays.
   std::string CreateSession(std::uint64_t uid);
   std::optional<Account> AccountBySession(const std::string& token);
   void EndSession(const std::string& token);
@@ -47,8 +55,11 @@ class Store {
   std::vector<std::uint64_t> Likes(std::uint64_t uid);
 
  private:
-  std::optional<Account> QueryAccount(const char* sql, const std::string& key);
+  // sql takes key as ?1 and, when it has a ?2, after.
+  std::optional<Account> QueryAccount(const char* sql, const std::string& key,
+                                      std::int64_t after = 0);
   bool Exec(const char* sql, std::string* error);
+  bool Migrate(std::string* error);
 
   std::mutex mutex_;
   sqlite3* db_ = nullptr;

@@ -15,7 +15,7 @@ std::string JsonQuote(const std::string& text);
 std::string PercentDecode(const std::string& text);
 
 // "a=1&b=x%20y" -> {a:1, b:"x y"}. The first occurrence of a name wins; a value runs to
-// the next "&", so an unencoded "MUSIC_U=..." cookie keeps its "=".
+// the next "&", so an unencoded "lumora_session=..." cookie keeps its "=".
 std::map<std::string, std::string> ParseQuery(const std::string& query);
 
 // A decimal id of 1 to 20 digits that fits 64 bits; anything else is nullopt.

@@ -1,7 +1,10 @@
 // lumora-server: the music API server the player talks to, with a generated demo catalogue.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,7 +30,8 @@ const char kUsage[] =
     "usage: lumora-server [--host 127.0.0.1] [--port 3000] [--data DIR]\n"
     "                     [--library DIR | --demo | --test-catalogue] [--demo-dir DIR]\n"
     "                     [--test-controls]\n"
-    "  --host ADDR      IPv4 address to listen on (default 127.0.0.1)\n"
+    "  --host ADDR      IPv4 address to listen on (default 127.0.0.1); any but\n"
+    "                   127.x.x.x makes the service reachable from the network\n"
     "  --port N         port; 0 picks a free one (default 3000)\n"
     "  --data DIR       accounts, sessions, likes and generated files\n"
     "                   (default $XDG_DATA_HOME/lumora-server)\n"
@@ -65,6 +69,15 @@ bool MakeCatalogueFiles(const CatalogueRecipe& recipe, const std::string& dir, s
     std::cerr << "lumora-server: " << recipe.title << " made in " << report.seconds << " s ("
               << report.files << " files, " << report.bytes / 1024 << " KiB)\n";
   return true;
+}
+
+// Idle connections cost a descriptor each; take what the hard limit allows (systemd gives
+// services a soft limit of 1024 and a far higher hard one).
+void RaiseDescriptorLimit() {
+  rlimit nofile{};
+  if (getrlimit(RLIMIT_NOFILE, &nofile) != 0 || nofile.rlim_cur >= nofile.rlim_max) return;
+  nofile.rlim_cur = std::min<rlim_t>(nofile.rlim_max, 65536);
+  setrlimit(RLIMIT_NOFILE, &nofile);
 }
 
 }  // namespace
@@ -110,8 +123,14 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (testControls && host.rfind("127.", 0) != 0)
+  // The address is checked before any catalogue work: a first start may take minutes.
+  ListenAddress listen;
+  if (!ParseListenAddress(host, &listen)) return Fail("not an IPv4 address: " + host);
+  if (testControls && !listen.loopback)
     return Fail("--test-controls is only allowed on a loopback address");
+  if (!listen.loopback)
+    std::cerr << "lumora-server: listening on " << host
+              << ", so the service is reachable from the network\n";
 
   // Signals are taken by sigwait below, never by the server's threads.
   sigset_t stopSignals;
@@ -121,9 +140,13 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
+  // Accounts and sessions are private: everything made from here on is the user's alone.
+  umask(077);
   std::error_code ec;
   fs::create_directories(dataDir, ec);
+  if (!ec) fs::permissions(dataDir, fs::perms::owner_all, fs::perm_options::replace, ec);
   if (ec) return Fail("cannot create " + dataDir + ": " + ec.message());
+  RaiseDescriptorLimit();
   EnsureGstreamer();
 
   std::string error;

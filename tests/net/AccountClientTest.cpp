@@ -59,7 +59,7 @@ class AccountWire : public ::testing::Test {
 
   RecordingServer recorder{[](const RecordingServer::Request&) {
     return RecordingServer::ok(
-        R"({"code":200,"cookie":"MUSIC_U=a b;c","account":{"id":1001,"vipType":0},)"
+        R"({"code":200,"cookie":"lumora_session=a b;c","account":{"id":1001,"vipType":0},)"
         R"("profile":{"nickname":"n","avatarUrl":"u"},"playlist":[]})");
   }};
   JsonDocument accountJson;
@@ -86,7 +86,7 @@ TEST_F(AccountWire, SendsEachRequestLineByteForByte) {
   ASSERT_TRUE(std::regex_search(email, ts, timestamp)) << email;
   EXPECT_EQ(email, "POST /login?email=a%2Bb%40example.org&md5_password=" +
                        std::string(kPasswordMd5) + "&timestamp=" + ts.str() + " HTTP/1.1");
-  EXPECT_EQ(requestLine(2), "GET /user/playlist?cookie=" + UrlEncode("MUSIC_U=a b;c", 1) +
+  EXPECT_EQ(requestLine(2), "GET /user/playlist?cookie=" + UrlEncode("lumora_session=a b;c", 1) +
                                 "&uid=1001&limit=30&offset=0 HTTP/1.1");
   EXPECT_EQ(requestLine(3), "POST /logout HTTP/1.1");
   for (const auto& request : requests) {
@@ -125,14 +125,14 @@ TEST_F(AccountClientTest, LogsInTheDemoAccountsAndReadsTheSession) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.account);
-    session.cookie = "MUSIC_U=earlier";
+    session.cookie = "lumora_session=earlier";
     EXPECT_EQ(client.Login(c.mode, c.account, c.password), c.code);
     EXPECT_EQ(session.accountId, c.accountId);
     EXPECT_EQ(session.nickname, c.nickname);
     EXPECT_EQ(session.vipType, c.vipType);
     if (std::string(c.code) == "200") {
-      EXPECT_EQ(session.cookie.rfind("MUSIC_U=", 0), 0u);
-      EXPECT_NE(session.cookie, "MUSIC_U=earlier");
+      EXPECT_EQ(session.cookie.rfind("lumora_session=", 0), 0u);
+      EXPECT_NE(session.cookie, "lumora_session=earlier");
       EXPECT_EQ(session.avatarUrl, server_->baseUrl() + "/avatar/" + c.accountId + ".jpg");
     } else {
       // A refusal carries no cookie, so it ends the earlier login.
@@ -145,14 +145,14 @@ TEST_F(AccountClientTest, LogsInTheDemoAccountsAndReadsTheSession) {
 }
 
 TEST_F(AccountClientTest, AnAnswerThatDoesNotParseChangesNothing) {
-  session = {.cookie = "MUSIC_U=kept", .accountId = "1001", .nickname = "n", .vipType = "0"};
+  session = {.cookie = "lumora_session=kept", .accountId = "1001", .nickname = "n", .vipType = "0"};
   for (const char* path : {"/login/cellphone", "/user/playlist"})
     ASSERT_TRUE(server_->answerWith(path, "<html>busy</html>", 503));
   session.accountPlaylistNames = {"a"};
   session.accountPlaylistIds = {"1"};
   EXPECT_EQ(client.Login(LoginMode::Phone, "13800000001", kPassword), "");
   client.LoadAccountPlaylists("1001");
-  EXPECT_EQ(session.cookie, "MUSIC_U=kept");
+  EXPECT_EQ(session.cookie, "lumora_session=kept");
   EXPECT_EQ(session.nickname, "n");
   EXPECT_EQ(session.accountPlaylistNames, std::vector<std::string>{"a"});
 }

@@ -45,7 +45,7 @@ TEST(ApiClientFailure, ServerDown) {
   gone.stop();
 
   JsonDocument apiJson;
-  Session session{.cookie = "MUSIC_U=0123"};
+  Session session{.cookie = "lumora_session=0123"};
   RecordingView view;
   ApiClient client(apiJson, session, base);
   ExpectEmptyResults(RunAll({client, view}), view);

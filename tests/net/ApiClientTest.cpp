@@ -54,7 +54,7 @@ TEST_F(ApiClientTest, LikeShowsTheResultOfTheCode) {
   } cases[] = {
       {cookie, "1000002", {std::string("like ") + kLikeSucceeded}},
       {cookie, "42", {std::string("like ") + kLikeFailed}},  // 460: no such song
-      {"MUSIC_U=0123", "1000002", {}},                       // 301: the session is unknown
+      {"lumora_session=0123", "1000002", {}},                       // 301: the session is unknown
   };
   for (const Case& c : cases) {
     view.events.clear();

@@ -4,7 +4,6 @@
 #include <regex>
 
 #include "ApiClientFixture.h"
-#include "net/UrlEncode.h"
 
 namespace lumora::test {
 namespace {
@@ -19,8 +18,8 @@ struct WireCase {
   const char* name;
   bool loggedIn;
   std::function<void(ApiClient&)> call;
-  // Patterns for the requests in order; COOKIE stands for the encoded cookie, TS for a
-  // timestamp.
+  // Patterns for the requests in order; COOKIE stands for the cookie (whose value the
+  // server's log hides), TS for a timestamp.
   std::vector<std::string> expected;
 };
 
@@ -39,11 +38,10 @@ void PrintTo(const WireCase& c, std::ostream* os) { *os << c.name; }
 class ApiClientWire : public ApiClientTest, public ::testing::WithParamInterface<WireCase> {};
 
 // Regex text of a literal, then the placeholders put back.
-std::string Pattern(const std::string& text, const std::string& cookie) {
+std::string Pattern(const std::string& text) {
   static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
   std::string pattern = std::regex_replace(text, special, R"(\$&)");
-  pattern = std::regex_replace(pattern, std::regex("COOKIE"),
-                               std::regex_replace(UrlEncode(cookie, 1), special, R"(\$&)"));
+  pattern = std::regex_replace(pattern, std::regex("COOKIE"), "-");
   return std::regex_replace(pattern, std::regex("TS"), "([0-9]+)");
 }
 
@@ -61,7 +59,7 @@ TEST_P(ApiClientWire, SendsTheUrlsInParameterOrder) {
   for (std::size_t i = 0; i < requests.size(); ++i) {
     std::smatch match;
     ASSERT_TRUE(std::regex_match(requests[i], match,
-                                 std::regex("^" + Pattern(c.expected[i], session.cookie) + "$")))
+                                 std::regex("^" + Pattern(c.expected[i]) + "$")))
         << requests[i] << "\n expected " << c.expected[i];
     for (std::size_t m = 1; m < match.size(); ++m) {
       EXPECT_EQ(match[m].length(), 13) << requests[i];

@@ -188,7 +188,8 @@ TEST_F(Api, SongUrlWithholdsMembersOnlySongsFromNonMembers) {
   struct Case {
     std::string cookie;
     bool playable;
-  } cases[] = {{"", false}, {plain, false}, {vip, true}, {pack, true}, {"MUSIC_U=nope", false}};
+  } cases[] = {
+      {"", false}, {plain, false}, {vip, true}, {pack, true}, {"lumora_session=nope", false}};
   for (const Case& c : cases) {
     std::string target = "/song/url?" +
                          (c.cookie.empty() ? "" : "cookie=" + UrlEncode(c.cookie, 1) + "&") +
@@ -290,7 +291,7 @@ TEST_F(Api, LoginAnswersByAccountAndPassword) {
       continue;
     }
     std::string cookie(doc_["cookie"].get_string().value());
-    EXPECT_EQ(cookie.rfind("MUSIC_U=", 0), 0u);
+    EXPECT_EQ(cookie.rfind("lumora_session=", 0), 0u);
     // It must survive being sent unencoded in a query.
     EXPECT_EQ(cookie.find_first_of(" &;#%+"), std::string::npos);
     EXPECT_EQ(doc_["account"]["vipType"].get_int64().value(), c.vipType);
@@ -317,7 +318,7 @@ TEST_F(Api, LogoutEndsTheSession) {
 
 TEST_F(Api, LikesNeedASessionAndAKnownSong) {
   const std::string cookie = LoginCookie("13800000001");
-  ASSERT_EQ(Post("/like?id=1000003&cookie=MUSIC_U=0000&timestamp=1"), 200);
+  ASSERT_EQ(Post("/like?id=1000003&cookie=lumora_session=0000&timestamp=1"), 200);
   EXPECT_EQ(Code(), 301);
   Post("/like?id=12345&cookie=" + cookie + "&timestamp=1");
   EXPECT_EQ(Code(), 460);

@@ -8,22 +8,23 @@ namespace lumora::server {
 namespace {
 
 TEST(ServerText, QueryKeepsAnUnencodedCookieWhole) {
-  auto q = ParseQuery("id=5&cookie=MUSIC_U=ab12&timestamp=1&empty=&flag");
+  auto q = ParseQuery("id=5&cookie=lumora_session=ab12&timestamp=1&empty=&flag");
   EXPECT_EQ(q["id"], "5");
-  EXPECT_EQ(q["cookie"], "MUSIC_U=ab12");
+  EXPECT_EQ(q["cookie"], "lumora_session=ab12");
   EXPECT_EQ(q["empty"], "");
   EXPECT_EQ(q.count("flag"), 1u);
-  auto encoded = ParseQuery("cookie=MUSIC_U%3Dab12%3B%20Path%3D%2F&keywords=a%20b+c&bad=%zz%4");
-  EXPECT_EQ(encoded["cookie"], "MUSIC_U=ab12; Path=/");
+  auto encoded =
+      ParseQuery("cookie=lumora_session%3Dab12%3B%20Path%3D%2F&keywords=a%20b+c&bad=%zz%4");
+  EXPECT_EQ(encoded["cookie"], "lumora_session=ab12; Path=/");
   EXPECT_EQ(encoded["keywords"], "a b+c");
   EXPECT_EQ(encoded["bad"], "%zz%4");
   EXPECT_EQ(ParseQuery("a=1&a=2")["a"], "1");
 }
 
 TEST(ServerText, SessionTokenFromEveryCookieForm) {
-  EXPECT_EQ(SessionToken("MUSIC_U=ab12"), "ab12");
-  EXPECT_EQ(SessionToken("MUSIC_U=ab12; Path=/"), "ab12");
-  EXPECT_EQ(SessionToken("theme=dark; MUSIC_U=ab12"), "ab12");
+  EXPECT_EQ(SessionToken("lumora_session=ab12"), "ab12");
+  EXPECT_EQ(SessionToken("lumora_session=ab12; Path=/"), "ab12");
+  EXPECT_EQ(SessionToken("theme=dark; lumora_session=ab12"), "ab12");
   EXPECT_EQ(SessionToken("ab12"), "");
   EXPECT_EQ(SessionToken(""), "");
 }
