@@ -61,10 +61,10 @@ ByteRange ParseRange(std::string_view header, std::int64_t size) {
   range.kind = ByteRange::kUnsatisfiable;
   constexpr std::string_view kUnit = "bytes=";
   if (header.substr(0, kUnit.size()) != kUnit) return range;
-  std::string_view spec = header.substr(kUnit.size());
-  std::size_t dash = spec.find('-');
+  std::string_view positions = header.substr(kUnit.size());
+  std::size_t dash = positions.find('-');
   if (dash == std::string_view::npos) return range;
-  std::string_view a = spec.substr(0, dash), b = spec.substr(dash + 1);
+  std::string_view a = positions.substr(0, dash), b = positions.substr(dash + 1);
   if (a.empty()) {  // the last n bytes
     std::int64_t n = ReadPosition(b);
     if (n <= 0 || size <= 0) return range;
