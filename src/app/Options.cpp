@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include <QStandardPaths>
 #include <cstdlib>
 #include <string_view>
 
@@ -37,7 +38,12 @@ Options ReadOptions(const EnvironmentReader& environment) {
 }
 
 Options ReadOptions() {
-  return ReadOptions([](const char* name) { return std::getenv(name); });
+  Options options = ReadOptions([](const char* name) { return std::getenv(name); });
+  // Desktops keep the music folder in user-dirs.dirs, in the user's own language; Qt reads it
+  // the way xdg-user-dir does.
+  const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+  if (!std::getenv("XDG_MUSIC_DIR") && !music.isEmpty()) options.musicDir = music.toStdString();
+  return options;
 }
 
 }  // namespace lumora
