@@ -10,12 +10,17 @@
 #include "app/TerminationSignals.h"
 #include "app/Translations.h"
 #include "desktop/AppIcon.h"
+#include "desktop/SingleInstance.h"
 #include "playback/AudioPlayer.h"
 
 int main(int argc, char** argv) {
   // The media framework loads meanwhile; nothing plays before the window is up.
   const lumora::AudioWarmUp audioWarmUp;
   QApplication app(argc, argv);
+  if (lumora::HandOverToRunningPlayer(QDBusConnection::sessionBus())) {
+    qInfo("lumora: already running; its face was brought forward");
+    return 0;
+  }
   // The launcher, the window manager's class and the media-player service all say "lumora".
   QApplication::setApplicationName(QStringLiteral("lumora"));
   QGuiApplication::setDesktopFileName(QStringLiteral("lumora"));

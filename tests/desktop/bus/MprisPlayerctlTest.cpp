@@ -335,6 +335,24 @@ TEST_F(Mpris, ASecondPlayerTakesANameOfItsOwn) {
   EXPECT_EQ(runClient("playerctl", {"-l"}), "lumora");
 }
 
+TEST_F(Mpris, ASecondStartRaisesTheFirstAndEnds) {
+  window->hide();
+  QProcess second;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("LUMORA_API_BASE", QString::fromStdString(server_->baseUrl()));
+  env.insert("LUMORA_TRACE_FILE", QString::fromStdString(tmp.file("second-trace.txt")));
+  second.setProcessEnvironment(env);
+  second.start(QString::fromStdString((buildDir() / "src/app/lumora").string()), {});
+  ASSERT_TRUE(second.waitForStarted(5000));
+  // The window keeps answering the bus while the second program asks it to come forward.
+  ASSERT_TRUE(pump([&] { return second.state() == QProcess::NotRunning; }, 60s));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+  EXPECT_TRUE(pump([&] { return window->isVisible(); }, 5s));
+  EXPECT_FALSE(traced(tmp.file("second-trace.txt"), "onMainWindowCreated"));
+  EXPECT_EQ(runClient("playerctl", {"-l"}), "lumora");
+}
+
 // No session bus (a bare X session, a test machine): nothing to publish on, and nothing else
 // changes.
 using NoSessionBus = WindowOnServer;
