@@ -28,6 +28,7 @@ Options ReadOptions(const EnvironmentReader& environment) {
   std::string base = Read(environment, "LUMORA_API_BASE");
   while (!base.empty() && base.back() == '/') base.pop_back();
   if (!base.empty()) options.apiBaseAddress = base;
+  options.apiBaseTemporary = Read(environment, "LUMORA_API_BASE_TEMPORARY") == "1";
   if (Read(environment, "LUMORA_AUDIO_DEVICE") == "0") options.audioDevice = 0;
   options.traceFile = Read(environment, "LUMORA_TRACE_FILE");
   const std::string home = Read(environment, "HOME");

@@ -1,30 +1,16 @@
 // The music folder, home of the downloads, is found the way the desktop's own tools find it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <optional>
 #include <string>
 
 #include "app/Options.h"
 #include "support/Mp3Fixture.h"
+#include "support/ScopedVariable.h"
 #include "support/TempDir.h"
 
 namespace lumora {
 namespace {
-
-// Sets or clears a variable for one scope and puts the old value back.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old;
-    value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-  }
-  ~ScopedVariable() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(Options, MusicFolderFromTheVariableElseUserDirsElseHome) {
   struct Case {
@@ -48,9 +34,9 @@ TEST(Options, MusicFolderFromTheVariableElseUserDirsElseHome) {
       ASSERT_TRUE(std::filesystem::create_directory(config));
       ASSERT_TRUE(test::writeFile(config + "/user-dirs.dirs", c.userDirs));
     }
-    ScopedVariable homeVariable("HOME", home.path().string());
-    ScopedVariable configVariable("XDG_CONFIG_HOME", config);
-    ScopedVariable musicVariable("XDG_MUSIC_DIR", c.variable);
+    test::ScopedVariable homeVariable("HOME", home.path().string());
+    test::ScopedVariable configVariable("XDG_CONFIG_HOME", config);
+    test::ScopedVariable musicVariable("XDG_MUSIC_DIR", c.variable);
     std::string expected = c.expected;
     if (expected.starts_with("~")) expected.replace(0, 1, home.path().string());
     EXPECT_EQ(ReadOptions().musicDir, expected);
