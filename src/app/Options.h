@@ -23,7 +23,8 @@ struct Options {
 
 using EnvironmentReader = std::function<const char*(const char* name)>;
 
-// LUMORA_API_BASE, LUMORA_API_BASE_TEMPORARY=1, LUMORA_AUDIO_DEVICE=0, LUMORA_TRACE_FILE, HOME and the XDG variables.
+// LUMORA_API_BASE, LUMORA_API_BASE_TEMPORARY=1, LUMORA_AUDIO_DEVICE=0, LUMORA_TRACE_FILE, HOME and
+// the XDG variables.
 Options ReadOptions(const EnvironmentReader& environment);
 // The same from the process environment; without XDG_MUSIC_DIR the music folder is the one
 // user-dirs.dirs names (as `xdg-user-dir MUSIC` says), else ~/Music.

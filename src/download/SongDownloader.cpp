@@ -53,7 +53,8 @@ void SongDownloader::DownloadCurrentSong(const SongToDownload& song) {
   view_.setDownloadRunning(false);
   if (saved) {
     // The file is far from the program, so say where it went.
-    view_.showDownloadMessage(song.displayName + "下载成功\n已保存到 " + folder_.string(), "下载成功");
+    view_.showDownloadMessage(song.displayName + "下载成功\n已保存到 " + folder_.string(),
+                              "下载成功");
   } else {
     view_.showDownloadMessage("音乐下载【失败】", "下载失败");
   }

@@ -35,8 +35,8 @@ TEST(AutorunEntry, ATickedBoxRewritesAStaleEntryThatStartsAtTheNextLogin) {
     const char* name;
     std::string apiBase;
     bool temporary;
-    bool installed;             // a lumora on PATH
-    std::string expectedBase;   // in the entry and in the started program's environment
+    bool installed;            // a lumora on PATH
+    std::string expectedBase;  // in the entry and in the started program's environment
   };
   const Case cases[] = {
       {"run.sh's passing server", "http://127.0.0.1:34937", true, true, ""},
@@ -52,8 +52,8 @@ TEST(AutorunEntry, ATickedBoxRewritesAStaleEntryThatStartsAtTheNextLogin) {
     fs::create_directories(bin);
     if (c.installed) {
       // Stands in for the installed player; it records how it was started.
-      std::ofstream(bin / "lumora") << "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$LUMORA_API_BASE\" > "
-                                    << quoted(record) << "\n";
+      std::ofstream(bin / "lumora")
+          << "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$LUMORA_API_BASE\" > " << quoted(record) << "\n";
       fs::permissions(bin / "lumora", fs::perms(0755));
     }
     const fs::path entry = AutostartEntryPath(home.path(), "Lumora");
@@ -73,8 +73,7 @@ TEST(AutorunEntry, ATickedBoxRewritesAStaleEntryThatStartsAtTheNextLogin) {
       program = c.installed ? (bin / "lumora").string() : f.objects.programPath;
     }
     EXPECT_EQ(readAll(entry), AutostartEntryText("Lumora", program, c.expectedBase));
-    EXPECT_EQ(std::system(("desktop-file-validate " + quoted(entry)).c_str()), 0)
-        << readAll(entry);
+    EXPECT_EQ(std::system(("desktop-file-validate " + quoted(entry)).c_str()), 0) << readAll(entry);
     if (!c.installed) continue;
     ASSERT_EQ(std::system(("gio launch " + quoted(entry)).c_str()), 0) << readAll(entry);
     EXPECT_TRUE(waitFor([&] { return !readAll(record).empty(); }, std::chrono::seconds(10)));

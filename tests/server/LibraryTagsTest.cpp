@@ -49,15 +49,14 @@ TEST(ServerLibrary, ReadsGbkBehindTheLatin1EncodingByte) {
   for (const TaggedFile& f : files) {
     SCOPED_TRACE(f.title);
     // The album's playlist is found by its name, then its song by id.
-    auto found = server.get("/search?keywords=" + UrlEncode(f.album, 1) +
-                            "&limit=8&offset=0&type=1000");
+    auto found =
+        server.get("/search?keywords=" + UrlEncode(f.album, 1) + "&limit=8&offset=0&type=1000");
     ASSERT_TRUE(found);
     const std::string playlist = Between(found->body, "\"id\":", ",");
     ASSERT_FALSE(playlist.empty()) << found->body;
     auto detail = server.get("/playlist/detail?id=" + playlist);
     ASSERT_TRUE(detail);
-    EXPECT_NE(detail->body.find("\"name\":\"" + f.album + "\""), std::string::npos)
-        << detail->body;
+    EXPECT_NE(detail->body.find("\"name\":\"" + f.album + "\""), std::string::npos) << detail->body;
     const std::string song = Between(detail->body, "\"trackIds\":[{\"id\":", "}");
     ASSERT_FALSE(song.empty()) << detail->body;
     auto info = server.get("/song/detail?ids=" + song);
@@ -72,8 +71,7 @@ TEST(ServerLibrary, AMissingFolderIsServedAsAnEmptyLibrary) {
   TempDir home;
   ServerProcess server(ServerProcess::Options{{}, home.path() / "Music", {}});
   ASSERT_TRUE(server.start()) << server.errors();
-  EXPECT_NE(server.errors().find("serving an empty library"), std::string::npos)
-      << server.errors();
+  EXPECT_NE(server.errors().find("serving an empty library"), std::string::npos) << server.errors();
   auto top = server.get("/top/playlist?limit=50&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8");
   ASSERT_TRUE(top);
   EXPECT_NE(top->body.find("\"total\":0"), std::string::npos) << top->body;
