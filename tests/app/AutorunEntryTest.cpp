@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "app/MainWindowTestSupport.h"
 #include "settings/Autostart.h"
 #include "support/Controls.h"
+#include "support/Mp3Fixture.h"
 #include "support/ScopedVariable.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -23,10 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+std::string readAll(const fs::path& path) { return readFile(path.string()); }
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
