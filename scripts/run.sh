@@ -90,4 +90,5 @@ while [ -z "$address" ]; do
   sleep 0.1
 done
 say "run: lumora-server at $address"
-LUMORA_API_BASE="$address" "$build/src/app/lumora"
+# The server ends with this script: a start-at-login entry must not name its port.
+LUMORA_API_BASE="$address" LUMORA_API_BASE_TEMPORARY=1 "$build/src/app/lumora"

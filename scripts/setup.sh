@@ -18,6 +18,7 @@ PACKAGES=(
   pulseaudio pulseaudio-utils sox curl openssl
   python3-mutagen eyed3
   desktop-file-utils libglib2.0-bin
+  weston qt6-wayland
 )
 
 missing=()

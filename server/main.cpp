@@ -16,6 +16,7 @@
 #include "ApiServer.h"
 #include "DemoCatalogue.h"
 #include "HttpServer.h"
+#include "LegacyTagText.h"
 #include "LibraryCatalogue.h"
 #include "MediaWriter.h"
 #include "Store.h"
@@ -152,7 +153,14 @@ int main(int argc, char** argv) {
   std::string error;
   Catalogue catalogue;
   if (!library.empty()) {
-    if (!fs::is_directory(library)) return Fail("not a folder: " + library);
+    // The user unit serves ~/Music, which a new account may not have: an empty library beats a
+    // service that fails at every restart.
+    if (!fs::exists(library, ec))
+      std::cerr << "lumora-server: " << library
+                << " does not exist; serving an empty library until a restart finds it\n";
+    else if (!fs::is_directory(library, ec))
+      return Fail("not a folder: " + library);
+    ReadLegacyGbkTags();
     catalogue = LoadLibraryCatalogue(library);
   } else {
     if (demoDir.empty()) demoDir = dataDir + (testCatalogue ? "/test-catalogue" : "/demo");

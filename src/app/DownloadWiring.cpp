@@ -44,11 +44,8 @@ DownloadWiring::DownloadWiring(QWidget* window, const FaceControls& face, Progra
 }
 
 void DownloadWiring::download() {
-  std::filesystem::path folder = objects_.downloadFolder;
-  if (folder.empty()) {
-    folder = ChooseDownloadFolder(QCoreApplication::applicationDirPath().toStdString(),
-                                  objects_.options.musicDir);
-  }
+  const std::filesystem::path folder =
+      std::filesystem::path(objects_.options.musicDir) / kDownloadFolderName;
   const NowPlaying& now = playback_.state().now;
   SongDownloader downloader(folder, *this, UrlFetch);
   downloader.DownloadCurrentSong({now.currentUrl, now.currentTitle, now.currentName,

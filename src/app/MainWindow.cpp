@@ -187,12 +187,21 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
     popUpMenu(event->globalPosition().toPoint());
     return;
   }
-  // A frameless window still has to be movable; the face itself is the handle.
-  if (event->button() == Qt::LeftButton && !target && windowHandle()) {
-    windowHandle()->startSystemMove();
+  // A frameless window still has to be movable; the face and its cover are the handle.
+  if (event->button() == Qt::LeftButton && onFace) {
+    drag_.press(event->globalPosition().toPoint());
     return;
   }
   QWidget::mousePressEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+  if (!drag_.move(event->globalPosition().toPoint())) QWidget::mouseMoveEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+  drag_.release();
+  QWidget::mouseReleaseEvent(event);
 }
 
 // The two panels share the face: showing one hides the other.

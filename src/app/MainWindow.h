@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/FaceDrag.h"
 #include "app/MainWindowControls.h"
 #include "app/ProgramObjects.h"
 #include "playback/PlaybackController.h"
@@ -54,6 +55,8 @@ class MainWindow : public QWidget {
  protected:
   bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
@@ -83,6 +86,7 @@ class MainWindow : public QWidget {
   WindowBehaviours* behaviours_ = nullptr;
   // Made once the pictures are registered.
   std::unique_ptr<SvgPicture> background_;
+  FaceDrag drag_{this};
   bool destroyed_ = false;
   bool faceShownTraced_ = false;
   bool deleteWhenWaitsEnd_ = false;

@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include <QStandardPaths>
 #include <cstdlib>
 #include <string_view>
 
@@ -27,6 +28,7 @@ Options ReadOptions(const EnvironmentReader& environment) {
   std::string base = Read(environment, "LUMORA_API_BASE");
   while (!base.empty() && base.back() == '/') base.pop_back();
   if (!base.empty()) options.apiBaseAddress = base;
+  options.apiBaseTemporary = Read(environment, "LUMORA_API_BASE_TEMPORARY") == "1";
   if (Read(environment, "LUMORA_AUDIO_DEVICE") == "0") options.audioDevice = 0;
   options.traceFile = Read(environment, "LUMORA_TRACE_FILE");
   const std::string home = Read(environment, "HOME");
@@ -37,7 +39,12 @@ Options ReadOptions(const EnvironmentReader& environment) {
 }
 
 Options ReadOptions() {
-  return ReadOptions([](const char* name) { return std::getenv(name); });
+  Options options = ReadOptions([](const char* name) { return std::getenv(name); });
+  // Desktops keep the music folder in user-dirs.dirs, in the user's own language; Qt reads it
+  // the way xdg-user-dir does.
+  const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+  if (!std::getenv("XDG_MUSIC_DIR") && !music.isEmpty()) options.musicDir = music.toStdString();
+  return options;
 }
 
 }  // namespace lumora

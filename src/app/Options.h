@@ -8,6 +8,9 @@ namespace lumora {
 struct Options {
   // The music API server: scheme, host and port, no trailing slash.
   std::string apiBaseAddress = "http://127.0.0.1:3000";
+  // The server lives only as long as this session (scripts/run.sh starts one on a free port), so
+  // nothing meant for a later session may name its address.
+  bool apiBaseTemporary = false;
   // -1 the default output, 0 the no-sound device.
   int audioDevice = -1;
   // Where start-up and shutdown steps are appended; empty for nowhere.
@@ -20,9 +23,11 @@ struct Options {
 
 using EnvironmentReader = std::function<const char*(const char* name)>;
 
-// LUMORA_API_BASE, LUMORA_AUDIO_DEVICE=0, LUMORA_TRACE_FILE, HOME and the XDG variables.
+// LUMORA_API_BASE, LUMORA_API_BASE_TEMPORARY=1, LUMORA_AUDIO_DEVICE=0, LUMORA_TRACE_FILE, HOME and
+// the XDG variables.
 Options ReadOptions(const EnvironmentReader& environment);
-// The same from the process environment.
+// The same from the process environment; without XDG_MUSIC_DIR the music folder is the one
+// user-dirs.dirs names (as `xdg-user-dir MUSIC` says), else ~/Music.
 Options ReadOptions();
 
 }  // namespace lumora

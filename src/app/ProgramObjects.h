@@ -49,9 +49,6 @@ struct ProgramObjects {
   std::string loginPassword;
   // The running program's full path, for the autostart entry.
   std::string programPath;
-  // Where downloaded songs go; empty chooses at each download ("下载音乐" beside the program when
-  // it can be written there, else in the music folder). Tests point it at a folder of their own.
-  std::string downloadFolder;
 };
 
 }  // namespace lumora

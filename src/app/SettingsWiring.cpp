@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <string>
 
 #include "app/LyricStyleWiring.h"
@@ -63,9 +64,22 @@ SettingsWiring::SettingsWiring(const SettingsPanelControls& controls, ProgramObj
   connect(controls_.autorun, &QCheckBox::clicked, this, &SettingsWiring::onAutorunClicked);
 }
 
+// What the entry starts: the installed player when there is one on PATH (a build tree may be
+// gone by the next login), and the server's address unless it is the default or ends with this
+// session.
+SettingsWiring::AutorunEntry SettingsWiring::autorunEntry() const {
+  const QString installed = QStandardPaths::findExecutable(QStringLiteral("lumora"));
+  const Options& options = objects_.options;
+  const bool keepBase =
+      !options.apiBaseTemporary && options.apiBaseAddress != Options{}.apiBaseAddress;
+  return {installed.isEmpty() ? objects_.programPath : installed.toStdString(),
+          keepBase ? options.apiBaseAddress : std::string()};
+}
+
 void SettingsWiring::reflectAutorun() {
+  const AutorunEntry entry = autorunEntry();
   controls_.autorun->setChecked(
-      setAutorun(objects_.options.configHome, kAutorunName, "", "", false, true));
+      refreshAutorun(objects_.options.configHome, kAutorunName, entry.program, entry.apiBase));
 }
 
 void SettingsWiring::applySavedSettings() {
@@ -82,11 +96,9 @@ void SettingsWiring::saveSettings() {
 
 void SettingsWiring::onAutorunClicked() {
   const bool set = controls_.autorun->isChecked();
-  // The default server needs no variable; any other travels with the entry.
-  const std::string& base = objects_.options.apiBaseAddress;
-  const std::string entryBase = base == Options{}.apiBaseAddress ? "" : base;
+  const AutorunEntry entry = autorunEntry();
   std::string why;
-  if (setAutorun(objects_.options.configHome, kAutorunName, objects_.programPath, entryBase, !set,
+  if (setAutorun(objects_.options.configHome, kAutorunName, entry.program, entry.apiBase, !set,
                  false, &why)) {
     notify_(QString::fromUtf8(set ? "已设置开机启动" : "已取消开机启动"));
     return;

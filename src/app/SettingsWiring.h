@@ -3,6 +3,7 @@
 // at exit, the box following the autostart entry on disk.
 #include <QObject>
 #include <functional>
+#include <string>
 
 #include "app/MainWindowControls.h"
 #include "settings/Settings.h"
@@ -29,7 +30,7 @@ class SettingsWiring : public QObject {
 
   LyricStyleWiring& style() { return *style_; }
 
-  // Ticks the box when the autostart entry is in place.
+  // Ticks the box when the autostart entry is in place, and brings the entry up to date.
   void reflectAutorun();
   // Puts the saved values into the controls and styles the desktop lyrics from them.
   void applySavedSettings();
@@ -37,6 +38,11 @@ class SettingsWiring : public QObject {
   void saveSettings();
 
  private:
+  struct AutorunEntry {
+    std::string program;
+    std::string apiBase;  // empty: none in the entry
+  };
+  AutorunEntry autorunEntry() const;
   void onAutorunClicked();
 
   SettingsPanelControls controls_;

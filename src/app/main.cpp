@@ -2,6 +2,7 @@
 // program.
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 
 #include "app/Fonts.h"
 #include "app/MainWindow.h"
@@ -9,13 +10,20 @@
 #include "app/ProgramObjects.h"
 #include "app/TerminationSignals.h"
 #include "app/Translations.h"
+#include "app/WindowPlatform.h"
 #include "desktop/AppIcon.h"
+#include "desktop/SingleInstance.h"
 #include "playback/AudioPlayer.h"
 
 int main(int argc, char** argv) {
   // The media framework loads meanwhile; nothing plays before the window is up.
   const lumora::AudioWarmUp audioWarmUp;
+  lumora::PreferX11WhereThereIsAnX11Server();
   QApplication app(argc, argv);
+  if (lumora::HandOverToRunningPlayer(QDBusConnection::sessionBus())) {
+    qInfo("lumora: already running; its face was brought forward");
+    return 0;
+  }
   // The launcher, the window manager's class and the media-player service all say "lumora".
   QApplication::setApplicationName(QStringLiteral("lumora"));
   QGuiApplication::setDesktopFileName(QStringLiteral("lumora"));
@@ -31,6 +39,12 @@ int main(int argc, char** argv) {
   QObject::connect(window, &QObject::destroyed, &app, [] { QCoreApplication::exit(0); });
   lumora::closeOnTerminationSignals(window);
   window->show();
+  if (const QString limits = lumora::WindowPlacementLimits(QGuiApplication::platformName());
+      !limits.isEmpty()) {
+    qWarning("lumora: %s", qUtf8Printable(limits));
+    // From the event loop, so the face is up behind the box.
+    QTimer::singleShot(0, window, [window, limits] { window->showMessage(limits); });
+  }
   const int status = app.exec();
   delete window;  // runs the destroy handler if the loop ended some other way
   return status;

@@ -29,10 +29,12 @@ void AppendFrame(std::string& out, std::string_view id, std::string_view body) {
   out += body;
 }
 
-// Encoding byte and text: GBK when it holds the text whole, else UTF-16 with its byte-order mark.
+// Encoding byte and text: plain ASCII as ISO-8859-1, anything else as UTF-16 with its byte-order
+// mark, the one form every tag reader decodes without being told a code page.
 std::string TextBody(std::string_view text) {
-  std::string gbk = utf8ToGbk(text);
-  if (gbkToUtf8(gbk) == text) return '\0' + gbk;
+  const bool ascii =
+      std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; });
+  if (ascii) return '\0' + std::string(text);
   return "\x01\xFF\xFE" + utf8ToUtf16Le(text);
 }
 

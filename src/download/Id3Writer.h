@@ -39,7 +39,7 @@ inline constexpr std::size_t kTagPaddingSize = 50;
 // The largest size a synch-safe header can state.
 inline constexpr std::uint32_t kMaxTagSize = 0x0FFFFFFF;
 
-// The frames of the record, in kTagFrameIds order. Text that GBK holds whole is written as GBK
+// The frames of the record, in kTagFrameIds order. ASCII text is written as ISO-8859-1
 // (encoding 0); any other text as UTF-16 with a byte-order mark (encoding 1), so nothing is lost.
 std::string BuildFrames(const TagRecord& record);
 

@@ -1,7 +1,5 @@
 #include "download/SongDownloader.h"
 
-#include <unistd.h>
-
 #include <utility>
 
 namespace lumora {
@@ -10,22 +8,7 @@ namespace {
 constexpr std::string_view kFileExtension = ".mp3";
 constexpr std::size_t kMaxFileNameBytes = 255;
 
-bool Writable(const std::filesystem::path& folder) {
-  return access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
 }  // namespace
-
-std::filesystem::path ChooseDownloadFolder(const std::filesystem::path& executableDir,
-                                           const std::filesystem::path& musicDir) {
-  const std::filesystem::path name{std::string(kDownloadFolderName)};
-  const std::filesystem::path beside = executableDir / name;
-  std::error_code ec;
-  bool usable = std::filesystem::is_directory(beside, ec)
-                    ? Writable(beside)
-                    : !std::filesystem::exists(beside, ec) && Writable(executableDir);
-  return usable ? beside : musicDir / name;
-}
 
 std::string SafeFileName(std::string_view displayName) {
   std::string stem(displayName);
@@ -69,7 +52,9 @@ void SongDownloader::DownloadCurrentSong(const SongToDownload& song) {
   bool saved = saveOnce(song, file) || saveOnce(song, file);
   view_.setDownloadRunning(false);
   if (saved) {
-    view_.showDownloadMessage(song.displayName + "下载成功", "下载成功");
+    // The file is far from the program, so say where it went.
+    view_.showDownloadMessage(song.displayName + "下载成功\n已保存到 " + folder_.string(),
+                              "下载成功");
   } else {
     view_.showDownloadMessage("音乐下载【失败】", "下载失败");
   }

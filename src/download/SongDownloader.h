@@ -10,6 +10,7 @@
 
 namespace lumora {
 
+// Made under the user's music folder: beside an installed program is no place for their files.
 inline constexpr std::string_view kDownloadFolderName = "下载音乐";
 
 // What the download reads of the song playing at the moment of the click.
@@ -30,11 +31,6 @@ class DownloadView {
   // A box with an OK button, no icon, owned by the main window.
   virtual void showDownloadMessage(const std::string& text, const std::string& title) = 0;
 };
-
-// "下载音乐" beside the executable when that folder can be written (or made), else in the music
-// folder.
-std::filesystem::path ChooseDownloadFolder(const std::filesystem::path& executableDir,
-                                           const std::filesystem::path& musicDir);
 
 // The display name as a file name ending in ".mp3": "/" and NUL become "_", and the name is cut
 // at a character boundary to the file system's 255 bytes, so it always names a file inside the

@@ -135,4 +135,14 @@ bool setAutorun(const std::filesystem::path& configHome, std::string_view name,
   return true;
 }
 
+bool refreshAutorun(const std::filesystem::path& configHome, std::string_view name,
+                    std::string_view programPath, std::string_view apiBase) {
+  if (!setAutorun(configHome, name, programPath, apiBase, false, true)) return false;
+  const std::optional<std::string> text = ReadSmallFile(AutostartEntryPath(configHome, name));
+  // A failed rewrite leaves the old entry, which still counts as ticked.
+  if (text != AutostartEntryText(name, programPath, apiBase))
+    setAutorun(configHome, name, programPath, apiBase, false, false);
+  return true;
+}
+
 }  // namespace lumora

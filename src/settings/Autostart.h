@@ -25,4 +25,9 @@ bool setAutorun(const std::filesystem::path& configHome, std::string_view name,
                 std::string_view programPath, std::string_view apiBase, bool remove, bool query,
                 std::string* failure = nullptr);
 
+// At start: true when the entry is in place, as the query above; an entry that would no longer
+// start this player as written (an old address, another program path) is written afresh.
+bool refreshAutorun(const std::filesystem::path& configHome, std::string_view name,
+                    std::string_view programPath, std::string_view apiBase);
+
 }  // namespace lumora

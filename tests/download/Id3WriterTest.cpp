@@ -24,7 +24,7 @@ std::string Frame(std::string_view id, std::string_view body) {
          std::string(body);
 }
 
-std::string Text(std::string_view gbk) { return '\0' + std::string(gbk); }
+std::string Text(std::string_view ascii) { return '\0' + std::string(ascii); }
 
 std::string Zeros(std::size_t n) { return std::string(n, '\0'); }
 
@@ -118,9 +118,9 @@ std::vector<Case> Cases() {
        OurTag(Frame("TIT2", Text("t")) + "APIC" + BigEndian32(1014) + Zeros(2) +
               std::string("\0image/jpeg\0\x03\0", 14) + std::string(1000, '\xD8')) +
            kAudio},
-      {"GbkTextIsWrittenAsGbk", TitleOnly("喜欢"), kAudio,
-       OurTag(Frame("TIT2", Text("\xCF\xB2\xBB\xB6"))) + kAudio},
-      // Hangul and emoji have no GBK form: UTF-16 with its byte-order mark keeps them.
+      // Anything beyond ASCII, Latin-1 letters included: UTF-16 with its byte-order mark.
+      {"ChineseTextIsWrittenAsUtf16", TitleOnly("喜é"), kAudio,
+       OurTag(Frame("TIT2", std::string("\x01\xFF\xFE\x9C\x55\xE9\x00", 7))) + kAudio},
       {"TextGbkCannotHoldIsWrittenAsUtf16", TitleOnly("a😀한"), kAudio,
        OurTag(Frame("TIT2", std::string("\x01\xFF\xFE"
                                         "a\0\x3D\xD8\x00\xDE\x5C\xD5",

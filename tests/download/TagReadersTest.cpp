@@ -125,8 +125,8 @@ TEST_P(TagReaders, ReadFieldsPictureAndAudio) {
 INSTANTIATE_TEST_SUITE_P(
     Id3Writer, TagReaders,
     ::testing::Values(Fields{"Ascii", "A", "B", "C", 0, 0, 0},
-                      Fields{"Gbk", "喜欢你 Song", "歌手甲,歌手乙", "专辑 Album", 0, 0, 0},
-                      Fields{"Utf16", "사랑 Love", "Artist 😀", "专辑", 1, 1, 0}),
+                      Fields{"Chinese", "Love 晴天", "歌手甲,歌手乙", "绿皮火车", 1, 1, 1},
+                      Fields{"NoGbkForm", "사랑 Love", "Artist 😀", "Café", 1, 1, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

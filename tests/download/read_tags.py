@@ -1,8 +1,7 @@
 #!/usr/bin/python3
 """Reads an MP3 file's ID3 tag with mutagen and with eyeD3 and prints what each found as JSON.
 
-Text frames with encoding 0 hold GBK bytes, which both readers hand back as Latin-1 text; they are
-turned back into bytes and decoded as GBK, as a reader set to that code page does.
+Both readers run with their defaults: the text is what any other program on the desktop shows.
 """
 import json
 import logging
@@ -14,17 +13,13 @@ from mutagen.id3 import ID3
 FIELDS = {"title": "TIT2", "artist": "TPE1", "album": "TALB"}
 
 
-def text(encoding, value):
-    return value.encode("latin-1").decode("gbk") if encoding == 0 else value
-
-
 def with_mutagen(path):
     tag = ID3(path, translate=False)
     found = {"version": "%d.%d" % tag.version[:2]}
     for name, frame_id in FIELDS.items():
         frames = tag.getall(frame_id)
         if frames:
-            found[name] = text(int(frames[0].encoding), frames[0].text[0])
+            found[name] = str(frames[0].text[0])
             found[name + "Encoding"] = int(frames[0].encoding)
     pictures = tag.getall("APIC")
     if pictures:
@@ -43,7 +38,7 @@ def with_eyed3(path):
         frames = tag.frame_set.get(frame_id.encode())
         if frames:
             encoding = frames[0].encoding[0]
-            found[name] = text(encoding, frames[0].text)
+            found[name] = frames[0].text
             found[name + "Encoding"] = encoding
     if len(tag.images):
         found["picture"] = tag.images[0].image_data.hex()

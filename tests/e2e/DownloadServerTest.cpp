@@ -46,13 +46,17 @@ struct DownloadWindow : ::testing::Test {
     server = std::make_unique<ServerProcess>(ServerProcess::Options{{}, std::move(library), {}});
     ASSERT_TRUE(server->start()) << server->errors();
     objects.options.apiBaseAddress = server->baseUrl();
-    objects.downloadFolder = folder().string();
+    objects.options.musicDir = dir.path().string();
     window = std::make_unique<MainWindow>(objects, [this](QWidget*, const MessageBoxRequest& r) {
       boxes.push_back(r.title.toStdString() + ": " + r.text.toStdString());
     });
   }
 
   fs::path folder() const { return dir.path() / "下载音乐"; }
+  // The success message: the song's name, then the folder it went to.
+  std::string savedMessage(const std::string& name) const {
+    return "下载成功: " + name + "下载成功\n已保存到 " + folder().string();
+  }
   PlaybackState& state() { return window->playback().state(); }
 
   void playFirstPlaylistRow() {
@@ -89,7 +93,7 @@ TEST_F(DownloadWindow, ThePlayingSongIsSavedWithItsTagAndOverwrittenTheSecondTim
   playFirstPlaylistRow();
   const NowPlaying now = state().now;
   const fs::path file = folder() / SafeFileName(now.currentTitle);
-  EXPECT_EQ(clickDownload(), "下载成功: " + now.currentTitle + "下载成功");
+  EXPECT_EQ(clickDownload(), savedMessage(now.currentTitle));
 
   const std::string saved = ReadFile(file);
   EXPECT_EQ(AudioOf(saved), AudioOf(UrlFetch(now.currentUrl)));
@@ -104,7 +108,7 @@ TEST_F(DownloadWindow, ThePlayingSongIsSavedWithItsTagAndOverwrittenTheSecondTim
 
   // Again, with the song still the same one: the same file, not a second tag.
   ASSERT_EQ(state().now.currentUrl, now.currentUrl);
-  EXPECT_EQ(clickDownload(), "下载成功: " + now.currentTitle + "下载成功");
+  EXPECT_EQ(clickDownload(), savedMessage(now.currentTitle));
   EXPECT_EQ(ReadFile(file), saved);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder()), {}), 1);
 }
@@ -114,7 +118,7 @@ TEST_F(DownloadWindow, ABrokenDownloadLeavesTheEarlierFileAlone) {
   window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
   playFirstPlaylistRow();
   const fs::path file = folder() / SafeFileName(state().now.currentTitle);
-  ASSERT_EQ(clickDownload(), "下载成功: " + state().now.currentTitle + "下载成功");
+  ASSERT_EQ(clickDownload(), savedMessage(state().now.currentTitle));
   const std::string good = ReadFile(file);
 
   ASSERT_TRUE(server->failWith("/audio/*", 404));
@@ -139,7 +143,7 @@ TEST_F(DownloadWindow, ASongNamedWithASlashIsSavedInsideTheFolder) {
   playFirstPlaylistRow();
   ASSERT_EQ(state().now.currentTitle, "AC/DC-Band");
 
-  EXPECT_EQ(clickDownload(), "下载成功: AC/DC-Band下载成功");
+  EXPECT_EQ(clickDownload(), savedMessage("AC/DC-Band"));
   EXPECT_TRUE(fs::is_regular_file(folder() / "AC_DC-Band.mp3"));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder()), {}), 1);
   EXPECT_FALSE(fs::exists(dir.path() / "AC"));

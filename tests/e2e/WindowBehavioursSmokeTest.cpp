@@ -144,6 +144,18 @@ TEST_F(WindowBehavioursSmoke, ClickThroughIsLeftWithCtrlGOnceTheFaceHasTheFocus)
   xdotool({"key", "Escape"});
 }
 
+TEST_F(WindowBehavioursSmoke, TheCoverDragsTheFace) {
+  const QPoint start = xvfb_->geometry(window_).topLeft();
+  mouseTo(start.x() + 77, start.y() + 80);
+  xdotool({"mousedown", "1"});
+  for (int step = 1; step <= 4; ++step)
+    mouseTo(start.x() + 77 + 15 * step, start.y() + 80 + 10 * step);
+  xdotool({"mouseup", "1"});
+  EXPECT_TRUE(
+      until([&] { return xvfb_->geometry(window_).topLeft() == start + QPoint(60, 40); }, 5s))
+      << xvfb_->geometry(window_).x() << "," << xvfb_->geometry(window_).y();
+}
+
 TEST_F(WindowBehavioursSmoke, AWindowDraggedPastTheTopSlidesAwayAndComesBack) {
   const int left = face_.x();
   mouseTo(left + 400 > 700 ? 50 : 700, 500);

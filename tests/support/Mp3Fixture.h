@@ -20,5 +20,7 @@ std::string makeMp3WithTag(double seconds, const Id3v1Tag& tag);
 
 // Writes bytes to path; false on failure.
 bool writeFile(const std::string& path, const std::string& bytes);
+// The whole file; empty when it cannot be read.
+std::string readFile(const std::string& path);
 
 }  // namespace lumora::test

@@ -120,6 +120,15 @@ class WindowOnServer : public ServerSuite {
            playTimes().second != "00:00";
   }
 
+  // Starts the program itself against the same server, tracing to tmp/traceName.
+  void startProgram(QProcess& program, const char* traceName) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LUMORA_API_BASE", QString::fromStdString(server_->baseUrl()));
+    env.insert("LUMORA_TRACE_FILE", QString::fromStdString(tmp.file(traceName)));
+    program.setProcessEnvironment(env);
+    program.start(QString::fromStdString((buildDir() / "src/app/lumora").string()), {});
+  }
+
   TempDir tmp;
   ProgramObjects objects{ReadOptions()};
   std::unique_ptr<MainWindow> window;
@@ -335,6 +344,20 @@ TEST_F(Mpris, ASecondPlayerTakesANameOfItsOwn) {
   EXPECT_EQ(runClient("playerctl", {"-l"}), "lumora");
 }
 
+TEST_F(Mpris, ASecondStartRaisesTheFirstAndEnds) {
+  window->hide();
+  QProcess second;
+  startProgram(second, "second-trace.txt");
+  ASSERT_TRUE(second.waitForStarted(5000));
+  // The window keeps answering the bus while the second program asks it to come forward.
+  ASSERT_TRUE(pump([&] { return second.state() == QProcess::NotRunning; }, 60s));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+  EXPECT_TRUE(pump([&] { return window->isVisible(); }, 5s));
+  EXPECT_FALSE(traced(tmp.file("second-trace.txt"), "onMainWindowCreated"));
+  EXPECT_EQ(runClient("playerctl", {"-l"}), "lumora");
+}
+
 // No session bus (a bare X session, a test machine): nothing to publish on, and nothing else
 // changes.
 using NoSessionBus = WindowOnServer;
@@ -351,11 +374,7 @@ TEST_F(NoSessionBus, ThePlayerStartsPlaysAndClosesAsBefore) {
 
 TEST_F(NoSessionBus, TheProgramStartsAndExitsWithStatusZero) {
   QProcess lumora;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("LUMORA_API_BASE", QString::fromStdString(server_->baseUrl()));
-  env.insert("LUMORA_TRACE_FILE", QString::fromStdString(tmp.file("process-trace.txt")));
-  lumora.setProcessEnvironment(env);
-  lumora.start(QString::fromStdString((buildDir() / "src/app/lumora").string()), {});
+  startProgram(lumora, "process-trace.txt");
   ASSERT_TRUE(lumora.waitForStarted(5000));
   ASSERT_TRUE(
       waitFor([&] { return traced(tmp.file("process-trace.txt"), "onMainWindowCreated"); }, 60s));
