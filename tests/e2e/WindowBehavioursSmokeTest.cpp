@@ -151,8 +151,8 @@ TEST_F(WindowBehavioursSmoke, TheCoverDragsTheFace) {
   for (int step = 1; step <= 4; ++step)
     mouseTo(start.x() + 77 + 15 * step, start.y() + 80 + 10 * step);
   xdotool({"mouseup", "1"});
-  EXPECT_TRUE(
-      until([&] { return xvfb_->geometry(window_).topLeft() == start + QPoint(60, 40); }, 5s))
+  EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).topLeft() == start + QPoint(60, 40); },
+                    "the face to follow the cover's drag"))
       << xvfb_->geometry(window_).x() << "," << xvfb_->geometry(window_).y();
 }
 
