@@ -80,7 +80,9 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
   clearRows();
   const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
   if (request.url.empty()) return;
-  const std::string answer = BodyText(HttpClient::Request(request.url));
+  HttpClient::Outputs outputs;
+  const std::string answer = BodyText(HttpClient::Request(request.url, {}, &outputs));
+  answered_ = outputs.status != 0;
   for (PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
     appendRow(std::move(row));
 }
@@ -140,6 +142,7 @@ void PlaylistBrowser::search(const std::string& text) {
 void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,
                                            const std::vector<std::string>& ids) {
   clearRows();
+  answered_ = true;
   // The lists come in pairs; a name missing from a short list shows as an empty cell.
   for (std::size_t i = 0; i < ids.size(); ++i)
     appendRow({i < names.size() ? names[i] : std::string(), ids[i]});

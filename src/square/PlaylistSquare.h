@@ -84,6 +84,8 @@ class PlaylistBrowser {
 
   // What the list shows, row for row.
   const std::vector<PlaylistRow>& rows() const { return rows_; }
+  // False after a page load that met no server: the list is empty for want of an answer.
+  bool answered() const { return answered_; }
 
  private:
   bool pagingMode() const;
@@ -95,6 +97,7 @@ class PlaylistBrowser {
   std::string apiBase_;
   PlaylistSquareView& view_;
   std::vector<PlaylistRow> rows_;
+  bool answered_ = true;
 };
 
 }  // namespace lumora

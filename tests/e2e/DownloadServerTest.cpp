@@ -53,7 +53,7 @@ struct DownloadWindow : ::testing::Test {
   }
 
   fs::path folder() const { return dir.path() / "下载音乐"; }
-  PlaybackState& state() { return window->playback().state(); }
+  const PlaybackState& state() const { return window->playback().state(); }
 
   void playFirstPlaylistRow() {
     window->playback().playSelectedPlaylist(0);
