@@ -557,6 +557,144 @@ TEST_F(PlaybackControllerTest, PlayWithAnEmptySquareSaysSo) {
   controller.resumeOrStart();
   EXPECT_EQ(view.artist, kNoPlaylists);
   EXPECT_EQ(Count("load"), 0u);
+  // The server answered with no playlists: nothing to load again, nothing to retry.
+  EXPECT_EQ(Count("reload"), 0u);
+  EXPECT_EQ(retry->interval, 0);
+}
+
+// A failure while the old song plays on leaves the face on that song: the pause button and the
+// running progress bar; the reason stays on the artist line while the lyric goes on elsewhere.
+TEST_F(PlaybackControllerTest, FailureWhileASongPlaysKeepsTheFaceOnTheStream) {
+  struct Case {
+    bool fm;
+    ServiceReply reply;
+    const char* notice;
+  } cases[] = {
+      {true, ServiceReply::NeedsLogin, kFmNeedsLogin},
+      {false, ServiceReply::Unreachable, kServerUnreachable},
+  };
+  view.rows = {"p0", "p1"};
+  for (const Case& c : cases) {
+    service.reply = ServiceReply::Answered;
+    service.playlists["p1"] = {"200", {MakeSong(c.notice)}};
+    controller.onFmButtonClicked(false);
+    controller.playNext();
+    const std::uint32_t stream = state().now.currentStream;
+    controller.onFmButtonClicked(c.fm);
+    service.reply = c.reply;
+
+    controller.playNext();
+    EXPECT_EQ(audio.isActive(stream), 1) << c.notice;
+    EXPECT_EQ(view.artist, c.notice);
+    EXPECT_TRUE(view.pauseVisible) << c.notice;
+    EXPECT_FALSE(view.playVisible) << c.notice;
+    EXPECT_EQ(progress->interval, 100) << c.notice;
+    audio.streams[stream].position = 1000;
+    view.desktop.clear();
+    controller.progressTick();
+    EXPECT_EQ(view.artist, c.notice);
+    EXPECT_FALSE(view.desktop.empty()) << c.notice;
+    EXPECT_EQ(view.progressWidth, 0);
+    audio.streams[stream].position = 100000;
+    controller.progressTick();
+    EXPECT_EQ(view.progressWidth, 77) << c.notice;
+
+    // Play and pause act on the song that plays.
+    controller.togglePlayPause();
+    EXPECT_TRUE(view.playVisible);
+    controller.togglePlayPause();
+    EXPECT_TRUE(view.pauseVisible);
+    EXPECT_EQ(audio.isActive(stream), 1);
+    EXPECT_EQ(progress->interval, 100);
+  }
+}
+
+// Without a server before the first song: play loads the square again, says why nothing plays,
+// and keeps trying with back-off until the server answers. Whatever the user asks meanwhile
+// replaces the pending try.
+TEST_F(PlaybackControllerTest, LostServerBeforeTheFirstSongIsTriedAgain) {
+  bool serverUp = false;
+  view.squareAnswered = false;
+  view.onReload = [&] {
+    view.squareAnswered = serverUp;
+    if (serverUp) view.rows = {"p0", "p1", "p2"};
+  };
+  service.playlists["p1"] = {"200", {MakeSong("1a")}};
+  service.playlists["p2"] = {"200", {MakeSong("2a")}};
+
+  controller.resumeOrStart();
+  EXPECT_EQ(view.artist, kServerUnreachable);
+  EXPECT_TRUE(view.playVisible);
+  controller.retryTick();
+  controller.playNext();  // the user's own try replaces the pending one, and backs off further
+  EXPECT_EQ(Count("reload square"), 3u);
+  EXPECT_THAT(retry->starts, ElementsAre(1000, 2000, 4000));
+
+  serverUp = true;
+  controller.retryTick();
+  EXPECT_EQ(Count("reload square"), 4u);
+  EXPECT_EQ(state().now.currentSongId, "1a");
+  EXPECT_TRUE(view.pauseVisible);
+  EXPECT_EQ(autoPlay->interval, 1000);
+
+  // Lost again at the end of the song: the user's double-click ends the waiting.
+  audio.streams[state().now.currentStream].active = 0;
+  service.reply = ServiceReply::Unreachable;
+  controller.autoPlayTick();
+  ASSERT_EQ(retry->interval, 1000);
+  service.reply = ServiceReply::Answered;
+  controller.playSelectedPlaylist(2);
+  EXPECT_EQ(state().now.currentSongId, "2a");
+  EXPECT_EQ(retry->interval, 0);
+  const std::size_t loads = Count("load");
+  controller.retryTick();
+  EXPECT_EQ(Count("load"), loads);
+}
+
+// Clicks during a playlist load are not lost: the latest runs once the start is over, and no
+// load ever runs inside another.
+TEST_F(PlaybackControllerTest, WishesDuringAStartRunWhenItEnds) {
+  struct Case {
+    const char* name;
+    std::function<void(PlaybackController&)> wish;
+    std::vector<std::string> urls;
+  } cases[] = {
+      {"next", [](PlaybackController& c) { c.playNext(); }, {"url 1a 320000", "url 1b 320000"}},
+      {"double-click",
+       [](PlaybackController& c) { c.playSelectedPlaylist(2); },
+       {"url 1a 320000", "url 2a 320000"}},
+      {"next, then double-click",
+       [](PlaybackController& c) {
+         c.playNext();
+         c.playSelectedPlaylist(2);
+       },
+       {"url 1a 320000", "url 2a 320000"}},
+      {"play", [](PlaybackController& c) { c.resumeOrStart(); }, {"url 1a 320000"}},
+      {"tick", [](PlaybackController& c) { c.autoPlayTick(); }, {"url 1a 320000"}},
+  };
+  view.rows = {"p0", "p1", "p2"};
+  for (const Case& c : cases) {
+    PlaybackController fresh(audio, service, view, "http://127.0.0.1:3000", Hooks());
+    service.playlists["p1"] = {"200", {MakeSong("1a"), MakeSong("1b")}};
+    service.playlists["p2"] = {"200", {MakeSong("2a")}};
+    int loads = 0;
+    service.duringLoad = [&] {
+      if (++loads == 1) c.wish(fresh);
+    };
+    log.clear();
+    fresh.resumeOrStart();
+    std::vector<std::string> urls;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(urls),
+                 [](const std::string& e) { return e.rfind("url", 0) == 0; });
+    EXPECT_EQ(urls, c.urls) << c.name;
+    // The second load, if any, only after the first start asked for its song.
+    const auto secondLoad = std::find(log.begin(), log.end(), "load p2");
+    if (secondLoad != log.end()) {
+      EXPECT_GT(secondLoad - log.begin(),
+                std::find(log.begin(), log.end(), "url 1a 320000") - log.begin());
+    }
+    service.duringLoad = nullptr;
+  }
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ class FakeService : public MusicService {
   }
   void FetchPersonalFm(PlayQueue& queue) override {
     log_.push_back("fm");
-    if (fmBatches.empty()) return;
+    if (fmBatches.empty() || reply != ServiceReply::Answered) return;
     for (const Song& s : fmBatches.front()) queue.append(s);
     fmBatches.pop_front();
   }
@@ -109,7 +109,7 @@ class FakeService : public MusicService {
     queue.clear();
     if (duringLoad) duringLoad();  // stands for the pumped wait inside the real load
     auto it = playlists.find(id);
-    if (it == playlists.end()) return;
+    if (it == playlists.end() || reply != ServiceReply::Answered) return;
     st.playlistLoadCode = it->second.code;
     if (it->second.code == "404") progress.playlistNotFound();
     if (it->second.code != "200") return;
