@@ -123,18 +123,20 @@ void PlaybackController::retryTick() {
 
 // Whatever the user asks for next replaces a pending retry.
 bool PlaybackController::admit(StartGate::Wish wish) {
-  if (!gate_.enter(std::move(wish))) return false;
+  if (stopped_ || !gate_.enter(std::move(wish))) return false;
   hooks_.retryTicker->stop();
   retry_ = nullptr;
   return true;
 }
 
 void PlaybackController::startTickers() {
+  if (stopped_) return;
   hooks_.progressTicker->start(hooks_.periods.progressMs);
   hooks_.autoPlayTicker->start(hooks_.periods.autoPlayMs);
 }
 
 void PlaybackController::stopTickers() {
+  stopped_ = true;
   hooks_.progressTicker->stop();
   hooks_.autoPlayTicker->stop();
   hooks_.retryTicker->stop();

@@ -74,7 +74,8 @@ class PlaybackController : private PlaylistLoadProgress {
   void forgetFmBatch();
   // What a download calls the song until one starts.
   void setTitle(const std::string& title);
-  // Shutdown: no tick may start anything once the device is released.
+  // Shutdown: once the device is released nothing starts again, not even a start that is still
+  // on the stack.
   void stopTickers();
   // Left button on the song name.
   void openSongPage();
@@ -124,6 +125,7 @@ class PlaybackController : private PlaylistLoadProgress {
   PlayState playState_ = PlayState::Stopped;
   // Closed while a start runs: pumped waits inside the service let clicks and ticks in mid-start.
   StartGate gate_;
+  bool stopped_ = false;
   // Personal FM wants a login: the auto-play tick asks nothing until the user plays again.
   bool waitingForLogin_ = false;
   // While the server does not answer: the pause before the next try, and what is tried.
