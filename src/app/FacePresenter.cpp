@@ -13,22 +13,25 @@ int ProgressWidth(std::int64_t position, std::int64_t length) {
 }
 
 void FacePresenter::stateChanged(PlayState state) {
+  state_ = state;
   // A stopped stream keeps the last buttons: the next song follows within a second.
-  if (state == PlayState::Stopped) return;
+  if (state != PlayState::Stopped) showButtons(state);
+}
+
+void FacePresenter::showButtons(PlayState state) {
   const bool playing = state == PlayState::Playing;
   view_.setPlayButtonVisible(!playing);
   view_.setPauseButtonVisible(playing);
 }
 
 void FacePresenter::songStarted(const SongStart& start) {
+  noticeShown_ = false;
   if (start.fromHistory) {
     view_.setSongNameCaption(start.song.name + " - " + start.song.artists);
   } else {
     view_.setSongNameCaption(start.song.name);
     view_.setArtistCaption(start.song.artists);
   }
-  view_.setProgressTimerInterval(kProgressIntervalMs);
-  view_.setAutoPlayTimerInterval(kAutoPlayIntervalMs);
 }
 
 void FacePresenter::coverChanged(const std::string& bytes) { view_.setCoverPicture(bytes); }
@@ -38,17 +41,21 @@ void FacePresenter::titleChanged(const std::string& title) { view_.setWindowTitl
 void FacePresenter::positionChanged(const PlaybackPosition& at) {
   view_.setProgressWidth(ProgressWidth(at.position, at.length));
   view_.setPlayTimes(at.elapsed, at.total);
-  if (at.reachedEnd) view_.setProgressTimerInterval(0);
 }
 
-void FacePresenter::lyricLineChanged(const std::string& line) { view_.setArtistCaption(line); }
+void FacePresenter::lyricLineChanged(const std::string& line) {
+  if (!noticeShown_) view_.setArtistCaption(line);
+}
 
 void FacePresenter::playlistChosen() {
   view_.hidePlaylistSquare();
   view_.setFmButtonSelected(false);
 }
 
-void FacePresenter::playlistLoadStarted() { view_.setArtistCaption("歌单加载中..."); }
+void FacePresenter::playlistLoadStarted() {
+  noticeShown_ = false;
+  view_.setArtistCaption("歌单加载中...");
+}
 
 void FacePresenter::playlistNotFound() { view_.showMessage(kPlaylistNotFound); }
 
@@ -83,14 +90,15 @@ void FacePresenter::failed(const PlaybackFailure& failure) {
       break;
     case PlaybackFailure::Kind::ServerUnreachable:
     case PlaybackFailure::Kind::NeedsLogin:
-      // Nothing plays now: the old song's lyric ticks must not write over the reason.
-      view_.setProgressTimerInterval(0);
-      view_.setArtistCaption(failure.kind == PlaybackFailure::Kind::NeedsLogin ? kFmNeedsLogin
-                                                                               : kServerUnreachable);
-      stateChanged(PlayState::Paused);
-      break;
     case PlaybackFailure::Kind::NoPlaylists:
-      view_.setArtistCaption(kNoPlaylists);
+      view_.setArtistCaption(failure.kind == PlaybackFailure::Kind::NeedsLogin ? kFmNeedsLogin
+                             : failure.kind == PlaybackFailure::Kind::NoPlaylists
+                                 ? kNoPlaylists
+                                 : kServerUnreachable);
+      noticeShown_ = true;
+      // The buttons follow the stream: an old song that plays on keeps its pause button, and
+      // with nothing playing play is offered.
+      showButtons(state_);
       break;
     case PlaybackFailure::Kind::SongUnavailable:
       break;

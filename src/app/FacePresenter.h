@@ -1,6 +1,6 @@
 #pragma once
-// How the player face shows playback: captions, the cover, the play and pause buttons, the
-// progress bar and the two playback timers, all turned from playback's events.
+// How the player face shows playback: captions, the cover, the play and pause buttons and the
+// progress bar, all turned from playback's events. It starts and stops nothing.
 #include <string>
 
 #include "playback/PlaybackEvents.h"
@@ -8,8 +8,6 @@
 namespace lumora {
 
 inline constexpr int kFaceWidth = 154;
-inline constexpr int kProgressIntervalMs = 100;
-inline constexpr int kAutoPlayIntervalMs = 1000;
 inline constexpr const char* kPlaylistNotFound = "找不到歌单，ID是否错误！";
 inline constexpr const char* kServerUnreachable = "连不上音乐服务器，稍后自动重试";
 inline constexpr const char* kFmNeedsLogin = "私人FM需登录：右键→登录";
@@ -25,8 +23,6 @@ class FaceView {
   virtual void setCoverPicture(const std::string& bytes) = 0;  // Pic
   virtual void setPlayButtonVisible(bool visible) = 0;         // 图形按钮_播放
   virtual void setPauseButtonVisible(bool visible) = 0;        // 图形按钮_暂停
-  virtual void setProgressTimerInterval(int ms) = 0;           // time; 0 stops it
-  virtual void setAutoPlayTimerInterval(int ms) = 0;           // 时钟_自动播放
   virtual void setProgressWidth(int pixels) = 0;               // 进度条
   virtual void setPlayTimes(const std::string& elapsed, const std::string& total) = 0;
   virtual void setLikeInfoVisible(bool visible) = 0;        // 信息提示框
@@ -63,7 +59,12 @@ class FacePresenter : public PlaybackObserver {
   void failed(const PlaybackFailure& failure) override;
 
  private:
+  void showButtons(PlayState state);
+
   FaceView& view_;
+  PlayState state_ = PlayState::Stopped;
+  // A failure's reason stays on the artist line, over the lyric, until something new starts.
+  bool noticeShown_ = false;
 };
 
 }  // namespace lumora

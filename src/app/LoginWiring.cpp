@@ -44,7 +44,7 @@ bool LoginWiring::personalFmSelected() const {
   return playback_.state().playMode == kPersonalFmMode;
 }
 
-void LoginWiring::clearFmQueue() { playback_.state().fmQueue.clear(); }
+void LoginWiring::clearFmQueue() { playback_.forgetFmBatch(); }
 
 void LoginWiring::playNext() { playback_.playNext(); }
 

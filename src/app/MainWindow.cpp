@@ -97,7 +97,7 @@ void MainWindow::connectControls() {
 }
 
 void MainWindow::onMainWindowCreated() {
-  playback().state().playMode = kPlaylistMode;
+  playback().setPlayMode(kPlaylistMode);
   objects_.loginAccount.clear();
   objects_.loginPassword.clear();
   objects_.programPath = QApplication::applicationFilePath().toStdString();
@@ -113,7 +113,7 @@ void MainWindow::onMainWindowCreated() {
   objects_.browseMode = "默认";
   loadFirstSquarePage();
   putTrayIcon();
-  playback().state().now.currentTitle = "Lumora";
+  playback().setTitle("Lumora");
   objects_.session.cookie.clear();
   roundWindowCorners(this, 2, 2);
   if (!objects_.audio.init || !objects_.audio.init())
@@ -129,7 +129,7 @@ void MainWindow::onMainWindowCreated() {
 
 void MainWindow::onMainWindowDestroying() {
   destroyed_ = true;
-  playback_->stopTimers();
+  playback().stopTickers();
   behaviours_->stopTimers();
   if (objects_.audio.free) objects_.audio.free();
   if (tray_) {

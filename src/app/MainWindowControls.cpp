@@ -41,6 +41,7 @@ QComboBox QAbstractItemView { background: #2a3140; selection-background-color: #
 QPushButton { background: #2a3140; border: 1px solid #3a4456; border-radius: 3px; padding: 0; }
 QPushButton:hover { border-color: #2f8fff; }
 QPushButton:pressed { background: #2f8fff; }
+QPushButton:disabled { background: #1b2029; border-color: #262d3b; color: #4a5466; }
 QLineEdit { background: #1b2029; border: 1px solid #3a4456; border-radius: 3px; color: #c0c0c0;
   padding: 0 3px; }
 QTreeWidget { background: transparent; border: none; outline: 0; }

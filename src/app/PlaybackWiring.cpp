@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <memory>
@@ -19,7 +20,23 @@ namespace lumora {
 
 namespace {
 
-PlaybackHooks windowHooks(PlaybackWiring* wiring) {
+// A playback ticker on one of the window's timers.
+class TimerTicker : public Ticker {
+ public:
+  explicit TimerTicker(QTimer* timer) : timer_(timer) {}
+  void start(int ms) override {
+    if (timer_) timer_->start(ms);
+  }
+  void stop() override {
+    if (timer_) timer_->stop();
+  }
+
+ private:
+  QPointer<QTimer> timer_;
+};
+
+PlaybackHooks windowHooks(PlaybackWiring* wiring, const FaceControls& face, QTimer* retryTimer,
+                          const PlaybackPeriods& periods) {
   PlaybackHooks hooks;
   // The cache is shared by the hook's copies; it reads each song's lyric once.
   hooks.findLyricLine = [cache = std::make_shared<LyricLineCache>()](const std::string& lyric,
@@ -31,6 +48,10 @@ PlaybackHooks windowHooks(PlaybackWiring* wiring) {
   hooks.openUrl = [](const std::string& url) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
   };
+  hooks.progressTicker = std::make_shared<TimerTicker>(face.progressTimer);
+  hooks.autoPlayTicker = std::make_shared<TimerTicker>(face.autoPlayTimer);
+  hooks.retryTicker = std::make_shared<TimerTicker>(retryTimer);
+  hooks.periods = periods;
   // tickCount and random: the controller's own steady clock and generator.
   return hooks;
 }
@@ -40,6 +61,10 @@ PlaybackHooks windowHooks(PlaybackWiring* wiring) {
 int SquarePlaylists::playlistCount() const { return square_.rowCount(); }
 
 std::string SquarePlaylists::playlistIdAt(int row) const { return square_.playlistIdAt(row); }
+
+bool SquarePlaylists::answered() const { return square_.browser().answered(); }
+
+void SquarePlaylists::reload() { square_.loadCurrentPage(); }
 
 void DesktopLyricsFollower::lyricLineChanged(const std::string& line) { lyrics_.SetText(line, 0); }
 
@@ -57,9 +82,11 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       apiClient_(objects.apiJson, objects.session, objects.options.apiBaseAddress),
       apiService_(apiClient_),
       squarePlaylists_(square),
+      retryTimer_(new QTimer(this)),
       controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
                   objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
-                  objects.options.apiBaseAddress, windowHooks(this)) {
+                  objects.options.apiBaseAddress,
+                  windowHooks(this, controls.face, retryTimer_, objects.playbackPeriods)) {
   controller_.addObserver(presenter_);
   controller_.addObserver(desktopLyrics_);
   connectButtonsAndMenu();
@@ -75,11 +102,6 @@ void PlaybackWiring::pumpedWait(int ms) {
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
   if (--waitDepth_ == 0) emit waitsFinished();
-}
-
-void PlaybackWiring::stopTimers() {
-  faceControls_.progressTimer->stop();
-  faceControls_.autoPlayTimer->stop();
 }
 
 void PlaybackWiring::connectButtonsAndMenu() {
@@ -104,6 +126,7 @@ void PlaybackWiring::connectButtonsAndMenu() {
 
   connect(faceControls_.progressTimer, &QTimer::timeout, this, [c] { c->progressTick(); });
   connect(faceControls_.autoPlayTimer, &QTimer::timeout, this, [c] { c->autoPlayTick(); });
+  connect(retryTimer_, &QTimer::timeout, this, [c] { c->retryTick(); });
 
   faceControls_.songName->installEventFilter(this);
 }

@@ -20,12 +20,14 @@ struct ProgramObjects;
 // The square's rows as the playlists a first play draws from.
 class SquarePlaylists : public PlaylistSource {
  public:
-  explicit SquarePlaylists(const PlaylistSquarePanel& square) : square_(square) {}
+  explicit SquarePlaylists(PlaylistSquarePanel& square) : square_(square) {}
   int playlistCount() const override;
   std::string playlistIdAt(int row) const override;
+  bool answered() const override;
+  void reload() override;
 
  private:
-  const PlaylistSquarePanel& square_;
+  PlaylistSquarePanel& square_;
 };
 
 // The desktop lyrics window shows each lyric line as the face does.
@@ -49,9 +51,6 @@ class PlaybackWiring : public QObject {
 
   PlaybackController& controller() { return controller_; }
   FaceView& face() { return face_; }
-
-  // Shutdown: once the device is released no tick may start another song.
-  void stopTimers();
 
   // A local event loop, so the window keeps painting and answering clicks meanwhile.
   void pumpedWait(int ms);
@@ -82,6 +81,8 @@ class PlaybackWiring : public QObject {
   ApiClient apiClient_;
   ApiMusicService apiService_;
   SquarePlaylists squarePlaylists_;
+  // Playback's third ticker: the next try while the server is away. Not a control of the form.
+  QTimer* retryTimer_;
   PlaybackController controller_;
   int waitDepth_ = 0;
 };

@@ -3,7 +3,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
-#include <QTimer>
 #include <algorithm>
 
 #include "widgets/PictureButton.h"
@@ -15,14 +14,6 @@ namespace {
 constexpr int kCoverSide = 155;
 
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
-
-// Interval 0 is how the presenter stops a timer.
-void runEvery(QTimer* timer, int ms) {
-  if (ms > 0)
-    timer->start(ms);
-  else
-    timer->stop();
-}
 
 }  // namespace
 
@@ -55,10 +46,6 @@ void PlayerFace::setCoverPicture(const std::string& bytes) {
 void PlayerFace::setPlayButtonVisible(bool visible) { face_.playButton->setVisible(visible); }
 
 void PlayerFace::setPauseButtonVisible(bool visible) { face_.pauseButton->setVisible(visible); }
-
-void PlayerFace::setProgressTimerInterval(int ms) { runEvery(face_.progressTimer, ms); }
-
-void PlayerFace::setAutoPlayTimerInterval(int ms) { runEvery(face_.autoPlayTimer, ms); }
 
 void PlayerFace::setProgressWidth(int pixels) {
   face_.progressBar->resize(std::max(0, pixels), face_.progressBar->height());

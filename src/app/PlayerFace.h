@@ -22,8 +22,6 @@ class PlayerFace : public FaceView {
   void setCoverPicture(const std::string& bytes) override;
   void setPlayButtonVisible(bool visible) override;
   void setPauseButtonVisible(bool visible) override;
-  void setProgressTimerInterval(int ms) override;
-  void setAutoPlayTimerInterval(int ms) override;
   void setProgressWidth(int pixels) override;
   // No control shows the times; they become the progress bar's tooltip.
   void setPlayTimes(const std::string& elapsed, const std::string& total) override;

@@ -8,6 +8,7 @@
 #include "lyrics/DesktopLyricsWindow.h"
 #include "net/Session.h"
 #include "playback/AudioPlayer.h"
+#include "playback/PlaybackClock.h"
 #include "playback/PlaybackInterfaces.h"
 
 namespace lumora {
@@ -34,6 +35,9 @@ struct ProgramObjects {
   // modes' state (mode, queues, history, the current song) lives in the window's controller.
   AudioOutput* audioOutput = nullptr;
   MusicService* musicService = nullptr;
+  // How often playback ticks and how long it waits before trying a lost server again; tests
+  // shorten them instead of waiting.
+  PlaybackPeriods playbackPeriods;
   // Whether the desktop has a notification area now; tests say either.
   std::function<bool()> trayAvailable;
   // The one document the square and the API routines read their answers into.

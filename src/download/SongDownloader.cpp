@@ -27,7 +27,7 @@ std::string SafeFileName(std::string_view displayName) {
 SongDownloader::SongDownloader(std::filesystem::path folder, DownloadView& view, Fetch fetch)
     : folder_(std::move(folder)), view_(view), fetch_(std::move(fetch)) {}
 
-bool SongDownloader::saveOnce(const SongToDownload& song, const std::filesystem::path& file) {
+bool SongDownloader::save(const SongToDownload& song, const std::filesystem::path& file) {
   const std::string audio = fetch_(song.playUrl);
   // A failed fetch must not replace a good earlier download with an empty one.
   if (audio.empty()) return false;
@@ -36,7 +36,8 @@ bool SongDownloader::saveOnce(const SongToDownload& song, const std::filesystem:
   record.title = song.title;
   record.album = song.album;
   record.picture = song.cover;
-  return WriteTaggedFile(file, record, audio);
+  // The write is tried twice, the fetch once: a dead server is waited for only once.
+  return WriteTaggedFile(file, record, audio) || WriteTaggedFile(file, record, audio);
 }
 
 void SongDownloader::DownloadCurrentSong(const SongToDownload& song) {
@@ -48,8 +49,7 @@ void SongDownloader::DownloadCurrentSong(const SongToDownload& song) {
   }
   const std::filesystem::path file = folder_ / SafeFileName(song.displayName);
   view_.setDownloadRunning(true);
-  // One retry, fetching afresh: the first copy is gone before the second is fetched.
-  bool saved = saveOnce(song, file) || saveOnce(song, file);
+  const bool saved = save(song, file);
   view_.setDownloadRunning(false);
   if (saved) {
     // The file is far from the program, so say where it went.

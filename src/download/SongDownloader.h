@@ -48,7 +48,7 @@ class SongDownloader {
   void DownloadCurrentSong(const SongToDownload& song);
 
  private:
-  bool saveOnce(const SongToDownload& song, const std::filesystem::path& file);
+  bool save(const SongToDownload& song, const std::filesystem::path& file);
 
   std::filesystem::path folder_;
   DownloadView& view_;

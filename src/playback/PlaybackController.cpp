@@ -14,8 +14,6 @@ namespace {
 
 constexpr int kPlaylistShownMs = 1000;
 constexpr int kLikeInfoMs = 2000;
-constexpr std::uint32_t kFirstRetryMs = 1000;
-constexpr std::uint32_t kLongestRetryMs = 30000;
 constexpr std::size_t kHistoryLimit = 10;
 constexpr int kLastDrawnSquareRow = 7;
 constexpr const char* kNoLyricMatch = "没有匹配到歌词.";
@@ -26,18 +24,6 @@ std::int64_t WholeSeconds(double seconds) {
   return static_cast<std::int64_t>(seconds);
 }
 
-// Runs a scope with a flag raised, lowering it on every way out.
-class FlagGuard {
- public:
-  explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-  ~FlagGuard() { flag_ = false; }
-  FlagGuard(const FlagGuard&) = delete;
-  FlagGuard& operator=(const FlagGuard&) = delete;
-
- private:
-  bool& flag_;
-};
-
 }  // namespace
 
 int RandomBetween(RandomSource& random, int a, int b) {
@@ -47,7 +33,7 @@ int RandomBetween(RandomSource& random, int a, int b) {
 }
 
 PlaybackController::PlaybackController(AudioOutput& audio, MusicService& service,
-                                       const PlaylistSource& playlists, std::string apiBaseAddress,
+                                       PlaylistSource& playlists, std::string apiBaseAddress,
                                        PlaybackHooks hooks)
     : audio_(audio),
       service_(service),
@@ -65,6 +51,8 @@ PlaybackController::PlaybackController(AudioOutput& audio, MusicService& service
     };
   }
   if (!hooks_.random) hooks_.random = std::make_shared<DefaultRandom>();
+  for (auto* ticker : {&hooks_.progressTicker, &hooks_.autoPlayTicker, &hooks_.retryTicker})
+    if (!*ticker) *ticker = std::make_shared<IdleTicker>();
 }
 
 std::string SongPageUrl(const std::string& apiBaseAddress, const std::string& songId) {
@@ -96,6 +84,7 @@ bool PlaybackController::replaceStream(const std::string& songId) {
   }
   now.currentUrl = service_.GetSongUrl(songId, kBitRate);
   if (service_.LastReply() == ServiceReply::Unreachable) {
+    if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
     waitForServer();
     return false;
   }
@@ -114,19 +103,48 @@ void PlaybackController::fail(PlaybackFailure::Kind kind) {
   announce([&failure](PlaybackObserver& o) { o.failed(failure); });
 }
 
-// Each try without an answer doubles the pause before the next, up to half a minute; a song
-// that starts ends the waiting.
+// Each try without an answer doubles the pause before the next, up to the longest; a song that
+// starts ends the waiting. What is tried again is the wish that met no server.
 void PlaybackController::waitForServer() {
-  retryDelayMs_ = retryDelayMs_ == 0 ? kFirstRetryMs : std::min(retryDelayMs_ * 2, kLongestRetryMs);
-  retryAt_ = hooks_.tickCount() + retryDelayMs_;
+  const PlaybackPeriods& periods = hooks_.periods;
+  retryDelayMs_ = retryDelayMs_ == 0 ? periods.firstRetryMs
+                                     : std::min(retryDelayMs_ * 2, periods.longestRetryMs);
+  retry_ = gate_.current();
+  hooks_.retryTicker->start(retryDelayMs_);
   fail(PlaybackFailure::Kind::ServerUnreachable);
 }
 
-bool PlaybackController::waitingForServer() const {
-  return retryDelayMs_ > 0 && static_cast<std::int32_t>(hooks_.tickCount() - retryAt_) < 0;
+void PlaybackController::retryTick() {
+  hooks_.retryTicker->stop();
+  const StartGate::Wish again = std::move(retry_);
+  retry_ = nullptr;
+  if (again) again();
 }
 
-void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool takeSongFields) {
+// Whatever the user asks for next replaces a pending retry.
+bool PlaybackController::admit(StartGate::Wish wish) {
+  if (stopped_ || !gate_.enter(std::move(wish))) return false;
+  hooks_.retryTicker->stop();
+  retry_ = nullptr;
+  return true;
+}
+
+void PlaybackController::startTickers() {
+  if (stopped_) return;
+  hooks_.progressTicker->start(hooks_.periods.progressMs);
+  hooks_.autoPlayTicker->start(hooks_.periods.autoPlayMs);
+}
+
+void PlaybackController::stopTickers() {
+  stopped_ = true;
+  hooks_.progressTicker->stop();
+  hooks_.autoPlayTicker->stop();
+  hooks_.retryTicker->stop();
+  retry_ = nullptr;
+  gate_.forgetKept();
+}
+
+void PlaybackController::startSong(PlayQueue& queue, std::size_t position) {
   const Song song = queue.at(position);
   NowPlaying& now = state_.now;
 
@@ -138,12 +156,12 @@ void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool 
   announce([&start](PlaybackObserver& o) { o.songStarted(start); });
   announce([&song](PlaybackObserver& o) { o.titleChanged(song.name); });
   now.currentTitle = song.name + "-" + song.artists;
-  if (takeSongFields) {
-    now.currentArtists = song.artists;
-    now.currentName = song.name;
-    now.currentAlbum = song.album;
-    now.likeSongId = song.id;
-  }
+  // A download or a like describes the song that plays, however it was started.
+  now.currentArtists = song.artists;
+  now.currentName = song.name;
+  now.currentAlbum = song.album;
+  now.likeSongId = song.id;
+  startTickers();
   setState(PlayState::Playing);
   if (now.currentStream == 0) {
     const PlaybackFailure failure{PlaybackFailure::Kind::SongUnavailable, song, {}, {}};
@@ -157,12 +175,20 @@ void PlaybackController::startSong(PlayQueue& queue, std::size_t position, bool 
 }
 
 // A square with fewer than eight rows only offers the rows it has; row 0 is drawn only when it
-// is the one row there is, and an empty square asks for nothing.
-void PlaybackController::loadRandomSquarePlaylist() {
-  const int rows = playlists_.playlistCount();
+// is the one row there is. A square left empty by a load that met no server is loaded again
+// first; one the server answered empty asks for nothing.
+bool PlaybackController::loadRandomSquarePlaylist() {
+  int rows = playlists_.playlistCount();
+  if (rows <= 0 && !playlists_.answered()) {
+    playlists_.reload();
+    rows = playlists_.playlistCount();
+  }
   if (rows <= 0) {
-    fail(PlaybackFailure::Kind::NoPlaylists);
-    return;
+    if (playlists_.answered())
+      fail(PlaybackFailure::Kind::NoPlaylists);
+    else
+      waitForServer();
+    return false;
   }
   const int row =
       rows == 1 ? 0 : RandomBetween(*hooks_.random, 1, std::min(kLastDrawnSquareRow, rows - 1));
@@ -170,6 +196,11 @@ void PlaybackController::loadRandomSquarePlaylist() {
   state_.queueCount = static_cast<int>(state_.playlistQueue.size());
   const std::size_t count = state_.playlistQueue.size();
   announce([count](PlaybackObserver& o) { o.playlistLoaded(count); });
+  if (count == 0 && service_.LastReply() == ServiceReply::Unreachable) {
+    waitForServer();
+    return false;
+  }
+  return true;
 }
 
 void PlaybackController::loadPlaylist(const std::string& playlistId) {
@@ -201,8 +232,8 @@ void PlaybackController::failPlaylistLoad() {
 }
 
 void PlaybackController::playNext() {
-  if (starting_) return;
-  FlagGuard guard(starting_);
+  if (!admit([this] { playNext(); })) return;
+  const StartGate::Pass pass(gate_);
   waitingForLogin_ = false;
 
   if (state_.playMode == kPersonalFmMode) {
@@ -221,22 +252,16 @@ void PlaybackController::playNext() {
     }
     if (!queue.empty()) {
       const int k = RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size()));
-      startSong(queue, static_cast<std::size_t>(k), true);
+      startSong(queue, static_cast<std::size_t>(k));
     }
   } else if (state_.playMode == kPlaylistMode) {
     hooks_.random->seed(hooks_.tickCount());
     PlayQueue& queue = state_.playlistQueue;
-    if (queue.empty()) {
-      loadRandomSquarePlaylist();
-      if (queue.empty() && service_.LastReply() == ServiceReply::Unreachable) {
-        waitForServer();
-        return;
-      }
-    }
+    if (queue.empty() && !loadRandomSquarePlaylist()) return;
     if (state_.playlist.playlistLoadCode == "200") {
       if (!queue.empty()) {
         const int k = RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size()));
-        startSong(queue, static_cast<std::size_t>(k), true);
+        startSong(queue, static_cast<std::size_t>(k));
       }
     } else if (state_.playlist.playlistLoadCode == "404") {
       failPlaylistLoad();
@@ -244,13 +269,22 @@ void PlaybackController::playNext() {
   }
 }
 
+// The id is read at the click: a wish kept for later still plays the row that was chosen.
 void PlaybackController::playSelectedPlaylist(int row) {
-  if (starting_) return;
-  FlagGuard guard(starting_);
+  playPlaylist(playlists_.playlistIdAt(row));
+}
+
+void PlaybackController::playPlaylist(const std::string& playlistId) {
+  if (!admit([this, playlistId] { playPlaylist(playlistId); })) return;
+  const StartGate::Pass pass(gate_);
 
   state_.playMode = kPlaylistMode;
   announce([](PlaybackObserver& o) { o.playlistChosen(); });
-  loadPlaylist(playlists_.playlistIdAt(row));
+  loadPlaylist(playlistId);
+  if (state_.playlistQueue.empty() && service_.LastReply() == ServiceReply::Unreachable) {
+    waitForServer();
+    return;
+  }
 
   if (state_.playlist.playlistLoadCode == "200") {
     state_.queueCount = static_cast<int>(state_.playlistQueue.size());
@@ -258,7 +292,7 @@ void PlaybackController::playSelectedPlaylist(int row) {
     announce([count](PlaybackObserver& o) { o.playlistLoaded(count); });
     if (state_.queueCount > 0) {
       const int k = RandomBetween(*hooks_.random, 1, state_.queueCount);
-      startSong(state_.playlistQueue, static_cast<std::size_t>(k), false);
+      startSong(state_.playlistQueue, static_cast<std::size_t>(k));
     }
   } else if (state_.playlist.playlistLoadCode == "404") {
     failPlaylistLoad();
@@ -266,10 +300,11 @@ void PlaybackController::playSelectedPlaylist(int row) {
 }
 
 void PlaybackController::playPrevious() {
-  if (starting_) return;
   PlayHistory& history = state_.history;
+  if (history.size() <= 1 && !gate_.busy()) return;
+  if (!admit([this] { playPrevious(); })) return;
+  const StartGate::Pass pass(gate_);
   if (history.size() <= 1) return;
-  FlagGuard guard(starting_);
 
   // The entry before the newest; the newest stays, so repeated steps walk further back.
   const std::size_t p = history.size() - 1;
@@ -281,6 +316,7 @@ void PlaybackController::playPrevious() {
   announce([&start](PlaybackObserver& o) { o.songStarted(start); });
   announce([&caption](PlaybackObserver& o) { o.titleChanged(caption); });
   state_.now.currentTitle = caption;
+  startTickers();
   // Like every other start: the song plays, so pausing is what the button offers.
   setState(PlayState::Playing);
 
@@ -302,7 +338,11 @@ void PlaybackController::resumeOrStart() {
   const std::uint32_t stream = state_.now.currentStream;
   switch (audio_.isActive(stream)) {
     case 0:
-      playNext();
+      // During a start the wish waits and asks again: by then the new song may be playing.
+      if (gate_.busy())
+        gate_.keep([this] { resumeOrStart(); });
+      else
+        playNext();
       break;
     case 3:
       audio_.play(stream, false);
@@ -330,18 +370,25 @@ void PlaybackController::likeCurrentSong() {
 }
 
 void PlaybackController::onFmButtonClicked(bool selected) {
-  state_.playMode = selected ? kPersonalFmMode : kPlaylistMode;
+  setPlayMode(selected ? kPersonalFmMode : kPlaylistMode);
 }
+
+void PlaybackController::setPlayMode(const std::string& mode) { state_.playMode = mode; }
+
+void PlaybackController::forgetFmBatch() { state_.fmQueue.clear(); }
+
+void PlaybackController::setTitle(const std::string& title) { state_.now.currentTitle = title; }
 
 void PlaybackController::openSongPage() {
   if (state_.now.currentSongId.empty()) return;
   hooks_.openUrl(SongPageUrl(apiBaseAddress_, state_.now.currentSongId));
 }
 
+// A tick during a start is not kept as a wish: the next one looks again a period later.
 void PlaybackController::autoPlayTick() {
-  if (audio_.isActive(state_.now.currentStream) != 0) return;
+  if (gate_.busy() || audio_.isActive(state_.now.currentStream) != 0) return;
   if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
-  if (waitingForLogin_ || waitingForServer()) return;
+  if (waitingForLogin_ || retry_) return;
   playNext();
 }
 
@@ -357,6 +404,8 @@ void PlaybackController::progressTick() {
   at.total = ClockText(at.totalSeconds);
   // Until the length is known there is no end to reach; stopping there would freeze the song.
   at.reachedEnd = at.length > 0 && at.elapsed == at.total;
+  // The bar and the lyric freeze for the last second; the auto-play tick takes over.
+  if (at.reachedEnd) hooks_.progressTicker->stop();
   announce([&at](PlaybackObserver& o) { o.positionChanged(at); });
 
   showLyric(at.elapsed);

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "playback/PlaybackClock.h"
 #include "playback/PlaybackEvents.h"
 #include "playback/PlaybackInterfaces.h"
 #include "playback/PlaybackState.h"
+#include "playback/StartGate.h"
 
 namespace lumora {
 
@@ -30,15 +32,22 @@ struct PlaybackHooks {
   std::function<std::uint32_t()> tickCount;
   // Default: a generator of its own.
   std::shared_ptr<RandomSource> random;
+  // The progress bar's ticker (`time`), the auto-play ticker (`时钟_自动播放`) and the one that
+  // tries again while the server is away; each ticks the routine of its name. Default: idle.
+  std::shared_ptr<Ticker> progressTicker;
+  std::shared_ptr<Ticker> autoPlayTicker;
+  std::shared_ptr<Ticker> retryTicker;
+  PlaybackPeriods periods;
 };
 
 // The play modes and the song queues. Every member runs on the window thread; the window binds
-// its controls and timers to them, and observers hear what happens.
+// its controls and timers to them, and observers hear what happens. The controller alone writes
+// its state and starts and stops its tickers; others ask through the operations below.
 class PlaybackController : private PlaylistLoadProgress {
  public:
   static constexpr const char* kBitRate = "320000";
 
-  PlaybackController(AudioOutput& audio, MusicService& service, const PlaylistSource& playlists,
+  PlaybackController(AudioOutput& audio, MusicService& service, PlaylistSource& playlists,
                      std::string apiBaseAddress, PlaybackHooks hooks = {});
 
   // Observers are told in the order they were added; each must outlive the controller or be
@@ -46,7 +55,6 @@ class PlaybackController : private PlaylistLoadProgress {
   void addObserver(PlaybackObserver& observer);
   void removeObserver(PlaybackObserver& observer);
 
-  PlaybackState& state() { return state_; }
   const PlaybackState& state() const { return state_; }
   // As last announced.
   PlayState playState() const { return playState_; }
@@ -60,23 +68,41 @@ class PlaybackController : private PlaylistLoadProgress {
   void pausePlayback();    // pause button
   void likeCurrentSong();
   void onFmButtonClicked(bool selected);
+  // "私人FM模式" or "歌单模式"; the next song comes from that mode's queue.
+  void setPlayMode(const std::string& mode);
+  // After a login: the batch fetched for nobody is not the account's.
+  void forgetFmBatch();
+  // What a download calls the song until one starts.
+  void setTitle(const std::string& title);
+  // Shutdown: once the device is released nothing starts again, not even a start that is still
+  // on the stack.
+  void stopTickers();
   // Left button on the song name.
   void openSongPage();
   // The auto-play timer: starts the next song once the stream has stopped.
   void autoPlayTick();
   // The progress half and then the lyric half of the progress timer.
   void progressTick();
+  // The back-off pause is over: what met no server is tried again.
+  void retryTick();
 
  private:
-  void startSong(PlayQueue& queue, std::size_t position, bool takeSongFields);
+  // Tests set a scene up directly.
+  friend struct PlaybackControllerAccess;
+
+  // Runs now, or when the running start ends; a routine that may start a song enters first.
+  bool admit(StartGate::Wish wish);
+  void playPlaylist(const std::string& playlistId);
+  void startSong(PlayQueue& queue, std::size_t position);
+  void startTickers();
   // False when the server could not be reached for the song's address.
   bool replaceStream(const std::string& songId);
   void fail(PlaybackFailure::Kind kind);
   void waitForServer();
-  bool waitingForServer() const;
   void setState(PlayState state);
   void showLyric(const std::string& timeKey);
-  void loadRandomSquarePlaylist();
+  // False when nothing was loaded: no playlist to draw, or no server.
+  bool loadRandomSquarePlaylist();
   void loadPlaylist(const std::string& playlistId);
   void failPlaylistLoad();
 
@@ -91,19 +117,20 @@ class PlaybackController : private PlaylistLoadProgress {
 
   AudioOutput& audio_;
   MusicService& service_;
-  const PlaylistSource& playlists_;
+  PlaylistSource& playlists_;
   std::vector<PlaybackObserver*> observers_;
   std::string apiBaseAddress_;
   PlaybackHooks hooks_;
   PlaybackState state_;
   PlayState playState_ = PlayState::Stopped;
-  // Set while a song start runs: pumped waits inside the service let timers fire mid-start.
-  bool starting_ = false;
+  // Closed while a start runs: pumped waits inside the service let clicks and ticks in mid-start.
+  StartGate gate_;
+  bool stopped_ = false;
   // Personal FM wants a login: the auto-play tick asks nothing until the user plays again.
   bool waitingForLogin_ = false;
-  // While the server does not answer: the pause before the next try and when it ends.
-  std::uint32_t retryDelayMs_ = 0;
-  std::uint32_t retryAt_ = 0;
+  // While the server does not answer: the pause before the next try, and what is tried.
+  int retryDelayMs_ = 0;
+  StartGate::Wish retry_;
 };
 
 }  // namespace lumora

@@ -36,7 +36,7 @@ struct PlaybackFailure {
     SongUnavailable,
     // A playlist load answered with a code other than "200".
     PlaylistLoadFailed,
-    // The server did not answer at all; the song stays queued and the auto-play tick tries
+    // The server did not answer at all; the song stays queued and what met no server is tried
     // again after a growing pause.
     ServerUnreachable,
     // Personal FM answered that nobody is logged in; nothing is asked again until the user

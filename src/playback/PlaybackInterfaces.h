@@ -66,6 +66,10 @@ class PlaylistSource {
   virtual int playlistCount() const = 0;
   // Empty for a row that is not there.
   virtual std::string playlistIdAt(int row) const = 0;
+  // False while the rows are empty because their load met no server.
+  virtual bool answered() const = 0;
+  // Asks the server for the rows again.
+  virtual void reload() = 0;
 };
 
 // The pseudo-random generator of the song draws; tests script it.

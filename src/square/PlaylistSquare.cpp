@@ -80,9 +80,23 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
   clearRows();
   const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
   if (request.url.empty()) return;
-  const std::string answer = BodyText(HttpClient::Request(request.url));
+  HttpClient::Outputs outputs;
+  const std::string answer = BodyText(HttpClient::Request(request.url, {}, &outputs));
+  answered_ = outputs.status != 0;
   for (PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
     appendRow(std::move(row));
+  view_.pageLoaded(answered_, morePages(mode));
+}
+
+// The answer tells whether more follow; without that, only a full page may have a next one.
+bool PlaylistBrowser::morePages(std::string_view mode) const {
+  if (rows_.empty()) return false;
+  if (mode == kBrowseHot && apiJson_.Exists("more"))
+    return apiJson_.GetSubDocument("more").ToText() == "true";
+  if (mode == kBrowseSearch && apiJson_.Exists("result.playlistCount"))
+    return apiJson_.GetNumber("result.playlistCount") >
+           static_cast<double>(state_.browseOffset) + static_cast<double>(rows_.size());
+  return rows_.size() >= kSquarePageSize;
 }
 
 void PlaylistBrowser::clearRows() {
@@ -104,6 +118,7 @@ void PlaylistBrowser::chooseCategory(int index) {
   state_.browseMode = kBrowseHot;
   if (index < 0 || index >= static_cast<int>(kSquareCategories.size())) return;
   state_.browseKeyword = kSquareCategories[static_cast<std::size_t>(index)];
+  category_ = state_.browseKeyword;
   state_.browseOffset = 0;
   LoadPage(kBrowseHot, state_.browseKeyword, "0");
 }
@@ -114,13 +129,15 @@ bool PlaylistBrowser::pagingMode() const {
 
 void PlaylistBrowser::firstPage() {
   if (!pagingMode()) return;
+  state_.browseMode = kBrowseHot;
+  state_.browseKeyword = category_;
   state_.browseOffset = 0;
-  LoadPage(state_.browseMode, state_.browseKeyword, "0");
+  LoadPage(kBrowseHot, state_.browseKeyword, "0");
 }
 
 void PlaylistBrowser::nextPage() {
   if (!pagingMode()) return;
-  state_.browseOffset += 8;
+  state_.browseOffset += static_cast<int>(kSquarePageSize);
   LoadPage(state_.browseMode, state_.browseKeyword, std::to_string(state_.browseOffset));
 }
 
@@ -140,6 +157,7 @@ void PlaylistBrowser::search(const std::string& text) {
 void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,
                                            const std::vector<std::string>& ids) {
   clearRows();
+  answered_ = true;
   // The lists come in pairs; a name missing from a short list shows as an empty cell.
   for (std::size_t i = 0; i < ids.size(); ++i)
     appendRow({i < names.size() ? names[i] : std::string(), ids[i]});

@@ -16,6 +16,7 @@ inline constexpr std::array<std::string_view, 22> kSquareCategories = {
     "学习", "校园", "工作", "午休",     "下午茶", "网络歌曲", "KTV",  "70后",
     "80后", "90后", "00后", "经典",     "酒吧",   "榜单"};
 
+inline constexpr std::size_t kSquarePageSize = 8;
 inline constexpr std::string_view kBrowseHot = "默认";
 inline constexpr std::string_view kBrowseSearch = "查询";
 // What 编辑框_歌单ID holds before the user first types.
@@ -53,6 +54,8 @@ class PlaylistSquareView {
   virtual void setPagingButtonsVisible(bool visible) = 0;                      // 首页, 下一页
   virtual void hideSearchBox() = 0;                                            // 外形框3
   virtual void showListPanel() = 0;                                            // 外形框1
+  // After a page load: whether the server answered at all, and whether a page follows.
+  virtual void pageLoaded(bool answered, bool morePages) = 0;
 };
 
 // The three browse values are program-wide; the square reads and writes them where they live.
@@ -73,6 +76,7 @@ class PlaylistBrowser {
   void loadCurrentPage();
 
   void chooseCategory(int index);
+  // Back to the hot playlists of the category last chosen, from a search too.
   void firstPage();
   void nextPage();
   // The search text as read from 编辑框_歌单ID when 查询结果 or Enter was pressed.
@@ -84,9 +88,12 @@ class PlaylistBrowser {
 
   // What the list shows, row for row.
   const std::vector<PlaylistRow>& rows() const { return rows_; }
+  // False after a page load that met no server: the list is empty for want of an answer.
+  bool answered() const { return answered_; }
 
  private:
   bool pagingMode() const;
+  bool morePages(std::string_view mode) const;
   void clearRows();
   void appendRow(PlaylistRow row);
 
@@ -95,6 +102,8 @@ class PlaylistBrowser {
   std::string apiBase_;
   PlaylistSquareView& view_;
   std::vector<PlaylistRow> rows_;
+  bool answered_ = true;
+  std::string category_{kSquareCategories[0]};
 };
 
 }  // namespace lumora

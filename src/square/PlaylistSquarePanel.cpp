@@ -50,6 +50,7 @@ PlaylistSquarePanel::PlaylistSquarePanel(const ListPanelControls& controls, QWid
     emptyNote_ = new QLabel(QString::fromUtf8(kNothingToShow), list_->viewport());
     emptyNote_->setObjectName(QStringLiteral("emptyListNote"));
     emptyNote_->setAlignment(Qt::AlignCenter);
+    emptyNote_->setWordWrap(true);
     emptyNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
     emptyNote_->setStyleSheet(QStringLiteral("color: #9aa6b8;"));
     emptyNote_->setGeometry(0, 0, list_->viewport()->width(), 60);
@@ -111,7 +112,16 @@ void PlaylistSquarePanel::runSearch() {
 
 void PlaylistSquarePanel::clearRows() {
   if (list_) list_->clear();
-  if (emptyNote_) emptyNote_->show();
+  if (emptyNote_) {
+    emptyNote_->setText(QString::fromUtf8(kNothingToShow));
+    emptyNote_->show();
+  }
+}
+
+// Past the last page there is nothing to ask for; 首页 is the way back, and the way to try again.
+void PlaylistSquarePanel::pageLoaded(bool answered, bool morePages) {
+  if (nextPageButton_) nextPageButton_->setEnabled(morePages);
+  if (emptyNote_ && !answered) emptyNote_->setText(QString::fromUtf8(kLoadFailed));
 }
 
 void PlaylistSquarePanel::appendRow(const std::string& name, const std::string& id) {

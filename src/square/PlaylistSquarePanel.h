@@ -22,8 +22,9 @@ namespace lumora {
 class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   Q_OBJECT
  public:
-  // What the empty list says.
+  // What the empty list says: the server has none to show, or could not be reached.
   static constexpr const char* kNothingToShow = "这里还没有歌单";
+  static constexpr const char* kLoadFailed = "歌单加载失败，点首页重试";
 
   // settingsPanel is 外形框2, which shares the face with the list and is hidden to show it.
   PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel, BrowseState state,
@@ -53,6 +54,7 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   void setPagingButtonsVisible(bool visible) override;
   void hideSearchBox() override;
   void showListPanel() override;
+  void pageLoaded(bool answered, bool morePages) override;
 
   void runSearch();
   static void setSearchTextTyping(QLineEdit& edit, bool typing);

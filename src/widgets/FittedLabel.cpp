@@ -1,8 +1,10 @@
 #include "widgets/FittedLabel.h"
 
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 
 namespace lumora {
 
@@ -28,6 +30,23 @@ FittedText FitText(const QString& text, const QFont& font, int width, int minPix
 }
 
 FittedLabel::FittedLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+bool FittedLabel::cut() const {
+  return FitText(text(), font(), contentsRect().width(), kMinPixelSize).text != text();
+}
+
+// A tooltip of its own, when one was set, wins; otherwise a cut text is shown whole.
+bool FittedLabel::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && toolTip().isEmpty()) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    if (cut())
+      QToolTip::showText(help->globalPos(), text(), this);
+    else
+      QToolTip::hideText();
+    return true;
+  }
+  return QLabel::event(event);
+}
 
 void FittedLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);

@@ -1,6 +1,7 @@
 #pragma once
 // A one-line label that never loses the start of its text: a caption too wide for the label is
-// drawn in a smaller font, down to a readable size, and only then cut at its end with "…".
+// drawn in a smaller font, down to a readable size, and only then cut at its end with "…"; the
+// cut text shows in full as the label's tooltip.
 #include <QFont>
 #include <QLabel>
 #include <QString>
@@ -23,7 +24,11 @@ class FittedLabel : public QLabel {
 
   explicit FittedLabel(const QString& text, QWidget* parent = nullptr);
 
+  // Whether the text is cut at its current width.
+  bool cut() const;
+
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 };
 

@@ -14,6 +14,7 @@
 #include "app/MainWindow.h"
 #include "support/Controls.h"
 #include "support/Mp3Fixture.h"
+#include "support/PlaybackAccess.h"
 #include "support/TempDir.h"
 
 namespace lumora::test {
@@ -43,7 +44,7 @@ class FaceGesturesOnWindow : public ::testing::Test {
     stream = objects.player.createStream(mp3);
     ASSERT_NE(stream, 0u);
     ASSERT_GT(objects.player.getLength(stream), 0);
-    window->playback().state().now.currentStream = stream;
+    PlaybackControllerAccess::state(window->playback()).now.currentStream = stream;
   }
 
   double seconds() {
@@ -133,7 +134,7 @@ TEST_F(FaceGesturesOnWindow, ClicksAwayFromTheRowOrUnderAPanelDoNotSeek) {
 }
 
 TEST_F(FaceGesturesOnWindow, WithNoSongAClickDoesNothing) {
-  window->playback().state().now.currentStream = 0;
+  PlaybackControllerAccess::state(window->playback()).now.currentStream = 0;
   press(QPoint(77, progressRow()));
   EXPECT_EQ(objects.player.getPosition(stream), 0);
   EXPECT_EQ(objects.player.getPosition(0), -1);

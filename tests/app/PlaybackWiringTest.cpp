@@ -46,7 +46,7 @@ struct WiringTest : ::testing::Test {
   std::string caption(const char* label) {
     return control<QLabel>(window, label)->text().toStdString();
   }
-  PlaybackState& state() { return window.playback().state(); }
+  const PlaybackState& state() const { return window.playback().state(); }
   bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     return waitFor(done, limit, [] { QApplication::processEvents(); });
   }
@@ -199,6 +199,7 @@ TEST_F(WiringTest, ProgressTimerMovesTheBarAndShowsTheLyricInBothPlaces) {
   w.stream().position = 10000;
   ASSERT_TRUE(pump([&] { return !timer("time")->isActive(); }, 2s));
   EXPECT_EQ(control<QFrame>(window, "进度条")->width(), 154);
+  EXPECT_TRUE(timer("时钟_自动播放")->isActive());
 }
 
 TEST_F(WiringTest, AutoPlayTimerStartsTheNextSongOnceTheStreamStops) {

@@ -6,7 +6,6 @@
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/MainWindowControls.h"
@@ -61,22 +60,6 @@ TEST_F(FaceTest, PlayAndPauseButtonsFollowTheirFlags) {
   face.setPauseButtonVisible(false);
   EXPECT_FALSE(play->isHidden());
   EXPECT_TRUE(pause->isHidden());
-}
-
-TEST_F(FaceTest, PositiveIntervalsRunTheTimersAndZeroStopsThem) {
-  auto* progress = window.findChild<QTimer*>(QStringLiteral("time"));
-  auto* autoPlay = window.findChild<QTimer*>(QString::fromUtf8("时钟_自动播放"));
-  EXPECT_FALSE(progress->isActive());
-  EXPECT_FALSE(autoPlay->isActive());
-  face.setProgressTimerInterval(100);
-  face.setAutoPlayTimerInterval(1000);
-  EXPECT_TRUE(progress->isActive());
-  EXPECT_EQ(progress->interval(), 100);
-  EXPECT_TRUE(autoPlay->isActive());
-  EXPECT_EQ(autoPlay->interval(), 1000);
-  face.setProgressTimerInterval(0);
-  EXPECT_FALSE(progress->isActive());
-  EXPECT_TRUE(autoPlay->isActive());
 }
 
 TEST_F(FaceTest, ProgressBarWidthAndTimesTooltip) {

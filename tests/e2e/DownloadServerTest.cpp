@@ -57,7 +57,7 @@ struct DownloadWindow : ::testing::Test {
   std::string savedMessage(const std::string& name) const {
     return "下载成功: " + name + "下载成功\n已保存到 " + folder().string();
   }
-  PlaybackState& state() { return window->playback().state(); }
+  const PlaybackState& state() const { return window->playback().state(); }
 
   void playFirstPlaylistRow() {
     window->playback().playSelectedPlaylist(0);

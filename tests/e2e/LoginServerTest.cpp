@@ -36,7 +36,7 @@ struct LoginWindowOnServer : ::testing::Test {
     return waitFor(done, limit, [] { QApplication::processEvents(QEventLoop::AllEvents, 10); });
   }
   const MenuControls& menu() const { return window->controls().menu; }
-  PlaybackState& state() { return window->playback().state(); }
+  const PlaybackState& state() const { return window->playback().state(); }
   bool playing() {
     return objects.player.isActive(state().now.currentStream) == AudioPlayer::kPlaying;
   }

@@ -73,7 +73,7 @@ struct RealPlayerWindow {
 
   std::string artist() const { return control<QLabel>(*window, "歌手名称")->text().toStdString(); }
   std::string desktopText() const { return objects.desktopLyrics.look().text.toStdString(); }
-  PlaybackState& state() { return window->playback().state(); }
+  const PlaybackState& state() const { return window->playback().state(); }
   int active() { return objects.player.isActive(state().now.currentStream); }
   double position() {
     const std::uint32_t s = state().now.currentStream;

@@ -33,6 +33,8 @@ TEST(PlaybackControllerPlayerTest, PlaysThroughTheRealPlayerToTheEndOfTheSong) {
   service.fmBatches.push_back({MakeSong("ok")});
   PlaybackHooks hooks;
   hooks.findLyricLine = FindLyricLine;
+  auto progress = std::make_shared<FakeTicker>();
+  hooks.progressTicker = progress;
   PlaybackController controller(audio, service, view, "http://127.0.0.1:3000", hooks);
   FacePresenter presenter(view);
   RecordingLyrics lyrics(view.desktop);
@@ -50,7 +52,7 @@ TEST(PlaybackControllerPlayerTest, PlaysThroughTheRealPlayerToTheEndOfTheSong) {
   const bool reachedEnd = waitFor(
       [&] {
         controller.progressTick();
-        return view.progressInterval == 0;
+        return progress->interval == 0;
       },
       8s);
   ASSERT_TRUE(reachedEnd);

@@ -30,13 +30,16 @@ class PlaybackControllerTest : public ::testing::Test {
     hooks.openUrl = [this](const std::string& url) { view.openedUrls.push_back(url); };
     hooks.tickCount = [this] { return clock; };
     hooks.random = random;
+    hooks.progressTicker = progress;
+    hooks.autoPlayTicker = autoPlay;
+    hooks.retryTicker = retry;
     return hooks;
   }
 
-  PlaybackState& state() { return controller.state(); }
+  const PlaybackState& state() const { return controller.state(); }
 
   void StartFmSongs(std::vector<Song> batch) {
-    state().playMode = kPersonalFmMode;
+    controller.onFmButtonClicked(true);
     service.fmBatches.push_back(std::move(batch));
     const std::size_t n = service.fmBatches.back().size();
     for (std::size_t i = 0; i < n; ++i) controller.playNext();
@@ -56,6 +59,9 @@ class PlaybackControllerTest : public ::testing::Test {
   std::shared_ptr<ScriptedRandom> random = std::make_shared<ScriptedRandom>();
   std::vector<std::string> keys;
   std::uint32_t clock = 4242;
+  std::shared_ptr<FakeTicker> progress = std::make_shared<FakeTicker>();
+  std::shared_ptr<FakeTicker> autoPlay = std::make_shared<FakeTicker>();
+  std::shared_ptr<FakeTicker> retry = std::make_shared<FakeTicker>();
   PlaybackController controller;
 };
 
@@ -75,8 +81,8 @@ TEST_F(PlaybackControllerTest, FirstPlayLoadsASquarePlaylistAndStartsADrawnTrack
   EXPECT_EQ(view.cover, "cover-2");
   EXPECT_FALSE(view.playVisible);
   EXPECT_TRUE(view.pauseVisible);
-  EXPECT_EQ(view.progressInterval, 100);
-  EXPECT_EQ(view.autoPlayInterval, 1000);
+  EXPECT_EQ(progress->interval, 100);
+  EXPECT_EQ(autoPlay->interval, 1000);
   const NowPlaying& now = state().now;
   EXPECT_EQ(now.currentTitle, "name2-artist2");
   EXPECT_EQ(now.currentUrl, "http://audio/2");
@@ -229,7 +235,8 @@ TEST_F(PlaybackControllerTest, PlaylistNotFoundRestoresTheSongCaption) {
   EXPECT_EQ(Count("url"), 0u);
 }
 
-TEST_F(PlaybackControllerTest, SelectedPlaylistKeepsTheDownloadAndLikeFields) {
+// A download or a like after a double-click describes the song that plays, not the one before.
+TEST_F(PlaybackControllerTest, SelectedPlaylistSongIsWhatADownloadDescribes) {
   StartFmSongs({MakeSong("f")});
   view.fmSelected = true;
   view.rows = {"p0", "p1", "chosen"};
@@ -241,8 +248,10 @@ TEST_F(PlaybackControllerTest, SelectedPlaylistKeepsTheDownloadAndLikeFields) {
   EXPECT_EQ(state().playMode, "歌单模式");
   EXPECT_EQ(state().now.currentSongId, "c1");
   EXPECT_EQ(state().now.currentTitle, "namec1-artistc1");
-  EXPECT_EQ(state().now.likeSongId, "f");
-  EXPECT_EQ(state().now.currentName, "namef");
+  EXPECT_EQ(state().now.likeSongId, "c1");
+  EXPECT_EQ(state().now.currentName, "namec1");
+  EXPECT_EQ(state().now.currentArtists, "artistc1");
+  EXPECT_EQ(state().now.currentAlbum, "albumc1");
   EXPECT_THAT(state().history.ids, ElementsAre("f", "c1"));
   EXPECT_EQ(view.artistCaptions[view.artistCaptions.size() - 3], "歌单加载中...");
   EXPECT_EQ(view.artistCaptions[view.artistCaptions.size() - 2], "1首歌曲加载完毕");
@@ -356,18 +365,18 @@ TEST_F(PlaybackControllerTest, ProgressBarAndTimes) {
   for (const Case& c : cases) {
     audio.streams[1].position = c.position;
     audio.streams[1].length = c.length;
-    view.progressInterval = 100;
+    progress->interval = 100;
     controller.progressTick();
     EXPECT_EQ(view.progressWidth, c.width) << c.position << "/" << c.length;
     EXPECT_EQ(view.elapsed, c.elapsed) << c.position;
     EXPECT_EQ(view.total, c.total) << c.length;
-    EXPECT_EQ(view.progressInterval, c.interval) << c.position << "/" << c.length;
+    EXPECT_EQ(progress->interval, c.interval) << c.position << "/" << c.length;
   }
 }
 
 TEST_F(PlaybackControllerTest, LyricKeyTruncatesToTheWholeSecond) {
+  service.lyrics["s"] = "[00:59.95]last of the minute\\n[01:00.00]new minute\\n";
   StartFmSongs({MakeSong("s")});
-  state().now.lyricText = "[00:59.95]last of the minute\\n[01:00.00]new minute\\n";
   audio.streams[1].position = 59900;
   controller.progressTick();
   EXPECT_EQ(view.artist, "last of the minute");
@@ -403,9 +412,9 @@ TEST_F(PlaybackControllerTest, LyricWithoutTagsOrWithoutTextShowsItsMessage) {
       {"", "当前暂无歌词"},
       {"没有匹配到歌词.", "当前暂无歌词"},
   };
-  StartFmSongs({MakeSong("s")});
   for (const Case& c : cases) {
-    state().now.lyricText = c.lyric;
+    service.lyrics["s"] = c.lyric;
+    StartFmSongs({MakeSong("s")});
     view.desktop.clear();
     view.artist = "previous";
     controller.progressTick();
@@ -509,7 +518,7 @@ TEST_F(PlaybackControllerTest, FmWithoutALoginAsksOnceAndWaitsForTheUser) {
 // A server that does not answer keeps the queue whole; the tries back off from one second to
 // half a minute and playback goes on from the same queue once it answers.
 TEST_F(PlaybackControllerTest, ServerOutageKeepsTheQueueAndBacksOff) {
-  state().playMode = kPersonalFmMode;
+  controller.onFmButtonClicked(true);
   service.fmBatches.push_back({MakeSong("a"), MakeSong("b"), MakeSong("c")});
   controller.playNext();
   controller.playNext();
@@ -518,24 +527,20 @@ TEST_F(PlaybackControllerTest, ServerOutageKeepsTheQueueAndBacksOff) {
   audio.streams[state().now.currentStream].active = 0;
   service.reply = ServiceReply::Unreachable;
 
-  std::vector<std::uint32_t> tries;  // seconds after the first failure
-  const std::uint32_t start = clock;
-  for (int second = 0; second <= 120; ++second) {
-    const std::size_t before = Count("url");
-    controller.autoPlayTick();
-    if (Count("url") > before) tries.push_back((clock - start) / 1000);
-    clock += 1000;
+  controller.autoPlayTick();  // the end of the song: the next one meets no server
+  const std::size_t firstTry = Count("url");
+  for (int i = 0; i < 7; ++i) {
+    controller.autoPlayTick();  // the auto-play tick leaves the trying to the back-off
+    controller.retryTick();
   }
-  EXPECT_THAT(tries, ElementsAre(0, 1, 3, 7, 15, 31, 61, 91));
+  EXPECT_EQ(Count("url"), firstTry + 7);
+  EXPECT_THAT(retry->starts, ElementsAre(1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000));
   EXPECT_THAT(state().fmQueue.ids, ElementsAre(waiting));
   EXPECT_EQ(view.artist, kServerUnreachable);
   EXPECT_TRUE(view.playVisible);
 
   service.reply = ServiceReply::Answered;
-  while (state().now.currentSongId != waiting && clock - start < 200000) {
-    controller.autoPlayTick();
-    clock += 1000;
-  }
+  controller.retryTick();
   EXPECT_EQ(state().now.currentSongId, waiting);
   EXPECT_TRUE(state().fmQueue.empty());
   EXPECT_FALSE(view.playVisible);
@@ -544,16 +549,150 @@ TEST_F(PlaybackControllerTest, ServerOutageKeepsTheQueueAndBacksOff) {
   service.reply = ServiceReply::Unreachable;
   service.fmBatches.push_back({MakeSong("d")});
   controller.autoPlayTick();
-  clock += 1000;
-  const std::size_t before = Count("url d");
-  controller.autoPlayTick();
-  EXPECT_EQ(Count("url d"), before + 1);
+  EXPECT_EQ(retry->starts.back(), 1000);
+  EXPECT_EQ(retry->interval, 1000);
 }
 
 TEST_F(PlaybackControllerTest, PlayWithAnEmptySquareSaysSo) {
   controller.resumeOrStart();
   EXPECT_EQ(view.artist, kNoPlaylists);
   EXPECT_EQ(Count("load"), 0u);
+  // The server answered with no playlists: nothing to load again, nothing to retry.
+  EXPECT_EQ(Count("reload"), 0u);
+  EXPECT_EQ(retry->interval, 0);
+}
+
+// A failure while the old song plays on leaves the face on that song: the pause button and the
+// running progress bar; the reason stays on the artist line while the lyric goes on elsewhere.
+TEST_F(PlaybackControllerTest, FailureWhileASongPlaysKeepsTheFaceOnTheStream) {
+  struct Case {
+    bool fm;
+    ServiceReply reply;
+    const char* notice;
+  } cases[] = {
+      {true, ServiceReply::NeedsLogin, kFmNeedsLogin},
+      {false, ServiceReply::Unreachable, kServerUnreachable},
+  };
+  view.rows = {"p0", "p1"};
+  for (const Case& c : cases) {
+    service.reply = ServiceReply::Answered;
+    service.playlists["p1"] = {"200", {MakeSong(c.notice)}};
+    controller.onFmButtonClicked(false);
+    controller.playNext();
+    const std::uint32_t stream = state().now.currentStream;
+    controller.onFmButtonClicked(c.fm);
+    service.reply = c.reply;
+
+    controller.playNext();
+    EXPECT_EQ(audio.isActive(stream), 1) << c.notice;
+    EXPECT_EQ(view.artist, c.notice);
+    EXPECT_TRUE(view.pauseVisible) << c.notice;
+    EXPECT_FALSE(view.playVisible) << c.notice;
+    EXPECT_EQ(progress->interval, 100) << c.notice;
+    audio.streams[stream].position = 1000;  // the lyric's one line
+    view.desktop.clear();
+    controller.progressTick();
+    EXPECT_EQ(view.artist, c.notice);
+    EXPECT_FALSE(view.desktop.empty()) << c.notice;
+    audio.streams[stream].position = 100000;
+    controller.progressTick();
+    EXPECT_EQ(view.progressWidth, 77) << c.notice;
+
+    // Play and pause act on the song that plays.
+    controller.togglePlayPause();
+    EXPECT_TRUE(view.playVisible);
+    controller.togglePlayPause();
+    EXPECT_TRUE(view.pauseVisible);
+    EXPECT_EQ(audio.isActive(stream), 1);
+    EXPECT_EQ(progress->interval, 100);
+  }
+}
+
+// Without a server before the first song: play loads the square again, says why nothing plays,
+// and keeps trying with back-off until the server answers. Whatever the user asks meanwhile
+// replaces the pending try.
+TEST_F(PlaybackControllerTest, LostServerBeforeTheFirstSongIsTriedAgain) {
+  bool serverUp = false;
+  view.squareAnswered = false;
+  view.onReload = [&] {
+    view.squareAnswered = serverUp;
+    if (serverUp) view.rows = {"p0", "p1", "p2"};
+  };
+  service.playlists["p1"] = {"200", {MakeSong("1a")}};
+  service.playlists["p2"] = {"200", {MakeSong("2a")}};
+
+  controller.resumeOrStart();
+  EXPECT_EQ(view.artist, kServerUnreachable);
+  EXPECT_TRUE(view.playVisible);
+  controller.retryTick();
+  controller.playNext();  // the user's own try replaces the pending one, and backs off further
+  EXPECT_EQ(Count("reload square"), 3u);
+  EXPECT_THAT(retry->starts, ElementsAre(1000, 2000, 4000));
+
+  serverUp = true;
+  controller.retryTick();
+  EXPECT_EQ(Count("reload square"), 4u);
+  EXPECT_EQ(state().now.currentSongId, "1a");
+  EXPECT_TRUE(view.pauseVisible);
+  EXPECT_EQ(autoPlay->interval, 1000);
+
+  // Lost again at the end of the song: the user's double-click ends the waiting.
+  audio.streams[state().now.currentStream].active = 0;
+  service.reply = ServiceReply::Unreachable;
+  controller.autoPlayTick();
+  ASSERT_EQ(retry->interval, 1000);
+  service.reply = ServiceReply::Answered;
+  controller.playSelectedPlaylist(2);
+  EXPECT_EQ(state().now.currentSongId, "2a");
+  EXPECT_EQ(retry->interval, 0);
+  const std::size_t loads = Count("load");
+  controller.retryTick();
+  EXPECT_EQ(Count("load"), loads);
+}
+
+// Clicks during a playlist load are not lost: the latest runs once the start is over, and no
+// load ever runs inside another.
+TEST_F(PlaybackControllerTest, WishesDuringAStartRunWhenItEnds) {
+  struct Case {
+    const char* name;
+    std::function<void(PlaybackController&)> wish;
+    std::vector<std::string> urls;
+  } cases[] = {
+      {"next", [](PlaybackController& c) { c.playNext(); }, {"url 1a 320000", "url 1b 320000"}},
+      {"double-click",
+       [](PlaybackController& c) { c.playSelectedPlaylist(2); },
+       {"url 1a 320000", "url 2a 320000"}},
+      {"next, then double-click",
+       [](PlaybackController& c) {
+         c.playNext();
+         c.playSelectedPlaylist(2);
+       },
+       {"url 1a 320000", "url 2a 320000"}},
+      {"play", [](PlaybackController& c) { c.resumeOrStart(); }, {"url 1a 320000"}},
+  };
+  view.rows = {"p0", "p1", "p2"};
+  for (const Case& c : cases) {
+    PlaybackController fresh(audio, service, view, "http://127.0.0.1:3000", Hooks());
+    service.playlists["p1"] = {"200", {MakeSong("1a"), MakeSong("1b")}};
+    service.playlists["p2"] = {"200", {MakeSong("2a")}};
+    int loads = 0;
+    service.duringLoad = [&] {
+      if (++loads == 1) c.wish(fresh);
+    };
+    log.clear();
+    fresh.resumeOrStart();
+    std::vector<std::string> urls;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(urls),
+                 [](const std::string& e) { return e.rfind("url", 0) == 0; });
+    EXPECT_EQ(urls, c.urls) << c.name;
+    // The second load, if any, only after the first start asked for its song.
+    const auto secondLoad = std::find(log.begin(), log.end(), "load p2");
+    if (secondLoad != log.end()) {
+      EXPECT_GT(secondLoad - log.begin(),
+                std::find(log.begin(), log.end(), "url 1a 320000") - log.begin());
+    }
+    service.duringLoad = nullptr;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/FacePresenter.h"
+#include "playback/PlaybackClock.h"
 #include "playback/PlaybackInterfaces.h"
 
 namespace lumora::test {
@@ -98,7 +99,7 @@ class FakeService : public MusicService {
   }
   void FetchPersonalFm(PlayQueue& queue) override {
     log_.push_back("fm");
-    if (fmBatches.empty()) return;
+    if (fmBatches.empty() || reply != ServiceReply::Answered) return;
     for (const Song& s : fmBatches.front()) queue.append(s);
     fmBatches.pop_front();
   }
@@ -108,7 +109,7 @@ class FakeService : public MusicService {
     queue.clear();
     if (duringLoad) duringLoad();  // stands for the pumped wait inside the real load
     auto it = playlists.find(id);
-    if (it == playlists.end()) return;
+    if (it == playlists.end() || reply != ServiceReply::Answered) return;
     st.playlistLoadCode = it->second.code;
     if (it->second.code == "404") progress.playlistNotFound();
     if (it->second.code != "200") return;
@@ -154,8 +155,6 @@ class RecordingView : public FaceView, public PlaylistSource {
   void setCoverPicture(const std::string& b) override { cover = b; }
   void setPlayButtonVisible(bool v) override { playVisible = v; }
   void setPauseButtonVisible(bool v) override { pauseVisible = v; }
-  void setProgressTimerInterval(int ms) override { progressInterval = ms; }
-  void setAutoPlayTimerInterval(int ms) override { autoPlayInterval = ms; }
   void setProgressWidth(int px) override { progressWidth = px; }
   void setPlayTimes(const std::string& e, const std::string& t) override {
     elapsed = e;
@@ -170,17 +169,36 @@ class RecordingView : public FaceView, public PlaylistSource {
   std::string playlistIdAt(int row) const override {
     return row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : "";
   }
+  bool answered() const override { return squareAnswered; }
+  void reload() override {
+    log_.push_back("reload square");
+    if (onReload) onReload();
+  }
 
   std::string songName = "Lumora", artist = "--", title, cover, elapsed, total;
   std::vector<std::string> artistCaptions;
   bool playVisible = true, pauseVisible = false, squareHidden = false, fmSelected = false;
-  int progressInterval = 0, autoPlayInterval = 0, progressWidth = -1;
+  int progressWidth = -1;
   std::vector<std::string> rows;
+  bool squareAnswered = true;
+  std::function<void()> onReload;
   std::vector<std::string> openedUrls;
   std::vector<std::pair<std::string, int>> desktop;
 
  private:
   EventLog& log_;
+};
+
+// A ticker driven by hand: what it was last started with, 0 once stopped.
+class FakeTicker : public Ticker {
+ public:
+  void start(int ms) override {
+    interval = ms;
+    starts.push_back(ms);
+  }
+  void stop() override { interval = 0; }
+  int interval = 0;
+  std::vector<int> starts;
 };
 
 // Records every event in the order playback announces it, one line each.

@@ -92,8 +92,11 @@ TEST_F(SquarePanelTest, CategoryAndPagingControlsLoadTheirPages) {
   chooseCategory(0);
   click("下一页");
   EXPECT_EQ(list()->topLevelItemCount(), 5);
+  // The last page: no empty page beyond it.
+  EXPECT_FALSE(control<QWidget>("下一页")->isEnabled());
   click("首页");
   EXPECT_EQ(list()->topLevelItemCount(), 8);
+  EXPECT_TRUE(control<QWidget>("下一页")->isEnabled());
   const std::string all = "&order=hot&cat=%E5%85%A8%E9%83%A8";
   EXPECT_EQ(newSquareTargets(),
             (std::vector<std::string>{
@@ -235,6 +238,14 @@ TEST_F(SquarePanelTest, EmptyListSaysThereIsNothingToShow) {
   chooseCategory(0);
   ASSERT_GT(list()->topLevelItemCount(), 0);
   EXPECT_FALSE(note->isVisible());
+  // A page that never came (nothing listens on port 1) is told apart from one that holds nothing.
+  PlaylistSquarePanel unreachable(controls.list, controls.settings.panel,
+                                  BrowseState{mode, keyword, offset}, apiJson,
+                                  "http://127.0.0.1:1");
+  unreachable.loadCurrentPage();
+  QLabel* itsNote = host.findChildren<QLabel*>(QStringLiteral("emptyListNote")).last();
+  EXPECT_TRUE(itsNote->isVisible());
+  EXPECT_EQ(itsNote->text().toStdString(), PlaylistSquarePanel::kLoadFailed);
 }
 
 // The real main window, pointed at the test server through the environment.

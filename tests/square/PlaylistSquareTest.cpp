@@ -79,12 +79,18 @@ struct RecordingView : PlaylistSquareView {
   void setPagingButtonsVisible(bool visible) override { pagingVisible = visible; }
   void hideSearchBox() override { ++searchBoxHides; }
   void showListPanel() override { ++listPanelShows; }
+  void pageLoaded(bool isAnswered, bool more) override {
+    answered = isAnswered;
+    morePages = more;
+  }
 
   std::vector<PlaylistRow> rows;
   int clears = 0;
   int searchBoxHides = 0;
   int listPanelShows = 0;
   bool pagingVisible = true;
+  bool answered = true;
+  bool morePages = true;
 };
 
 class PlaylistBrowserTest : public SquareServerTest {
@@ -143,8 +149,10 @@ TEST_F(PlaylistBrowserTest, AnIdBeyondTwoToThe53KeepsEveryDigit) {
 TEST_F(PlaylistBrowserTest, NextPageStepsByEightAndFirstPageGoesBack) {
   PlaylistBrowser b = browser();
   b.chooseCategory(0);
+  EXPECT_TRUE(view.morePages);
   b.nextPage();
   EXPECT_EQ(view.rows.size(), 5u);  // the last 5 of 13
+  EXPECT_FALSE(view.morePages);
   b.nextPage();
   EXPECT_TRUE(view.rows.empty());  // past the end: an empty page, no bound
   b.nextPage();
@@ -171,16 +179,21 @@ TEST_F(PlaylistBrowserTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
   ASSERT_EQ(view.rows.size(), 1u);
   EXPECT_EQ(view.rows[0].name, "学习专注 Study Focus");
   EXPECT_EQ(view.rows[0].id, "3000003");
+  EXPECT_FALSE(view.morePages);
   b.nextPage();
   EXPECT_TRUE(view.rows.empty());
+  // 首页 leaves the search for the hot playlists of the category last chosen.
   b.firstPage();
-  EXPECT_EQ(view.rows.size(), 1u);
+  EXPECT_EQ(mode, "默认");
+  EXPECT_EQ(keyword, "全部");
+  EXPECT_EQ(view.rows.size(), 8u);
   EXPECT_EQ(view.searchBoxHides, 2);
   EXPECT_EQ(newSquareTargets(),
-            (std::vector<std::string>{"/search?keywords=a%20b%2Fc%5Fd&limit=8&offset=0&type=1000",
-                                      "/search?keywords=Study&limit=8&offset=0&type=1000",
-                                      "/search?keywords=Study&limit=8&offset=8&type=1000",
-                                      "/search?keywords=Study&limit=8&offset=0&type=1000"}));
+            (std::vector<std::string>{
+                "/search?keywords=a%20b%2Fc%5Fd&limit=8&offset=0&type=1000",
+                "/search?keywords=Study&limit=8&offset=0&type=1000",
+                "/search?keywords=Study&limit=8&offset=8&type=1000",
+                "/top/playlist?limit=8&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8"}));
 }
 
 TEST_F(PlaylistBrowserTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
@@ -209,9 +222,11 @@ TEST_F(PlaylistBrowserTest, WhateverTheAnswerHoldsIsListed) {
   EXPECT_EQ(view.rows.size(), 11u);
   server_->answerWith("/top/playlist", playlistsAnswer(0));
   b.firstPage();
-  EXPECT_EQ(view.rows.size(), 11u) << "still in search mode";
+  EXPECT_TRUE(view.rows.empty()) << "back to the hot playlists";
+  EXPECT_EQ(mode, "默认");
   b.chooseCategory(0);
   EXPECT_TRUE(view.rows.empty());
+  EXPECT_TRUE(view.answered);
 }
 
 TEST_F(PlaylistBrowserTest, FailuresLeaveTheListEmpty) {
@@ -240,6 +255,36 @@ TEST_F(PlaylistBrowserTest, NoServerLeavesTheListEmpty) {
   b.loadCurrentPage();
   EXPECT_TRUE(view.rows.empty());
   EXPECT_EQ(view.clears, 1);
+  EXPECT_FALSE(view.answered);
+  EXPECT_FALSE(b.answered());
+  EXPECT_FALSE(view.morePages);
+}
+
+// Whether 下一页 leads anywhere: from the answer's own word when it gives one, else from a full
+// page.
+TEST_F(PlaylistBrowserTest, NextPageIsOfferedOnlyWhenAPageFollows) {
+  struct Case {
+    const char* path;
+    std::string answer;
+    bool more;
+  } cases[] = {
+      {"/top/playlist", R"({"code":200,"playlists":[{"name":"a","id":1}],"more":true})", true},
+      {"/top/playlist", playlistsAnswer(8).replace(0, 1, R"({"more":false,)"), false},
+      {"/top/playlist", playlistsAnswer(8), true},
+      {"/top/playlist", playlistsAnswer(7), false},
+      {"/search", R"({"result":{"playlists":[{"name":"a","id":1}],"playlistCount":9}})", true},
+      {"/search", R"({"result":{"playlists":[{"name":"a","id":1}],"playlistCount":1}})", false},
+  };
+  PlaylistBrowser b = browser();
+  for (const Case& c : cases) {
+    server_->clearFaults();
+    server_->answerWith(c.path, c.answer);
+    if (std::string(c.path) == "/search")
+      b.search("x");
+    else
+      b.chooseCategory(0);
+    EXPECT_EQ(view.morePages, c.more) << c.answer;
+  }
 }
 
 TEST_F(PlaylistBrowserTest, OutOfRangeCategoryOrUnknownModeChangesNothingFurther) {

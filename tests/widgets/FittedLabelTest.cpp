@@ -1,8 +1,11 @@
 // Long captions keep their first letters: smaller type first, then a cut at the end.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QImage>
+#include <QToolTip>
 
 #include "widgets/FittedLabel.h"
 
@@ -63,6 +66,27 @@ TEST(FittedLabel, RendersTheFirstCharactersOfA200CharacterLine) {
   ASSERT_GE(firstInk, 0);
   EXPECT_GE(firstInk, slack - 1);
   EXPECT_LE(firstInk, slack + 2);
+}
+
+// Hovering a cut caption shows it whole; a caption that fits needs no tooltip.
+TEST(FittedLabel, ACutTextShowsWholeOnHover) {
+  const QString cutText =
+      QStringLiteral("连不上音乐服务器，稍后自动重试，") + QString(120, QChar('W'));
+  const struct {
+    QString text;
+    QString tip;
+  } cases[] = {{QStringLiteral("晴天"), QString()}, {cutText, cutText}};
+  for (const auto& c : cases) {
+    FittedLabel label(c.text);
+    label.setGeometry(0, 0, 146, 18);
+    label.show();
+    QToolTip::hideText();
+    QHelpEvent hover(QEvent::ToolTip, QPoint(10, 9), label.mapToGlobal(QPoint(10, 9)));
+    QApplication::sendEvent(&label, &hover);
+    EXPECT_EQ(label.cut(), !c.tip.isEmpty());
+    EXPECT_EQ(QToolTip::text(), c.tip) << c.text.toStdString();
+  }
+  QToolTip::hideText();
 }
 
 }  // namespace

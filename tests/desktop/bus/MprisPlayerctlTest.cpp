@@ -103,7 +103,7 @@ class WindowOnServer : public ServerSuite {
     window->show();
   }
 
-  PlaybackState& state() { return window->playback().state(); }
+  const PlaybackState& state() const { return window->playback().state(); }
   int active() { return objects.player.isActive(state().now.currentStream); }
   QString label(const char* name) { return control<QLabel>(*window, name)->text(); }
   QFrame* progressBar() { return control<QFrame>(*window, "进度条"); }

@@ -1,0 +1,106 @@
+// The main window against lumora-server when things go wrong: the face keeps telling what the
+// stream does, and a server that was away (even from the start) is found again once it is back
+// on its port.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTreeWidget>
+#include <chrono>
+#include <memory>
+
+#include "app/FacePresenter.h"
+#include "app/MainWindow.h"
+#include "support/Controls.h"
+#include "support/ServerProcess.h"
+#include "support/WaitFor.h"
+#include "widgets/PictureButton.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct FailureWindow : ::testing::Test {
+  void open(const std::string& baseUrl) {
+    objects.options.apiBaseAddress = baseUrl;
+    // A lost server is tried again within a fifth of a second, not after the real back-off.
+    objects.playbackPeriods.firstRetryMs = 50;
+    objects.playbackPeriods.longestRetryMs = 200;
+    window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
+  }
+
+  bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return waitFor(done, limit, [] { QApplication::processEvents(QEventLoop::AllEvents, 10); });
+  }
+  bool playing() {
+    return objects.player.isActive(window->playback().state().now.currentStream) ==
+           AudioPlayer::kPlaying;
+  }
+  std::string artist() const { return control<QLabel>(*window, "歌手名称")->text().toStdString(); }
+  bool shown(const char* name) const { return !control<QWidget>(*window, name)->isHidden(); }
+  int barWidth() const { return control<QWidget>(*window, "进度条")->width(); }
+  void click(const char* name) { control<PictureButton>(*window, name)->click(); }
+
+  ProgramObjects objects{ReadOptions()};
+  std::unique_ptr<MainWindow> window;
+};
+
+// Logged out, next in personal FM mode gets no song: the playlist song plays on and the face says
+// so, with the pause button, a moving progress bar, and play and pause acting on that song.
+TEST_F(FailureWindow, FmRefusedWhileASongPlaysLeavesTheFaceOnThatSong) {
+  ServerProcess server;
+  ASSERT_TRUE(server.start()) << server.errors();
+  open(server.baseUrl());
+  click("图形按钮_播放");
+  ASSERT_TRUE(pump([&] { return playing() && barWidth() > 0; }, 15s));
+  const std::string song = window->playback().state().now.currentSongId;
+
+  click("图形按钮_私人FM");
+  click("图形按钮_下一曲");
+  EXPECT_EQ(server.requestsTo("/personal_fm").size(), 1u);
+  EXPECT_EQ(artist(), kFmNeedsLogin);
+  EXPECT_EQ(window->playback().state().now.currentSongId, song);
+  EXPECT_TRUE(playing());
+  EXPECT_TRUE(shown("图形按钮_暂停"));
+  EXPECT_FALSE(shown("图形按钮_播放"));
+  const int width = barWidth();
+  EXPECT_TRUE(pump([&] { return barWidth() > width; }, 10s)) << "the bar froze at " << width;
+
+  click("图形按钮_暂停");
+  EXPECT_TRUE(shown("图形按钮_播放"));
+  click("图形按钮_播放");
+  EXPECT_TRUE(shown("图形按钮_暂停"));
+  const int resumedAt = barWidth();
+  EXPECT_TRUE(pump([&] { return playing() && barWidth() > resumedAt; }, 10s));
+  EXPECT_EQ(server.requestsTo("/personal_fm").size(), 1u);
+}
+
+// No server when the window opens: the square is empty for want of an answer, so play asks for it
+// again, says the server is away, and keeps trying; back on its port, the first song plays.
+TEST_F(FailureWindow, NoServerAtStartIsFoundAgainOncePlayWasPressed) {
+  ServerProcess first;
+  ASSERT_TRUE(first.start()) << first.errors();
+  const int port = first.port();
+  const std::string base = first.baseUrl();
+  first.stop();
+  open(base);
+  ASSERT_EQ(control<QTreeWidget>(*window, "超级列表框1")->topLevelItemCount(), 0);
+
+  click("图形按钮_播放");
+  EXPECT_EQ(artist(), kServerUnreachable);
+  EXPECT_TRUE(shown("图形按钮_播放"));
+
+  ServerProcess::Options samePort;
+  samePort.port = port;
+  ServerProcess again(samePort);
+  ASSERT_TRUE(again.start()) << again.errors();
+  ASSERT_TRUE(pump([&] { return playing(); }, 30s)) << artist();
+  EXPECT_GE(control<QTreeWidget>(*window, "超级列表框1")->topLevelItemCount(), 8);
+  EXPECT_EQ(again.requestsTo("/top/playlist").size(), 1u);
+  EXPECT_EQ(again.requestsTo("/playlist/detail").size(), 1u);
+  EXPECT_TRUE(shown("图形按钮_暂停"));
+}
+
+}  // namespace
+}  // namespace lumora::test
