@@ -22,7 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 9 -screen 0 800x600x24 -nolisten tcp 9>"$work/display" 2>/dev/null &
+Xvfb -displayfd 9 -screen 0 800x600x24 -nolisten tcp -noreset 9>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb

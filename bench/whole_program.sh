@@ -77,7 +77,7 @@ wp_pause_ms() {
 
 wp_start_xvfb() {
   # Xvfb picks a free display itself and writes its number to the descriptor given.
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$wp_work/display" \
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$wp_work/display" \
     >"$wp_work/xvfb.log" 2>&1 &
   wp_pids+=($!)
   local n=""

@@ -32,9 +32,13 @@ inline QString readTextFile(const QString& path) {
 class Xvfb {
  public:
   // Xvfb picks a free display itself and writes its number to stdout, so parallel tests can
-  // never end up sharing a display.
+  // never end up sharing a display. -noreset: by default the server resets whenever its last
+  // client leaves, and a program that connects during that reset is turned away ("could not
+  // connect to display") while the test waits for its window; a test's own xdotool calls, each a
+  // client that comes and goes, make that happen at any program start.
   Xvfb() {
-    server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+    server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp",
+                           "-noreset"});
     if (!server_.waitForStarted(5000)) return;
     QByteArray number;
     for (int i = 0; i < 200 && !number.contains('\n'); ++i) {
