@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -16,6 +18,7 @@
 #include "support/Controls.h"
 #include "support/PlaybackAccess.h"
 #include "support/ServerProcess.h"
+#include "support/TimerTicks.h"
 #include "support/WaitFor.h"
 #include "widgets/PictureButton.h"
 
@@ -37,6 +40,15 @@ struct ServerWindow : ::testing::Test {
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
   }
 
+  // Counts the failures playback announces: each try that met no server is one.
+  struct Failures : PlaybackObserver {
+    void failed(const PlaybackFailure& f) override { kinds.push_back(f.kind); }
+    int count(PlaybackFailure::Kind kind) const {
+      return static_cast<int>(std::count(kinds.begin(), kinds.end(), kind));
+    }
+    std::vector<PlaybackFailure::Kind> kinds;
+  };
+
   bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     return waitFor(done, limit, [] { QApplication::processEvents(QEventLoop::AllEvents, 10); });
   }
@@ -47,6 +59,7 @@ struct ServerWindow : ::testing::Test {
 
   ServerProcess server;
   ProgramObjects objects{ReadOptions()};
+  Failures failures;  // outlives the window it may be added to
   std::unique_ptr<MainWindow> window;
 };
 
@@ -127,7 +140,9 @@ TEST_F(ServerWindow, FmLoggedOutSaysSoAndStopsAsking) {
   window->playback().onFmButtonClicked(true);
   control<PictureButton>(*window, "图形按钮_播放")->click();
   EXPECT_EQ(artist(), kFmNeedsLogin);
-  pump([] { return false; }, 4s);
+  // Only the auto-play ticker could ask again: three of its ticks, or none while it rests.
+  const TimerTicks autoPlay(control<QTimer>(*window, "时钟_自动播放"));
+  EXPECT_TRUE(pump([&] { return autoPlay.passedOrResting(3); }, 30s));
   EXPECT_EQ(server.requestsTo("/personal_fm").size(), 1u);
   EXPECT_FALSE(control<QWidget>(*window, "图形按钮_播放")->isHidden());
 
@@ -155,9 +170,12 @@ TEST_F(ServerWindow, ServerOutageKeepsTheQueueUntilItAnswersAgain) {
   ASSERT_FALSE(queued.empty());
   const int port = server.port();
 
+  window->playback().addObserver(failures);
   server.stop();
   ASSERT_TRUE(pump([&] { return artist() == kServerUnreachable; }, 15s));
-  pump([] { return false; }, 3s);
+  // Three tries in vain leave the queue whole.
+  EXPECT_TRUE(
+      pump([&] { return failures.count(PlaybackFailure::Kind::ServerUnreachable) >= 3; }, 30s));
   EXPECT_EQ(state().playlistQueue.ids, queued.ids);
 
   ServerProcess::Options samePort;
