@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
@@ -11,6 +10,7 @@
 #include <memory>
 
 #include "app/ProgramObjects.h"
+#include "app/PumpedWaits.h"
 #include "lyrics/LyricLineCache.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/PictureButton.h"
@@ -19,14 +19,14 @@ namespace lumora {
 
 namespace {
 
-PlaybackHooks windowHooks(PlaybackWiring* wiring) {
+PlaybackHooks windowHooks(PumpedWaits& waits) {
   PlaybackHooks hooks;
   // The cache is shared by the hook's copies; it reads each song's lyric once.
   hooks.findLyricLine = [cache = std::make_shared<LyricLineCache>()](const std::string& lyric,
                                                                      const std::string& key) {
     return cache->FindLine(lyric, key);
   };
-  hooks.pumpedWait = [wiring](int ms) { wiring->pumpedWait(ms); };
+  hooks.pumpedWait = [&waits](int ms) { waits.pause(ms); };
   hooks.processPendingEvents = [] { QCoreApplication::processEvents(); };
   hooks.openUrl = [](const std::string& url) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
@@ -45,7 +45,7 @@ void DesktopLyricsFollower::lyricLineChanged(const std::string& line) { lyrics_.
 
 PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& controls,
                                ProgramObjects& objects, PlaylistSquarePanel& square,
-                               PlayerFace::MessageShower showMessage)
+                               PumpedWaits& waits, PlayerFace::MessageShower showMessage)
     : QObject(window),
       faceControls_(controls.face),
       menu_(controls.menu),
@@ -59,7 +59,7 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       squarePlaylists_(square),
       controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
                   objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
-                  objects.options.apiBaseAddress, windowHooks(this)) {
+                  objects.options.apiBaseAddress, windowHooks(waits)) {
   controller_.addObserver(presenter_);
   controller_.addObserver(desktopLyrics_);
   connectButtonsAndMenu();
@@ -68,14 +68,6 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
 }
 
 PlaybackWiring::~PlaybackWiring() = default;
-
-void PlaybackWiring::pumpedWait(int ms) {
-  ++waitDepth_;
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-  if (--waitDepth_ == 0) emit waitsFinished();
-}
 
 void PlaybackWiring::stopTimers() {
   faceControls_.progressTimer->stop();

@@ -18,9 +18,14 @@ void RunBlocking(const BlockingWork& work) {
   work(never);
 }
 
-ScopedBlockingRunner::ScopedBlockingRunner(BlockingRunner& runner)
-    : previous_(installed.exchange(&runner)) {}
+ScopedBlockingRunner::ScopedBlockingRunner(BlockingRunner& runner) : runner_(&runner) {
+  BlockingRunner* none = nullptr;
+  installed.compare_exchange_strong(none, runner_);
+}
 
-ScopedBlockingRunner::~ScopedBlockingRunner() { installed = previous_; }
+ScopedBlockingRunner::~ScopedBlockingRunner() {
+  BlockingRunner* mine = runner_;
+  installed.compare_exchange_strong(mine, nullptr);
+}
 
 }  // namespace lumora

@@ -24,7 +24,7 @@ class BlockingRunner {
 // Through the runner installed last, or right here when there is none.
 void RunBlocking(const BlockingWork& work);
 
-// Installs a runner while it lives; the one before comes back afterwards.
+// Installs a runner while it lives, unless one is installed already: there is one window.
 class ScopedBlockingRunner {
  public:
   explicit ScopedBlockingRunner(BlockingRunner& runner);
@@ -33,7 +33,7 @@ class ScopedBlockingRunner {
   ScopedBlockingRunner& operator=(const ScopedBlockingRunner&) = delete;
 
  private:
-  BlockingRunner* previous_;
+  BlockingRunner* runner_;
 };
 
 }  // namespace lumora

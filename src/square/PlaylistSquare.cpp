@@ -78,14 +78,17 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
                                std::string_view offset) {
   // Cleared first, so a failed request leaves the list empty rather than stale.
   clearRows();
+  const unsigned filling = filling_;
   const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
   if (request.url.empty()) return;
   const std::string answer = BodyText(HttpClient::Request(request.url));
+  if (filling != filling_) return;
   for (PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
     appendRow(std::move(row));
 }
 
 void PlaylistBrowser::clearRows() {
+  ++filling_;
   rows_.clear();
   view_.clearRows();
 }
