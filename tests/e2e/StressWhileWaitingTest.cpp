@@ -3,9 +3,11 @@
 // Under the sanitizers nothing may go wrong, and afterwards the player plays the next song.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +31,7 @@ using namespace std::chrono_literals;
 constexpr unsigned kSeed = 26;
 constexpr int kActions = 150;
 
+
 TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPlays) {
   ServerProcess server;
   ASSERT_TRUE(server.start()) << server.errors();
@@ -39,11 +42,11 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   auto window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
   window->show();
   for (const char* path : {"/lyric", "/song/url", "/song/detail", "/top/playlist", "/like"})
-    ASSERT_TRUE(server.addDelay(path, 900));
+    ASSERT_TRUE(server.addDelay(path, 600));
   ASSERT_TRUE(server.cutAfter("/audio/*", 40000));
 
   auto click = [&](const char* name) {
-    return [w = window.get(), name] { control<PictureButton>(*w, name)->click(); };
+    return [w = window.get(), name] { control<QAbstractButton>(*w, name)->click(); };
   };
   auto shortcut = [&](Qt::Key key) {
     return [w = window.get(), key] {
@@ -84,7 +87,7 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   };
   ASSERT_TRUE(pump([&] { return done == kActions; }, 300s)) << "seed " << kSeed;
   driver.stop();
-  server.clearFaults();
+  ASSERT_TRUE(server.clearFaults());
 
   // The routines started meanwhile have ended once a queued call gets through at the top level.
   PlaybackState& state = window->playback().state();
@@ -93,10 +96,12 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   };
   const std::string before = state.now.currentSongId;
   window->playback().onFmButtonClicked(false);
-  window->playlistSquare()->loadCurrentPage();
+  // Paging on may have gone past the last page: back to the first one.
+  window->playlistSquare()->browser().chooseCategory(0);
   control<PictureButton>(*window, "图形按钮_下一曲")->click();
   ASSERT_TRUE(pump([&] { return playing() && state.now.currentSongId != before; }, 60s))
-      << "seed " << kSeed;
+      << "seed " << kSeed << "; rows " << window->playlistSquare()->rowCount() << ", caption "
+      << control<QLabel>(*window, "歌手名称")->text().toStdString();
   std::printf("[ figures  ] seed %u: %d actions; afterwards song %s plays\n", kSeed, kActions,
               state.now.currentSongId.c_str());
 }

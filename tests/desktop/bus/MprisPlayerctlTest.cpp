@@ -331,6 +331,9 @@ struct PaintCount : QObject {
 // server has answered. The checks run from a timer, inside the window's wait.
 TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   ASSERT_TRUE(server_->addDelay("/lyric", 20000));
+  // The server is shared by the suite: only answers from now on count.
+  const std::size_t lyrics = server_->requestsTo("/lyric").size();
+  auto unanswered = [&] { return server_->requestsTo("/lyric").size() == lyrics; };
   auto* listPanel = control<QWidget>(*window, "外形框1");
   PaintCount listPaints(listPanel);
   struct {
@@ -342,8 +345,7 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   QTimer probe;
   probe.setInterval(20);
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (seen.done || active() != AudioPlayer::kPlaying || !server_->requestsTo("/lyric").empty())
-      return;
+    if (seen.done || active() != AudioPlayer::kPlaying || !unanswered()) return;
     seen.done = true;
     seen.status = ctl({"status"});
     button("图形按钮_列表")->click();
@@ -353,7 +355,7 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
     button("图形按钮_暂停")->click();
     seen.activePaused = active();
     seen.statusPaused = ctl({"status"});
-    seen.unanswered = server_->requestsTo("/lyric").empty();
+    seen.unanswered = unanswered();
     button("图形按钮_退出")->click();
   });
   probe.start();
@@ -361,14 +363,15 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   ASSERT_TRUE(pump(
       [&] { return seen.done && traced(objects.options.traceFile, "onMainWindowDestroying"); },
       60s));
-  EXPECT_EQ(seen.status, "Playing");
+  // Answered at all: the new song is announced only once its start is complete.
+  EXPECT_TRUE(seen.status == "Stopped" || seen.status == "Playing") << seen.status;
   EXPECT_GT(seen.paints, 0);
   EXPECT_TRUE(seen.listShown);
   EXPECT_EQ(seen.activePaused, AudioPlayer::kPaused);
   EXPECT_EQ(seen.statusPaused, "Paused");
   EXPECT_TRUE(seen.unanswered);
   // The routine under the wait has ended, and the server still holds the answer.
-  EXPECT_TRUE(server_->requestsTo("/lyric").empty());
+  EXPECT_TRUE(unanswered());
 }
 
 TEST_F(Mpris, ASecondPlayerTakesANameOfItsOwn) {
