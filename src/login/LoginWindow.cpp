@@ -160,7 +160,7 @@ void LoginWindow::connectHandlers() {
   connect(loginButton_, &PictureButton::clicked, this, logIn);
   connect(passwordBox_, &QLineEdit::returnPressed, this, logIn);
   connect(playlistsButton_, &PictureButton::clicked, this,
-          [this] { handle([this] { flow_.showAccountPlaylists(*this); }); });
+          [this] { flow_.showAccountPlaylists(*this); });
   connect(logoutButton_, &PictureButton::clicked, this,
           [this] { sendOnce([this] { flow_.logout(*this); }); });
   connect(closeButton_, &PictureButton::clicked, this, &QDialog::close);

@@ -31,7 +31,6 @@ using namespace std::chrono_literals;
 constexpr unsigned kSeed = 26;
 constexpr int kActions = 150;
 
-
 TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPlays) {
   ServerProcess server;
   ASSERT_TRUE(server.start()) << server.errors();
@@ -65,11 +64,21 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   std::mt19937 random(kSeed);
   const MenuControls& menu = window->controls().menu;
   const std::vector<std::function<void()>> actions = {
-      click("图形按钮_下一曲"), click("图形按钮_上一曲"), click("图形按钮_播放"),
-      click("图形按钮_暂停"),   click("图形按钮_私人FM"), click("图形按钮_列表"),
-      click("图形按钮_设置"),   click("图形按钮_下载"),   click("图形按钮_歌词"),
-      click("下一页"),          click("首页"),            shortcut(Qt::Key_Right),
-      shortcut(Qt::Key_Left),   shortcut(Qt::Key_P),      [&] { menu.like->trigger(); },
+      click("图形按钮_下一曲"),
+      click("图形按钮_上一曲"),
+      click("图形按钮_播放"),
+      click("图形按钮_暂停"),
+      click("图形按钮_私人FM"),
+      click("图形按钮_列表"),
+      click("图形按钮_设置"),
+      click("图形按钮_下载"),
+      click("图形按钮_歌词"),
+      click("下一页"),
+      click("首页"),
+      shortcut(Qt::Key_Right),
+      shortcut(Qt::Key_Left),
+      shortcut(Qt::Key_P),
+      [&] { menu.like->trigger(); },
       [&] { emit window->playlistSquare()->playlistChosen(int(random() % 8)); },
   };
 

@@ -309,7 +309,8 @@ TEST_F(PlaylistBrowserTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
     std::vector<PlaylistRow> shown;
   } cases[] = {
       {"next page", [](PlaylistBrowser& b) { b.nextPage(); }, secondPage},
-      {"account list", [](PlaylistBrowser& b) { b.ShowAccountPlaylists({"我的"}, {"42"}); },
+      {"account list",
+       [](PlaylistBrowser& b) { b.ShowAccountPlaylists({"我的"}, {"42"}); },
        {{"我的", "42"}}},
   };
   for (const auto& c : cases) {

@@ -360,9 +360,9 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   });
   probe.start();
   QMetaObject::invokeMethod(button("图形按钮_下一曲"), "click", Qt::QueuedConnection);
-  ASSERT_TRUE(pump(
-      [&] { return seen.done && traced(objects.options.traceFile, "onMainWindowDestroying"); },
-      60s));
+  ASSERT_TRUE(
+      pump([&] { return seen.done && traced(objects.options.traceFile, "onMainWindowDestroying"); },
+           60s));
   // Answered at all: the new song is announced only once its start is complete.
   EXPECT_TRUE(seen.status == "Stopped" || seen.status == "Playing") << seen.status;
   EXPECT_GT(seen.paints, 0);
