@@ -171,7 +171,9 @@ void LoginWindow::handle(const std::function<void()>& handler) {
   handler();
   if (--handling_ > 0) return;
   unsetCursor();
-  if (closed_) deleteLater();
+  // Through the event queue, like a deletion from the close event itself: a deletion asked
+  // for from a handler outside any event loop would wait for the next loop to start.
+  if (closed_) QMetaObject::invokeMethod(this, &QObject::deleteLater, Qt::QueuedConnection);
 }
 
 // A login or logout asked again while the first one waits is the same wish again.
