@@ -1,6 +1,6 @@
 # shellcheck shell=bash disable=SC2034  # the wp_ variables are read by the sourcing scripts
 # Shared by the benchmarks that run the whole program (startup_vs_bare_window.sh,
-# idle_wakeups.sh, playing_cpu.sh); sourced, not run. Each of them gets a private X display, a
+# idle_wakeups.sh, playing_cpu.sh, waiting_gaps.sh); sourced, not run. Each of them gets a private X display, a
 # private session bus, a lumora-server over the demo catalogue and a fresh home per launch, and
 # everything it started is stopped, by its own pid, when it exits.
 #
@@ -8,7 +8,7 @@
 #                                      script inside its own session bus
 #   wp_need TOOL...                    fails with a clear message when one is missing
 #   wp_start_xvfb                      exports DISPLAY; the pointer parked away from the face
-#   wp_start_server                    sets wp_address
+#   wp_start_server [ARGS...]          sets wp_address; ARGS go to lumora-server
 #   wp_launch DIR PROGRAM [ARGS...]    fresh home and trace file in DIR (the media plugin registry
 #                                      is kept for the whole run); sets wp_pid,
 #                                      wp_launched (EPOCHREALTIME just before the launch)
@@ -96,7 +96,7 @@ wp_start_xvfb() {
 # The demo catalogue is kept beside the build, so only the first run makes it (about 12 s).
 wp_start_server() {
   "$wp_server_bin" --port 0 --demo --demo-dir "$wp_build/bench-data/demo" \
-    --data "$wp_work/server" >"$wp_work/server.log" 2>"$wp_work/server.err" &
+    --data "$wp_work/server" "$@" >"$wp_work/server.log" 2>"$wp_work/server.err" &
   wp_pids+=($!)
   wp_address=""
   for _ in $(seq 1 1200); do

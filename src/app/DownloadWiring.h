@@ -1,18 +1,21 @@
 #pragma once
-// The download button: saves the playing song with the cover the face shows. The window blocks
-// while the song is fetched, so the busy cursor and caption are painted before that starts.
+// The download button: saves the playing song with the cover the face shows. The window lives on
+// while the song is fetched; the face says so, with how much has arrived.
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <string>
 
 #include "app/MainWindowControls.h"
 #include "download/SongDownloader.h"
+#include "net/HttpClient.h"
 #include "playback/PlaybackEvents.h"
 
 namespace lumora {
 
 class PlaybackController;
+class PlayerFace;
 struct ProgramObjects;
 
 // The bytes of the picture Pic shows, the song's cover or the playlist's; empty while the
@@ -33,23 +36,28 @@ class DownloadWiring : public QObject, public DownloadView {
  public:
   using MessageShower = std::function<void(const QString& text, const QString& title)>;
 
-  // The folder is the one `objects` names, else chosen at each click.
-  DownloadWiring(QWidget* window, const FaceControls& face, ProgramObjects& objects,
-                 PlaybackController& playback, MessageShower showMessage);
+  // The folder is the one `objects` names, else chosen at each click. `shownFace` carries the
+  // caption that says the download runs.
+  DownloadWiring(QWidget* window, const FaceControls& face, PlayerFace& shownFace,
+                 ProgramObjects& objects, PlaybackController& playback, MessageShower showMessage);
 
   void setDownloadRunning(bool running) override;
   void showDownloadMessage(const std::string& text, const std::string& title) override;
 
  private:
   void download();
+  void showProgress();
 
-  QWidget* window_;
   FaceControls face_;
+  PlayerFace& shownFace_;
   ProgramObjects& objects_;
   PlaybackController& playback_;
   MessageShower showMessage_;
   ShownCover cover_;
-  QString captionBefore_;
+  // Set while a download runs: a second click then is the same wish again.
+  bool running_ = false;
+  TransferProgress progress_;
+  QTimer progressTimer_;
 };
 
 }  // namespace lumora

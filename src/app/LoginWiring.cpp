@@ -29,7 +29,11 @@ void LoginWiring::openLoginWindow() {
     loginWindow_->activateWindow();
     return;
   }
+  // Its created handler may wait for the avatar; a second click meanwhile opens nothing more.
+  if (opening_) return;
+  opening_ = true;
   loginWindow_ = new LoginWindow(flow_, window_);
+  opening_ = false;
   loginWindow_->show();
 }
 

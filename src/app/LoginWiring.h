@@ -49,6 +49,7 @@ class LoginWiring : public QObject, private LoginHost {
   AccountClient client_;
   LoginFlow flow_;
   QPointer<LoginWindow> loginWindow_;
+  bool opening_ = false;
 };
 
 }  // namespace lumora

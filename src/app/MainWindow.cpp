@@ -18,6 +18,7 @@
 #include "app/DownloadWiring.h"
 #include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
+#include "app/PumpedWaits.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
 #include "app/WindowBehaviours.h"
@@ -39,6 +40,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   initAppResources();
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
+  waits_ = new PumpedWaits(this);
   controls_ = buildMainWindowControls(this);
   square_ = new PlaylistSquarePanel(
       controls_.list, controls_.settings.panel,
@@ -48,17 +50,17 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   settings_ = new SettingsWiring(
       controls_.settings, objects_, [this](const QString& text) { showMessage(text); }, this);
   playback_ = new PlaybackWiring(
-      this, controls_, objects_, *square_,
+      this, controls_, objects_, *square_, *waits_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
   behaviours_ =
       new WindowBehaviours(this, controls_, playback(),
                            {[this] { destroyMainWindow(); }, [this] { return tray_.data(); },
                             [this] { return objects_.trayAvailable(); }});
-  connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
+  connect(waits_, &PumpedWaits::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
   new DownloadWiring(
-      this, controls_.face, objects_, playback(),
+      this, controls_.face, playback_->face(), objects_, playback(),
       [this](const QString& text, const QString& title) { showMessage(text, title); });
   new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
   onMainWindowCreated();
@@ -129,6 +131,8 @@ void MainWindow::onMainWindowCreated() {
 
 void MainWindow::onMainWindowDestroying() {
   destroyed_ = true;
+  // Whatever waits gives up now, so that the routines under the waits end within moments.
+  waits_->stop();
   playback().stopTickers();
   behaviours_->stopTimers();
   if (objects_.audio.free) objects_.audio.free();
@@ -170,10 +174,11 @@ void MainWindow::onTrayOperation(int operation) {
 
 void MainWindow::popUpMenu(const QPoint& globalPos) { controls_.menu.menu->popup(globalPos); }
 
-// A close during a pumped wait posts the deletion into the wait's own event loop; deleting there
-// would pull the window out from under the routine that waits. It is put off until the wait ends.
+// A close during a wait posts the deletion into the wait's own event loop; deleting there would
+// pull the window out from under the routine that waits. It is put off until the wait ends, which
+// the destroy handler has cut short.
 bool MainWindow::event(QEvent* event) {
-  if (event->type() == QEvent::DeferredDelete && playback_->waiting()) {
+  if (event->type() == QEvent::DeferredDelete && waits_->waiting()) {
     deleteWhenWaitsEnd_ = true;
     return true;
   }
@@ -226,7 +231,9 @@ void MainWindow::showAbout() {
                         "右键菜单或 Ctrl 快捷键控制播放，双击歌单即可开始播放。"));
 }
 
+// A routine that ends after the window was closed (its wait cut short) has nobody to tell.
 void MainWindow::showMessage(const QString& text, const QString& title, QMessageBox::Icon icon) {
+  if (destroyed_) return;
   presenter_(this, MessageBoxRequest{text, title, icon});
 }
 

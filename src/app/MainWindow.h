@@ -16,6 +16,7 @@ namespace lumora {
 
 class FaceView;
 class PlaybackWiring;
+class PumpedWaits;
 class WindowBehaviours;
 class PlaylistSquarePanel;
 class SettingsWiring;
@@ -78,6 +79,8 @@ class MainWindow : public QWidget {
   ProgramObjects& objects_;
   MessageBoxPresenter presenter_;
   MainWindowControls controls_;
+  // Made first: the created handler already waits for the square's first page.
+  PumpedWaits* waits_ = nullptr;
   QPointer<QSystemTrayIcon> tray_;
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
   PlaybackWiring* playback_ = nullptr;

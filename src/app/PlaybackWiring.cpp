@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
@@ -12,6 +11,7 @@
 #include <memory>
 
 #include "app/ProgramObjects.h"
+#include "app/PumpedWaits.h"
 #include "lyrics/LyricLineCache.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/PictureButton.h"
@@ -35,7 +35,7 @@ class TimerTicker : public Ticker {
   QPointer<QTimer> timer_;
 };
 
-PlaybackHooks windowHooks(PlaybackWiring* wiring, const FaceControls& face, QTimer* retryTimer,
+PlaybackHooks windowHooks(PumpedWaits& waits, const FaceControls& face, QTimer* retryTimer,
                           const PlaybackPeriods& periods) {
   PlaybackHooks hooks;
   // The cache is shared by the hook's copies; it reads each song's lyric once.
@@ -43,7 +43,7 @@ PlaybackHooks windowHooks(PlaybackWiring* wiring, const FaceControls& face, QTim
                                                                      const std::string& key) {
     return cache->FindLine(lyric, key);
   };
-  hooks.pumpedWait = [wiring](int ms) { wiring->pumpedWait(ms); };
+  hooks.pumpedWait = [&waits](int ms) { waits.pause(ms); };
   hooks.processPendingEvents = [] { QCoreApplication::processEvents(); };
   hooks.openUrl = [](const std::string& url) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
@@ -70,7 +70,7 @@ void DesktopLyricsFollower::lyricLineChanged(const std::string& line) { lyrics_.
 
 PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& controls,
                                ProgramObjects& objects, PlaylistSquarePanel& square,
-                               PlayerFace::MessageShower showMessage)
+                               PumpedWaits& waits, PlayerFace::MessageShower showMessage)
     : QObject(window),
       faceControls_(controls.face),
       menu_(controls.menu),
@@ -86,7 +86,7 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
                   objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
                   objects.options.apiBaseAddress,
-                  windowHooks(this, controls.face, retryTimer_, objects.playbackPeriods)) {
+                  windowHooks(waits, controls.face, retryTimer_, objects.playbackPeriods)) {
   controller_.addObserver(presenter_);
   controller_.addObserver(desktopLyrics_);
   connectButtonsAndMenu();
@@ -95,14 +95,6 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
 }
 
 PlaybackWiring::~PlaybackWiring() = default;
-
-void PlaybackWiring::pumpedWait(int ms) {
-  ++waitDepth_;
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-  if (--waitDepth_ == 0) emit waitsFinished();
-}
 
 void PlaybackWiring::connectButtonsAndMenu() {
   PlaybackController* c = &controller_;

@@ -15,6 +15,7 @@ namespace lumora {
 
 class DesktopLyricsWindow;
 class PlaylistSquarePanel;
+class PumpedWaits;
 struct ProgramObjects;
 
 // The square's rows as the playlists a first play draws from.
@@ -44,22 +45,15 @@ class PlaybackWiring : public QObject {
   Q_OBJECT
  public:
   // `objects` holds the player, the desktop lyrics window, the base address and, for tests, a
-  // replacement output and service.
+  // replacement output and service. The play modes' pumped waits are pauses of `waits`.
   PlaybackWiring(QWidget* window, const MainWindowControls& controls, ProgramObjects& objects,
-                 PlaylistSquarePanel& square, PlayerFace::MessageShower showMessage);
+                 PlaylistSquarePanel& square, PumpedWaits& waits,
+                 PlayerFace::MessageShower showMessage);
   ~PlaybackWiring() override;
 
   PlaybackController& controller() { return controller_; }
-  FaceView& face() { return face_; }
+  PlayerFace& face() { return face_; }
 
-  // A local event loop, so the window keeps painting and answering clicks meanwhile.
-  void pumpedWait(int ms);
-  // True while a pumped wait runs: a routine of the play modes is still on the stack.
-  bool waiting() const { return waitDepth_ > 0; }
-
- signals:
-  // The outermost pumped wait has returned.
-  void waitsFinished();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,7 +78,6 @@ class PlaybackWiring : public QObject {
   // Playback's third ticker: the next try while the server is away. Not a control of the form.
   QTimer* retryTimer_;
   PlaybackController controller_;
-  int waitDepth_ = 0;
 };
 
 }  // namespace lumora

@@ -26,7 +26,24 @@ PlayerFace::PlayerFace(QWidget* window, const FaceControls& face, QWidget* squar
 
 void PlayerFace::setSongNameCaption(const std::string& t) { face_.songName->setText(text(t)); }
 
-void PlayerFace::setArtistCaption(const std::string& t) { face_.artistName->setText(text(t)); }
+void PlayerFace::setArtistCaption(const std::string& t) {
+  if (artistHeld_)
+    artistBehind_ = text(t);
+  else
+    face_.artistName->setText(text(t));
+}
+
+void PlayerFace::holdArtistCaption(const std::string& t) {
+  if (!artistHeld_) artistBehind_ = face_.artistName->text();
+  artistHeld_ = true;
+  face_.artistName->setText(text(t));
+}
+
+void PlayerFace::releaseArtistCaption() {
+  if (!artistHeld_) return;
+  artistHeld_ = false;
+  face_.artistName->setText(artistBehind_);
+}
 
 void PlayerFace::setWindowTitle(const std::string& t) { window_->setWindowTitle(text(t)); }
 

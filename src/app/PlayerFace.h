@@ -1,5 +1,6 @@
 #pragma once
 // The face's controls as FacePresenter writes them: each write goes to one typed control.
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -31,11 +32,18 @@ class PlayerFace : public FaceView {
   void setFmButtonSelected(bool selected) override;
   void showMessage(const std::string& text) override;
 
+  // While held, 歌手名称 shows what the holder says; what playback writes meanwhile is kept, and
+  // the latest of it is shown on release.
+  void holdArtistCaption(const std::string& text);
+  void releaseArtistCaption();
+
  private:
   QWidget* window_;
   FaceControls face_;
   QWidget* squarePanel_;
   MessageShower showMessage_;
+  bool artistHeld_ = false;
+  QString artistBehind_;
 };
 
 }  // namespace lumora

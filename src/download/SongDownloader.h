@@ -26,7 +26,7 @@ struct SongToDownload {
 class DownloadView {
  public:
   virtual ~DownloadView() = default;
-  // Set before the window blocks on the fetch, so it must show at once; cleared when done.
+  // Set before the fetch starts, cleared when the download is done either way.
   virtual void setDownloadRunning(bool running) = 0;
   // A box with an OK button, no icon, owned by the main window.
   virtual void showDownloadMessage(const std::string& text, const std::string& title) = 0;

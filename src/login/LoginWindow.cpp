@@ -84,7 +84,7 @@ LoginWindow::LoginWindow(LoginFlow& flow, QWidget* owner)
   setFixedSize(318, 238);
   roundWindowCorners(this, 2, 2);
   panel_->move(26, panel_->y());
-  flow_.windowCreated(*this);
+  handle([this] { flow_.windowCreated(*this); });
   // Nothing takes the focus by itself, so the prompts stay until the user picks a box.
   accountCaption_->setFocus();
 }
@@ -156,20 +156,29 @@ void LoginWindow::connectHandlers() {
           [this] { flow_.selectMode(*this, LoginMode::Phone); });
   connect(emailRadio_, &QRadioButton::clicked, this,
           [this] { flow_.selectMode(*this, LoginMode::Email); });
-  connect(loginButton_, &PictureButton::clicked, this, &LoginWindow::logIn);
-  connect(passwordBox_, &QLineEdit::returnPressed, this, &LoginWindow::logIn);
+  auto logIn = [this] { sendOnce([this] { flow_.login(*this); }); };
+  connect(loginButton_, &PictureButton::clicked, this, logIn);
+  connect(passwordBox_, &QLineEdit::returnPressed, this, logIn);
   connect(playlistsButton_, &PictureButton::clicked, this,
           [this] { flow_.showAccountPlaylists(*this); });
-  connect(logoutButton_, &PictureButton::clicked, this, [this] { flow_.logout(*this); });
+  connect(logoutButton_, &PictureButton::clicked, this,
+          [this] { sendOnce([this] { flow_.logout(*this); }); });
   connect(closeButton_, &PictureButton::clicked, this, &QDialog::close);
 }
 
-void LoginWindow::logIn() {
-  // Starting personal FM may run a local event loop, in which the window can be closed; it is
-  // deleted only once the handler is done with it.
-  ++handling_;
-  flow_.login(*this);
-  if (--handling_ == 0 && closed_) deleteLater();
+void LoginWindow::handle(const std::function<void()>& handler) {
+  if (handling_++ == 0) setCursor(Qt::BusyCursor);
+  handler();
+  if (--handling_ > 0) return;
+  unsetCursor();
+  // Through the event queue, like a deletion from the close event itself: a deletion asked
+  // for from a handler outside any event loop would wait for the next loop to start.
+  if (closed_) QMetaObject::invokeMethod(this, &QObject::deleteLater, Qt::QueuedConnection);
+}
+
+// A login or logout asked again while the first one waits is the same wish again.
+void LoginWindow::sendOnce(const std::function<void()>& handler) {
+  if (handling_ == 0) handle(handler);
 }
 
 bool LoginWindow::eventFilter(QObject* watched, QEvent* event) {

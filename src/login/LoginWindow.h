@@ -2,6 +2,7 @@
 // The login window: a frameless 318 × 238 dialog whose controls carry their designed names. It
 // owns the widgets only; every handler goes to the LoginFlow it was opened with.
 #include <QDialog>
+#include <functional>
 
 #include "login/LoginFlow.h"
 
@@ -29,7 +30,11 @@ class LoginWindow : public QDialog, private LoginWindowView {
   void buildForm();
   void buildPanel();
   void connectHandlers();
-  void logIn();
+  // Runs a handler of the flow. The window may be closed while the handler waits for the server:
+  // it is deleted only once the handler is done with it. Meanwhile it looks busy, and a second
+  // request of its own does not start.
+  void handle(const std::function<void()>& handler);
+  void sendOnce(const std::function<void()>& handler);
 
   // LoginWindowView
   LoginMode checkedMode() const override;

@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/BlockingWork.h"
 #include "common/Text.h"
 #include "common/TextCodec.h"
 
@@ -34,6 +35,10 @@ void initialiseCurlOnce() {
   (void)initialised;
 }
 
+// How often a running exchange looks at its stall clock and at its stop flag: a time-out or a
+// stop takes effect within about this long.
+constexpr int kWatchMs = 25;
+
 // One exchange's received data and the watch for a stalled peer.
 struct Transfer {
   Bytes body;
@@ -43,6 +48,7 @@ struct Transfer {
   Clock::time_point lastProgress = Clock::now();
   curl_off_t lastDown = -1;
   curl_off_t lastUp = -1;
+  TransferProgress* progress = nullptr;
 };
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
@@ -81,18 +87,28 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
   return length;
 }
 
-int onProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t, curl_off_t upNow) {
-  auto* transfer = static_cast<Transfer*>(user);
-  if (transfer->stallMs <= 0) return 0;
-  Clock::time_point now = Clock::now();
-  if (downNow != transfer->lastDown || upNow != transfer->lastUp) {
-    transfer->lastDown = downNow;
-    transfer->lastUp = upNow;
-    transfer->lastProgress = now;
-    return 0;
+// True once the exchange has gone stallMs without moving a byte either way.
+bool stalled(CURL* curl, Transfer& transfer) {
+  curl_off_t down = 0;
+  curl_off_t up = 0;
+  curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &down);
+  curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &up);
+  if (transfer.progress) {
+    curl_off_t total = -1;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+    transfer.progress->received = down;
+    transfer.progress->total = total;
   }
-  auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - transfer->lastProgress);
-  return quiet.count() >= transfer->stallMs ? 1 : 0;
+  if (transfer.stallMs <= 0) return false;
+  Clock::time_point now = Clock::now();
+  if (down != transfer.lastDown || up != transfer.lastUp) {
+    transfer.lastDown = down;
+    transfer.lastUp = up;
+    transfer.lastProgress = now;
+    return false;
+  }
+  auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - transfer.lastProgress);
+  return quiet.count() >= transfer.stallMs;
 }
 
 // A fresh connection restarts the watch: the connect time-out covered the time before it.
@@ -117,18 +133,38 @@ void setCommonOptions(CURL* curl, Transfer& transfer, long timeoutMs) {
     // No overall limit: a long download that keeps moving must finish.
     transfer.stallMs = timeoutMs;
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, onConnected);
     curl_easy_setopt(curl, CURLOPT_PREREQDATA, &transfer);
   }
 }
 
-bool perform(CURL* curl, Transfer& transfer) {
+// Drives the exchange itself, so that the stall clock and the stop flag are looked at every
+// kWatchMs rather than whenever libcurl next reports progress.
+bool perform(const HttpClient::RequestObject& session, Transfer& transfer, const StopFlag& stop) {
+  auto* curl = static_cast<CURL*>(session.handle());
+  auto* multi = static_cast<CURLM*>(session.driver());
+  if (!multi || curl_multi_add_handle(multi, curl) != CURLM_OK) return false;
   transfer.lastProgress = Clock::now();
-  CURLcode rc = curl_easy_perform(curl);
-  return rc == CURLE_OK && !transfer.failed;
+  bool done = false;
+  CURLcode result = CURLE_OK;
+  while (!done && !stop && !stalled(curl, transfer)) {
+    int running = 0;
+    if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      done = true;
+      result = message->data.result;
+    }
+    if (done || running == 0) break;
+    long due = -1;
+    curl_multi_timeout(multi, &due);
+    const int waitMs = due >= 0 && due < kWatchMs ? static_cast<int>(due) : kWatchMs;
+    curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
+  }
+  curl_multi_remove_handle(multi, curl);
+  if (done && transfer.progress) stalled(curl, transfer);
+  return done && result == CURLE_OK && !transfer.failed;
 }
 
 class HeaderList {
@@ -208,25 +244,29 @@ namespace HttpClient {
 RequestObject::RequestObject() {
   initialiseCurlOnce();
   handle_ = curl_easy_init();
+  driver_ = curl_multi_init();
 }
 
 RequestObject::~RequestObject() {
   if (handle_) curl_easy_cleanup(static_cast<CURL*>(handle_));
+  if (driver_) curl_multi_cleanup(static_cast<CURLM*>(driver_));
 }
 
-Bytes Request(const std::string& url, const Parameters& p, Outputs* outputs) {
+}  // namespace HttpClient
+
+namespace {
+
+Bytes exchange(const std::string& url, const HttpClient::Parameters& p,
+               HttpClient::Outputs* outputs, const StopFlag& stop) {
+  using HttpClient::RequestObject;
   int method = (p.method >= 0 && p.method <= 7) ? p.method : 0;
 
   std::optional<RequestObject> own;
-  CURL* curl = nullptr;
-  if (p.requestObject) {
-    curl = static_cast<CURL*>(p.requestObject->handle());
-    if (curl) curl_easy_reset(curl);
-  } else {
-    own.emplace();
-    curl = static_cast<CURL*>(own->handle());
-  }
+  if (!p.requestObject) own.emplace();
+  const RequestObject& session = p.requestObject ? *p.requestObject : *own;
+  auto* curl = static_cast<CURL*>(session.handle());
   if (!curl) return {};
+  if (p.requestObject) curl_easy_reset(curl);
 
   Transfer transfer;
   setCommonOptions(curl, transfer, timeoutMilliseconds(p.timeout));
@@ -291,7 +331,7 @@ Bytes Request(const std::string& url, const Parameters& p, Outputs* outputs) {
   }
 
   int status = 0;
-  if (perform(curl, transfer)) {
+  if (perform(session, transfer, stop)) {
     long code = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
     status = static_cast<int>(code);
@@ -313,15 +353,12 @@ Bytes Request(const std::string& url, const Parameters& p, Outputs* outputs) {
   return std::move(transfer.body);
 }
 
-}  // namespace HttpClient
-
-std::string BodyText(std::string_view bytes) { return toValidUtf8(bytes); }
-
-Bytes UrlFetch(const std::string& url) {
+Bytes fetch(const std::string& url, TransferProgress* progress, const StopFlag& stop) {
   HttpClient::RequestObject session;
   CURL* curl = static_cast<CURL*>(session.handle());
   if (!curl) return {};
   Transfer transfer;
+  transfer.progress = progress;
   setCommonOptions(curl, transfer, kDefaultTimeoutMs);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
@@ -330,11 +367,31 @@ Bytes UrlFetch(const std::string& url) {
   HeaderList headers;
   headers.add("Accept", "*/*");
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
-  if (!perform(curl, transfer)) return {};
+  if (!perform(session, transfer, stop)) return {};
   long code = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
   if (code >= 400) return {};
   return std::move(transfer.body);
+}
+
+}  // namespace
+
+namespace HttpClient {
+
+Bytes Request(const std::string& url, const Parameters& parameters, Outputs* outputs) {
+  Bytes body;
+  RunBlocking([&](const StopFlag& stop) { body = exchange(url, parameters, outputs, stop); });
+  return body;
+}
+
+}  // namespace HttpClient
+
+std::string BodyText(std::string_view bytes) { return toValidUtf8(bytes); }
+
+Bytes UrlFetch(const std::string& url, TransferProgress* progress) {
+  Bytes body;
+  RunBlocking([&](const StopFlag& stop) { body = fetch(url, progress, stop); });
+  return body;
 }
 
 std::string MergeCookies(std::string_view old, std::string_view fresh) {

@@ -1,6 +1,8 @@
 #pragma once
 // The one way the program talks HTTP: a synchronous request over libcurl, plus the header and
 // cookie routines that belong to it. Bytes travel in std::string (any byte value, including 0).
+// A request and a fetch run through RunBlocking: the caller waits however the program chose,
+// and a runner that stops them makes them fail at once.
 //
 // A request takes the URL and a Parameters struct whose members are the request's optional
 // parameters, in their fixed order and with their defaults, so a caller writes
@@ -8,6 +10,8 @@
 //   HttpClient::Request(url, {.method = 1})        // POST
 //   HttpClient::Request(url, {.cookies = "a=1"}, &outputs)
 // The three outputs (returned cookies, headers, status) land in an optional Outputs struct.
+#include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,7 +24,8 @@ namespace HttpClient {
 
 // A libcurl session the caller keeps so that several requests share one connection (and the
 // DNS and TLS session caches). Each request resets its options first, so nothing but the live
-// connections carries over from one request to the next. Not for use by two threads at once.
+// connections carries over from one request to the next. Not for use by two threads at once,
+// nor by a request that starts while another one that uses it waits.
 class RequestObject {
  public:
   RequestObject();
@@ -29,9 +34,11 @@ class RequestObject {
   RequestObject& operator=(const RequestObject&) = delete;
 
   void* handle() const { return handle_; }  // the CURL easy handle; null when creation failed
+  void* driver() const { return driver_; }  // the CURLM that runs it and keeps its connections
 
  private:
   void* handle_;
+  void* driver_;
 };
 
 struct Parameters {
@@ -94,9 +101,16 @@ inline constexpr std::size_t kMaxBodyBytes = std::size_t{1} << 30;
 // The bytes as program text: valid UTF-8 passes unchanged, each invalid sequence becomes "?".
 std::string BodyText(std::string_view bytes);
 
+// How far a fetch has come, for a window that shows it while it waits: written by the thread
+// that transfers, read by any.
+struct TransferProgress {
+  std::atomic<std::int64_t> received{0};
+  std::atomic<std::int64_t> total{-1};  // -1 while the answer has not said
+};
+
 // A bare HTTP/1.0 GET; the whole body, or empty bytes on any failure including an HTTP error
 // status (400 and above).
-Bytes UrlFetch(const std::string& url);
+Bytes UrlFetch(const std::string& url, TransferProgress* progress = nullptr);
 
 // Members of `fresh` first, then the members of `old` whose names it does not mention; members
 // whose value is "deleted" are dropped, duplicates removed.

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <mutex>
 
+#include "common/BlockingWork.h"
+
 namespace lumora {
 
 namespace {
@@ -23,6 +25,8 @@ constexpr guint kPlayFlagAudio = 0x2;
 // Every wait on the network or a decoder ends after this long.
 constexpr GstClockTime kOpenTimeout = 15 * GST_SECOND;
 constexpr GstClockTime kLengthWait = GST_SECOND / 2;
+// How often an opening stream looks at its stop flag.
+constexpr GstClockTime kWatch = 25 * GST_MSECOND;
 constexpr std::size_t kId3v1Size = 128;
 constexpr guint kChunk = 4096;
 
@@ -174,15 +178,16 @@ struct AudioPlayer::Stream {
     }
   }
 
-  // Preroll to PAUSED and wait for it, bounded; false when the stream cannot play.
-  bool preroll() {
+  // Preroll to PAUSED and wait for it, bounded; false when the stream cannot play or `stop` was
+  // set. Touches this stream only, so it may run on a worker while the caller's thread lives on.
+  bool preroll(const StopFlag& stop) {
     if (gst_element_set_state(playbin, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) return false;
     gint64 deadline = g_get_monotonic_time() + gint64(kOpenTimeout / GST_USECOND);
     for (;;) {
       gint64 left = deadline - g_get_monotonic_time();
-      if (left <= 0) return false;
-      GstMessage* msg = gst_bus_timed_pop(bus, GstClockTime(left) * GST_USECOND);
-      if (!msg) return false;
+      if (left <= 0 || stop) return false;
+      GstMessage* msg = gst_bus_timed_pop(bus, std::min(GstClockTime(left) * GST_USECOND, kWatch));
+      if (!msg) continue;
       bool done = GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ASYNC_DONE &&
                   GST_MESSAGE_SRC(msg) == GST_OBJECT(playbin);
       handle(msg);
@@ -195,16 +200,16 @@ struct AudioPlayer::Stream {
     if (audioStreams <= 0) return false;
     readFormat();
     queryLength();
-    if (length < 0) waitForLength(deadline);
-    return true;
+    if (length < 0) waitForLength(deadline, stop);
+    return !stop;
   }
 
   // The parser may need a few more frames for its estimate; they come shortly after preroll.
-  void waitForLength(gint64 deadline) {
+  void waitForLength(gint64 deadline, const StopFlag& stop) {
     gint64 until = std::min(deadline, g_get_monotonic_time() + gint64(kLengthWait / GST_USECOND));
     for (;;) {
       gint64 left = until - g_get_monotonic_time();
-      if (left <= 0) return;
+      if (left <= 0 || stop) return;
       GstMessage* msg = gst_bus_timed_pop(
           bus, std::min<GstClockTime>(GstClockTime(left) * GST_USECOND, 20 * GST_MSECOND));
       if (msg) {
@@ -366,7 +371,11 @@ std::unique_ptr<AudioPlayer::Stream> AudioPlayer::open(const std::string& uri, s
     g_signal_connect(stream->playbin, "source-setup", G_CALLBACK(onSourceSetup),
                      stream->memory.get());
   }
-  if (!stream->preroll()) return nullptr;
+  bool ready = false;
+  RunBlocking([&stream, &ready](const StopFlag& stop) { ready = stream->preroll(stop); });
+  // Meanwhile the volume may have changed, or the device gone with every stream.
+  if (!ready || !initialised_) return nullptr;
+  g_object_set(stream->volume, "volume", double(volume_), nullptr);
   return stream;
 }
 

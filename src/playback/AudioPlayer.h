@@ -1,7 +1,9 @@
 #pragma once
 // The program's audio player: file, memory and URL streams over GStreamer playbin, addressed by
 // small integer handles. Positions and lengths are bytes of 16-bit PCM at the stream's own rate
-// and channel count. Called from one thread only; GStreamer plays on threads of its own.
+// and channel count. Called from one thread only; GStreamer plays on threads of its own. A stream
+// opens through RunBlocking: its caller may go on handling events, and call any operation,
+// while the new stream prerolls; it gets no handle before it is ready.
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -78,10 +78,12 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
                                std::string_view offset) {
   // Cleared first, so a failed request leaves the list empty rather than stale.
   clearRows();
+  const unsigned filling = filling_;
   const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
   if (request.url.empty()) return;
   HttpClient::Outputs outputs;
   const std::string answer = BodyText(HttpClient::Request(request.url, {}, &outputs));
+  if (filling != filling_) return;
   answered_ = outputs.status != 0;
   for (PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
     appendRow(std::move(row));
@@ -100,6 +102,7 @@ bool PlaylistBrowser::morePages(std::string_view mode) const {
 }
 
 void PlaylistBrowser::clearRows() {
+  ++filling_;
   rows_.clear();
   view_.clearRows();
 }

@@ -70,7 +70,9 @@ class PlaylistBrowser {
   PlaylistBrowser(BrowseState state, JsonDocument& apiJson, std::string apiBase,
                   PlaylistSquareView& view);
 
-  // Empties the list, then fills it with the page the server answers (nothing on failure).
+  // Empties the list, then fills it with the page the server answers (nothing on failure). The
+  // window lives on while the server answers: an answer to a page that another load or the
+  // account's list has replaced meanwhile is dropped.
   void LoadPage(std::string_view mode, std::string_view keyword, std::string_view offset);
   // The page the browse values name, as start-up shows it.
   void loadCurrentPage();
@@ -104,6 +106,8 @@ class PlaylistBrowser {
   std::vector<PlaylistRow> rows_;
   bool answered_ = true;
   std::string category_{kSquareCategories[0]};
+  // Counts what was put into the list; a load whose number is no longer the latest is stale.
+  unsigned filling_ = 0;
 };
 
 }  // namespace lumora

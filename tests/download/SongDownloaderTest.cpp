@@ -82,7 +82,7 @@ class Download : public test::ServerSuite {
 
   std::vector<std::string> DownloadOnce(const SongToDownload& song) {
     RecordingView view;
-    SongDownloader downloader(folder(), view, UrlFetch);
+    SongDownloader downloader(folder(), view, [](const std::string& url) { return UrlFetch(url); });
     downloader.DownloadCurrentSong(song);
     return view.events;
   }

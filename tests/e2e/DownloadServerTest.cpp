@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QLabel>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -158,10 +159,37 @@ TEST_F(DownloadWindow, TheFaceShowsTheDownloadWhileItRuns) {
   wiring->setDownloadRunning(true);
   EXPECT_EQ(caption->text().toStdString(), "歌曲下载中...");
   ASSERT_NE(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
   wiring->setDownloadRunning(false);
   EXPECT_EQ(caption->text(), QStringLiteral("before"));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The server pauses in the middle of the song: meanwhile the caption tells the share received.
+TEST_F(DownloadWindow, WhileTheSongArrivesTheCaptionTellsTheShareReceived) {
+  open();
+  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  playFirstPlaylistRow();
+  const std::string title = state().now.currentTitle;
+  ASSERT_TRUE(server->stallAfter("/audio/*", 4000, 3000));
+  QLabel* caption = control<QLabel>(*window, "歌手名称");
+  QString shown;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (shown.isEmpty() && caption->text().endsWith('%')) shown = caption->text();
+  });
+  probe.start(20);
+  QMetaObject::invokeMethod(control<PictureButton>(*window, "图形按钮_下载"), "click",
+                            Qt::QueuedConnection);
+  ASSERT_TRUE(waitFor([&] { return !boxes.empty(); }, 30s,
+                      [] { QApplication::processEvents(QEventLoop::AllEvents, 10); }));
+  EXPECT_EQ(boxes, std::vector<std::string>{"下载成功: " + title + "下载成功"});
+  const QStringList parts = shown.split(' ');
+  ASSERT_EQ(parts.size(), 2) << shown.toStdString();
+  EXPECT_EQ(parts[0], QString::fromUtf8("歌曲下载中..."));
+  const int percent = parts[1].chopped(1).toInt();
+  EXPECT_GT(percent, 0);
+  EXPECT_LT(percent, 100);
 }
 
 }  // namespace

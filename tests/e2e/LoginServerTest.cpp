@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPointer>
+#include <QTimer>
 #include <QTreeWidget>
 #include <chrono>
 #include <memory>
@@ -132,6 +133,35 @@ TEST_F(LoginWindowOnServer, ThePlaylistsGoToTheSquareAndLogoutEndsTheLogin) {
 
   ASSERT_NE(openLogin(), nullptr);
   EXPECT_FALSE(control<QFrame>(*login, "外形框1")->isVisible());
+}
+
+// While the server holds the login back the window looks busy, a second click sends nothing, and
+// the window closes at once; the answer still logs in, and the closed window goes afterwards.
+TEST_F(LoginWindowOnServer, WhileTheLoginIsHeldBackTheWindowLooksBusyAndCloses) {
+  ASSERT_TRUE(server.addDelay("/login/cellphone", 3000));
+  ASSERT_NE(openLogin(), nullptr);
+  control<QLineEdit>(*login, "编辑框1")->setText("13800000001");
+  control<QLineEdit>(*login, "编辑框2")->setText("lumora123");
+  struct {
+    bool done = false, closed = false, unanswered = false;
+  } seen;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (seen.done || !login || login->cursor().shape() != Qt::BusyCursor) return;
+    seen.done = true;
+    control<PictureButton>(*login, "登录按钮")->click();
+    control<PictureButton>(*login, "图形按钮1")->click();
+    seen.closed = !login->isVisible();
+    seen.unanswered = server.requestsTo("/login").empty();
+  });
+  probe.start(20);
+  QMetaObject::invokeMethod(control<PictureButton>(*login, "登录按钮"), "click",
+                            Qt::QueuedConnection);
+  ASSERT_TRUE(pump([&] { return seen.done && login.isNull(); }, 15s));
+  EXPECT_TRUE(seen.closed);
+  EXPECT_TRUE(seen.unanswered);
+  EXPECT_EQ(menu().login->text(), QString::fromUtf8("小鹿听歌"));
+  EXPECT_EQ(requests("/login/cellphone").size(), 1u);
 }
 
 }  // namespace

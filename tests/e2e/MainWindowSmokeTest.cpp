@@ -1,6 +1,6 @@
-// The real program under Xvfb: it opens its face, a screenshot is kept under the build folder,
-// and a click on the exit button ends it with status 0 after the destroy handler ran
-// (LUMORA_TRACE_FILE records the life-cycle steps).
+// The real program under Xvfb against lumora-server: it opens its face, a screenshot is kept
+// under the build folder, and a click on the exit button ends it with status 0 after the destroy
+// handler ran (LUMORA_TRACE_FILE records the life-cycle steps), also while it waits for an answer.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "support/ProgramOnDisplay.h"
+#include "support/ServerProcess.h"
 #include "support/XvfbDisplay.h"
 
 namespace lumora::test {
@@ -24,8 +25,9 @@ class MainWindowSmoke : public ::testing::Test {
       GTEST_SKIP() << "Xvfb, xdotool and imagemagick are needed";
     xvfb_ = std::make_unique<Xvfb>();
     ASSERT_FALSE(xvfb_->display().isEmpty());
+    ASSERT_TRUE(server_.start()) << server_.errors();
     app_ = std::make_unique<ProgramOnDisplay>(*xvfb_);
-    ASSERT_TRUE(app_->start());
+    ASSERT_TRUE(app_->start({{"LUMORA_API_BASE", QString::fromStdString(server_.baseUrl())}}));
     const QString window = app_->waitForFace();
     ASSERT_FALSE(window.isEmpty());
     face_ = xvfb_->geometry(window);
@@ -34,6 +36,13 @@ class MainWindowSmoke : public ::testing::Test {
   void TearDown() override { app_.reset(); }
 
   QString xdotool(const QStringList& args) { return xvfb_->xdotool(args); }
+  // A left click at a point of the face.
+  void click(int x, int y) {
+    xdotool({"mousemove", QString::number(face_.x() + x), QString::number(face_.y() + y), "click",
+             "1"});
+  }
+  // 图形按钮_退出 is at (125, 232), 24 × 24.
+  void clickExit() { click(137, 244); }
 
   void expectCleanExit() {
     QProcess& app = app_->process();
@@ -45,6 +54,7 @@ class MainWindowSmoke : public ::testing::Test {
   }
 
   std::unique_ptr<Xvfb> xvfb_;
+  ServerProcess server_;
   std::unique_ptr<ProgramOnDisplay> app_;
   QRect face_;
 };
@@ -58,10 +68,22 @@ TEST_F(MainWindowSmoke, OpensTheFaceAndEndsWithStatusZeroFromTheExitButton) {
   xvfb_->screenshot(shot, face_);
   EXPECT_TRUE(QFile::exists(shot));
 
-  // 图形按钮_退出 is at (125, 232), 24 × 24.
-  xdotool({"mousemove", QString::number(face_.x() + 137), QString::number(face_.y() + 244), "click",
-           "1"});
+  clickExit();
   expectCleanExit();
+}
+
+// Play, and the server holds the new song's lyric back: the exit button ends the program, with
+// its settings saved, before the server answers.
+TEST_F(MainWindowSmoke, TheExitButtonEndsTheProgramWhileTheServerHoldsAnAnswerBack) {
+  ASSERT_TRUE(server_.addDelay("/lyric", 20000));
+  click(78, 173);  // 图形按钮_播放 at (64, 159), 28 × 28
+  ASSERT_TRUE(app_->until([&] { return !server_.requestsTo("/audio").empty(); },
+                          "the song's audio to be asked for", std::chrono::seconds(15)))
+      << server_.output();
+  clickExit();
+  expectCleanExit();
+  EXPECT_TRUE(server_.requestsTo("/lyric").empty());
+  EXPECT_TRUE(QFile::exists(app_->file("config/lumora/lumora.ini")));
 }
 
 TEST_F(MainWindowSmoke, TerminationSignalClosesTheWindowTheSameWay) {

@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "common/BlockingWork.h"
 #include "net/HttpClient.h"
 #include "support/RecordingServer.h"
+#include "support/WaitFor.h"
 
 namespace lumora {
 namespace {
@@ -290,6 +294,51 @@ TEST(HttpRequest, ASlowButSteadyDownloadOutlastsTheTimeout) {
     return answer;
   });
   EXPECT_EQ(HttpClient::Request(server.url("/"), {.timeout = 1}), body);
+}
+
+// Hands the work to a thread of its own and, once `due` holds, tells it to stop: what the window
+// does when it closes in the middle of a transfer.
+struct StoppingRunner : BlockingRunner {
+  explicit StoppingRunner(std::function<bool()> due) : due(std::move(due)) {}
+  void run(const BlockingWork& work) override {
+    StopFlag stop{false};
+    std::thread worker([&] { work(stop); });
+    test::waitFor(due, std::chrono::seconds(30));
+    stop = true;
+    worker.join();
+  }
+  std::function<bool()> due;
+};
+
+// Both would run for twenty seconds (the request without any time-out) and then succeed; a stop
+// ends them with nothing, after the fetch has said how far it came.
+TEST(HttpRequest, AStopEndsARunningExchangeWithNothing) {
+  const std::string body(100, 'x');
+  RecordingServer server([&](const RecordingServer::Request&) {
+    RecordingServer::Answer answer = RecordingServer::ok(body);
+    answer.chunkBytes = 1;
+    answer.chunkPauseMs = 200;
+    return answer;
+  });
+  TransferProgress progress;
+  const struct {
+    const char* name;
+    std::function<Bytes()> send;
+    std::function<bool()> due;
+  } cases[] = {
+      {"request", [&] { return HttpClient::Request(server.url("/"), {.timeout = -1}); },
+       [&] { return !server.requests().empty(); }},
+      {"fetch", [&] { return UrlFetch(server.url("/"), &progress); },
+       [&] { return progress.received > 0; }},
+  };
+  for (const auto& c : cases) {
+    StoppingRunner runner(c.due);
+    ScopedBlockingRunner installed(runner);
+    EXPECT_EQ(c.send(), "") << c.name;
+  }
+  EXPECT_EQ(progress.total, 100);
+  EXPECT_GT(progress.received, 0);
+  EXPECT_LT(progress.received, 100);
 }
 
 TEST(HttpRequest, AFiftyMegabyteBodyArrivesWhole) {

@@ -1,6 +1,10 @@
 // The square's requests, answers and browse values, against the real server, without widgets.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
+#include "common/BlockingWork.h"
 #include "square/PlaylistSquare.h"
 #include "square/SquareTestSupport.h"
 
@@ -323,6 +327,51 @@ TEST_F(PlaylistBrowserTest, AccountPlaylistsReplaceTheRowsAndStopPaging) {
   ASSERT_EQ(view.rows.size(), 3u);
   EXPECT_EQ(view.rows[2].name, "");
   EXPECT_EQ(view.rows[2].id, "3");
+}
+
+// Runs the first wait's work, then a click that the window handles before that wait returns.
+struct ClickDuringWait : BlockingRunner {
+  void run(const BlockingWork& work) override {
+    const StopFlag never{false};
+    work(never);
+    if (auto click = std::exchange(meanwhile, nullptr)) click();
+  }
+  std::function<void()> meanwhile;
+};
+
+TEST_F(PlaylistBrowserTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
+  std::vector<PlaylistRow> secondPage;
+  {
+    PlaylistBrowser b = browser();
+    b.chooseCategory(0);
+    b.nextPage();
+    secondPage = view.rows;
+    ASSERT_FALSE(secondPage.empty());
+  }
+  const struct {
+    const char* click;
+    std::function<void(PlaylistBrowser&)> run;
+    std::vector<PlaylistRow> shown;
+  } cases[] = {
+      {"next page", [](PlaylistBrowser& b) { b.nextPage(); }, secondPage},
+      {"account list",
+       [](PlaylistBrowser& b) { b.ShowAccountPlaylists({"我的"}, {"42"}); },
+       {{"我的", "42"}}},
+  };
+  for (const auto& c : cases) {
+    offset = 0;
+    PlaylistBrowser b = browser();
+    ClickDuringWait runner;
+    runner.meanwhile = [&] { c.run(b); };
+    ScopedBlockingRunner installed(runner);
+    b.chooseCategory(0);
+    ASSERT_EQ(view.rows.size(), c.shown.size()) << c.click;
+    for (std::size_t i = 0; i < c.shown.size(); ++i) {
+      EXPECT_EQ(view.rows[i].name, c.shown[i].name) << c.click;
+      EXPECT_EQ(view.rows[i].id, c.shown[i].id) << c.click;
+    }
+    EXPECT_EQ(b.rows().size(), c.shown.size()) << c.click;
+  }
 }
 
 }  // namespace

@@ -71,7 +71,9 @@ class ProgramOnDisplay {
     return false;
   }
 
-  QString trace() const { return QString::fromStdString(tmp_.file("trace.txt")); }
+  // A file of the program's own folders (its config folder is "config").
+  QString file(const std::string& name) const { return QString::fromStdString(tmp_.file(name)); }
+  QString trace() const { return file("trace.txt"); }
   QString traceText() const { return readTextFile(trace()); }
   QProcess& process() { return process_; }
 

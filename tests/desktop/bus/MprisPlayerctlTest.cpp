@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 #include <chrono>
@@ -322,6 +323,64 @@ TEST_F(Mpris, QuitEndsThePlayerAsItsExitDoes) {
       pump([&] { return traced(objects.options.traceFile, "onMainWindowDestroying"); }, 5s));
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(objects.player.free());  // the device was released by the destroy handler
+}
+
+// Counts the paints a widget receives.
+struct PaintCount : QObject {
+  explicit PaintCount(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
+
+// Next, while the server holds the new song's lyric back: the face paints and opens its list,
+// the service answers, pause acts at once, and the exit button ends the wait, all before the
+// server has answered. The checks run from a timer, inside the window's wait.
+TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
+  ASSERT_TRUE(server_->addDelay("/lyric", 20000));
+  // The server is shared by the suite: only answers from now on count.
+  const std::size_t lyrics = server_->requestsTo("/lyric").size();
+  auto unanswered = [&] { return server_->requestsTo("/lyric").size() == lyrics; };
+  auto* listPanel = control<QWidget>(*window, "外形框1");
+  PaintCount listPaints(listPanel);
+  struct {
+    bool done = false;
+    std::string status, statusPaused;
+    int paints = 0, activePaused = -1;
+    bool listShown = false, unanswered = false;
+  } seen;
+  QTimer probe;
+  probe.setInterval(20);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (seen.done || active() != AudioPlayer::kPlaying || !unanswered()) return;
+    seen.done = true;
+    seen.status = ctl({"status"});
+    button("图形按钮_列表")->click();
+    pump([&] { return listPaints.paints > 0; }, 10s);
+    seen.paints = listPaints.paints;
+    seen.listShown = !listPanel->isHidden();
+    button("图形按钮_暂停")->click();
+    seen.activePaused = active();
+    seen.statusPaused = ctl({"status"});
+    seen.unanswered = unanswered();
+    button("图形按钮_退出")->click();
+  });
+  probe.start();
+  QMetaObject::invokeMethod(button("图形按钮_下一曲"), "click", Qt::QueuedConnection);
+  ASSERT_TRUE(
+      pump([&] { return seen.done && traced(objects.options.traceFile, "onMainWindowDestroying"); },
+           60s));
+  // Answered at all: the new song is announced only once its start is complete.
+  EXPECT_TRUE(seen.status == "Stopped" || seen.status == "Playing") << seen.status;
+  EXPECT_GT(seen.paints, 0);
+  EXPECT_TRUE(seen.listShown);
+  EXPECT_EQ(seen.activePaused, AudioPlayer::kPaused);
+  EXPECT_EQ(seen.statusPaused, "Paused");
+  EXPECT_TRUE(seen.unanswered);
+  // The routine under the wait has ended, and the server still holds the answer.
+  EXPECT_TRUE(unanswered());
 }
 
 TEST_F(Mpris, ASecondPlayerTakesANameOfItsOwn) {

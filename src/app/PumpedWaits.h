@@ -1,0 +1,45 @@
+#pragma once
+// The GUI thread's waits. A pause of some milliseconds (the play modes' pumped waits) and blocking
+// work (transfers, stream opens) both run a local event loop, so the window keeps painting and
+// answering meanwhile; the work itself runs on a worker thread. While it lives this is the
+// program's blocking runner.
+#include <QObject>
+#include <vector>
+
+#include "common/BlockingWork.h"
+
+class QEventLoop;
+
+namespace lumora {
+
+class PumpedWaits : public QObject, public BlockingRunner {
+  Q_OBJECT
+ public:
+  explicit PumpedWaits(QObject* parent = nullptr);
+  ~PumpedWaits() override;
+
+  void pause(int ms);
+  // From another thread the work simply runs there.
+  void run(const BlockingWork& work) override;
+
+  // True while a wait runs: a routine is still on the stack below the events it lets through.
+  bool waiting() const { return depth_ > 0; }
+
+  // The program is closing: running work is told to stop, pauses end, and nothing new waits.
+  void stop();
+
+ signals:
+  // The outermost wait has returned.
+  void waitsFinished();
+
+ private:
+  void leave();
+
+  int depth_ = 0;
+  bool stopped_ = false;
+  std::vector<StopFlag*> running_;
+  std::vector<QEventLoop*> pauses_;
+  ScopedBlockingRunner installed_{*this};
+};
+
+}  // namespace lumora
