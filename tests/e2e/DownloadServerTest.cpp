@@ -183,7 +183,7 @@ TEST_F(DownloadWindow, WhileTheSongArrivesTheCaptionTellsTheShareReceived) {
                             Qt::QueuedConnection);
   ASSERT_TRUE(waitFor([&] { return !boxes.empty(); }, 30s,
                       [] { QApplication::processEvents(QEventLoop::AllEvents, 10); }));
-  EXPECT_EQ(boxes, std::vector<std::string>{"下载成功: " + title + "下载成功"});
+  EXPECT_EQ(boxes, std::vector<std::string>{savedMessage(title)});
   const QStringList parts = shown.split(' ');
   ASSERT_EQ(parts.size(), 2) << shown.toStdString();
   EXPECT_EQ(parts[0], QString::fromUtf8("歌曲下载中..."));

@@ -37,7 +37,7 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   TempDir dir;
   ProgramObjects objects{ReadOptions()};
   objects.options.apiBaseAddress = server.baseUrl();
-  objects.downloadFolder = dir.file("下载音乐");
+  objects.options.musicDir = dir.path().string();
   auto window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
   window->show();
   for (const char* path : {"/lyric", "/song/url", "/song/detail", "/top/playlist", "/like"})
@@ -99,7 +99,7 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   ASSERT_TRUE(server.clearFaults());
 
   // The routines started meanwhile have ended once a queued call gets through at the top level.
-  PlaybackState& state = window->playback().state();
+  const PlaybackState& state = window->playback().state();
   auto playing = [&] {
     return objects.player.isActive(state.now.currentStream) == AudioPlayer::kPlaying;
   };
