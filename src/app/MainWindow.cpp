@@ -20,6 +20,7 @@
 #include "app/PlaybackWiring.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
+#include "app/TrayWiring.h"
 #include "app/WindowBehaviours.h"
 #include "desktop/AppIcon.h"
 #include "lyrics/LyricStyle.h"
@@ -150,6 +151,7 @@ void MainWindow::putTrayIcon() {
   connect(
       tray_, &QSystemTrayIcon::activated, this,
       [this](QSystemTrayIcon::ActivationReason reason) { onTrayOperation(trayOperation(reason)); });
+  new TrayWiring(*tray_, playback(), this);
   // Without a notification area the program runs on; the menu stays on the right button.
   if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
 }
@@ -164,8 +166,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::onTrayOperation(int operation) {
   if (operation == 1)
     toggleHideToTray();
-  else if (operation == 3)
+  else if (operation == 3) {
+    arrangeMenu(controls_.menu, true);
     popUpMenu(QCursor::pos());
+  }
 }
 
 void MainWindow::popUpMenu(const QPoint& globalPos) { controls_.menu.menu->popup(globalPos); }
@@ -184,6 +188,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
   QWidget* target = childAt(event->position().toPoint());
   const bool onFace = !target || target == controls_.face.pic;
   if (event->button() == Qt::RightButton && onFace) {
+    arrangeMenu(controls_.menu, false);
     popUpMenu(event->globalPosition().toPoint());
     return;
   }

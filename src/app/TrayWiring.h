@@ -1,0 +1,42 @@
+#pragma once
+// The tray icon follows what plays: its tooltip names the song and the play state, and the menu it
+// pops up leads with the transport.
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <string>
+
+#include "app/MainWindowControls.h"
+#include "playback/PlaybackEvents.h"
+
+class QSystemTrayIcon;
+
+namespace lumora {
+
+class PlaybackController;
+
+// "title — artists", then the play state on a line of its own; "Lumora" before any song.
+std::string trayToolTip(const Song& song, PlayState state);
+
+// The one menu 菜单 serves the face and the tray: from the face it keeps its designed order, from
+// the tray play/pause, next and previous come first.
+void arrangeMenu(const MenuControls& menu, bool fromTray);
+
+class TrayWiring : public QObject, public PlaybackObserver {
+ public:
+  // Made after the window's playback wiring, so it outlives the controller it observes.
+  TrayWiring(QSystemTrayIcon& tray, PlaybackController& playback, QObject* parent);
+
+  void songStarted(const SongStart& start) override;
+  void stateChanged(PlayState state) override;
+
+ private:
+  void showToolTip();
+
+  // The destroy handler deletes the icon before the controller is gone.
+  QPointer<QSystemTrayIcon> tray_;
+  Song song_;
+  PlayState state_ = PlayState::Stopped;
+};
+
+}  // namespace lumora
