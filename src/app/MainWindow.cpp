@@ -18,6 +18,7 @@
 #include "app/DownloadWiring.h"
 #include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
+#include "app/PlayerMemoryWiring.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
 #include "app/TrayWiring.h"
@@ -55,6 +56,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       new WindowBehaviours(this, controls_, playback(),
                            {[this] { destroyMainWindow(); }, [this] { return tray_.data(); },
                             [this] { return objects_.trayAvailable(); }});
+  memory_ = std::make_unique<PlayerMemoryWiring>(*this, controls_, objects_, playback());
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
@@ -124,6 +126,7 @@ void MainWindow::onMainWindowCreated() {
   setWindowTitle(QString::fromUtf8("暂无播放"));
   setUpDesktopLyrics();
   applySavedSettings();
+  memory_->restore();
   alignDockingTimer();
   traceStep(objects_.options.traceFile, "onMainWindowCreated");
 }
@@ -132,6 +135,7 @@ void MainWindow::onMainWindowDestroying() {
   destroyed_ = true;
   playback().stopTickers();
   behaviours_->stopTimers();
+  memory_->save();
   if (objects_.audio.free) objects_.audio.free();
   if (tray_) {
     tray_->hide();

@@ -16,6 +16,7 @@ namespace lumora {
 
 class FaceView;
 class PlaybackWiring;
+class PlayerMemoryWiring;
 class WindowBehaviours;
 class PlaylistSquarePanel;
 class SettingsWiring;
@@ -84,6 +85,7 @@ class MainWindow : public QWidget {
   PlaylistSquarePanel* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
   WindowBehaviours* behaviours_ = nullptr;
+  std::unique_ptr<PlayerMemoryWiring> memory_;
   // Made once the pictures are registered.
   std::unique_ptr<SvgPicture> background_;
   FaceDrag drag_{this};
