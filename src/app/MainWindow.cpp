@@ -56,7 +56,6 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       new WindowBehaviours(this, controls_, playback(),
                            {[this] { destroyMainWindow(); }, [this] { return tray_.data(); },
                             [this] { return objects_.trayAvailable(); }});
-  memory_ = std::make_unique<PlayerMemoryWiring>(*this, controls_, objects_, playback());
   connect(playback_, &PlaybackWiring::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
@@ -126,6 +125,8 @@ void MainWindow::onMainWindowCreated() {
   setWindowTitle(QString::fromUtf8("暂无播放"));
   setUpDesktopLyrics();
   applySavedSettings();
+  memory_ = std::make_unique<PlayerMemoryWiring>(*this, controls_, objects_, playback(),
+                                                 *trayWiring_->notificationSwitch());
   memory_->restore();
   alignDockingTimer();
   traceStep(objects_.options.traceFile, "onMainWindowCreated");
@@ -155,7 +156,7 @@ void MainWindow::putTrayIcon() {
   connect(
       tray_, &QSystemTrayIcon::activated, this,
       [this](QSystemTrayIcon::ActivationReason reason) { onTrayOperation(trayOperation(reason)); });
-  new TrayWiring(*tray_, playback(), this);
+  trayWiring_ = new TrayWiring(*tray_, playback(), controls_.menu, this);
   // Without a notification area the program runs on; the menu stays on the right button.
   if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
 }
@@ -171,7 +172,7 @@ void MainWindow::onTrayOperation(int operation) {
   if (operation == 1)
     toggleHideToTray();
   else if (operation == 3) {
-    arrangeMenu(controls_.menu, true);
+    trayWiring_->arrangeMenu(true);
     popUpMenu(QCursor::pos());
   }
 }
@@ -192,7 +193,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
   QWidget* target = childAt(event->position().toPoint());
   const bool onFace = !target || target == controls_.face.pic;
   if (event->button() == Qt::RightButton && onFace) {
-    arrangeMenu(controls_.menu, false);
+    trayWiring_->arrangeMenu(false);
     popUpMenu(event->globalPosition().toPoint());
     return;
   }

@@ -17,6 +17,7 @@ namespace lumora {
 class FaceView;
 class PlaybackWiring;
 class PlayerMemoryWiring;
+class TrayWiring;
 class WindowBehaviours;
 class PlaylistSquarePanel;
 class SettingsWiring;
@@ -32,6 +33,7 @@ class MainWindow : public QWidget {
   const MainWindowControls& controls() const { return controls_; }
   QMenu* menu() const { return controls_.menu.menu; }
   QSystemTrayIcon* trayIcon() const { return tray_; }
+  TrayWiring* trayWiring() const { return trayWiring_; }
   PlaybackController& playback();
   FaceView& face();
   PlaylistSquarePanel* playlistSquare() const { return square_; }
@@ -85,6 +87,7 @@ class MainWindow : public QWidget {
   PlaylistSquarePanel* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
   WindowBehaviours* behaviours_ = nullptr;
+  TrayWiring* trayWiring_ = nullptr;
   std::unique_ptr<PlayerMemoryWiring> memory_;
   // Made once the pictures are registered.
   std::unique_ptr<SvgPicture> background_;

@@ -46,11 +46,13 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens) {
 }
 
 PlayerMemoryWiring::PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls,
-                                       ProgramObjects& objects, PlaybackController& playback)
+                                       ProgramObjects& objects, PlaybackController& playback,
+                                       QAction& notificationSwitch)
     : window_(window),
       controls_(controls),
       objects_(objects),
       playback_(playback),
+      notificationSwitch_(notificationSwitch),
       file_(PlayerMemoryPath(objects.options.stateHome)) {}
 
 void PlayerMemoryWiring::restore() {
@@ -68,6 +70,7 @@ void PlayerMemoryWiring::restore() {
   }
   if (memory_.lyricsShown && *memory_.lyricsShown && !controls_.menu.lyrics->isChecked())
     controls_.menu.lyrics->trigger();
+  if (memory_.notifications) notificationSwitch_.setChecked(*memory_.notifications);
 }
 
 void PlayerMemoryWiring::save() {
@@ -78,6 +81,7 @@ void PlayerMemoryWiring::save() {
   const DesktopLyricsWindow& lyrics = objects_.desktopLyrics;
   if (lyrics.IsCreated()) memory_.lyricsPosition = ScreenPoint{lyrics.Left(), lyrics.Top()};
   memory_.lyricsShown = controls_.menu.lyrics->isChecked();
+  memory_.notifications = notificationSwitch_.isChecked();
   WritePlayerMemory(file_, memory_);
 }
 

@@ -22,8 +22,9 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens);
 
 class PlayerMemoryWiring {
  public:
+  // `notificationSwitch` is the tray menu's.
   PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls, ProgramObjects& objects,
-                     PlaybackController& playback);
+                     PlaybackController& playback, QAction& notificationSwitch);
 
   // After the saved settings and with the output device open.
   void restore();
@@ -35,6 +36,7 @@ class PlayerMemoryWiring {
   const MainWindowControls& controls_;
   ProgramObjects& objects_;
   PlaybackController& playback_;
+  QAction& notificationSwitch_;
   std::filesystem::path file_;
   PlayerMemory memory_;
 };

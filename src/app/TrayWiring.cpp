@@ -17,18 +17,28 @@ std::string trayToolTip(const Song& song, PlayState state) {
   return text;
 }
 
-void arrangeMenu(const MenuControls& menu, bool fromTray) {
-  // Moving an action the menu already holds takes it out of its old place.
-  if (fromTray) {
-    menu.menu->insertActions(menu.login, {menu.playPause, menu.next, menu.previous});
-  } else {
-    menu.menu->insertActions(menu.lyrics, {menu.playPause, menu.previous, menu.next});
-  }
+TrayWiring::TrayWiring(QSystemTrayIcon& tray, PlaybackController& playback,
+                       const MenuControls& menu, QObject* parent)
+    : QObject(parent),
+      tray_(&tray),
+      menu_(menu),
+      notificationSwitch_(new QAction(QString::fromUtf8("新歌通知"), this)) {
+  notificationSwitch_->setObjectName(notificationSwitch_->text());
+  notificationSwitch_->setCheckable(true);
+  notificationSwitch_->setChecked(true);
+  playback.addObserver(*this);
 }
 
-TrayWiring::TrayWiring(QSystemTrayIcon& tray, PlaybackController& playback, QObject* parent)
-    : QObject(parent), tray_(&tray) {
-  playback.addObserver(*this);
+void TrayWiring::arrangeMenu(bool fromTray) {
+  // Moving an action the menu already holds takes it out of its old place.
+  QMenu* menu = menu_.menu;
+  if (fromTray) {
+    menu->insertActions(menu_.login, {menu_.playPause, menu_.next, menu_.previous});
+    menu->insertAction(menu_.about, notificationSwitch_);
+  } else {
+    menu->insertActions(menu_.lyrics, {menu_.playPause, menu_.previous, menu_.next});
+    menu->removeAction(notificationSwitch_);
+  }
 }
 
 void TrayWiring::songStarted(const SongStart& start) {

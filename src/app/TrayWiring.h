@@ -18,14 +18,17 @@ class PlaybackController;
 // "title — artists", then the play state on a line of its own; "Lumora" before any song.
 std::string trayToolTip(const Song& song, PlayState state);
 
-// The one menu 菜单 serves the face and the tray: from the face it keeps its designed order, from
-// the tray play/pause, next and previous come first.
-void arrangeMenu(const MenuControls& menu, bool fromTray);
-
 class TrayWiring : public QObject, public PlaybackObserver {
  public:
   // Made after the window's playback wiring, so it outlives the controller it observes.
-  TrayWiring(QSystemTrayIcon& tray, PlaybackController& playback, QObject* parent);
+  TrayWiring(QSystemTrayIcon& tray, PlaybackController& playback, const MenuControls& menu,
+             QObject* parent);
+
+  // The one menu 菜单 serves the face and the tray: from the face it keeps its designed items and
+  // order; from the tray play/pause, next and previous come first and the tray's switches join.
+  void arrangeMenu(bool fromTray);
+  // Whether a song change is announced while the face is out of sight; on by default.
+  QAction* notificationSwitch() const { return notificationSwitch_; }
 
   void songStarted(const SongStart& start) override;
   void stateChanged(PlayState state) override;
@@ -35,6 +38,8 @@ class TrayWiring : public QObject, public PlaybackObserver {
 
   // The destroy handler deletes the icon before the controller is gone.
   QPointer<QSystemTrayIcon> tray_;
+  MenuControls menu_;
+  QAction* notificationSwitch_;
   Song song_;
   PlayState state_ = PlayState::Stopped;
 };

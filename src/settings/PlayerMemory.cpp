@@ -48,6 +48,8 @@ std::string pointText(const ScreenPoint& p) {
   return std::to_string(p.x) + "," + std::to_string(p.y);
 }
 
+std::string switchText(bool on) { return on ? "true" : "false"; }
+
 }  // namespace
 
 std::string PlayerMemoryText(const PlayerMemory& m) {
@@ -60,7 +62,8 @@ std::string PlayerMemoryText(const PlayerMemory& m) {
   if (m.facePosition) put(text, "face", pointText(*m.facePosition));
   if (m.playMode) put(text, "mode", *m.playMode);
   if (m.lyricsPosition) put(text, "lyrics", pointText(*m.lyricsPosition));
-  if (m.lyricsShown) put(text, "lyricsShown", *m.lyricsShown ? "true" : "false");
+  if (m.lyricsShown) put(text, "lyricsShown", switchText(*m.lyricsShown));
+  if (m.notifications) put(text, "notifications", switchText(*m.notifications));
   return text;
 }
 
@@ -85,6 +88,8 @@ PlayerMemory ParsePlayerMemory(std::string_view text) {
       if (auto p = readPoint(value)) m.lyricsPosition = p;
     } else if (key == "lyricsShown") {
       if (auto s = readSwitch(value)) m.lyricsShown = s;
+    } else if (key == "notifications") {
+      if (auto s = readSwitch(value)) m.notifications = s;
     }
   }
   return m;

@@ -21,6 +21,7 @@ struct PlayerMemory {
   std::optional<std::string> playMode;
   std::optional<ScreenPoint> lyricsPosition;
   std::optional<bool> lyricsShown;
+  std::optional<bool> notifications;
 
   bool operator==(const PlayerMemory&) const = default;
 };

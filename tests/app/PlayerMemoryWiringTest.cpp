@@ -12,6 +12,7 @@
 
 #include "app/MainWindow.h"
 #include "app/PlayerMemoryWiring.h"
+#include "app/TrayWiring.h"
 #include "support/Controls.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
@@ -28,6 +29,7 @@ struct ProgramRun {
   QAction* lyricsItem() const {
     return window->menu()->findChild<QAction*>(QString::fromUtf8("歌词显示(&Ctrl+ D)"));
   }
+  QAction* notificationSwitch() const { return window->trayWiring()->notificationSwitch(); }
   bool fmChecked() const { return control<PictureButton>(*window, "图形按钮_私人FM")->isChecked(); }
 
   ProgramObjects objects;
@@ -72,6 +74,8 @@ TEST_F(PlayerMemoryRestart, ARestartKeepsWhatTheUserLeft) {
     // The band is as wide as the screen: only its height can move it.
     first.objects.desktopLyrics.Move(0, 250);
     first.lyricsItem()->trigger();
+    ASSERT_TRUE(first.notificationSwitch()->isChecked());
+    first.notificationSwitch()->trigger();
   }
   const std::string settingsAfterFirst = settingsBytes();
   ASSERT_FALSE(settingsAfterFirst.empty());
@@ -91,6 +95,7 @@ TEST_F(PlayerMemoryRestart, ARestartKeepsWhatTheUserLeft) {
                 second.objects.desktopLyrics.Top() == 250;
        }},
       {"lyrics shown", [&] { return second.lyricsItem()->isChecked(); }},
+      {"notifications off", [&] { return !second.notificationSwitch()->isChecked(); }},
   };
   for (const auto& row : rows) EXPECT_TRUE(row.kept()) << row.what;
   second.window.reset();
@@ -105,6 +110,7 @@ TEST_F(PlayerMemoryRestart, ADamagedFileStartsWithDefaultsAndKeepsWhatStillReads
   ProgramRun run(options);
   EXPECT_EQ(run.objects.player.getVolume(), 1.0f);
   EXPECT_FALSE(run.lyricsItem()->isChecked());
+  EXPECT_TRUE(run.notificationSwitch()->isChecked());
   EXPECT_TRUE(run.fmChecked());
   // The remembered place is off every screen: the face comes back whole on one.
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

@@ -47,11 +47,12 @@ TEST(TrayWiring, TooltipFollowsEventsAndTheMenuLeadsWithTheTransport) {
   window.onTrayOperation(3);
   ASSERT_TRUE(window.menu()->isVisible());
   const std::vector<std::string> trayOrder = captions(window.menu());
-  ASSERT_EQ(trayOrder.size(), 11u);
+  ASSERT_EQ(trayOrder.size(), 12u);
   EXPECT_EQ(trayOrder[0], "播放/暂停(&Ctrl+ P)");
   EXPECT_EQ(trayOrder[1], "下一曲(&Ctrl+ Right)");
   EXPECT_EQ(trayOrder[2], "上一曲(&Ctrl+ Left)");
   EXPECT_EQ(trayOrder[3], "登录");
+  EXPECT_EQ(trayOrder[9], "新歌通知");
   window.menu()->hide();
   QAction* const playPause = window.menu()->actions()[0];
   QAction* const next = window.menu()->actions()[1];
@@ -70,12 +71,13 @@ TEST(TrayWiring, TooltipFollowsEventsAndTheMenuLeadsWithTheTransport) {
   previous->trigger();  // a step back names the song from the history
   EXPECT_EQ(tip(), "name" + first + " — artist" + first + "\n播放中");
 
-  // The right button on the face shows the designed order again.
+  // The right button on the face shows the designed items in their order again.
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 228), window.mapToGlobal(QPointF(3, 228)),
                     Qt::RightButton, Qt::RightButton, Qt::NoModifier);
   QApplication::sendEvent(&window, &press);
   ASSERT_TRUE(window.menu()->isVisible());
   const std::vector<std::string> faceOrder = captions(window.menu());
+  ASSERT_EQ(faceOrder.size(), 11u);
   EXPECT_EQ(std::vector<std::string>(faceOrder.begin() + 2, faceOrder.begin() + 5),
             (std::vector<std::string>{"播放/暂停(&Ctrl+ P)", "上一曲(&Ctrl+ Left)",
                                       "下一曲(&Ctrl+ Right)"}));

@@ -12,6 +12,7 @@ TEST(PlayerMemory, RoundTripsEveryField) {
   m.playMode = "私人FM模式";
   m.lyricsPosition = ScreenPoint{12, 700};
   m.lyricsShown = false;
+  m.notifications = true;
   EXPECT_EQ(ParsePlayerMemory(PlayerMemoryText(m)), m);
   EXPECT_EQ(PlayerMemoryText(PlayerMemory{}), "");
 }
@@ -32,6 +33,7 @@ TEST(PlayerMemory, EachDamagedLineLosesOnlyItsField) {
       {"lyrics=7,8\nlyricsShown=true\x01garbage\nvolume",
        with(&PlayerMemory::lyricsPosition, ScreenPoint{7, 8})},
       {"\xff\xfe=\nface=99999999999,1\nlyricsShown=true", with(&PlayerMemory::lyricsShown, true)},
+      {"notifications=false\nnotifications=1\n", with(&PlayerMemory::notifications, false)},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
