@@ -126,7 +126,8 @@ void MainWindow::onMainWindowCreated() {
   setUpDesktopLyrics();
   applySavedSettings();
   memory_ = std::make_unique<PlayerMemoryWiring>(*this, controls_, objects_, playback(),
-                                                 *trayWiring_->notificationSwitch());
+                                                 *trayWiring_->notificationSwitch(),
+                                                 *trayWiring_->karaokeSwitch());
   memory_->restore();
   alignDockingTimer();
   traceStep(objects_.options.traceFile, "onMainWindowCreated");
@@ -157,6 +158,8 @@ void MainWindow::putTrayIcon() {
       tray_, &QSystemTrayIcon::activated, this,
       [this](QSystemTrayIcon::ActivationReason reason) { onTrayOperation(trayOperation(reason)); });
   trayWiring_ = new TrayWiring(*tray_, playback(), controls_.menu, this);
+  connect(trayWiring_->karaokeSwitch(), &QAction::toggled, this,
+          [this](bool on) { playback_->lyricsFollower().setSweep(on); });
   // Without a notification area the program runs on; the menu stays on the right button.
   if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
 }

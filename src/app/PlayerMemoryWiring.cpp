@@ -47,12 +47,13 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens) {
 
 PlayerMemoryWiring::PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls,
                                        ProgramObjects& objects, PlaybackController& playback,
-                                       QAction& notificationSwitch)
+                                       QAction& notificationSwitch, QAction& karaokeSwitch)
     : window_(window),
       controls_(controls),
       objects_(objects),
       playback_(playback),
       notificationSwitch_(notificationSwitch),
+      karaokeSwitch_(karaokeSwitch),
       file_(PlayerMemoryPath(objects.options.stateHome)) {}
 
 void PlayerMemoryWiring::restore() {
@@ -71,6 +72,7 @@ void PlayerMemoryWiring::restore() {
   if (memory_.lyricsShown && *memory_.lyricsShown && !controls_.menu.lyrics->isChecked())
     controls_.menu.lyrics->trigger();
   if (memory_.notifications) notificationSwitch_.setChecked(*memory_.notifications);
+  if (memory_.karaoke) karaokeSwitch_.setChecked(*memory_.karaoke);
 }
 
 void PlayerMemoryWiring::save() {
@@ -82,6 +84,7 @@ void PlayerMemoryWiring::save() {
   if (lyrics.IsCreated()) memory_.lyricsPosition = ScreenPoint{lyrics.Left(), lyrics.Top()};
   memory_.lyricsShown = controls_.menu.lyrics->isChecked();
   memory_.notifications = notificationSwitch_.isChecked();
+  memory_.karaoke = karaokeSwitch_.isChecked();
   WritePlayerMemory(file_, memory_);
 }
 

@@ -22,9 +22,10 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens);
 
 class PlayerMemoryWiring {
  public:
-  // `notificationSwitch` is the tray menu's.
+  // The two switches are the tray menu's.
   PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls, ProgramObjects& objects,
-                     PlaybackController& playback, QAction& notificationSwitch);
+                     PlaybackController& playback, QAction& notificationSwitch,
+                     QAction& karaokeSwitch);
 
   // After the saved settings and with the output device open.
   void restore();
@@ -37,6 +38,7 @@ class PlayerMemoryWiring {
   ProgramObjects& objects_;
   PlaybackController& playback_;
   QAction& notificationSwitch_;
+  QAction& karaokeSwitch_;
   std::filesystem::path file_;
   PlayerMemory memory_;
 };

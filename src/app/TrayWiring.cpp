@@ -17,15 +17,25 @@ std::string trayToolTip(const Song& song, PlayState state) {
   return text;
 }
 
+namespace {
+
+QAction* traySwitch(const char* caption, bool on, QObject* owner) {
+  auto* item = new QAction(QString::fromUtf8(caption), owner);
+  item->setObjectName(item->text());
+  item->setCheckable(true);
+  item->setChecked(on);
+  return item;
+}
+
+}  // namespace
+
 TrayWiring::TrayWiring(QSystemTrayIcon& tray, PlaybackController& playback,
                        const MenuControls& menu, QObject* parent)
     : QObject(parent),
       tray_(&tray),
       menu_(menu),
-      notificationSwitch_(new QAction(QString::fromUtf8("新歌通知"), this)) {
-  notificationSwitch_->setObjectName(notificationSwitch_->text());
-  notificationSwitch_->setCheckable(true);
-  notificationSwitch_->setChecked(true);
+      notificationSwitch_(traySwitch("新歌通知", true, this)),
+      karaokeSwitch_(traySwitch("卡拉OK歌词", false, this)) {
   playback.addObserver(*this);
 }
 
@@ -34,10 +44,11 @@ void TrayWiring::arrangeMenu(bool fromTray) {
   QMenu* menu = menu_.menu;
   if (fromTray) {
     menu->insertActions(menu_.login, {menu_.playPause, menu_.next, menu_.previous});
-    menu->insertAction(menu_.about, notificationSwitch_);
+    menu->insertActions(menu_.about, {notificationSwitch_, karaokeSwitch_});
   } else {
     menu->insertActions(menu_.lyrics, {menu_.playPause, menu_.previous, menu_.next});
     menu->removeAction(notificationSwitch_);
+    menu->removeAction(karaokeSwitch_);
   }
 }
 

@@ -29,6 +29,8 @@ class TrayWiring : public QObject, public PlaybackObserver {
   void arrangeMenu(bool fromTray);
   // Whether a song change is announced while the face is out of sight; on by default.
   QAction* notificationSwitch() const { return notificationSwitch_; }
+  // The karaoke sweep of the desktop lyrics; off by default.
+  QAction* karaokeSwitch() const { return karaokeSwitch_; }
 
   void songStarted(const SongStart& start) override;
   void stateChanged(PlayState state) override;
@@ -40,6 +42,7 @@ class TrayWiring : public QObject, public PlaybackObserver {
   QPointer<QSystemTrayIcon> tray_;
   MenuControls menu_;
   QAction* notificationSwitch_;
+  QAction* karaokeSwitch_;
   Song song_;
   PlayState state_ = PlayState::Stopped;
 };

@@ -64,6 +64,7 @@ std::string PlayerMemoryText(const PlayerMemory& m) {
   if (m.lyricsPosition) put(text, "lyrics", pointText(*m.lyricsPosition));
   if (m.lyricsShown) put(text, "lyricsShown", switchText(*m.lyricsShown));
   if (m.notifications) put(text, "notifications", switchText(*m.notifications));
+  if (m.karaoke) put(text, "karaoke", switchText(*m.karaoke));
   return text;
 }
 
@@ -90,6 +91,8 @@ PlayerMemory ParsePlayerMemory(std::string_view text) {
       if (auto s = readSwitch(value)) m.lyricsShown = s;
     } else if (key == "notifications") {
       if (auto s = readSwitch(value)) m.notifications = s;
+    } else if (key == "karaoke") {
+      if (auto s = readSwitch(value)) m.karaoke = s;
     }
   }
   return m;

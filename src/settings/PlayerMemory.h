@@ -22,6 +22,7 @@ struct PlayerMemory {
   std::optional<ScreenPoint> lyricsPosition;
   std::optional<bool> lyricsShown;
   std::optional<bool> notifications;
+  std::optional<bool> karaoke;
 
   bool operator==(const PlayerMemory&) const = default;
 };

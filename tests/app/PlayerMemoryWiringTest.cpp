@@ -30,6 +30,7 @@ struct ProgramRun {
     return window->menu()->findChild<QAction*>(QString::fromUtf8("歌词显示(&Ctrl+ D)"));
   }
   QAction* notificationSwitch() const { return window->trayWiring()->notificationSwitch(); }
+  QAction* karaokeSwitch() const { return window->trayWiring()->karaokeSwitch(); }
   bool fmChecked() const { return control<PictureButton>(*window, "图形按钮_私人FM")->isChecked(); }
 
   ProgramObjects objects;
@@ -76,6 +77,8 @@ TEST_F(PlayerMemoryRestart, ARestartKeepsWhatTheUserLeft) {
     first.lyricsItem()->trigger();
     ASSERT_TRUE(first.notificationSwitch()->isChecked());
     first.notificationSwitch()->trigger();
+    ASSERT_FALSE(first.karaokeSwitch()->isChecked());
+    first.karaokeSwitch()->trigger();
   }
   const std::string settingsAfterFirst = settingsBytes();
   ASSERT_FALSE(settingsAfterFirst.empty());
@@ -96,6 +99,7 @@ TEST_F(PlayerMemoryRestart, ARestartKeepsWhatTheUserLeft) {
        }},
       {"lyrics shown", [&] { return second.lyricsItem()->isChecked(); }},
       {"notifications off", [&] { return !second.notificationSwitch()->isChecked(); }},
+      {"karaoke on", [&] { return second.karaokeSwitch()->isChecked(); }},
   };
   for (const auto& row : rows) EXPECT_TRUE(row.kept()) << row.what;
   second.window.reset();
@@ -111,6 +115,7 @@ TEST_F(PlayerMemoryRestart, ADamagedFileStartsWithDefaultsAndKeepsWhatStillReads
   EXPECT_EQ(run.objects.player.getVolume(), 1.0f);
   EXPECT_FALSE(run.lyricsItem()->isChecked());
   EXPECT_TRUE(run.notificationSwitch()->isChecked());
+  EXPECT_FALSE(run.karaokeSwitch()->isChecked());
   EXPECT_TRUE(run.fmChecked());
   // The remembered place is off every screen: the face comes back whole on one.
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

@@ -13,6 +13,7 @@ TEST(PlayerMemory, RoundTripsEveryField) {
   m.lyricsPosition = ScreenPoint{12, 700};
   m.lyricsShown = false;
   m.notifications = true;
+  m.karaoke = false;
   EXPECT_EQ(ParsePlayerMemory(PlayerMemoryText(m)), m);
   EXPECT_EQ(PlayerMemoryText(PlayerMemory{}), "");
 }
@@ -34,6 +35,7 @@ TEST(PlayerMemory, EachDamagedLineLosesOnlyItsField) {
        with(&PlayerMemory::lyricsPosition, ScreenPoint{7, 8})},
       {"\xff\xfe=\nface=99999999999,1\nlyricsShown=true", with(&PlayerMemory::lyricsShown, true)},
       {"notifications=false\nnotifications=1\n", with(&PlayerMemory::notifications, false)},
+      {"karaoke=true\nkaraoke=\n", with(&PlayerMemory::karaoke, true)},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
