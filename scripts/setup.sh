@@ -14,7 +14,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick trayer
   fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-ukai
-  dbus-daemon dbus-bin playerctl
+  dbus-daemon dbus-bin playerctl dunst
   pulseaudio pulseaudio-utils sox curl openssl
   python3-mutagen eyed3
   desktop-file-utils libglib2.0-bin

@@ -5,6 +5,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramObjects.h"
+#include "app/TrayWiring.h"
 
 namespace lumora {
 
@@ -29,9 +30,13 @@ DesktopWiring::DesktopWiring(MainWindow& window, ProgramObjects& objects,
       transport_(objects.player, window.playback()),
       gestures_(&window, window.controls().face, overlays(window.controls()), transport_),
       mpris_(window.playback(), transport_, windowHooks(window, std::move(raise)),
-             objects.options.cacheHome + "/lumora", objects.options.apiBaseAddress) {
+             objects.options.cacheHome + "/lumora", objects.options.apiBaseAddress),
+      notifications_(QDBusConnection::sessionBus()),
+      notice_(window, *window.trayWiring()->notificationSwitch(), notifications_,
+              [this] { return mpris_.coverFile(); }) {
   // Without a session bus (a bare X session, a test machine) the player runs on unseen.
   mpris_.publish(QDBusConnection::sessionBus());
+  window.playback().addObserver(notice_);
 }
 
 }  // namespace lumora

@@ -1,11 +1,14 @@
 #pragma once
-// The main window as a citizen of the desktop: the media-player service on the session bus and
-// the face's wheel and progress-bar gestures, over one shared transport.
+// The main window as a citizen of the desktop: the media-player service on the session bus, the
+// notification of each new song, and the face's wheel and progress-bar gestures, over one shared
+// transport.
 #include <QObject>
 #include <functional>
 
 #include "app/FaceGestures.h"
+#include "app/SongNotice.h"
 #include "desktop/MprisService.h"
+#include "desktop/Notifications.h"
 #include "desktop/Transport.h"
 
 namespace lumora {
@@ -23,6 +26,9 @@ class DesktopWiring : public QObject {
   Transport transport_;
   FaceGestures gestures_;
   MprisService mpris_;
+  Notifications notifications_;
+  // After the media-player service, which writes the new song's cover file first.
+  SongNotice notice_;
 };
 
 }  // namespace lumora

@@ -70,6 +70,14 @@ bool FaceGestures::eventFilter(QObject* watched, QEvent* event) {
     turnWheel(wheel->angleDelta().y(), wheel->globalPosition().toPoint());
     return true;
   }
+  // The bar is as wide as the part played; its whole row shows the bar's times.
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString times = face_.progressBar->toolTip();
+    if (times.isEmpty() || !onProgressRow(help->pos())) return false;
+    QToolTip::showText(help->globalPos(), times, window_);
+    return true;
+  }
   if (event->type() == QEvent::MouseButtonPress) {
     auto* press = static_cast<QMouseEvent*>(event);
     const QPoint at = press->position().toPoint();

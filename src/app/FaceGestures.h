@@ -1,7 +1,7 @@
 #pragma once
 // Volume and seeking on the face, with no control of their own: the mouse wheel over the face
 // steps the volume by 5 % (shown for a moment as the face's tooltip), and a click on the row of
-// the progress bar 进度条 seeks to that point of the song.
+// the progress bar 进度条 seeks to that point of the song; resting there shows the bar's times.
 #include <QObject>
 #include <QPoint>
 #include <QString>

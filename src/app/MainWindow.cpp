@@ -19,8 +19,10 @@
 #include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/PumpedWaits.h"
+#include "app/PlayerMemoryWiring.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
+#include "app/TrayWiring.h"
 #include "app/WindowBehaviours.h"
 #include "desktop/AppIcon.h"
 #include "lyrics/LyricStyle.h"
@@ -125,6 +127,10 @@ void MainWindow::onMainWindowCreated() {
   setWindowTitle(QString::fromUtf8("暂无播放"));
   setUpDesktopLyrics();
   applySavedSettings();
+  memory_ = std::make_unique<PlayerMemoryWiring>(*this, controls_, objects_, playback(),
+                                                 *trayWiring_->notificationSwitch(),
+                                                 *trayWiring_->karaokeSwitch());
+  memory_->restore();
   alignDockingTimer();
   traceStep(objects_.options.traceFile, "onMainWindowCreated");
 }
@@ -135,6 +141,7 @@ void MainWindow::onMainWindowDestroying() {
   waits_->stop();
   playback().stopTickers();
   behaviours_->stopTimers();
+  memory_->save();
   if (objects_.audio.free) objects_.audio.free();
   if (tray_) {
     tray_->hide();
@@ -154,6 +161,9 @@ void MainWindow::putTrayIcon() {
   connect(
       tray_, &QSystemTrayIcon::activated, this,
       [this](QSystemTrayIcon::ActivationReason reason) { onTrayOperation(trayOperation(reason)); });
+  trayWiring_ = new TrayWiring(*tray_, playback(), controls_.menu, this);
+  connect(trayWiring_->karaokeSwitch(), &QAction::toggled, this,
+          [this](bool on) { playback_->lyricsFollower().setSweep(on); });
   // Without a notification area the program runs on; the menu stays on the right button.
   if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
 }
@@ -168,8 +178,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::onTrayOperation(int operation) {
   if (operation == 1)
     toggleHideToTray();
-  else if (operation == 3)
+  else if (operation == 3) {
+    trayWiring_->arrangeMenu(true);
     popUpMenu(QCursor::pos());
+  }
 }
 
 void MainWindow::popUpMenu(const QPoint& globalPos) { controls_.menu.menu->popup(globalPos); }
@@ -189,6 +201,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
   QWidget* target = childAt(event->position().toPoint());
   const bool onFace = !target || target == controls_.face.pic;
   if (event->button() == Qt::RightButton && onFace) {
+    trayWiring_->arrangeMenu(false);
     popUpMenu(event->globalPosition().toPoint());
     return;
   }

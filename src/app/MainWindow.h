@@ -17,6 +17,8 @@ namespace lumora {
 class FaceView;
 class PlaybackWiring;
 class PumpedWaits;
+class PlayerMemoryWiring;
+class TrayWiring;
 class WindowBehaviours;
 class PlaylistSquarePanel;
 class SettingsWiring;
@@ -32,6 +34,7 @@ class MainWindow : public QWidget {
   const MainWindowControls& controls() const { return controls_; }
   QMenu* menu() const { return controls_.menu.menu; }
   QSystemTrayIcon* trayIcon() const { return tray_; }
+  TrayWiring* trayWiring() const { return trayWiring_; }
   PlaybackController& playback();
   FaceView& face();
   PlaylistSquarePanel* playlistSquare() const { return square_; }
@@ -87,6 +90,8 @@ class MainWindow : public QWidget {
   PlaylistSquarePanel* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
   WindowBehaviours* behaviours_ = nullptr;
+  TrayWiring* trayWiring_ = nullptr;
+  std::unique_ptr<PlayerMemoryWiring> memory_;
   // Made once the pictures are registered.
   std::unique_ptr<SvgPicture> background_;
   FaceDrag drag_{this};

@@ -34,6 +34,7 @@ Options ReadOptions(const EnvironmentReader& environment) {
   const std::string home = Read(environment, "HOME");
   options.configHome = XdgFolder(environment, "XDG_CONFIG_HOME", home, ".config");
   options.cacheHome = XdgFolder(environment, "XDG_CACHE_HOME", home, ".cache");
+  options.stateHome = XdgFolder(environment, "XDG_STATE_HOME", home, ".local/state");
   options.musicDir = XdgFolder(environment, "XDG_MUSIC_DIR", home, "Music");
   return options;
 }

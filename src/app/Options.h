@@ -18,6 +18,7 @@ struct Options {
   // The XDG folders; each falls back to its usual place under the home folder.
   std::string configHome;
   std::string cacheHome;
+  std::string stateHome;
   std::string musicDir;
 };
 

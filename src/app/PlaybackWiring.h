@@ -2,6 +2,9 @@
 // Playback on the main window: the play modes over the real player, the face and the desktop
 // lyrics as their observers, and every button, menu item, list and timer that drives them.
 #include <QObject>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "app/ApiMusicService.h"
 #include "app/FacePresenter.h"
@@ -31,14 +34,29 @@ class SquarePlaylists : public PlaylistSource {
   PlaylistSquarePanel& square_;
 };
 
-// The desktop lyrics window shows each lyric line as the face does.
+// The desktop lyrics window shows each lyric line as the face does; with the sweep on, the line
+// is lit from its time tag to the next line's, a step each progress tick.
 class DesktopLyricsFollower : public PlaybackObserver {
  public:
-  explicit DesktopLyricsFollower(DesktopLyricsWindow& lyrics) : lyrics_(lyrics) {}
+  using LyricText = std::function<const std::string&()>;
+  DesktopLyricsFollower(DesktopLyricsWindow& lyrics, LyricText lyricText)
+      : lyrics_(lyrics), lyricText_(std::move(lyricText)) {}
   void lyricLineChanged(const std::string& line) override;
+  void positionChanged(const PlaybackPosition& at) override;
+  // Off by default: the line is drawn in the fill colours alone.
+  void setSweep(bool on);
 
  private:
+  int sweepPercent(const PlaybackPosition& at);
+
   DesktopLyricsWindow& lyrics_;
+  LyricText lyricText_;
+  bool sweep_ = false;
+  std::string line_;
+  int percent_ = 0;
+  // The tags of the lyric they were read from, read again when the song's lyric changes.
+  std::string taggedText_;
+  std::vector<double> tags_;
 };
 
 class PlaybackWiring : public QObject {
@@ -52,6 +70,7 @@ class PlaybackWiring : public QObject {
   ~PlaybackWiring() override;
 
   PlaybackController& controller() { return controller_; }
+  DesktopLyricsFollower& lyricsFollower() { return desktopLyrics_; }
   PlayerFace& face() { return face_; }
 
 

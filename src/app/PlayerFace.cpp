@@ -71,7 +71,9 @@ void PlayerFace::setProgressWidth(int pixels) {
 // Asked every tick, changed once a second; each change is an event through the application.
 void PlayerFace::setPlayTimes(const std::string& elapsed, const std::string& total) {
   const QString tip = text(elapsed + " / " + total);
-  if (face_.progressBar->toolTip() != tip) face_.progressBar->setToolTip(tip);
+  if (face_.progressBar->toolTip() == tip) return;
+  face_.progressBar->setToolTip(tip);
+  face_.pic->setToolTip(tip);
 }
 
 void PlayerFace::setLikeInfoVisible(bool visible) { face_.likeBox->setVisible(visible); }

@@ -24,7 +24,7 @@ class PlayerFace : public FaceView {
   void setPlayButtonVisible(bool visible) override;
   void setPauseButtonVisible(bool visible) override;
   void setProgressWidth(int pixels) override;
-  // No control shows the times; they become the progress bar's tooltip.
+  // No control shows the times; they become the tooltip of the progress bar and the cover.
   void setPlayTimes(const std::string& elapsed, const std::string& total) override;
   void setLikeInfoVisible(bool visible) override;
   void setLikeResult(const std::string& text) override;

@@ -45,6 +45,8 @@ class MprisService : public QObject, public PlaybackObserver {
   bool published() const { return published_; }
   // The bus name taken: kServiceName, or kServiceName.instance<pid> beside another player.
   const QString& serviceName() const { return serviceName_; }
+  // The playing song's cover as a file others can open; empty without one.
+  const std::string& coverFile() const { return cover_.path(); }
 
   // Read by the adaptors.
   QString playbackStatus() const;

@@ -397,8 +397,8 @@ void PlaybackController::progressTick() {
   PlaybackPosition at;
   at.position = audio_.getPosition(stream);
   at.length = audio_.getLength(stream);
-  at.elapsedSeconds =
-      at.position >= 0 ? WholeSeconds(audio_.bytesToSeconds(stream, at.position)) : 0;
+  if (at.position >= 0) at.seconds = std::max(0.0, audio_.bytesToSeconds(stream, at.position));
+  at.elapsedSeconds = at.position >= 0 ? WholeSeconds(at.seconds) : 0;
   at.totalSeconds = at.length > 0 ? WholeSeconds(audio_.bytesToSeconds(stream, at.length)) : 0;
   at.elapsed = ClockText(at.elapsedSeconds);
   at.total = ClockText(at.totalSeconds);

@@ -21,6 +21,8 @@ struct PlaybackPosition {
   // In bytes of the stream; negative when unknown.
   std::int64_t position = -1;
   std::int64_t length = -1;
+  // The elapsed time with its fraction; 0 when unknown.
+  double seconds = 0;
   // Whole seconds and their mm:ss text.
   std::int64_t elapsedSeconds = 0;
   std::int64_t totalSeconds = 0;

@@ -70,6 +70,17 @@ class FaceGesturesOnWindow : public ::testing::Test {
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(window.get(), &event);
   }
+  // The pointer resting at a point of the window: the tooltip it brings up, as Qt hands the
+  // event from whatever lies there to its parents.
+  std::string restAt(QPoint at) {
+    QWidget* target = window->childAt(at);
+    if (!target) target = window.get();
+    const QPoint local = target->mapFrom(window.get(), at);
+    QToolTip::showText(target->mapToGlobal(local), QStringLiteral("none"), window.get());
+    QHelpEvent event(QEvent::ToolTip, local, target->mapToGlobal(local));
+    QApplication::sendEvent(target, &event);
+    return QToolTip::text().toStdString();
+  }
   int progressRow() { return control<QFrame>(*window, "进度条")->geometry().center().y(); }
 
   TempDir tmp;
@@ -131,6 +142,22 @@ TEST_F(FaceGesturesOnWindow, ClicksAwayFromTheRowOrUnderAPanelDoNotSeek) {
   control<QFrame>(*window, "外形框1")->show();  // the playlist square over the face
   press(QPoint(20, progressRow()));
   EXPECT_NEAR(seconds(), before, 0.05);
+}
+
+TEST_F(FaceGesturesOnWindow, TheTimesShowOnTheCoverAndAlongTheWholeProgressRow) {
+  press(QPoint(77, progressRow()));  // half-way: the bar ends in the middle of the row
+  window->playback().progressTick();
+  const struct {
+    QPoint at;
+    const char* tip;
+  } rows[] = {
+      {{77, 80}, "00:05 / 00:10"},                  // the cover
+      {{10, progressRow()}, "00:05 / 00:10"},       // the bar
+      {{140, progressRow() + 3}, "00:05 / 00:10"},  // the row past the bar's end
+      {{140, progressRow() + 9}, "none"},           // below the row
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(restAt(row.at), row.tip) << row.at.x() << "," << row.at.y();
 }
 
 TEST_F(FaceGesturesOnWindow, WithNoSongAClickDoesNothing) {

@@ -104,10 +104,44 @@ TEST_F(FaceTest, SquareRowsComeFromTheSquaresOwnRows) {
 }
 
 TEST_F(FaceTest, LyricLinesGoToTheDesktopWindow) {
-  DesktopLyricsFollower follower(w.objects.desktopLyrics);
+  const std::string lyric;
+  DesktopLyricsFollower follower(w.objects.desktopLyrics,
+                                 [&]() -> const std::string& { return lyric; });
   follower.lyricLineChanged("第一行");
   EXPECT_EQ(w.objects.desktopLyrics.look().text.toStdString(), "第一行");
   EXPECT_EQ(w.objects.desktopLyrics.look().highlightPercent, 0);
+}
+
+TEST_F(FaceTest, WithTheSweepOnEachTickLightsTheLineByItsTimeFraction) {
+  const std::string lyric = "[00:10.00]一\\n[00:12.00]二\\n";
+  DesktopLyricsWindow& lyrics = w.objects.desktopLyrics;
+  DesktopLyricsFollower follower(lyrics, [&]() -> const std::string& { return lyric; });
+  PlaybackPosition at;
+  at.totalSeconds = 30;
+  // One progress tick: the position, then the line when the second has one.
+  const auto tick = [&](double seconds, const char* line) {
+    at.seconds = seconds;
+    follower.positionChanged(at);
+    if (line) follower.lyricLineChanged(line);
+    return lyrics.look().highlightPercent;
+  };
+  EXPECT_EQ(tick(11.0, "一"), 0);  // off by default
+  follower.setSweep(true);
+  const int rendersWhileHidden = lyrics.RenderCount();
+  const struct {
+    double seconds;
+    const char* line;
+    int percent;
+  } rows[] = {{10.0, "一", 0},
+              {11.0, nullptr, 50},
+              {11.5, nullptr, 75},
+              {12.0, "二", 0},
+              {21.0, nullptr, 50}};
+  for (const auto& row : rows) EXPECT_EQ(tick(row.seconds, row.line), row.percent) << row.seconds;
+  EXPECT_EQ(lyrics.look().text.toStdString(), "二");
+  EXPECT_EQ(lyrics.RenderCount(), rendersWhileHidden);  // nothing drawn while hidden
+  follower.setSweep(false);
+  EXPECT_EQ(lyrics.look().highlightPercent, 0);
 }
 
 TEST_F(FaceTest, LikeResultAndMessages) {

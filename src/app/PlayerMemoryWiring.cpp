@@ -1,0 +1,91 @@
+#include "app/PlayerMemoryWiring.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
+#include "app/ProgramObjects.h"
+#include "playback/PlaybackController.h"
+#include "widgets/PictureButton.h"
+
+namespace lumora {
+
+namespace {
+
+QList<QRect> screenAreas() {
+  QList<QRect> areas;
+  for (QScreen* screen : QGuiApplication::screens()) areas.push_back(screen->availableGeometry());
+  return areas;
+}
+
+QPoint placed(const ScreenPoint& p, QSize size) {
+  return clampToScreens(QRect(QPoint(p.x, p.y), size), screenAreas());
+}
+
+}  // namespace
+
+QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens) {
+  if (screens.isEmpty()) return frame.topLeft();
+  QRect best = screens.front();
+  long long bestArea = 0;
+  for (const QRect& screen : screens) {
+    if (screen.contains(frame)) return frame.topLeft();
+    const QRect common = screen.intersected(frame);
+    const long long area = common.isEmpty() ? 0 : 1LL * common.width() * common.height();
+    if (area > bestArea) {
+      best = screen;
+      bestArea = area;
+    }
+  }
+  // A window larger than the screen keeps its top-left corner on it.
+  const int x = std::max(best.left(), std::min(frame.left(), best.right() + 1 - frame.width()));
+  const int y = std::max(best.top(), std::min(frame.top(), best.bottom() + 1 - frame.height()));
+  return {x, y};
+}
+
+PlayerMemoryWiring::PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls,
+                                       ProgramObjects& objects, PlaybackController& playback,
+                                       QAction& notificationSwitch, QAction& karaokeSwitch)
+    : window_(window),
+      controls_(controls),
+      objects_(objects),
+      playback_(playback),
+      notificationSwitch_(notificationSwitch),
+      karaokeSwitch_(karaokeSwitch),
+      file_(PlayerMemoryPath(objects.options.stateHome)) {}
+
+void PlayerMemoryWiring::restore() {
+  memory_ = ReadPlayerMemory(file_);
+  if (memory_.volume) objects_.player.setVolume(static_cast<float>(*memory_.volume));
+  if (memory_.facePosition) window_.move(placed(*memory_.facePosition, window_.size()));
+  // The mode switches the way the FM button does, so the button shows it.
+  if (memory_.playMode && *memory_.playMode == kPersonalFmMode &&
+      !controls_.face.fmButton->isChecked())
+    controls_.face.fmButton->click();
+  DesktopLyricsWindow& lyrics = objects_.desktopLyrics;
+  if (memory_.lyricsPosition) {
+    const QPoint at = placed(*memory_.lyricsPosition, QSize(lyrics.Width(), lyrics.Height()));
+    lyrics.Move(at.x(), at.y());
+  }
+  if (memory_.lyricsShown && *memory_.lyricsShown && !controls_.menu.lyrics->isChecked())
+    controls_.menu.lyrics->trigger();
+  if (memory_.notifications) notificationSwitch_.setChecked(*memory_.notifications);
+  if (memory_.karaoke) karaokeSwitch_.setChecked(*memory_.karaoke);
+}
+
+void PlayerMemoryWiring::save() {
+  const float volume = objects_.player.getVolume();
+  if (volume >= 0.0f) memory_.volume = volume;
+  memory_.facePosition = ScreenPoint{window_.x(), window_.y()};
+  memory_.playMode = playback_.state().playMode;
+  const DesktopLyricsWindow& lyrics = objects_.desktopLyrics;
+  if (lyrics.IsCreated()) memory_.lyricsPosition = ScreenPoint{lyrics.Left(), lyrics.Top()};
+  memory_.lyricsShown = controls_.menu.lyrics->isChecked();
+  memory_.notifications = notificationSwitch_.isChecked();
+  memory_.karaoke = karaokeSwitch_.isChecked();
+  WritePlayerMemory(file_, memory_);
+}
+
+}  // namespace lumora

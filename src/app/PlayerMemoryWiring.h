@@ -1,0 +1,46 @@
+#pragma once
+// What the player remembers between runs: read once the window is made, put back where each
+// piece's owner keeps it, and collected from those owners at exit.
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <filesystem>
+
+#include "app/MainWindowControls.h"
+#include "settings/PlayerMemory.h"
+
+class QWidget;
+
+namespace lumora {
+
+class PlaybackController;
+struct ProgramObjects;
+
+// Where a window of `frame`'s size goes so that it lies whole on a screen: unchanged when one
+// holds it, else pushed into the screen it overlaps most (the first when it overlaps none).
+QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens);
+
+class PlayerMemoryWiring {
+ public:
+  // The two switches are the tray menu's.
+  PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls, ProgramObjects& objects,
+                     PlaybackController& playback, QAction& notificationSwitch,
+                     QAction& karaokeSwitch);
+
+  // After the saved settings and with the output device open.
+  void restore();
+  // Before the output device is released; a field nobody knows now keeps what was read.
+  void save();
+
+ private:
+  QWidget& window_;
+  const MainWindowControls& controls_;
+  ProgramObjects& objects_;
+  PlaybackController& playback_;
+  QAction& notificationSwitch_;
+  QAction& karaokeSwitch_;
+  std::filesystem::path file_;
+  PlayerMemory memory_;
+};
+
+}  // namespace lumora
