@@ -36,7 +36,8 @@ class ProgramOnDisplay {
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("LUMORA_AUDIO_DEVICE", "0");
     env.insert("LUMORA_TRACE_FILE", trace());
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(tmp_.file("config")));
+    env.insert("XDG_CONFIG_HOME", file("config"));
+    env.insert("XDG_STATE_HOME", file("state"));
     for (const auto& [name, value] : extraEnv) env.insert(name, value);
     process_.setProcessEnvironment(env);
     process_.start(QString::fromStdString((buildDir() / "src/app/lumora").string()), {});

@@ -11,12 +11,14 @@
 
 namespace {
 
-// Windows save their settings and autostart entry at exit; each test gets a config folder of its
-// own, so nothing one test leaves behind reaches the next one run in the same process.
+// Windows save their settings, autostart entry and what the player remembers at exit; each test
+// gets config and state folders of its own, so nothing one test leaves behind reaches the next
+// one run in the same process.
 class FreshConfigHome : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override {
     home_ = std::make_unique<lumora::test::TempDir>();
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_->path().string()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_->file("config")));
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(home_->file("state")));
   }
   void OnTestEnd(const ::testing::TestInfo&) override { home_.reset(); }
 
