@@ -17,8 +17,7 @@ namespace lumora::server {
 
 namespace {
 
-// The answer's HTTP status follows its code, except "needs login" (301), which goes out as
-// 200 so that no HTTP client mistakes it for a redirect.
+// The HTTP status follows the code; "needs login" (301) goes out as 200, never read as a redirect.
 void Answer(HttpResponse& res, int code, std::string json) {
   res.Json(code == 301 ? 200 : code, std::move(json));
 }

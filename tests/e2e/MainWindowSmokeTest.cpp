@@ -17,6 +17,8 @@
 namespace lumora::test {
 namespace {
 
+using namespace std::chrono_literals;
+
 // The real program on a fresh X display, with its life-cycle trace.
 class MainWindowSmoke : public ::testing::Test {
  protected:
@@ -78,7 +80,7 @@ TEST_F(MainWindowSmoke, TheExitButtonEndsTheProgramWhileTheServerHoldsAnAnswerBa
   ASSERT_TRUE(server_.addDelay("/lyric", 20000));
   click(78, 173);  // 图形按钮_播放 at (64, 159), 28 × 28
   ASSERT_TRUE(app_->until([&] { return !server_.requestsTo("/audio").empty(); },
-                          "the song's audio to be asked for", std::chrono::seconds(15)))
+                          "the song's audio to be asked for", 15s))
       << server_.output();
   clickExit();
   expectCleanExit();
