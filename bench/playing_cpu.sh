@@ -4,8 +4,8 @@
 # behind a volume element in an audio-only playbin (src/playback/AudioPlayer.cpp), so the
 # baseline is `playbin flags=audio audio-sink="volume ! fakesink sync=true"`. Both are measured
 # over the same interval, SECONDS from 2 s after the song started, as utime + stime of the whole
-# process (/proc/PID/stat), in two variants: desktop lyrics hidden, and shown (a click on the
-# face's lyrics button). The player runs on a private Xvfb display and session bus and is told
+# process (/proc/PID/stat), in three variants: desktop lyrics hidden, shown (a click on the
+# face's lyrics button), and shown with the karaoke sweep on. The player runs on a private Xvfb display and session bus and is told
 # to play by playerctl over its MPRIS service; "next" skips until the song has a timed lyric and
 # lasts long enough for the interval. Per-thread figures follow, for diagnosis.
 #
@@ -98,8 +98,13 @@ show_threads() {  # LABEL RATES
     "$2"
 }
 
-run_variant() {  # hidden|shown
+run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on)
   local dir="$wp_work/lumora-$1" title url player_s
+  if [ "$1" = swept ]; then
+    # The switch is one the player remembers: set in its state file before the launch.
+    mkdir -p "$dir/home/.local/state/lumora"
+    echo "karaoke=true" >"$dir/home/.local/state/lumora/state.ini"
+  fi
   wp_launch "$dir" "$wp_lumora"
   local pid="$wp_pid"
   wp_wait_trace "$dir/trace" onFaceShown 60 || { echo "playing: no face" >&2; exit 1; }
@@ -107,8 +112,8 @@ run_variant() {  # hidden|shown
   echo "playing: status before anything was asked: $(playerctl -p lumora status 2>&1)"
   choose_song
   title="$(meta '{{xesam:title}}')"
-  [ "$1" = shown ] && click_lyrics_button "$pid"
-  if [ "$1" = shown ] && ! lyrics_window_shown; then
+  [ "$1" != hidden ] && click_lyrics_button "$pid"
+  if [ "$1" != hidden ] && ! lyrics_window_shown; then
     echo "playing: the desktop lyrics did not show" >&2
     exit 1
   fi
@@ -152,3 +157,4 @@ echo "playing: display $DISPLAY, server $wp_address, sink \"volume ! fakesink sy
   "measured over ${seconds} s from ${settle} s after the song started, CLK_TCK $clock_ticks"
 run_variant hidden
 run_variant shown
+run_variant swept
