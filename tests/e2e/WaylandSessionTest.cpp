@@ -31,11 +31,7 @@ class Weston {
     ready_ = process_.waitForStarted(5000) &&
              waitFor([&] { return QFile::exists(runtimeDir + "/lumora-test"); }, 20s);
   }
-  ~Weston() {
-    process_.terminate();
-    if (!process_.waitForFinished(5000)) process_.kill();
-    process_.waitForFinished();
-  }
+  ~Weston() { endProcess(process_); }
   bool ready() const { return ready_; }
 
  private:

@@ -24,6 +24,14 @@ inline QString runOnDisplay(const QString& program, const QStringList& args,
   return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// Asks a helper process (a display, a compositor, a notification server) to end, and makes sure.
+inline void endProcess(QProcess& process) {
+  if (process.state() == QProcess::NotRunning) return;
+  process.terminate();
+  if (!process.waitForFinished(5000)) process.kill();
+  process.waitForFinished();
+}
+
 inline QString readTextFile(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
@@ -37,8 +45,8 @@ class Xvfb {
   // connect to display") while the test waits for its window; a test's own xdotool calls, each a
   // client that comes and goes, make that happen at any program start.
   Xvfb() {
-    server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                           "-noreset"});
+    server_.start(
+        "Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"});
     if (!server_.waitForStarted(5000)) return;
     QByteArray number;
     for (int i = 0; i < 200 && !number.contains('\n'); ++i) {
@@ -48,13 +56,7 @@ class Xvfb {
     if (number.trimmed().isEmpty()) return;
     display_ = ":" + QString::fromLatin1(number.trimmed());
   }
-  ~Xvfb() {
-    if (server_.state() != QProcess::NotRunning) {
-      server_.terminate();
-      if (!server_.waitForFinished(5000)) server_.kill();
-      server_.waitForFinished();
-    }
-  }
+  ~Xvfb() { endProcess(server_); }
   Xvfb(const Xvfb&) = delete;
   Xvfb& operator=(const Xvfb&) = delete;
 

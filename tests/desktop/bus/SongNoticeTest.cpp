@@ -54,10 +54,7 @@ class Monitor {
                                     "type='method_call',interface='org.freedesktop."
                                     "Notifications',member='Notify'"});
   }
-  ~Monitor() {
-    process_.terminate();
-    process_.waitForFinished();
-  }
+  ~Monitor() { endProcess(process_); }
   // dbus-monitor says it has become a monitor by losing its own name.
   bool ready() { return read().contains("NameLost"); }
   std::vector<Call> calls() {
@@ -94,11 +91,7 @@ class Dunst {
     process_.setProcessEnvironment(env);
     process_.start("dunst", {});
   }
-  ~Dunst() {
-    process_.terminate();
-    if (!process_.waitForFinished(5000)) process_.kill();
-    process_.waitForFinished();
-  }
+  ~Dunst() { endProcess(process_); }
 
  private:
   QProcess process_;
