@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 
 #include "lyrics/LyricStyle.h"
 
@@ -109,10 +110,11 @@ QRegion DrawnRegion(const QImage& image) {
                           ? image
                           : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
   bool any = false;
+  const int width = argb.width();
   for (int y = 0; y < argb.height(); ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
     uchar* out = bits.scanLine(y);
-    for (int x = 0; x < argb.width(); ++x) {
+    for (int x = 0; x < width; ++x) {
       if (qAlpha(row[x]) == 0) continue;
       out[x >> 3] |= static_cast<uchar>(1u << (x & 7));
       any = true;
@@ -128,6 +130,14 @@ void LyricsSurface::setImage(QImage image) {
   image_ = std::move(image);
   setMask(DrawnRegion(image_));
   update();
+}
+
+void LyricsSurface::amendImage(const QRect& changed, const std::function<void(QPainter&)>& draw) {
+  {
+    QPainter painter(&image_);
+    draw(painter);
+  }
+  update(changed);
 }
 
 const QImage& LyricsSurface::image() const {
@@ -197,7 +207,7 @@ DesktopLyricsWindow::~DesktopLyricsWindow() { Destroy(); }
 bool DesktopLyricsWindow::Create(std::optional<int> width, std::optional<int> height) {
   if (!CreateHidden(width, height)) return false;
   Show();
-  return true;
+  return !look_.highlightOutline || look_.fillOutline;
 }
 
 bool DesktopLyricsWindow::CreateHidden(std::optional<int> width, std::optional<int> height) {
@@ -217,7 +227,7 @@ bool DesktopLyricsWindow::CreateHidden(std::optional<int> width, std::optional<i
     return false;
   }
   SetHitMove(true);
-  return true;
+  return !look_.highlightOutline || look_.fillOutline;
 }
 
 bool DesktopLyricsWindow::Attach(LyricsSurface* surface) {
@@ -226,7 +236,7 @@ bool DesktopLyricsWindow::Attach(LyricsSurface* surface) {
   drawn_.reset();
   surface->refreshImage = [this] { refreshImage(); };
   Init();
-  return true;
+  return !look_.highlightOutline || look_.fillOutline;
 }
 
 void DesktopLyricsWindow::Destroy() {
@@ -336,67 +346,134 @@ void DesktopLyricsWindow::Redraw() {
   if (window_ && window_->isVisible()) refreshImage();
 }
 
+namespace {
+
+// Every look field but the share is the same.
+bool sameButShare(LyricsLook a, const LyricsLook& b) {
+  a.highlightPercent = b.highlightPercent;
+  return a == b;
+}
+
+// Lights the columns [from, to) of an image: the lit ink over what is there.
+void lightColumns(QPainter& painter, const DesktopLyricsWindow::LitInk& lit, int from, int to) {
+  if (to <= from || lit.image.isNull()) return;
+  painter.save();
+  painter.setClipRect(QRect(from, 0, to - from, painter.device()->height()));
+  painter.drawImage(lit.at, lit.image);
+  painter.restore();
+}
+
+}  // namespace
+
 void DesktopLyricsWindow::refreshImage() {
   if (!window_) return;
   const QSize size = window_->size();
   if (drawn_ && drawn_->look == look_ && drawn_->size == size) return;
-  window_->setImage(Render(size));
+  const int percent = look_.highlightPercent;
+  if (drawn_ && drawn_->size == size && sameButShare(drawn_->look, look_) &&
+      percent > drawn_->look.highlightPercent && sweepKeepsShape()) {
+    // The sweep moved on: light only the new columns, the shape stays.
+    if (!lit_) lit_ = RenderLit(size);
+    const int from = ShareEdge(*lit_, size.width(), drawn_->look.highlightPercent);
+    const int to = ShareEdge(*lit_, size.width(), percent);
+    window_->amendImage(QRect(from, 0, to - from, size.height()),
+                        [&](QPainter& painter) { lightColumns(painter, *lit_, from, to); });
+  } else if (percent > 0) {
+    lit_ = RenderLit(size);
+    window_->setImage(renderWith(size, *lit_));
+  } else {
+    lit_.reset();
+    window_->setImage(renderUnlit(size));
+  }
   drawn_ = Drawn{look_, size};
   ++renderCount_;
 }
 
+bool DesktopLyricsWindow::sweepKeepsShape() const {
+  return !look_.highlightOutline || look_.fillOutline;
+}
+
 QImage DesktopLyricsWindow::Render(QSize size) const {
+  if (look_.highlightPercent == 0) return renderUnlit(size);
+  return renderWith(size, RenderLit(size));
+}
+
+QImage DesktopLyricsWindow::renderWith(QSize size, const LitInk& lit) const {
+  QImage image = renderUnlit(size);
+  if (image.isNull()) return image;
+  QPainter painter(&image);
+  lightColumns(painter, lit, 0, ShareEdge(lit, size.width(), look_.highlightPercent));
+  return image;
+}
+
+std::optional<DesktopLyricsWindow::Shape> DesktopLyricsWindow::shapeText(QSize size) const {
+  if (!look_.font || look_.text.isEmpty()) return std::nullopt;
+  const QFont& font = *look_.font;
+  const QFontMetricsF metrics(font);
+  const QSizeF textSize = metrics.size(look_.textFlags, look_.text);
+  Shape shape;
+  shape.textRect = QRectF((size.width() - textSize.width()) / 2,
+                          (size.height() - textSize.height()) / 2, textSize.width(),
+                          textSize.height());
+  shape.path.addText(QPointF(shape.textRect.left(), shape.textRect.top() + metrics.ascent()), font,
+                     look_.text);
+  return shape;
+}
+
+QImage DesktopLyricsWindow::renderUnlit(QSize size) const {
   QImage image(size, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
   image.fill(Qt::transparent);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  FillBackground(painter);
-  DrawText(painter, size);
-  return image;
-}
-
-void DesktopLyricsWindow::FillBackground(QPainter& painter) const {
-  if (!look_.background) return;
-  const QPaintDevice* device = painter.device();
-  painter.fillRect(QRect(0, 0, device->width(), device->height()),
-                   QColor::fromRgba(*look_.background));
-}
-
-void DesktopLyricsWindow::DrawText(QPainter& painter, QSize size) const {
-  if (!look_.font || look_.text.isEmpty()) return;
-  const QFont& font = *look_.font;
-  const QFontMetricsF metrics(font);
-  const QSizeF textSize = metrics.size(look_.textFlags, look_.text);
-  const QRectF textRect((size.width() - textSize.width()) / 2,
-                        (size.height() - textSize.height()) / 2, textSize.width(),
-                        textSize.height());
-  const QPointF baseline(textRect.left(), textRect.top() + metrics.ascent());
-
+  if (look_.background) painter.fillRect(image.rect(), QColor::fromRgba(*look_.background));
+  const std::optional<Shape> shape = shapeText(size);
+  if (!shape) return image;
   // Shaping the text is most of a render: the shadow is the same outline, moved.
-  QPainterPath path;
-  path.addText(baseline, font, look_.text);
   if (look_.shadow) {
-    painter.fillPath(path.translated(look_.shadowOffset, look_.shadowOffset),
+    painter.fillPath(shape->path.translated(look_.shadowOffset, look_.shadowOffset),
                      QColor::fromRgba(*look_.shadow));
   }
   // The outline goes first so that the fill covers its inner half.
-  if (look_.fillOutline) painter.strokePath(path, QPen(QColor::fromRgba(*look_.fillOutline), 1.0));
-  painter.fillPath(path, CreateBrush(look_.fillMode, look_.fillColours, textRect));
-
-  if (look_.highlightPercent > 0) {
-    if (look_.highlightPercent < 100) {
-      QRectF share = textRect;
-      share.setWidth(textRect.width() * look_.highlightPercent / 100);
-      painter.setClipRect(share);
-    }
-    if (look_.highlightOutline) {
-      painter.strokePath(path, QPen(QColor::fromRgba(*look_.highlightOutline), 1.0));
-    }
-    painter.fillPath(path, CreateBrush(look_.highlightMode, look_.highlightColours, textRect));
-    painter.setClipping(false);
+  if (look_.fillOutline) {
+    painter.strokePath(shape->path, QPen(QColor::fromRgba(*look_.fillOutline), 1.0));
   }
+  painter.fillPath(shape->path, CreateBrush(look_.fillMode, look_.fillColours, shape->textRect));
+  return image;
+}
+
+DesktopLyricsWindow::LitInk DesktopLyricsWindow::RenderLit(QSize size) const {
+  LitInk lit;
+  const std::optional<Shape> shape = shapeText(size);
+  if (!shape) return lit;
+  lit.textRect = shape->textRect;
+  // The outline reaches half a pixel past the path; antialiasing one more.
+  const QRect bounds =
+      shape->path.controlPointRect().toAlignedRect().adjusted(-2, -2, 2, 2) & QRect(QPoint(), size);
+  if (bounds.isEmpty()) return lit;
+  lit.at = bounds.topLeft();
+  lit.image = QImage(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+  lit.image.fill(Qt::transparent);
+  QPainter painter(&lit.image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  painter.translate(-lit.at);
+  if (look_.highlightOutline) {
+    painter.strokePath(shape->path, QPen(QColor::fromRgba(*look_.highlightOutline), 1.0));
+  }
+  painter.fillPath(shape->path,
+                   CreateBrush(look_.highlightMode, look_.highlightColours, shape->textRect));
+  return lit;
+}
+
+int DesktopLyricsWindow::ShareEdge(const LitInk& lit, int imageWidth, int percent) {
+  if (percent <= 0) return 0;
+  if (percent >= 100) return imageWidth;
+  // Whole columns, so that lighting a line in steps gives the same pixels as lighting it at once.
+  return std::clamp(
+      static_cast<int>(std::lround(lit.textRect.left() + lit.textRect.width() * percent / 100)), 0,
+      imageWidth);
 }
 
 QBrush DesktopLyricsWindow::CreateBrush(int mode, const std::array<QRgb, 2>& colours,

@@ -7,6 +7,7 @@
 #include <QBrush>
 #include <QFont>
 #include <QImage>
+#include <QPainterPath>
 #include <QPointer>
 #include <QRectF>
 #include <QString>
@@ -31,7 +32,11 @@ class LyricsSurface : public QWidget {
  public:
   LyricsSurface();
 
+  // A new image: its drawn pixels become the input shape, and all of it is painted.
   void setImage(QImage image);
+  // Draws a change that keeps the drawn pixels into the image in place and paints only
+  // `changed`: what the karaoke sweep does many times a second.
+  void amendImage(const QRect& changed, const std::function<void(QPainter&)>& draw);
   // Brings the image up to date first, so a window styled while hidden answers with the new look.
   const QImage& image() const;
 
@@ -135,17 +140,37 @@ class DesktopLyricsWindow {
   // How many images were rendered for the window so far.
   int RenderCount() const { return renderCount_; }
 
-  void FillBackground(QPainter& painter) const;
-  void DrawText(QPainter& painter, QSize size) const;
   static QBrush CreateBrush(int mode, const std::array<QRgb, 2>& colours, const QRectF& textRect);
 
   // The image for the current state at the given size, without touching any window.
   QImage Render(QSize size) const;
 
+  // The lit ink of the current line (highlight outline and fill over nothing), for the part of
+  // the image it covers, and where the lit share's edge falls at a given percent.
+  struct LitInk {
+    QImage image;
+    QPoint at;
+    QRectF textRect;
+  };
+  LitInk RenderLit(QSize size) const;
+  static int ShareEdge(const LitInk& lit, int imageWidth, int percent);
+
   const LyricsLook& look() const { return look_; }
 
  private:
   void refreshImage();
+  // The line as a path, and the box it is centred in.
+  struct Shape {
+    QPainterPath path;
+    QRectF textRect;
+  };
+  std::optional<Shape> shapeText(QSize size) const;
+  // Background, shadow, outline and fill: the line with nothing lit.
+  QImage renderUnlit(QSize size) const;
+  QImage renderWith(QSize size, const LitInk& lit) const;
+  // Whether a share change alone leaves the drawn pixels as they are: the lit ink's outline,
+  // if any, covers no pixel the unlit ink leaves clear.
+  bool sweepKeepsShape() const;
 
   WorkAreaSource workArea_;
   QPointer<LyricsSurface> window_;
@@ -157,6 +182,9 @@ class DesktopLyricsWindow {
     QSize size;
   };
   std::optional<Drawn> drawn_;
+  // The lit ink of the drawn look, made on the first share above 0 and kept while only the share
+  // moves.
+  std::optional<LitInk> lit_;
   int renderCount_ = 0;
 };
 

@@ -68,5 +68,38 @@ TEST(DesktopLyricsRenderCount, AHiddenWindowRendersWhenShown) {
   EXPECT_EQ(lyrics.RenderCount(), hidden + 1);
 }
 
+// The sweep lights a line in steps without shaping it again; every step must show exactly what
+// one render at that share shows, and the input shape must stay the drawn pixels.
+TEST(DesktopLyricsRenderCount, ASweepInStepsShowsWhatOneRenderShows) {
+  struct Outlines {
+    int fill;
+    int highlight;
+  };
+  for (const Outlines outlines : {Outlines{0, 0}, Outlines{-1, -1}, Outlines{-1, 0xFFFFFF}}) {
+    SCOPED_TRACE(testing::Message() << "outlines " << outlines.fill << ", " << outlines.highlight);
+    DesktopLyricsWindow lyrics(workArea);
+    ASSERT_TRUE(lyrics.Create(600, 150));
+    lyrics.SetFillColours(0xFF, 0xFF00, outlines.fill, 2);
+    lyrics.SetHighlightColours(0xFF0000, 0xFF, outlines.highlight, 1);
+    for (const int percent : {0, 1, 7, 35, 36, 80, 20, 99, 100}) {
+      lyrics.SetText("a swept line", percent);
+      const QImage& shown = lyrics.Handle()->image();
+      ASSERT_EQ(shown, lyrics.Render(QSize(600, 150))) << percent;
+      int leaks = 0;
+      int missing = 0;
+      for (int y = 0; y < shown.height(); y += 2) {
+        for (int x = 0; x < shown.width(); x += 2) {
+          const bool drawn = qAlpha(shown.pixel(x, y)) > 0;
+          const bool inShape = lyrics.Handle()->mask().contains(QPoint(x, y));
+          leaks += !drawn && inShape;
+          missing += drawn && !inShape;
+        }
+      }
+      EXPECT_EQ(leaks, 0) << percent;
+      EXPECT_EQ(missing, 0) << percent;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lumora::test
