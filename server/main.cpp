@@ -19,6 +19,7 @@
 #include "LegacyTagText.h"
 #include "LibraryCatalogue.h"
 #include "MediaWriter.h"
+#include "MusicFolder.h"
 #include "Store.h"
 #include "TestCatalogue.h"
 
@@ -29,7 +30,8 @@ namespace {
 
 const char kUsage[] =
     "usage: lumora-server [--host 127.0.0.1] [--port 3000] [--data DIR]\n"
-    "                     [--library DIR | --demo | --test-catalogue] [--demo-dir DIR]\n"
+    "                     [--library DIR | --music | --demo | --test-catalogue]\n"
+    "                     [--demo-dir DIR]\n"
     "                     [--test-controls]\n"
     "  --host ADDR      IPv4 address to listen on (default 127.0.0.1); any but\n"
     "                   127.x.x.x makes the service reachable from the network\n"
@@ -37,6 +39,8 @@ const char kUsage[] =
     "  --data DIR       accounts, sessions, likes and generated files\n"
     "                   (default $XDG_DATA_HOME/lumora-server)\n"
     "  --library DIR    serve the MP3 files of DIR\n"
+    "  --music          serve the MP3 files of the desktop's music folder\n"
+    "                   (XDG_MUSIC_DIR, else what user-dirs.dirs names, else ~/Music)\n"
     "  --demo           serve the generated demo catalogue (the default)\n"
     "  --test-catalogue serve the generated catalogue of the tests' fixtures\n"
     "  --demo-dir DIR   where the generated catalogue is made and kept\n"
@@ -106,8 +110,8 @@ int main(int argc, char** argv) {
       port = static_cast<int>(n);
     } else if (arg == "--data") {
       dataDir = value();
-    } else if (arg == "--library") {
-      library = value();
+    } else if (arg == "--library" || arg == "--music") {
+      library = arg == "--music" ? DesktopMusicFolder() : value();
       testCatalogue = false;
     } else if (arg == "--demo" || arg == "--test-catalogue") {
       library.clear();
@@ -153,7 +157,7 @@ int main(int argc, char** argv) {
   std::string error;
   Catalogue catalogue;
   if (!library.empty()) {
-    // The user unit serves ~/Music, which a new account may not have: an empty library beats a
+    // The user unit serves the music folder, which a new account may not have: an empty library beats a
     // service that fails at every restart.
     if (!fs::exists(library, ec))
       std::cerr << "lumora-server: " << library

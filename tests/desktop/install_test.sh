@@ -28,8 +28,8 @@ done
 [ -f "$prefix/share/icons/hicolor/scalable/apps/lumora.svg" ] || fail "no scalable icon"
 unit="$prefix/share/systemd/user/lumora-server.service"
 [ -f "$unit" ] || fail "no user unit"
-grep -qx "ExecStart=$prefix/bin/lumora-server --host 127.0.0.1 --port 3000 --library %h/Music" \
-  "$unit" || fail "the unit does not serve ~/Music on 127.0.0.1:3000 with the installed server"
+grep -qx "ExecStart=$prefix/bin/lumora-server --host 127.0.0.1 --port 3000 --music" \
+  "$unit" || fail "the unit does not serve the music folder on 127.0.0.1:3000 with the installed server"
 # Where systemd is at hand, its own checker reads the unit (syntax, the program it starts).
 if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify "$unit" || fail "systemd-analyze refused the unit"

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 
 #include "ServerTestUtil.h"
@@ -84,6 +86,54 @@ TEST(ServerLibrary, AMissingFolderIsServedAsAnEmptyLibrary) {
   ASSERT_TRUE(top);
   EXPECT_NE(top->body.find("\"total\":0"), std::string::npos) << top->body;
   EXPECT_EQ(server.stop(), 0);
+}
+
+// The user unit serves --music: the folder the desktop names, in the user's language.
+TEST(ServerLibrary, MusicServesTheDesktopsMusicFolder) {
+  struct Case {
+    const char* what;
+    const char* userDirs;  // user-dirs.dirs, or none
+    const char* musicEnv;  // XDG_MUSIC_DIR, or none
+    const char* served;    // under the home folder
+  };
+  const Case cases[] = {
+      {"named in user-dirs.dirs", "XDG_MUSIC_DIR=\"$HOME/Musik\"\n", nullptr, "Musik"},
+      {"no user-dirs.dirs", nullptr, nullptr, "Music"},
+      {"user-dirs.dirs names home itself", "XDG_MUSIC_DIR=\"$HOME/\"\n", nullptr, "Music"},
+      {"XDG_MUSIC_DIR first", "XDG_MUSIC_DIR=\"$HOME/Musik\"\n", "Own", "Own"},
+  };
+  const char* const names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_MUSIC_DIR"};
+  std::optional<std::string> saved[3];
+  for (int i = 0; i < 3; ++i)
+    if (const char* value = getenv(names[i])) saved[i] = value;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir home;
+    setenv("HOME", home.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home.path() / ".config").c_str(), 1);
+    if (c.musicEnv) {
+      setenv("XDG_MUSIC_DIR", (home.path() / c.musicEnv).c_str(), 1);
+    } else {
+      unsetenv("XDG_MUSIC_DIR");
+    }
+    if (c.userDirs) {
+      std::filesystem::create_directories(home.path() / ".config");
+      std::ofstream(home.path() / ".config/user-dirs.dirs") << c.userDirs;
+    }
+    ServerProcess server(ServerProcess::Options{{}, {}, {"--music"}});
+    ASSERT_TRUE(server.start()) << server.errors();
+    EXPECT_NE(server.errors().find((home.path() / c.served).string() + " does not exist"),
+              std::string::npos)
+        << server.errors();
+    EXPECT_EQ(server.stop(), 0);
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (saved[i]) {
+      setenv(names[i], saved[i]->c_str(), 1);
+    } else {
+      unsetenv(names[i]);
+    }
+  }
 }
 
 }  // namespace
