@@ -7,9 +7,9 @@
 #include <optional>
 #include <system_error>
 
+#include "common/AtomicFile.h"
 #include "common/Text.h"
 #include "common/TextCodec.h"
-#include "settings/AtomicFile.h"
 
 namespace lumora {
 namespace {

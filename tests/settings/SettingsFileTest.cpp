@@ -9,7 +9,7 @@
 #include <fstream>
 #include <functional>
 
-#include "settings/AtomicFile.h"
+#include "common/AtomicFile.h"
 #include "settings/SettingsFile.h"
 #include "support/TempDir.h"
 

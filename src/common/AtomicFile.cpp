@@ -1,4 +1,4 @@
-#include "settings/AtomicFile.h"
+#include "common/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
