@@ -5,68 +5,66 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 namespace lumora {
 namespace {
 
 std::error_code lastError() { return {errno, std::generic_category()}; }
 
-// Closes the descriptor when the scope ends.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
+}  // namespace
 
- private:
-  int fd_;
-};
+Descriptor::~Descriptor() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
-std::error_code writeAll(int fd, std::string_view bytes) {
+std::error_code WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return lastError();
+    // Nothing written and no error would loop for ever.
+    if (n == 0) return std::make_error_code(std::errc::io_error);
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   return {};
 }
 
-// Fills the temporary file and brings it to the disk; the caller renames it.
-std::error_code fillTemporary(Descriptor& fd, std::string_view bytes) {
-  if (auto ec = writeAll(fd.get(), bytes)) return ec;
-  if (::fchmod(fd.get(), 0644) != 0 || ::fsync(fd.get()) != 0) return lastError();
-  if (::close(fd.release()) != 0) return lastError();
-  return {};
-}
-
-}  // namespace
-
-std::error_code WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-  const std::filesystem::path folder = path.parent_path();
-  std::error_code ec;
-  if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-  if (ec) return ec;
-
-  std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+std::error_code ReplaceFile(const std::filesystem::path& target, mode_t mode,
+                            const std::function<std::error_code(int fd)>& fill) {
+  const std::filesystem::path folder =
+      target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+  // A short name of our own: the target's name may already be as long as names can be.
+  std::string temporary = (folder / ".lumora-XXXXXX").string();
   Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
   if (fd.get() < 0) return lastError();
-  ec = fillTemporary(fd, bytes);
-  if (!ec && ::rename(temporary.c_str(), path.c_str()) != 0) ec = lastError();
+  std::error_code ec;
+  if (::fchmod(fd.get(), mode) != 0) ec = lastError();
+  if (!ec) ec = fill(fd.get());
+  if (!ec && ::fsync(fd.get()) != 0) ec = lastError();
+  if (::close(fd.release()) != 0 && !ec) ec = lastError();
+  if (!ec && ::rename(temporary.c_str(), target.c_str()) != 0) ec = lastError();
   if (ec) {
     ::unlink(temporary.c_str());
     return ec;
   }
   // The rename itself lives in the folder; without this a power cut may still undo it.
-  Descriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
   return {};
+}
+
+std::error_code WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+  std::error_code ec;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  if (ec) return ec;
+  return ReplaceFile(path, 0644, [bytes](int fd) { return WriteAll(fd, bytes); });
+}
+
+mode_t NewFileMode() {
+  // umask can only be read by setting it; nothing else in the program creates files meanwhile.
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return 0666 & ~mask;
 }
 
 std::optional<std::string> ReadSmallFile(const std::filesystem::path& path, std::size_t limit) {
