@@ -51,8 +51,10 @@ layer_case(declared_includes_pass
 
 layer_case(undeclared_include_fails
   EXPECT "src/a/A.cpp includes \"b/B.h\", but src/a/CMakeLists.txt does not name lumora_b"
+         "src/a/A.h includes <b/B.h>, but"
   FILES a/CMakeLists.txt "lumora_library(lumora_a)"
         a/A.cpp "  #  include \"b/B.h\""
+        a/A.h "#include <b/B.h>\n#include <b/if.h>"
         ${b_library})
 
 layer_case(a_dependencys_dependency_is_not_declared
