@@ -1,6 +1,7 @@
 # lumora_library(NAME [DEPS dep...])
 #   A static library of every .cpp in the calling folder (not its subfolders). The folder's
-#   parent (src/) is on the include path, so headers are included as "net/HttpClient.h".
+#   parent (src/) is on the include path, so headers are included as "net/HttpClient.h"; the
+#   folders whose headers it may include are the ones DEPS names (tests/architecture checks).
 #   A folder with no sources yet becomes an interface library, so dependents link anyway.
 function(lumora_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})

@@ -98,8 +98,8 @@ void SettingsWiring::onAutorunClicked() {
   const bool set = controls_.autorun->isChecked();
   const AutorunEntry entry = autorunEntry();
   std::string why;
-  if (setAutorun(objects_.options.configHome, kAutorunName, entry.program, entry.apiBase, !set,
-                 false, &why)) {
+  if (setAutorun(objects_.options.configHome, kAutorunName, entry.program, entry.apiBase,
+                 {.remove = !set}, &why)) {
     notify_(QString::fromUtf8(set ? "已设置开机启动" : "已取消开机启动"));
     return;
   }

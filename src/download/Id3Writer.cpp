@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
+#include <vector>
 
+#include "common/AtomicFile.h"
 #include "common/TextCodec.h"
-#include "download/FileReplace.h"
 
 namespace lumora {
 namespace {
@@ -60,19 +63,42 @@ bool ReadAt(int fd, std::uint64_t offset, std::size_t length, std::string& out) 
   return true;
 }
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
+std::error_code CopyByReading(int in, std::uint64_t from, std::uint64_t length, int out) {
+  std::vector<char> buffer(std::size_t{1} << 20);
+  while (length > 0) {
+    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
+    ssize_t n = pread(in, buffer.data(), want, static_cast<off_t>(from));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return {errno, std::generic_category()};
+    if (n == 0) return std::make_error_code(std::errc::io_error);  // the file got shorter
+    if (auto ec = WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n))))
+      return ec;
+    from += static_cast<std::uint64_t>(n);
+    length -= static_cast<std::uint64_t>(n);
   }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
+  return {};
+}
 
- private:
-  int fd_;
-};
+// Copies `length` bytes from offset `from` of `in` to the position of `out`, in the kernel where
+// the file system allows.
+std::error_code CopyRange(int in, std::uint64_t from, std::uint64_t length, int out) {
+  auto offset = static_cast<off_t>(from);
+  while (length > 0) {
+    std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 30));
+    ssize_t n = copy_file_range(in, &offset, out, nullptr, chunk, 0);
+    if (n > 0) {
+      length -= static_cast<std::uint64_t>(n);
+      continue;
+    }
+    if (n == 0) return std::make_error_code(std::errc::io_error);  // the file got shorter
+    if (errno == EINTR) continue;
+    // Some file systems (and older kernels) cannot copy between these two files.
+    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+      return CopyByReading(in, static_cast<std::uint64_t>(offset), length, out);
+    return {errno, std::generic_category()};
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -143,8 +169,9 @@ bool WriteTag(const std::filesystem::path& path, const TagRecord& record) {
   if (!ReadAt(in.get(), 0, audioStart, oldTag)) return false;
   const std::string tag = ComposeTag(record, oldTag);
   if (tag.empty()) return false;
-  return ReplaceFile(path, info.st_mode & 07777, [&](int out) {
-    return WriteAll(out, tag) && CopyRange(in.get(), audioStart, fileSize - audioStart, out);
+  return !ReplaceFile(path, info.st_mode & 07777, [&](int out) {
+    if (auto ec = WriteAll(out, tag)) return ec;
+    return CopyRange(in.get(), audioStart, fileSize - audioStart, out);
   });
 }
 
@@ -155,8 +182,9 @@ bool WriteTaggedFile(const std::filesystem::path& path, const TagRecord& record,
   if (tag.empty()) return false;
   struct stat info {};
   mode_t mode = stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : NewFileMode();
-  return ReplaceFile(path, mode, [&](int out) {
-    return WriteAll(out, tag) && WriteAll(out, audio.substr(audioStart));
+  return !ReplaceFile(path, mode, [&](int out) {
+    if (auto ec = WriteAll(out, tag)) return ec;
+    return WriteAll(out, audio.substr(audioStart));
   });
 }
 

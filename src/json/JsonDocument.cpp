@@ -149,20 +149,20 @@ int JsonDocument::TypeOf(std::string_view path) const {
     return nav.TypeCode(LocateIn(nav, path));
   }
   Index i = Locate(*engine_, path);
-  if (!Present(*engine_, i)) return 0;
+  if (!Present(*engine_, i)) return kMissing;
   switch (engine_->nodes[i].kind) {
     case Kind::Bool:
-      return 1;
+      return kBoolean;
     case Kind::Number:
-      return 2;
+      return kNumber;
     case Kind::Object:
-      return 4;
+      return kObject;
     case Kind::Array:
-      return 5;
+      return kArray;
     case Kind::String:
-      return 6;
+      return kString;
     default:
-      return -1;
+      return kOther;
   }
 }
 

@@ -43,7 +43,16 @@ class JsonDocument {
   // Rewrites the path to its absolute form ("da..."); true when the node exists and is not null.
   bool ResolvePath(std::string& path) const;
   bool Exists(std::string_view path) const;
-  // 0 missing or null, 1 boolean, 2 number, 4 object, 5 array, 6 string.
+  // What TypeOf answers (there is no 3).
+  enum NodeType : int {
+    kOther = -1,
+    kMissing = 0,  // or null
+    kBoolean = 1,
+    kNumber = 2,
+    kObject = 4,
+    kArray = 5,
+    kString = 6,
+  };
   int TypeOf(std::string_view path) const;
   // The value as text (script toString form), or with the JSON flag its JSON text.
   std::string GetText(std::string_view path, bool json = false) const;

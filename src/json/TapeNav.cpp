@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "json/JsonDocument.h"
 #include "json/JsonParse.h"
 #include "json/JsonText.h"
 #include "json/ScriptNumber.h"
@@ -232,23 +233,23 @@ void TapeNav::AppendScriptText(Index i, std::string& out) const {
 }
 
 int TapeNav::TypeCode(Index i) const {
-  if (!Present(i)) return 0;
+  if (!Present(i)) return JsonDocument::kMissing;
   switch (Type(i)) {
     case 't':
     case 'f':
-      return 1;
+      return JsonDocument::kBoolean;
     case 'l':
     case 'u':
     case 'd':
-      return 2;
+      return JsonDocument::kNumber;
     case '{':
-      return 4;
+      return JsonDocument::kObject;
     case '[':
-      return 5;
+      return JsonDocument::kArray;
     case '"':
-      return 6;
+      return JsonDocument::kString;
     default:
-      return -1;
+      return JsonDocument::kOther;
   }
 }
 

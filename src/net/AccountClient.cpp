@@ -39,7 +39,7 @@ std::string LoginTarget(LoginMode mode, std::string_view account, std::string_vi
   if (mode == LoginMode::Phone) target = "/login/cellphone?phone=";
   if (mode == LoginMode::Email) target = "/login?email=";
   if (target.empty()) return target;
-  target += UrlEncode(account, 1);
+  target += UrlEncode(account, kEncodeURIComponent);
   target += "&md5_password=";
   target += digest;
   target += "&timestamp=";
@@ -54,7 +54,8 @@ std::string AccountClient::Login(LoginMode mode, std::string_view account,
                                  std::string_view password) {
   const std::string target = LoginTarget(mode, account, PasswordDigest(password), MakeTimestamp());
   if (target.empty()) return {};
-  if (!accountJson_.Parse(BodyText(HttpClient::Request(baseAddress_ + target, {.method = 1}))))
+  if (!accountJson_.Parse(
+          BodyText(HttpClient::Request(baseAddress_ + target, {.method = HttpClient::kPost}))))
     return {};
   const std::string code = accountJson_.GetSubDocument("code").ToText();
   session_.cookie = accountJson_.GetText("cookie");
@@ -67,12 +68,13 @@ std::string AccountClient::Login(LoginMode mode, std::string_view account,
 
 void AccountClient::LoadAccountPlaylists(const std::string& accountId) {
   if (session_.cookie.empty()) return;
-  if (!accountJson_.Parse(BodyText(HttpClient::Request(
-          baseAddress_ + "/user/playlist?cookie=" + UrlEncode(session_.cookie, 1) +
-          "&uid=" + accountId + "&limit=30&offset=0"))))
+  if (!accountJson_.Parse(
+          BodyText(HttpClient::Request(baseAddress_ + "/user/playlist?cookie=" +
+                                       UrlEncode(session_.cookie, kEncodeURIComponent) +
+                                       "&uid=" + accountId + "&limit=30&offset=0"))))
     return;
   // An error answer has no list and is a failed request, not an account without playlists.
-  if (accountJson_.TypeOf("playlist") != 5) return;
+  if (accountJson_.TypeOf("playlist") != JsonDocument::kArray) return;
   // Replaced, not appended: a second login in the same run would otherwise list every
   // playlist twice.
   const std::size_t n = static_cast<std::size_t>(accountJson_.Count("playlist"));
@@ -89,7 +91,7 @@ void AccountClient::LoadAccountPlaylists(const std::string& accountId) {
 }
 
 void AccountClient::Logout() {
-  HttpClient::Request(baseAddress_ + "/logout", {.method = 1});
+  HttpClient::Request(baseAddress_ + "/logout", {.method = HttpClient::kPost});
   session_.cookie.clear();
   session_.loginState = kLoggedOut;
 }

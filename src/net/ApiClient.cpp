@@ -53,15 +53,15 @@ std::string ApiClient::Code() const { return apiJson_.GetSubDocument("code").ToT
 
 std::string ApiClient::CookieParameter() const {
   if (session_.cookie.empty()) return {};
-  return "cookie=" + UrlEncode(session_.cookie, 1) + "&";
+  return "cookie=" + UrlEncode(session_.cookie, kEncodeURIComponent) + "&";
 }
 
 std::string ApiClient::LikeSong(const std::string& songId) {
   if (session_.cookie.empty()) return {};
   // The cookie is encoded here too: raw, its ";", "=" and spaces would split the query.
-  if (!Fetch("/like?id=" + songId + "&cookie=" + UrlEncode(session_.cookie, 1) +
+  if (!Fetch("/like?id=" + songId + "&cookie=" + UrlEncode(session_.cookie, kEncodeURIComponent) +
                  "&timestamp=" + MakeTimestamp(),
-             1))
+             HttpClient::kPost))
     return {};
   const std::string code = Code();
   if (code == "200") return kLikeSucceeded;

@@ -78,7 +78,7 @@ class ApiClient {
 
  private:
   // Sends, converts and parses into apiJson; false when the answer is not JSON.
-  bool Fetch(const std::string& pathAndQuery, int method = 0);
+  bool Fetch(const std::string& pathAndQuery, int method = HttpClient::kGet);
   std::string Code() const;
   // "cookie=<encoded>&" when logged in, else empty.
   std::string CookieParameter() const;

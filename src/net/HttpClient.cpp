@@ -23,8 +23,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::array<const char*, 8> kVerbs = {"GET",     "POST",   "HEAD",  "PUT",
                                                "OPTIONS", "DELETE", "TRACE", "CONNECT"};
-constexpr int kPost = 1;
-constexpr int kHead = 2;
+using HttpClient::kConnect, HttpClient::kGet, HttpClient::kHead, HttpClient::kPost,
+    HttpClient::kPut;
 constexpr long kDefaultTimeoutMs = 15000;
 constexpr long kMaxRedirects = 10;
 // Far above any real header block; a server sending more is hostile.
@@ -259,7 +259,7 @@ namespace {
 Bytes exchange(const std::string& url, const HttpClient::Parameters& p,
                HttpClient::Outputs* outputs, const StopFlag& stop) {
   using HttpClient::RequestObject;
-  int method = (p.method >= 0 && p.method <= 7) ? p.method : 0;
+  int method = (p.method >= kGet && p.method <= kConnect) ? p.method : kGet;
 
   std::optional<RequestObject> own;
   if (!p.requestObject) own.emplace();
@@ -313,10 +313,10 @@ Bytes exchange(const std::string& url, const HttpClient::Parameters& p,
   if (method == kHead) {
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
   } else {
-    if (method != 0) curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, kVerbs[method]);
-    bool sendsBody = !body.empty() || method == kPost || method == 3;
+    if (method != kGet) curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, kVerbs[method]);
+    bool sendsBody = !body.empty() || method == kPost || method == kPut;
     if (sendsBody) {
-      if (method == 0) curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "GET");
+      if (method == kGet) curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "GET");
       curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
       curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
       headers.suppress("Content-Type");

@@ -7,7 +7,7 @@
 // A request takes the URL and a Parameters struct whose members are the request's optional
 // parameters, in their fixed order and with their defaults, so a caller writes
 //   HttpClient::Request(url)                       // GET
-//   HttpClient::Request(url, {.method = 1})        // POST
+//   HttpClient::Request(url, {.method = HttpClient::kPost})
 //   HttpClient::Request(url, {.cookies = "a=1"}, &outputs)
 // The three outputs (returned cookies, headers, status) land in an optional Outputs struct.
 #include <atomic>
@@ -41,9 +41,12 @@ class RequestObject {
   void* driver_;
 };
 
+// The request verbs by their numbers; any other number is a GET.
+enum Method : int { kGet, kPost, kHead, kPut, kOptions, kDelete, kTrace, kConnect };
+
 struct Parameters {
-  // 2: 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT; others are GET.
-  int method = 0;
+  // 2: a Method.
+  int method = kGet;
   // 3: the body when bodyBytes is empty.
   std::string bodyText{};
   // 4: cookie text to send. Omitted (nullopt) sends no Cookie header and merges nothing; a given

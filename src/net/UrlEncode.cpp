@@ -38,7 +38,7 @@ std::size_t SequenceLength(std::string_view s) {
 }  // namespace
 
 std::string UrlEncode(std::string_view text, int mode) {
-  if (mode != 0 && mode != 1) return {};
+  if (mode != kEncodeURI && mode != kEncodeURIComponent) return {};
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size() * 3);
@@ -47,7 +47,7 @@ std::string UrlEncode(std::string_view text, int mode) {
     if (len == 0) return {};
     for (std::size_t i = 0; i < len; ++i) {
       auto c = static_cast<unsigned char>(text[i]);
-      if (len == 1 && Unreserved(c, mode == 1)) {
+      if (len == 1 && Unreserved(c, mode == kEncodeURIComponent)) {
         out += static_cast<char>(c);
       } else {
         out += '%';

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/Text.h"
+#include "playback/AudioPlayer.h"
 
 namespace lumora {
 
@@ -326,7 +327,7 @@ void PlaybackController::playPrevious() {
 // The menu item also pauses; otherwise it does what the play button does.
 void PlaybackController::togglePlayPause() {
   const std::uint32_t stream = state_.now.currentStream;
-  if (audio_.isActive(stream) == 1) {
+  if (audio_.isActive(stream) == AudioPlayer::kPlaying) {
     audio_.pause(stream);
     setState(PlayState::Paused);
     return;
@@ -337,14 +338,14 @@ void PlaybackController::togglePlayPause() {
 void PlaybackController::resumeOrStart() {
   const std::uint32_t stream = state_.now.currentStream;
   switch (audio_.isActive(stream)) {
-    case 0:
+    case AudioPlayer::kStopped:
       // During a start the wish waits and asks again: by then the new song may be playing.
       if (gate_.busy())
         gate_.keep([this] { resumeOrStart(); });
       else
         playNext();
       break;
-    case 3:
+    case AudioPlayer::kPaused:
       audio_.play(stream, false);
       setState(PlayState::Playing);
       break;
@@ -355,7 +356,7 @@ void PlaybackController::resumeOrStart() {
 
 void PlaybackController::pausePlayback() {
   const std::uint32_t stream = state_.now.currentStream;
-  if (audio_.isActive(stream) != 1) return;
+  if (audio_.isActive(stream) != AudioPlayer::kPlaying) return;
   audio_.pause(stream);
   announce([](PlaybackObserver& o) { o.titleChanged("暂停播放"); });
   setState(PlayState::Paused);
@@ -386,7 +387,7 @@ void PlaybackController::openSongPage() {
 
 // A tick during a start is not kept as a wish: the next one looks again a period later.
 void PlaybackController::autoPlayTick() {
-  if (gate_.busy() || audio_.isActive(state_.now.currentStream) != 0) return;
+  if (gate_.busy() || audio_.isActive(state_.now.currentStream) != AudioPlayer::kStopped) return;
   if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
   if (waitingForLogin_ || retry_) return;
   playNext();

@@ -9,7 +9,7 @@
 
 namespace lumora {
 
-// The audio operations the play modes use. isActive: 0 stopped, 1 playing, 2 stalled, 3 paused.
+// The audio operations the play modes use; isActive answers AudioPlayer's codes (kPlaying...).
 class AudioOutput {
  public:
   virtual ~AudioOutput() = default;

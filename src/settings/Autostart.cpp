@@ -7,9 +7,9 @@
 #include <optional>
 #include <system_error>
 
+#include "common/AtomicFile.h"
 #include "common/Text.h"
 #include "common/TextCodec.h"
-#include "settings/AtomicFile.h"
 
 namespace lumora {
 namespace {
@@ -108,18 +108,18 @@ std::string AutostartEntryText(std::string_view name, std::string_view programPa
 }
 
 bool setAutorun(const std::filesystem::path& configHome, std::string_view name,
-                std::string_view programPath, std::string_view apiBase, bool remove, bool query,
+                std::string_view programPath, std::string_view apiBase, AutorunFlags flags,
                 std::string* failure) {
   if (configHome.empty()) {
     fail(failure, "找不到用户的配置文件夹（HOME 未设置）");
     return false;
   }
   const std::filesystem::path entry = AutostartEntryPath(configHome, name);
-  if (query) {
+  if (flags.query) {
     const std::optional<std::string> text = ReadSmallFile(entry);
     return text && !isHidden(*text);
   }
-  if (remove) {
+  if (flags.remove) {
     if (::unlink(entry.c_str()) == 0 || errno == ENOENT) return true;
     fail(failure, reasonText(entry.parent_path(), {errno, std::generic_category()}));
     return false;
@@ -137,11 +137,11 @@ bool setAutorun(const std::filesystem::path& configHome, std::string_view name,
 
 bool refreshAutorun(const std::filesystem::path& configHome, std::string_view name,
                     std::string_view programPath, std::string_view apiBase) {
-  if (!setAutorun(configHome, name, programPath, apiBase, false, true)) return false;
+  if (!setAutorun(configHome, name, programPath, apiBase, {.query = true})) return false;
   const std::optional<std::string> text = ReadSmallFile(AutostartEntryPath(configHome, name));
   // A failed rewrite leaves the old entry, which still counts as ticked.
   if (text != AutostartEntryText(name, programPath, apiBase))
-    setAutorun(configHome, name, programPath, apiBase, false, false);
+    setAutorun(configHome, name, programPath, apiBase, {.remove = false});
   return true;
 }
 

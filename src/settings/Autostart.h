@@ -18,11 +18,17 @@ std::string DesktopExecArgument(std::string_view argument);
 std::string AutostartEntryText(std::string_view name, std::string_view programPath,
                                std::string_view apiBase);
 
+// setAutorun's two switches; with neither, it writes the entry.
+struct AutorunFlags {
+  bool remove = false;
+  bool query = false;
+};
+
 // query: true when the entry exists and is not hidden. Otherwise writes the entry (remove false)
 // or removes it (remove true) and returns whether that worked; on failure `failure` receives a
 // short Chinese reason for the user.
 bool setAutorun(const std::filesystem::path& configHome, std::string_view name,
-                std::string_view programPath, std::string_view apiBase, bool remove, bool query,
+                std::string_view programPath, std::string_view apiBase, AutorunFlags flags,
                 std::string* failure = nullptr);
 
 // At start: true when the entry is in place, as the query above; an entry that would no longer

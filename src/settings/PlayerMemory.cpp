@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "settings/AtomicFile.h"
+#include "common/AtomicFile.h"
 
 namespace lumora {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "common/AtomicFile.h"
 #include "common/TextCodec.h"
-#include "settings/AtomicFile.h"
 #include "settings/SettingsCipher.h"
 
 namespace lumora {

@@ -49,18 +49,18 @@ TEST(Autostart, SetQueryAndRemove) {
   test::TempDir dir;
   const fs::path entry = AutostartEntryPath(dir.path(), "Lumora");
   EXPECT_EQ(entry, dir.path() / "autostart" / "Lumora.desktop");
-  EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "", "", false, true));
+  EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "", "", {.query = true}));
 
-  ASSERT_TRUE(setAutorun(dir.path(), "Lumora", "/usr/bin/lumora", "", false, false));
-  EXPECT_TRUE(setAutorun(dir.path(), "Lumora", "", "", false, true));
+  ASSERT_TRUE(setAutorun(dir.path(), "Lumora", "/usr/bin/lumora", "", {.remove = false}));
+  EXPECT_TRUE(setAutorun(dir.path(), "Lumora", "", "", {.query = true}));
   EXPECT_EQ(readAll(entry),
             "[Desktop Entry]\nType=Application\nName=Lumora\nExec=/usr/bin/lumora\n"
             "Terminal=false\n");
 
-  ASSERT_TRUE(setAutorun(dir.path(), "Lumora", "", "", true, false));
+  ASSERT_TRUE(setAutorun(dir.path(), "Lumora", "", "", {.remove = true}));
   EXPECT_FALSE(fs::exists(entry));
-  EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "", "", false, true));
-  EXPECT_TRUE(setAutorun(dir.path(), "Lumora", "", "", true, false));  // already gone
+  EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "", "", {.query = true}));
+  EXPECT_TRUE(setAutorun(dir.path(), "Lumora", "", "", {.remove = true}));  // already gone
 }
 
 TEST(Autostart, AHiddenEntryDoesNotStart) {
@@ -80,7 +80,7 @@ TEST(Autostart, AHiddenEntryDoesNotStart) {
   };
   for (const Case& c : cases) {
     std::ofstream(entry) << c.text;
-    EXPECT_EQ(setAutorun(dir.path(), "Lumora", "", "", false, true), c.starts) << c.text;
+    EXPECT_EQ(setAutorun(dir.path(), "Lumora", "", "", {.query = true}), c.starts) << c.text;
   }
 }
 
@@ -89,24 +89,24 @@ TEST(Autostart, FailuresSayWhy) {
   std::string why;
   // A file where the autostart folder should be.
   std::ofstream(dir.file("autostart")) << "x";
-  EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "/usr/bin/lumora", "", false, false, &why));
+  EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "/usr/bin/lumora", "", {.remove = false}, &why));
   EXPECT_NE(why.find("无法写入"), std::string::npos) << why;
-  EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "", "", false, true));
+  EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "", "", {.query = true}));
 
   why.clear();
-  EXPECT_FALSE(setAutorun(dir.path() / "x", "Lumora", "/a\nb", "", false, false, &why));
+  EXPECT_FALSE(setAutorun(dir.path() / "x", "Lumora", "/a\nb", "", {.remove = false}, &why));
   EXPECT_FALSE(why.empty());
   why.clear();
-  EXPECT_FALSE(setAutorun("", "Lumora", "/usr/bin/lumora", "", false, false, &why));
+  EXPECT_FALSE(setAutorun("", "Lumora", "/usr/bin/lumora", "", {.remove = false}, &why));
   EXPECT_FALSE(why.empty());
 
   // Removal from a folder the user may not change.
   fs::remove(dir.path() / "autostart");
-  ASSERT_TRUE(setAutorun(dir.path(), "Lumora", "/usr/bin/lumora", "", false, false));
+  ASSERT_TRUE(setAutorun(dir.path(), "Lumora", "/usr/bin/lumora", "", {.remove = false}));
   if (::geteuid() != 0) {
     fs::permissions(dir.path() / "autostart", fs::perms(0555));
     why.clear();
-    EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "", "", true, false, &why));
+    EXPECT_FALSE(setAutorun(dir.path(), "Lumora", "", "", {.remove = true}, &why));
     EXPECT_NE(why.find("没有写入权限"), std::string::npos) << why;
     fs::permissions(dir.path() / "autostart", fs::perms(0755));
   }
@@ -121,7 +121,7 @@ TEST(Autostart, EntryIsValidAndStartsTheProgramWithTheServer) {
                          << quoted(record) << "\n";
   fs::permissions(program, fs::perms(0755));
   const std::string base = "http://127.0.0.1:3000/a b$";
-  ASSERT_TRUE(setAutorun(dir.path(), "Lumora", program.string(), base, false, false));
+  ASSERT_TRUE(setAutorun(dir.path(), "Lumora", program.string(), base, {.remove = false}));
   const fs::path entry = AutostartEntryPath(dir.path(), "Lumora");
 
   const std::string validate = "desktop-file-validate " + quoted(entry);

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <functional>
 
-#include "settings/AtomicFile.h"
 #include "settings/SettingsFile.h"
 #include "support/TempDir.h"
 
@@ -115,13 +114,6 @@ TEST(SettingsFile, AReadOnlyFolderLosesNothing) {
   Settings back;
   ASSERT_TRUE(ReadSettingsFile(file, back));
   EXPECT_EQ(back, changed());
-}
-
-TEST(SettingsFile, ReadSmallFileRefusesLargeFiles) {
-  test::TempDir dir;
-  std::ofstream(dir.file("big")) << std::string(100, 'x');
-  EXPECT_EQ(ReadSmallFile(dir.path() / "big", 100), std::string(100, 'x'));
-  EXPECT_EQ(ReadSmallFile(dir.path() / "big", 99), std::nullopt);
 }
 
 }  // namespace
