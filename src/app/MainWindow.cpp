@@ -16,7 +16,6 @@
 
 #include "app/DesktopWiring.h"
 #include "app/DownloadWiring.h"
-#include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/PumpedWaits.h"
 #include "app/PlayerMemoryWiring.h"
@@ -25,6 +24,7 @@
 #include "app/TrayWiring.h"
 #include "app/WindowBehaviours.h"
 #include "desktop/AppIcon.h"
+#include "login/LoginWiring.h"
 #include "lyrics/LyricStyle.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/ColourPicker.h"
@@ -38,7 +38,8 @@ void initAppResources();
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       objects_(objects),
-      presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)) {
+      presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)),
+      account_(objects.options.apiBaseAddress) {
   initAppResources();
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
@@ -52,7 +53,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   settings_ = new SettingsWiring(
       controls_.settings, objects_, [this](const QString& text) { showMessage(text); }, this);
   playback_ = new PlaybackWiring(
-      this, controls_, objects_, *square_, *waits_,
+      this, controls_, objects_, account_.session(), *square_, *waits_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
   behaviours_ =
       new WindowBehaviours(this, controls_, playback(),
@@ -64,7 +65,12 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   new DownloadWiring(
       this, controls_.face, playback_->face(), objects_, playback(),
       [this](const QString& text, const QString& title) { showMessage(text, title); });
-  new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
+  new LoginWiring(this, controls_.menu.login, controls_.menu.like, account_,
+                  {[this] { return playback().state().playMode == kPersonalFmMode; },
+                   [this] { playback().forgetFmBatch(); }, [this] { playback().playNext(); },
+                   [this](const auto& names, const auto& ids) {
+                     square_->ShowAccountPlaylists(names, ids);
+                   }});
   onMainWindowCreated();
   new DesktopWiring(*this, objects_, [this] { behaviours_->bringBack(); });
 }
@@ -102,9 +108,6 @@ void MainWindow::connectControls() {
 
 void MainWindow::onMainWindowCreated() {
   playback().setPlayMode(kPlaylistMode);
-  objects_.loginAccount.clear();
-  objects_.loginPassword.clear();
-  objects_.programPath = QApplication::applicationFilePath().toStdString();
   reflectAutorun();
   resize(154, 260);
   controls_.list.panel->setGeometry(0, 0, 154, 230);
@@ -118,7 +121,6 @@ void MainWindow::onMainWindowCreated() {
   loadFirstSquarePage();
   putTrayIcon();
   playback().setTitle("Lumora");
-  objects_.session.cookie.clear();
   roundWindowCorners(this, 2, 2);
   if (!objects_.audio.init || !objects_.audio.init())
     showMessage(

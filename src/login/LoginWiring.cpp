@@ -1,25 +1,20 @@
-#include "app/LoginWiring.h"
+#include "login/LoginWiring.h"
 
 #include <QAction>
+#include <utility>
 
-#include "app/MainWindowControls.h"
-#include "app/ProgramObjects.h"
 #include "login/LoginWindow.h"
-#include "playback/PlaybackController.h"
-#include "square/PlaylistSquarePanel.h"
 
 namespace lumora {
 
-LoginWiring::LoginWiring(QWidget* window, const MenuControls& menu, ProgramObjects& objects,
-                         PlaybackController& playback, PlaylistSquarePanel& square)
+LoginWiring::LoginWiring(QWidget* window, QAction* loginItem, QAction* likeItem,
+                         AccountClient& account, LoginReach reach)
     : QObject(window),
       window_(window),
-      loginItem_(menu.login),
-      likeItem_(menu.like),
-      playback_(playback),
-      square_(square),
-      client_(accountJson_, objects.session, objects.options.apiBaseAddress),
-      flow_(objects.session, client_, *this) {
+      loginItem_(loginItem),
+      likeItem_(likeItem),
+      reach_(std::move(reach)),
+      flow_(account, *this) {
   connect(loginItem_, &QAction::triggered, this, &LoginWiring::openLoginWindow);
 }
 
@@ -43,18 +38,5 @@ void LoginWiring::setLoginItemCaption(const std::string& text) {
 }
 
 void LoginWiring::setLikeItemVisible(bool visible) { likeItem_->setVisible(visible); }
-
-bool LoginWiring::personalFmSelected() const {
-  return playback_.state().playMode == kPersonalFmMode;
-}
-
-void LoginWiring::clearFmQueue() { playback_.forgetFmBatch(); }
-
-void LoginWiring::playNext() { playback_.playNext(); }
-
-void LoginWiring::showAccountPlaylists(const std::vector<std::string>& names,
-                                       const std::vector<std::string>& ids) {
-  square_.ShowAccountPlaylists(names, ids);
-}
 
 }  // namespace lumora

@@ -3,8 +3,10 @@
 // back into the menu, the play modes and the playlist square.
 #include <QObject>
 #include <QPointer>
+#include <functional>
+#include <string>
+#include <vector>
 
-#include "json/JsonDocument.h"
 #include "login/LoginFlow.h"
 #include "net/AccountClient.h"
 
@@ -14,17 +16,22 @@ class QWidget;
 namespace lumora {
 
 class LoginWindow;
-class PlaybackController;
-class PlaylistSquarePanel;
-struct MenuControls;
-struct ProgramObjects;
+
+// What a login changes beyond the menu, as the main window wires it.
+struct LoginReach {
+  std::function<bool()> personalFmSelected;
+  std::function<void()> clearFmQueue;
+  std::function<void()> playNext;
+  std::function<void(const std::vector<std::string>& names, const std::vector<std::string>& ids)>
+      showAccountPlaylists;
+};
 
 class LoginWiring : public QObject, private LoginHost {
   Q_OBJECT
  public:
-  // A child of `window`, which owns the login window too.
-  LoginWiring(QWidget* window, const MenuControls& menu, ProgramObjects& objects,
-              PlaybackController& playback, PlaylistSquarePanel& square);
+  // A child of `window`, which owns the login window too; `account` outlives it.
+  LoginWiring(QWidget* window, QAction* loginItem, QAction* likeItem, AccountClient& account,
+              LoginReach reach);
 
   // The menu item 登录: the login window, modal over the main window.
   void openLoginWindow();
@@ -33,20 +40,18 @@ class LoginWiring : public QObject, private LoginHost {
   // LoginHost
   void setLoginItemCaption(const std::string& text) override;
   void setLikeItemVisible(bool visible) override;
-  bool personalFmSelected() const override;
-  void clearFmQueue() override;
-  void playNext() override;
+  bool personalFmSelected() const override { return reach_.personalFmSelected(); }
+  void clearFmQueue() override { reach_.clearFmQueue(); }
+  void playNext() override { reach_.playNext(); }
   void showAccountPlaylists(const std::vector<std::string>& names,
-                            const std::vector<std::string>& ids) override;
+                            const std::vector<std::string>& ids) override {
+    reach_.showAccountPlaylists(names, ids);
+  }
 
   QWidget* window_;
   QAction* loginItem_;
   QAction* likeItem_;
-  PlaybackController& playback_;
-  PlaylistSquarePanel& square_;
-  // Login answers only: a login never disturbs what playback last parsed.
-  JsonDocument accountJson_;
-  AccountClient client_;
+  LoginReach reach_;
   LoginFlow flow_;
   QPointer<LoginWindow> loginWindow_;
   bool opening_ = false;
