@@ -45,10 +45,8 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   setObjectName(QStringLiteral("MainWindow"));
   waits_ = new PumpedWaits(this);
   controls_ = buildMainWindowControls(this);
-  square_ = new PlaylistSquarePanel(
-      controls_.list, controls_.settings.panel,
-      BrowseState{objects_.browseMode, objects_.browseKeyword, objects_.browseOffset},
-      objects_.apiJson, objects_.options.apiBaseAddress, this);
+  square_ = new PlaylistSquarePanel(controls_.list, controls_.settings.panel, objects_.apiJson,
+                                    objects_.options.apiBaseAddress, this);
   connectControls();
   settings_ = new SettingsWiring(
       controls_.settings, objects_, [this](const QString& text) { showMessage(text); }, this);
@@ -115,9 +113,6 @@ void MainWindow::onMainWindowCreated() {
   controls_.settings.panel->setGeometry(0, 0, 154, 230);
   controls_.settings.panel->hide();
   controls_.face.likeBox->move(14, 40);
-  objects_.browseKeyword = "全部";
-  objects_.browseOffset = 0;
-  objects_.browseMode = "默认";
   loadFirstSquarePage();
   putTrayIcon();
   playback().setTitle("Lumora");

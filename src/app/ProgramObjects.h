@@ -41,9 +41,6 @@ struct ProgramObjects {
   std::function<bool()> trayAvailable;
   // The one document the square and the API routines read their answers into.
   JsonDocument apiJson;
-  std::string browseMode;
-  std::string browseKeyword;
-  int browseOffset = 0;
   // The running program's full path, for the autostart entry.
   const std::string programPath;
 };
