@@ -2,9 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -19,15 +17,13 @@
 #include "app/PlaybackWiring.h"
 #include "app/PumpedWaits.h"
 #include "app/PlayerMemoryWiring.h"
-#include "app/SettingsWiring.h"
 #include "app/Trace.h"
 #include "app/TrayWiring.h"
 #include "app/WindowBehaviours.h"
 #include "desktop/AppIcon.h"
 #include "login/LoginWiring.h"
-#include "lyrics/LyricStyle.h"
+#include "settingspanel/SettingsWiring.h"
 #include "square/PlaylistSquarePanel.h"
-#include "widgets/ColourPicker.h"
 #include "widgets/PictureButton.h"
 #include "widgets/WindowShape.h"
 
@@ -49,7 +45,9 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
                                     objects_.options.apiBaseAddress, this);
   connectControls();
   settings_ = new SettingsWiring(
-      controls_.settings, objects_, [this](const QString& text) { showMessage(text); }, this);
+      controls_.settings, objects_.desktopLyrics,
+      {objects_.options.configHome, objects_.programPath, objects_.options.lastingApiBase()},
+      [this](const QString& text) { showMessage(text); }, this);
   playback_ = new PlaybackWiring(
       this, controls_, objects_, account_.session(), *square_, *waits_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
@@ -63,12 +61,11 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   new DownloadWiring(
       this, controls_.face, playback_->face(), objects_, playback(),
       [this](const QString& text, const QString& title) { showMessage(text, title); });
-  new LoginWiring(this, controls_.menu.login, controls_.menu.like, account_,
-                  {[this] { return playback().state().playMode == kPersonalFmMode; },
-                   [this] { playback().forgetFmBatch(); }, [this] { playback().playNext(); },
-                   [this](const auto& names, const auto& ids) {
-                     square_->ShowAccountPlaylists(names, ids);
-                   }});
+  new LoginWiring(
+      this, controls_.menu.login, controls_.menu.like, account_,
+      {[this] { return playback().state().playMode == kPersonalFmMode; },
+       [this] { playback().forgetFmBatch(); }, [this] { playback().playNext(); },
+       [this](const auto& names, const auto& ids) { square_->ShowAccountPlaylists(names, ids); }});
   onMainWindowCreated();
   new DesktopWiring(*this, objects_, [this] { behaviours_->bringBack(); });
 }
@@ -263,17 +260,7 @@ void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
 
 void MainWindow::loadFirstSquarePage() { square_->loadCurrentPage(); }
 
-// The lyric colours are set on the controls before the lyrics window is styled from them.
-void MainWindow::setUpDesktopLyrics() {
-  const SettingsPanelControls& c = controls_.settings;
-  c.colour1->setColour(kStartupLyricColours.colour1);
-  c.colour2->setColour(kStartupLyricColours.colour2);
-  c.colour3->setColour(kStartupLyricColours.outline);
-  c.gradient->setCurrentIndex(kStartupLyricColours.gradientMode);
-  setUpDesktopLyricsAtStartup(objects_.desktopLyrics, c.fontFace->currentText(),
-                              c.fontSize->currentText().toInt(), c.bold->isChecked(),
-                              c.italic->isChecked(), c.underline->isChecked());
-}
+void MainWindow::setUpDesktopLyrics() { settings_->setUpDesktopLyrics(); }
 
 void MainWindow::applySavedSettings() { settings_->applySavedSettings(); }
 

@@ -98,8 +98,8 @@ void DesktopLyricsFollower::setSweep(bool on) {
 
 PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& controls,
                                ProgramObjects& objects, const Session& session,
-                               PlaylistSquarePanel& square,
-                               PumpedWaits& waits, PlayerFace::MessageShower showMessage)
+                               PlaylistSquarePanel& square, PumpedWaits& waits,
+                               PlayerFace::MessageShower showMessage)
     : QObject(window),
       faceControls_(controls.face),
       menu_(controls.menu),

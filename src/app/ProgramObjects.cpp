@@ -7,8 +7,7 @@
 namespace lumora {
 
 ProgramObjects::ProgramObjects(Options options)
-    : options(std::move(options)),
-      programPath(QApplication::applicationFilePath().toStdString()) {
+    : options(std::move(options)), programPath(QApplication::applicationFilePath().toStdString()) {
   audio.init = [this] { return player.init(this->options.audioDevice); };
   audio.free = [this] { return player.free(); };
   trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
