@@ -13,7 +13,6 @@
 #include <QWindow>
 
 #include "app/DesktopWiring.h"
-#include "app/DownloadWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/PumpedWaits.h"
 #include "app/PlayerMemoryWiring.h"
@@ -21,6 +20,7 @@
 #include "app/TrayWiring.h"
 #include "app/WindowBehaviours.h"
 #include "desktop/AppIcon.h"
+#include "download/DownloadWiring.h"
 #include "login/LoginWiring.h"
 #include "settingspanel/SettingsWiring.h"
 #include "square/PlaylistSquarePanel.h"
@@ -58,8 +58,12 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   connect(waits_, &PumpedWaits::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
+  PlayerFace& face = playback_->face();
   new DownloadWiring(
-      this, controls_.face, playback_->face(), objects_, playback(),
+      this, controls_.face.downloadButton,
+      {[&face](const std::string& caption) { face.holdArtistCaption(caption); },
+       [&face] { face.releaseArtistCaption(); }},
+      objects_.options.musicDir, playback(),
       [this](const QString& text, const QString& title) { showMessage(text, title); });
   new LoginWiring(
       this, controls_.menu.login, controls_.menu.like, account_,

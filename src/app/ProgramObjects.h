@@ -1,5 +1,7 @@
 #pragma once
-// The program-wide objects and values: made once before the main window, alive until exit.
+// The program-wide objects and values: made once before the main window, alive until exit, and
+// handed down to the features that use them. No feature's state lives here: the login, the
+// square's browsing and the settings each have an owner of their own.
 #include <functional>
 #include <string>
 

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <memory>
 
-#include "app/DownloadWiring.h"
+#include "download/DownloadWiring.h"
 #include "app/MainWindow.h"
 #include "download/Id3Writer.h"
 #include "download/SongDownloader.h"
