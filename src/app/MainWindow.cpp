@@ -19,6 +19,7 @@
 #include "app/Trace.h"
 #include "app/TrayWiring.h"
 #include "app/WindowBehaviours.h"
+#include "behaviour/FaceSize.h"
 #include "desktop/AppIcon.h"
 #include "download/DownloadWiring.h"
 #include "login/LoginWiring.h"
@@ -108,7 +109,7 @@ void MainWindow::connectControls() {
 void MainWindow::onMainWindowCreated() {
   playback().setPlayMode(kPlaylistMode);
   reflectAutorun();
-  resize(154, 260);
+  resize(kFaceWidth, kFaceHeight);
   controls_.list.panel->setGeometry(0, 0, 154, 230);
   controls_.list.panel->hide();
   controls_.settings.panel->setGeometry(0, 0, 154, 230);
