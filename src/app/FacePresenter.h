@@ -3,11 +3,11 @@
 // progress bar, all turned from playback's events. It starts and stops nothing.
 #include <string>
 
+#include "behaviour/FaceSize.h"
 #include "playback/PlaybackEvents.h"
 
 namespace lumora {
 
-inline constexpr int kFaceWidth = 154;
 inline constexpr const char* kPlaylistNotFound = "找不到歌单，ID是否错误！";
 inline constexpr const char* kServerUnreachable = "连不上音乐服务器，稍后自动重试";
 inline constexpr const char* kFmNeedsLogin = "私人FM需登录：右键→登录";

@@ -2,9 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -15,19 +13,18 @@
 #include <QWindow>
 
 #include "app/DesktopWiring.h"
-#include "app/DownloadWiring.h"
-#include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/PumpedWaits.h"
 #include "app/PlayerMemoryWiring.h"
-#include "app/SettingsWiring.h"
 #include "app/Trace.h"
 #include "app/TrayWiring.h"
 #include "app/WindowBehaviours.h"
+#include "behaviour/FaceSize.h"
 #include "desktop/AppIcon.h"
-#include "lyrics/LyricStyle.h"
+#include "download/DownloadWiring.h"
+#include "login/LoginWiring.h"
+#include "settingspanel/SettingsWiring.h"
 #include "square/PlaylistSquarePanel.h"
-#include "widgets/ColourPicker.h"
 #include "widgets/PictureButton.h"
 #include "widgets/WindowShape.h"
 
@@ -38,21 +35,22 @@ void initAppResources();
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       objects_(objects),
-      presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)) {
+      presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)),
+      account_(objects.options.apiBaseAddress) {
   initAppResources();
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
   waits_ = new PumpedWaits(this);
   controls_ = buildMainWindowControls(this);
-  square_ = new PlaylistSquarePanel(
-      controls_.list, controls_.settings.panel,
-      BrowseState{objects_.browseMode, objects_.browseKeyword, objects_.browseOffset},
-      objects_.apiJson, objects_.options.apiBaseAddress, this);
+  square_ = new PlaylistSquarePanel(controls_.list, controls_.settings.panel, objects_.apiJson,
+                                    objects_.options.apiBaseAddress, this);
   connectControls();
   settings_ = new SettingsWiring(
-      controls_.settings, objects_, [this](const QString& text) { showMessage(text); }, this);
+      controls_.settings, objects_.desktopLyrics,
+      {objects_.options.configHome, objects_.programPath, objects_.options.lastingApiBase()},
+      [this](const QString& text) { showMessage(text); }, this);
   playback_ = new PlaybackWiring(
-      this, controls_, objects_, *square_, *waits_,
+      this, controls_, objects_, account_.session(), *square_, *waits_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
   behaviours_ =
       new WindowBehaviours(this, controls_, playback(),
@@ -61,10 +59,18 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   connect(waits_, &PumpedWaits::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
+  PlayerFace& face = playback_->face();
   new DownloadWiring(
-      this, controls_.face, playback_->face(), objects_, playback(),
+      this, controls_.face.downloadButton,
+      {[&face](const std::string& caption) { face.holdArtistCaption(caption); },
+       [&face] { face.releaseArtistCaption(); }},
+      objects_.options.musicDir, playback(),
       [this](const QString& text, const QString& title) { showMessage(text, title); });
-  new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
+  new LoginWiring(
+      this, controls_.menu.login, controls_.menu.like, account_,
+      {[this] { return playback().state().playMode == kPersonalFmMode; },
+       [this] { playback().forgetFmBatch(); }, [this] { playback().playNext(); },
+       [this](const auto& names, const auto& ids) { square_->ShowAccountPlaylists(names, ids); }});
   onMainWindowCreated();
   new DesktopWiring(*this, objects_, [this] { behaviours_->bringBack(); });
 }
@@ -102,23 +108,16 @@ void MainWindow::connectControls() {
 
 void MainWindow::onMainWindowCreated() {
   playback().setPlayMode(kPlaylistMode);
-  objects_.loginAccount.clear();
-  objects_.loginPassword.clear();
-  objects_.programPath = QApplication::applicationFilePath().toStdString();
   reflectAutorun();
-  resize(154, 260);
+  resize(kFaceWidth, kFaceHeight);
   controls_.list.panel->setGeometry(0, 0, 154, 230);
   controls_.list.panel->hide();
   controls_.settings.panel->setGeometry(0, 0, 154, 230);
   controls_.settings.panel->hide();
   controls_.face.likeBox->move(14, 40);
-  objects_.browseKeyword = "全部";
-  objects_.browseOffset = 0;
-  objects_.browseMode = "默认";
   loadFirstSquarePage();
   putTrayIcon();
   playback().setTitle("Lumora");
-  objects_.session.cookie.clear();
   roundWindowCorners(this, 2, 2);
   if (!objects_.audio.init || !objects_.audio.init())
     showMessage(
@@ -266,17 +265,7 @@ void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
 
 void MainWindow::loadFirstSquarePage() { square_->loadCurrentPage(); }
 
-// The lyric colours are set on the controls before the lyrics window is styled from them.
-void MainWindow::setUpDesktopLyrics() {
-  const SettingsPanelControls& c = controls_.settings;
-  c.colour1->setColour(kStartupLyricColours.colour1);
-  c.colour2->setColour(kStartupLyricColours.colour2);
-  c.colour3->setColour(kStartupLyricColours.outline);
-  c.gradient->setCurrentIndex(kStartupLyricColours.gradientMode);
-  setUpDesktopLyricsAtStartup(objects_.desktopLyrics, c.fontFace->currentText(),
-                              c.fontSize->currentText().toInt(), c.bold->isChecked(),
-                              c.italic->isChecked(), c.underline->isChecked());
-}
+void MainWindow::setUpDesktopLyrics() { settings_->setUpDesktopLyrics(); }
 
 void MainWindow::applySavedSettings() { settings_->applySavedSettings(); }
 

@@ -8,6 +8,7 @@
 #include "app/FaceDrag.h"
 #include "app/MainWindowControls.h"
 #include "app/ProgramObjects.h"
+#include "net/AccountClient.h"
 #include "playback/PlaybackController.h"
 #include "widgets/MessageBox.h"
 #include "widgets/SvgPicture.h"
@@ -38,6 +39,7 @@ class MainWindow : public QWidget {
   PlaybackController& playback();
   FaceView& face();
   PlaylistSquarePanel* playlistSquare() const { return square_; }
+  AccountClient& account() { return account_; }
 
   // Tray activation → the operation number the handlers are bound to (1, 2, 3; 0 for others).
   static int trayOperation(QSystemTrayIcon::ActivationReason reason);
@@ -82,6 +84,8 @@ class MainWindow : public QWidget {
   ProgramObjects& objects_;
   MessageBoxPresenter presenter_;
   MainWindowControls controls_;
+  // The login; every run starts logged out.
+  AccountClient account_;
   // Made first: the created handler already waits for the square's first page.
   PumpedWaits* waits_ = nullptr;
   QPointer<QSystemTrayIcon> tray_;

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "behaviour/SleepTimer.h"
+#include "settings/Settings.h"
 #include "widgets/ColourPicker.h"
 #include "widgets/ColourStrip.h"
 #include "widgets/FittedLabel.h"
@@ -203,26 +204,28 @@ void buildListPanel(QWidget* w, ListPanelControls& c) {
   c.searchButton = button(c.searchBox, "查询结果", "查询(Enter)", 5, 52, 118, 36);
 }
 
+// The stored controls' designed states are the settings' defaults.
 void buildSettingsPanel(QWidget* w, SettingsPanelControls& c) {
+  const Settings designed;
+  QStringList faces, sizes;
+  for (const char* face : kFontFaceNames) faces << QString::fromUtf8(face);
+  for (int size : kFontSizes) sizes << QString::number(size);
   c.panel = box(w, "外形框2", 321, -4, 154, 230);
   QFrame* p = c.panel;
   label(p, "标签2", "设置", 5, 7, 136, 16);
   c.edgeHideLabel = transparentLabel(p, "透明标签2", "侧边隐藏：", 9, 26, 54, 16);
-  c.edgeHide = checkBox(p, "选择框_侧边隐藏", "", true, 65, 25, 13, 20);
+  c.edgeHide = checkBox(p, "选择框_侧边隐藏", "", designed.edgeHide, 65, 25, 13, 20);
   c.autorunLabel = transparentLabel(p, "透明标签4", "自启动：", 85, 26, 47, 16);
   c.autorun = checkBox(p, "选择框_开机自启", "", false, 128, 25, 13, 20);
   label(p, "设置标签2", "预设方案：", 9, 50, 63, 14);
   c.preset =
-      combo(p, "预设方案", texts({"秋色橙", "海洋蓝", "火焰红", "酷炫黑", "浪漫紫", "自然绿"}), 1,
-            65, 47, 79, 20);
+      combo(p, "预设方案", texts({"秋色橙", "海洋蓝", "火焰红", "酷炫黑", "浪漫紫", "自然绿"}),
+            designed.preset, 65, 47, 79, 20);
   label(p, "设置标签", "字体：", 9, 73, 55, 14);
-  c.fontFace = combo(p, "字体型号", texts({"微软雅黑", "黑体", "楷体"}), 0, 65, 70, 79, 20);
-  c.bold = checkBox(p, "字体加粗", "", true, 10, 94, 13, 20);
+  c.fontFace = combo(p, "字体型号", faces, designed.fontFace, 65, 70, 79, 20);
+  c.bold = checkBox(p, "字体加粗", "", designed.bold, 10, 94, 13, 20);
   c.boldLabel = transparentLabel(p, "透明标签1", "加粗", 25, 95, 30, 16);
-  c.fontSize =
-      combo(p, "字体大小",
-            texts({"10", "15", "20", "25", "30", "35", "40", "45", "50", "55", "60", "65", "70"}),
-            4, 65, 93, 79, 20);
+  c.fontSize = combo(p, "字体大小", sizes, designed.fontSize, 65, 93, 79, 20);
   // Italic and underline sit beyond the panel's right edge and are never shown.
   c.italic = checkBox(p, "字体倾斜", "倾斜", false, 152, 93, 45, 20);
   c.italic->hide();
@@ -236,11 +239,12 @@ void buildSettingsPanel(QWidget* w, SettingsPanelControls& c) {
   c.colour1 = place(new ColourPicker(p), "颜色选择器1", 65, 116, 40, 20);
   c.colour2 = place(new ColourPicker(p), "颜色选择器2", 104, 116, 40, 20);
   c.colour3 = place(new ColourPicker(p), "颜色选择器3", 65, 140, 79, 20);
-  c.gradient = combo(p, "文字渐变", texts({"无渐变", "两色渐变", "三色渐变"}), 1, 65, 164, 79, 20);
+  c.gradient = combo(p, "文字渐变", texts({"无渐变", "两色渐变", "三色渐变"}), designed.gradient,
+                     65, 164, 79, 20);
   transparentLabel(p, "透明标签3", "穿透设置", 9, 189, 54, 16);
   c.opacity = combo(
       p, "透明度", texts({"100", "95", "90", "85", "80", "70", "60", "50", "40", "30", "20", "10"}),
-      2, 64, 209, 79, 20);
+      designed.opacity, 64, 209, 79, 20);
   label(p, "设置标签4", "透明度：", 9, 213, 63, 14);
 }
 

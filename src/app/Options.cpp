@@ -6,6 +6,11 @@
 
 namespace lumora {
 
+std::string Options::lastingApiBase() const {
+  return apiBaseTemporary || apiBaseAddress == Options{}.apiBaseAddress ? std::string()
+                                                                        : apiBaseAddress;
+}
+
 namespace {
 
 std::string Read(const EnvironmentReader& environment, const char* name) {

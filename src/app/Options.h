@@ -20,6 +20,10 @@ struct Options {
   std::string cacheHome;
   std::string stateHome;
   std::string musicDir;
+
+  // The server's address for a later session: empty when it is the default or ends with this
+  // session.
+  std::string lastingApiBase() const;
 };
 
 using EnvironmentReader = std::function<const char*(const char* name)>;

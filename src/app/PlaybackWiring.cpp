@@ -97,8 +97,9 @@ void DesktopLyricsFollower::setSweep(bool on) {
 }
 
 PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& controls,
-                               ProgramObjects& objects, PlaylistSquarePanel& square,
-                               PumpedWaits& waits, PlayerFace::MessageShower showMessage)
+                               ProgramObjects& objects, const Session& session,
+                               PlaylistSquarePanel& square, PumpedWaits& waits,
+                               PlayerFace::MessageShower showMessage)
     : QObject(window),
       faceControls_(controls.face),
       menu_(controls.menu),
@@ -108,7 +109,7 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       presenter_(face_),
       desktopLyrics_(objects.desktopLyrics,
                      [this]() -> const std::string& { return controller_.state().now.lyricText; }),
-      apiClient_(objects.apiJson, objects.session, objects.options.apiBaseAddress),
+      apiClient_(objects.apiJson, session, objects.options.apiBaseAddress),
       apiService_(apiClient_),
       squarePlaylists_(square),
       retryTimer_(new QTimer(this)),

@@ -63,9 +63,10 @@ class PlaybackWiring : public QObject {
   Q_OBJECT
  public:
   // `objects` holds the player, the desktop lyrics window, the base address and, for tests, a
-  // replacement output and service. The play modes' pumped waits are pauses of `waits`.
+  // replacement output and service; the service reads the login's cookie from `session`. The
+  // play modes' pumped waits are pauses of `waits`.
   PlaybackWiring(QWidget* window, const MainWindowControls& controls, ProgramObjects& objects,
-                 PlaylistSquarePanel& square, PumpedWaits& waits,
+                 const Session& session, PlaylistSquarePanel& square, PumpedWaits& waits,
                  PlayerFace::MessageShower showMessage);
   ~PlaybackWiring() override;
 

@@ -1,12 +1,13 @@
 #pragma once
-// The program-wide objects and values: made once before the main window, alive until exit.
+// The program-wide objects and values: made once before the main window, alive until exit, and
+// handed down to the features that use them. No feature's state lives here: the login, the
+// square's browsing and the settings each have an owner of their own.
 #include <functional>
 #include <string>
 
 #include "app/Options.h"
 #include "json/JsonDocument.h"
 #include "lyrics/DesktopLyricsWindow.h"
-#include "net/Session.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackInterfaces.h"
@@ -42,17 +43,8 @@ struct ProgramObjects {
   std::function<bool()> trayAvailable;
   // The one document the square and the API routines read their answers into.
   JsonDocument apiJson;
-
-  // The login state; every run starts logged out.
-  Session session;
-  std::string browseMode;
-  std::string browseKeyword;
-  int browseOffset = 0;
-  // Copied into the login window's edit boxes when it opens.
-  std::string loginAccount;
-  std::string loginPassword;
   // The running program's full path, for the autostart entry.
-  std::string programPath;
+  const std::string programPath;
 };
 
 }  // namespace lumora

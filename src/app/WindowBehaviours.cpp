@@ -20,6 +20,7 @@
 #include "app/LiveWindowFlags.h"
 #include "behaviour/ClickThrough.h"
 #include "behaviour/EdgeDocking.h"
+#include "behaviour/FaceSize.h"
 #include "behaviour/SleepTimer.h"
 #include "playback/PlaybackController.h"
 #include "widgets/PictureButton.h"
@@ -29,7 +30,6 @@ namespace lumora {
 namespace {
 
 constexpr int kDockPeriodMs = 10;
-constexpr int kFaceWidth = 154;
 
 QString text(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));

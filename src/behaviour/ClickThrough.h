@@ -3,9 +3,10 @@
 // buttons and lets the mouse pass.
 #include <string_view>
 
+#include "behaviour/FaceSize.h"
+
 namespace lumora {
 
-inline constexpr int kFaceHeight = 260;
 inline constexpr int kClickThroughHeight = 232;
 
 // The opacity (0 to 255) for the text of the selected 透明度 item, a percentage: truncated

@@ -17,22 +17,21 @@ std::string LoginInputProblem(const std::string& account, const std::string& pas
   return {};
 }
 
-LoginFlow::LoginFlow(Session& session, AccountClient& client, LoginHost& host)
-    : session_(session), client_(client), host_(host) {
+LoginFlow::LoginFlow(AccountClient& client, LoginHost& host) : client_(client), host_(host) {
   host_.setLikeItemVisible(false);
 }
 
 void LoginFlow::windowCreated(LoginWindowView& view) {
   // The window opens in phone mode, so the account box takes digits from the start.
   view.setAccountDigitsOnly(true);
-  if (session_.loginState != kLoggedIn) {
+  if (session().loginState != kLoggedIn) {
     view.setPanelVisible(false);
     return;
   }
   view.setPanelVisible(true);
-  if (const auto shown = ShownNickname(session_)) {
+  if (const auto shown = ShownNickname(session())) {
     view.setNicknameCaption(*shown);
-    view.setAvatar(UrlFetch(session_.avatarUrl));
+    view.setAvatar(UrlFetch(session().avatarUrl));
   }
 }
 
@@ -59,7 +58,7 @@ void LoginFlow::login(LoginWindowView& view) {
     view.setMessage(problem);
     return;
   }
-  const bool hadCookie = !session_.cookie.empty();
+  const bool hadCookie = !session().cookie.empty();
   const std::string code = client_.Login(view.checkedMode(), account, password);
   explicit_bzero(password.data(), password.size());
 
@@ -70,21 +69,21 @@ void LoginFlow::login(LoginWindowView& view) {
                                         : nullptr;
   if (refusal) {
     view.setMessage(refusal);
-    session_.loginState = kLoggedOut;
+    client_.recordLoginState(kLoggedOut);
   }
   // An answer without a cookie ended the earlier login: the face must not go on showing it.
-  if (hadCookie && session_.cookie.empty()) {
-    session_.loginState = kLoggedOut;
+  if (hadCookie && session().cookie.empty()) {
+    client_.recordLoginState(kLoggedOut);
     showLoggedOut(view);
   }
 }
 
 void LoginFlow::loggedIn(LoginWindowView& view) {
   view.setMessage(kLoginSucceeded);
-  if (const auto shown = ShownNickname(session_)) {
+  if (const auto shown = ShownNickname(session())) {
     host_.setLoginItemCaption(*shown);
     view.setNicknameCaption(*shown);
-    view.setAvatar(UrlFetch(session_.avatarUrl));
+    view.setAvatar(UrlFetch(session().avatarUrl));
   }
   host_.setLikeItemVisible(true);
   view.setPanelVisible(true);
@@ -93,14 +92,14 @@ void LoginFlow::loggedIn(LoginWindowView& view) {
     host_.clearFmQueue();
     host_.playNext();
   }
-  session_.loginState = kLoggedIn;
-  client_.LoadAccountPlaylists(session_.accountId);
+  client_.recordLoginState(kLoggedIn);
+  client_.LoadAccountPlaylists(session().accountId);
   view.setAccountText({});
   view.setPasswordText({});
 }
 
 void LoginFlow::showAccountPlaylists(LoginWindowView& view) {
-  host_.showAccountPlaylists(session_.accountPlaylistNames, session_.accountPlaylistIds);
+  host_.showAccountPlaylists(session().accountPlaylistNames, session().accountPlaylistIds);
   view.closeWindow();
 }
 

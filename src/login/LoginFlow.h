@@ -72,8 +72,8 @@ std::string LoginInputProblem(const std::string& account, const std::string& pas
 
 class LoginFlow {
  public:
-  // All three outlive the flow. Hides the like item: nothing can be liked before a login.
-  LoginFlow(Session& session, AccountClient& client, LoginHost& host);
+  // Both outlive the flow. Hides the like item: nothing can be liked before a login.
+  LoginFlow(AccountClient& client, LoginHost& host);
 
   void windowCreated(LoginWindowView& view);
   // A click on a radio button or a press on the label beside it.
@@ -91,7 +91,8 @@ class LoginFlow {
   void loggedIn(LoginWindowView& view);
   void showLoggedOut(LoginWindowView& view);
 
-  Session& session_;
+  const Session& session() const { return client_.session(); }
+
   AccountClient& client_;
   LoginHost& host_;
 };

@@ -47,8 +47,8 @@ std::string LoginTarget(LoginMode mode, std::string_view account, std::string_vi
   return target;
 }
 
-AccountClient::AccountClient(JsonDocument& accountJson, Session& session, std::string baseAddress)
-    : accountJson_(accountJson), session_(session), baseAddress_(std::move(baseAddress)) {}
+AccountClient::AccountClient(std::string baseAddress, Session start)
+    : session_(std::move(start)), baseAddress_(std::move(baseAddress)) {}
 
 std::string AccountClient::Login(LoginMode mode, std::string_view account,
                                  std::string_view password) {

@@ -1,7 +1,7 @@
 #pragma once
 // The account routines: log in, the account's own playlists, log out. Answers are read through
-// accountJson, never apiJson, so a login does not disturb what playback last parsed. The login
-// lives in the Session only; nothing of it is written anywhere else.
+// its own document, never apiJson, so a login does not disturb what playback last parsed. The
+// client owns the Session and is its only writer; everyone else reads it through session().
 #include <string>
 #include <string_view>
 
@@ -24,8 +24,10 @@ std::string LoginTarget(LoginMode mode, std::string_view account, std::string_vi
 
 class AccountClient {
  public:
-  // Both references outlive the client.
-  AccountClient(JsonDocument& accountJson, Session& session, std::string baseAddress);
+  // Every run starts logged out; a test may start from another session.
+  explicit AccountClient(std::string baseAddress, Session start = {});
+
+  const Session& session() const { return session_; }
 
   // The answer's code ("200", "400", "501", "502", ...), or the empty text when nothing was
   // sent or the answer did not parse. Every answer that parses overwrites cookie, accountId,
@@ -36,10 +38,12 @@ class AccountClient {
   void LoadAccountPlaylists(const std::string& accountId);
   // Tells the server and forgets the cookie; the profile fields and playlists stay.
   void Logout();
+  // What the login handler made of an answer: kLoggedIn or kLoggedOut.
+  void recordLoginState(const char* state) { session_.loginState = state; }
 
  private:
-  JsonDocument& accountJson_;
-  Session& session_;
+  JsonDocument accountJson_;
+  Session session_;
   const std::string baseAddress_;
 };
 

@@ -1,31 +1,40 @@
 #pragma once
 // The ten display settings kept between runs, in the order the settings file holds them, and
 // their text form: "真"/"假" and decimal numbers joined with "|".
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "settings/LyricPresets.h"
+
 namespace lumora {
 
+// What the stored indexes of 字体型号 and 字体大小 (in pixels) stand for.
+inline constexpr std::array<const char*, 3> kFontFaceNames = {"微软雅黑", "黑体", "楷体"};
+inline constexpr std::array<int, 13> kFontSizes = {10, 15, 20, 25, 30, 35, 40,
+                                                   45, 50, 55, 60, 65, 70};
+
 // Item counts of the combo boxes whose selections are stored; a stored index must address one.
-inline constexpr int kPresetCount = 6;
-inline constexpr int kFontFaceCount = 3;
-inline constexpr int kFontSizeCount = 13;
+inline constexpr int kPresetCount = static_cast<int>(kLyricPresets.size());
+inline constexpr int kFontFaceCount = static_cast<int>(kFontFaceNames.size());
+inline constexpr int kFontSizeCount = static_cast<int>(kFontSizes.size());
 inline constexpr int kGradientCount = 3;
 inline constexpr int kOpacityCount = 12;
 
-// Colours are 0x00BBGGRR.
+// Colours are 0x00BBGGRR. The defaults are the designed ones, the colours those of the preset
+// start-up shows.
 struct Settings {
-  bool edgeHide = true;              // 选择框_侧边隐藏
-  int preset = 1;                    // 预设方案
-  int fontFace = 0;                  // 字体型号
-  bool bold = true;                  // 字体加粗
-  int fontSize = 4;                  // 字体大小
-  std::uint32_t colour1 = 0xDD6F00;  // 颜色选择器1
-  std::uint32_t colour2 = 0xFFFFFF;  // 颜色选择器2
-  std::uint32_t colour3 = 0x000000;  // 颜色选择器3
-  int gradient = 1;                  // 文字渐变
-  int opacity = 2;                   // 透明度
+  bool edgeHide = true;                                  // 选择框_侧边隐藏
+  int preset = kStartupPreset;                           // 预设方案
+  int fontFace = 0;                                      // 字体型号: 微软雅黑
+  bool bold = true;                                      // 字体加粗
+  int fontSize = 4;                                      // 字体大小: 30
+  std::uint32_t colour1 = kStartupLyricColours.colour1;  // 颜色选择器1
+  std::uint32_t colour2 = kStartupLyricColours.colour2;  // 颜色选择器2
+  std::uint32_t colour3 = kStartupLyricColours.outline;  // 颜色选择器3
+  int gradient = kStartupLyricColours.gradientMode;      // 文字渐变
+  int opacity = 2;                                       // 透明度
 
   bool operator==(const Settings&) const = default;
 };

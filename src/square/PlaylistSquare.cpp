@@ -70,9 +70,9 @@ std::vector<PlaylistRow> ReadPlaylistRows(JsonDocument& json, std::string_view a
   return rows;
 }
 
-PlaylistBrowser::PlaylistBrowser(BrowseState state, JsonDocument& apiJson, std::string apiBase,
-                                 PlaylistSquareView& view)
-    : state_(state), apiJson_(apiJson), apiBase_(std::move(apiBase)), view_(view) {}
+PlaylistBrowser::PlaylistBrowser(JsonDocument& apiJson, std::string apiBase,
+                                 PlaylistSquareView& view, BrowseState start)
+    : state_(std::move(start)), apiJson_(apiJson), apiBase_(std::move(apiBase)), view_(view) {}
 
 void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
                                std::string_view offset) {
@@ -97,7 +97,7 @@ bool PlaylistBrowser::morePages(std::string_view mode) const {
     return apiJson_.GetSubDocument("more").ToText() == "true";
   if (mode == kBrowseSearch && apiJson_.Exists("result.playlistCount"))
     return apiJson_.GetNumber("result.playlistCount") >
-           static_cast<double>(state_.browseOffset) + static_cast<double>(rows_.size());
+           static_cast<double>(state_.offset) + static_cast<double>(rows_.size());
   return rows_.size() >= kSquarePageSize;
 }
 
@@ -113,35 +113,35 @@ void PlaylistBrowser::appendRow(PlaylistRow row) {
 }
 
 void PlaylistBrowser::loadCurrentPage() {
-  LoadPage(state_.browseMode, state_.browseKeyword, std::to_string(state_.browseOffset));
+  LoadPage(state_.mode, state_.keyword, std::to_string(state_.offset));
 }
 
 void PlaylistBrowser::chooseCategory(int index) {
   view_.setPagingButtonsVisible(true);
-  state_.browseMode = kBrowseHot;
+  state_.mode = kBrowseHot;
   if (index < 0 || index >= static_cast<int>(kSquareCategories.size())) return;
-  state_.browseKeyword = kSquareCategories[static_cast<std::size_t>(index)];
-  category_ = state_.browseKeyword;
-  state_.browseOffset = 0;
-  LoadPage(kBrowseHot, state_.browseKeyword, "0");
+  state_.keyword = kSquareCategories[static_cast<std::size_t>(index)];
+  category_ = state_.keyword;
+  state_.offset = 0;
+  LoadPage(kBrowseHot, state_.keyword, "0");
 }
 
 bool PlaylistBrowser::pagingMode() const {
-  return state_.browseMode == kBrowseHot || state_.browseMode == kBrowseSearch;
+  return state_.mode == kBrowseHot || state_.mode == kBrowseSearch;
 }
 
 void PlaylistBrowser::firstPage() {
   if (!pagingMode()) return;
-  state_.browseMode = kBrowseHot;
-  state_.browseKeyword = category_;
-  state_.browseOffset = 0;
-  LoadPage(kBrowseHot, state_.browseKeyword, "0");
+  state_.mode = kBrowseHot;
+  state_.keyword = category_;
+  state_.offset = 0;
+  LoadPage(kBrowseHot, state_.keyword, "0");
 }
 
 void PlaylistBrowser::nextPage() {
   if (!pagingMode()) return;
-  state_.browseOffset += static_cast<int>(kSquarePageSize);
-  LoadPage(state_.browseMode, state_.browseKeyword, std::to_string(state_.browseOffset));
+  state_.offset += static_cast<int>(kSquarePageSize);
+  LoadPage(state_.mode, state_.keyword, std::to_string(state_.offset));
 }
 
 void PlaylistBrowser::search(const std::string& text) {
@@ -150,11 +150,11 @@ void PlaylistBrowser::search(const std::string& text) {
     return;
   }
   view_.setPagingButtonsVisible(true);
-  state_.browseMode = kBrowseSearch;
+  state_.mode = kBrowseSearch;
   view_.hideSearchBox();
-  state_.browseOffset = 0;
-  state_.browseKeyword = text;
-  LoadPage(kBrowseSearch, state_.browseKeyword, "0");
+  state_.offset = 0;
+  state_.keyword = text;
+  LoadPage(kBrowseSearch, state_.keyword, "0");
 }
 
 void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,

@@ -58,23 +58,24 @@ class PlaylistSquareView {
   virtual void pageLoaded(bool answered, bool morePages) = 0;
 };
 
-// The three browse values are program-wide; the square reads and writes them where they live.
+// Which page 首页 and 下一页 start from; a run starts at the first page of every category's hot
+// playlists. Only the browser changes it.
 struct BrowseState {
-  std::string& browseMode;
-  std::string& browseKeyword;
-  int& browseOffset;
+  std::string mode{kBrowseHot};  // kBrowseHot or kBrowseSearch
+  std::string keyword{kSquareCategories[0]};
+  int offset = 0;
 };
 
 class PlaylistBrowser {
  public:
-  PlaylistBrowser(BrowseState state, JsonDocument& apiJson, std::string apiBase,
-                  PlaylistSquareView& view);
+  PlaylistBrowser(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
+                  BrowseState start = {});
 
   // Empties the list, then fills it with the page the server answers (nothing on failure). The
   // window lives on while the server answers: an answer to a page that another load or the
   // account's list has replaced meanwhile is dropped.
   void LoadPage(std::string_view mode, std::string_view keyword, std::string_view offset);
-  // The page the browse values name, as start-up shows it.
+  // The page the browse state names: start-up's first page, or the one a lost server left empty.
   void loadCurrentPage();
 
   void chooseCategory(int index);
@@ -88,6 +89,7 @@ class PlaylistBrowser {
   void ShowAccountPlaylists(const std::vector<std::string>& names,
                             const std::vector<std::string>& ids);
 
+  const BrowseState& browseState() const { return state_; }
   // What the list shows, row for row.
   const std::vector<PlaylistRow>& rows() const { return rows_; }
   // False after a page load that met no server: the list is empty for want of an answer.

@@ -27,7 +27,7 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   static constexpr const char* kLoadFailed = "歌单加载失败，点首页重试";
 
   // settingsPanel is 外形框2, which shares the face with the list and is hidden to show it.
-  PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel, BrowseState state,
+  PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel,
                       JsonDocument& apiJson, std::string apiBase, QObject* parent = nullptr);
 
   PlaylistBrowser& browser() { return browser_; }

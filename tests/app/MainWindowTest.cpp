@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 
 #include "app/MainWindowTestSupport.h"
+#include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
 #include "widgets/PictureButton.h"
 
@@ -22,9 +23,10 @@ TEST(MainWindowStartUp, SetsTheProgramValuesAndOpensTheDeviceOnce) {
   EXPECT_TRUE(f.boxes.empty());
   EXPECT_EQ(f.window->playback().state().playMode, "歌单模式");
   EXPECT_EQ(f.window->playback().state().now.currentTitle, "Lumora");
-  EXPECT_EQ(f.objects.browseMode, "默认");
-  EXPECT_EQ(f.objects.browseKeyword, "全部");
-  EXPECT_EQ(f.objects.browseOffset, 0);
+  const BrowseState& browse = f.window->playlistSquare()->browser().browseState();
+  EXPECT_EQ(browse.mode, "默认");
+  EXPECT_EQ(browse.keyword, "全部");
+  EXPECT_EQ(browse.offset, 0);
   EXPECT_EQ(f.window->windowTitle().toStdString(), "暂无播放");
 }
 

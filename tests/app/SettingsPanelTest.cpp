@@ -66,6 +66,7 @@ struct Panel {
         underline(control<QCheckBox>(w, "字体下划线")),
         edgeHide(control<QCheckBox>(w, "选择框_侧边隐藏")),
         autorun(control<QCheckBox>(w, "选择框_开机自启")),
+        edgeHideLabel(control<QLabel>(w, "透明标签2")),
         boldLabel(control<QLabel>(w, "透明标签1")),
         autorunLabel(control<QLabel>(w, "透明标签4")),
         colour1(control<ColourPicker>(w, "颜色选择器1")),
@@ -73,7 +74,7 @@ struct Panel {
         colour3(control<ColourPicker>(w, "颜色选择器3")) {}
   QComboBox *preset, *face, *size, *gradient, *opacity;
   QCheckBox *bold, *italic, *underline, *edgeHide, *autorun;
-  QLabel *boldLabel, *autorunLabel;
+  QLabel *edgeHideLabel, *boldLabel, *autorunLabel;
   ColourPicker *colour1, *colour2, *colour3;
 };
 
@@ -352,6 +353,45 @@ TEST(SettingsPanel, AFailedAutorunWriteSaysSoAndUnticksTheBox) {
   ASSERT_EQ(f.boxes.size(), 1u);
   EXPECT_EQ(f.boxes[0].text.toStdString().rfind("设置开机启动失败：", 0), 0u)
       << f.boxes[0].text.toStdString();
+}
+
+// Whichever way a control changes (a pick, the label beside a box, a preset's row), the change
+// reaches the file written at exit.
+TEST(SettingsPanel, EachKindOfChangeIsSaved) {
+  const struct {
+    const char* what;
+    std::function<void(Panel&)> act;
+    const char* saved;
+  } cases[] = {
+      {"nothing", [](Panel&) {}, "真|1|0|真|4|14511872|16777215|0|1|2"},
+      {"侧边隐藏 label", [](Panel& p) { press(p.edgeHideLabel); },
+       "假|1|0|真|4|14511872|16777215|0|1|2"},
+      {"加粗 label", [](Panel& p) { press(p.boldLabel); }, "真|1|0|假|4|14511872|16777215|0|1|2"},
+      {"浪漫紫", [](Panel& p) { choose(p.preset, 4); }, "真|4|0|真|4|16711824|16754943|0|2|2"},
+      {"size, face, opacity",
+       [](Panel& p) {
+         choose(p.size, 0);
+         choose(p.face, 1);
+         choose(p.opacity, 11);
+       },
+       "真|1|1|真|0|14511872|16777215|0|1|11"},
+      {"outline, then 无渐变",
+       [](Panel& p) {
+         p.colour3->setColour(0x0000FF);
+         choose(p.gradient, 0);
+       },
+       "真|1|0|真|4|14511872|16777215|255|0|2"},
+  };
+  for (const auto& c : cases) {
+    TempDir home;
+    {
+      WindowFixture f(true, optionsIn(home.path()));
+      Panel p(*f.window);
+      c.act(p);
+    }
+    const std::string file = readAll(SettingsFilePath(home.path()));
+    EXPECT_EQ(gbkToUtf8(DecipherSettings(file)), c.saved) << c.what;
+  }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "app/DownloadWiring.h"
+#include "download/DownloadWiring.h"
 #include "support/PictureBytes.h"
 
 namespace lumora {

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <memory>
 
-#include "app/DownloadWiring.h"
+#include "download/DownloadWiring.h"
 #include "app/MainWindow.h"
 #include "download/Id3Writer.h"
 #include "download/SongDownloader.h"
@@ -101,7 +101,7 @@ TEST_F(DownloadWindow, ThePlayingSongIsSavedWithItsTagAndOverwrittenTheSecondTim
   TagRecord expected;
   expected.artist = now.currentArtists, expected.title = now.currentName;
   expected.album = now.currentAlbum;
-  expected.picture = ApiClient(objects.apiJson, objects.session, server->baseUrl())
+  expected.picture = ApiClient(objects.apiJson, window->account().session(), server->baseUrl())
                          .GetCoverImage(now.currentSongId);
   ASSERT_FALSE(expected.picture.empty());
   const std::string frames = BuildFrames(expected);

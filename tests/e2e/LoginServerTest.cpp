@@ -88,7 +88,7 @@ TEST_F(LoginWindowOnServer, ALoginInPersonalFmStartsASongForTheAccount) {
   const auto fm = requests("/personal_fm");
   ASSERT_EQ(fm.size(), 1u);
   // The server's log hides the cookie's value; the account's song playing shows it was valid.
-  EXPECT_FALSE(objects.session.cookie.empty());
+  EXPECT_FALSE(window->account().session().cookie.empty());
   EXPECT_EQ(fm[0].rfind("GET /personal_fm?cookie=-&timestamp=", 0), 0u) << fm[0];
   EXPECT_FALSE(state().now.currentSongId.empty());
 }
@@ -111,7 +111,7 @@ TEST_F(LoginWindowOnServer, ALoginInPlaylistModeStartsNothing) {
 
 TEST_F(LoginWindowOnServer, ThePlaylistsGoToTheSquareAndLogoutEndsTheLogin) {
   logIn("13800000001");
-  const std::vector<std::string> ids = objects.session.accountPlaylistIds;
+  const std::vector<std::string> ids = window->account().session().accountPlaylistIds;
   ASSERT_FALSE(ids.empty());
   control<PictureButton>(*login, "个人歌单")->click();
   pump([&] { return login.isNull(); }, 2s);
@@ -128,7 +128,7 @@ TEST_F(LoginWindowOnServer, ThePlaylistsGoToTheSquareAndLogoutEndsTheLogin) {
   EXPECT_TRUE(login.isNull()) << "closed";
   EXPECT_EQ(menu().login->text(), QString::fromUtf8("登录"));
   EXPECT_FALSE(menu().like->isVisible());
-  EXPECT_EQ(objects.session.cookie, "");
+  EXPECT_EQ(window->account().session().cookie, "");
   EXPECT_EQ(requests("/logout").size(), 1u);
 
   ASSERT_NE(openLogin(), nullptr);

@@ -146,13 +146,7 @@ TEST_F(ServerWindow, FmLoggedOutSaysSoAndStopsAsking) {
   EXPECT_EQ(server.requestsTo("/personal_fm").size(), 1u);
   EXPECT_FALSE(control<QWidget>(*window, "图形按钮_播放")->isHidden());
 
-  auto reply = server.post(
-      "/login/cellphone?phone=13800000001&md5_password="
-      "98a6619f9bc9cdd67e27e884d758da4b&timestamp=1");
-  ASSERT_TRUE(reply && reply->status == 200);
-  JsonDocument answer;
-  ASSERT_TRUE(answer.Parse(reply->body));
-  objects.session.cookie = answer.GetText("cookie");
+  ASSERT_EQ(window->account().Login(LoginMode::Phone, "13800000001", "lumora123"), "200");
   control<PictureButton>(*window, "图形按钮_播放")->click();
   ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
   const auto asked = server.requestsTo("/personal_fm");

@@ -129,11 +129,10 @@ class LoginFlowTest : public ServerSuite {
 
   std::vector<std::string> events;
   JsonDocument apiJson;
-  JsonDocument accountJson;
-  Session session;
-  AccountClient client{accountJson, session, server_->baseUrl()};
+  AccountClient client{server_->baseUrl()};
+  const Session& session = client.session();
   RecordingMainWindow mainWindow{events, apiJson, session, server_->baseUrl()};
-  LoginFlow flow{session, client, mainWindow};
+  LoginFlow flow{client, mainWindow};
   RecordingLoginWindow window{events};
 };
 

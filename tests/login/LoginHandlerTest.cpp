@@ -13,13 +13,11 @@ using Events = std::vector<std::string>;
 
 TEST(LoginValidation, ShowsWhatIsMissingAndSendsNothing) {
   RecordingServer recorder;
-  JsonDocument accountJson;
-  Session session;
-  AccountClient client{accountJson, session, recorder.url("")};
+  AccountClient client{recorder.url("")};
   Events events;
   JsonDocument apiJson;
-  RecordingMainWindow mainWindow{events, apiJson, session, recorder.url("")};
-  LoginFlow flow{session, client, mainWindow};
+  RecordingMainWindow mainWindow{events, apiJson, client.session(), recorder.url("")};
+  LoginFlow flow{client, mainWindow};
   RecordingLoginWindow window{events};
   const struct {
     const char* account;
@@ -124,9 +122,10 @@ TEST_F(LoginFlowTest, OtherAnswersChangeNothing) {
   EXPECT_EQ(events, Events{});
   EXPECT_EQ(session.cookie, cookie);
   EXPECT_EQ(session.loginState, kLoggedIn);
+}
 
-  // A code the player does not know, before any login: no message, nothing shown.
-  session = {};
+// A code the player does not know, before any login: no message, nothing shown.
+TEST_F(LoginFlowTest, AnUnknownCodeBeforeAnyLoginChangesNothing) {
   ASSERT_TRUE(server_->answerWith("/login/cellphone", R"({"code":-460,"msg":"风险"})"));
   logIn(LoginMode::Phone, "13800000001");
   EXPECT_EQ(events, Events{});

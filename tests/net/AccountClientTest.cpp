@@ -62,9 +62,7 @@ class AccountWire : public ::testing::Test {
         R"({"code":200,"cookie":"lumora_session=a b;c","account":{"id":1001,"vipType":0},)"
         R"("profile":{"nickname":"n","avatarUrl":"u"},"playlist":[]})");
   }};
-  JsonDocument accountJson;
-  Session session;
-  AccountClient client{accountJson, session, recorder.url("")};
+  AccountClient client{recorder.url("")};
 };
 
 TEST_F(AccountWire, SendsEachRequestLineByteForByte) {
@@ -99,9 +97,8 @@ TEST_F(AccountWire, SendsEachRequestLineByteForByte) {
 
 class AccountClientTest : public ServerSuite {
  protected:
-  JsonDocument accountJson;
-  Session session;
-  AccountClient client{accountJson, session, server_->baseUrl()};
+  AccountClient client{server_->baseUrl()};
+  const Session& session = client.session();
 };
 
 TEST_F(AccountClientTest, LogsInTheDemoAccountsAndReadsTheSession) {
@@ -125,7 +122,8 @@ TEST_F(AccountClientTest, LogsInTheDemoAccountsAndReadsTheSession) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.account);
-    session.cookie = "lumora_session=earlier";
+    AccountClient client{server_->baseUrl(), {.cookie = "lumora_session=earlier"}};
+    const Session& session = client.session();
     EXPECT_EQ(client.Login(c.mode, c.account, c.password), c.code);
     EXPECT_EQ(session.accountId, c.accountId);
     EXPECT_EQ(session.nickname, c.nickname);
@@ -145,11 +143,16 @@ TEST_F(AccountClientTest, LogsInTheDemoAccountsAndReadsTheSession) {
 }
 
 TEST_F(AccountClientTest, AnAnswerThatDoesNotParseChangesNothing) {
-  session = {.cookie = "lumora_session=kept", .accountId = "1001", .nickname = "n", .vipType = "0"};
+  AccountClient client{server_->baseUrl(),
+                       {.cookie = "lumora_session=kept",
+                        .accountId = "1001",
+                        .nickname = "n",
+                        .vipType = "0",
+                        .accountPlaylistNames = {"a"},
+                        .accountPlaylistIds = {"1"}}};
+  const Session& session = client.session();
   for (const char* path : {"/login/cellphone", "/user/playlist"})
     ASSERT_TRUE(server_->answerWith(path, "<html>busy</html>", 503));
-  session.accountPlaylistNames = {"a"};
-  session.accountPlaylistIds = {"1"};
   EXPECT_EQ(client.Login(LoginMode::Phone, "13800000001", kPassword), "");
   client.LoadAccountPlaylists("1001");
   EXPECT_EQ(session.cookie, "lumora_session=kept");

@@ -28,8 +28,7 @@ class SquarePanelTest : public SquareServerTest {
   void SetUp() override {
     SquareServerTest::SetUp();
     controls = buildMainWindowControls(&host);
-    panel = std::make_unique<PlaylistSquarePanel>(controls.list, controls.settings.panel,
-                                                  BrowseState{mode, keyword, offset}, apiJson,
+    panel = std::make_unique<PlaylistSquarePanel>(controls.list, controls.settings.panel, apiJson,
                                                   server_->baseUrl());
     host.show();
     controls.list.panel->show();
@@ -73,9 +72,7 @@ class SquarePanelTest : public SquareServerTest {
     return searchEdit()->palette().color(QPalette::Text);
   }
 
-  std::string mode = "默认";
-  std::string keyword = "全部";
-  int offset = 0;
+  const BrowseState& browse() { return panel->browser().browseState(); }
   JsonDocument apiJson;
   QWidget host;
   MainWindowControls controls;
@@ -121,7 +118,7 @@ TEST_F(SquarePanelTest, SearchRunsFromTheButtonAndFromEnter) {
   EXPECT_TRUE(searchBox()->isHidden());
   ASSERT_EQ(list()->topLevelItemCount(), 1);
   EXPECT_EQ(list()->topLevelItem(0)->text(0).toStdString(), "Bar Night 酒吧之夜");
-  EXPECT_EQ(mode, "查询");
+  EXPECT_EQ(browse().mode, "查询");
   EXPECT_EQ(newSquareTargets(),
             (std::vector<std::string>{
                 "/search?keywords=%E4%B8%8B%E5%8D%88%E8%8C%B6&limit=8&offset=0&type=1000",
@@ -140,7 +137,7 @@ TEST_F(SquarePanelTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
   }
   EXPECT_EQ(list()->topLevelItemCount(), 1);
   EXPECT_TRUE(pagingHidden());
-  EXPECT_EQ(mode, "默认");
+  EXPECT_EQ(browse().mode, "默认");
   EXPECT_EQ(newSquareTargets().size(), 1u);
 }
 
@@ -181,10 +178,10 @@ TEST_F(SquarePanelTest, AccountListHidesPagingUntilACategoryIsChosen) {
   EXPECT_TRUE(pagingHidden());
   ASSERT_EQ(panel->rowCount(), 2);
   EXPECT_EQ(list()->topLevelItem(1)->text(0).toStdString(), "夜跑");
-  EXPECT_EQ(offset, 8);
+  EXPECT_EQ(browse().offset, 8);
   chooseCategory(0);
   EXPECT_TRUE(pagingShown());
-  EXPECT_EQ(offset, 0);
+  EXPECT_EQ(browse().offset, 0);
   EXPECT_EQ(panel->rowCount(), 8);
 }
 
@@ -239,8 +236,7 @@ TEST_F(SquarePanelTest, EmptyListSaysThereIsNothingToShow) {
   ASSERT_GT(list()->topLevelItemCount(), 0);
   EXPECT_FALSE(note->isVisible());
   // A page that never came (nothing listens on port 1) is told apart from one that holds nothing.
-  PlaylistSquarePanel unreachable(controls.list, controls.settings.panel,
-                                  BrowseState{mode, keyword, offset}, apiJson,
+  PlaylistSquarePanel unreachable(controls.list, controls.settings.panel, apiJson,
                                   "http://127.0.0.1:1");
   unreachable.loadCurrentPage();
   QLabel* itsNote = host.findChildren<QLabel*>(QStringLiteral("emptyListNote")).last();

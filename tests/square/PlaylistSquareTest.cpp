@@ -100,14 +100,12 @@ struct RecordingView : PlaylistSquareView {
 class PlaylistBrowserTest : public SquareServerTest {
  protected:
   PlaylistBrowser browserAt(const std::string& base) {
-    return PlaylistBrowser(BrowseState{mode, keyword, offset}, apiJson, base, view);
+    return PlaylistBrowser(apiJson, base, view, start);
   }
   PlaylistBrowser browser() { return browserAt(server_->baseUrl()); }
   void prefill() { view.rows = {{"旧", "1"}, {"旧", "2"}}; }
 
-  std::string mode = "默认";
-  std::string keyword = "全部";
-  int offset = 0;
+  BrowseState start;
   JsonDocument apiJson;
   RecordingView view;
 };
@@ -136,8 +134,8 @@ TEST_F(PlaylistBrowserTest, CategoriesAreSentFromTheProgramsOwnTable) {
                 "/top/playlist?limit=8&offset=0&order=hot&cat=KTV",
                 "/top/playlist?limit=8&offset=0&order=hot&cat=70%E5%90%8E",
                 "/top/playlist?limit=8&offset=0&order=hot&cat=%E6%A6%9C%E5%8D%95"}));
-  EXPECT_EQ(mode, "默认");
-  EXPECT_EQ(keyword, "榜单");
+  EXPECT_EQ(b.browseState().mode, "默认");
+  EXPECT_EQ(b.browseState().keyword, "榜单");
   // 榜单 holds two playlists in the demo catalogue.
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_TRUE(view.pagingVisible);
@@ -160,9 +158,9 @@ TEST_F(PlaylistBrowserTest, NextPageStepsByEightAndFirstPageGoesBack) {
   b.nextPage();
   EXPECT_TRUE(view.rows.empty());  // past the end: an empty page, no bound
   b.nextPage();
-  EXPECT_EQ(offset, 24);
+  EXPECT_EQ(b.browseState().offset, 24);
   b.firstPage();
-  EXPECT_EQ(offset, 0);
+  EXPECT_EQ(b.browseState().offset, 0);
   EXPECT_EQ(view.rows.size(), 8u);
   const std::string all = "&order=hot&cat=%E5%85%A8%E9%83%A8";
   EXPECT_EQ(newSquareTargets(), (std::vector<std::string>{
@@ -178,8 +176,8 @@ TEST_F(PlaylistBrowserTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
   PlaylistBrowser b = browser();
   b.search("a b/c_d");
   b.search("Study");
-  EXPECT_EQ(mode, "查询");
-  EXPECT_EQ(keyword, "Study");
+  EXPECT_EQ(b.browseState().mode, "查询");
+  EXPECT_EQ(b.browseState().keyword, "Study");
   ASSERT_EQ(view.rows.size(), 1u);
   EXPECT_EQ(view.rows[0].name, "学习专注 Study Focus");
   EXPECT_EQ(view.rows[0].id, "3000003");
@@ -188,8 +186,8 @@ TEST_F(PlaylistBrowserTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
   EXPECT_TRUE(view.rows.empty());
   // 首页 leaves the search for the hot playlists of the category last chosen.
   b.firstPage();
-  EXPECT_EQ(mode, "默认");
-  EXPECT_EQ(keyword, "全部");
+  EXPECT_EQ(b.browseState().mode, "默认");
+  EXPECT_EQ(b.browseState().keyword, "全部");
   EXPECT_EQ(view.rows.size(), 8u);
   EXPECT_EQ(view.searchBoxHides, 2);
   EXPECT_EQ(newSquareTargets(),
@@ -209,8 +207,8 @@ TEST_F(PlaylistBrowserTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_EQ(view.clears, 0);
   EXPECT_FALSE(view.pagingVisible);
-  EXPECT_EQ(mode, "默认");
-  EXPECT_EQ(keyword, "全部");
+  EXPECT_EQ(b.browseState().mode, "默认");
+  EXPECT_EQ(b.browseState().keyword, "全部");
   EXPECT_TRUE(newSquareTargets().empty());
 }
 
@@ -227,7 +225,7 @@ TEST_F(PlaylistBrowserTest, WhateverTheAnswerHoldsIsListed) {
   server_->answerWith("/top/playlist", playlistsAnswer(0));
   b.firstPage();
   EXPECT_TRUE(view.rows.empty()) << "back to the hot playlists";
-  EXPECT_EQ(mode, "默认");
+  EXPECT_EQ(b.browseState().mode, "默认");
   b.chooseCategory(0);
   EXPECT_TRUE(view.rows.empty());
   EXPECT_TRUE(view.answered);
@@ -292,19 +290,20 @@ TEST_F(PlaylistBrowserTest, NextPageIsOfferedOnlyWhenAPageFollows) {
 }
 
 TEST_F(PlaylistBrowserTest, OutOfRangeCategoryOrUnknownModeChangesNothingFurther) {
+  start.offset = 16;
   PlaylistBrowser b = browser();
-  offset = 16;
   view.pagingVisible = false;
   b.chooseCategory(22);
   b.chooseCategory(-1);
   EXPECT_TRUE(view.pagingVisible);
-  EXPECT_EQ(keyword, "全部");
-  EXPECT_EQ(offset, 16);
-  mode = "别的";
+  EXPECT_EQ(b.browseState().keyword, "全部");
+  EXPECT_EQ(b.browseState().offset, 16);
+  start.mode = "别的";
+  PlaylistBrowser other = browser();
   prefill();
-  b.firstPage();
-  b.nextPage();
-  EXPECT_EQ(offset, 16);
+  other.firstPage();
+  other.nextPage();
+  EXPECT_EQ(other.browseState().offset, 16);
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_TRUE(newSquareTargets().empty());
 }
@@ -320,8 +319,8 @@ TEST_F(PlaylistBrowserTest, AccountPlaylistsReplaceTheRowsAndStopPaging) {
   EXPECT_EQ(view.rows[1].id, "42");
   EXPECT_FALSE(view.pagingVisible);
   EXPECT_EQ(view.listPanelShows, 1);
-  EXPECT_EQ(mode, "默认");
-  EXPECT_EQ(offset, 8);
+  EXPECT_EQ(b.browseState().mode, "默认");
+  EXPECT_EQ(b.browseState().offset, 8);
   // A short name list leaves empty names rather than reading past its end.
   b.ShowAccountPlaylists({"一"}, {"1", "2", "3"});
   ASSERT_EQ(view.rows.size(), 3u);
@@ -359,7 +358,6 @@ TEST_F(PlaylistBrowserTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
        {{"我的", "42"}}},
   };
   for (const auto& c : cases) {
-    offset = 0;
     PlaylistBrowser b = browser();
     ClickDuringWait runner;
     runner.meanwhile = [&] { c.run(b); };

@@ -1,12 +1,11 @@
-#include "app/DownloadWiring.h"
+#include "download/DownloadWiring.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QImage>
+#include <utility>
 
-#include "app/PlayerFace.h"
-#include "app/ProgramObjects.h"
 #include "playback/PlaybackController.h"
-#include "widgets/PictureButton.h"
 
 namespace lumora {
 namespace {
@@ -31,24 +30,22 @@ void ShownCover::show(const std::string& bytes) {
   bytes_ = shown ? bytes : std::string();
 }
 
-DownloadWiring::DownloadWiring(QWidget* window, const FaceControls& face, PlayerFace& shownFace,
-                               ProgramObjects& objects, PlaybackController& playback,
-                               MessageShower showMessage)
+DownloadWiring::DownloadWiring(QWidget* window, QAbstractButton* downloadButton,
+                               ArtistCaptionHold caption, std::string musicDir,
+                               PlaybackController& playback, MessageShower showMessage)
     : QObject(window),
-      face_(face),
-      shownFace_(shownFace),
-      objects_(objects),
+      caption_(std::move(caption)),
+      musicDir_(std::move(musicDir)),
       playback_(playback),
       showMessage_(std::move(showMessage)) {
   playback_.addObserver(cover_);
-  connect(face_.downloadButton, &QAbstractButton::clicked, this, &DownloadWiring::download);
+  connect(downloadButton, &QAbstractButton::clicked, this, &DownloadWiring::download);
   connect(&progressTimer_, &QTimer::timeout, this, &DownloadWiring::showProgress);
 }
 
 void DownloadWiring::download() {
   if (running_) return;
-  const std::filesystem::path folder =
-      std::filesystem::path(objects_.options.musicDir) / kDownloadFolderName;
+  const std::filesystem::path folder = std::filesystem::path(musicDir_) / kDownloadFolderName;
   const NowPlaying& now = playback_.state().now;
   SongDownloader downloader(folder, *this, [this](const std::string& url) {
     progress_.received = 0;
@@ -64,11 +61,11 @@ void DownloadWiring::setDownloadRunning(bool running) {
   if (running) {
     // Busy, not blocked: the player stays in use meanwhile.
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    shownFace_.holdArtistCaption(kDownloadingCaption);
+    caption_.hold(kDownloadingCaption);
     progressTimer_.start(kProgressShownMs);
   } else {
     progressTimer_.stop();
-    shownFace_.releaseArtistCaption();
+    caption_.release();
     QApplication::restoreOverrideCursor();
   }
 }
@@ -77,7 +74,7 @@ void DownloadWiring::showProgress() {
   const std::int64_t total = progress_.total;
   std::string caption = kDownloadingCaption;
   if (total > 0) caption += " " + std::to_string(progress_.received * 100 / total) + "%";
-  shownFace_.holdArtistCaption(caption);
+  caption_.hold(caption);
 }
 
 void DownloadWiring::showDownloadMessage(const std::string& text, const std::string& title) {

@@ -7,16 +7,21 @@
 #include <functional>
 #include <string>
 
-#include "app/MainWindowControls.h"
 #include "download/SongDownloader.h"
 #include "net/HttpClient.h"
 #include "playback/PlaybackEvents.h"
 
+class QAbstractButton;
+
 namespace lumora {
 
 class PlaybackController;
-class PlayerFace;
-struct ProgramObjects;
+
+// The face's 歌手名称 while a download runs: held with a caption of its own, then given back.
+struct ArtistCaptionHold {
+  std::function<void(const std::string& caption)> hold;
+  std::function<void()> release;
+};
 
 // The bytes of the picture Pic shows, the song's cover or the playlist's; empty while the
 // designed cover stands in for bytes that are no picture.
@@ -36,10 +41,9 @@ class DownloadWiring : public QObject, public DownloadView {
  public:
   using MessageShower = std::function<void(const QString& text, const QString& title)>;
 
-  // The folder is the one `objects` names, else chosen at each click. `shownFace` carries the
-  // caption that says the download runs.
-  DownloadWiring(QWidget* window, const FaceControls& face, PlayerFace& shownFace,
-                 ProgramObjects& objects, PlaybackController& playback, MessageShower showMessage);
+  // Songs go to 下载音乐 in `musicDir`; `caption` says the download runs.
+  DownloadWiring(QWidget* window, QAbstractButton* downloadButton, ArtistCaptionHold caption,
+                 std::string musicDir, PlaybackController& playback, MessageShower showMessage);
 
   void setDownloadRunning(bool running) override;
   void showDownloadMessage(const std::string& text, const std::string& title) override;
@@ -48,9 +52,8 @@ class DownloadWiring : public QObject, public DownloadView {
   void download();
   void showProgress();
 
-  FaceControls face_;
-  PlayerFace& shownFace_;
-  ProgramObjects& objects_;
+  ArtistCaptionHold caption_;
+  const std::string musicDir_;
   PlaybackController& playback_;
   MessageShower showMessage_;
   ShownCover cover_;

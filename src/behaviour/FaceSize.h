@@ -1,0 +1,9 @@
+#pragma once
+// The player face's size: the window, the full width of its progress bar, and what docking and
+// click-through shape.
+namespace lumora {
+
+inline constexpr int kFaceWidth = 154;
+inline constexpr int kFaceHeight = 260;
+
+}  // namespace lumora
