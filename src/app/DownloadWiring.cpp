@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QImage>
 
-#include "app/PlayerFace.h"
 #include "app/ProgramObjects.h"
+#include "face/PlayerFace.h"
 #include "playback/PlaybackController.h"
 #include "widgets/PictureButton.h"
 

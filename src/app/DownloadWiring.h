@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "app/MainWindowControls.h"
 #include "download/SongDownloader.h"
+#include "face/MainWindowControls.h"
 #include "net/HttpClient.h"
 #include "playback/PlaybackEvents.h"
 

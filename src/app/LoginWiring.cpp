@@ -2,8 +2,8 @@
 
 #include <QAction>
 
-#include "app/MainWindowControls.h"
 #include "app/ProgramObjects.h"
+#include "face/MainWindowControls.h"
 #include "login/LoginWindow.h"
 #include "playback/PlaybackController.h"
 #include "square/PlaylistSquarePanel.h"

@@ -3,7 +3,7 @@
 // and redraws them, shown or hidden.
 #include <QObject>
 
-#include "app/MainWindowControls.h"
+#include "face/MainWindowControls.h"
 
 namespace lumora {
 

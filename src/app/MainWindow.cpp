@@ -14,17 +14,17 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "app/DesktopWiring.h"
 #include "app/DownloadWiring.h"
 #include "app/LoginWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/PumpedWaits.h"
-#include "app/PlayerMemoryWiring.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
-#include "app/TrayWiring.h"
 #include "app/WindowBehaviours.h"
 #include "desktop/AppIcon.h"
+#include "desktop/DesktopWiring.h"
+#include "desktop/PlayerMemoryWiring.h"
+#include "desktop/TrayWiring.h"
 #include "lyrics/LyricStyle.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/ColourPicker.h"
@@ -33,13 +33,10 @@
 
 namespace lumora {
 
-void initAppResources();
-
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       objects_(objects),
       presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)) {
-  initAppResources();
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
   waits_ = new PumpedWaits(this);
@@ -66,7 +63,10 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       [this](const QString& text, const QString& title) { showMessage(text, title); });
   new LoginWiring(this, controls_.menu, objects_, playback(), *square_);
   onMainWindowCreated();
-  new DesktopWiring(*this, objects_, [this] { behaviours_->bringBack(); });
+  new DesktopWiring(*this, controls_, objects_.player, playback(),
+                    *trayWiring_->notificationSwitch(), objects_.options.cacheHome + "/lumora",
+                    objects_.options.apiBaseAddress,
+                    {[this] { destroyMainWindow(); }, [this] { behaviours_->bringBack(); }});
 }
 
 MainWindow::~MainWindow() {
@@ -127,9 +127,10 @@ void MainWindow::onMainWindowCreated() {
   setWindowTitle(QString::fromUtf8("暂无播放"));
   setUpDesktopLyrics();
   applySavedSettings();
-  memory_ = std::make_unique<PlayerMemoryWiring>(*this, controls_, objects_, playback(),
-                                                 *trayWiring_->notificationSwitch(),
-                                                 *trayWiring_->karaokeSwitch());
+  memory_ = std::make_unique<PlayerMemoryWiring>(
+      *this, controls_, objects_.player, objects_.desktopLyrics, playback(),
+      *trayWiring_->notificationSwitch(), *trayWiring_->karaokeSwitch(),
+      PlayerMemoryPath(objects_.options.stateHome));
   memory_->restore();
   alignDockingTimer();
   traceStep(objects_.options.traceFile, "onMainWindowCreated");

@@ -5,9 +5,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/FaceDrag.h"
-#include "app/MainWindowControls.h"
 #include "app/ProgramObjects.h"
+#include "face/FaceDrag.h"
+#include "face/MainWindowControls.h"
 #include "playback/PlaybackController.h"
 #include "widgets/MessageBox.h"
 #include "widgets/SvgPicture.h"

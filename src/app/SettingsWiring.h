@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/MainWindowControls.h"
+#include "face/MainWindowControls.h"
 #include "settings/Settings.h"
 
 namespace lumora {

@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/KeyboardWatch.h"
-#include "app/LiveWindowFlags.h"
+#include "behaviour/KeyboardWatch.h"
+#include "behaviour/LiveWindowFlags.h"
 #include "behaviour/ClickThrough.h"
 #include "behaviour/EdgeDocking.h"
 #include "behaviour/SleepTimer.h"

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <functional>
 
-#include "app/MainWindowControls.h"
+#include "face/MainWindowControls.h"
 
 class QSystemTrayIcon;
 

@@ -1,11 +1,9 @@
-#include "app/DesktopWiring.h"
+#include "desktop/DesktopWiring.h"
 
 #include <QDBusConnection>
 #include <QFrame>
 
-#include "app/MainWindow.h"
-#include "app/ProgramObjects.h"
-#include "app/TrayWiring.h"
+#include "playback/PlaybackController.h"
 
 namespace lumora {
 
@@ -15,28 +13,22 @@ std::vector<QWidget*> overlays(const MainWindowControls& c) {
   return {c.list.panel, c.settings.panel, c.face.likeBox, c.sleep.box};
 }
 
-MprisHooks windowHooks(MainWindow& window, std::function<void()> raise) {
-  MprisHooks hooks;
-  hooks.quit = [&window] { window.destroyMainWindow(); };
-  hooks.raise = std::move(raise);
-  return hooks;
-}
-
 }  // namespace
 
-DesktopWiring::DesktopWiring(MainWindow& window, ProgramObjects& objects,
-                             std::function<void()> raise)
+DesktopWiring::DesktopWiring(QWidget& window, const MainWindowControls& controls,
+                             AudioPlayer& player, PlaybackController& playback,
+                             QAction& notificationSwitch, std::string coverFolder,
+                             std::string apiBaseAddress, MprisHooks hooks)
     : QObject(&window),
-      transport_(objects.player, window.playback()),
-      gestures_(&window, window.controls().face, overlays(window.controls()), transport_),
-      mpris_(window.playback(), transport_, windowHooks(window, std::move(raise)),
-             objects.options.cacheHome + "/lumora", objects.options.apiBaseAddress),
+      transport_(player, playback),
+      gestures_(&window, controls.face, overlays(controls), transport_),
+      mpris_(playback, transport_, std::move(hooks), std::move(coverFolder),
+             std::move(apiBaseAddress)),
       notifications_(QDBusConnection::sessionBus()),
-      notice_(window, *window.trayWiring()->notificationSwitch(), notifications_,
-              [this] { return mpris_.coverFile(); }) {
+      notice_(window, notificationSwitch, notifications_, [this] { return mpris_.coverFile(); }) {
   // Without a session bus (a bare X session, a test machine) the player runs on unseen.
   mpris_.publish(QDBusConnection::sessionBus());
-  window.playback().addObserver(notice_);
+  playback.addObserver(notice_);
 }
 
 }  // namespace lumora

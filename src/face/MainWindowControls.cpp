@@ -1,4 +1,4 @@
-#include "app/MainWindowControls.h"
+#include "face/MainWindowControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -273,10 +273,6 @@ void buildMenu(QWidget* w, MenuControls& c) {
 }
 
 }  // namespace
-
-QString picturePath(const char* name) {
-  return QStringLiteral(":/lumora/images/") + QString::fromUtf8(name) + QStringLiteral(".svg");
-}
 
 MainWindowControls buildMainWindowControls(QWidget* window) {
   MainWindowControls c;
