@@ -20,7 +20,11 @@
 #include "app/PumpedWaits.h"
 #include "app/SettingsWiring.h"
 #include "app/Trace.h"
-#include "app/WindowBehaviours.h"
+#include "behaviour/ClickThroughSwitch.h"
+#include "behaviour/EdgeDockingTimer.h"
+#include "behaviour/HideToTray.h"
+#include "behaviour/ShortcutPoll.h"
+#include "behaviour/SleepCountdown.h"
 #include "desktop/AppIcon.h"
 #include "desktop/DesktopWiring.h"
 #include "desktop/PlayerMemoryWiring.h"
@@ -51,10 +55,18 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   playback_ = new PlaybackWiring(
       this, controls_, objects_, *square_, *waits_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
-  behaviours_ =
-      new WindowBehaviours(this, controls_, playback(),
-                           {[this] { destroyMainWindow(); }, [this] { return tray_.data(); },
-                            [this] { return objects_.trayAvailable(); }});
+  auto* clickThrough =
+      new ClickThroughSwitch(this, controls_.menu.clickThrough, controls_.settings.opacity);
+  hideToTray_ = new HideToTray(
+      this, controls_.menu.hideToTray, *clickThrough,
+      {[this] { return tray_.data(); }, [this] { return objects_.trayAvailable(); }});
+  sleep_ = new SleepCountdown(
+      controls_.sleep, controls_.menu.menu, controls_.menu.sleep, [this] { destroyMainWindow(); },
+      this);
+  docking_ = new EdgeDockingTimer(this, controls_.settings.edgeHide,
+                                  controls_.settings.edgeHideLabel, controls_.timers.dock);
+  shortcuts_ = new ShortcutPoll(controls_.timers.hotkeys, controls_.menu.lyrics, *hideToTray_,
+                                *clickThrough, playback(), this);
   connect(waits_, &PumpedWaits::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
@@ -66,7 +78,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   new DesktopWiring(*this, controls_, objects_.player, playback(),
                     *trayWiring_->notificationSwitch(), objects_.options.cacheHome + "/lumora",
                     objects_.options.apiBaseAddress,
-                    {[this] { destroyMainWindow(); }, [this] { behaviours_->bringBack(); }});
+                    {[this] { destroyMainWindow(); }, [this] { hideToTray_->bringBack(); }});
 }
 
 MainWindow::~MainWindow() {
@@ -141,7 +153,9 @@ void MainWindow::onMainWindowDestroying() {
   // Whatever waits gives up now, so that the routines under the waits end within moments.
   waits_->stop();
   playback().stopTickers();
-  behaviours_->stopTimers();
+  shortcuts_->stop();
+  docking_->stop();
+  sleep_->stop();
   memory_->save();
   if (objects_.audio.free) objects_.audio.free();
   if (tray_) {
@@ -261,7 +275,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
   }
 }
 
-void MainWindow::toggleHideToTray() { behaviours_->toggleHideToTray(); }
+void MainWindow::toggleHideToTray() { hideToTray_->toggle(true); }
 
 void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
 
@@ -283,6 +297,6 @@ void MainWindow::applySavedSettings() { settings_->applySavedSettings(); }
 
 void MainWindow::saveSettings() { settings_->saveSettings(); }
 
-void MainWindow::alignDockingTimer() { behaviours_->alignDockingTimer(); }
+void MainWindow::alignDockingTimer() { docking_->align(); }
 
 }  // namespace lumora

@@ -14,14 +14,17 @@
 
 namespace lumora {
 
+class EdgeDockingTimer;
 class FaceView;
+class HideToTray;
 class PlaybackWiring;
 class PumpedWaits;
 class PlayerMemoryWiring;
 class TrayWiring;
-class WindowBehaviours;
 class PlaylistSquarePanel;
 class SettingsWiring;
+class ShortcutPoll;
+class SleepCountdown;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -89,7 +92,10 @@ class MainWindow : public QWidget {
   PlaybackWiring* playback_ = nullptr;
   PlaylistSquarePanel* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
-  WindowBehaviours* behaviours_ = nullptr;
+  HideToTray* hideToTray_ = nullptr;
+  SleepCountdown* sleep_ = nullptr;
+  EdgeDockingTimer* docking_ = nullptr;
+  ShortcutPoll* shortcuts_ = nullptr;
   TrayWiring* trayWiring_ = nullptr;
   std::unique_ptr<PlayerMemoryWiring> memory_;
   // Made once the pictures are registered.

@@ -3,6 +3,7 @@
 // builder hands out typed groups; each feature takes the group it needs.
 #include <QString>
 
+#include "behaviour/SleepControls.h"
 #include "square/SquarePanelControls.h"
 
 class QAction;
@@ -40,14 +41,6 @@ struct FaceControls {
   QLabel* likeResult = nullptr;             // 提示1
   QTimer* progressTimer = nullptr;          // time
   QTimer* autoPlayTimer = nullptr;          // 时钟_自动播放
-};
-
-// The sleep timer's box 信息框.
-struct SleepControls {
-  QFrame* box = nullptr;           // 信息框
-  QComboBox* period = nullptr;     // 组合框_时间
-  QPushButton* confirm = nullptr;  // 设定倒计时
-  QTimer* countdown = nullptr;     // 时钟_倒计时
 };
 
 // The settings panel 外形框2.
@@ -102,8 +95,8 @@ struct MainWindowControls {
   WindowTimers timers;
 };
 
-// Builds the form on `window` as designed (741 × 349, panels to the right of the face); the
-// created handler then cuts it down and moves the panels over the face.
+// Builds the form on `window` as designed (741 × 349, panels to the right of the face), tooltips
+// included; the created handler then cuts it down and moves the panels over the face.
 MainWindowControls buildMainWindowControls(QWidget* window);
 
 // The resource path of one of the form's pictures, e.g. picturePath("cover").
