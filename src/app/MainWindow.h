@@ -92,13 +92,14 @@ class MainWindow : public QWidget {
   PlaybackWiring* playback_ = nullptr;
   PlaylistSquarePanel* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
+  // The window's behaviours, its children; the destroy handler stops the last three's timers.
   HideToTray* hideToTray_ = nullptr;
   SleepCountdown* sleep_ = nullptr;
   EdgeDockingTimer* docking_ = nullptr;
   ShortcutPoll* shortcuts_ = nullptr;
   TrayWiring* trayWiring_ = nullptr;
   std::unique_ptr<PlayerMemoryWiring> memory_;
-  // Made once the pictures are registered.
+  // The form's background, drawn under the controls.
   std::unique_ptr<SvgPicture> background_;
   FaceDrag drag_{this};
   bool destroyed_ = false;
