@@ -12,7 +12,6 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
-class QPushButton;
 class QTimer;
 class QWidget;
 
