@@ -12,15 +12,19 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "app/DesktopWiring.h"
 #include "app/PlaybackWiring.h"
 #include "app/PumpedWaits.h"
-#include "app/PlayerMemoryWiring.h"
 #include "app/Trace.h"
-#include "app/TrayWiring.h"
-#include "app/WindowBehaviours.h"
+#include "behaviour/ClickThroughSwitch.h"
+#include "behaviour/EdgeDockingTimer.h"
 #include "behaviour/FaceSize.h"
+#include "behaviour/HideToTray.h"
+#include "behaviour/ShortcutPoll.h"
+#include "behaviour/SleepCountdown.h"
 #include "desktop/AppIcon.h"
+#include "desktop/DesktopWiring.h"
+#include "desktop/PlayerMemoryWiring.h"
+#include "desktop/TrayWiring.h"
 #include "download/DownloadWiring.h"
 #include "login/LoginWiring.h"
 #include "settingspanel/SettingsWiring.h"
@@ -30,14 +34,11 @@
 
 namespace lumora {
 
-void initAppResources();
-
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       objects_(objects),
       presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)),
       account_(objects.options.apiBaseAddress) {
-  initAppResources();
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
   waits_ = new PumpedWaits(this);
@@ -52,10 +53,18 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   playback_ = new PlaybackWiring(
       this, controls_, objects_, account_.session(), *square_, *waits_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
-  behaviours_ =
-      new WindowBehaviours(this, controls_, playback(),
-                           {[this] { destroyMainWindow(); }, [this] { return tray_.data(); },
-                            [this] { return objects_.trayAvailable(); }});
+  auto* clickThrough =
+      new ClickThroughSwitch(this, controls_.menu.clickThrough, controls_.settings.opacity);
+  hideToTray_ = new HideToTray(
+      this, controls_.menu.hideToTray, *clickThrough,
+      {[this] { return tray_.data(); }, [this] { return objects_.trayAvailable(); }});
+  sleep_ = new SleepCountdown(
+      controls_.sleep, controls_.menu.menu, controls_.menu.sleep, [this] { destroyMainWindow(); },
+      this);
+  docking_ = new EdgeDockingTimer(this, controls_.settings.edgeHide,
+                                  controls_.settings.edgeHideLabel, controls_.timers.dock);
+  shortcuts_ = new ShortcutPoll(controls_.timers.hotkeys, controls_.menu.lyrics, *hideToTray_,
+                                *clickThrough, playback(), this);
   connect(waits_, &PumpedWaits::waitsFinished, this, [this] {
     if (deleteWhenWaitsEnd_) deleteLater();
   });
@@ -72,7 +81,10 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
        [this] { playback().forgetFmBatch(); }, [this] { playback().playNext(); },
        [this](const auto& names, const auto& ids) { square_->ShowAccountPlaylists(names, ids); }});
   onMainWindowCreated();
-  new DesktopWiring(*this, objects_, [this] { behaviours_->bringBack(); });
+  new DesktopWiring(*this, controls_, objects_.player, playback(),
+                    *trayWiring_->notificationSwitch(), objects_.options.cacheHome + "/lumora",
+                    objects_.options.apiBaseAddress,
+                    {[this] { destroyMainWindow(); }, [this] { hideToTray_->bringBack(); }});
 }
 
 MainWindow::~MainWindow() {
@@ -126,9 +138,10 @@ void MainWindow::onMainWindowCreated() {
   setWindowTitle(QString::fromUtf8("暂无播放"));
   setUpDesktopLyrics();
   applySavedSettings();
-  memory_ = std::make_unique<PlayerMemoryWiring>(*this, controls_, objects_, playback(),
-                                                 *trayWiring_->notificationSwitch(),
-                                                 *trayWiring_->karaokeSwitch());
+  memory_ = std::make_unique<PlayerMemoryWiring>(
+      *this, controls_, objects_.player, objects_.desktopLyrics, playback(),
+      *trayWiring_->notificationSwitch(), *trayWiring_->karaokeSwitch(),
+      PlayerMemoryPath(objects_.options.stateHome));
   memory_->restore();
   alignDockingTimer();
   traceStep(objects_.options.traceFile, "onMainWindowCreated");
@@ -139,7 +152,9 @@ void MainWindow::onMainWindowDestroying() {
   // Whatever waits gives up now, so that the routines under the waits end within moments.
   waits_->stop();
   playback().stopTickers();
-  behaviours_->stopTimers();
+  shortcuts_->stop();
+  docking_->stop();
+  sleep_->stop();
   memory_->save();
   if (objects_.audio.free) objects_.audio.free();
   if (tray_) {
@@ -259,7 +274,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
   }
 }
 
-void MainWindow::toggleHideToTray() { behaviours_->toggleHideToTray(); }
+void MainWindow::toggleHideToTray() { hideToTray_->toggle(true); }
 
 void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
 
@@ -271,6 +286,6 @@ void MainWindow::applySavedSettings() { settings_->applySavedSettings(); }
 
 void MainWindow::saveSettings() { settings_->saveSettings(); }
 
-void MainWindow::alignDockingTimer() { behaviours_->alignDockingTimer(); }
+void MainWindow::alignDockingTimer() { docking_->align(); }
 
 }  // namespace lumora

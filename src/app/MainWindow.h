@@ -5,9 +5,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/FaceDrag.h"
-#include "app/MainWindowControls.h"
 #include "app/ProgramObjects.h"
+#include "face/FaceDrag.h"
+#include "face/MainWindowControls.h"
 #include "net/AccountClient.h"
 #include "playback/PlaybackController.h"
 #include "widgets/MessageBox.h"
@@ -15,14 +15,17 @@
 
 namespace lumora {
 
+class EdgeDockingTimer;
 class FaceView;
+class HideToTray;
 class PlaybackWiring;
 class PumpedWaits;
 class PlayerMemoryWiring;
 class TrayWiring;
-class WindowBehaviours;
 class PlaylistSquarePanel;
 class SettingsWiring;
+class ShortcutPoll;
+class SleepCountdown;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -93,10 +96,14 @@ class MainWindow : public QWidget {
   PlaybackWiring* playback_ = nullptr;
   PlaylistSquarePanel* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
-  WindowBehaviours* behaviours_ = nullptr;
+  // The window's behaviours, its children; the destroy handler stops the last three's timers.
+  HideToTray* hideToTray_ = nullptr;
+  SleepCountdown* sleep_ = nullptr;
+  EdgeDockingTimer* docking_ = nullptr;
+  ShortcutPoll* shortcuts_ = nullptr;
   TrayWiring* trayWiring_ = nullptr;
   std::unique_ptr<PlayerMemoryWiring> memory_;
-  // Made once the pictures are registered.
+  // The form's background, drawn under the controls.
   std::unique_ptr<SvgPicture> background_;
   FaceDrag drag_{this};
   bool destroyed_ = false;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/ApiMusicService.h"
-#include "app/FacePresenter.h"
-#include "app/MainWindowControls.h"
-#include "app/PlayerFace.h"
+#include "face/FacePresenter.h"
+#include "face/MainWindowControls.h"
+#include "face/PlayerFace.h"
 #include "net/ApiClient.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlayerAudioOutput.h"

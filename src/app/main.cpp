@@ -10,9 +10,9 @@
 #include "app/ProgramObjects.h"
 #include "app/TerminationSignals.h"
 #include "app/Translations.h"
-#include "app/WindowPlatform.h"
 #include "desktop/AppIcon.h"
 #include "desktop/SingleInstance.h"
+#include "desktop/WindowPlatform.h"
 #include "playback/AudioPlayer.h"
 
 int main(int argc, char** argv) {

@@ -10,8 +10,8 @@
 #include <QWheelEvent>
 #include <memory>
 
-#include "app/FaceGestures.h"
 #include "app/MainWindow.h"
+#include "desktop/FaceGestures.h"
 #include "support/Controls.h"
 #include "support/Mp3Fixture.h"
 #include "support/PlaybackAccess.h"

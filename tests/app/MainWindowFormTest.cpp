@@ -290,6 +290,16 @@ TEST_F(MainWindowForm, MenuHasElevenItemsInOrderWithoutSeparators) {
   }
 }
 
+// Whichever feature wires a button, none is left nameless for assistive tools: a caption, or
+// for pictures, caption-less boxes and colour pickers an accessible name.
+TEST_F(MainWindowForm, EveryButtonIsNamed) {
+  const QList<QAbstractButton*> buttons = window().findChildren<QAbstractButton*>();
+  EXPECT_GE(buttons.size(), 23);  // the form's picture, push, check and colour buttons
+  for (const QAbstractButton* b : buttons)
+    EXPECT_FALSE(b->text().isEmpty() && b->accessibleName().isEmpty())
+        << b->objectName().toStdString();
+}
+
 TEST_F(MainWindowForm, PicturesAreLoadedFromTheResources) {
   EXPECT_FALSE(control<QLabel>(window(), "Pic")->pixmap().isNull());
   for (const char* name : {"图形按钮_播放", "图形按钮_退出", "图形按钮_查询"}) {

@@ -8,9 +8,9 @@
 #include <QLabel>
 #include <QTreeWidget>
 
-#include "app/MainWindowControls.h"
 #include "app/PlaybackWindowSupport.h"
 #include "app/PlaybackWiring.h"
+#include "face/MainWindowControls.h"
 #include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
 #include "support/PictureBytes.h"

@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "app/MainWindow.h"
-#include "app/PlayerMemoryWiring.h"
-#include "app/TrayWiring.h"
+#include "desktop/PlayerMemoryWiring.h"
+#include "desktop/TrayWiring.h"
 #include "support/Controls.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"

@@ -8,7 +8,7 @@
 #include <QSystemTrayIcon>
 
 #include "app/PlaybackWindowSupport.h"
-#include "app/TrayWiring.h"
+#include "desktop/TrayWiring.h"
 
 namespace lumora::test {
 namespace {

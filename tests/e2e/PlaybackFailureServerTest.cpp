@@ -9,8 +9,8 @@
 #include <chrono>
 #include <memory>
 
-#include "app/FacePresenter.h"
 #include "app/MainWindow.h"
+#include "face/FacePresenter.h"
 #include "support/Controls.h"
 #include "support/ServerProcess.h"
 #include "support/WaitFor.h"

@@ -12,8 +12,8 @@
 #include <memory>
 #include <set>
 
-#include "app/FacePresenter.h"
 #include "app/MainWindow.h"
+#include "face/FacePresenter.h"
 #include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
 #include "support/PlaybackAccess.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/FacePresenter.h"
+#include "face/FacePresenter.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackInterfaces.h"
 

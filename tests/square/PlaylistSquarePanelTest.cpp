@@ -13,9 +13,9 @@
 #include <QTreeWidget>
 #include <cstdlib>
 
-#include "app/MainWindowControls.h"
 #include "app/MainWindowTestSupport.h"
 #include "app/Options.h"
+#include "face/MainWindowControls.h"
 #include "square/PlaylistSquarePanel.h"
 #include "square/SquareTestSupport.h"
 #include "support/Controls.h"

@@ -15,8 +15,8 @@
 #include <chrono>
 
 #include "app/PlaybackWindowSupport.h"
-#include "app/TrayWiring.h"
 #include "desktop/Notifications.h"
+#include "desktop/TrayWiring.h"
 #include "support/PictureBytes.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"

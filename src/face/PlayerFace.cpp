@@ -1,4 +1,4 @@
-#include "app/PlayerFace.h"
+#include "face/PlayerFace.h"
 
 #include <QFrame>
 #include <QLabel>

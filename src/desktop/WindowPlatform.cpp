@@ -1,4 +1,4 @@
-#include "app/WindowPlatform.h"
+#include "desktop/WindowPlatform.h"
 
 #include <QtGlobal>
 

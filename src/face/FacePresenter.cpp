@@ -1,4 +1,4 @@
-#include "app/FacePresenter.h"
+#include "face/FacePresenter.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/KeyboardWatch.h"
+#include "behaviour/KeyboardWatch.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-#include "app/MainWindowControls.h"
+#include "face/MainWindowControls.h"
 
 namespace lumora {
 

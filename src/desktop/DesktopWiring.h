@@ -3,24 +3,29 @@
 // notification of each new song, and the face's wheel and progress-bar gestures, over one shared
 // transport.
 #include <QObject>
-#include <functional>
+#include <string>
 
-#include "app/FaceGestures.h"
-#include "app/SongNotice.h"
+#include "desktop/FaceGestures.h"
 #include "desktop/MprisService.h"
 #include "desktop/Notifications.h"
+#include "desktop/SongNotice.h"
 #include "desktop/Transport.h"
+#include "face/MainWindowControls.h"
+
+class QAction;
 
 namespace lumora {
 
-class MainWindow;
-struct ProgramObjects;
+class AudioPlayer;
+class PlaybackController;
 
 class DesktopWiring : public QObject {
  public:
   // Made after the window's playback wiring, so it is destroyed after the controller it
-  // observes. `raise` brings the face back to the front with the focus.
-  DesktopWiring(MainWindow& window, ProgramObjects& objects, std::function<void()> raise);
+  // observes. Covers go under `coverFolder`; `notificationSwitch` is the tray menu's 新歌通知.
+  DesktopWiring(QWidget& window, const MainWindowControls& controls, AudioPlayer& player,
+                PlaybackController& playback, QAction& notificationSwitch, std::string coverFolder,
+                std::string apiBaseAddress, MprisHooks hooks);
 
  private:
   Transport transport_;

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "app/FacePresenter.h"
-#include "app/MainWindowControls.h"
+#include "face/FacePresenter.h"
+#include "face/MainWindowControls.h"
 
 namespace lumora {
 

@@ -1,4 +1,4 @@
-#include "app/FaceDrag.h"
+#include "face/FaceDrag.h"
 
 #include <QApplication>
 #include <QWidget>

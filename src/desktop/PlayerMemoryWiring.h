@@ -6,15 +6,16 @@
 #include <QRect>
 #include <filesystem>
 
-#include "app/MainWindowControls.h"
+#include "face/MainWindowControls.h"
 #include "settings/PlayerMemory.h"
 
 class QWidget;
 
 namespace lumora {
 
+class AudioPlayer;
+class DesktopLyricsWindow;
 class PlaybackController;
-struct ProgramObjects;
 
 // Where a window of `frame`'s size goes so that it lies whole on a screen: unchanged when one
 // holds it, else pushed into the screen it overlaps most (the first when it overlaps none).
@@ -22,10 +23,11 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens);
 
 class PlayerMemoryWiring {
  public:
-  // The two switches are the tray menu's.
-  PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls, ProgramObjects& objects,
-                     PlaybackController& playback, QAction& notificationSwitch,
-                     QAction& karaokeSwitch);
+  // The two switches are the tray menu's; `file` is where the memory is kept.
+  PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls, AudioPlayer& player,
+                     DesktopLyricsWindow& lyrics, PlaybackController& playback,
+                     QAction& notificationSwitch, QAction& karaokeSwitch,
+                     std::filesystem::path file);
 
   // After the saved settings and with the output device open.
   void restore();
@@ -35,7 +37,8 @@ class PlayerMemoryWiring {
  private:
   QWidget& window_;
   const MainWindowControls& controls_;
-  ProgramObjects& objects_;
+  AudioPlayer& player_;
+  DesktopLyricsWindow& lyrics_;
   PlaybackController& playback_;
   QAction& notificationSwitch_;
   QAction& karaokeSwitch_;

@@ -3,6 +3,7 @@
 // builder hands out typed groups; each feature takes the group it needs.
 #include <QString>
 
+#include "behaviour/SleepControls.h"
 #include "settingspanel/SettingsPanelControls.h"
 #include "square/SquarePanelControls.h"
 
@@ -12,7 +13,6 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
-class QPushButton;
 class QTimer;
 class QWidget;
 
@@ -41,14 +41,6 @@ struct FaceControls {
   QLabel* likeResult = nullptr;             // 提示1
   QTimer* progressTimer = nullptr;          // time
   QTimer* autoPlayTimer = nullptr;          // 时钟_自动播放
-};
-
-// The sleep timer's box 信息框.
-struct SleepControls {
-  QFrame* box = nullptr;           // 信息框
-  QComboBox* period = nullptr;     // 组合框_时间
-  QPushButton* confirm = nullptr;  // 设定倒计时
-  QTimer* countdown = nullptr;     // 时钟_倒计时
 };
 
 // The right-button menu 菜单 and its eleven items, in order.
@@ -82,8 +74,8 @@ struct MainWindowControls {
   WindowTimers timers;
 };
 
-// Builds the form on `window` as designed (741 × 349, panels to the right of the face); the
-// created handler then cuts it down and moves the panels over the face.
+// Builds the form on `window` as designed (741 × 349, panels to the right of the face), tooltips
+// included; the created handler then cuts it down and moves the panels over the face.
 MainWindowControls buildMainWindowControls(QWidget* window);
 
 // The resource path of one of the form's pictures, e.g. picturePath("cover").

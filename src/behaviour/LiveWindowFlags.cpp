@@ -1,4 +1,4 @@
-#include "app/LiveWindowFlags.h"
+#include "behaviour/LiveWindowFlags.h"
 
 #include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>

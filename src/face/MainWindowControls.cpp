@@ -1,4 +1,4 @@
-#include "app/MainWindowControls.h"
+#include "face/MainWindowControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QTreeWidget>
+#include <utility>
 
 #include "behaviour/SleepTimer.h"
 #include "settings/Settings.h"
@@ -276,11 +277,38 @@ void buildMenu(QWidget* w, MenuControls& c) {
   c.exit = menuItem(c.menu, "退出");
 }
 
-}  // namespace
-
-QString picturePath(const char* name) {
-  return QStringLiteral(":/lumora/images/") + QString::fromUtf8(name) + QStringLiteral(".svg");
+// Pictures and caption-less boxes are named by what their tooltip says.
+void setToolTips(QWidget* window, const MainWindowControls& c) {
+  const std::pair<QWidget*, const char*> tips[] = {
+      {c.face.previousButton, "上一曲（Ctrl + Left）"},
+      {c.face.nextButton, "下一曲（Ctrl + Right）"},
+      {c.face.playButton, "播放（Ctrl + P）"},
+      {c.face.pauseButton, "暂停（Ctrl + P）"},
+      {c.face.lyricsButton, "打开歌词（Ctrl + D）"},
+      {c.face.fmButton, "私人FM"},
+      {c.face.listButton, "歌单列表"},
+      {c.face.downloadButton, "下载"},
+      {c.face.settingsButton, "设置"},
+      {c.face.exitButton, "退出"},
+      {c.list.searchToggle, "歌单搜索"},
+      {c.list.firstPage, "歌单首页"},
+      {c.list.nextPage, "歌单下一页"},
+      {c.settings.autorun, "开机自启动"},
+      {c.settings.autorunLabel, "开机自启动"},
+      {c.settings.edgeHide, "侧边自动隐藏"},
+      {c.settings.edgeHideLabel, "侧边自动隐藏"},
+      {c.settings.preset, "歌词颜色预设方案"},
+  };
+  for (const auto& [control, tip] : tips) {
+    control->setToolTip(QString::fromUtf8(tip));
+    const auto* button = qobject_cast<QAbstractButton*>(control);
+    const bool captioned = qobject_cast<QLabel*>(control) || (button && !button->text().isEmpty());
+    if (!captioned) control->setAccessibleName(QString::fromUtf8(tip));
+  }
+  window->setAttribute(Qt::WA_AlwaysShowToolTips);
 }
+
+}  // namespace
 
 MainWindowControls buildMainWindowControls(QWidget* window) {
   MainWindowControls c;
@@ -297,6 +325,7 @@ MainWindowControls buildMainWindowControls(QWidget* window) {
   c.settings.panel->raise();
   c.face.likeBox->raise();
   c.sleep.box->raise();
+  setToolTips(window, c);
   return c;
 }
 

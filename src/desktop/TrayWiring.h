@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <string>
 
-#include "app/MainWindowControls.h"
+#include "face/MainWindowControls.h"
 #include "playback/PlaybackEvents.h"
 
 class QSystemTrayIcon;

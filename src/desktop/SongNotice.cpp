@@ -1,4 +1,4 @@
-#include "app/SongNotice.h"
+#include "desktop/SongNotice.h"
 
 #include <QAction>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "app/PlayerMemoryWiring.h"
+#include "desktop/PlayerMemoryWiring.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -6,7 +6,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/ProgramObjects.h"
+#include "lyrics/DesktopLyricsWindow.h"
+#include "playback/AudioPlayer.h"
 #include "playback/PlaybackController.h"
 #include "widgets/PictureButton.h"
 
@@ -46,28 +47,29 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens) {
 }
 
 PlayerMemoryWiring::PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls,
-                                       ProgramObjects& objects, PlaybackController& playback,
-                                       QAction& notificationSwitch, QAction& karaokeSwitch)
+                                       AudioPlayer& player, DesktopLyricsWindow& lyrics,
+                                       PlaybackController& playback, QAction& notificationSwitch,
+                                       QAction& karaokeSwitch, std::filesystem::path file)
     : window_(window),
       controls_(controls),
-      objects_(objects),
+      player_(player),
+      lyrics_(lyrics),
       playback_(playback),
       notificationSwitch_(notificationSwitch),
       karaokeSwitch_(karaokeSwitch),
-      file_(PlayerMemoryPath(objects.options.stateHome)) {}
+      file_(std::move(file)) {}
 
 void PlayerMemoryWiring::restore() {
   memory_ = ReadPlayerMemory(file_);
-  if (memory_.volume) objects_.player.setVolume(static_cast<float>(*memory_.volume));
+  if (memory_.volume) player_.setVolume(static_cast<float>(*memory_.volume));
   if (memory_.facePosition) window_.move(placed(*memory_.facePosition, window_.size()));
   // The mode switches the way the FM button does, so the button shows it.
   if (memory_.playMode && *memory_.playMode == kPersonalFmMode &&
       !controls_.face.fmButton->isChecked())
     controls_.face.fmButton->click();
-  DesktopLyricsWindow& lyrics = objects_.desktopLyrics;
   if (memory_.lyricsPosition) {
-    const QPoint at = placed(*memory_.lyricsPosition, QSize(lyrics.Width(), lyrics.Height()));
-    lyrics.Move(at.x(), at.y());
+    const QPoint at = placed(*memory_.lyricsPosition, QSize(lyrics_.Width(), lyrics_.Height()));
+    lyrics_.Move(at.x(), at.y());
   }
   if (memory_.lyricsShown && *memory_.lyricsShown && !controls_.menu.lyrics->isChecked())
     controls_.menu.lyrics->trigger();
@@ -76,12 +78,11 @@ void PlayerMemoryWiring::restore() {
 }
 
 void PlayerMemoryWiring::save() {
-  const float volume = objects_.player.getVolume();
+  const float volume = player_.getVolume();
   if (volume >= 0.0f) memory_.volume = volume;
   memory_.facePosition = ScreenPoint{window_.x(), window_.y()};
   memory_.playMode = playback_.state().playMode;
-  const DesktopLyricsWindow& lyrics = objects_.desktopLyrics;
-  if (lyrics.IsCreated()) memory_.lyricsPosition = ScreenPoint{lyrics.Left(), lyrics.Top()};
+  if (lyrics_.IsCreated()) memory_.lyricsPosition = ScreenPoint{lyrics_.Left(), lyrics_.Top()};
   memory_.lyricsShown = controls_.menu.lyrics->isChecked();
   memory_.notifications = notificationSwitch_.isChecked();
   memory_.karaoke = karaokeSwitch_.isChecked();

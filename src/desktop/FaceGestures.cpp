@@ -1,4 +1,4 @@
-#include "app/FaceGestures.h"
+#include "desktop/FaceGestures.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/FacePresenter.h"
 #include "desktop/Transport.h"
+#include "face/FacePresenter.h"
 
 namespace lumora {
 

@@ -1,4 +1,4 @@
-#include "app/TrayWiring.h"
+#include "desktop/TrayWiring.h"
 
 #include <QAction>
 #include <QMenu>

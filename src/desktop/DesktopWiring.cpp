@@ -1,0 +1,34 @@
+#include "desktop/DesktopWiring.h"
+
+#include <QDBusConnection>
+#include <QFrame>
+
+#include "playback/PlaybackController.h"
+
+namespace lumora {
+
+namespace {
+
+std::vector<QWidget*> overlays(const MainWindowControls& c) {
+  return {c.list.panel, c.settings.panel, c.face.likeBox, c.sleep.box};
+}
+
+}  // namespace
+
+DesktopWiring::DesktopWiring(QWidget& window, const MainWindowControls& controls,
+                             AudioPlayer& player, PlaybackController& playback,
+                             QAction& notificationSwitch, std::string coverFolder,
+                             std::string apiBaseAddress, MprisHooks hooks)
+    : QObject(&window),
+      transport_(player, playback),
+      gestures_(&window, controls.face, overlays(controls), transport_),
+      mpris_(playback, transport_, std::move(hooks), std::move(coverFolder),
+             std::move(apiBaseAddress)),
+      notifications_(QDBusConnection::sessionBus()),
+      notice_(window, notificationSwitch, notifications_, [this] { return mpris_.coverFile(); }) {
+  // Without a session bus (a bare X session, a test machine) the player runs on unseen.
+  mpris_.publish(QDBusConnection::sessionBus());
+  playback.addObserver(notice_);
+}
+
+}  // namespace lumora

@@ -1,0 +1,21 @@
+// The form's pictures, compiled into the library as resources.
+#include <QString>
+
+#include "face/MainWindowControls.h"
+
+// Resources of a static library are only linked in when something asks for them, and the
+// initialiser has to be named from the global namespace.
+static bool registerFacePictures() {
+  Q_INIT_RESOURCE(lumora_face);
+  return true;
+}
+
+namespace lumora {
+
+QString picturePath(const char* name) {
+  static const bool registered = registerFacePictures();
+  (void)registered;
+  return QStringLiteral(":/lumora/images/") + QString::fromUtf8(name) + QStringLiteral(".svg");
+}
+
+}  // namespace lumora
