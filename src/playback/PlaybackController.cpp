@@ -67,8 +67,16 @@ void PlaybackController::removeObserver(PlaybackObserver& observer) {
   std::erase(observers_, &observer);
 }
 
+// Nothing moves while paused or stopped, so nothing ticks then; a stopped stream still has the
+// auto-play tick, which starts what comes next. A playing stream is followed again from now.
 void PlaybackController::setState(PlayState state) {
   playState_ = state;
+  if (state == PlayState::Playing) {
+    startTickers();
+  } else {
+    hooks_.progressTicker->stop();
+    if (state == PlayState::Paused) hooks_.autoPlayTicker->stop();
+  }
   announce([state](PlaybackObserver& o) { o.stateChanged(state); });
 }
 
@@ -126,11 +134,15 @@ bool PlaybackController::admit(StartGate::Wish wish) {
   if (stopped_ || !gate_.enter(std::move(wish))) return false;
   hooks_.retryTicker->stop();
   retry_ = nullptr;
+  // The auto-play tick rests while it waits for the user or the retry; this is either.
+  if (autoPlayArmed_ && playState_ != PlayState::Paused)
+    hooks_.autoPlayTicker->start(hooks_.periods.autoPlayMs);
   return true;
 }
 
 void PlaybackController::startTickers() {
   if (stopped_) return;
+  autoPlayArmed_ = true;
   hooks_.progressTicker->start(hooks_.periods.progressMs);
   hooks_.autoPlayTicker->start(hooks_.periods.autoPlayMs);
 }
@@ -161,7 +173,6 @@ void PlaybackController::startSong(PlayQueue& queue, std::size_t position) {
   now.currentName = song.name;
   now.currentAlbum = song.album;
   now.likeSongId = song.id;
-  startTickers();
   setState(PlayState::Playing);
   if (now.currentStream == 0) {
     const PlaybackFailure failure{PlaybackFailure::Kind::SongUnavailable, song, {}, {}};
@@ -316,7 +327,6 @@ void PlaybackController::playPrevious() {
   announce([&start](PlaybackObserver& o) { o.songStarted(start); });
   announce([&caption](PlaybackObserver& o) { o.titleChanged(caption); });
   state_.now.currentTitle = caption;
-  startTickers();
   // Like every other start: the song plays, so pausing is what the button offers.
   setState(PlayState::Playing);
 
@@ -388,7 +398,11 @@ void PlaybackController::openSongPage() {
 void PlaybackController::autoPlayTick() {
   if (gate_.busy() || audio_.isActive(state_.now.currentStream) != 0) return;
   if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
-  if (waitingForLogin_ || retry_) return;
+  // Nothing to do until the user or the retry acts; either starts the tick again.
+  if (waitingForLogin_ || retry_) {
+    hooks_.autoPlayTicker->stop();
+    return;
+  }
   playNext();
 }
 
