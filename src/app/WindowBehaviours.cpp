@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/DockedPointerWatch.h"
 #include "app/KeyboardWatch.h"
 #include "app/LiveWindowFlags.h"
 #include "behaviour/ClickThrough.h"
@@ -51,7 +52,8 @@ WindowBehaviours::WindowBehaviours(QWidget* window, const MainWindowControls& co
       timers_(controls.timers),
       playback_(playback),
       hooks_(std::move(hooks)),
-      keyboard_(new KeyboardWatch(this)) {
+      keyboard_(new KeyboardWatch(this)),
+      dockedWatch_(new DockedPointerWatch(this)) {
   connectMenu();
   connectSleepTimer();
   connectEdgeHide();
@@ -101,6 +103,7 @@ void WindowBehaviours::connectSleepTimer() {
 void WindowBehaviours::connectEdgeHide() {
   connect(settings_.edgeHide, &QCheckBox::toggled, this, &WindowBehaviours::alignDockingTimer);
   settings_.edgeHideLabel->installEventFilter(this);
+  connect(dockedWatch_, &DockedPointerWatch::entered, this, &WindowBehaviours::alignDockingTimer);
 }
 
 void WindowBehaviours::setToolTips() {
@@ -249,6 +252,7 @@ void WindowBehaviours::showSleepTimeLeft() {
 
 // Started anew only when stopped: a drag's stream of moves must not keep pushing the tick away.
 void WindowBehaviours::alignDockingTimer() {
+  dockedWatch_->stop();
   if (!settings_.edgeHide->isChecked() || stopped_)
     timers_.dock->stop();
   else if (!timers_.dock->isActive())
@@ -263,13 +267,16 @@ void WindowBehaviours::dockStep() {
   const QRect frame = window_->geometry();
   const QPoint cursor = QCursor::pos() - origin;
   const DockScreen size{area.width(), area.height()};
-  const DockStep step =
-      dockWindow({frame.x() - origin.x(), frame.y() - origin.y(), frame.width(), frame.height()},
-                 {cursor.x(), cursor.y()}, size);
+  const DockRect before{frame.x() - origin.x(), frame.y() - origin.y(), frame.width(),
+                       frame.height()};
+  const DockStep step = dockWindow(before, {cursor.x(), cursor.y()}, size);
   const QPoint target = origin + QPoint(step.window.left, step.window.top);
   if (target != frame.topLeft()) window_->move(target);
   setLiveWindowFlag(window_, Qt::WindowStaysOnTopHint, step.alwaysOnTop);
-  if (!dockingCanMove(step.window, size)) timers_.dock->stop();
+  // Docked and left as it was, the window waits for the pointer rather than polling for it.
+  if (!dockingCanMove(step.window, size) ||
+      dockedWatch_->rest(before, step, {cursor.x(), cursor.y()}, *screen))
+    timers_.dock->stop();
 }
 
 bool WindowBehaviours::eventFilter(QObject* watched, QEvent* event) {

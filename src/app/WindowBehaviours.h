@@ -10,6 +10,7 @@ class QSystemTrayIcon;
 
 namespace lumora {
 
+class DockedPointerWatch;
 class KeyboardWatch;
 class PlaybackController;
 
@@ -72,6 +73,7 @@ class WindowBehaviours : public QObject {
   PlaybackController& playback_;
   WindowBehaviourHooks hooks_;
   KeyboardWatch* keyboard_;
+  DockedPointerWatch* dockedWatch_;
   bool stopped_ = false;
 };
 
