@@ -146,9 +146,14 @@ TEST(PlaybackWindow, PauseAndResumeKeepThePosition) {
   ASSERT_TRUE(w.pump([&] { return w.position() >= 1.0; }, 5s));
   control<PictureButton>(*w.window, "图形按钮_暂停")->click();
   const double paused = w.position();
-  // A second and more by the program's own clock: twelve progress ticks.
-  const TimerTicks progress(control<QTimer>(*w.window, "time"));
-  EXPECT_TRUE(w.pump([&] { return progress.count() >= 12; }, 30s));
+  // Nothing of the program ticks while paused: a second and more by a clock of the test's own.
+  QTimer* progressTimer = control<QTimer>(*w.window, "time");
+  EXPECT_FALSE(progressTimer->isActive());
+  EXPECT_FALSE(control<QTimer>(*w.window, "时钟_自动播放")->isActive());
+  QTimer clock;
+  const TimerTicks ticks(&clock);
+  clock.start(100);
+  EXPECT_TRUE(w.pump([&] { return ticks.count() >= 12; }, 30s));
   EXPECT_EQ(w.active(), AudioPlayer::kPaused);
   const double stillAt = w.position();
   EXPECT_NEAR(stillAt, paused, 0.05);
@@ -157,7 +162,8 @@ TEST(PlaybackWindow, PauseAndResumeKeepThePosition) {
   ASSERT_TRUE(w.pump([&] { return w.position() > paused + 0.2; }, 3s));
   EXPECT_LT(w.position(), paused + 1.0);
   EXPECT_EQ(w.state().now.currentSongId, song);
-  std::printf("[ figures  ] paused at %.3f s, twelve progress ticks later still %.3f s\n", paused,
+  EXPECT_TRUE(progressTimer->isActive());
+  std::printf("[ figures  ] paused at %.3f s, twelve ticks of 100 ms later still %.3f s\n", paused,
               stillAt);
 }
 
