@@ -418,11 +418,17 @@ void PlaybackController::progressTick() {
   at.total = ClockText(at.totalSeconds);
   // Until the length is known there is no end to reach; stopping there would freeze the song.
   at.reachedEnd = at.length > 0 && at.elapsed == at.total;
-  // The bar and the lyric freeze for the last second; the auto-play tick takes over.
-  if (at.reachedEnd) hooks_.progressTicker->stop();
+  // The bar and the lyric freeze for the last second; the auto-play tick takes over. While
+  // paused only a seek ticks, once.
+  if (at.reachedEnd || playState_ == PlayState::Paused) hooks_.progressTicker->stop();
   announce([&at](PlaybackObserver& o) { o.positionChanged(at); });
 
   showLyric(at.elapsed);
+}
+
+void PlaybackController::positionMoved() {
+  if (stopped_ || playState_ == PlayState::Stopped) return;
+  hooks_.progressTicker->start(hooks_.periods.progressMs);
 }
 
 void PlaybackController::showLyric(const std::string& timeKey) {

@@ -83,6 +83,8 @@ class PlaybackController : private PlaylistLoadProgress {
   void autoPlayTick();
   // The progress half and then the lyric half of the progress timer.
   void progressTick();
+  // The stream was sought: the face follows on the next progress tick, one tick while paused.
+  void positionMoved();
   // The back-off pause is over: what met no server is tried again.
   void retryTick();
 

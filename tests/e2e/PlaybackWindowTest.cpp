@@ -7,9 +7,11 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTreeWidget>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -163,6 +165,17 @@ TEST(PlaybackWindow, PauseAndResumeKeepThePosition) {
   EXPECT_LT(w.position(), paused + 1.0);
   EXPECT_EQ(w.state().now.currentSongId, song);
   EXPECT_TRUE(progressTimer->isActive());
+
+  // A seek while paused still shows on the bar: a press three quarters along its row.
+  control<PictureButton>(*w.window, "图形按钮_暂停")->click();
+  const QWidget* bar = control<QWidget>(*w.window, "进度条");
+  const QPoint onRow(115, bar->geometry().top());
+  QMouseEvent press(QEvent::MouseButtonPress, onRow, w.window->mapToGlobal(onRow), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w.window.get(), &press);
+  EXPECT_TRUE(w.pump([&] { return std::abs(bar->width() - 115) <= 2; }, 5s)) << bar->width();
+  EXPECT_EQ(w.active(), AudioPlayer::kPaused);
+  EXPECT_TRUE(w.pump([&] { return !progressTimer->isActive(); }, 5s));
   std::printf("[ figures  ] paused at %.3f s, twelve ticks of 100 ms later still %.3f s\n", paused,
               stillAt);
 }

@@ -331,8 +331,9 @@ TEST_F(PlaybackControllerTest, PauseButtonTitleStaysUntilTheNextSong) {
   EXPECT_EQ(view.title, "namet");
 }
 
-// Nothing ticks while nothing can change: paused, or stopped waiting for a login. The tickers
-// come back with the stream, and the end of a song still starts the next one.
+// Nothing ticks while nothing can change: paused (but for one tick after a seek), or stopped
+// waiting for a login. The tickers come back with the stream, and the end of a song still starts
+// the next one.
 TEST_F(PlaybackControllerTest, TickersRunOnlyWhileTheStreamCanMove) {
   auto endSong = [this] { audio.streams[state().now.currentStream].active = 0; };
   struct Step {
@@ -345,6 +346,14 @@ TEST_F(PlaybackControllerTest, TickersRunOnlyWhileTheStreamCanMove) {
       {"pause button", [this] { controller.pausePlayback(); }, 0, 0, "b"},
       {"play button", [this] { controller.resumeOrStart(); }, 100, 1000, "b"},
       {"menu pause", [this] { controller.togglePlayPause(); }, 0, 0, "b"},
+      {"seek while paused", [this] { controller.positionMoved(); }, 100, 0, "b"},
+      {"its one tick shows it",
+       [this] {
+         audio.streams[state().now.currentStream].position = 50000;
+         controller.progressTick();
+         EXPECT_EQ(view.elapsed, "00:50");
+       },
+       0, 0, "b"},
       {"menu resume", [this] { controller.togglePlayPause(); }, 100, 1000, "b"},
       {"last second",
        [this] {
