@@ -7,7 +7,8 @@
 # process (/proc/PID/stat), in three variants: desktop lyrics hidden, shown (a click on the
 # face's lyrics button), and shown with the karaoke sweep on. The player runs on a private Xvfb display and session bus and is told
 # to play by playerctl over its MPRIS service; "next" skips until the song has a timed lyric and
-# lasts long enough for the interval. Per-thread figures follow, for diagnosis.
+# lasts long enough for the interval. The resident memory of each (VmRSS, with its anonymous and
+# file-backed shares) is read at the interval's end. Per-thread figures follow, for diagnosis.
 #
 #   bench/playing_cpu.sh [BUILD_DIR] [SECONDS]    (default build/bench, 20)
 set -euo pipefail
@@ -79,8 +80,8 @@ sleep_until() {  # EPOCHREALTIME
   sleep "$left"
 }
 
-# Measures a running process over [START + settle, + seconds]; sets cpu_s and leaves the
-# per-thread rates in DIR.rates.
+# Measures a running process over [START + settle, + seconds]; sets cpu_s and rss (the
+# "VmRSS RssAnon RssFile" of its end, in kB) and leaves the per-thread rates in DIR.rates.
 measure() {  # PID START DIR
   local before after
   sleep_until "$(awk -v t="$2" -v s="$settle" 'BEGIN { printf "%.6f", t + s }')"
@@ -90,6 +91,7 @@ measure() {  # PID START DIR
   after="$(wp_cpu_ticks "$1")"
   wp_threads "$1" >"$3.after"
   cpu_s="$(awk -v a="$before" -v b="$after" -v hz="$clock_ticks" 'BEGIN { print (b - a) / hz }')"
+  rss="$(awk '/^(VmRSS|RssAnon|RssFile):/ { printf "%s ", $2 }' "/proc/$1/status")"
   wp_thread_rates "$3.before" "$3.after" "$seconds" >"$3.rates"
 }
 
@@ -123,6 +125,7 @@ run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on
   fi
   measure "$pid" "$song_started" "$dir"
   player_s="$cpu_s"
+  local player_rss="$rss"
   if [ "$(meta '{{xesam:url}}')" != "$wp_address/#/song?id=$song_id" ] ||
     [ "$(playerctl -p lumora status 2>/dev/null)" != Playing ]; then
     echo "playing: the song did not play through the interval" >&2
@@ -138,6 +141,7 @@ run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on
   local gpid="$wp_pid" gst_s
   measure "$gpid" "$wp_launched" "$gdir"
   gst_s="$cpu_s"
+  local gst_rss="$rss"
   kill -0 "$gpid" 2>/dev/null || { echo "playing: gst-launch-1.0 ended early" >&2; exit 1; }
   wp_stop "$gpid"
 
@@ -148,6 +152,11 @@ run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on
     printf "playing:   lumora                            %6.2f s CPU over %d s (%.2f %% of a core)\n", p, s, 100 * p / s
     if (g > 0) printf "playing:   lumora / gst-launch = %.2f×, difference %+.2f s (aim: <= %.2f×: %s)\n", p / g, p - g, aim, p / g <= aim ? "met" : "NOT met"
     else printf "playing:   difference %+.2f s (the baseline used no measurable CPU)\n", p - g }'
+  awk -v p="$player_rss" -v g="$gst_rss" 'BEGIN {
+    split(p, pl, " "); split(g, gl, " ")
+    printf "playing:   resident memory: gst-launch-1.0 (baseline) %.1f MB (anonymous %.1f, files %.1f)\n", gl[1] / 1024, gl[2] / 1024, gl[3] / 1024
+    printf "playing:                    lumora                     %.1f MB (anonymous %.1f, files %.1f)\n", pl[1] / 1024, pl[2] / 1024, pl[3] / 1024
+    printf "playing:                    lumora / gst-launch = %.2f×, difference %+.1f MB\n", pl[1] / gl[1], (pl[1] - gl[1]) / 1024 }'
   echo "playing:   per thread (schedstat; for diagnosis):"
   show_threads lumora "$dir.rates"
   show_threads gst-launch "$gdir.rates"

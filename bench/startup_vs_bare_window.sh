@@ -4,7 +4,9 @@
 # flushed. RUNS launches of each, taken in turn (ABBA order) on one private Xvfb display, each
 # with a fresh home, after one untimed launch of each; prints the medians and their ratio.
 # The player loads the playlist square's first page from a lumora-server over the demo
-# catalogue on a free port and plays to the no-sound device.
+# catalogue on a free port and plays to the no-sound device. Apart, the dynamic loader's own
+# share before main (LD_DEBUG=statistics, each program started without a display, so it ends
+# at once) and the number of libraries each loads before main.
 #
 #   bench/startup_vs_bare_window.sh [BUILD_DIR] [RUNS] [xcb|offscreen]
 #                                   (default build/bench, 15, xcb)
@@ -60,3 +62,17 @@ printf 'startup: bare window (baseline) median %.1f ms (%s)\n' "$bm" "$(range "$
 printf 'startup: lumora                 median %.1f ms (%s)\n' "$pm" "$(range "${player[@]}")"
 awk -v p="$pm" -v b="$bm" 'BEGIN {
   printf "startup: lumora / bare window = %.2f×, difference %.1f ms (aim: ≤ 2×)\n", p / b, p - b }'
+
+# The loader's "total startup time" in TSC cycles, median of $runs starts.
+loader_cycles() {  # PROGRAM
+  local c=()
+  for _ in $(seq 1 "$runs"); do
+    c+=("$(env -u DISPLAY QT_QPA_PLATFORM=xcb LD_DEBUG=statistics "$1" 2>&1 |
+      sed -n 's/.*total startup time in dynamic loader: \([0-9]*\) cycles.*/\1/p')")
+  done
+  wp_median "${c[@]}"
+}
+bl="$(loader_cycles "$wp_bare")"
+pl="$(loader_cycles "$wp_lumora")"
+awk -v p="$pl" -v b="$bl" -v pn="$(ldd "$wp_lumora" | wc -l)" -v bn="$(ldd "$wp_bare" | wc -l)" 'BEGIN {
+  printf "startup: before main, the dynamic loader: bare window %.1f M cycles (%d libraries), lumora %.1f M cycles (%d libraries), %.2f×\n", b / 1e6, bn, p / 1e6, pn, p / b }'

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "behaviour/ClickThrough.h"
+#include "behaviour/DockedPointerWatch.h"
 #include "behaviour/EdgeDocking.h"
 #include "behaviour/FaceSize.h"
 #include "behaviour/LiveWindowFlags.h"
@@ -22,8 +23,14 @@ constexpr int kDockPeriodMs = 10;
 }  // namespace
 
 EdgeDockingTimer::EdgeDockingTimer(QWidget* window, QCheckBox* box, QLabel* label, QTimer* timer)
-    : QObject(window), window_(window), box_(box), label_(label), timer_(timer) {
+    : QObject(window),
+      window_(window),
+      box_(box),
+      label_(label),
+      timer_(timer),
+      dockedWatch_(new DockedPointerWatch(this)) {
   connect(box_, &QCheckBox::toggled, this, &EdgeDockingTimer::align);
+  connect(dockedWatch_, &DockedPointerWatch::entered, this, &EdgeDockingTimer::align);
   connect(timer_, &QTimer::timeout, this, &EdgeDockingTimer::step);
   label_->installEventFilter(this);
   window_->installEventFilter(this);
@@ -41,6 +48,7 @@ void EdgeDockingTimer::stop() {
 
 // Started anew only when stopped: a drag's stream of moves must not keep pushing the tick away.
 void EdgeDockingTimer::align() {
+  dockedWatch_->stop();
   if (!box_->isChecked() || stopped_)
     timer_->stop();
   else if (!timer_->isActive())
@@ -55,13 +63,16 @@ void EdgeDockingTimer::step() {
   const QRect frame = window_->geometry();
   const QPoint cursor = QCursor::pos() - origin;
   const DockScreen size{area.width(), area.height()};
-  const DockStep step =
-      dockWindow({frame.x() - origin.x(), frame.y() - origin.y(), frame.width(), frame.height()},
-                 {cursor.x(), cursor.y()}, size);
+  const DockRect before{frame.x() - origin.x(), frame.y() - origin.y(), frame.width(),
+                       frame.height()};
+  const DockStep step = dockWindow(before, {cursor.x(), cursor.y()}, size);
   const QPoint target = origin + QPoint(step.window.left, step.window.top);
   if (target != frame.topLeft()) window_->move(target);
   setLiveWindowFlag(window_, Qt::WindowStaysOnTopHint, step.alwaysOnTop);
-  if (!dockingCanMove(step.window, size)) timer_->stop();
+  // Docked and left as it was, the window waits for the pointer rather than polling for it.
+  if (!dockingCanMove(step.window, size) ||
+      dockedWatch_->rest(before, step, {cursor.x(), cursor.y()}, *screen))
+    timer_->stop();
 }
 
 bool EdgeDockingTimer::eventFilter(QObject* watched, QEvent* event) {

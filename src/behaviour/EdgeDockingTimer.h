@@ -10,6 +10,8 @@ class QWidget;
 
 namespace lumora {
 
+class DockedPointerWatch;
+
 class EdgeDockingTimer : public QObject {
  public:
   // Puts the window in the middle of the primary screen: opened in a corner, the face would
@@ -33,6 +35,7 @@ class EdgeDockingTimer : public QObject {
   QCheckBox* box_;
   QLabel* label_;
   QTimer* timer_;
+  DockedPointerWatch* dockedWatch_;
   bool stopped_ = false;
 };
 

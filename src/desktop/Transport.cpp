@@ -8,7 +8,7 @@
 
 namespace lumora {
 
-Transport::Transport(AudioPlayer& player, const PlaybackController& playback, QObject* parent)
+Transport::Transport(AudioPlayer& player, PlaybackController& playback, QObject* parent)
     : QObject(parent), player_(player), playback_(playback) {}
 
 std::uint32_t Transport::stream() const { return playback_.state().now.currentStream; }
@@ -33,6 +33,7 @@ bool Transport::seekTo(double seconds) {
   const std::int64_t bytes =
       std::min(player_.secondsToBytes(stream(), target), player_.getLength(stream()));
   if (!player_.setPosition(stream(), bytes)) return false;
+  playback_.positionMoved();
   emit seeked(target);
   return true;
 }

@@ -12,7 +12,7 @@ class PlaybackController;
 class Transport : public QObject {
   Q_OBJECT
  public:
-  Transport(AudioPlayer& player, const PlaybackController& playback, QObject* parent = nullptr);
+  Transport(AudioPlayer& player, PlaybackController& playback, QObject* parent = nullptr);
 
   // A stream of known length is playing or paused: only then can it be sought.
   bool canSeek() const;
@@ -35,7 +35,7 @@ class Transport : public QObject {
   std::uint32_t stream() const;
 
   AudioPlayer& player_;
-  const PlaybackController& playback_;
+  PlaybackController& playback_;
 };
 
 }  // namespace lumora

@@ -1,6 +1,5 @@
 #include "net/HttpClient.h"
 
-#include <curl/curl.h>
 #include <nettle/base64.h>
 
 #include <array>
@@ -14,6 +13,7 @@
 #include "common/BlockingWork.h"
 #include "common/Text.h"
 #include "common/TextCodec.h"
+#include "net/CurlLibrary.h"
 
 namespace lumora {
 namespace {
@@ -29,11 +29,6 @@ constexpr long kDefaultTimeoutMs = 15000;
 constexpr long kMaxRedirects = 10;
 // Far above any real header block; a server sending more is hostile.
 constexpr std::size_t kMaxHeaderBytes = std::size_t{1} << 20;
-
-void initialiseCurlOnce() {
-  static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  (void)initialised;
-}
 
 // How often a running exchange looks at its stall clock and at its stop flag: a time-out or a
 // stop takes effect within about this long.
@@ -91,11 +86,11 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
 bool stalled(CURL* curl, Transfer& transfer) {
   curl_off_t down = 0;
   curl_off_t up = 0;
-  curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &down);
-  curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &up);
+  Curl().easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &down);
+  Curl().easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &up);
   if (transfer.progress) {
     curl_off_t total = -1;
-    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+    Curl().easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
     transfer.progress->received = down;
     transfer.progress->total = total;
   }
@@ -120,21 +115,21 @@ int onConnected(void* user, char*, char*, int, int) {
 // Options every exchange shares: the callbacks, the safe protocols, no proxy from the
 // environment, no signals.
 void setCommonOptions(CURL* curl, Transfer& transfer, long timeoutMs) {
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
-  curl_easy_setopt(curl, CURLOPT_PROXY, "");
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+  Curl().easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  Curl().easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  Curl().easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  Curl().easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  Curl().easy_setopt(curl, CURLOPT_PROXY, "");
+  Curl().easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+  Curl().easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  Curl().easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+  Curl().easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
   if (timeoutMs > 0) {
     // No overall limit: a long download that keeps moving must finish.
     transfer.stallMs = timeoutMs;
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
-    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, onConnected);
-    curl_easy_setopt(curl, CURLOPT_PREREQDATA, &transfer);
+    Curl().easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
+    Curl().easy_setopt(curl, CURLOPT_PREREQFUNCTION, onConnected);
+    Curl().easy_setopt(curl, CURLOPT_PREREQDATA, &transfer);
   }
 }
 
@@ -143,26 +138,26 @@ void setCommonOptions(CURL* curl, Transfer& transfer, long timeoutMs) {
 bool perform(const HttpClient::RequestObject& session, Transfer& transfer, const StopFlag& stop) {
   auto* curl = static_cast<CURL*>(session.handle());
   auto* multi = static_cast<CURLM*>(session.driver());
-  if (!multi || curl_multi_add_handle(multi, curl) != CURLM_OK) return false;
+  if (!multi || Curl().multi_add_handle(multi, curl) != CURLM_OK) return false;
   transfer.lastProgress = Clock::now();
   bool done = false;
   CURLcode result = CURLE_OK;
   while (!done && !stop && !stalled(curl, transfer)) {
     int running = 0;
-    if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+    if (Curl().multi_perform(multi, &running) != CURLM_OK) break;
     int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+    while (CURLMsg* message = Curl().multi_info_read(multi, &left)) {
       if (message->msg != CURLMSG_DONE) continue;
       done = true;
       result = message->data.result;
     }
     if (done || running == 0) break;
     long due = -1;
-    curl_multi_timeout(multi, &due);
+    Curl().multi_timeout(multi, &due);
     const int waitMs = due >= 0 && due < kWatchMs ? static_cast<int>(due) : kWatchMs;
-    curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
+    Curl().multi_poll(multi, nullptr, 0, waitMs, nullptr);
   }
-  curl_multi_remove_handle(multi, curl);
+  Curl().multi_remove_handle(multi, curl);
   if (done && transfer.progress) stalled(curl, transfer);
   return done && result == CURLE_OK && !transfer.failed;
 }
@@ -172,7 +167,7 @@ class HeaderList {
   HeaderList() = default;
   HeaderList(const HeaderList&) = delete;
   HeaderList& operator=(const HeaderList&) = delete;
-  ~HeaderList() { curl_slist_free_all(list_); }
+  ~HeaderList() { Curl().slist_free_all(list_); }
 
   // A header whose name is empty or whose name or value would break the line is not sent.
   void add(std::string_view name, std::string_view value) {
@@ -198,7 +193,7 @@ class HeaderList {
 
  private:
   void append(const std::string& line) {
-    curl_slist* grown = curl_slist_append(list_, line.c_str());
+    curl_slist* grown = Curl().slist_append(list_, line.c_str());
     if (grown) list_ = grown;
   }
   curl_slist* list_ = nullptr;
@@ -242,14 +237,14 @@ long timeoutMilliseconds(int seconds) {
 namespace HttpClient {
 
 RequestObject::RequestObject() {
-  initialiseCurlOnce();
-  handle_ = curl_easy_init();
-  driver_ = curl_multi_init();
+  const CurlLibrary* curl = LoadCurl();
+  handle_ = curl ? curl->easy_init() : nullptr;
+  driver_ = curl ? curl->multi_init() : nullptr;
 }
 
 RequestObject::~RequestObject() {
-  if (handle_) curl_easy_cleanup(static_cast<CURL*>(handle_));
-  if (driver_) curl_multi_cleanup(static_cast<CURLM*>(driver_));
+  if (handle_) Curl().easy_cleanup(static_cast<CURL*>(handle_));
+  if (driver_) Curl().multi_cleanup(static_cast<CURLM*>(driver_));
 }
 
 }  // namespace HttpClient
@@ -266,14 +261,14 @@ Bytes exchange(const std::string& url, const HttpClient::Parameters& p,
   const RequestObject& session = p.requestObject ? *p.requestObject : *own;
   auto* curl = static_cast<CURL*>(session.handle());
   if (!curl) return {};
-  if (p.requestObject) curl_easy_reset(curl);
+  if (p.requestObject) Curl().easy_reset(curl);
 
   Transfer transfer;
   setCommonOptions(curl, transfer, timeoutMilliseconds(p.timeout));
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, p.noRedirect ? 0L : 1L);
-  if (!p.proxy.empty()) curl_easy_setopt(curl, CURLOPT_PROXY, p.proxy.c_str());
+  Curl().easy_setopt(curl, CURLOPT_URL, url.c_str());
+  Curl().easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  Curl().easy_setopt(curl, CURLOPT_FOLLOWLOCATION, p.noRedirect ? 0L : 1L);
+  if (!p.proxy.empty()) Curl().easy_setopt(curl, CURLOPT_PROXY, p.proxy.c_str());
 
   std::string block = p.extraHeaders;
   if (p.completeHeaders) block = completedHeaders(block, url, method);
@@ -286,9 +281,9 @@ Bytes exchange(const std::string& url, const HttpClient::Parameters& p,
       proxyHeaders.add("Proxy-Authorization",
                        "Basic " + Base64Encode(p.proxyUser + ":" + p.proxyPassword));
     } else {
-      curl_easy_setopt(curl, CURLOPT_USERNAME, p.proxyUser.c_str());
-      curl_easy_setopt(curl, CURLOPT_PASSWORD, p.proxyPassword.c_str());
-      curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+      Curl().easy_setopt(curl, CURLOPT_USERNAME, p.proxyUser.c_str());
+      Curl().easy_setopt(curl, CURLOPT_PASSWORD, p.proxyPassword.c_str());
+      Curl().easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
     }
   }
   if (p.cookies) {
@@ -311,29 +306,29 @@ Bytes exchange(const std::string& url, const HttpClient::Parameters& p,
 
   const Bytes& body = p.bodyBytes.empty() ? static_cast<const Bytes&>(p.bodyText) : p.bodyBytes;
   if (method == kHead) {
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    Curl().easy_setopt(curl, CURLOPT_NOBODY, 1L);
   } else {
-    if (method != kGet) curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, kVerbs[method]);
+    if (method != kGet) Curl().easy_setopt(curl, CURLOPT_CUSTOMREQUEST, kVerbs[method]);
     bool sendsBody = !body.empty() || method == kPost || method == kPut;
     if (sendsBody) {
-      if (method == kGet) curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "GET");
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+      if (method == kGet) Curl().easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "GET");
+      Curl().easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+      Curl().easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
       headers.suppress("Content-Type");
     }
   }
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+  Curl().easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
   if (!p.proxy.empty()) {
     // Proxy lines go to the proxy only, never through a tunnel to the server.
     proxyHeaders.suppress("Proxy-Connection");
-    curl_easy_setopt(curl, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
-    curl_easy_setopt(curl, CURLOPT_PROXYHEADER, proxyHeaders.get());
+    Curl().easy_setopt(curl, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
+    Curl().easy_setopt(curl, CURLOPT_PROXYHEADER, proxyHeaders.get());
   }
 
   int status = 0;
   if (perform(session, transfer, stop)) {
     long code = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+    Curl().easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
     status = static_cast<int>(code);
   } else {
     transfer.body.clear();
@@ -341,7 +336,7 @@ Bytes exchange(const std::string& url, const HttpClient::Parameters& p,
   }
   // A kept session outlives this call: leave no pointer into our lists, body or transfer
   // behind (a reset keeps its live connections).
-  if (p.requestObject) curl_easy_reset(curl);
+  if (p.requestObject) Curl().easy_reset(curl);
 
   if (outputs) {
     std::string cookies = CollectSetCookies(transfer.headers);
@@ -360,16 +355,16 @@ Bytes fetch(const std::string& url, TransferProgress* progress, const StopFlag& 
   Transfer transfer;
   transfer.progress = progress;
   setCommonOptions(curl, transfer, kDefaultTimeoutMs);
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
+  Curl().easy_setopt(curl, CURLOPT_URL, url.c_str());
+  Curl().easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+  Curl().easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  Curl().easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
   HeaderList headers;
   headers.add("Accept", "*/*");
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+  Curl().easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
   if (!perform(session, transfer, stop)) return {};
   long code = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+  Curl().easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
   if (code >= 400) return {};
   return std::move(transfer.body);
 }

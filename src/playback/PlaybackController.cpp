@@ -68,8 +68,16 @@ void PlaybackController::removeObserver(PlaybackObserver& observer) {
   std::erase(observers_, &observer);
 }
 
+// Nothing moves while paused or stopped, so nothing ticks then; a stopped stream still has the
+// auto-play tick, which starts what comes next. A playing stream is followed again from now.
 void PlaybackController::setState(PlayState state) {
   playState_ = state;
+  if (state == PlayState::Playing) {
+    startTickers();
+  } else {
+    hooks_.progressTicker->stop();
+    if (state == PlayState::Paused) hooks_.autoPlayTicker->stop();
+  }
   announce([state](PlaybackObserver& o) { o.stateChanged(state); });
 }
 
@@ -127,11 +135,15 @@ bool PlaybackController::admit(StartGate::Wish wish) {
   if (stopped_ || !gate_.enter(std::move(wish))) return false;
   hooks_.retryTicker->stop();
   retry_ = nullptr;
+  // The auto-play tick rests while it waits for the user or the retry; this is either.
+  if (autoPlayArmed_ && playState_ != PlayState::Paused)
+    hooks_.autoPlayTicker->start(hooks_.periods.autoPlayMs);
   return true;
 }
 
 void PlaybackController::startTickers() {
   if (stopped_) return;
+  autoPlayArmed_ = true;
   hooks_.progressTicker->start(hooks_.periods.progressMs);
   hooks_.autoPlayTicker->start(hooks_.periods.autoPlayMs);
 }
@@ -162,7 +174,6 @@ void PlaybackController::startSong(PlayQueue& queue, std::size_t position) {
   now.currentName = song.name;
   now.currentAlbum = song.album;
   now.likeSongId = song.id;
-  startTickers();
   setState(PlayState::Playing);
   if (now.currentStream == 0) {
     const PlaybackFailure failure{PlaybackFailure::Kind::SongUnavailable, song, {}, {}};
@@ -317,7 +328,6 @@ void PlaybackController::playPrevious() {
   announce([&start](PlaybackObserver& o) { o.songStarted(start); });
   announce([&caption](PlaybackObserver& o) { o.titleChanged(caption); });
   state_.now.currentTitle = caption;
-  startTickers();
   // Like every other start: the song plays, so pausing is what the button offers.
   setState(PlayState::Playing);
 
@@ -389,7 +399,11 @@ void PlaybackController::openSongPage() {
 void PlaybackController::autoPlayTick() {
   if (gate_.busy() || audio_.isActive(state_.now.currentStream) != AudioPlayer::kStopped) return;
   if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
-  if (waitingForLogin_ || retry_) return;
+  // Nothing to do until the user or the retry acts; either starts the tick again.
+  if (waitingForLogin_ || retry_) {
+    hooks_.autoPlayTicker->stop();
+    return;
+  }
   playNext();
 }
 
@@ -405,11 +419,17 @@ void PlaybackController::progressTick() {
   at.total = ClockText(at.totalSeconds);
   // Until the length is known there is no end to reach; stopping there would freeze the song.
   at.reachedEnd = at.length > 0 && at.elapsed == at.total;
-  // The bar and the lyric freeze for the last second; the auto-play tick takes over.
-  if (at.reachedEnd) hooks_.progressTicker->stop();
+  // The bar and the lyric freeze for the last second; the auto-play tick takes over. While
+  // paused only a seek ticks, once.
+  if (at.reachedEnd || playState_ == PlayState::Paused) hooks_.progressTicker->stop();
   announce([&at](PlaybackObserver& o) { o.positionChanged(at); });
 
   showLyric(at.elapsed);
+}
+
+void PlaybackController::positionMoved() {
+  if (stopped_ || playState_ == PlayState::Stopped) return;
+  hooks_.progressTicker->start(hooks_.periods.progressMs);
 }
 
 void PlaybackController::showLyric(const std::string& timeKey) {

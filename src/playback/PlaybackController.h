@@ -83,6 +83,8 @@ class PlaybackController : private PlaylistLoadProgress {
   void autoPlayTick();
   // The progress half and then the lyric half of the progress timer.
   void progressTick();
+  // The stream was sought: the face follows on the next progress tick, one tick while paused.
+  void positionMoved();
   // The back-off pause is over: what met no server is tried again.
   void retryTick();
 
@@ -94,6 +96,7 @@ class PlaybackController : private PlaylistLoadProgress {
   bool admit(StartGate::Wish wish);
   void playPlaylist(const std::string& playlistId);
   void startSong(PlayQueue& queue, std::size_t position);
+  // At each song start and each resume: both tickers from the start of their periods.
   void startTickers();
   // False when the server could not be reached for the song's address.
   bool replaceStream(const std::string& songId);
@@ -126,6 +129,8 @@ class PlaybackController : private PlaylistLoadProgress {
   // Closed while a start runs: pumped waits inside the service let clicks and ticks in mid-start.
   StartGate gate_;
   bool stopped_ = false;
+  // The auto-play tick runs from the first song start on, except while paused or waiting.
+  bool autoPlayArmed_ = false;
   // Personal FM wants a login: the auto-play tick asks nothing until the user plays again.
   bool waitingForLogin_ = false;
   // While the server does not answer: the pause before the next try, and what is tried.

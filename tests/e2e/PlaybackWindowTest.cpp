@@ -7,9 +7,11 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTreeWidget>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 
@@ -146,9 +148,14 @@ TEST(PlaybackWindow, PauseAndResumeKeepThePosition) {
   ASSERT_TRUE(w.pump([&] { return w.position() >= 1.0; }, 5s));
   control<PictureButton>(*w.window, "图形按钮_暂停")->click();
   const double paused = w.position();
-  // A second and more by the program's own clock: twelve progress ticks.
-  const TimerTicks progress(control<QTimer>(*w.window, "time"));
-  EXPECT_TRUE(w.pump([&] { return progress.count() >= 12; }, 30s));
+  // Nothing of the program ticks while paused: a second and more by a clock of the test's own.
+  QTimer* progressTimer = control<QTimer>(*w.window, "time");
+  EXPECT_FALSE(progressTimer->isActive());
+  EXPECT_FALSE(control<QTimer>(*w.window, "时钟_自动播放")->isActive());
+  QTimer clock;
+  const TimerTicks ticks(&clock);
+  clock.start(100);
+  EXPECT_TRUE(w.pump([&] { return ticks.count() >= 12; }, 30s));
   EXPECT_EQ(w.active(), AudioPlayer::kPaused);
   const double stillAt = w.position();
   EXPECT_NEAR(stillAt, paused, 0.05);
@@ -157,7 +164,19 @@ TEST(PlaybackWindow, PauseAndResumeKeepThePosition) {
   ASSERT_TRUE(w.pump([&] { return w.position() > paused + 0.2; }, 3s));
   EXPECT_LT(w.position(), paused + 1.0);
   EXPECT_EQ(w.state().now.currentSongId, song);
-  std::printf("[ figures  ] paused at %.3f s, twelve progress ticks later still %.3f s\n", paused,
+  EXPECT_TRUE(progressTimer->isActive());
+
+  // A seek while paused still shows on the bar: a press three quarters along its row.
+  control<PictureButton>(*w.window, "图形按钮_暂停")->click();
+  const QWidget* bar = control<QWidget>(*w.window, "进度条");
+  const QPoint onRow(115, bar->geometry().top());
+  QMouseEvent press(QEvent::MouseButtonPress, onRow, w.window->mapToGlobal(onRow), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w.window.get(), &press);
+  EXPECT_TRUE(w.pump([&] { return std::abs(bar->width() - 115) <= 2; }, 5s)) << bar->width();
+  EXPECT_EQ(w.active(), AudioPlayer::kPaused);
+  EXPECT_TRUE(w.pump([&] { return !progressTimer->isActive(); }, 5s));
+  std::printf("[ figures  ] paused at %.3f s, twelve ticks of 100 ms later still %.3f s\n", paused,
               stillAt);
 }
 

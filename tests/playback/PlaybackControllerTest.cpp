@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "lyrics/FindLyricLine.h"
 #include "playback/PlaybackController.h"
@@ -328,6 +329,73 @@ TEST_F(PlaybackControllerTest, PauseButtonTitleStaysUntilTheNextSong) {
   EXPECT_EQ(view.title, "暂停播放");
   StartFmSongs({MakeSong("t")});
   EXPECT_EQ(view.title, "namet");
+}
+
+// Nothing ticks while nothing can change: paused (but for one tick after a seek), or stopped
+// waiting for a login. The tickers come back with the stream, and the end of a song still starts
+// the next one.
+TEST_F(PlaybackControllerTest, TickersRunOnlyWhileTheStreamCanMove) {
+  auto endSong = [this] { audio.streams[state().now.currentStream].active = 0; };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    int progress, autoPlay;
+    const char* playing;
+  } steps[] = {
+      {"first song", [this] { StartFmSongs({MakeSong("a"), MakeSong("b")}); }, 100, 1000, "b"},
+      {"pause button", [this] { controller.pausePlayback(); }, 0, 0, "b"},
+      {"play button", [this] { controller.resumeOrStart(); }, 100, 1000, "b"},
+      {"menu pause", [this] { controller.togglePlayPause(); }, 0, 0, "b"},
+      {"seek while paused", [this] { controller.positionMoved(); }, 100, 0, "b"},
+      {"its one tick shows it",
+       [this] {
+         audio.streams[state().now.currentStream].position = 50000;
+         controller.progressTick();
+         EXPECT_EQ(view.elapsed, "00:50");
+       },
+       0, 0, "b"},
+      {"menu resume", [this] { controller.togglePlayPause(); }, 100, 1000, "b"},
+      {"last second",
+       [this] {
+         audio.streams[state().now.currentStream].position = 200000;
+         controller.progressTick();
+       },
+       0, 1000, "b"},
+      {"song ends",
+       [&, this] {
+         endSong();
+         service.fmBatches.push_back({MakeSong("c")});
+         controller.autoPlayTick();
+       },
+       100, 1000, "c"},
+      {"ends, no login",
+       [&, this] {
+         endSong();
+         service.reply = ServiceReply::NeedsLogin;
+         controller.autoPlayTick();
+         controller.autoPlayTick();
+       },
+       0, 0, "c"},
+      {"logged in, play",
+       [this] {
+         service.reply = ServiceReply::Answered;
+         service.fmBatches.push_back({MakeSong("d")});
+         controller.resumeOrStart();
+       },
+       100, 1000, "d"},
+      {"paused, then next", [this] {
+         controller.pausePlayback();
+         service.fmBatches.push_back({MakeSong("e")});
+         controller.playNext();
+       },
+       100, 1000, "e"},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    EXPECT_EQ(progress->interval, step.progress) << step.what;
+    EXPECT_EQ(autoPlay->interval, step.autoPlay) << step.what;
+    EXPECT_EQ(state().now.currentSongId, step.playing) << step.what;
+  }
 }
 
 TEST_F(PlaybackControllerTest, LikeShowsTheBoxAroundTheRequestAndWait) {
