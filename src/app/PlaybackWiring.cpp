@@ -12,7 +12,6 @@
 
 #include "app/ProgramObjects.h"
 #include "app/PumpedWaits.h"
-#include "lyrics/KaraokeSweep.h"
 #include "lyrics/LyricLineCache.h"
 #include "square/PlaylistSquarePanel.h"
 #include "widgets/PictureButton.h"
@@ -58,43 +57,6 @@ PlaybackHooks windowHooks(PumpedWaits& waits, const FaceControls& face, QTimer* 
 }
 
 }  // namespace
-
-int SquarePlaylists::playlistCount() const { return square_.rowCount(); }
-
-std::string SquarePlaylists::playlistIdAt(int row) const { return square_.playlistIdAt(row); }
-
-bool SquarePlaylists::answered() const { return square_.browser().answered(); }
-
-void SquarePlaylists::reload() { square_.loadCurrentPage(); }
-
-void DesktopLyricsFollower::lyricLineChanged(const std::string& line) {
-  line_ = line;
-  lyrics_.SetText(line, sweep_ ? percent_ : 0);
-}
-
-// The window renders only when the lit share has moved by a whole percent.
-void DesktopLyricsFollower::positionChanged(const PlaybackPosition& at) {
-  if (!sweep_) return;
-  percent_ = sweepPercent(at);
-  if (!line_.empty()) lyrics_.SetText(line_, percent_);
-}
-
-int DesktopLyricsFollower::sweepPercent(const PlaybackPosition& at) {
-  const std::string& text = lyricText_();
-  if (text != taggedText_) {
-    taggedText_ = text;
-    tags_ = LyricTagTimes(text);
-  }
-  return static_cast<int>(SweepShare(tags_, at.seconds, static_cast<double>(at.totalSeconds)) *
-                          100);
-}
-
-void DesktopLyricsFollower::setSweep(bool on) {
-  sweep_ = on;
-  percent_ = 0;
-  // Before the first line the window keeps its greeting.
-  if (!line_.empty()) lyrics_.SetText(line_, 0);
-}
 
 PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& controls,
                                ProgramObjects& objects, const Session& session,

@@ -10,54 +10,17 @@
 #include "face/FacePresenter.h"
 #include "face/MainWindowControls.h"
 #include "face/PlayerFace.h"
+#include "lyrics/DesktopLyricsFollower.h"
 #include "net/ApiClient.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlayerAudioOutput.h"
+#include "square/SquarePlaylists.h"
 
 namespace lumora {
 
-class DesktopLyricsWindow;
 class PlaylistSquarePanel;
 class PumpedWaits;
 struct ProgramObjects;
-
-// The square's rows as the playlists a first play draws from.
-class SquarePlaylists : public PlaylistSource {
- public:
-  explicit SquarePlaylists(PlaylistSquarePanel& square) : square_(square) {}
-  int playlistCount() const override;
-  std::string playlistIdAt(int row) const override;
-  bool answered() const override;
-  void reload() override;
-
- private:
-  PlaylistSquarePanel& square_;
-};
-
-// The desktop lyrics window shows each lyric line as the face does; with the sweep on, the line
-// is lit from its time tag to the next line's, a step each progress tick.
-class DesktopLyricsFollower : public PlaybackObserver {
- public:
-  using LyricText = std::function<const std::string&()>;
-  DesktopLyricsFollower(DesktopLyricsWindow& lyrics, LyricText lyricText)
-      : lyrics_(lyrics), lyricText_(std::move(lyricText)) {}
-  void lyricLineChanged(const std::string& line) override;
-  void positionChanged(const PlaybackPosition& at) override;
-  // Off by default: the line is drawn in the fill colours alone.
-  void setSweep(bool on);
-
- private:
-  int sweepPercent(const PlaybackPosition& at);
-
-  DesktopLyricsWindow& lyrics_;
-  LyricText lyricText_;
-  bool sweep_ = false;
-  std::string line_;
-  int percent_ = 0;
-  // The tags of the lyric they were read from, read again when the song's lyric changes.
-  std::string taggedText_;
-  std::vector<double> tags_;
-};
 
 class PlaybackWiring : public QObject {
   Q_OBJECT

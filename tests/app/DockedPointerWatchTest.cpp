@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/DockedPointerWatch.h"
+#include "behaviour/DockedPointerWatch.h"
 #include "support/WaitFor.h"
 #include "support/XvfbDisplay.h"
 
