@@ -315,32 +315,49 @@ std::string readAll(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// The entry starts the player installed on PATH when there is one, else the running program.
 TEST(SettingsPanel, TheAutorunBoxWritesThenRemovesTheEntry) {
-  TempDir home;
-  Options options = optionsIn(home.path());
-  options.apiBaseAddress = "http://127.0.0.1:4711";
-  WindowFixture f(true, options);
-  Panel p(*f.window);
-  const fs::path entry = AutostartEntryPath(home.path(), "Lumora");
-  ASSERT_FALSE(p.autorun->isChecked());
+  for (const bool installed : {false, true}) {
+    SCOPED_TRACE(installed ? "a lumora on PATH" : "none on PATH");
+    TempDir home;
+    TempDir bin;
+    const fs::path installedPlayer = bin.path() / "lumora";
+    if (installed) {
+      std::ofstream(installedPlayer) << "#!/bin/sh\n";
+      fs::permissions(installedPlayer, fs::perms::owner_all);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(bin.path().string()));
+    Options options = optionsIn(home.path());
+    options.apiBaseAddress = "http://127.0.0.1:4711";
+    WindowFixture f(true, options);
+    Panel p(*f.window);
+    const fs::path entry = AutostartEntryPath(home.path(), "Lumora");
+    ASSERT_FALSE(p.autorun->isChecked());
 
-  p.autorun->click();
-  ASSERT_EQ(f.boxes.size(), 1u);
-  EXPECT_EQ(f.boxes[0].text.toStdString(), "已设置开机启动");
-  EXPECT_EQ(f.boxes[0].title.toStdString(), "信息：");
-  EXPECT_EQ(f.boxes[0].icon, QMessageBox::NoIcon);
-  const std::string text = readAll(entry);
-  EXPECT_NE(text.find("LUMORA_API_BASE=http://127.0.0.1:4711"), std::string::npos) << text;
-  EXPECT_NE(text.find(f.objects.programPath), std::string::npos) << text;
+    p.autorun->click();
+    qputenv("PATH", path);
+    ASSERT_EQ(f.boxes.size(), 1u);
+    EXPECT_EQ(f.boxes[0].text.toStdString(), "已设置开机启动");
+    EXPECT_EQ(f.boxes[0].title.toStdString(), "信息：");
+    EXPECT_EQ(f.boxes[0].icon, QMessageBox::NoIcon);
+    const std::string text = readAll(entry);
+    EXPECT_NE(text.find("LUMORA_API_BASE=http://127.0.0.1:4711"), std::string::npos) << text;
+    EXPECT_NE(text.find(installed ? installedPlayer.string() : f.objects.programPath),
+              std::string::npos)
+        << text;
 
-  // The next start finds the entry.
-  WindowFixture again(true, options);
-  EXPECT_TRUE(Panel(*again.window).autorun->isChecked());
+    if (!installed) {
+      // The next start finds the entry.
+      WindowFixture again(true, options);
+      EXPECT_TRUE(Panel(*again.window).autorun->isChecked());
+    }
 
-  p.autorun->click();
-  ASSERT_EQ(f.boxes.size(), 2u);
-  EXPECT_EQ(f.boxes[1].text.toStdString(), "已取消开机启动");
-  EXPECT_FALSE(fs::exists(entry));
+    p.autorun->click();
+    ASSERT_EQ(f.boxes.size(), 2u);
+    EXPECT_EQ(f.boxes[1].text.toStdString(), "已取消开机启动");
+    EXPECT_FALSE(fs::exists(entry));
+  }
 }
 
 TEST(SettingsPanel, AFailedAutorunWriteSaysSoAndUnticksTheBox) {
