@@ -133,6 +133,7 @@ void LyricsSurface::setImage(QImage image) {
 }
 
 void LyricsSurface::amendImage(const QRect& changed, const std::function<void(QPainter&)>& draw) {
+  if (image_.isNull()) return;
   {
     QPainter painter(&image_);
     draw(painter);
