@@ -355,16 +355,15 @@ bool sameButShare(LyricsLook a, const LyricsLook& b) {
   return a == b;
 }
 
-// Lights the columns [from, to) of an image: the lit ink over what is there.
-void lightColumns(QPainter& painter, const DesktopLyricsWindow::LitInk& lit, int from, int to) {
+}  // namespace
+
+void DesktopLyricsWindow::lightColumns(QPainter& painter, const LitInk& lit, int from, int to) {
   if (to <= from || lit.image.isNull()) return;
   painter.save();
   painter.setClipRect(QRect(from, 0, to - from, painter.device()->height()));
   painter.drawImage(lit.at, lit.image);
   painter.restore();
 }
-
-}  // namespace
 
 void DesktopLyricsWindow::refreshImage() {
   if (!window_) return;
@@ -374,17 +373,13 @@ void DesktopLyricsWindow::refreshImage() {
   if (drawn_ && drawn_->size == size && sameButShare(drawn_->look, look_) &&
       percent > drawn_->look.highlightPercent && sweepKeepsShape()) {
     // The sweep moved on: light only the new columns, the shape stays.
-    if (!lit_) lit_ = RenderLit(size);
-    const int from = ShareEdge(*lit_, size.width(), drawn_->look.highlightPercent);
-    const int to = ShareEdge(*lit_, size.width(), percent);
+    if (!lit_) lit_ = renderLit(size, shapeText(size));
+    const int from = shareEdge(*lit_, size.width(), drawn_->look.highlightPercent);
+    const int to = shareEdge(*lit_, size.width(), percent);
     window_->amendImage(QRect(from, 0, to - from, size.height()),
                         [&](QPainter& painter) { lightColumns(painter, *lit_, from, to); });
-  } else if (percent > 0) {
-    lit_ = RenderLit(size);
-    window_->setImage(renderWith(size, *lit_));
   } else {
-    lit_.reset();
-    window_->setImage(renderUnlit(size));
+    window_->setImage(render(size, &lit_));
   }
   drawn_ = Drawn{look_, size};
   ++renderCount_;
@@ -394,16 +389,18 @@ bool DesktopLyricsWindow::sweepKeepsShape() const {
   return !look_.highlightOutline || look_.fillOutline;
 }
 
-QImage DesktopLyricsWindow::Render(QSize size) const {
-  if (look_.highlightPercent == 0) return renderUnlit(size);
-  return renderWith(size, RenderLit(size));
-}
+QImage DesktopLyricsWindow::Render(QSize size) const { return render(size, nullptr); }
 
-QImage DesktopLyricsWindow::renderWith(QSize size, const LitInk& lit) const {
-  QImage image = renderUnlit(size);
-  if (image.isNull()) return image;
-  QPainter painter(&image);
-  lightColumns(painter, lit, 0, ShareEdge(lit, size.width(), look_.highlightPercent));
+QImage DesktopLyricsWindow::render(QSize size, std::optional<LitInk>* kept) const {
+  const std::optional<Shape> shape = shapeText(size);
+  QImage image = renderUnlit(size, shape);
+  std::optional<LitInk> lit;
+  if (look_.highlightPercent > 0 && !image.isNull()) {
+    lit = renderLit(size, shape);
+    QPainter painter(&image);
+    lightColumns(painter, *lit, 0, shareEdge(*lit, size.width(), look_.highlightPercent));
+  }
+  if (kept) *kept = std::move(lit);
   return image;
 }
 
@@ -421,7 +418,7 @@ std::optional<DesktopLyricsWindow::Shape> DesktopLyricsWindow::shapeText(QSize s
   return shape;
 }
 
-QImage DesktopLyricsWindow::renderUnlit(QSize size) const {
+QImage DesktopLyricsWindow::renderUnlit(QSize size, const std::optional<Shape>& shape) const {
   QImage image(size, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
   image.fill(Qt::transparent);
@@ -429,7 +426,6 @@ QImage DesktopLyricsWindow::renderUnlit(QSize size) const {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   if (look_.background) painter.fillRect(image.rect(), QColor::fromRgba(*look_.background));
-  const std::optional<Shape> shape = shapeText(size);
   if (!shape) return image;
   // Shaping the text is most of a render: the shadow is the same outline, moved.
   if (look_.shadow) {
@@ -444,9 +440,9 @@ QImage DesktopLyricsWindow::renderUnlit(QSize size) const {
   return image;
 }
 
-DesktopLyricsWindow::LitInk DesktopLyricsWindow::RenderLit(QSize size) const {
+DesktopLyricsWindow::LitInk DesktopLyricsWindow::renderLit(
+    QSize size, const std::optional<Shape>& shape) const {
   LitInk lit;
-  const std::optional<Shape> shape = shapeText(size);
   if (!shape) return lit;
   lit.textRect = shape->textRect;
   // The outline reaches half a pixel past the path; antialiasing one more.
@@ -468,7 +464,7 @@ DesktopLyricsWindow::LitInk DesktopLyricsWindow::RenderLit(QSize size) const {
   return lit;
 }
 
-int DesktopLyricsWindow::ShareEdge(const LitInk& lit, int imageWidth, int percent) {
+int DesktopLyricsWindow::shareEdge(const LitInk& lit, int imageWidth, int percent) {
   if (percent <= 0) return 0;
   if (percent >= 100) return imageWidth;
   // Whole columns, so that lighting a line in steps gives the same pixels as lighting it at once.

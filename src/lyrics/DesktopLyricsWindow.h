@@ -145,16 +145,6 @@ class DesktopLyricsWindow {
   // The image for the current state at the given size, without touching any window.
   QImage Render(QSize size) const;
 
-  // The lit ink of the current line (highlight outline and fill over nothing), for the part of
-  // the image it covers, and where the lit share's edge falls at a given percent.
-  struct LitInk {
-    QImage image;
-    QPoint at;
-    QRectF textRect;
-  };
-  LitInk RenderLit(QSize size) const;
-  static int ShareEdge(const LitInk& lit, int imageWidth, int percent);
-
   const LyricsLook& look() const { return look_; }
 
  private:
@@ -165,9 +155,23 @@ class DesktopLyricsWindow {
     QRectF textRect;
   };
   std::optional<Shape> shapeText(QSize size) const;
+  // The lit ink of the line (highlight outline and fill over nothing), for the part of the image
+  // it covers.
+  struct LitInk {
+    QImage image;
+    QPoint at;
+    QRectF textRect;
+  };
+  // The whole image at the current share, the line shaped once; `kept` receives the lit ink it
+  // drew, for the sweep's later steps.
+  QImage render(QSize size, std::optional<LitInk>* kept) const;
   // Background, shadow, outline and fill: the line with nothing lit.
-  QImage renderUnlit(QSize size) const;
-  QImage renderWith(QSize size, const LitInk& lit) const;
+  QImage renderUnlit(QSize size, const std::optional<Shape>& shape) const;
+  LitInk renderLit(QSize size, const std::optional<Shape>& shape) const;
+  // Where the lit share's edge falls at a given percent, in whole columns.
+  static int shareEdge(const LitInk& lit, int imageWidth, int percent);
+  // Lights the columns [from, to) of an image: the lit ink over what is there.
+  static void lightColumns(QPainter& painter, const LitInk& lit, int from, int to);
   // Whether a share change alone leaves the drawn pixels as they are: the lit ink's outline,
   // if any, covers no pixel the unlit ink leaves clear.
   bool sweepKeepsShape() const;
