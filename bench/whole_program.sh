@@ -9,8 +9,8 @@
 #   wp_need TOOL...                    fails with a clear message when one is missing
 #   wp_start_xvfb                      exports DISPLAY; the pointer parked away from the face
 #   wp_start_server [ARGS...]          sets wp_address; ARGS go to lumora-server
-#   wp_launch DIR PROGRAM [ARGS...]    fresh home and trace file in DIR (the media plugin registry
-#                                      is kept for the whole run); sets wp_pid,
+#   wp_launch DIR PROGRAM [ARGS...]    fresh XDG folders and trace file in DIR (HOME and the media
+#                                      plugin registry are kept for the whole run); sets wp_pid,
 #                                      wp_launched (EPOCHREALTIME just before the launch)
 #   wp_wait_trace FILE LINE SECONDS    waits for LINE in FILE; sets wp_seen (EPOCHREALTIME)
 #   wp_stop PID                        SIGTERM, then SIGKILL after 5 s; waits for it
@@ -115,12 +115,18 @@ wp_launch() {
   local dir="$1"
   shift
   mkdir -p "$dir/home/.config" "$dir/home/.cache" "$dir/home/.local/share" "$dir/run"
+  mkdir -p "$wp_work/desktop-home"
   chmod 700 "$dir/run"
   : >"$dir/trace"
   wp_launched="$EPOCHREALTIME"
   (
-    export HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config" XDG_CACHE_HOME="$dir/home/.cache"
-    export XDG_DATA_HOME="$dir/home/.local/share" XDG_RUNTIME_DIR="$dir/run"
+    # Every folder the player keeps anything in is new for each launch, but HOME itself stays
+    # put for the whole run, as it does on a desktop: a media plugin names folders under HOME
+    # among what its registry entry depends on, and a new HOME at every launch would have the
+    # framework scan that plugin again, in a process of its own, at every start.
+    export HOME="$wp_work/desktop-home" XDG_CONFIG_HOME="$dir/home/.config"
+    export XDG_CACHE_HOME="$dir/home/.cache" XDG_DATA_HOME="$dir/home/.local/share"
+    export XDG_RUNTIME_DIR="$dir/run"
     export XDG_MUSIC_DIR="$dir/home/Music" LUMORA_TRACE_FILE="$dir/trace"
     export LUMORA_API_BASE="$wp_address" LUMORA_AUDIO_DEVICE="${LUMORA_AUDIO_DEVICE:-0}"
     # GStreamer's plugin registry lives in the cache folder and outlasts a start on a desktop;

@@ -2,6 +2,7 @@
 // Usage: lumora-render-icon SIDE OUTPUT.png
 #include <QGuiApplication>
 #include <QImage>
+#include <QPixmap>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
   char* qtArgs[] = {argv[0], platform, offscreen, nullptr};
   int qtArgc = 3;
   QGuiApplication app(qtArgc, qtArgs);
-  if (!lumora::AppIconImage(side).save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+  if (!lumora::AppIcon().pixmap(QSize(side, side)).toImage().save(QString::fromLocal8Bit(argv[2]), "PNG")) {
     std::fprintf(stderr, "cannot write %s\n", argv[2]);
     return 1;
   }

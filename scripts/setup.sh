@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config git
-  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins qt6-translations-l10n
+  qt6-base-dev libfontconfig-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins qt6-translations-l10n
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools
   gstreamer1.0-alsa gstreamer1.0-pulseaudio

@@ -127,7 +127,7 @@ void MainWindow::onMainWindowCreated() {
   controls_.settings.panel->setGeometry(0, 0, 154, 230);
   controls_.settings.panel->hide();
   controls_.face.likeBox->move(14, 40);
-  loadFirstSquarePage();
+  // The square's first page loads once the face is on screen (onFaceShown).
   putTrayIcon();
   playback().setTitle("Lumora");
   roundWindowCorners(this, 2, 2);
@@ -166,7 +166,7 @@ void MainWindow::onMainWindowDestroying() {
 }
 
 void MainWindow::putTrayIcon() {
-  // The program's icon is drawn once, at start-up; drawn here only where nobody set it.
+  // The program's icon is the application's; made here only where nobody set it.
   QIcon icon = QApplication::windowIcon();
   if (icon.isNull()) icon = AppIcon();
   tray_ = new QSystemTrayIcon(icon, this);
@@ -268,17 +268,24 @@ void MainWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
   background_->draw(p, rect(), devicePixelRatioF());
   // The face is on screen once this paint pass, children included, has been flushed.
-  if (!faceShownTraced_) {
-    faceShownTraced_ = true;
-    QTimer::singleShot(0, this, [this] { traceStep(objects_.options.traceFile, "onFaceShown"); });
+  if (!faceShown_) {
+    faceShown_ = true;
+    QTimer::singleShot(0, this, &MainWindow::onFaceShown);
   }
+}
+
+// The list is hidden behind the face until it is asked for, so its first page need not hold up
+// the first paint: the request, and the network library it is the first to load, come after.
+void MainWindow::onFaceShown() {
+  traceStep(objects_.options.traceFile, "onFaceShown");
+  if (!destroyed_) loadFirstSquarePage();
 }
 
 void MainWindow::toggleHideToTray() { hideToTray_->toggle(true); }
 
 void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
 
-void MainWindow::loadFirstSquarePage() { square_->loadCurrentPage(); }
+void MainWindow::loadFirstSquarePage() { square_->loadOpeningPage(); }
 
 void MainWindow::setUpDesktopLyrics() { settings_->setUpDesktopLyrics(); }
 

@@ -71,6 +71,8 @@ class MainWindow : public QWidget {
 
  private:
   void onMainWindowCreated();
+  // The face's first paint has been flushed.
+  void onFaceShown();
   void onMainWindowDestroying();
   void connectControls();
   void putTrayIcon();
@@ -89,7 +91,7 @@ class MainWindow : public QWidget {
   MainWindowControls controls_;
   // The login; every run starts logged out.
   AccountClient account_;
-  // Made first: the created handler already waits for the square's first page.
+  // Made first: every routine that waits uses it.
   PumpedWaits* waits_ = nullptr;
   QPointer<QSystemTrayIcon> tray_;
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
@@ -107,7 +109,7 @@ class MainWindow : public QWidget {
   std::unique_ptr<SvgPicture> background_;
   FaceDrag drag_{this};
   bool destroyed_ = false;
-  bool faceShownTraced_ = false;
+  bool faceShown_ = false;
   bool deleteWhenWaitsEnd_ = false;
 };
 

@@ -16,14 +16,17 @@
 #include "playback/AudioPlayer.h"
 
 int main(int argc, char** argv) {
-  // The media framework loads meanwhile; nothing plays before the window is up.
-  const lumora::AudioWarmUp audioWarmUp;
+  // The font configuration is read while the window system connects.
+  const lumora::FontConfigWarmUp fontConfigWarmUp;
   lumora::PreferX11WhereThereIsAnX11Server();
   QApplication app(argc, argv);
   if (lumora::HandOverToRunningPlayer(QDBusConnection::sessionBus())) {
     qInfo("lumora: already running; its face was brought forward");
     return 0;
   }
+  // The media framework loads while the window is built; nothing plays before it is up. Started
+  // only now, it does not slow the connection to the window system.
+  const lumora::AudioWarmUp audioWarmUp;
   // The launcher, the window manager's class and the media-player service all say "lumora".
   QApplication::setApplicationName(QStringLiteral("lumora"));
   QGuiApplication::setDesktopFileName(QStringLiteral("lumora"));

@@ -1,13 +1,10 @@
 #pragma once
 // The program's own icon, for the window, the tray and the launcher.
 #include <QIcon>
-#include <QImage>
 
 namespace lumora {
 
-// The icon drawn at the usual sizes (16 to 256 pixels).
+// The icon, drawn at each size when that size is first asked for.
 QIcon AppIcon();
-// One square rendering of it.
-QImage AppIconImage(int side);
 
 }  // namespace lumora

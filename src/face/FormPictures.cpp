@@ -1,7 +1,10 @@
 // The form's pictures, compiled into the library as resources.
+#include <QPixmap>
 #include <QString>
+#include <QWidget>
 
 #include "face/MainWindowControls.h"
+#include "widgets/SvgPicture.h"
 
 // Resources of a static library are only linked in when something asks for them, and the
 // initialiser has to be named from the global namespace.
@@ -16,6 +19,12 @@ QString picturePath(const char* name) {
   static const bool registered = registerFacePictures();
   (void)registered;
   return QStringLiteral(":/lumora/images/") + QString::fromUtf8(name) + QStringLiteral(".svg");
+}
+
+// Drawn straight from the picture: read as an image file, it would first have the toolkit look
+// through every image format it can load.
+QPixmap designedCover(const QWidget& pic) {
+  return SvgPicture(picturePath("cover")).pixmap(pic.size(), pic.devicePixelRatioF());
 }
 
 }  // namespace lumora

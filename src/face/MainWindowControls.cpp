@@ -124,7 +124,7 @@ QStringList texts(std::initializer_list<const char*> items) {
 void buildFace(QWidget* w, FaceControls& c) {
   c.pic = place(new QLabel(w), "Pic", 0, 0, 155, 155);
   c.pic->setScaledContents(true);
-  c.pic->setPixmap(QPixmap(picturePath("cover")));
+  c.pic->setPixmap(designedCover(*c.pic));
   c.progressBar = place(new ColourStrip(QColor(0x2f, 0x8f, 0xff), w), "进度条", 0, 155, 0, 2);
   c.previousButton = pictureButton(w, "图形按钮_上一曲", "prev", 23, 161, 24, 24);
   c.playButton = pictureButton(w, "图形按钮_播放", "play", 64, 159, 28, 28);

@@ -1,6 +1,7 @@
 #pragma once
 // The main window's form: every control under its designed name, at its designed place. The
 // builder hands out typed groups; each feature takes the group it needs.
+#include <QPixmap>
 #include <QString>
 
 #include "behaviour/SleepControls.h"
@@ -80,5 +81,7 @@ MainWindowControls buildMainWindowControls(QWidget* window);
 
 // The resource path of one of the form's pictures, e.g. picturePath("cover").
 QString picturePath(const char* name);
+// The designed cover, drawn at the size of the label that shows it.
+QPixmap designedCover(const QWidget& pic);
 
 }  // namespace lumora

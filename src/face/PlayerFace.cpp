@@ -57,7 +57,7 @@ void PlayerFace::setCoverPicture(const std::string& bytes) {
         picture.scaled(kCoverSide, kCoverSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     return;
   }
-  face_.pic->setPixmap(QPixmap(picturePath("cover")));
+  face_.pic->setPixmap(designedCover(*face_.pic));
 }
 
 void PlayerFace::setPlayButtonVisible(bool visible) { face_.playButton->setVisible(visible); }

@@ -116,6 +116,12 @@ void PlaylistBrowser::loadCurrentPage() {
   LoadPage(state_.mode, state_.keyword, std::to_string(state_.offset));
 }
 
+// Asked for once the face is on screen: a play pressed before, or the account's lists shown
+// from the tray while the face stayed hidden, has filled the list already.
+void PlaylistBrowser::loadOpeningPage() {
+  if (filling_ == 0) loadCurrentPage();
+}
+
 void PlaylistBrowser::chooseCategory(int index) {
   view_.setPagingButtonsVisible(true);
   state_.mode = kBrowseHot;

@@ -77,6 +77,8 @@ class PlaylistBrowser {
   void LoadPage(std::string_view mode, std::string_view keyword, std::string_view offset);
   // The page the browse state names: start-up's first page, or the one a lost server left empty.
   void loadCurrentPage();
+  // Start-up's first page, unless something was put into the list before it was asked for.
+  void loadOpeningPage();
 
   void chooseCategory(int index);
   // Back to the hot playlists of the category last chosen, from a search too.
@@ -92,7 +94,8 @@ class PlaylistBrowser {
   const BrowseState& browseState() const { return state_; }
   // What the list shows, row for row.
   const std::vector<PlaylistRow>& rows() const { return rows_; }
-  // False after a page load that met no server: the list is empty for want of an answer.
+  // False before the first page came and after a page load that met no server: the list is
+  // empty for want of an answer.
   bool answered() const { return answered_; }
 
  private:
@@ -106,7 +109,7 @@ class PlaylistBrowser {
   std::string apiBase_;
   PlaylistSquareView& view_;
   std::vector<PlaylistRow> rows_;
-  bool answered_ = true;
+  bool answered_ = false;
   std::string category_{kSquareCategories[0]};
   // Counts what was put into the list; a load whose number is no longer the latest is stale.
   unsigned filling_ = 0;

@@ -31,7 +31,7 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
                       JsonDocument& apiJson, std::string apiBase, QObject* parent = nullptr);
 
   PlaylistBrowser& browser() { return browser_; }
-  void loadCurrentPage() { browser_.loadCurrentPage(); }
+  void loadOpeningPage() { browser_.loadOpeningPage(); }
   void ShowAccountPlaylists(const std::vector<std::string>& names,
                             const std::vector<std::string>& ids) {
     browser_.ShowAccountPlaylists(names, ids);

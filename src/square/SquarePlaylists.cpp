@@ -10,6 +10,6 @@ std::string SquarePlaylists::playlistIdAt(int row) const { return square_.playli
 
 bool SquarePlaylists::answered() const { return square_.browser().answered(); }
 
-void SquarePlaylists::reload() { square_.loadCurrentPage(); }
+void SquarePlaylists::reload() { square_.browser().loadCurrentPage(); }
 
 }  // namespace lumora

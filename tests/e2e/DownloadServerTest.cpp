@@ -19,6 +19,7 @@
 #include "net/HttpClient.h"
 #include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
+#include "support/FaceShown.h"
 #include "support/Mp3Fixture.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
@@ -51,6 +52,7 @@ struct DownloadWindow : ::testing::Test {
     window = std::make_unique<MainWindow>(objects, [this](QWidget*, const MessageBoxRequest& r) {
       boxes.push_back(r.title.toStdString() + ": " + r.text.toStdString());
     });
+    ASSERT_TRUE(showFace(*window));
   }
 
   fs::path folder() const { return dir.path() / "下载音乐"; }

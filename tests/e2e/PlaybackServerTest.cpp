@@ -16,6 +16,7 @@
 #include "face/FacePresenter.h"
 #include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
+#include "support/FaceShown.h"
 #include "support/PlaybackAccess.h"
 #include "support/ServerProcess.h"
 #include "support/TimerTicks.h"
@@ -38,6 +39,7 @@ struct ServerWindow : ::testing::Test {
     objects.playbackPeriods.firstRetryMs = 50;
     objects.playbackPeriods.longestRetryMs = 200;
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
+    ASSERT_TRUE(showFace(*window));
   }
 
   // Counts the failures playback announces: each try that met no server is one.

@@ -19,6 +19,7 @@
 #include "square/PlaylistSquarePanel.h"
 #include "square/SquareTestSupport.h"
 #include "support/Controls.h"
+#include "support/FaceShown.h"
 
 namespace lumora::test {
 namespace {
@@ -238,20 +239,23 @@ TEST_F(SquarePanelTest, EmptyListSaysThereIsNothingToShow) {
   // A page that never came (nothing listens on port 1) is told apart from one that holds nothing.
   PlaylistSquarePanel unreachable(controls.list, controls.settings.panel, apiJson,
                                   "http://127.0.0.1:1");
-  unreachable.loadCurrentPage();
+  unreachable.loadOpeningPage();
   QLabel* itsNote = host.findChildren<QLabel*>(QStringLiteral("emptyListNote")).last();
   EXPECT_TRUE(itsNote->isVisible());
   EXPECT_EQ(itsNote->text().toStdString(), PlaylistSquarePanel::kLoadFailed);
 }
 
-// The real main window, pointed at the test server through the environment.
-TEST_F(SquareServerTest, FirstPageOfAllIsListedBeforeTheWindowIsShown) {
+// The real main window, pointed at the test server through the environment. The list is hidden
+// behind the face, so its first page is asked for only once the face is on screen.
+TEST_F(SquareServerTest, FirstPageOfAllIsListedOnceTheFaceIsShown) {
   setenv("LUMORA_API_BASE", (server_->baseUrl() + "/").c_str(), 1);
   const Options options = ReadOptions();
   unsetenv("LUMORA_API_BASE");
   ASSERT_EQ(options.apiBaseAddress, server_->baseUrl());
   WindowFixture f(true, options);
-  ASSERT_FALSE(f.window->isVisible());
+  QApplication::processEvents();
+  EXPECT_TRUE(newSquareTargets().empty());
+  ASSERT_TRUE(showFace(*f.window));
   auto* rows = control<QTreeWidget>(*f.window, "超级列表框1");
   ASSERT_EQ(rows->topLevelItemCount(), 8);
   EXPECT_EQ(rows->topLevelItem(0)->text(0).toStdString(), "全曲库 2000 首");
