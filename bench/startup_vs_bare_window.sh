@@ -2,7 +2,7 @@
 # Start-up of the whole player against a bare Qt window (bench/bare_window.cpp): the time from
 # the launch to the trace line "onFaceShown", written once the window's first paint has been
 # flushed. RUNS launches of each, taken in turn (ABBA order) on one private Xvfb display, each
-# with a fresh home, after one untimed launch of each; prints the medians and their ratio.
+# with fresh folders, after one untimed launch of each; prints the medians and their ratio.
 # The player loads the playlist square's first page from a lumora-server over the demo
 # catalogue on a free port and plays to the no-sound device. Apart, the dynamic loader's own
 # share before main (LD_DEBUG=statistics, each program started without a display, so it ends

@@ -1,7 +1,7 @@
 # shellcheck shell=bash disable=SC2034  # the wp_ variables are read by the sourcing scripts
 # Shared by the benchmarks that run the whole program (startup_vs_bare_window.sh,
 # idle_wakeups.sh, playing_cpu.sh, waiting_gaps.sh); sourced, not run. Each of them gets a private X display, a
-# private session bus, a lumora-server over the demo catalogue and a fresh home per launch, and
+# private session bus, a lumora-server over the demo catalogue and fresh folders per launch, and
 # everything it started is stopped, by its own pid, when it exits.
 #
 #   wp_init NAME [BUILD_DIR] ARGS...   BUILD_DIR defaults to build/bench; re-runs the calling
@@ -126,7 +126,7 @@ wp_launch() {
     # framework scan that plugin again, in a process of its own, at every start.
     export HOME="$wp_work/desktop-home" XDG_CONFIG_HOME="$dir/home/.config"
     export XDG_CACHE_HOME="$dir/home/.cache" XDG_DATA_HOME="$dir/home/.local/share"
-    export XDG_RUNTIME_DIR="$dir/run"
+    export XDG_STATE_HOME="$dir/home/.local/state" XDG_RUNTIME_DIR="$dir/run"
     export XDG_MUSIC_DIR="$dir/home/Music" LUMORA_TRACE_FILE="$dir/trace"
     export LUMORA_API_BASE="$wp_address" LUMORA_AUDIO_DEVICE="${LUMORA_AUDIO_DEVICE:-0}"
     # GStreamer's plugin registry lives in the cache folder and outlasts a start on a desktop;
