@@ -81,6 +81,7 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
   const unsigned filling = filling_;
   const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
   if (request.url.empty()) return;
+  view_.pageLoading();
   HttpClient::Outputs outputs;
   const std::string answer = BodyText(HttpClient::Request(request.url, {}, &outputs));
   if (filling != filling_) return;

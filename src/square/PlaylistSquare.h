@@ -54,6 +54,8 @@ class PlaylistSquareView {
   virtual void setPagingButtonsVisible(bool visible) = 0;                      // 首页, 下一页
   virtual void hideSearchBox() = 0;                                            // 外形框3
   virtual void showListPanel() = 0;                                            // 外形框1
+  // A page was asked for and its answer is awaited.
+  virtual void pageLoading() = 0;
   // After a page load: whether the server answered at all, and whether a page follows.
   virtual void pageLoaded(bool answered, bool morePages) = 0;
 };

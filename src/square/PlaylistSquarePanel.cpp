@@ -118,10 +118,15 @@ void PlaylistSquarePanel::clearRows() {
   }
 }
 
+// A slow server leaves the list empty for a while: it says why rather than that there is nothing.
+void PlaylistSquarePanel::pageLoading() {
+  if (emptyNote_) emptyNote_->setText(QString::fromUtf8(kLoading));
+}
+
 // Past the last page there is nothing to ask for; 首页 is the way back, and the way to try again.
 void PlaylistSquarePanel::pageLoaded(bool answered, bool morePages) {
   if (nextPageButton_) nextPageButton_->setEnabled(morePages);
-  if (emptyNote_ && !answered) emptyNote_->setText(QString::fromUtf8(kLoadFailed));
+  if (emptyNote_) emptyNote_->setText(QString::fromUtf8(answered ? kNothingToShow : kLoadFailed));
 }
 
 void PlaylistSquarePanel::appendRow(const std::string& name, const std::string& id) {

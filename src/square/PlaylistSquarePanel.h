@@ -25,6 +25,8 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   // What the empty list says: the server has none to show, or could not be reached.
   static constexpr const char* kNothingToShow = "这里还没有歌单";
   static constexpr const char* kLoadFailed = "歌单加载失败，点首页重试";
+  // ... and what it says while a page is on its way.
+  static constexpr const char* kLoading = "歌单加载中...";
 
   // settingsPanel is 外形框2, which shares the face with the list and is hidden to show it.
   PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel,
@@ -54,6 +56,7 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   void setPagingButtonsVisible(bool visible) override;
   void hideSearchBox() override;
   void showListPanel() override;
+  void pageLoading() override;
   void pageLoaded(bool answered, bool morePages) override;
 
   void runSearch();

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QTreeWidget>
 #include <cstdlib>
 
@@ -246,7 +247,8 @@ TEST_F(SquarePanelTest, EmptyListSaysThereIsNothingToShow) {
 }
 
 // The real main window, pointed at the test server through the environment. The list is hidden
-// behind the face, so its first page is asked for only once the face is on screen.
+// behind the face, so its first page is asked for only once the face is on screen; a slow
+// answer leaves the list saying that it is on its way.
 TEST_F(SquareServerTest, FirstPageOfAllIsListedOnceTheFaceIsShown) {
   setenv("LUMORA_API_BASE", (server_->baseUrl() + "/").c_str(), 1);
   const Options options = ReadOptions();
@@ -255,7 +257,13 @@ TEST_F(SquareServerTest, FirstPageOfAllIsListedOnceTheFaceIsShown) {
   WindowFixture f(true, options);
   QApplication::processEvents();
   EXPECT_TRUE(newSquareTargets().empty());
+  ASSERT_TRUE(server_->addDelay("/top/playlist", 2000, 1));
+  auto* note = control<QLabel>(*f.window, "emptyListNote");
+  std::string whileWaiting;
+  QTimer::singleShot(1000, [&] { whileWaiting = note->text().toStdString(); });
   ASSERT_TRUE(showFace(*f.window));
+  EXPECT_EQ(whileWaiting, PlaylistSquarePanel::kLoading);
+  EXPECT_FALSE(note->isVisible());
   auto* rows = control<QTreeWidget>(*f.window, "超级列表框1");
   ASSERT_EQ(rows->topLevelItemCount(), 8);
   EXPECT_EQ(rows->topLevelItem(0)->text(0).toStdString(), "全曲库 2000 首");

@@ -83,6 +83,7 @@ struct RecordingView : PlaylistSquareView {
   void setPagingButtonsVisible(bool visible) override { pagingVisible = visible; }
   void hideSearchBox() override { ++searchBoxHides; }
   void showListPanel() override { ++listPanelShows; }
+  void pageLoading() override {}
   void pageLoaded(bool isAnswered, bool more) override {
     answered = isAnswered;
     morePages = more;
