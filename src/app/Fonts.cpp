@@ -11,9 +11,7 @@ namespace lumora {
 
 // The toolkit reads the same configuration when it first needs a font; reading it is safe on
 // any thread, and a second reader finds it done.
-FontConfigWarmUp::FontConfigWarmUp() : thread_([] { FcInit(); }) {}
-
-FontConfigWarmUp::~FontConfigWarmUp() { thread_.join(); }
+void ReadFontConfiguration() { FcInit(); }
 
 // Each face of the form stands for the installed faces of its style, the same ones the desktop
 // lyrics use, and then for any face that draws Chinese at all.

@@ -10,6 +10,7 @@
 #include "app/ProgramObjects.h"
 #include "app/TerminationSignals.h"
 #include "app/Translations.h"
+#include "common/WarmUpThread.h"
 #include "desktop/AppIcon.h"
 #include "desktop/SingleInstance.h"
 #include "desktop/WindowPlatform.h"
@@ -17,7 +18,7 @@
 
 int main(int argc, char** argv) {
   // The font configuration is read while the window system connects.
-  const lumora::FontConfigWarmUp fontConfigWarmUp;
+  const lumora::WarmUpThread fontConfiguration(lumora::ReadFontConfiguration);
   lumora::PreferX11WhereThereIsAnX11Server();
   QApplication app(argc, argv);
   if (lumora::HandOverToRunningPlayer(QDBusConnection::sessionBus())) {
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
   }
   // The media framework loads while the window is built; nothing plays before it is up. Started
   // only now, it does not slow the connection to the window system.
-  const lumora::AudioWarmUp audioWarmUp;
+  const lumora::WarmUpThread audioFramework(lumora::LoadAudioFramework);
   // The launcher, the window manager's class and the media-player service all say "lumora".
   QApplication::setApplicationName(QStringLiteral("lumora"));
   QGuiApplication::setDesktopFileName(QStringLiteral("lumora"));

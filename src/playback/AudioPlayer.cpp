@@ -270,9 +270,7 @@ AudioPlayer::AudioPlayer() = default;
 AudioPlayer::~AudioPlayer() { free(); }
 
 // The framework's own initialisation is guarded by a lock: a second caller waits for the first.
-AudioWarmUp::AudioWarmUp() : thread_([] { gst_init_check(nullptr, nullptr, nullptr); }) {}
-
-AudioWarmUp::~AudioWarmUp() { thread_.join(); }
+void LoadAudioFramework() { gst_init_check(nullptr, nullptr, nullptr); }
 
 bool AudioPlayer::init(int device, std::uint32_t, std::uint32_t, std::uintptr_t) {
   if (!gst_init_check(nullptr, nullptr, nullptr)) return false;

@@ -9,22 +9,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
 namespace lumora {
 
-// Loads the media framework on a thread of its own while the program builds its window; the
-// player's init waits only for what is left of it. Joined when it goes.
-class AudioWarmUp {
- public:
-  AudioWarmUp();
-  ~AudioWarmUp();
-  AudioWarmUp(const AudioWarmUp&) = delete;
-  AudioWarmUp& operator=(const AudioWarmUp&) = delete;
-
- private:
-  std::thread thread_;
-};
+// Loads the media framework; for a WarmUpThread at start-up, so that the player's init waits
+// only for what is left of it.
+void LoadAudioFramework();
 
 class AudioPlayer {
  public:

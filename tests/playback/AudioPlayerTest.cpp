@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "LoopbackMp3Server.h"
+#include "common/WarmUpThread.h"
 #include "playback/AudioPlayer.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
@@ -57,7 +58,7 @@ TEST(AudioPlayerStatic, InitWhileTheFrameworkLoadsElsewhereStillPlays) {
   TempDir dir;
   const std::string path = dir.file("song.mp3");
   ASSERT_TRUE(writeFile(path, makeMp3(1.0)));
-  AudioWarmUp warmUp;
+  WarmUpThread warmUp(LoadAudioFramework);
   AudioPlayer player;
   ASSERT_TRUE(player.init(0));
   const std::uint32_t stream = player.createStream(path);
