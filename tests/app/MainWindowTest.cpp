@@ -61,9 +61,10 @@ TEST(MainWindowTray, PutsTheIconWithItsTooltip) {
   QSystemTrayIcon* tray = f.window->trayIcon();
   ASSERT_NE(tray, nullptr);
   EXPECT_EQ(tray->toolTip().toStdString(), "Lumora");
-  // Drawn at whatever size the tray asks for.
+  // Drawn at whatever size the tray asks for, in the screen's pixels.
   for (const int side : {16, 22, 48})
     EXPECT_EQ(tray->icon().pixmap(side, side).size(), QSize(side, side)) << side;
+  EXPECT_EQ(tray->icon().pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
 }
 
 TEST(MainWindowTray, ActivationsMapToTheirOperations) {
