@@ -379,7 +379,9 @@ void DesktopLyricsWindow::refreshImage() {
     window_->amendImage(QRect(from, 0, to - from, size.height()),
                         [&](QPainter& painter) { lightColumns(painter, *lit_, from, to); });
   } else {
-    window_->setImage(render(size, &lit_));
+    // The band is as wide as the screen: drawn over the last image's pixels rather than new
+    // memory, a new line costs no page faults.
+    window_->setImage(render(size, &lit_, window_->releaseImage()));
   }
   drawn_ = Drawn{look_, size};
   ++renderCount_;
@@ -391,9 +393,9 @@ bool DesktopLyricsWindow::sweepKeepsShape() const {
 
 QImage DesktopLyricsWindow::Render(QSize size) const { return render(size, nullptr); }
 
-QImage DesktopLyricsWindow::render(QSize size, std::optional<LitInk>* kept) const {
+QImage DesktopLyricsWindow::render(QSize size, std::optional<LitInk>* kept, QImage canvas) const {
   const std::optional<Shape> shape = shapeText(size);
-  QImage image = renderUnlit(size, shape);
+  QImage image = renderUnlit(size, shape, std::move(canvas));
   std::optional<LitInk> lit;
   if (look_.highlightPercent > 0 && !image.isNull()) {
     lit = renderLit(size, shape);
@@ -418,8 +420,11 @@ std::optional<DesktopLyricsWindow::Shape> DesktopLyricsWindow::shapeText(QSize s
   return shape;
 }
 
-QImage DesktopLyricsWindow::renderUnlit(QSize size, const std::optional<Shape>& shape) const {
-  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+QImage DesktopLyricsWindow::renderUnlit(QSize size, const std::optional<Shape>& shape,
+                                        QImage canvas) const {
+  QImage image = std::move(canvas);
+  if (image.size() != size || image.format() != QImage::Format_ARGB32_Premultiplied)
+    image = QImage(size, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
   image.fill(Qt::transparent);
   QPainter painter(&image);

@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <string>
 
 class QPainter;
@@ -34,6 +35,8 @@ class LyricsSurface : public QWidget {
 
   // A new image: its drawn pixels become the input shape, and all of it is painted.
   void setImage(QImage image);
+  // Gives up the image, so the next one can be drawn over its pixels; setImage follows.
+  QImage releaseImage() { return std::exchange(image_, QImage()); }
   // Draws a change that keeps the drawn pixels into the image in place and paints only
   // `changed`: what the karaoke sweep does many times a second.
   void amendImage(const QRect& changed, const std::function<void(QPainter&)>& draw);
@@ -163,10 +166,10 @@ class DesktopLyricsWindow {
     QRectF textRect;
   };
   // The whole image at the current share, the line shaped once; `kept` receives the lit ink it
-  // drew, for the sweep's later steps.
-  QImage render(QSize size, std::optional<LitInk>* kept) const;
+  // drew, for the sweep's later steps. Drawn over `canvas` when it has the size.
+  QImage render(QSize size, std::optional<LitInk>* kept, QImage canvas = {}) const;
   // Background, shadow, outline and fill: the line with nothing lit.
-  QImage renderUnlit(QSize size, const std::optional<Shape>& shape) const;
+  QImage renderUnlit(QSize size, const std::optional<Shape>& shape, QImage canvas) const;
   LitInk renderLit(QSize size, const std::optional<Shape>& shape) const;
   // Where the lit share's edge falls at a given percent, in whole columns.
   static int shareEdge(const LitInk& lit, int imageWidth, int percent);
