@@ -2,8 +2,8 @@
 # Launches the player RUNS times, one after another, while BUSY busy loops keep the machine's
 # cores loaded, and prints each launch's time to the trace's "onMainWindowCreated" and
 # "onFaceShown" with the load average; the slowest launch's trace and output are kept in
-# WORK/slowest. Each launch has fresh folders, a private X display and the same lumora-server over
-# the test catalogue, as the end-to-end tests have.
+# WORK/slowest. Each launch has a fresh config folder, a private X display and the same
+# lumora-server over the test catalogue, as the end-to-end tests have.
 #
 #   bench/launches_under_load.sh [BUILD_DIR] [RUNS] [BUSY]   (default build/asan, 20, 8)
 set -euo pipefail
