@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   char* qtArgs[] = {argv[0], platform, offscreen, nullptr};
   int qtArgc = 3;
   QGuiApplication app(qtArgc, qtArgs);
-  if (!lumora::AppIcon().pixmap(QSize(side, side)).toImage().save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+  const QImage icon = lumora::AppIcon().pixmap(QSize(side, side)).toImage();
+  if (!icon.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
     std::fprintf(stderr, "cannot write %s\n", argv[2]);
     return 1;
   }

@@ -1,9 +1,10 @@
 #include "app/Fonts.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <QApplication>
 #include <QFont>
 #include <QStringList>
-#include <fontconfig/fontconfig.h>
 
 #include "lyrics/LyricStyle.h"
 

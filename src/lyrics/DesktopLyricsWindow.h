@@ -15,8 +15,8 @@
 #include <array>
 #include <functional>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 
 class QPainter;
 
