@@ -18,9 +18,15 @@
 
 int main(int argc, char** argv) {
   // The font configuration is read while the window system connects.
-  const lumora::WarmUpThread fontConfiguration(lumora::ReadFontConfiguration);
+  lumora::WarmUpThread fontConfiguration(lumora::ReadFontConfiguration);
   lumora::PreferX11WhereThereIsAnX11Server();
   QApplication app(argc, argv);
+  // Without a session bus address, looking for the bus forks a helper that allocates memory
+  // before it runs its program. Under an allocator that does not prepare for fork (the address
+  // sanitizer's), a fork while another thread holds its lock leaves the helper waiting for ever,
+  // and the player with it. So no other thread runs by then; the configuration has mostly been
+  // read while the application connected.
+  fontConfiguration.finish();
   if (lumora::HandOverToRunningPlayer(QDBusConnection::sessionBus())) {
     qInfo("lumora: already running; its face was brought forward");
     return 0;

@@ -8,7 +8,11 @@ namespace lumora {
 class WarmUpThread {
  public:
   explicit WarmUpThread(void (*work)()) : thread_(work) {}
-  ~WarmUpThread() { thread_.join(); }
+  ~WarmUpThread() { finish(); }
+  // Waits for the work to be done.
+  void finish() {
+    if (thread_.joinable()) thread_.join();
+  }
   WarmUpThread(const WarmUpThread&) = delete;
   WarmUpThread& operator=(const WarmUpThread&) = delete;
 
