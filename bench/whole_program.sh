@@ -166,7 +166,7 @@ wp_stop() {
   fi
   wait "$pid" 2>/dev/null || true
   for i in "${!wp_pids[@]}"; do
-    [ "${wp_pids[$i]}" = "$pid" ] && unset 'wp_pids[i]'
+    if [ "${wp_pids[$i]}" = "$pid" ]; then unset 'wp_pids[i]'; fi
   done
 }
 
