@@ -86,7 +86,7 @@ TEST_F(MainWindowSmoke, TheExitButtonEndsTheProgramWhileTheServerHoldsAnAnswerBa
         return !server_.requestsTo("/audio").empty() ||
                !server_.requestsTo("/song/url?id=1000004&").empty();
       },
-      "the song's audio to be asked for", 15s))
+      "the song's audio, or the members-only song's address, to be asked for", 15s))
       << server_.output();
   clickExit();
   expectCleanExit();
