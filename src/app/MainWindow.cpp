@@ -278,14 +278,12 @@ void MainWindow::paintEvent(QPaintEvent*) {
 // the first paint: the request, and the network library it is the first to load, come after.
 void MainWindow::onFaceShown() {
   traceStep(objects_.options.traceFile, "onFaceShown");
-  if (!destroyed_) loadFirstSquarePage();
+  if (!destroyed_) square_->loadOpeningPage();
 }
 
 void MainWindow::toggleHideToTray() { hideToTray_->toggle(true); }
 
 void MainWindow::reflectAutorun() { settings_->reflectAutorun(); }
-
-void MainWindow::loadFirstSquarePage() { square_->loadOpeningPage(); }
 
 void MainWindow::setUpDesktopLyrics() { settings_->setUpDesktopLyrics(); }
 

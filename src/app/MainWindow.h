@@ -80,7 +80,6 @@ class MainWindow : public QWidget {
 
   // Filled in by the features that own them.
   void reflectAutorun();
-  void loadFirstSquarePage();
   void setUpDesktopLyrics();
   void applySavedSettings();
   void saveSettings();
