@@ -20,6 +20,7 @@ struct Album {
   std::string coverFile;   // a JPEG on disk, or empty when coverBytes holds the picture
   std::string coverBytes;  // a picture taken from a tag
   std::string coverMime = "image/jpeg";
+  std::string coverSongFile;  // a library song whose embedded picture is the cover, read when asked
 };
 
 struct Song {
@@ -29,7 +30,9 @@ struct Song {
   std::uint64_t albumId = 0;
   std::int64_t durationMs = 0;
   std::string audioFile;
-  std::string lyric;  // LRC or plain text; empty = no lyric
+  std::string fileType = "mp3";     // the audio route's extension and /song/url's "type"
+  std::string mime = "audio/mpeg";  // the audio route's content type
+  std::string lyric;                // LRC or plain text; empty = no lyric
   bool membersOnly = false;
 };
 

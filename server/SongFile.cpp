@@ -24,6 +24,8 @@ std::optional<SongFileTags> ReadSongFile(const std::string& path) {
   return tags;
 }
 
+std::string ReadSongLyric(const std::string&, const std::string&) { return ""; }
+
 std::optional<Picture> ReadEmbeddedPicture(const std::string&) { return std::nullopt; }
 
 }  // namespace lumora::server

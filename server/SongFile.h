@@ -18,9 +18,10 @@ struct SongFileTags {
   int track = 0;  // 0: not tagged
   std::string genre;
   std::int64_t durationMs = 0;
-  std::string lyric;      // embedded lyrics, UTF-8; empty when none
-  std::string extension;  // how the audio route names it: "mp3", "flac", "ogg", "opus", "m4a", "wav"
-  std::string mime;       // its content type: "audio/mpeg", "audio/flac", ...
+  bool hasPicture = false;  // an embedded picture (ReadEmbeddedPicture reads it)
+  std::string
+      extension;     // how the audio route names it: "mp3", "flac", "ogg", "opus", "m4a", "wav"
+  std::string mime;  // its content type: "audio/mpeg", "audio/flac", ...
 };
 
 // The tags of an audio file; nullopt when it does not open as audio or has no length.
@@ -30,6 +31,10 @@ struct Picture {
   std::string bytes;
   std::string mime;
 };
+
+// The song's lyric as UTF-8: its embedded lyrics, else the .lrc file beside it (read inside the
+// library root only); empty when it has none.
+std::string ReadSongLyric(const std::string& root, const std::string& path);
 
 // The picture a song's file holds: its front cover, else any picture; nullopt when none.
 std::optional<Picture> ReadEmbeddedPicture(const std::string& path);
