@@ -1,14 +1,53 @@
 # The layer picture, checked: a folder under src/ includes headers only of itself and of the
 # folders whose library its CMakeLists.txt names (direct dependencies; a dependency's own
 # dependencies do not count). Every library exports the whole src/ root, so the compiler cannot
-# tell; this reads the declarations and the #include lines instead.
+# tell; this reads the declarations and the include directives instead, in every file whatever
+# its suffix, each resolved to the file the compiler opens however it is spelt ("./../net/X.h",
+# <playback/../net/X.h>). An include through a macro cannot be followed, so it is a fault itself.
 #
 #   cmake -DSOURCE_ROOT=<repository>/src -P LayerIncludes.cmake
 #
 # Included from another script, it only defines lumora_layer_errors.
+cmake_minimum_required(VERSION 3.25)
+
+# Sets `out` to what follows the word include in each of `file`'s include directives, as the
+# preprocessor sees them: lines joined at a trailing backslash, comments gone (string literals
+# kept whole, so a "/*" inside one starts nothing), `#`, `%:`, include, include_next or import.
+# A quoted or angled name comes out as written; anything else is a macro's name.
+function(lumora_include_directives file out)
+  file(READ ${file} text)
+  string(REGEX REPLACE "\\\\\r?\n" "" text "${text}")
+  # The list's own separators and brackets would split or join entries: none matters here.
+  string(REPLACE ";" "," text "${text}")
+  string(REPLACE "[" "(" text "${text}")
+  string(REPLACE "]" ")" text "${text}")
+  set(quoted "R\"\\(([^)]|\\)+[^)\"])*\\)+\"|\"([^\"\\\\\n]|\\\\.)*\"|'([^'\\\\\n]|\\\\.)*'")
+  set(comment "/\\*([^*]|\\*+[^*/])*\\*+/|//[^\n]*")
+  string(REGEX MATCHALL "${comment}|${quoted}|[^/\"'R]+|." pieces "${text}")
+  set(text "")
+  foreach(piece IN LISTS pieces)
+    if(NOT piece MATCHES "^/[*/]")
+      string(APPEND text "${piece}")
+    endif()
+  endforeach()
+  string(REGEX MATCHALL "(^|\n)[ \t]*(#|%:)[ \t]*(include_next|include|import)[ \t]*[^\n]*"
+    lines "${text}")
+  set(directives)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "(include_next|include|import)([ \t]+|)([^ \t].*)$")
+      set(rest ${CMAKE_MATCH_3})
+      # #included_file is no directive; #include"x.h" and #include<x.h> are.
+      if(NOT CMAKE_MATCH_2 STREQUAL "" OR rest MATCHES "^[\"<]")
+        list(APPEND directives "${rest}")
+      endif()
+    endif()
+  endforeach()
+  set(${out} "${directives}" PARENT_SCOPE)
+endfunction()
 
 # Sets `out` to one line per fault found under `src`, empty when there is none.
 function(lumora_layer_errors src out)
+  file(REAL_PATH ${src} src)
   set(errors)
   file(GLOB entries LIST_DIRECTORIES true RELATIVE ${src} ${src}/*)
   set(folders)
@@ -41,36 +80,71 @@ function(lumora_layer_errors src out)
   endforeach()
 
   foreach(folder IN LISTS folders)
-    file(GLOB_RECURSE files ${src}/${folder}/*.h ${src}/${folder}/*.hpp ${src}/${folder}/*.cpp)
+    # Every file, whatever its suffix (an .inl is included as much as a .h), but the build's own.
+    file(GLOB_RECURSE files ${src}/${folder}/*)
+    list(FILTER files EXCLUDE REGEX "(/CMakeLists\\.txt|\\.cmake)$")
     list(SORT files)
     foreach(file IN LISTS files)
       file(RELATIVE_PATH shown ${src}/.. ${file})
-      file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
-      foreach(line IN LISTS includes)
-        if(NOT line MATCHES "include[ \t]*([<\"])([^>\"]*)[>\"]")
-          continue()
-        endif()
-        set(header ${CMAKE_MATCH_2})
-        if(CMAKE_MATCH_1 STREQUAL "<")
-          # src/ is on the include path, so <folder/X.h> reaches it too; <net/if.h> does not.
-          if(NOT EXISTS ${src}/${header})
-            continue()
-          endif()
-          set(named "<${header}>")
-        else()
+      get_filename_component(beside ${file} DIRECTORY)
+      lumora_include_directives(${file} directives)
+      foreach(directive IN LISTS directives)
+        if(directive MATCHES "^\"([^\"]*)\"")
+          set(header ${CMAKE_MATCH_1})
           set(named "\"${header}\"")
-        endif()
-        if(header MATCHES "^\\.\\./")
-          list(APPEND errors "${shown} includes ${named}: name it from src/ instead")
+          set(candidates ${beside}/${header} ${src}/${header})
+        elseif(directive MATCHES "^<([^>]*)>")
+          set(header ${CMAKE_MATCH_1})
+          set(named "<${header}>")
+          set(candidates ${src}/${header})
+        else()
+          string(REGEX MATCH "^[A-Za-z0-9_]*" macro "${directive}")
+          list(APPEND errors "${shown} includes through the macro ${macro}: name the header itself")
           continue()
         endif()
-        if(NOT header MATCHES "^([^/]+)/")
-          continue()  # beside the including file
+        if(IS_ABSOLUTE "${header}")
+          set(candidates ${header})
+        endif()
+        # The file the compiler opens: the first candidate there is, as the system resolves it.
+        set(found "")
+        foreach(candidate IN LISTS candidates)
+          if(EXISTS ${candidate} AND NOT IS_DIRECTORY ${candidate})
+            file(REAL_PATH ${candidate} found)
+            break()
+          endif()
+        endforeach()
+        # A quoted name of a file not there (yet) is read as it is written from src/.
+        if(NOT found AND named MATCHES "^\"")
+          list(GET candidates -1 last)
+          cmake_path(NORMAL_PATH last OUTPUT_VARIABLE found)
+        endif()
+        if(NOT found)
+          continue()  # not under src/: a system or third-party header
+        endif()
+        file(RELATIVE_PATH inside ${src} ${found})
+        if(inside MATCHES "^\\.\\./")
+          continue()
+        endif()
+        if(NOT inside MATCHES "^([^/]+)/")
+          if(EXISTS ${found})
+            list(APPEND errors "${shown} includes ${named}, which is in no folder of src/")
+          endif()
+          continue()
         endif()
         set(used ${CMAKE_MATCH_1})
-        list(FIND folders ${used} known)
-        if(used STREQUAL folder OR known EQUAL -1)
-          continue()  # its own folder, or not a folder of src/ at all
+        if(NOT used IN_LIST folders)
+          continue()
+        endif()
+        if(NOT header STREQUAL inside)
+          set(named "${named} (src/${inside})")
+        endif()
+        if(used STREQUAL folder)
+          # Its own folder: from src/, or beside the including file.
+          file(RELATIVE_PATH near ${beside} ${found})
+          if(NOT header STREQUAL inside AND NOT header STREQUAL near)
+            list(APPEND errors "${shown} includes ${named}: name it \"${inside}\"")
+          endif()
+          continue()
         endif()
         set(library ${library_${used}})
         if(NOT library)
@@ -78,6 +152,8 @@ function(lumora_layer_errors src out)
         elseif(NOT declarations_${folder} MATCHES "(^|[^A-Za-z0-9_])${library}([^A-Za-z0-9_]|$)")
           list(APPEND errors
             "${shown} includes ${named}, but src/${folder}/CMakeLists.txt does not name ${library}")
+        elseif(NOT header STREQUAL inside)
+          list(APPEND errors "${shown} includes ${named}: name it \"${inside}\"")
         endif()
       endforeach()
     endforeach()

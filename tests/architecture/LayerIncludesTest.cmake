@@ -83,9 +83,39 @@ layer_case(folders_without_a_declaration_fail
   EXPECT "src/c has no CMakeLists.txt"
          "src/d/CMakeLists.txt defines no library"
          "src/a/A.cpp includes \"c/C.h\" of src/c, which builds no library"
-         "src/a/A.cpp includes \"../b/B.h\": name it from src/ instead"
+         "src/a/A.cpp includes \"./A.h\" (src/a/A.h): name it \"a/A.h\""
+         "src/a/A.cpp includes \"../Top.h\", which is in no folder of src/"
+         "src/a/A.cpp includes \"../b/B.h\" (src/b/B.h): name it \"b/B.h\""
   FILES a/CMakeLists.txt "lumora_library(lumora_a DEPS lumora_b)"
-        a/A.cpp "#include \"c/C.h\"\n#include \"../b/B.h\""
+        a/A.cpp "#include \"c/C.h\"\n#include \"../b/B.h\"\n#include \"./A.h\"\n#include \"../Top.h\""
+        a/A.h "#pragma once"
+        Top.h "#pragma once"
         ${b_library}
         c/C.h "#pragma once"
         d/CMakeLists.txt "# nothing yet")
+
+# Every way of writing an include that the preprocessor follows is read as the file it opens,
+# whatever the file's suffix; a commented-out one is not.
+set(net_library net/CMakeLists.txt "lumora_library(lumora_net)" net/HttpClient.h "#pragma once")
+layer_case(every_spelling_of_an_include_is_read
+  EXPECT "src/playback/Dot.cpp includes \"./../net/HttpClient.h\" (src/net/HttpClient.h), but"
+         "src/playback/Through.cpp includes \"playback/../net/HttpClient.h\" (src/net/HttpClient.h), but"
+         "src/playback/Angled.h includes <playback/../net/HttpClient.h> (src/net/HttpClient.h), but"
+         "src/playback/Macro.cpp includes through the macro NET_HEADER"
+         "src/playback/Tape.inl includes \"net/HttpClient.h\", but"
+         "src/playback/Commented.cpp includes \"net/HttpClient.h\", but"
+         "src/playback/Joined.cpp includes \"net/HttpClient.h\", but"
+         "src/playback/Digraph.cpp includes \"net/HttpClient.h\", but"
+         "src/playback/Next.h includes <net/HttpClient.h>, but"
+  FILES playback/CMakeLists.txt "lumora_library(lumora_playback)"
+        playback/Dot.cpp "#include \"./../net/HttpClient.h\""
+        playback/Through.cpp "#include \"playback/../net/HttpClient.h\""
+        playback/Angled.h "#include <playback/../net/HttpClient.h>"
+        playback/Macro.cpp "#define NET_HEADER \"../net/HttpClient.h\"\n#include NET_HEADER"
+        playback/Tape.inl "#include \"net/HttpClient.h\""
+        playback/Commented.cpp "auto glob = \"/*\"\n/* one\n line */ #include \"net/HttpClient.h\""
+        playback/Joined.cpp "#inc\\\nlude \"net/HttpClient.h\""
+        playback/Digraph.cpp "%:include \"net/HttpClient.h\""
+        playback/Next.h "#include_next <net/HttpClient.h>"
+        playback/Quiet.cpp "/* #include \"net/HttpClient.h\"\n */ int x = 0 // #include \"net/HttpClient.h\""
+        ${net_library})
