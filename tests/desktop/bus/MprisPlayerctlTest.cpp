@@ -24,6 +24,7 @@
 #include "desktop/Transport.h"
 #include "net/ApiClient.h"
 #include "support/Controls.h"
+#include "support/PlaybackAccess.h"
 #include "support/ServerSuite.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -196,6 +197,11 @@ TEST_F(Mpris, NextStartsAnotherSongOnTheFace) {
   ctl({"play"});
   ASSERT_TRUE(pump([&] { return playingWithLength(); }, 20s));
   const NowPlaying first = state().now;
+  // Logged out, the members-only song has no address: a start on it is passed over a second
+  // later, and the step back below would land on it instead of the first song.
+  PlayQueue& queue = PlaybackControllerAccess::state(window->playback()).playlistQueue;
+  for (std::size_t k = queue.size(); k >= 1; --k)
+    if (queue.ids[k - 1] == kMembersOnlySongId) queue.removeAt(k);
 
   ctl({"next"});
   ASSERT_TRUE(pump([&] { return state().now.currentSongId != first.currentSongId; }, 20s))
@@ -343,6 +349,11 @@ struct PaintCount : QObject {
 // server has answered. The checks run from a timer, inside the window's wait.
 TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   ASSERT_TRUE(server_->addDelay("/lyric", 20000));
+  // A song that sounds while its lyric is held back. Drawn from the square it might be the
+  // members-only song, which has no sound and is passed over only after its lyric has come.
+  PlaybackState& scene = PlaybackControllerAccess::state(window->playback());
+  scene.playlistQueue.append(Song{"1000001", "晨光序曲", "林夕雨", "晨光 Morning Light"});
+  scene.playlist.playlistLoadCode = "200";
   // The server is shared by the suite: only answers from now on count.
   const std::size_t lyrics = server_->requestsTo("/lyric").size();
   auto unanswered = [&] { return server_->requestsTo("/lyric").size() == lyrics; };
