@@ -81,7 +81,7 @@ TEST_F(ServerWindow, FirstPlayStartsATrackOfAPlaylistFromRowsOneToSeven) {
   EXPECT_TRUE(fromTheRows) << loads[0];
   EXPECT_FALSE(state().now.currentSongId.empty());
   EXPECT_EQ(window->windowTitle(), control<QLabel>(*window, "歌曲名称")->text());
-  EXPECT_EQ(server.requestsTo("/song/url").size(), 1u);
+  EXPECT_EQ(server.playableSongStarts(), 1u);
 }
 
 TEST_F(ServerWindow, ShortSongsFollowEachOtherWithTheirLyricLines) {

@@ -81,7 +81,7 @@ class WindowBehavioursSmoke : public ::testing::Test {
 TEST_F(WindowBehavioursSmoke, CtrlRightWithTheFaceFocusedStartsTheNextSong) {
   xdotool({"windowfocus", "--sync", window_});
   xdotool({"key", "ctrl+Right"});
-  EXPECT_TRUE(until([&] { return server_.requestsTo("/song/url").size() == 1; },
+  EXPECT_TRUE(until([&] { return server_.playableSongStarts() == 1; },
                     "the song's address to be asked for"));
   // The title becomes the song's name.
   EXPECT_TRUE(until(
@@ -95,7 +95,7 @@ TEST_F(WindowBehavioursSmoke, CtrlRightWithTheFaceFocusedStartsTheNextSong) {
   xdotool({"key", "ctrl+g"});
   ASSERT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 232; },
                     "Ctrl+G after Ctrl+Right to shrink the face"));
-  EXPECT_EQ(server_.requestsTo("/song/url").size(), 1u);
+  EXPECT_EQ(server_.playableSongStarts(), 1u);
   xdotool({"key", "ctrl+g"});
   EXPECT_TRUE(until([&] { return xvfb_->geometry(window_).height() == 260; },
                     "the second Ctrl+G to give the face back its height"));

@@ -170,6 +170,14 @@ std::vector<std::string> ServerProcess::requestsTo(const std::string& prefix) co
   return found;
 }
 
+std::size_t ServerProcess::playableSongStarts() const {
+  const std::string membersOnly = std::string("id=") + kMembersOnlySongId + "&";
+  std::size_t starts = 0;
+  for (const std::string& line : requestsTo("/song/url"))
+    if (line.find(membersOnly) == std::string::npos) ++starts;
+  return starts;
+}
+
 std::optional<ServerProcess::Reply> ServerProcess::get(const std::string& target) const {
   httplib::Client client("127.0.0.1", port_);
   client.set_read_timeout(30, 0);

@@ -12,6 +12,9 @@
 
 namespace lumora::test {
 
+// The test catalogue's one members-only song.
+inline constexpr const char* kMembersOnlySongId = "1000004";
+
 class ServerProcess {
  public:
   struct Options {
@@ -51,6 +54,9 @@ class ServerProcess {
   std::vector<std::string> requestLog() const;
   // Request lines whose target starts with prefix ("/song/url").
   std::vector<std::string> requestsTo(const std::string& prefix) const;
+  // Songs whose address was asked for, but the members-only song: logged out, it has none, and
+  // playback passes it over a second after starting it, which is a start of its own.
+  std::size_t playableSongStarts() const;
 
   // Fault controls. path is exact ("/song/url") or a prefix ending in "*" ("/audio/*");
   // times limits a fault to the next N matching requests (-1 = until cleared).
