@@ -68,6 +68,7 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
   Catalogue cat;
   std::vector<fs::path> files;
   std::error_code ec;
+  cat.root = fs::canonical(dir, ec).string();
   for (auto it =
            fs::recursive_directory_iterator(dir, fs::directory_options::skip_permission_denied, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
@@ -116,7 +117,7 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
     std::uint64_t albumId = StableId("album:" + albumName + "\n" + artistText);
     s.albumId = albumId;
     auto [albumIt, freshAlbum] = albumAt.emplace(albumId, cat.albums.size());
-    if (freshAlbum) cat.albums.push_back({albumId, albumName, "专辑", "", "", "image/jpeg"});
+    if (freshAlbum) cat.albums.push_back({albumId, albumName, "专辑", "", "", "image/jpeg", ""});
     Album& album = cat.albums[albumIt->second];
 
     if (TagLib::ID3v2::Tag* id3 = file.ID3v2Tag()) {

@@ -1,10 +1,28 @@
 #include "LibraryJail.h"
 
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 namespace fs = std::filesystem;
 
 namespace lumora::server {
+
+namespace {
+
+// The part of path below root ("a/b.mp3"); empty when path is not below it.
+std::string Below(const std::string& root, const std::string& path) {
+  if (root.empty() || path.size() <= root.size() + 1 || path.compare(0, root.size(), root) != 0 ||
+      path[root.size()] != '/')
+    return "";
+  return path.substr(root.size() + 1);
+}
+
+}  // namespace
 
 std::string JailedPath(const fs::path& root, const fs::path& path) {
   std::error_code ec;
@@ -16,6 +34,55 @@ std::string JailedPath(const fs::path& root, const fs::path& path) {
   auto [r, p] = std::mismatch(realRoot.begin(), realRoot.end(), real.begin(), real.end());
   if (r != realRoot.end() || p == real.end()) return "";
   return real.string();
+}
+
+int OpenBeneath(const std::string& root, const std::string& path, int flags) {
+  const std::string rel = Below(root, path);
+  if (rel.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  int dir = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return -1;
+  open_how how{};
+  how.flags = static_cast<std::uint64_t>(flags | O_CLOEXEC);
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS;
+  int fd = static_cast<int>(syscall(SYS_openat2, dir, rel.c_str(), &how, sizeof how));
+  const int error = errno;
+  close(dir);
+  if (fd < 0 && (error == ENOSYS || error == EPERM))  // an old kernel, or a filter refusing it
+    return WalkBeneath(root, path, flags);
+  errno = error;
+  return fd;
+}
+
+int WalkBeneath(const std::string& root, const std::string& path, int flags) {
+  const std::string rel = Below(root, path);
+  if (rel.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  int dir = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  for (std::size_t start = 0; dir >= 0;) {
+    const std::size_t slash = rel.find('/', start);
+    const std::string step = rel.substr(start, slash - start);
+    if (step.empty() || step == "." || step == "..") {
+      close(dir);
+      errno = ENOENT;
+      return -1;
+    }
+    const bool last = slash == std::string::npos;
+    const int next = openat(
+        dir, step.c_str(),
+        last ? flags | O_NOFOLLOW | O_CLOEXEC : O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int error = errno;
+    close(dir);
+    errno = error;
+    if (last) return next;
+    dir = next;
+    start = slash + 1;
+  }
+  return -1;
 }
 
 }  // namespace lumora::server
