@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <regex>
 
 #include "HttpServer.h"
@@ -280,6 +281,25 @@ TEST_F(HostileClient, StalledReadersCostLittleMemoryEach) {
   const long grown = resident() - before;
   EXPECT_LT(grown, kReaders * 64) << "KiB for " << kReaders << " stalled readers";
   for (int fd : readers) close(fd);
+}
+
+TEST_F(HostileClient, ParallelDownloadsThatCloseArriveWhole) {
+  const auto size = fs::file_size(ServerProcess::demoDir() / "audio/1000024.mp3");
+  const std::string request =
+      "GET /audio/1000024.mp3 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+  int whole = 0;
+  for (int round = 0; round < 4; ++round) {
+    std::vector<std::future<std::string>> downloads;
+    for (int i = 0; i < 16; ++i)
+      downloads.push_back(std::async(
+          std::launch::async, [&] { return Exchange(server_->port(), "127.0.0.1", request); }));
+    for (auto& d : downloads) {
+      const std::string answer = d.get();
+      const std::size_t body = answer.find("\r\n\r\n");
+      whole += body != std::string::npos && answer.size() - body - 4 == size;
+    }
+  }
+  EXPECT_EQ(whole, 64);
 }
 
 }  // namespace
