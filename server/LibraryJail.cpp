@@ -14,12 +14,16 @@ namespace lumora::server {
 
 namespace {
 
-// The part of path below root ("a/b.mp3"); empty when path is not below it.
-std::string Below(const std::string& root, const std::string& path) {
+// The root folder, opened for lookups, and the part of path below it ("a/b.mp3"); -1 (errno
+// set) when path is not below it or root cannot be opened.
+int OpenRoot(const std::string& root, const std::string& path, std::string* rel) {
   if (root.empty() || path.size() <= root.size() + 1 || path.compare(0, root.size(), root) != 0 ||
-      path[root.size()] != '/')
-    return "";
-  return path.substr(root.size() + 1);
+      path[root.size()] != '/') {
+    errno = ENOENT;
+    return -1;
+  }
+  *rel = path.substr(root.size() + 1);
+  return open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
 }  // namespace
@@ -37,12 +41,8 @@ std::string JailedPath(const fs::path& root, const fs::path& path) {
 }
 
 int OpenBeneath(const std::string& root, const std::string& path, int flags) {
-  const std::string rel = Below(root, path);
-  if (rel.empty()) {
-    errno = ENOENT;
-    return -1;
-  }
-  int dir = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  std::string rel;
+  const int dir = OpenRoot(root, path, &rel);
   if (dir < 0) return -1;
   open_how how{};
   how.flags = static_cast<std::uint64_t>(flags | O_CLOEXEC);
@@ -57,12 +57,8 @@ int OpenBeneath(const std::string& root, const std::string& path, int flags) {
 }
 
 int WalkBeneath(const std::string& root, const std::string& path, int flags) {
-  const std::string rel = Below(root, path);
-  if (rel.empty()) {
-    errno = ENOENT;
-    return -1;
-  }
-  int dir = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  std::string rel;
+  int dir = OpenRoot(root, path, &rel);
   for (std::size_t start = 0; dir >= 0;) {
     const std::size_t slash = rel.find('/', start);
     const std::string step = rel.substr(start, slash - start);

@@ -1,6 +1,5 @@
 // A write the disk refuses is answered as an error, never as a success, and leaves nothing
 // half made: like, login and logout on a data folder whose file system is full.
-#include <sqlite3.h>
 #include <sys/mount.h>
 
 #include <cerrno>
@@ -95,14 +94,7 @@ TEST(ServerFullDisk, AWriteThatFailsIsAnsweredAsAnErrorAndLeavesNothingBehind) {
   EXPECT_EQ(list->body.find("1000003"), std::string::npos) << list->body;
   EXPECT_EQ(CodeOf(server.get("/personal_fm?cookie=" + encoded + "&timestamp=1")), "200");
   ASSERT_EQ(server.stop(), 0);
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((disk.path() / "data/lumora-server.db").c_str(), &db), SQLITE_OK);
-  sqlite3_stmt* count = nullptr;
-  sqlite3_prepare_v2(db, "SELECT count(*) FROM sessions", -1, &count, nullptr);
-  ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
-  EXPECT_EQ(sqlite3_column_int(count, 0), 1);
-  sqlite3_finalize(count);
-  sqlite3_close(db);
+  EXPECT_EQ(CountStored(disk.path() / "data", "SELECT count(*) FROM sessions"), 1);
 }
 
 }  // namespace

@@ -29,6 +29,14 @@ namespace {
 
 using HostileClient = ServerTest;
 
+// A song of the shared demo files, made first when missing; empty when they cannot be.
+fs::path DemoSong() {
+  ServerProcess demo;
+  if (!demo.start()) return {};
+  demo.stop();
+  return ServerProcess::demoDir() / "audio/1000001.mp3";
+}
+
 TEST_F(HostileClient, RefusesAmbiguousAndOversizedRequests) {
   std::string ids;
   for (int i = 0; i < 2001; ++i) ids += (i ? ",100000" : "100000") + std::to_string(1 + i % 3);
@@ -120,11 +128,9 @@ TEST(ServerStart, AnAddressItCannotUseFailsBeforeAnyCatalogueIsMade) {
 }
 
 TEST(ServerLibrary, LinksLeadingOutOfTheLibraryAreNeitherListedNorRead) {
-  ServerProcess demo;  // makes sure the shared demo files exist
-  ASSERT_TRUE(demo.start()) << demo.errors();
-  demo.stop();
+  const fs::path song = DemoSong();
+  ASSERT_FALSE(song.empty());
   TempDir outside, lib;
-  const fs::path song = ServerProcess::demoDir() / "audio/1000001.mp3";
   fs::copy_file(song, outside.path() / "secret.mp3");
   std::ofstream(outside.path() / "secret.lrc") << "[00:01.00]outside\n";
   fs::create_directories(lib.path() / "inner");
@@ -165,11 +171,9 @@ TEST(ServerLibrary, LinksLeadingOutOfTheLibraryAreNeitherListedNorRead) {
 }
 
 TEST(ServerLibrary, AFolderSwappedForALinkAfterTheScanLeadsNowhere) {
-  ServerProcess demo;  // makes sure the shared demo files exist
-  ASSERT_TRUE(demo.start()) << demo.errors();
-  demo.stop();
+  const fs::path song = DemoSong();
+  ASSERT_FALSE(song.empty());
   TempDir outside, lib;
-  const fs::path song = ServerProcess::demoDir() / "audio/1000001.mp3";
   fs::create_directories(lib.path() / "inner");
   fs::copy_file(song, lib.path() / "inner/own.mp3");
   std::ofstream(outside.path() / "own.mp3") << "outside bytes";

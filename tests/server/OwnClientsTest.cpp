@@ -1,7 +1,6 @@
 // The server acts only for its own clients: a request naming another host is refused, a page
 // of another site cannot act on the account, and password guessers gain nothing from
 // parallel connections.
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <future>
@@ -148,14 +147,7 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
       std::chrono::seconds(30)))
       << later;
   ASSERT_EQ(server.stop(), 0);
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((server.dataDir() / "lumora-server.db").c_str(), &db), SQLITE_OK);
-  sqlite3_stmt* count = nullptr;
-  sqlite3_prepare_v2(db, "SELECT count(*) FROM sessions WHERE uid = 1001", -1, &count, nullptr);
-  ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
-  EXPECT_EQ(sqlite3_column_int(count, 0), 1);
-  sqlite3_finalize(count);
-  sqlite3_close(db);
+  EXPECT_EQ(CountStored(server.dataDir(), "SELECT count(*) FROM sessions WHERE uid = 1001"), 1);
 }
 
 }  // namespace
