@@ -64,7 +64,7 @@ def ask(port, target, source="127.0.0.1", method="GET", timeout=15.0):
 
 def probe(port):
     answer, took = ask(port, "/top/playlist?limit=1")
-    return took if answer and answer[0] == "200" else None
+    return took if answer and answer[0] == "200" else None if answer else -took
 
 
 def resident_kib(pid):
@@ -183,6 +183,7 @@ def main():
     for slot in range(a.clients):
         reopen(slot)
     answered, probes, slowest, reopened = 0, 0, 0.0, 0
+    unanswered = []  # seconds until the connection failed
     sent_line = set()
     end = time.monotonic() + a.seconds
     next_tick = time.monotonic()
@@ -212,13 +213,16 @@ def main():
                     pass
         took = probe(a.port)
         probes += 1
-        if took is not None:
+        if took is not None and took < 0:
+            unanswered.append(round(-took, 3))
+        elif took is not None:
             answered += took <= 1.0
             slowest = max(slowest, took)
     print("mode %s, %d clients from %d address(es), %d s: probes answered within 1 s %d/%d, "
-          "slowest %.3f s, hostile connections open at the end %d, reopened %d"
-          % (a.mode, a.clients, a.addresses, a.seconds, answered, probes, slowest, len(conns),
-             reopened))
+          "slowest %.3f s, failed after %s s, hostile connections open at the end %d, "
+          "reopened %d"
+          % (a.mode, a.clients, a.addresses, a.seconds, answered, probes, slowest, unanswered,
+             len(conns), reopened))
     for slot in list(conns):
         drop(slot)
 
