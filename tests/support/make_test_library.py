@@ -11,7 +11,8 @@ embedded lyrics, .lrc files in every encoding people have, folder pictures, Lati
 text, file and folder names that are not UTF-8, and files that are not audio at all.
 
 DIR/library.json lists every file with what a reader should find in it (see SONGS below);
-"playable": false marks the files that must be left out. AUDIO_CACHE keeps the six encoded
+"playable": false marks the files that must be left out; "cover" names the picture (in
+DIR/library-pictures) the song's album should show, empty for the generated one. AUDIO_CACHE keeps the six encoded
 tones between runs.
 """
 import base64
@@ -129,10 +130,23 @@ SONGS = [
     song("Lyrics/both.flac", "LRC Both", ["Lyricist"], "Lyrics", lrc="utf-8",
          lyric="[00:00.50]embedded wins"),
 
-    # Folder pictures, for songs without one of their own (and one with its own).
+    # One album per picture case: the front cover wins wherever it comes in the file, any
+    # picture beats none, a picture in the file beats the folder's.
+    song("Pictures/Embedded/mp3.mp3", "Picture MP3", ["Painter"], "Picture MP3",
+         pictures=["back", "front"], cover="front"),
+    song("Pictures/Embedded/flac.flac", "Picture FLAC", ["Painter"], "Picture FLAC",
+         pictures=["back", "green"], cover="green"),
+    song("Pictures/Embedded/ogg.ogg", "Picture Ogg", ["Painter"], "Picture Ogg",
+         pictures=["back", "front"], cover="front"),
+    song("Pictures/Embedded/opus.opus", "Picture Opus", ["Painter"], "Picture Opus",
+         pictures=["back"], cover="back"),
+    song("Pictures/Embedded/m4a.m4a", "Picture M4A", ["Painter"], "Picture M4A",
+         pictures=["green"], cover="green"),
+    song("Pictures/Embedded/wav.wav", "Picture WAV", ["Painter"], "Picture WAV",
+         pictures=["back", "front"], cover="front"),
     song("Pictures/Cover/plain.mp3", "Folder Cover", ["Painter"], "Cover Album", cover="folder"),
-    song("Pictures/Cover/own.flac", "Own Cover", ["Painter"], "Cover Album",
-         pictures=["front"], cover="front"),
+    song("Pictures/Cover/own.flac", "Own Cover", ["Painter"], "Own Cover Album",
+         pictures=["frontpng"], cover="frontpng"),
     song("Pictures/Upper/plain.ogg", "Upper Folder", ["Painter"], "Upper Album", cover="upper"),
     song("Pictures/Front/plain.m4a", "Front Png", ["Painter"], "Front Album", cover="frontpng"),
     song("Pictures/None/plain.wav", "No Cover", ["Painter"], "Bare Album"),
@@ -142,6 +156,7 @@ FOLDER_PICTURES = {
     "Pictures/Cover/cover.jpg": "folder",
     "Pictures/Upper/Folder.JPG": "upper",
     "Pictures/Front/front.png": "frontpng",
+    "Pictures/Embedded/cover.jpg": "folder",  # the files' own pictures come first
     "Pictures/None/back.jpg": "back",  # not a name a folder picture has
 }
 
@@ -334,9 +349,13 @@ def make(root, cache):
                     f.write(bom + text.encode(s["lrc"]))
             # Names that are not UTF-8 are listed with escapes, and by their bytes.
             entry = dict(s, path=rel.decode("utf-8", "backslashreplace"), pathHex=rel.hex())
+            if s["cover"]:
+                entry["cover"] = "library-pictures/%s.%s" % (s["cover"], PICTURES[s["cover"]][1])
             manifest.append(entry)
         for rel, name in FOLDER_PICTURES.items():
             write(root, rel, picture_bytes(name, work))
+        for name, (_, kind) in PICTURES.items():
+            write(root, "library-pictures/%s.%s" % (name, kind), picture_bytes(name, work))
         for rel, data in BROKEN.items():
             write(root, rel, data)
             manifest.append(song(rel, "", [], "", playable=False))
