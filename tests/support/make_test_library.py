@@ -113,7 +113,7 @@ SONGS = [
     song("Texts/gbk mixed.mp3", "Love 晴天", ["歌手乙"], "老歌专辑", encoding="gbk"),
     song("Texts/id3v1.mp3", "晴天", ["歌手丙"], "叶惠美", encoding="id3v1"),
     # No tags: the names come from the file and its folder, which are not UTF-8.
-    song(b"Texts/\xc7\xe7\xcc\xec.mp3", "晴天", [], "Texts", encoding="none"),
+    song(b"Texts/" + "老歌.mp3".encode("gbk"), "老歌", [], "Texts", encoding="none"),
     song(b"Caf\xe9/\xe9t\xe9.mp3", "été", [], "Café", encoding="none"),
 
     # Lyrics in a .lrc beside the song, in each encoding; an embedded one wins over the file.
