@@ -66,6 +66,8 @@ std::string ReadLatin1TagText(std::string_view bytes) {
   if (ascii) return std::string(bytes);
   if (IsPlausibleGbk(bytes))
     if (std::optional<std::string> gbk = ConvertToUtf8(bytes, "GBK")) return *gbk;
+  // Some tools put UTF-8 behind the Latin-1 byte; as Latin-1 it would read "BjÃ¶rk".
+  if (IsUtf8(bytes)) return std::string(bytes);
   return ConvertToUtf8(bytes, "ISO-8859-1").value_or("");
 }
 

@@ -18,7 +18,7 @@ bool IsUtf8(std::string_view bytes);
 bool IsPlausibleGbk(std::string_view bytes);
 
 // The UTF-8 reading of a "Latin-1" tag text (cut at its first NUL): plain ASCII as it is,
-// plausible GBK as GBK, anything else as Latin-1.
+// plausible GBK as GBK, else valid UTF-8 as it is, anything else as Latin-1.
 std::string ReadLatin1TagText(std::string_view bytes);
 
 // A file or folder name as a person can read it: UTF-8 as it is, else as a Latin-1 tag text.

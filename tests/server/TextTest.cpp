@@ -47,7 +47,9 @@ TEST(ServerText, JsonQuoteEscapesAndKeepsValidUtf8) {
   EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\uFFFD\uFFFD\uFFFD\"");  // a lone surrogate
   // Lead bytes past U+10FFFF and overlong forms, followed by what looks like their tail.
   EXPECT_EQ(JsonQuote("\xF5\x80\x80"), "\"\uFFFD\uFFFD\uFFFD\"");
-  EXPECT_EQ(JsonQuote("a\xFF\xBF\xBF" "b"), "\"a\uFFFD\uFFFD\uFFFDb\"");
+  EXPECT_EQ(JsonQuote("a\xFF\xBF\xBF"
+                      "b"),
+            "\"a\uFFFD\uFFFD\uFFFDb\"");
   EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\uFFFD\uFFFD\"");
   EXPECT_EQ(JsonQuote("\xF4\x8F\xBF\xBF"), "\"\xF4\x8F\xBF\xBF\"");  // U+10FFFF itself
 }
@@ -67,7 +69,8 @@ TEST(ServerText, LegacyBytesReadAsTheirWriterMeantThem) {
       {"\xC2\xCC\xC6\xA4\xBB\xF0\xB3\xB5", "绿皮火车", "绿皮火车"},
       {"Love \xC7\xE7\xCC\xEC", "Love 晴天", "Love 晴天"},
       {"\xC7\xE7\xCC\xEC", "晴天", "晴天"},
-      {"晴天", "æ\xC2\x99´å¤©", "晴天"},  // a name in UTF-8 stays; tag bytes do not say UTF-8
+      {"Bj\xC3\xB6rk", "Björk", "Björk"},  // UTF-8 behind the Latin-1 byte
+      {"\xE6\x99\xB4\xE5\xA4\xA9", "晴天", "晴天"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.tag);
