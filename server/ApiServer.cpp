@@ -9,6 +9,7 @@
 #include "CoverArt.h"
 #include "MediaWriter.h"
 #include "Secrets.h"
+#include "SongFile.h"
 #include "Text.h"
 
 namespace fs = std::filesystem;
@@ -27,6 +28,8 @@ void Error(HttpResponse& res, int code, const std::string& msg) {
 }
 
 void NeedLogin(HttpResponse& res) { Error(res, 301, "需要登录"); }
+
+void NotStored(HttpResponse& res) { Error(res, 500, "保存失败，请稍后再试"); }
 
 // Reads an optional count parameter; false (and a 400 answer) when it is malformed.
 bool CountParam(const HttpRequest& req, HttpResponse& res, const std::string& name, int fallback,
@@ -90,14 +93,22 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The album's picture from its tag or its file; the shared cover when it has none (or no album).
+// The album's picture from its tag, a song's file or a picture file; the shared cover when it
+// has none (or no album).
 void SendAlbumCover(HttpResponse& res, const Album* a, const std::string& assets) {
   if (a && !a->coverBytes.empty()) {
     res.contentType = a->coverMime;
     res.body = a->coverBytes;
-  } else {
-    res.file = a && !a->coverFile.empty() ? a->coverFile : assets + "/cover.jpg";
+    return;
   }
+  if (a && !a->coverSongFile.empty())
+    if (std::optional<Picture> picture = ReadEmbeddedPicture(a->coverSongFile)) {
+      res.contentType = picture->mime;
+      res.body = std::move(picture->bytes);
+      return;
+    }
+  res.file = a && !a->coverFile.empty() ? a->coverFile : assets + "/cover.jpg";
+  if (EndsWith(ToLowerAscii(res.file), ".png")) res.contentType = "image/png";
 }
 
 // "/audio/123.mp3" with prefix "/audio/" and suffix ".mp3" -> 123.
@@ -247,6 +258,8 @@ void ApiServer::Route(const HttpRequest& req, HttpResponse& res, const Fault* fa
   if (p == "/song/url") return SongUrl(req, res);
   if (p == "/lyric") return Lyric(req, res);
   if (p == "/personal_fm") return PersonalFm(req, res);
+  const bool onAccount = p == "/login/cellphone" || p == "/login" || p == "/logout" || p == "/like";
+  if (onAccount && CrossSite(req)) return Error(res, 403, "来自其他网页的请求");
   if (p == "/login/cellphone") return Login(req, res, true);
   if (p == "/login") return Login(req, res, false);
   if (p == "/logout") return Logout(req, res);
@@ -386,10 +399,10 @@ void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
       std::int64_t fileBr =
           s->durationMs > 0 ? static_cast<std::int64_t>(size) * 8000 / s->durationMs / 1000 * 1000
                             : 128000;
-      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + ".mp3") +
+      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->fileType) +
               ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
-              ",\"size\":" + std::to_string(size) +
-              ",\"type\":\"mp3\",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
+              ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->fileType) +
+              ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
     }
     json += item;
   }
@@ -459,39 +472,46 @@ void ApiServer::Login(const HttpRequest& req, HttpResponse& res, bool byPhone) {
   if (byPhone ? !IsPhone(name) : !IsEmail(name))
     return Error(res, 400, byPhone ? "手机号格式错误" : "邮箱格式错误");
   if (!IsMd5(md5)) return Error(res, 400, "密码格式错误");
-  res.delayMs = throttle_.DelayMs(req.peer);
-  auto account = byPhone ? store_.AccountByPhone(name) : store_.AccountByEmail(name);
-  if (!account) {
-    throttle_.Failed(req.peer);
-    return Error(res, 501, "账号不存在");
-  }
-  if (!PasswordMatches(md5, account->passwordHash)) {
-    throttle_.Failed(req.peer);
-    return Error(res, 502, "密码错误");
-  }
-  const std::string token = store_.CreateSession(account->uid);
-  const std::string cookie = std::string(kSessionCookie) + "=" + token;
-  res.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly");
-  const std::string base = BaseUrl(req);
-  Answer(
-      res, 200,
-      "{\"loginType\":" + std::string(byPhone ? "1" : "0") +
-          ",\"code\":200,\"account\":{\"id\":" + std::to_string(account->uid) +
-          ",\"userName\":" + JsonQuote(byPhone ? account->phone : account->email) +
-          ",\"vipType\":" + std::to_string(account->vipType) + "},\"token\":" + JsonQuote(token) +
-          ",\"profile\":{\"userId\":" + std::to_string(account->uid) +
-          ",\"nickname\":" + JsonQuote(account->nickname) +
-          ",\"avatarUrl\":" + JsonQuote(base + "/avatar/" + std::to_string(account->uid) + ".jpg") +
-          ",\"vipType\":" + std::to_string(account->vipType) + "},\"cookie\":" + JsonQuote(cookie) +
-          "}");
+  auto attempt = throttle_.Begin(req.peer, name);
+  if (!attempt) return Error(res, 429, "登录太频繁，请稍后再试");
+  res.delayMs = attempt->delayMs;
+  // The hash runs on the server's worker once the wait is over, not on a request thread.
+  res.work = [this, byPhone, name, md5, attempt, base = BaseUrl(req)](HttpResponse& out) {
+    auto account = byPhone ? store_.AccountByPhone(name) : store_.AccountByEmail(name);
+    if (!account) {
+      attempt->Failed();
+      return Error(out, 501, "账号不存在");
+    }
+    if (!PasswordMatches(md5, account->passwordHash)) {
+      attempt->Failed();
+      return Error(out, 502, "密码错误");
+    }
+    attempt->Succeeded();
+    const std::optional<std::string> token = store_.CreateSession(account->uid);
+    if (!token) return NotStored(out);
+    out.undelivered = [this, token = *token] { store_.EndSession(token); };
+    const std::string cookie = std::string(kSessionCookie) + "=" + *token;
+    out.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly; SameSite=Strict");
+    Answer(out, 200,
+           "{\"loginType\":" + std::string(byPhone ? "1" : "0") +
+               ",\"code\":200,\"account\":{\"id\":" + std::to_string(account->uid) +
+               ",\"userName\":" + JsonQuote(byPhone ? account->phone : account->email) +
+               ",\"vipType\":" + std::to_string(account->vipType) + "},\"token\":" +
+               JsonQuote(*token) + ",\"profile\":{\"userId\":" + std::to_string(account->uid) +
+               ",\"nickname\":" + JsonQuote(account->nickname) + ",\"avatarUrl\":" +
+               JsonQuote(base + "/avatar/" + std::to_string(account->uid) + ".jpg") +
+               ",\"vipType\":" + std::to_string(account->vipType) +
+               "},\"cookie\":" + JsonQuote(cookie) + "}");
+  };
 }
 
 void ApiServer::Logout(const HttpRequest& req, HttpResponse& res) {
   for (const std::string& text : {req.Param("cookie"), req.Header("cookie")}) {
     std::string token = SessionToken(text);
-    if (!token.empty()) store_.EndSession(token);
+    if (!token.empty() && !store_.EndSession(token)) return NotStored(res);
   }
-  res.headers.emplace_back("Set-Cookie", std::string(kSessionCookie) + "=; Path=/; Max-Age=0");
+  res.headers.emplace_back("Set-Cookie",
+                           std::string(kSessionCookie) + "=; Path=/; Max-Age=0; SameSite=Strict");
   Answer(res, 200, "{\"code\":200}");
 }
 
@@ -523,7 +543,7 @@ void ApiServer::Like(const HttpRequest& req, HttpResponse& res) {
   auto account = SessionAccount(req);
   if (!account) return NeedLogin(res);
   if (!cat_.FindSong(*id)) return Error(res, 460, "歌曲不存在");
-  store_.AddLike(account->uid, *id);
+  if (!store_.AddLike(account->uid, *id)) return NotStored(res);
   Answer(res, 200,
          "{\"songs\":[],\"playlistId\":" + std::to_string(kLikedPlaylistBase + account->uid) +
              ",\"code\":200}");
@@ -562,11 +582,15 @@ void ApiServer::Control(const HttpRequest& req, HttpResponse& res) {
 
 void ApiServer::StaticFile(const HttpRequest& req, HttpResponse& res, const Fault* fault) {
   const std::string& p = req.path;
-  if (auto id = IdInPath(p, "/audio/", ".mp3")) {
-    const Song* s = cat_.FindSong(*id);
-    if (!s) return Error(res, 404, "歌曲不存在");
-    res.contentType = "audio/mpeg";
+  if (p.rfind("/audio/", 0) == 0) {
+    // "/audio/<id>.<the song's own extension>"
+    const std::size_t dot = p.rfind('.');
+    const auto id = dot == std::string::npos ? std::nullopt : IdInPath(p, "/audio/", p.substr(dot));
+    const Song* s = id ? cat_.FindSong(*id) : nullptr;
+    if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
+    res.contentType = s->mime;
     res.file = s->audioFile;
+    res.fileRoot = cat_.root;
     if (fault) res.fault = fault->audio;
     return;
   }

@@ -56,6 +56,9 @@ class Catalogue {
   std::vector<Playlist> playlists;
   // Songs personal FM draws from (indexes into songs).
   std::vector<std::size_t> fmPool;
+  // A library's real path: its files are served only from beneath it. Empty for the
+  // generated catalogues, whose files the server made itself.
+  std::string root;
 
   // Rebuilds the id lookups; call after filling the vectors.
   void Index();

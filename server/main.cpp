@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ApiServer.h"
 #include "DemoCatalogue.h"
@@ -29,12 +30,14 @@ using namespace lumora::server;
 namespace {
 
 const char kUsage[] =
-    "usage: lumora-server [--host 127.0.0.1] [--port 3000] [--data DIR]\n"
+    "usage: lumora-server [--host 127.0.0.1] [--name NAME]... [--port 3000] [--data DIR]\n"
     "                     [--library DIR | --music | --demo | --test-catalogue]\n"
     "                     [--demo-dir DIR]\n"
     "                     [--test-controls]\n"
     "  --host ADDR      IPv4 address to listen on (default 127.0.0.1); any but\n"
     "                   127.x.x.x makes the service reachable from the network\n"
+    "  --name NAME      another name clients reach it by (besides the address and\n"
+    "                   localhost); a request naming any other host is refused\n"
     "  --port N         port; 0 picks a free one (default 3000)\n"
     "  --data DIR       accounts, sessions, likes and generated files\n"
     "                   (default $XDG_DATA_HOME/lumora-server)\n"
@@ -89,6 +92,7 @@ void RaiseDescriptorLimit() {
 
 int main(int argc, char** argv) {
   std::string host = "127.0.0.1", dataDir = DefaultDataDir(), library, demoDir;
+  std::vector<std::string> names;
   int port = 3000;
   bool testControls = false, testCatalogue = false;
   for (int i = 1; i < argc; ++i) {
@@ -102,6 +106,8 @@ int main(int argc, char** argv) {
     };
     if (arg == "--host") {
       host = value();
+    } else if (arg == "--name") {
+      names.push_back(value());
     } else if (arg == "--port") {
       std::string text = value();
       char* end = nullptr;
@@ -157,8 +163,8 @@ int main(int argc, char** argv) {
   std::string error;
   Catalogue catalogue;
   if (!library.empty()) {
-    // The user unit serves the music folder, which a new account may not have: an empty library beats a
-    // service that fails at every restart.
+    // The user unit serves the music folder, which a new account may not have: an empty library
+    // beats a service that fails at every restart.
     if (!fs::exists(library, ec))
       std::cerr << "lumora-server: " << library
                 << " does not exist; serving an empty library until a restart finds it\n";
@@ -187,7 +193,7 @@ int main(int argc, char** argv) {
                     std::fflush(stdout);
                   });
   api.SetHttpServer(&http);
-  if (!http.Start(host, port, &error)) return Fail(error);
+  if (!http.Start(host, port, &error, names)) return Fail(error);
   {
     std::lock_guard lock(logMutex);
     std::fprintf(stdout, "lumora-server listening on http://%s:%d\n", host.c_str(), http.Port());
