@@ -1,0 +1,49 @@
+#pragma once
+// The saved index of a served library: one row per audio file, keyed by its path below the
+// library's real root, with the size and modification time it had when its tags were read.
+// It lives in its own SQLite file beside the accounts' database: it can be thrown away and made
+// again at any time, and a long scan's writes never hold up a login.
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SongFile.h"
+
+namespace lumora::server {
+
+struct IndexedFile {
+  std::string path;  // below the root, "/"-separated
+  std::int64_t size = 0;
+  std::int64_t mtimeNs = 0;
+  std::uint64_t id = 0;
+  std::optional<SongFileTags> tags;  // nullopt: the reader refused the file
+};
+
+class LibraryIndex {
+ public:
+  LibraryIndex() = default;
+  ~LibraryIndex();
+  LibraryIndex(const LibraryIndex&) = delete;
+  LibraryIndex& operator=(const LibraryIndex&) = delete;
+
+  // Opens (creating when absent) the index file; an index of another root is emptied.
+  bool Open(const std::string& file, const std::string& realRoot, std::string* error);
+
+  // The rows directly in dir ("" is the root), or anywhere below it when recursive.
+  std::vector<IndexedFile> Under(const std::string& dir, bool recursive);
+  std::vector<IndexedFile> All() { return Under("", true); }
+  bool IdTaken(std::uint64_t id);
+
+  // Removes the rows of gone and writes those of changed, in one transaction.
+  bool Apply(const std::vector<std::string>& gone, const std::vector<IndexedFile>& changed);
+
+ private:
+  bool Exec(const char* sql, std::string* error);
+
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace lumora::server

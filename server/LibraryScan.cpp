@@ -1,0 +1,158 @@
+#include "LibraryScan.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+
+#include "LibraryCatalogue.h"
+
+namespace lumora::server {
+
+namespace {
+
+struct FileStamp {
+  std::int64_t size = 0, mtimeNs = 0;
+};
+
+std::string Join(const std::string& dir, const std::string& name) {
+  return dir.empty() ? name : dir + "/" + name;
+}
+
+bool Inside(const std::string& dir, const std::string& path) {
+  return dir.empty() || path == dir || path.rfind(dir + "/", 0) == 0;
+}
+
+// Walks dir below realRoot without following links; a link to a folder inside the library is
+// recorded, not walked: its target is walked where it lies, so each file is one song.
+void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
+          std::map<std::string, FileStamp>& files, ScanOutcome& out) {
+  const std::string full = dir.empty() ? realRoot : realRoot + "/" + dir;
+  DIR* d = opendir(full.c_str());
+  if (!d) return;
+  out.folders.push_back(dir);
+  std::vector<std::string> subfolders;
+  while (dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string rel = Join(dir, name), path = full + "/" + name;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      subfolders.push_back(rel);
+    } else if (S_ISREG(st.st_mode) && HasAudioExtension(name)) {
+      files[rel] = {st.st_size, std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+    } else if (S_ISLNK(st.st_mode)) {
+      char* real = realpath(path.c_str(), nullptr);
+      if (!real) continue;
+      const std::string target = real;
+      free(real);
+      struct stat ts {};
+      if (stat(target.c_str(), &ts) != 0 || !S_ISDIR(ts.st_mode)) continue;
+      if (target.rfind(realRoot + "/", 0) != 0) continue;  // outside stays out
+      const std::string to = target.substr(realRoot.size() + 1);
+      if (!Inside(to, rel)) out.links.push_back({rel, to});  // a link to its own ancestor loops
+    }
+  }
+  closedir(d);
+  if (recursive)
+    for (const std::string& sub : subfolders) Walk(realRoot, sub, true, files, out);
+}
+
+// A recursive area covers everything below it; an area covered by another is dropped.
+std::vector<ScanArea> Merged(std::vector<ScanArea> areas) {
+  std::vector<ScanArea> kept;
+  std::sort(areas.begin(), areas.end(), [](const ScanArea& a, const ScanArea& b) {
+    return a.dir != b.dir ? a.dir < b.dir : a.recursive > b.recursive;
+  });
+  for (const ScanArea& a : areas) {
+    bool covered = std::any_of(kept.begin(), kept.end(), [&](const ScanArea& k) {
+      return k.dir == a.dir || (k.recursive && Inside(k.dir, a.dir));
+    });
+    if (!covered) kept.push_back(a);
+  }
+  return kept;
+}
+
+bool SameSong(const SongFileTags& a, const SongFileTags& b) {
+  return a.durationMs == b.durationMs && a.title == b.title && a.artists == b.artists &&
+         a.album == b.album && a.track == b.track;
+}
+
+}  // namespace
+
+bool HasAudioExtension(const std::string& name) {
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = name.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  static const std::set<std::string> known = {"mp3", "flac", "ogg", "oga", "opus", "m4a", "wav"};
+  return known.count(ext) > 0;
+}
+
+ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
+                      const std::vector<ScanArea>& areas) {
+  ScanOutcome out;
+  std::map<std::string, FileStamp> found;
+  std::map<std::string, IndexedFile> known;
+  for (const ScanArea& area : Merged(areas)) {
+    Walk(realRoot, area.dir, area.recursive, found, out);
+    for (IndexedFile& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
+  }
+  auto read = [&](const std::string& path) {
+    ++out.filesRead;
+    return ReadSongFile(realRoot + "/" + path);
+  };
+
+  std::vector<IndexedFile> changed, fresh;
+  for (const auto& [path, stamp] : found) {
+    auto row = known.find(path);
+    if (row == known.end()) {
+      fresh.push_back({path, stamp.size, stamp.mtimeNs, 0, std::nullopt});
+    } else {
+      IndexedFile& f = row->second;
+      if (f.size != stamp.size || f.mtimeNs != stamp.mtimeNs) {
+        changed.push_back({path, stamp.size, stamp.mtimeNs, f.id, read(path)});
+      }
+      known.erase(row);
+    }
+  }
+  // What is left in known vanished; a fresh file may be one of them, moved.
+  std::set<std::uint64_t> used;
+  std::vector<std::string> gone;
+  for (IndexedFile& f : fresh) {
+    auto sameSize = [&](const auto& entry) { return entry.second.size == f.size; };
+    auto moved = std::find_if(known.begin(), known.end(), [&](const auto& entry) {
+      return sameSize(entry) && entry.second.mtimeNs == f.mtimeNs;
+    });
+    if (moved == known.end()) {
+      f.tags = read(f.path);
+      moved = std::find_if(known.begin(), known.end(), [&](const auto& entry) {
+        return sameSize(entry) && f.tags && entry.second.tags &&
+               SameSong(*f.tags, *entry.second.tags);
+      });
+    } else {
+      f.tags = moved->second.tags;
+    }
+    if (moved != known.end()) {
+      f.id = moved->second.id;
+      gone.push_back(moved->first);
+      known.erase(moved);
+    } else {
+      f.id = StableId("song:" + f.path);
+      for (int n = 1; used.count(f.id) || index.IdTaken(f.id); ++n)
+        f.id = StableId("song:" + f.path + "#" + std::to_string(n));
+    }
+    used.insert(f.id);
+    changed.push_back(std::move(f));
+  }
+  for (const auto& [path, row] : known) gone.push_back(path);
+  index.Apply(gone, changed);
+  out.indexChanged = !gone.empty() || !changed.empty();
+  return out;
+}
+
+}  // namespace lumora::server

@@ -1,0 +1,37 @@
+#pragma once
+// Brings the saved index up to date with parts of the library's folder: files whose size and
+// modification time match their row are not read again, and a file that vanished from one path
+// and appeared at another in the same scan keeps its id (and so the likes that name it).
+#include <string>
+#include <vector>
+
+#include "LibraryIndex.h"
+
+namespace lumora::server {
+
+// A folder below the root ("" is the root itself), with or without the folders below it.
+struct ScanArea {
+  std::string dir;
+  bool recursive = true;
+};
+
+// A link to a folder inside the library: link and target below the root.
+struct FolderLink {
+  std::string link, target;
+  bool operator==(const FolderLink&) const = default;
+};
+
+struct ScanOutcome {
+  int filesRead = 0;
+  bool indexChanged = false;
+  std::vector<std::string> folders;  // every folder walked, below the root
+  std::vector<FolderLink> links;     // the folder links met in the walked folders
+};
+
+// Whether a file's name makes it worth reading as audio (upper-case extensions too).
+bool HasAudioExtension(const std::string& name);
+
+ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
+                      const std::vector<ScanArea>& areas);
+
+}  // namespace lumora::server
