@@ -5,7 +5,9 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <set>
 
 namespace lumora::server {
 
@@ -32,27 +34,26 @@ FolderWatch::~FolderWatch() {
   if (wake_ >= 0) close(wake_);
 }
 
-void FolderWatch::Watch(const std::string& realRoot, const std::vector<ScanArea>& areas,
+void FolderWatch::Add(const std::string& realRoot, const std::string& folder) {
+  const std::string path = folder.empty() ? realRoot : realRoot + "/" + folder;
+  // A folder moved inside the library keeps its watch, now under its new name.
+  const int wd = inotify_add_watch(inotify_, path.c_str(), kMask);
+  if (wd >= 0) folders_[wd] = folder;
+}
+
+void FolderWatch::Prune(const std::vector<ScanArea>& areas,
                         const std::vector<std::string>& folders) {
-  // Forget the watched folders of the recursive areas; those still there come back below with
-  // the same watch (inotify gives one watch per folder).
+  const std::set<std::string> found(folders.begin(), folders.end());
   for (auto it = folders_.begin(); it != folders_.end();) {
-    bool rescanned = false;
-    for (const ScanArea& a : areas)
-      rescanned = rescanned || (a.recursive && Below(a.dir, it->second));
-    if (!rescanned) {
+    const bool scanned = std::any_of(areas.begin(), areas.end(), [&](const ScanArea& a) {
+      return a.recursive && Below(a.dir, it->second);
+    });
+    if (scanned && !found.count(it->second)) {
+      inotify_rm_watch(inotify_, it->first);
+      it = folders_.erase(it);
+    } else {
       ++it;
-      continue;
     }
-    bool kept = false;
-    for (const std::string& f : folders) kept = kept || f == it->second;
-    if (!kept) inotify_rm_watch(inotify_, it->first);
-    it = folders_.erase(it);
-  }
-  for (const std::string& folder : folders) {
-    const std::string path = folder.empty() ? realRoot : realRoot + "/" + folder;
-    int wd = inotify_add_watch(inotify_, path.c_str(), kMask);
-    if (wd >= 0) folders_[wd] = folder;
   }
 }
 

@@ -18,10 +18,11 @@ class FolderWatch {
 
   bool ok() const { return inotify_ >= 0 && wake_ >= 0; }
 
-  // Watches the folders of a scan (below realRoot; "" is the root). Folders that were watched
-  // below a rescanned area and are no longer there stop being watched.
-  void Watch(const std::string& realRoot, const std::vector<ScanArea>& areas,
-             const std::vector<std::string>& folders);
+  // Watches a folder below realRoot ("" is the root itself).
+  void Add(const std::string& realRoot, const std::string& folder);
+  // After a scan of areas that found folders: the folders watched there and gone stop being
+  // watched.
+  void Prune(const std::vector<ScanArea>& areas, const std::vector<std::string>& folders);
   // Stops watching everything (the root went away).
   void Clear();
 

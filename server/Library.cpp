@@ -78,8 +78,10 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
     }
   }
   const std::vector<ScanArea> scanned = everything ? std::vector<ScanArea>{{"", true}} : areas;
-  ScanOutcome outcome = ScanAreas(realRoot_, index_, scanned);
-  watch_.Watch(realRoot_, scanned, outcome.folders);
+  ScanOutcome outcome = ScanAreas(realRoot_, index_, scanned, [&](const std::string& folder) {
+    watch_.Add(realRoot_, folder);
+  });
+  watch_.Prune(scanned, outcome.folders);
   const std::vector<FolderLink> before = links_;
   links_.erase(std::remove_if(links_.begin(), links_.end(),
                               [&](const FolderLink& l) {

@@ -76,7 +76,7 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, std::vector<Indexed
     for (const std::string& name : t.artists)
       s.artists.push_back({StableId("artist:" + name), name});
     s.durationMs = t.durationMs;
-    s.audioFile = realRoot + "/" + f.path;
+    s.audioFile = realRoot + "/" + f.file();
     s.fileType = t.extension;
     s.mime = t.mime;
     const std::string albumName = !t.album.empty() ? t.album
@@ -108,7 +108,7 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, std::vector<Indexed
       const IndexedFile& f = files[std::get<3>(p)];
       cat.playlists[at].trackIds.push_back(f.id);
       if (album.coverSongFile.empty() && f.tags->hasPicture)
-        album.coverSongFile = realRoot + "/" + f.path;
+        album.coverSongFile = realRoot + "/" + f.file();
     }
     // Without an embedded picture, the folder's own picture file becomes album.coverFile here.
   }

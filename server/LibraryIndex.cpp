@@ -5,7 +5,7 @@ namespace lumora::server {
 namespace {
 
 // Index rows whose form differs are dropped; the next scan reads their files again.
-constexpr int kSchema = 1;
+constexpr int kSchema = 2;
 constexpr char kArtistSeparator = '\x1f';
 
 class Row {
@@ -52,7 +52,7 @@ std::vector<std::string> SplitArtists(const std::string& text) {
 
 constexpr const char* kColumns =
     "path, size, mtime_ns, id, duration_ms, title, artists, album, album_artist, compilation,"
-    " disc, track, genre, has_picture, extension, mime";
+    " disc, track, genre, has_picture, extension, mime, target";
 
 }  // namespace
 
@@ -100,7 +100,8 @@ bool LibraryIndex::Open(const std::string& file, const std::string& realRoot, st
       "CREATE TABLE IF NOT EXISTS files(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"
       " mtime_ns INTEGER NOT NULL, id INTEGER NOT NULL, duration_ms INTEGER, title BLOB,"
       " artists BLOB, album BLOB, album_artist BLOB, compilation INTEGER, disc INTEGER,"
-      " track INTEGER, genre BLOB, has_picture INTEGER, extension TEXT, mime TEXT);"
+      " track INTEGER, genre BLOB, has_picture INTEGER, extension TEXT, mime TEXT,"
+      " target BLOB NOT NULL);"
       "CREATE INDEX IF NOT EXISTS files_by_id ON files(id);",
       error);
 }
@@ -124,6 +125,7 @@ std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recurs
     f.size = r.Int(1);
     f.mtimeNs = r.Int(2);
     f.id = static_cast<std::uint64_t>(r.Int(3));
+    f.target = r.Text(16);
     if (!r.Null(4)) {
       SongFileTags& t = f.tags.emplace();
       t.durationMs = r.Int(4);
@@ -162,12 +164,13 @@ bool LibraryIndex::Apply(const std::vector<std::string>& gone,
   }
   for (const IndexedFile& f : changed) {
     Row r(db_, (std::string("INSERT OR REPLACE INTO files(") + kColumns +
-                ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16)")
+                ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17)")
                    .c_str());
     r.Bind(1, f.path);
     r.Bind(2, f.size);
     r.Bind(3, f.mtimeNs);
     r.Bind(4, static_cast<std::int64_t>(f.id));
+    r.Bind(17, f.target);
     if (const auto& t = f.tags) {
       r.Bind(5, t->durationMs);
       r.Bind(6, t->title);

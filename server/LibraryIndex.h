@@ -15,11 +15,14 @@
 namespace lumora::server {
 
 struct IndexedFile {
-  std::string path;  // below the root, "/"-separated
+  std::string path;    // below the root, "/"-separated
+  std::string target;  // for a link to a file inside the library: that file; else empty
   std::int64_t size = 0;
   std::int64_t mtimeNs = 0;
   std::uint64_t id = 0;
   std::optional<SongFileTags> tags;  // nullopt: the reader refused the file
+
+  const std::string& file() const { return target.empty() ? path : target; }
 };
 
 class LibraryIndex {

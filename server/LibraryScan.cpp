@@ -16,7 +16,12 @@ namespace {
 
 struct FileStamp {
   std::int64_t size = 0, mtimeNs = 0;
+  std::string target;  // what a link leads to, below the root
 };
+
+std::int64_t MtimeNs(const struct stat& st) {
+  return std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+}
 
 std::string Join(const std::string& dir, const std::string& name) {
   return dir.empty() ? name : dir + "/" + name;
@@ -26,11 +31,14 @@ bool Inside(const std::string& dir, const std::string& path) {
   return dir.empty() || path == dir || path.rfind(dir + "/", 0) == 0;
 }
 
-// Walks dir below realRoot without following links; a link to a folder inside the library is
-// recorded, not walked: its target is walked where it lies, so each file is one song.
+// Walks dir below realRoot without following links: a link to a file inside the library is a
+// song of its own; a link to a folder inside it is recorded, not walked (its target is walked
+// where it lies); a link that leads out of the library is passed over.
 void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
+          const std::function<void(const std::string&)>& entering,
           std::map<std::string, FileStamp>& files, ScanOutcome& out) {
   const std::string full = dir.empty() ? realRoot : realRoot + "/" + dir;
+  entering(dir);
   DIR* d = opendir(full.c_str());
   if (!d) return;
   out.folders.push_back(dir);
@@ -44,22 +52,24 @@ void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
     if (S_ISDIR(st.st_mode)) {
       subfolders.push_back(rel);
     } else if (S_ISREG(st.st_mode) && HasAudioExtension(name)) {
-      files[rel] = {st.st_size, std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+      files[rel] = {st.st_size, MtimeNs(st), ""};
     } else if (S_ISLNK(st.st_mode)) {
       char* real = realpath(path.c_str(), nullptr);
       if (!real) continue;
       const std::string target = real;
       free(real);
       struct stat ts {};
-      if (stat(target.c_str(), &ts) != 0 || !S_ISDIR(ts.st_mode)) continue;
-      if (target.rfind(realRoot + "/", 0) != 0) continue;  // outside stays out
+      if (stat(target.c_str(), &ts) != 0 || target.rfind(realRoot + "/", 0) != 0) continue;
       const std::string to = target.substr(realRoot.size() + 1);
-      if (!Inside(to, rel)) out.links.push_back({rel, to});  // a link to its own ancestor loops
+      if (S_ISREG(ts.st_mode) && HasAudioExtension(name))
+        files[rel] = {ts.st_size, MtimeNs(ts), to};
+      else if (S_ISDIR(ts.st_mode) && !Inside(to, rel))  // a link to its own ancestor loops
+        out.links.push_back({rel, to});
     }
   }
   closedir(d);
   if (recursive)
-    for (const std::string& sub : subfolders) Walk(realRoot, sub, true, files, out);
+    for (const std::string& sub : subfolders) Walk(realRoot, sub, true, entering, files, out);
 }
 
 // A recursive area covers everything below it; an area covered by another is dropped.
@@ -94,28 +104,33 @@ bool HasAudioExtension(const std::string& name) {
 }
 
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
-                      const std::vector<ScanArea>& areas) {
+                      const std::vector<ScanArea>& areas,
+                      const std::function<void(const std::string& folder)>& entering) {
   ScanOutcome out;
   std::map<std::string, FileStamp> found;
   std::map<std::string, IndexedFile> known;
   for (const ScanArea& area : Merged(areas)) {
-    Walk(realRoot, area.dir, area.recursive, found, out);
+    Walk(realRoot, area.dir, area.recursive, entering, found, out);
     for (IndexedFile& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
   }
-  auto read = [&](const std::string& path) {
+  auto read = [&](const IndexedFile& f) {
     ++out.filesRead;
-    return ReadSongFile(realRoot + "/" + path);
+    return ReadSongFile(realRoot + "/" + f.file());
   };
 
   std::vector<IndexedFile> changed, fresh;
   for (const auto& [path, stamp] : found) {
     auto row = known.find(path);
     if (row == known.end()) {
-      fresh.push_back({path, stamp.size, stamp.mtimeNs, 0, std::nullopt});
+      fresh.push_back({path, stamp.target, stamp.size, stamp.mtimeNs, 0, std::nullopt});
     } else {
       IndexedFile& f = row->second;
-      if (f.size != stamp.size || f.mtimeNs != stamp.mtimeNs) {
-        changed.push_back({path, stamp.size, stamp.mtimeNs, f.id, read(path)});
+      if (f.size != stamp.size || f.mtimeNs != stamp.mtimeNs || f.target != stamp.target) {
+        f.size = stamp.size;
+        f.mtimeNs = stamp.mtimeNs;
+        f.target = stamp.target;
+        f.tags = read(f);
+        changed.push_back(std::move(f));
       }
       known.erase(row);
     }
@@ -129,7 +144,7 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
       return sameSize(entry) && entry.second.mtimeNs == f.mtimeNs;
     });
     if (moved == known.end()) {
-      f.tags = read(f.path);
+      f.tags = read(f);
       moved = std::find_if(known.begin(), known.end(), [&](const auto& entry) {
         return sameSize(entry) && f.tags && entry.second.tags &&
                SameSong(*f.tags, *entry.second.tags);

@@ -2,6 +2,7 @@
 // Brings the saved index up to date with parts of the library's folder: files whose size and
 // modification time match their row are not read again, and a file that vanished from one path
 // and appeared at another in the same scan keeps its id (and so the likes that name it).
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,10 @@ struct ScanOutcome {
 // Whether a file's name makes it worth reading as audio (upper-case extensions too).
 bool HasAudioExtension(const std::string& name);
 
+// entering is called with each folder before its files are listed, so that a watch set up there
+// misses nothing written meanwhile.
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
-                      const std::vector<ScanArea>& areas);
+                      const std::vector<ScanArea>& areas,
+                      const std::function<void(const std::string& folder)>& entering);
 
 }  // namespace lumora::server
