@@ -182,13 +182,13 @@ grep "library scanned" "$work/lumora.err" | tail -1
 
 # The largest playlist, and 1 000 ids from the largest ones.
 top="$(api '/top/playlist?limit=300&offset=0&order=hot')"
-largest="$(grep -o '"id":[0-9]*' <<<"$top" | head -1 | cut -d: -f2)"
+largest="$(grep -o '"id":[0-9]*' <<<"$top" | awk -F: 'NR == 1 { print $2 }')"
 ids=""
 for p in $(grep -o '"id":[0-9]*' <<<"$top" | cut -d: -f2); do
   ids+="$(api "/playlist/detail?id=$p" | grep -o '"trackIds":.*' | grep -o '[0-9]\{6,\}' | paste -sd,),"
   (($(tr -cd , <<<"$ids" | wc -c) >= 1000)) && break
 done
-ids="$(tr , '\n' <<<"$ids" | grep . | head -1000 | paste -sd,)"
+ids="$(tr , '\n' <<<"$ids" | awk 'NF && n++ < 1000' | paste -sd,)"
 timed() {  # TARGET RUNS -> median ms
   local t=()
   for _ in $(seq 1 "$2"); do
@@ -246,7 +246,7 @@ mpd_restart="$mpd_secs"
 # --- a change: an album copied in, seen by both at once ----------------------------------------
 mkdir -p "$work/new"
 for i in 1 2 3 4 5 6 7 8; do
-  src="$(find "$lib/Artist 1" -name '*.mp3' | head -1)"
+  src="$(find "$lib/Artist 1" -name '*.mp3' | sort | awk 'NR == 1')"
   cp "$src" "$work/new/$i.mp3"
   /usr/bin/python3 -c "from mutagen.id3 import ID3, TIT2; t = ID3('$work/new/$i.mp3'); t.add(TIT2(encoding=3, text='Brandnew $i')); t.save()"
 done

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <set>
 
 namespace lumora::server {
@@ -38,7 +40,14 @@ void FolderWatch::Add(const std::string& realRoot, const std::string& folder) {
   const std::string path = folder.empty() ? realRoot : realRoot + "/" + folder;
   // A folder moved inside the library keeps its watch, now under its new name.
   const int wd = inotify_add_watch(inotify_, path.c_str(), kMask);
-  if (wd >= 0) folders_[wd] = folder;
+  if (wd >= 0) {
+    folders_[wd] = folder;
+  } else if (errno == ENOSPC && !saidFull_) {
+    saidFull_ = true;
+    std::fprintf(stderr,
+                 "lumora-server: no more folders can be watched (fs.inotify.max_user_watches);"
+                 " changes in the others are seen at the next SIGHUP\n");
+  }
 }
 
 void FolderWatch::Prune(const std::vector<ScanArea>& areas,

@@ -41,6 +41,7 @@ class FolderWatch {
   int inotify_ = -1;
   int wake_ = -1;
   std::map<int, std::string> folders_;  // watch -> folder below the root
+  bool saidFull_ = false;
 };
 
 }  // namespace lumora::server

@@ -135,27 +135,30 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
       known.erase(row);
     }
   }
-  // What is left in known vanished; a fresh file may be one of them, moved.
+  // What is left in known vanished; a fresh file may be one of them, moved. Same size first.
+  std::multimap<std::int64_t, const IndexedFile*> vanished;
+  for (const auto& [path, row] : known) vanished.emplace(row.size, &row);
+  auto findMoved = [&](const IndexedFile& f, const auto& same) {
+    auto [from, to] = vanished.equal_range(f.size);
+    auto it = std::find_if(from, to, [&](const auto& entry) { return same(*entry.second); });
+    return it == to ? vanished.end() : it;
+  };
   std::set<std::uint64_t> used;
   std::vector<std::string> gone;
   for (IndexedFile& f : fresh) {
-    auto sameSize = [&](const auto& entry) { return entry.second.size == f.size; };
-    auto moved = std::find_if(known.begin(), known.end(), [&](const auto& entry) {
-      return sameSize(entry) && entry.second.mtimeNs == f.mtimeNs;
-    });
-    if (moved == known.end()) {
+    auto moved = findMoved(f, [&](const IndexedFile& old) { return old.mtimeNs == f.mtimeNs; });
+    if (moved == vanished.end()) {
       f.tags = read(f);
-      moved = std::find_if(known.begin(), known.end(), [&](const auto& entry) {
-        return sameSize(entry) && f.tags && entry.second.tags &&
-               SameSong(*f.tags, *entry.second.tags);
+      moved = findMoved(f, [&](const IndexedFile& old) {
+        return f.tags && old.tags && SameSong(*f.tags, *old.tags);
       });
     } else {
-      f.tags = moved->second.tags;
+      f.tags = moved->second->tags;
     }
-    if (moved != known.end()) {
-      f.id = moved->second.id;
-      gone.push_back(moved->first);
-      known.erase(moved);
+    if (moved != vanished.end()) {
+      f.id = moved->second->id;
+      gone.push_back(moved->second->path);
+      vanished.erase(moved);
     } else {
       f.id = StableId("song:" + f.path);
       for (int n = 1; used.count(f.id) || index.IdTaken(f.id); ++n)
@@ -164,7 +167,7 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
     used.insert(f.id);
     changed.push_back(std::move(f));
   }
-  for (const auto& [path, row] : known) gone.push_back(path);
+  for (const auto& [size, row] : vanished) gone.push_back(row->path);
   index.Apply(gone, changed);
   out.indexChanged = !gone.empty() || !changed.empty();
   return out;

@@ -30,19 +30,23 @@ TEST(ServerLibrary, AlbumsGatherByAlbumArtistAndPlayByDiscThenTrack) {
       {"Untagged/2 two.mp3", Tags("Two", "", "", "", 0, 0)},
       {"Untagged/1 one.mp3", Tags("One", "", "", "", 0, 0)},
   };
-  // Every playlist: one per album, one per folder (in file-name order).
+  // Every playlist: one per album, one per folder (in file-name order), one per linked folder.
   Playlists expected = {
       {"Record", {"Opener", "Middle", "Closer"}},
       {"Record", {"Cover Version"}},
       {"Summer Hits", {"Song Q", "Song P"}},
       {"Untagged", {"One", "Two"}},
       {"Band - 1999", {"Closer", "Middle", "Opener"}},
+      {"Favourites", {"Closer", "Middle", "Opener"}},
       {"Various", {"Song P", "Song Q"}},
       {"Tribute", {"Cover Version"}},
       {"Untagged", {"One", "Two"}},
   };
   TempDir lib;
   for (const File& f : files) ASSERT_TRUE(writeSong(lib.path() / f.path, f.tags)) << f.path;
+  // A link to a folder inside is followed; one to its own ancestor would loop and is not.
+  std::filesystem::create_directory_symlink(lib.path() / "Band - 1999", lib.path() / "Favourites");
+  std::filesystem::create_directory_symlink(lib.path(), lib.path() / "Various/loop");
   ServerProcess server(ServerProcess::Options{{}, lib.path(), {}});
   ASSERT_TRUE(server.start()) << server.errors();
 
