@@ -1,5 +1,7 @@
 #include "Library.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -95,19 +97,17 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
   // that finds nothing new serves what is served.
   if (!everything && !outcome.indexChanged && links_ == before) return true;
 
-  std::vector<IndexedFile> files = index_.All();
-  const auto refused =
-      std::count_if(files.begin(), files.end(), [](const auto& f) { return !f.tags; });
-  auto next =
-      std::make_shared<const Catalogue>(BuildLibraryCatalogue(realRoot_, std::move(files), links_));
+  auto next = std::make_shared<const Catalogue>(BuildLibraryCatalogue(realRoot_, index_, links_));
   const std::size_t songs = next->songs.size();
   served_.Set(std::move(next));
+  // The scan's and the old catalogue's memory goes back to the system, not to the next scan.
+  malloc_trim(0);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::fprintf(stderr,
                "lumora-server: %s scanned in %.2f s: %zu songs, %d files read, %ld files left out"
                " (not audio or no length)\n",
                everything ? "library" : "changed folders", seconds, songs, outcome.filesRead,
-               static_cast<long>(refused));
+               static_cast<long>(index_.Refused()));
   return true;
 }
 

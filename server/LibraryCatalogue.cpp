@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <tuple>
+#include <utility>
 
 namespace lumora::server {
 
@@ -40,15 +41,10 @@ std::uint64_t StableId(const std::string& text) {
   return (h >> 2) | 1;
 }
 
-Catalogue BuildLibraryCatalogue(const std::string& realRoot, std::vector<IndexedFile> files,
+Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index,
                                 const std::vector<FolderLink>& links) {
-  files.erase(std::remove_if(files.begin(), files.end(), [](const auto& f) { return !f.tags; }),
-              files.end());
-  std::sort(files.begin(), files.end(),
-            [](const IndexedFile& a, const IndexedFile& b) { return a.path < b.path; });
   Catalogue cat;
   cat.libraryRoot = realRoot;
-  cat.songs.reserve(files.size());
   const std::string rootName = Leaf(realRoot);
 
   std::map<std::uint64_t, std::size_t> playlistAt;
@@ -63,11 +59,13 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, std::vector<Indexed
         std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
       p.categories.push_back(genre);
   };
-  // Per album: its playlist and its songs as (disc, track, file name, index).
-  using Place = std::tuple<int, int, std::string, std::size_t>;
+  // Per album: its playlist and its songs as (disc, track, file name, index, has a picture).
+  using Place = std::tuple<int, int, std::string, std::size_t, bool>;
   std::map<std::uint64_t, std::pair<std::size_t, std::vector<Place>>> albumSongs;
 
-  for (const IndexedFile& f : files) {
+  // Row by row, in path order: the whole index is never in memory at once.
+  index.ForEach([&](const IndexedFile& f) {
+    if (!f.tags) return;
     const SongFileTags& t = *f.tags;
     const std::string folder = Folder(f.path);
     Song s;
@@ -88,7 +86,8 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, std::vector<Indexed
       cat.albums.push_back({s.albumId, albumName, "专辑", "", ""});
       entry->second.first = playlistFor("album:" + std::to_string(s.albumId), albumName);
     }
-    entry->second.second.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size());
+    entry->second.second.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
+                                      t.hasPicture);
     addGenre(cat.playlists[entry->second.first], t.genre);
     const std::size_t byFolder =
         playlistFor("folder:" + folder, folder.empty() ? rootName : folder);
@@ -97,18 +96,17 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, std::vector<Indexed
     addGenre(cat.playlists[byFolder], t.genre);
     cat.fmPool.push_back(cat.songs.size());
     cat.songs.push_back(std::move(s));
-  }
+  });
 
   cat.Index();
   for (auto& [albumId, entry] : albumSongs) {
     auto& [at, places] = entry;
     std::sort(places.begin(), places.end());
     Album& album = cat.albums[cat.FindAlbum(albumId) - cat.albums.data()];
-    for (const Place& p : places) {
-      const IndexedFile& f = files[std::get<3>(p)];
-      cat.playlists[at].trackIds.push_back(f.id);
-      if (album.coverSongFile.empty() && f.tags->hasPicture)
-        album.coverSongFile = realRoot + "/" + f.file();
+    for (const auto& [disc, track, name, song, hasPicture] : places) {
+      cat.playlists[at].trackIds.push_back(cat.songs[song].id);
+      if (album.coverSongFile.empty() && hasPicture)
+        album.coverSongFile = cat.songs[song].audioFile;
     }
     // Without an embedded picture, the folder's own picture file becomes album.coverFile here.
   }

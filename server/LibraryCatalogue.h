@@ -17,7 +17,7 @@ std::uint64_t StableId(const std::string& text);
 // album whatever its track artists; a song without an album tag is in its folder's album. An
 // album plays by disc, then track, then file name; a folder by file name. A link to a folder
 // inside the library gives the folders it reaches their playlists under its own name too.
-Catalogue BuildLibraryCatalogue(const std::string& realRoot, std::vector<IndexedFile> files,
+Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index,
                                 const std::vector<FolderLink>& links);
 
 }  // namespace lumora::server

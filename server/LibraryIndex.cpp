@@ -54,6 +54,25 @@ constexpr const char* kColumns =
     "path, size, mtime_ns, id, duration_ms, title, artists, album, album_artist, compilation,"
     " disc, track, genre, has_picture, extension, mime, target";
 
+// The tags of a row selected with kColumns; nullopt for a file the reader refused.
+std::optional<SongFileTags> ReadTags(Row& r) {
+  if (r.Null(4)) return std::nullopt;
+  SongFileTags t;
+  t.durationMs = r.Int(4);
+  t.title = r.Text(5);
+  t.artists = SplitArtists(r.Text(6));
+  t.album = r.Text(7);
+  t.albumArtist = r.Text(8);
+  t.compilation = r.Int(9) != 0;
+  t.disc = static_cast<int>(r.Int(10));
+  t.track = static_cast<int>(r.Int(11));
+  t.genre = r.Text(12);
+  t.hasPicture = r.Int(13) != 0;
+  t.extension = r.Text(14);
+  t.mime = r.Text(15);
+  return t;
+}
+
 }  // namespace
 
 LibraryIndex::~LibraryIndex() {
@@ -109,10 +128,9 @@ bool LibraryIndex::Open(const std::string& file, const std::string& realRoot, st
 std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recursive) {
   const std::string prefix = dir.empty() ? "" : dir + "/";
   // Every path that starts with prefix sorts between prefix and prefix with its "/" raised by one.
-  Row r(db_, dir.empty() ? (std::string("SELECT ") + kColumns + " FROM files").c_str()
-                         : (std::string("SELECT ") + kColumns +
-                            " FROM files WHERE path >= ?1 AND path < ?2")
-                               .c_str());
+  Row r(db_, dir.empty() ? "SELECT path, size, mtime_ns, id, target FROM files"
+                         : "SELECT path, size, mtime_ns, id, target FROM files"
+                           " WHERE path >= ?1 AND path < ?2");
   if (!dir.empty()) {
     r.Bind(1, prefix);
     r.Bind(2, dir + "0");
@@ -125,25 +143,35 @@ std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recurs
     f.size = r.Int(1);
     f.mtimeNs = r.Int(2);
     f.id = static_cast<std::uint64_t>(r.Int(3));
-    f.target = r.Text(16);
-    if (!r.Null(4)) {
-      SongFileTags& t = f.tags.emplace();
-      t.durationMs = r.Int(4);
-      t.title = r.Text(5);
-      t.artists = SplitArtists(r.Text(6));
-      t.album = r.Text(7);
-      t.albumArtist = r.Text(8);
-      t.compilation = r.Int(9) != 0;
-      t.disc = static_cast<int>(r.Int(10));
-      t.track = static_cast<int>(r.Int(11));
-      t.genre = r.Text(12);
-      t.hasPicture = r.Int(13) != 0;
-      t.extension = r.Text(14);
-      t.mime = r.Text(15);
-    }
+    f.target = r.Text(4);
     rows.push_back(std::move(f));
   }
   return rows;
+}
+
+std::optional<SongFileTags> LibraryIndex::TagsOf(const std::string& path) {
+  Row r(db_, (std::string("SELECT ") + kColumns + " FROM files WHERE path = ?1").c_str());
+  r.Bind(1, path);
+  return r.Step() ? ReadTags(r) : std::nullopt;
+}
+
+void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each) {
+  Row r(db_, (std::string("SELECT ") + kColumns + " FROM files ORDER BY path").c_str());
+  while (r.Step()) {
+    IndexedFile f;
+    f.path = r.Text(0);
+    f.size = r.Int(1);
+    f.mtimeNs = r.Int(2);
+    f.id = static_cast<std::uint64_t>(r.Int(3));
+    f.target = r.Text(16);
+    f.tags = ReadTags(r);
+    each(f);
+  }
+}
+
+std::int64_t LibraryIndex::Refused() {
+  Row r(db_, "SELECT count(*) FROM files WHERE duration_ms IS NULL");
+  return r.Step() ? r.Int(0) : 0;
 }
 
 bool LibraryIndex::IdTaken(std::uint64_t id) {
@@ -153,13 +181,22 @@ bool LibraryIndex::IdTaken(std::uint64_t id) {
 }
 
 bool LibraryIndex::Apply(const std::vector<std::string>& gone,
-                         const std::vector<IndexedFile>& changed) {
-  if (gone.empty() && changed.empty()) return true;
+                         const std::vector<IndexedFile>& changed, const std::vector<Move>& moved) {
+  if (gone.empty() && changed.empty() && moved.empty()) return true;
   if (!Exec("BEGIN IMMEDIATE;", nullptr)) return false;
   bool ok = true;
   for (const std::string& path : gone) {
     Row r(db_, "DELETE FROM files WHERE path = ?1");
     r.Bind(1, path);
+    ok = r.Done() && ok;
+  }
+  for (const Move& m : moved) {
+    Row r(db_, "UPDATE files SET path = ?2, size = ?3, mtime_ns = ?4, target = ?5 WHERE path = ?1");
+    r.Bind(1, m.from);
+    r.Bind(2, m.to.path);
+    r.Bind(3, m.to.size);
+    r.Bind(4, m.to.mtimeNs);
+    r.Bind(5, m.to.target);
     ok = r.Done() && ok;
   }
   for (const IndexedFile& f : changed) {

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,13 +36,24 @@ class LibraryIndex {
   // Opens (creating when absent) the index file; an index of another root is emptied.
   bool Open(const std::string& file, const std::string& realRoot, std::string* error);
 
-  // The rows directly in dir ("" is the root), or anywhere below it when recursive.
+  // The rows directly in dir ("" is the root), or anywhere below it when recursive, without
+  // their tags (TagsOf reads those).
   std::vector<IndexedFile> Under(const std::string& dir, bool recursive);
-  std::vector<IndexedFile> All() { return Under("", true); }
+  std::optional<SongFileTags> TagsOf(const std::string& path);
+  // Every row with its tags, in path order.
+  void ForEach(const std::function<void(const IndexedFile&)>& each);
+  // How many files the reader refused.
+  std::int64_t Refused();
   bool IdTaken(std::uint64_t id);
 
-  // Removes the rows of gone and writes those of changed, in one transaction.
-  bool Apply(const std::vector<std::string>& gone, const std::vector<IndexedFile>& changed);
+  struct Move {
+    std::string from;
+    IndexedFile to;  // its tags stay those of the row
+  };
+  // Removes the rows of gone, writes those of changed and moves those of moved, in one
+  // transaction.
+  bool Apply(const std::vector<std::string>& gone, const std::vector<IndexedFile>& changed,
+             const std::vector<Move>& moved);
 
  private:
   bool Exec(const char* sql, std::string* error);

@@ -1,6 +1,7 @@
 #include "LibraryScan.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -47,8 +48,14 @@ void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     const std::string rel = Join(dir, name), path = full + "/" + name;
+    // The entry's type spares a stat of every folder and every picture or text file.
+    if (e->d_type == DT_DIR) {
+      subfolders.push_back(rel);
+      continue;
+    }
+    if (e->d_type == DT_REG && !HasAudioExtension(name)) continue;
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) continue;
+    if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
       subfolders.push_back(rel);
     } else if (S_ISREG(st.st_mode) && HasAudioExtension(name)) {
@@ -135,7 +142,8 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
       known.erase(row);
     }
   }
-  // What is left in known vanished; a fresh file may be one of them, moved. Same size first.
+  // What is left in known vanished; a fresh file may be one of them, moved: of the same size, and
+  // of the same modification time (a rename: its row moves as it is) or the same tags (a copy).
   std::multimap<std::int64_t, const IndexedFile*> vanished;
   for (const auto& [path, row] : known) vanished.emplace(row.size, &row);
   auto findMoved = [&](const IndexedFile& f, const auto& same) {
@@ -145,20 +153,25 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
   };
   std::set<std::uint64_t> used;
   std::vector<std::string> gone;
+  std::vector<LibraryIndex::Move> moves;
   for (IndexedFile& f : fresh) {
-    auto moved = findMoved(f, [&](const IndexedFile& old) { return old.mtimeNs == f.mtimeNs; });
-    if (moved == vanished.end()) {
-      f.tags = read(f);
-      moved = findMoved(f, [&](const IndexedFile& old) {
-        return f.tags && old.tags && SameSong(*f.tags, *old.tags);
-      });
-    } else {
-      f.tags = moved->second->tags;
+    auto renamed = findMoved(f, [&](const IndexedFile& old) { return old.mtimeNs == f.mtimeNs; });
+    if (renamed != vanished.end()) {
+      f.id = renamed->second->id;
+      moves.push_back({renamed->second->path, std::move(f)});
+      vanished.erase(renamed);
+      continue;
     }
-    if (moved != vanished.end()) {
-      f.id = moved->second->id;
-      gone.push_back(moved->second->path);
-      vanished.erase(moved);
+    f.tags = read(f);
+    auto copied = findMoved(f, [&](const IndexedFile& old) {
+      if (!f.tags) return false;
+      auto tags = index.TagsOf(old.path);
+      return tags && SameSong(*f.tags, *tags);
+    });
+    if (copied != vanished.end()) {
+      f.id = copied->second->id;
+      gone.push_back(copied->second->path);
+      vanished.erase(copied);
     } else {
       f.id = StableId("song:" + f.path);
       for (int n = 1; used.count(f.id) || index.IdTaken(f.id); ++n)
@@ -168,8 +181,8 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
     changed.push_back(std::move(f));
   }
   for (const auto& [size, row] : vanished) gone.push_back(row->path);
-  index.Apply(gone, changed);
-  out.indexChanged = !gone.empty() || !changed.empty();
+  index.Apply(gone, changed, moves);
+  out.indexChanged = !gone.empty() || !changed.empty() || !moves.empty();
   return out;
 }
 
