@@ -106,7 +106,7 @@ std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string
 void ApiServer::SendAlbumCover(HttpResponse& res, const Album* a) {
   if (a && !a->coverSongFile.empty())
     if (auto picture = covers_.Get(a->coverSongFile)) {
-      res.contentType = picture->mime;
+      res.contentType = picture->mime.empty() ? "image/jpeg" : picture->mime;
       res.body = picture->bytes;
       return;
     }

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "LibraryCatalogue.h"
 
@@ -94,6 +96,21 @@ std::vector<ScanArea> Merged(std::vector<ScanArea> areas) {
   return kept;
 }
 
+// Reads the files' tags on a few threads: opening and parsing files is most of a first scan.
+// ReadSongFile is called on several threads at once: it must keep no state between calls.
+void ReadTags(const std::string& realRoot, std::vector<IndexedFile>& files) {
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i = next++; i < files.size(); i = next++)
+      files[i].tags = ReadSongFile(realRoot + "/" + files[i].file());
+  };
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::thread> helpers(files.size() < 32 ? 0 : std::min(cores, 4u) - 1);
+  for (std::thread& t : helpers) t = std::thread(work);
+  work();
+  for (std::thread& t : helpers) t.join();
+}
+
 bool SameSong(const SongFileTags& a, const SongFileTags& b) {
   return a.durationMs == b.durationMs && a.title == b.title && a.artists == b.artists &&
          a.album == b.album && a.track == b.track;
@@ -120,11 +137,6 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
     Walk(realRoot, area.dir, area.recursive, entering, found, out);
     for (IndexedFile& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
   }
-  auto read = [&](const IndexedFile& f) {
-    ++out.filesRead;
-    return ReadSongFile(realRoot + "/" + f.file());
-  };
-
   std::vector<IndexedFile> changed, fresh;
   for (const auto& [path, stamp] : found) {
     auto row = known.find(path);
@@ -136,7 +148,6 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
         f.size = stamp.size;
         f.mtimeNs = stamp.mtimeNs;
         f.target = stamp.target;
-        f.tags = read(f);
         changed.push_back(std::move(f));
       }
       known.erase(row);
@@ -151,18 +162,25 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
     auto it = std::find_if(from, to, [&](const auto& entry) { return same(*entry.second); });
     return it == to ? vanished.end() : it;
   };
-  std::set<std::uint64_t> used;
-  std::vector<std::string> gone;
   std::vector<LibraryIndex::Move> moves;
+  std::vector<IndexedFile> added;
   for (IndexedFile& f : fresh) {
     auto renamed = findMoved(f, [&](const IndexedFile& old) { return old.mtimeNs == f.mtimeNs; });
-    if (renamed != vanished.end()) {
-      f.id = renamed->second->id;
-      moves.push_back({renamed->second->path, std::move(f)});
-      vanished.erase(renamed);
+    if (renamed == vanished.end()) {
+      added.push_back(std::move(f));
       continue;
     }
-    f.tags = read(f);
+    f.id = renamed->second->id;
+    moves.push_back({renamed->second->path, std::move(f)});
+    vanished.erase(renamed);
+  }
+  out.filesRead = static_cast<int>(changed.size() + added.size());
+  ReadTags(realRoot, changed);
+  ReadTags(realRoot, added);
+
+  std::set<std::uint64_t> used;
+  std::vector<std::string> gone;
+  for (IndexedFile& f : added) {
     auto copied = findMoved(f, [&](const IndexedFile& old) {
       if (!f.tags) return false;
       auto tags = index.TagsOf(old.path);
