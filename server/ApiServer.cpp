@@ -101,16 +101,20 @@ std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string
 
 }  // namespace
 
-// The album's picture from its song's file or its own file; the shared cover when it has none (or
-// no album).
-void ApiServer::SendAlbumCover(HttpResponse& res, const Album* a) {
-  if (a && !a->coverSongFile.empty())
+// The album's picture from its song's file, that song's folder or its own file; the shared cover
+// when it has none (or no album).
+void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
+  if (a && !a->coverSongFile.empty()) {
     if (auto picture = covers_.Get(a->coverSongFile)) {
       res.contentType = picture->mime.empty() ? "image/jpeg" : picture->mime;
       res.body = picture->bytes;
       return;
     }
-  res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
+    res.file = FindFolderPicture(cat.libraryRoot, a->coverSongFile);
+  }
+  if (res.file.empty())
+    res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
+  if (EndsWith(ToLowerAscii(res.file), ".png")) res.contentType = "image/png";
 }
 
 std::string SessionToken(const std::string& cookie) {
@@ -393,10 +397,10 @@ void ApiServer::SongUrl(const Catalogue& cat, const HttpRequest& req, HttpRespon
       std::int64_t fileBr =
           s->durationMs > 0 ? static_cast<std::int64_t>(size) * 8000 / s->durationMs / 1000 * 1000
                             : 128000;
-      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + ".mp3") +
+      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->fileType) +
               ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
-              ",\"size\":" + std::to_string(size) +
-              ",\"type\":\"mp3\",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
+              ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->fileType) +
+              ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
     }
     json += item;
   }
@@ -572,10 +576,13 @@ void ApiServer::Control(const HttpRequest& req, HttpResponse& res) {
 void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpResponse& res,
                            const Fault* fault) {
   const std::string& p = req.path;
-  if (auto id = IdInPath(p, "/audio/", ".mp3")) {
-    const Song* s = cat.FindSong(*id);
-    if (!s) return Error(res, 404, "歌曲不存在");
-    res.contentType = "audio/mpeg";
+  if (p.rfind("/audio/", 0) == 0) {
+    // "/audio/<id>.<the song's own extension>"
+    const std::size_t dot = p.rfind('.');
+    const auto id = dot == std::string::npos ? std::nullopt : IdInPath(p, "/audio/", p.substr(dot));
+    const Song* s = id ? cat.FindSong(*id) : nullptr;
+    if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
+    res.contentType = s->mime;
     res.file = s->audioFile;
     if (fault) res.fault = fault->audio;
     return;
@@ -584,7 +591,7 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
   if (auto id = IdInPath(p, "/cover/album/", ".jpg")) {
     const Album* a = cat.FindAlbum(*id);
     if (!a) return Error(res, 404, "专辑不存在");
-    SendAlbumCover(res, a);
+    SendAlbumCover(cat, res, a);
     return;
   }
   if (auto id = IdInPath(p, "/cover/playlist/", ".jpg")) {
@@ -596,7 +603,7 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
     }
     // No picture of its own: the cover of its first track's album.
     const Song* first = pl && !pl->trackIds.empty() ? cat.FindSong(pl->trackIds[0]) : nullptr;
-    SendAlbumCover(res, first ? cat.FindAlbum(first->albumId) : nullptr);
+    SendAlbumCover(cat, res, first ? cat.FindAlbum(first->albumId) : nullptr);
     return;
   }
   if (auto uid = IdInPath(p, "/avatar/", ".jpg")) {

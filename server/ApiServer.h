@@ -63,7 +63,7 @@ class ApiServer {
   std::string BaseUrl(const HttpRequest& req) const;
   std::string PlaylistJson(const Playlist& p, const std::string& base) const;
   std::string SongJson(const Catalogue& cat, const Song& s, const std::string& base) const;
-  void SendAlbumCover(HttpResponse& res, const Album* album);
+  void SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* album);
   std::string AlbumCoverUrl(const Song& s, const std::string& base) const;
   std::optional<Fault> TakeFault(const std::string& path);
   // The playlist of an account's liked songs.

@@ -18,9 +18,11 @@ struct Artist {
 struct Album {
   std::uint64_t id = 0;
   std::string name;
-  std::string type;           // "专辑", "EP"...
-  std::string coverFile;      // a picture on disk; empty: none
-  std::string coverSongFile;  // a library song whose embedded picture is the cover, read when asked
+  std::string type;       // "专辑", "EP"...
+  std::string coverFile;  // a picture on disk; empty: none
+  // A library song whose embedded picture, else its folder's picture file, is the cover, read
+  // when asked.
+  std::string coverSongFile;
 };
 
 struct Song {

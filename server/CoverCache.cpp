@@ -4,6 +4,14 @@
 
 namespace lumora::server {
 
+namespace {
+
+std::size_t Size(const std::shared_ptr<const Picture>& picture) {
+  return picture ? picture->bytes.size() : 0;
+}
+
+}  // namespace
+
 std::shared_ptr<const Picture> CoverCache::Get(const std::string& songFile) {
   struct stat st {};
   if (stat(songFile.c_str(), &st) != 0) return nullptr;
@@ -16,21 +24,21 @@ std::shared_ptr<const Picture> CoverCache::Get(const std::string& songFile) {
         entries_.splice(entries_.begin(), entries_, it);
         return it->picture;
       }
-      bytes_ -= it->picture->bytes.size();
+      bytes_ -= Size(it->picture);
       entries_.erase(it);
       break;
     }
   }
   // Read outside the lock: other covers are answered meanwhile.
+  // A file without a picture is kept too, so that its album's cover does not open it each time.
   std::optional<Picture> read = ReadEmbeddedPicture(songFile);
-  if (!read) return nullptr;
-  auto picture = std::make_shared<const Picture>(std::move(*read));
-  if (picture->bytes.size() > kMaxBytes) return picture;
+  auto picture = read ? std::make_shared<const Picture>(std::move(*read)) : nullptr;
+  if (Size(picture) > kMaxBytes) return picture;
   std::lock_guard lock(mutex_);
   entries_.push_front({songFile, st.st_size, mtimeNs, picture});
-  bytes_ += picture->bytes.size();
+  bytes_ += Size(picture);
   while (entries_.size() > kMaxPictures || bytes_ > kMaxBytes) {
-    bytes_ -= entries_.back().picture->bytes.size();
+    bytes_ -= Size(entries_.back().picture);
     entries_.pop_back();
   }
   return picture;

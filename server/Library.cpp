@@ -104,8 +104,8 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
   malloc_trim(0);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::fprintf(stderr,
-               "lumora-server: %s scanned in %.2f s: %zu songs, %d files read, %ld files left out"
-               " (not audio or no length)\n",
+               "lumora-server: %s scanned in %.2f s: %zu songs, %d files read, left out %ld files"
+               " that do not open as audio\n",
                everything ? "library" : "changed folders", seconds, songs, outcome.filesRead,
                static_cast<long>(index_.Refused()));
   return true;

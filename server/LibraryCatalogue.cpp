@@ -5,6 +5,8 @@
 #include <tuple>
 #include <utility>
 
+#include "TextEncodings.h"
+
 namespace lumora::server {
 
 namespace {
@@ -45,7 +47,7 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
                                 const std::vector<FolderLink>& links) {
   Catalogue cat;
   cat.libraryRoot = realRoot;
-  const std::string rootName = Leaf(realRoot);
+  const std::string rootName = ReadableName(Leaf(realRoot));
 
   std::map<std::uint64_t, std::size_t> playlistAt;
   std::map<std::string, std::size_t> folderPlaylist;
@@ -70,7 +72,7 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     const std::string folder = Folder(f.path);
     Song s;
     s.id = f.id;
-    s.name = t.title.empty() ? Stem(f.path) : t.title;
+    s.name = t.title.empty() ? ReadableName(Stem(f.path)) : t.title;
     for (const std::string& name : t.artists)
       s.artists.push_back({StableId("artist:" + name), name});
     s.durationMs = t.durationMs;
@@ -79,7 +81,7 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     s.mime = t.mime;
     const std::string albumName = !t.album.empty() ? t.album
                                   : folder.empty() ? rootName
-                                                   : Leaf(folder);
+                                                   : ReadableName(Leaf(folder));
     s.albumId = StableId("album:" + AlbumKey(t, folder));
     auto [entry, freshAlbum] = albumSongs.try_emplace(s.albumId);
     if (freshAlbum) {
@@ -90,7 +92,7 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
                                       t.hasPicture);
     addGenre(cat.playlists[entry->second.first], t.genre);
     const std::size_t byFolder =
-        playlistFor("folder:" + folder, folder.empty() ? rootName : folder);
+        playlistFor("folder:" + folder, folder.empty() ? rootName : ReadableName(folder));
     folderPlaylist.emplace(folder, byFolder);
     cat.playlists[byFolder].trackIds.push_back(s.id);
     addGenre(cat.playlists[byFolder], t.genre);
@@ -108,16 +110,18 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
       if (album.coverSongFile.empty() && hasPicture)
         album.coverSongFile = cat.songs[song].audioFile;
     }
-    // Without an embedded picture, the folder's own picture file becomes album.coverFile here.
+    // Without an embedded picture, the first song's folder may hold one (looked for when asked).
+    if (album.coverSongFile.empty())
+      album.coverSongFile = cat.songs[std::get<3>(places.front())].audioFile;
   }
 
   for (const FolderLink& link : links) {
     for (const auto& [folder, at] : folderPlaylist) {
       if (folder != link.target && folder.rfind(link.target + "/", 0) != 0) continue;
-      const std::string name = link.link + folder.substr(link.target.size());
+      const std::string path = link.link + folder.substr(link.target.size());
       Playlist copy = cat.playlists[at];
-      copy.id = StableId("playlist:folder:" + name);
-      copy.name = name;
+      copy.id = StableId("playlist:folder:" + path);
+      copy.name = ReadableName(path);
       cat.playlists.push_back(std::move(copy));
     }
   }

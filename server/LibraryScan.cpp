@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <map>
 #include <set>
 #include <thread>
@@ -55,12 +54,12 @@ void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
       subfolders.push_back(rel);
       continue;
     }
-    if (e->d_type == DT_REG && !HasAudioExtension(name)) continue;
+    if (e->d_type == DT_REG && !SongFileFormat(name)) continue;
     struct stat st {};
     if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
       subfolders.push_back(rel);
-    } else if (S_ISREG(st.st_mode) && HasAudioExtension(name)) {
+    } else if (S_ISREG(st.st_mode) && SongFileFormat(name)) {
       files[rel] = {st.st_size, MtimeNs(st), ""};
     } else if (S_ISLNK(st.st_mode)) {
       char* real = realpath(path.c_str(), nullptr);
@@ -70,7 +69,7 @@ void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
       struct stat ts {};
       if (stat(target.c_str(), &ts) != 0 || target.rfind(realRoot + "/", 0) != 0) continue;
       const std::string to = target.substr(realRoot.size() + 1);
-      if (S_ISREG(ts.st_mode) && HasAudioExtension(name))
+      if (S_ISREG(ts.st_mode) && SongFileFormat(name))
         files[rel] = {ts.st_size, MtimeNs(ts), to};
       else if (S_ISDIR(ts.st_mode) && !Inside(to, rel))  // a link to its own ancestor loops
         out.links.push_back({rel, to});
@@ -117,15 +116,6 @@ bool SameSong(const SongFileTags& a, const SongFileTags& b) {
 }
 
 }  // namespace
-
-bool HasAudioExtension(const std::string& name) {
-  std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return false;
-  std::string ext = name.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  static const std::set<std::string> known = {"mp3", "flac", "ogg", "oga", "opus", "m4a", "wav"};
-  return known.count(ext) > 0;
-}
 
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::vector<ScanArea>& areas,

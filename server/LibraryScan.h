@@ -29,9 +29,6 @@ struct ScanOutcome {
   std::vector<FolderLink> links;     // the folder links met in the walked folders
 };
 
-// Whether a file's name makes it worth reading as audio (upper-case extensions too).
-bool HasAudioExtension(const std::string& name);
-
 // entering is called with each folder before its files are listed, so that a watch set up there
 // misses nothing written meanwhile.
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
