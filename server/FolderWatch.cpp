@@ -21,10 +21,6 @@ constexpr std::uint32_t kMask = IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVE
                                 IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
                                 IN_ONLYDIR | IN_DONT_FOLLOW;
 
-bool Below(const std::string& dir, const std::string& path) {
-  return dir.empty() || path == dir || path.rfind(dir + "/", 0) == 0;
-}
-
 }  // namespace
 
 FolderWatch::FolderWatch()
@@ -55,7 +51,7 @@ void FolderWatch::Prune(const std::vector<ScanArea>& areas,
   const std::set<std::string> found(folders.begin(), folders.end());
   for (auto it = folders_.begin(); it != folders_.end();) {
     const bool scanned = std::any_of(areas.begin(), areas.end(), [&](const ScanArea& a) {
-      return a.recursive && Below(a.dir, it->second);
+      return a.recursive && a.Holds(it->second);
     });
     if (scanned && !found.count(it->second)) {
       inotify_rm_watch(inotify_, it->first);

@@ -15,21 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string RealPath(const std::string& path) {
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real) return "";
-  std::string text = real;
-  free(real);
-  return text;
-}
-
-bool InArea(const ScanArea& area, const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string parent = slash == std::string::npos ? "" : path.substr(0, slash);
-  if (!area.recursive) return parent == area.dir;
-  return area.dir.empty() || path == area.dir || path.rfind(area.dir + "/", 0) == 0;
-}
-
 }  // namespace
 
 Library::Library(std::string root, std::string indexFile, CurrentCatalogue& served)
@@ -89,7 +74,7 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
                               [&](const FolderLink& l) {
                                 return std::any_of(
                                     scanned.begin(), scanned.end(),
-                                    [&](const ScanArea& a) { return InArea(a, l.link); });
+                                    [&](const ScanArea& a) { return a.Holds(l.link); });
                               }),
                links_.end());
   links_.insert(links_.end(), outcome.links.begin(), outcome.links.end());

@@ -29,10 +29,6 @@ std::string Join(const std::string& dir, const std::string& name) {
   return dir.empty() ? name : dir + "/" + name;
 }
 
-bool Inside(const std::string& dir, const std::string& path) {
-  return dir.empty() || path == dir || path.rfind(dir + "/", 0) == 0;
-}
-
 // Walks dir below realRoot without following links: a link to a file inside the library is a
 // song of its own; a link to a folder inside it is recorded, not walked (its target is walked
 // where it lies); a link that leads out of the library is passed over.
@@ -62,16 +58,13 @@ void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
     } else if (S_ISREG(st.st_mode) && SongFileFormat(name)) {
       files[rel] = {st.st_size, MtimeNs(st), ""};
     } else if (S_ISLNK(st.st_mode)) {
-      char* real = realpath(path.c_str(), nullptr);
-      if (!real) continue;
-      const std::string target = real;
-      free(real);
+      const std::string target = RealPath(path);
       struct stat ts {};
       if (stat(target.c_str(), &ts) != 0 || target.rfind(realRoot + "/", 0) != 0) continue;
       const std::string to = target.substr(realRoot.size() + 1);
       if (S_ISREG(ts.st_mode) && SongFileFormat(name))
         files[rel] = {ts.st_size, MtimeNs(ts), to};
-      else if (S_ISDIR(ts.st_mode) && !Inside(to, rel))  // a link to its own ancestor loops
+      else if (S_ISDIR(ts.st_mode) && !IsWithin(to, rel))  // a link to its own ancestor loops
         out.links.push_back({rel, to});
     }
   }
@@ -88,7 +81,7 @@ std::vector<ScanArea> Merged(std::vector<ScanArea> areas) {
   });
   for (const ScanArea& a : areas) {
     bool covered = std::any_of(kept.begin(), kept.end(), [&](const ScanArea& k) {
-      return k.dir == a.dir || (k.recursive && Inside(k.dir, a.dir));
+      return k.dir == a.dir || (k.recursive && IsWithin(k.dir, a.dir));
     });
     if (!covered) kept.push_back(a);
   }
@@ -116,6 +109,24 @@ bool SameSong(const SongFileTags& a, const SongFileTags& b) {
 }
 
 }  // namespace
+
+std::string RealPath(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return "";
+  std::string text = real;
+  free(real);
+  return text;
+}
+
+bool IsWithin(const std::string& dir, const std::string& path) {
+  return dir.empty() || path == dir || path.rfind(dir + "/", 0) == 0;
+}
+
+bool ScanArea::Holds(const std::string& path) const {
+  if (recursive) return IsWithin(dir, path);
+  const std::size_t slash = path.rfind('/');
+  return (slash == std::string::npos ? "" : path.substr(0, slash)) == dir;
+}
 
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::vector<ScanArea>& areas,

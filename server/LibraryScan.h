@@ -14,7 +14,16 @@ namespace lumora::server {
 struct ScanArea {
   std::string dir;
   bool recursive = true;
+
+  // Whether path (a file or folder below the root) is in the area.
+  bool Holds(const std::string& path) const;
 };
+
+// The path with every link resolved; empty when it does not lead anywhere.
+std::string RealPath(const std::string& path);
+
+// Whether path is dir itself or lies below it (paths below the root; "" is the root).
+bool IsWithin(const std::string& dir, const std::string& path);
 
 // A link to a folder inside the library: link and target below the root.
 struct FolderLink {

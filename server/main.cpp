@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -156,7 +157,11 @@ int main(int argc, char** argv) {
   RaiseDescriptorLimit();
   EnsureGstreamer();
 
-  std::string error;
+  std::string error, assetsError;
+  // The pictures are drawn while the catalogue is read: on a first start both take a while.
+  const std::string assets = dataDir + "/assets";
+  std::future<bool> assetsMade =
+      std::async(std::launch::async, [&] { return ApiServer::EnsureAssets(assets, &assetsError); });
   CurrentCatalogue catalogue;
   std::unique_ptr<Library> followed;
   if (!library.empty()) {
@@ -177,8 +182,7 @@ int main(int argc, char** argv) {
     if (!MakeCatalogueFiles(recipe, demoDir, &error)) return Fail(recipe.title + ": " + error);
     catalogue.Set(std::make_shared<const Catalogue>(BuildCatalogue(std::move(recipe), demoDir)));
   }
-  const std::string assets = dataDir + "/assets";
-  if (!ApiServer::EnsureAssets(assets, &error)) return Fail("pictures: " + error);
+  if (!assetsMade.get()) return Fail("pictures: " + assetsError);
 
   Store store;
   if (!store.Open(dataDir + "/lumora-server.db", &error)) return Fail("database: " + error);
