@@ -29,6 +29,8 @@ void Error(HttpResponse& res, int code, const std::string& msg) {
 
 void NeedLogin(HttpResponse& res) { Error(res, 301, "需要登录"); }
 
+void NotStored(HttpResponse& res) { Error(res, 500, "保存失败，请稍后再试"); }
+
 // Reads an optional count parameter; false (and a 400 answer) when it is malformed.
 bool CountParam(const HttpRequest& req, HttpResponse& res, const std::string& name, int fallback,
                 int* out) {
@@ -110,7 +112,7 @@ void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Al
       res.body = picture->bytes;
       return;
     }
-    res.file = FindFolderPicture(cat.libraryRoot, a->coverSongFile);
+    res.file = FindFolderPicture(cat.root, a->coverSongFile);
   }
   if (res.file.empty())
     res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
@@ -258,6 +260,8 @@ void ApiServer::Route(const Catalogue& cat, const HttpRequest& req, HttpResponse
   if (p == "/song/url") return SongUrl(cat, req, res);
   if (p == "/lyric") return Lyric(cat, req, res);
   if (p == "/personal_fm") return PersonalFm(cat, req, res);
+  const bool onAccount = p == "/login/cellphone" || p == "/login" || p == "/logout" || p == "/like";
+  if (onAccount && CrossSite(req)) return Error(res, 403, "来自其他网页的请求");
   if (p == "/login/cellphone") return Login(req, res, true);
   if (p == "/login") return Login(req, res, false);
   if (p == "/logout") return Logout(req, res);
@@ -413,8 +417,7 @@ void ApiServer::Lyric(const Catalogue& cat, const HttpRequest& req, HttpResponse
   if (!id) return;
   const Song* s = cat.FindSong(*id);
   if (!s) return Error(res, 404, "歌曲不存在");
-  const std::string lyric =
-      cat.libraryRoot.empty() ? s->lyric : ReadSongLyric(cat.libraryRoot, s->audioFile);
+  const std::string lyric = cat.root.empty() ? s->lyric : ReadSongLyric(cat.root, s->audioFile);
   if (lyric.empty()) return Answer(res, 200, "{\"nolyric\":true,\"code\":200}");
   // The player cuts the lyric out between ,"lyric":" and "},"klyric": so the lrc
   // object keeps lyric as its last member, directly followed by klyric.
@@ -472,39 +475,46 @@ void ApiServer::Login(const HttpRequest& req, HttpResponse& res, bool byPhone) {
   if (byPhone ? !IsPhone(name) : !IsEmail(name))
     return Error(res, 400, byPhone ? "手机号格式错误" : "邮箱格式错误");
   if (!IsMd5(md5)) return Error(res, 400, "密码格式错误");
-  res.delayMs = throttle_.DelayMs(req.peer);
-  auto account = byPhone ? store_.AccountByPhone(name) : store_.AccountByEmail(name);
-  if (!account) {
-    throttle_.Failed(req.peer);
-    return Error(res, 501, "账号不存在");
-  }
-  if (!PasswordMatches(md5, account->passwordHash)) {
-    throttle_.Failed(req.peer);
-    return Error(res, 502, "密码错误");
-  }
-  const std::string token = store_.CreateSession(account->uid);
-  const std::string cookie = std::string(kSessionCookie) + "=" + token;
-  res.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly");
-  const std::string base = BaseUrl(req);
-  Answer(
-      res, 200,
-      "{\"loginType\":" + std::string(byPhone ? "1" : "0") +
-          ",\"code\":200,\"account\":{\"id\":" + std::to_string(account->uid) +
-          ",\"userName\":" + JsonQuote(byPhone ? account->phone : account->email) +
-          ",\"vipType\":" + std::to_string(account->vipType) + "},\"token\":" + JsonQuote(token) +
-          ",\"profile\":{\"userId\":" + std::to_string(account->uid) +
-          ",\"nickname\":" + JsonQuote(account->nickname) +
-          ",\"avatarUrl\":" + JsonQuote(base + "/avatar/" + std::to_string(account->uid) + ".jpg") +
-          ",\"vipType\":" + std::to_string(account->vipType) + "},\"cookie\":" + JsonQuote(cookie) +
-          "}");
+  auto attempt = throttle_.Begin(req.peer, name);
+  if (!attempt) return Error(res, 429, "登录太频繁，请稍后再试");
+  res.delayMs = attempt->delayMs;
+  // The hash runs on the server's worker once the wait is over, not on a request thread.
+  res.work = [this, byPhone, name, md5, attempt, base = BaseUrl(req)](HttpResponse& out) {
+    auto account = byPhone ? store_.AccountByPhone(name) : store_.AccountByEmail(name);
+    if (!account) {
+      attempt->Failed();
+      return Error(out, 501, "账号不存在");
+    }
+    if (!PasswordMatches(md5, account->passwordHash)) {
+      attempt->Failed();
+      return Error(out, 502, "密码错误");
+    }
+    attempt->Succeeded();
+    const std::optional<std::string> token = store_.CreateSession(account->uid);
+    if (!token) return NotStored(out);
+    out.undelivered = [this, token = *token] { store_.EndSession(token); };
+    const std::string cookie = std::string(kSessionCookie) + "=" + *token;
+    out.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly; SameSite=Strict");
+    Answer(out, 200,
+           "{\"loginType\":" + std::string(byPhone ? "1" : "0") +
+               ",\"code\":200,\"account\":{\"id\":" + std::to_string(account->uid) +
+               ",\"userName\":" + JsonQuote(byPhone ? account->phone : account->email) +
+               ",\"vipType\":" + std::to_string(account->vipType) + "},\"token\":" +
+               JsonQuote(*token) + ",\"profile\":{\"userId\":" + std::to_string(account->uid) +
+               ",\"nickname\":" + JsonQuote(account->nickname) + ",\"avatarUrl\":" +
+               JsonQuote(base + "/avatar/" + std::to_string(account->uid) + ".jpg") +
+               ",\"vipType\":" + std::to_string(account->vipType) +
+               "},\"cookie\":" + JsonQuote(cookie) + "}");
+  };
 }
 
 void ApiServer::Logout(const HttpRequest& req, HttpResponse& res) {
   for (const std::string& text : {req.Param("cookie"), req.Header("cookie")}) {
     std::string token = SessionToken(text);
-    if (!token.empty()) store_.EndSession(token);
+    if (!token.empty() && !store_.EndSession(token)) return NotStored(res);
   }
-  res.headers.emplace_back("Set-Cookie", std::string(kSessionCookie) + "=; Path=/; Max-Age=0");
+  res.headers.emplace_back("Set-Cookie",
+                           std::string(kSessionCookie) + "=; Path=/; Max-Age=0; SameSite=Strict");
   Answer(res, 200, "{\"code\":200}");
 }
 
@@ -536,7 +546,7 @@ void ApiServer::Like(const Catalogue& cat, const HttpRequest& req, HttpResponse&
   auto account = SessionAccount(req);
   if (!account) return NeedLogin(res);
   if (!cat.FindSong(*id)) return Error(res, 460, "歌曲不存在");
-  store_.AddLike(account->uid, *id);
+  if (!store_.AddLike(account->uid, *id)) return NotStored(res);
   Answer(res, 200,
          "{\"songs\":[],\"playlistId\":" + std::to_string(kLikedPlaylistBase + account->uid) +
              ",\"code\":200}");
@@ -584,6 +594,7 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
     if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
     res.contentType = s->mime;
     res.file = s->audioFile;
+    res.fileRoot = cat.root;
     if (fault) res.fault = fault->audio;
     return;
   }

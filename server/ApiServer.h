@@ -87,7 +87,7 @@ inline constexpr const char* kSessionCookie = "lumora_session";
 std::string SessionToken(const std::string& cookie);
 
 // The most ids one request may ask for; the player asks for at most 500 at a time.
-inline constexpr std::size_t kMaxIds = 5000;
+inline constexpr std::size_t kMaxIds = 2000;
 
 inline constexpr std::uint64_t kLikedPlaylistBase = 7000000000ull;
 

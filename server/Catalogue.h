@@ -58,8 +58,10 @@ class Catalogue {
   std::vector<Playlist> playlists;
   // Songs personal FM draws from (indexes into songs).
   std::vector<std::size_t> fmPool;
-  // Set for a user's library: its songs' lyrics are read from their files when asked for.
-  std::string libraryRoot;
+  // A library's real path: its files are served only from beneath it, and its songs' lyrics and
+  // pictures are read from them when asked for. Empty for the generated catalogues, whose files
+  // the server made itself.
+  std::string root;
 
   // Rebuilds the id lookups; call after filling the vectors.
   void Index();

@@ -46,7 +46,7 @@ std::uint64_t StableId(const std::string& text) {
 Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index,
                                 const std::vector<FolderLink>& links) {
   Catalogue cat;
-  cat.libraryRoot = realRoot;
+  cat.root = realRoot;
   const std::string rootName = ReadableName(Leaf(realRoot));
 
   std::map<std::uint64_t, std::size_t> playlistAt;

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ApiServer.h"
 #include "DemoCatalogue.h"
@@ -31,12 +32,14 @@ using namespace lumora::server;
 namespace {
 
 const char kUsage[] =
-    "usage: lumora-server [--host 127.0.0.1] [--port 3000] [--data DIR]\n"
+    "usage: lumora-server [--host 127.0.0.1] [--name NAME]... [--port 3000] [--data DIR]\n"
     "                     [--library DIR | --music | --demo | --test-catalogue]\n"
     "                     [--demo-dir DIR]\n"
     "                     [--test-controls]\n"
     "  --host ADDR      IPv4 address to listen on (default 127.0.0.1); any but\n"
     "                   127.x.x.x makes the service reachable from the network\n"
+    "  --name NAME      another name clients reach it by (besides the address and\n"
+    "                   localhost); a request naming any other host is refused\n"
     "  --port N         port; 0 picks a free one (default 3000)\n"
     "  --data DIR       accounts, sessions, likes and generated files\n"
     "                   (default $XDG_DATA_HOME/lumora-server)\n"
@@ -91,6 +94,7 @@ void RaiseDescriptorLimit() {
 
 int main(int argc, char** argv) {
   std::string host = "127.0.0.1", dataDir = DefaultDataDir(), library, demoDir;
+  std::vector<std::string> names;
   int port = 3000;
   bool testControls = false, testCatalogue = false;
   for (int i = 1; i < argc; ++i) {
@@ -104,6 +108,8 @@ int main(int argc, char** argv) {
     };
     if (arg == "--host") {
       host = value();
+    } else if (arg == "--name") {
+      names.push_back(value());
     } else if (arg == "--port") {
       std::string text = value();
       char* end = nullptr;
@@ -196,7 +202,7 @@ int main(int argc, char** argv) {
                     std::fflush(stdout);
                   });
   api.SetHttpServer(&http);
-  if (!http.Start(host, port, &error)) return Fail(error);
+  if (!http.Start(host, port, &error, names)) return Fail(error);
   {
     std::lock_guard lock(logMutex);
     std::fprintf(stdout, "lumora-server listening on http://%s:%d\n", host.c_str(), http.Port());
