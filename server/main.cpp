@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -18,7 +20,7 @@
 #include "DemoCatalogue.h"
 #include "HttpServer.h"
 #include "LegacyTagText.h"
-#include "LibraryCatalogue.h"
+#include "Library.h"
 #include "MediaWriter.h"
 #include "MusicFolder.h"
 #include "Store.h"
@@ -41,8 +43,8 @@ const char kUsage[] =
     "  --port N         port; 0 picks a free one (default 3000)\n"
     "  --data DIR       accounts, sessions, likes and generated files\n"
     "                   (default $XDG_DATA_HOME/lumora-server)\n"
-    "  --library DIR    serve the MP3 files of DIR\n"
-    "  --music          serve the MP3 files of the desktop's music folder\n"
+    "  --library DIR    serve the music files of DIR, following its changes\n"
+    "  --music          serve the music files of the desktop's music folder\n"
     "                   (XDG_MUSIC_DIR, else what user-dirs.dirs names, else ~/Music)\n"
     "  --demo           serve the generated demo catalogue (the default)\n"
     "  --test-catalogue serve the generated catalogue of the tests' fixtures\n"
@@ -148,6 +150,7 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
@@ -160,26 +163,32 @@ int main(int argc, char** argv) {
   RaiseDescriptorLimit();
   EnsureGstreamer();
 
-  std::string error;
-  Catalogue catalogue;
+  std::string error, assetsError;
+  // The pictures are drawn while the catalogue is read: on a first start both take a while.
+  const std::string assets = dataDir + "/assets";
+  std::future<bool> assetsMade =
+      std::async(std::launch::async, [&] { return ApiServer::EnsureAssets(assets, &assetsError); });
+  CurrentCatalogue catalogue;
+  std::unique_ptr<Library> followed;
   if (!library.empty()) {
     // The user unit serves the music folder, which a new account may not have: an empty library
     // beats a service that fails at every restart.
     if (!fs::exists(library, ec))
       std::cerr << "lumora-server: " << library
-                << " does not exist; serving an empty library until a restart finds it\n";
+                << " does not exist; serving an empty library until it appears\n";
     else if (!fs::is_directory(library, ec))
       return Fail("not a folder: " + library);
     ReadLegacyGbkTags();
-    catalogue = LoadLibraryCatalogue(library);
+    // A throw-away cache of the files' tags, apart from the accounts (see LibraryIndex.h).
+    followed = std::make_unique<Library>(library, dataDir + "/library-index.db", catalogue);
+    if (!followed->Start(&error)) return Fail("library: " + error);
   } else {
     if (demoDir.empty()) demoDir = dataDir + (testCatalogue ? "/test-catalogue" : "/demo");
     CatalogueRecipe recipe = testCatalogue ? TestCatalogueRecipe() : DemoCatalogueRecipe();
     if (!MakeCatalogueFiles(recipe, demoDir, &error)) return Fail(recipe.title + ": " + error);
-    catalogue = BuildCatalogue(std::move(recipe), demoDir);
+    catalogue.Set(std::make_shared<const Catalogue>(BuildCatalogue(std::move(recipe), demoDir)));
   }
-  const std::string assets = dataDir + "/assets";
-  if (!ApiServer::EnsureAssets(assets, &error)) return Fail("pictures: " + error);
+  if (!assetsMade.get()) return Fail("pictures: " + assetsError);
 
   Store store;
   if (!store.Open(dataDir + "/lumora-server.db", &error)) return Fail("database: " + error);
@@ -199,8 +208,10 @@ int main(int argc, char** argv) {
     std::fprintf(stdout, "lumora-server listening on http://%s:%d\n", host.c_str(), http.Port());
     std::fflush(stdout);
   }
+  // SIGHUP rescans the whole library; the others stop the server.
   int sig = 0;
-  sigwait(&stopSignals, &sig);
+  while (sigwait(&stopSignals, &sig) == 0 && sig == SIGHUP)
+    if (followed) followed->RescanAll();
   http.Stop();
   std::fprintf(stdout, "lumora-server stopped\n");
   return 0;
