@@ -37,7 +37,7 @@ namespace lumora {
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       objects_(objects),
-      presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)),
+      presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(showMessageBox)),
       account_(objects.options.apiBaseAddress) {
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
