@@ -25,6 +25,7 @@
 #include "desktop/DesktopWiring.h"
 #include "desktop/PlayerMemoryWiring.h"
 #include "desktop/TrayWiring.h"
+#include "desktop/WindowPlatform.h"
 #include "download/DownloadWiring.h"
 #include "login/LoginWiring.h"
 #include "settingspanel/SettingsWiring.h"
@@ -139,9 +140,9 @@ void MainWindow::onMainWindowCreated() {
   setUpDesktopLyrics();
   applySavedSettings();
   memory_ = std::make_unique<PlayerMemoryWiring>(
-      *this, controls_, objects_.player, objects_.desktopLyrics, playback(),
-      *trayWiring_->notificationSwitch(), *trayWiring_->karaokeSwitch(),
-      PlayerMemoryPath(objects_.options.stateHome));
+      *this, controls_, objects_.player, objects_.desktopLyrics, *trayWiring_->notificationSwitch(),
+      *trayWiring_->karaokeSwitch(), PlayerMemoryPath(objects_.options.stateHome),
+      WindowPlacementLimits(QGuiApplication::platformName()).isEmpty());
   memory_->restore();
   alignDockingTimer();
   traceStep(objects_.options.traceFile, "onMainWindowCreated");
