@@ -137,12 +137,16 @@ bool PlaylistBrowser::pagingMode() const {
   return state_.mode == kBrowseHot || state_.mode == kBrowseSearch;
 }
 
+// A search that found nothing has no first page to go back to: 首页 leads back to the hot
+// playlists of the category last chosen.
 void PlaylistBrowser::firstPage() {
   if (!pagingMode()) return;
-  state_.mode = kBrowseHot;
-  state_.keyword = category_;
+  if (state_.mode == kBrowseSearch && searchFoundNothing_) {
+    state_.mode = kBrowseHot;
+    state_.keyword = category_;
+  }
   state_.offset = 0;
-  LoadPage(kBrowseHot, state_.keyword, "0");
+  LoadPage(state_.mode, state_.keyword, "0");
 }
 
 void PlaylistBrowser::nextPage() {
@@ -162,6 +166,7 @@ void PlaylistBrowser::search(const std::string& text) {
   state_.offset = 0;
   state_.keyword = text;
   LoadPage(kBrowseSearch, state_.keyword, "0");
+  searchFoundNothing_ = answered_ && rows_.empty();
 }
 
 void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,
