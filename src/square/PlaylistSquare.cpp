@@ -85,9 +85,11 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
   HttpClient::Outputs outputs;
   const std::string answer = BodyText(HttpClient::Request(request.url, {}, &outputs));
   if (filling != filling_) return;
-  answered_ = outputs.status != 0;
-  for (PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
-    appendRow(std::move(row));
+  std::vector<PlaylistRow> rows = ReadPlaylistRows(apiJson_, answer, request.arrayName);
+  // A server error or an answer that does not read is a failed load, not an empty page.
+  answered_ =
+      outputs.status > 0 && outputs.status < 500 && (!rows.empty() || apiJson_.Parse(answer));
+  for (PlaylistRow& row : rows) appendRow(std::move(row));
   view_.pageLoaded(answered_, morePages(mode));
 }
 
