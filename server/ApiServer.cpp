@@ -9,6 +9,7 @@
 #include "CoverArt.h"
 #include "MediaWriter.h"
 #include "Secrets.h"
+#include "SongFile.h"
 #include "Text.h"
 
 namespace fs = std::filesystem;
@@ -90,14 +91,22 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The album's picture from its tag or its file; the shared cover when it has none (or no album).
+// The album's picture from its tag, a song's file or a picture file; the shared cover when it
+// has none (or no album).
 void SendAlbumCover(HttpResponse& res, const Album* a, const std::string& assets) {
   if (a && !a->coverBytes.empty()) {
     res.contentType = a->coverMime;
     res.body = a->coverBytes;
-  } else {
-    res.file = a && !a->coverFile.empty() ? a->coverFile : assets + "/cover.jpg";
+    return;
   }
+  if (a && !a->coverSongFile.empty())
+    if (std::optional<Picture> picture = ReadEmbeddedPicture(a->coverSongFile)) {
+      res.contentType = picture->mime;
+      res.body = std::move(picture->bytes);
+      return;
+    }
+  res.file = a && !a->coverFile.empty() ? a->coverFile : assets + "/cover.jpg";
+  if (EndsWith(ToLowerAscii(res.file), ".png")) res.contentType = "image/png";
 }
 
 // "/audio/123.mp3" with prefix "/audio/" and suffix ".mp3" -> 123.
@@ -386,10 +395,10 @@ void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
       std::int64_t fileBr =
           s->durationMs > 0 ? static_cast<std::int64_t>(size) * 8000 / s->durationMs / 1000 * 1000
                             : 128000;
-      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + ".mp3") +
+      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->fileType) +
               ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
-              ",\"size\":" + std::to_string(size) +
-              ",\"type\":\"mp3\",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
+              ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->fileType) +
+              ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
     }
     json += item;
   }
@@ -562,10 +571,13 @@ void ApiServer::Control(const HttpRequest& req, HttpResponse& res) {
 
 void ApiServer::StaticFile(const HttpRequest& req, HttpResponse& res, const Fault* fault) {
   const std::string& p = req.path;
-  if (auto id = IdInPath(p, "/audio/", ".mp3")) {
-    const Song* s = cat_.FindSong(*id);
-    if (!s) return Error(res, 404, "歌曲不存在");
-    res.contentType = "audio/mpeg";
+  if (p.rfind("/audio/", 0) == 0) {
+    // "/audio/<id>.<the song's own extension>"
+    const std::size_t dot = p.rfind('.');
+    const auto id = dot == std::string::npos ? std::nullopt : IdInPath(p, "/audio/", p.substr(dot));
+    const Song* s = id ? cat_.FindSong(*id) : nullptr;
+    if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
+    res.contentType = s->mime;
     res.file = s->audioFile;
     if (fault) res.fault = fault->audio;
     return;

@@ -1,18 +1,13 @@
 #include "LibraryCatalogue.h"
 
-#include <taglib/attachedpictureframe.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-#include <taglib/tag.h>
-#include <taglib/unsynchronizedlyricsframe.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
+#include <iostream>
 #include <map>
-#include <sstream>
 
 #include "LibraryJail.h"
+#include "SongFile.h"
+#include "TextEncodings.h"
 
 namespace fs = std::filesystem;
 
@@ -30,38 +25,6 @@ std::uint64_t StableId(const std::string& text) {
   return (h >> 2) | 1;
 }
 
-std::string Utf8(const TagLib::String& s) { return s.to8Bit(true); }
-
-std::vector<std::string> SplitArtists(const std::string& text) {
-  std::vector<std::string> names;
-  std::string current;
-  auto flush = [&] {
-    current.erase(0, current.find_first_not_of(' '));
-    current.erase(current.find_last_not_of(' ') + 1);
-    if (!current.empty()) names.push_back(current);
-    current.clear();
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '/' || text[i] == ';' || text[i] == ',') {
-      flush();
-    } else if (text.compare(i, 3, "、") == 0) {
-      flush();
-      i += 2;
-    } else {
-      current += text[i];
-    }
-  }
-  flush();
-  return names;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace
 
 Catalogue LoadLibraryCatalogue(const std::string& dir) {
@@ -71,9 +34,8 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
   for (auto it =
            fs::recursive_directory_iterator(dir, fs::directory_options::skip_permission_denied, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    std::string ext = it->path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-    if (ext == ".mp3" && !JailedPath(dir, it->path()).empty()) files.push_back(it->path());
+    if (SongFileFormat(it->path()) && !JailedPath(dir, it->path()).empty())
+      files.push_back(it->path());
   }
   std::sort(files.begin(), files.end());
 
@@ -91,56 +53,50 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
     return it->second;
   };
 
+  std::size_t notAudio = 0;
   for (const fs::path& path : files) {
     const std::string rel = fs::relative(path, dir, ec).string();
-    TagLib::MPEG::File file(path.c_str());
-    if (!file.isValid()) continue;
     Song s;
-    s.id = StableId("song:" + rel);
     s.audioFile = JailedPath(dir, path);  // served without following links
-    std::string genre;
-    std::string albumName;
-    std::string artistText;
-    if (TagLib::Tag* tag = file.tag()) {
-      s.name = Utf8(tag->title());
-      artistText = Utf8(tag->artist());
-      albumName = Utf8(tag->album());
-      genre = Utf8(tag->genre());
+    std::optional<SongFileTags> tags = ReadSongFile(s.audioFile);
+    if (!tags) {
+      ++notAudio;
+      continue;
     }
-    if (s.name.empty()) s.name = path.stem().string();
-    if (albumName.empty()) albumName = path.parent_path().filename().string();
-    for (const std::string& name : SplitArtists(artistText))
+    s.id = StableId("song:" + rel);
+    s.name = tags->title.empty() ? ReadableName(path.stem().string()) : tags->title;
+    const std::string albumName =
+        tags->album.empty() ? ReadableName(path.parent_path().filename().string()) : tags->album;
+    std::string artistText;
+    for (const std::string& name : tags->artists) {
       s.artists.push_back({StableId("artist:" + name), name});
-    if (file.audioProperties()) s.durationMs = file.audioProperties()->lengthInMilliseconds();
+      artistText += (artistText.empty() ? "" : "/") + name;
+    }
+    const std::string& genre = tags->genre;
+    s.durationMs = tags->durationMs;
+    s.fileType = tags->extension;
+    s.mime = tags->mime;
+    s.lyric = ReadSongLyric(dir, s.audioFile);
 
     std::uint64_t albumId = StableId("album:" + albumName + "\n" + artistText);
     s.albumId = albumId;
     auto [albumIt, freshAlbum] = albumAt.emplace(albumId, cat.albums.size());
     if (freshAlbum) cat.albums.push_back({albumId, albumName, "专辑", "", "", "image/jpeg", ""});
     Album& album = cat.albums[albumIt->second];
-
-    if (TagLib::ID3v2::Tag* id3 = file.ID3v2Tag()) {
-      const auto& lyrics = id3->frameListMap()["USLT"];
-      if (!lyrics.isEmpty())
-        if (auto* f = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame*>(lyrics.front()))
-          s.lyric = Utf8(f->text());
-      const auto& pictures = id3->frameListMap()["APIC"];
-      if (album.coverBytes.empty() && !pictures.isEmpty())
-        if (auto* f = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(pictures.front())) {
-          album.coverBytes.assign(f->picture().data(), f->picture().size());
-          album.coverMime = f->mimeType().isEmpty() ? "image/jpeg" : Utf8(f->mimeType());
-        }
+    if (album.coverSongFile.empty() && album.coverFile.empty()) {
+      if (tags->hasPicture) {
+        album.coverSongFile = s.audioFile;
+      } else {
+        album.coverFile = FindFolderPicture(dir, s.audioFile);
+      }
     }
-    fs::path lrc = path;
-    lrc.replace_extension(".lrc");
-    if (std::string real = JailedPath(dir, lrc); s.lyric.empty() && !real.empty())
-      s.lyric = ReadFile(real);
 
     // Indexes, not references: making the folder playlist may move the album one.
     std::size_t byAlbum = playlistFor("album:" + std::to_string(albumId), albumName);
     std::string folder = fs::path(rel).parent_path().string();
-    std::size_t byFolder = playlistFor("folder:" + folder,
-                                       folder.empty() ? fs::path(dir).filename().string() : folder);
+    std::size_t byFolder =
+        playlistFor("folder:" + folder,
+                    ReadableName(folder.empty() ? fs::path(dir).filename().string() : folder));
     for (std::size_t at : {byAlbum, byFolder}) {
       Playlist& p = cat.playlists[at];
       p.trackIds.push_back(s.id);
@@ -151,6 +107,9 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
     cat.fmPool.push_back(cat.songs.size());
     cat.songs.push_back(std::move(s));
   }
+  if (notAudio > 0)
+    std::cerr << "lumora-server: left out " << notAudio << " files of " << dir
+              << " that do not open as audio\n";
   for (Playlist& p : cat.playlists)
     p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);
   cat.Index();
