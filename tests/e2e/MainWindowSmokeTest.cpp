@@ -2,7 +2,6 @@
 // under the build folder, and a click on the exit button ends it with status 0 after the destroy
 // handler ran (LUMORA_TRACE_FILE records the life-cycle steps), also while it waits for an answer.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <QDir>
 #include <QFile>
@@ -98,51 +97,6 @@ TEST_F(MainWindowSmoke, TheExitButtonEndsTheProgramWhileTheServerHoldsAnAnswerBa
 TEST_F(MainWindowSmoke, TerminationSignalClosesTheWindowTheSameWay) {
   app_->process().terminate();  // SIGTERM
   expectCleanExit();
-}
-
-// With the about box open from the menu, each termination signal still ends the program with
-// status 0, the settings and the state written.
-TEST_F(MainWindowSmoke, ATerminationSignalOverTheAboutBoxEndsWithStatusZeroAndBothFilesWritten) {
-  const struct {
-    const char* name;
-    int number;
-  } kinds[] = {{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}};
-  for (const auto& signal : kinds) {
-    SCOPED_TRACE(signal.name);
-    if (!app_) {
-      app_ = std::make_unique<ProgramOnDisplay>(*xvfb_);
-      ASSERT_TRUE(app_->start({{"LUMORA_API_BASE", QString::fromStdString(server_.baseUrl())}}));
-      const QString window = app_->waitForFace();
-      ASSERT_FALSE(window.isEmpty());
-      face_ = xvfb_->geometry(window);
-    }
-    xdotool({"mousemove", QString::number(face_.x() + 60), QString::number(face_.y() + 60), "click",
-             "3"});
-    // The menu opens at the pointer with eleven rows; 关于 is the tenth.
-    QRect menu;
-    ASSERT_TRUE(app_->until(
-        [&] {
-          for (const QString& w :
-               xdotool({"search", "--onlyvisible", "--classname", "lumora"}).split('\n')) {
-            const QRect r = xvfb_->geometry(w.trimmed());
-            if (r.topLeft() == face_.topLeft() + QPoint(60, 60)) menu = r;
-          }
-          return !menu.isEmpty();
-        },
-        "the menu at the pointer"));
-    xdotool({"mousemove", QString::number(menu.x() + 30),
-             QString::number(menu.y() + menu.height() * 19 / 22), "click", "1"});
-    ASSERT_TRUE(app_->until(
-        [&] {
-          return !xdotool({"search", "--onlyvisible", "--name", "信息："}).trimmed().isEmpty();
-        },
-        "the about box"));
-    ::kill(static_cast<pid_t>(app_->process().processId()), signal.number);
-    expectCleanExit();
-    EXPECT_TRUE(QFile::exists(app_->file("config/lumora/lumora.ini")));
-    EXPECT_TRUE(QFile::exists(app_->file("state/lumora/state.ini")));
-    app_.reset();
-  }
 }
 
 }  // namespace
