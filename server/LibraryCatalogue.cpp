@@ -1,21 +1,39 @@
 #include "LibraryCatalogue.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <iostream>
 #include <map>
+#include <tuple>
+#include <utility>
 
-#include "LibraryJail.h"
-#include "SongFile.h"
 #include "TextEncodings.h"
-
-namespace fs = std::filesystem;
 
 namespace lumora::server {
 
 namespace {
 
-// Stable ids: FNV-1a of a text, kept below 2^62 so they also fit SQLite's integers.
+std::string Folder(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+std::string Leaf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string Stem(const std::string& path) {
+  std::string leaf = Leaf(path);
+  return leaf.substr(0, std::min(leaf.rfind('.'), leaf.size()));
+}
+
+std::string AlbumKey(const SongFileTags& t, const std::string& folder) {
+  if (t.album.empty()) return "folder:" + folder;
+  if (t.compilation) return "compilation:" + t.album + "\n" + t.albumArtist;
+  return t.album + "\n" +
+         (!t.albumArtist.empty() ? t.albumArtist
+          : t.artists.empty()    ? std::string()
+                                 : t.artists.front());
+}
+
+}  // namespace
+
 std::uint64_t StableId(const std::string& text) {
   std::uint64_t h = 1469598103934665603ull;
   for (unsigned char c : text) {
@@ -25,91 +43,88 @@ std::uint64_t StableId(const std::string& text) {
   return (h >> 2) | 1;
 }
 
-}  // namespace
-
-Catalogue LoadLibraryCatalogue(const std::string& dir) {
+Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index,
+                                const std::vector<FolderLink>& links) {
   Catalogue cat;
-  std::vector<fs::path> files;
-  std::error_code ec;
-  for (auto it =
-           fs::recursive_directory_iterator(dir, fs::directory_options::skip_permission_denied, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (SongFileFormat(it->path()) && !JailedPath(dir, it->path()).empty())
-      files.push_back(it->path());
-  }
-  std::sort(files.begin(), files.end());
+  cat.root = realRoot;
+  const std::string rootName = ReadableName(Leaf(realRoot));
 
-  std::map<std::uint64_t, std::size_t> albumAt;
   std::map<std::uint64_t, std::size_t> playlistAt;
+  std::map<std::string, std::size_t> folderPlaylist;
   auto playlistFor = [&](const std::string& key, const std::string& name) -> std::size_t {
-    std::uint64_t id = StableId("playlist:" + key);
-    auto [it, fresh] = playlistAt.emplace(id, cat.playlists.size());
-    if (fresh) {
-      Playlist p;
-      p.id = id;
-      p.name = name;
-      cat.playlists.push_back(p);
-    }
+    auto [it, fresh] = playlistAt.emplace(StableId("playlist:" + key), cat.playlists.size());
+    if (fresh) cat.playlists.push_back({it->first, name, "", {}, 0, {}});
     return it->second;
   };
+  auto addGenre = [](Playlist& p, const std::string& genre) {
+    if (IsCategory(genre) && genre != "全部" &&
+        std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
+      p.categories.push_back(genre);
+  };
+  // Per album: its playlist and its songs as (disc, track, file name, index, has a picture).
+  using Place = std::tuple<int, int, std::string, std::size_t, bool>;
+  std::map<std::uint64_t, std::pair<std::size_t, std::vector<Place>>> albumSongs;
 
-  std::size_t notAudio = 0;
-  for (const fs::path& path : files) {
-    const std::string rel = fs::relative(path, dir, ec).string();
+  // Row by row, in path order: the whole index is never in memory at once.
+  index.ForEach([&](const IndexedFile& f) {
+    if (!f.tags) return;
+    const SongFileTags& t = *f.tags;
+    const std::string folder = Folder(f.path);
     Song s;
-    s.audioFile = JailedPath(dir, path);  // served without following links
-    std::optional<SongFileTags> tags = ReadSongFile(s.audioFile);
-    if (!tags) {
-      ++notAudio;
-      continue;
-    }
-    s.id = StableId("song:" + rel);
-    s.name = tags->title.empty() ? ReadableName(path.stem().string()) : tags->title;
-    const std::string albumName =
-        tags->album.empty() ? ReadableName(path.parent_path().filename().string()) : tags->album;
-    std::string artistText;
-    for (const std::string& name : tags->artists) {
+    s.id = f.id;
+    s.name = t.title.empty() ? ReadableName(Stem(f.path)) : t.title;
+    for (const std::string& name : t.artists)
       s.artists.push_back({StableId("artist:" + name), name});
-      artistText += (artistText.empty() ? "" : "/") + name;
+    s.durationMs = t.durationMs;
+    s.audioFile = realRoot + "/" + f.file();
+    s.fileType = t.extension;
+    s.mime = t.mime;
+    const std::string albumName = !t.album.empty() ? t.album
+                                  : folder.empty() ? rootName
+                                                   : ReadableName(Leaf(folder));
+    s.albumId = StableId("album:" + AlbumKey(t, folder));
+    auto [entry, freshAlbum] = albumSongs.try_emplace(s.albumId);
+    if (freshAlbum) {
+      cat.albums.push_back({s.albumId, albumName, "专辑", "", ""});
+      entry->second.first = playlistFor("album:" + std::to_string(s.albumId), albumName);
     }
-    const std::string& genre = tags->genre;
-    s.durationMs = tags->durationMs;
-    s.fileType = tags->extension;
-    s.mime = tags->mime;
-    s.lyric = ReadSongLyric(dir, s.audioFile);
-
-    std::uint64_t albumId = StableId("album:" + albumName + "\n" + artistText);
-    s.albumId = albumId;
-    auto [albumIt, freshAlbum] = albumAt.emplace(albumId, cat.albums.size());
-    if (freshAlbum) cat.albums.push_back({albumId, albumName, "专辑", "", "", "image/jpeg", ""});
-    Album& album = cat.albums[albumIt->second];
-    if (album.coverSongFile.empty() && album.coverFile.empty()) {
-      if (tags->hasPicture) {
-        album.coverSongFile = s.audioFile;
-      } else {
-        album.coverFile = FindFolderPicture(dir, s.audioFile);
-      }
-    }
-
-    // Indexes, not references: making the folder playlist may move the album one.
-    std::size_t byAlbum = playlistFor("album:" + std::to_string(albumId), albumName);
-    std::string folder = fs::path(rel).parent_path().string();
-    std::size_t byFolder =
-        playlistFor("folder:" + folder,
-                    ReadableName(folder.empty() ? fs::path(dir).filename().string() : folder));
-    for (std::size_t at : {byAlbum, byFolder}) {
-      Playlist& p = cat.playlists[at];
-      p.trackIds.push_back(s.id);
-      if (IsCategory(genre) && genre != "全部" &&
-          std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
-        p.categories.push_back(genre);
-    }
+    entry->second.second.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
+                                      t.hasPicture);
+    addGenre(cat.playlists[entry->second.first], t.genre);
+    const std::size_t byFolder =
+        playlistFor("folder:" + folder, folder.empty() ? rootName : ReadableName(folder));
+    folderPlaylist.emplace(folder, byFolder);
+    cat.playlists[byFolder].trackIds.push_back(s.id);
+    addGenre(cat.playlists[byFolder], t.genre);
     cat.fmPool.push_back(cat.songs.size());
     cat.songs.push_back(std::move(s));
+  });
+
+  cat.Index();
+  for (auto& [albumId, entry] : albumSongs) {
+    auto& [at, places] = entry;
+    std::sort(places.begin(), places.end());
+    Album& album = cat.albums[cat.FindAlbum(albumId) - cat.albums.data()];
+    for (const auto& [disc, track, name, song, hasPicture] : places) {
+      cat.playlists[at].trackIds.push_back(cat.songs[song].id);
+      if (album.coverSongFile.empty() && hasPicture)
+        album.coverSongFile = cat.songs[song].audioFile;
+    }
+    // Without an embedded picture, the first song's folder may hold one (looked for when asked).
+    if (album.coverSongFile.empty())
+      album.coverSongFile = cat.songs[std::get<3>(places.front())].audioFile;
   }
-  if (notAudio > 0)
-    std::cerr << "lumora-server: left out " << notAudio << " files of " << dir
-              << " that do not open as audio\n";
+
+  for (const FolderLink& link : links) {
+    for (const auto& [folder, at] : folderPlaylist) {
+      if (folder != link.target && folder.rfind(link.target + "/", 0) != 0) continue;
+      const std::string path = link.link + folder.substr(link.target.size());
+      Playlist copy = cat.playlists[at];
+      copy.id = StableId("playlist:folder:" + path);
+      copy.name = ReadableName(path);
+      cat.playlists.push_back(std::move(copy));
+    }
+  }
   for (Playlist& p : cat.playlists)
     p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);
   cat.Index();

@@ -8,6 +8,7 @@
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "LibraryJail.h"
 #include "Text.h"
@@ -102,15 +104,27 @@ std::optional<Picture> PictureOf(TagLib::File* file) {
   return any;
 }
 
-std::optional<TagLib::FileRef> OpenSong(const std::string& path) {
-  if (!SongFileFormat(path)) return std::nullopt;
-  TagLib::FileRef file(path.c_str(), true, TagLib::AudioProperties::Average);
-  if (file.isNull() || !file.audioProperties() ||
-      file.audioProperties()->lengthInMilliseconds() <= 0)
-    return std::nullopt;
+// A song opened for reading only: TagLib opens for writing where it may, and every close of a
+// file opened so tells the folder watch that the file was written.
+struct OpenedSong {
+  std::unique_ptr<TagLib::FileStream> stream;
+  TagLib::FileRef ref;  // declared after the stream it reads, so it goes first
+  TagLib::File* file() const { return ref.file(); }
+  TagLib::AudioProperties* audioProperties() const { return ref.audioProperties(); }
+};
+
+std::unique_ptr<OpenedSong> OpenSong(const std::string& path) {
+  if (!SongFileFormat(path)) return nullptr;
+  auto song = std::make_unique<OpenedSong>();
+  song->stream = std::make_unique<TagLib::FileStream>(path.c_str(), true);
+  if (!song->stream->isOpen()) return nullptr;
+  song->ref = TagLib::FileRef(song->stream.get(), true, TagLib::AudioProperties::Average);
+  if (song->ref.isNull() || !song->audioProperties() ||
+      song->audioProperties()->lengthInMilliseconds() <= 0)
+    return nullptr;
   // A header that promises a length over no audio at all (a file cut short after it).
-  if (file.audioProperties()->bitrate() <= 0) return std::nullopt;
-  return file;
+  if (song->audioProperties()->bitrate() <= 0) return nullptr;
+  return song;
 }
 
 std::string ReadSmallFile(const std::string& path) {
@@ -134,7 +148,7 @@ std::optional<AudioFormat> SongFileFormat(const std::string& path) {
 }
 
 std::optional<SongFileTags> ReadSongFile(const std::string& path) {
-  std::optional<TagLib::FileRef> file = OpenSong(path);
+  std::unique_ptr<OpenedSong> file = OpenSong(path);
   if (!file) return std::nullopt;
   SongFileTags tags;
   tags.durationMs = file->audioProperties()->lengthInMilliseconds();
@@ -159,7 +173,7 @@ std::optional<SongFileTags> ReadSongFile(const std::string& path) {
 }
 
 std::string ReadSongLyric(const std::string& root, const std::string& path) {
-  if (std::optional<TagLib::FileRef> file = OpenSong(path)) {
+  if (std::unique_ptr<OpenedSong> file = OpenSong(path)) {
     // USLT (with or without a description), MP4's ©lyr and Vorbis LYRICS all come as LYRICS.
     for (const auto& [key, values] : file->file()->properties())
       if ((key.startsWith("LYRICS") || key == "UNSYNCEDLYRICS") && !values.isEmpty() &&
@@ -174,7 +188,7 @@ std::string ReadSongLyric(const std::string& root, const std::string& path) {
 }
 
 std::optional<Picture> ReadEmbeddedPicture(const std::string& path) {
-  std::optional<TagLib::FileRef> file = OpenSong(path);
+  std::unique_ptr<OpenedSong> file = OpenSong(path);
   return file ? PictureOf(file->file()) : std::nullopt;
 }
 
