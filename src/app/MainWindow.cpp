@@ -25,6 +25,7 @@
 #include "desktop/DesktopWiring.h"
 #include "desktop/PlayerMemoryWiring.h"
 #include "desktop/TrayWiring.h"
+#include "desktop/WindowPlatform.h"
 #include "download/DownloadWiring.h"
 #include "login/LoginWiring.h"
 #include "settingspanel/SettingsWiring.h"
@@ -37,7 +38,7 @@ namespace lumora {
 MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       objects_(objects),
-      presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(execMessageBox)),
+      presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(showMessageBox)),
       account_(objects.options.apiBaseAddress) {
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
@@ -139,9 +140,9 @@ void MainWindow::onMainWindowCreated() {
   setUpDesktopLyrics();
   applySavedSettings();
   memory_ = std::make_unique<PlayerMemoryWiring>(
-      *this, controls_, objects_.player, objects_.desktopLyrics, playback(),
-      *trayWiring_->notificationSwitch(), *trayWiring_->karaokeSwitch(),
-      PlayerMemoryPath(objects_.options.stateHome));
+      *this, controls_, objects_.player, objects_.desktopLyrics, *trayWiring_->notificationSwitch(),
+      *trayWiring_->karaokeSwitch(), PlayerMemoryPath(objects_.options.stateHome),
+      WindowPlacementLimits(QGuiApplication::platformName()).isEmpty());
   memory_->restore();
   alignDockingTimer();
   traceStep(objects_.options.traceFile, "onMainWindowCreated");

@@ -7,8 +7,8 @@
 #include "app/Fonts.h"
 #include "app/MainWindow.h"
 #include "app/Options.h"
+#include "app/ProgramExit.h"
 #include "app/ProgramObjects.h"
-#include "app/TerminationSignals.h"
 #include "app/Translations.h"
 #include "common/WarmUpThread.h"
 #include "desktop/AppIcon.h"
@@ -45,9 +45,7 @@ int main(int argc, char** argv) {
 
   lumora::ProgramObjects objects(lumora::ReadOptions());
   QPointer<lumora::MainWindow> window = new lumora::MainWindow(objects);
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  QObject::connect(window, &QObject::destroyed, &app, [] { QCoreApplication::exit(0); });
-  lumora::closeOnTerminationSignals(window);
+  lumora::endProgramWithWindow(window);
   window->show();
   if (const QString limits = lumora::WindowPlacementLimits(QGuiApplication::platformName());
       !limits.isEmpty()) {

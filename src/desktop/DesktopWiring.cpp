@@ -23,7 +23,7 @@ DesktopWiring::DesktopWiring(QWidget& window, const MainWindowControls& controls
       transport_(player, playback),
       gestures_(&window, controls.face, overlays(controls), transport_),
       mpris_(playback, transport_, std::move(hooks), std::move(coverFolder),
-             std::move(apiBaseAddress)),
+             std::move(apiBaseAddress), this),
       notifications_(QDBusConnection::sessionBus()),
       notice_(window, notificationSwitch, notifications_, [this] { return mpris_.coverFile(); }) {
   // Without a session bus (a bare X session, a test machine) the player runs on unseen.

@@ -1,15 +1,15 @@
 #include "desktop/PlayerMemoryWiring.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
 
+#include "behaviour/EdgeDocking.h"
 #include "lyrics/DesktopLyricsWindow.h"
 #include "playback/AudioPlayer.h"
-#include "playback/PlaybackController.h"
-#include "widgets/PictureButton.h"
 
 namespace lumora {
 
@@ -23,6 +23,15 @@ QList<QRect> screenAreas() {
 
 QPoint placed(const ScreenPoint& p, QSize size) {
   return clampToScreens(QRect(QPoint(p.x, p.y), size), screenAreas());
+}
+
+// At an edge of the primary screen, edge auto-hide would slide the face away as it appears.
+bool wouldDock(QPoint at, QSize size) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return false;
+  const QRect area = screen->geometry();
+  return dockingCanMove({at.x() - area.x(), at.y() - area.y(), size.width(), size.height()},
+                        {area.width(), area.height()});
 }
 
 }  // namespace
@@ -48,25 +57,25 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens) {
 
 PlayerMemoryWiring::PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls,
                                        AudioPlayer& player, DesktopLyricsWindow& lyrics,
-                                       PlaybackController& playback, QAction& notificationSwitch,
-                                       QAction& karaokeSwitch, std::filesystem::path file)
+                                       QAction& notificationSwitch, QAction& karaokeSwitch,
+                                       std::filesystem::path file, bool placesReadable)
     : window_(window),
       controls_(controls),
       player_(player),
       lyrics_(lyrics),
-      playback_(playback),
       notificationSwitch_(notificationSwitch),
       karaokeSwitch_(karaokeSwitch),
-      file_(std::move(file)) {}
+      file_(std::move(file)),
+      placesReadable_(placesReadable) {}
 
 void PlayerMemoryWiring::restore() {
   memory_ = ReadPlayerMemory(file_);
   if (memory_.volume) player_.setVolume(static_cast<float>(*memory_.volume));
-  if (memory_.facePosition) window_.move(placed(*memory_.facePosition, window_.size()));
-  // The mode switches the way the FM button does, so the button shows it.
-  if (memory_.playMode && *memory_.playMode == kPersonalFmMode &&
-      !controls_.face.fmButton->isChecked())
-    controls_.face.fmButton->click();
+  if (memory_.facePosition) {
+    const QPoint at = placed(*memory_.facePosition, window_.size());
+    if (!controls_.settings.edgeHide->isChecked() || !wouldDock(at, window_.size()))
+      window_.move(at);
+  }
   if (memory_.lyricsPosition) {
     const QPoint at = placed(*memory_.lyricsPosition, QSize(lyrics_.Width(), lyrics_.Height()));
     lyrics_.Move(at.x(), at.y());
@@ -80,9 +89,10 @@ void PlayerMemoryWiring::restore() {
 void PlayerMemoryWiring::save() {
   const float volume = player_.getVolume();
   if (volume >= 0.0f) memory_.volume = volume;
-  memory_.facePosition = ScreenPoint{window_.x(), window_.y()};
-  memory_.playMode = playback_.state().playMode;
-  if (lyrics_.IsCreated()) memory_.lyricsPosition = ScreenPoint{lyrics_.Left(), lyrics_.Top()};
+  if (placesReadable_) {
+    memory_.facePosition = ScreenPoint{window_.x(), window_.y()};
+    if (lyrics_.IsCreated()) memory_.lyricsPosition = ScreenPoint{lyrics_.Left(), lyrics_.Top()};
+  }
   memory_.lyricsShown = controls_.menu.lyrics->isChecked();
   memory_.notifications = notificationSwitch_.isChecked();
   memory_.karaoke = karaokeSwitch_.isChecked();

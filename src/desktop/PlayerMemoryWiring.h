@@ -15,7 +15,6 @@ namespace lumora {
 
 class AudioPlayer;
 class DesktopLyricsWindow;
-class PlaybackController;
 
 // Where a window of `frame`'s size goes so that it lies whole on a screen: unchanged when one
 // holds it, else pushed into the screen it overlaps most (the first when it overlaps none).
@@ -23,13 +22,15 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens);
 
 class PlayerMemoryWiring {
  public:
-  // The two switches are the tray menu's; `file` is where the memory is kept.
+  // The two switches are the tray menu's; `file` is where the memory is kept. Without
+  // `placesReadable` (a Wayland-only session) the window system does not tell where windows are,
+  // and the places read at start-up are kept as they were.
   PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls, AudioPlayer& player,
-                     DesktopLyricsWindow& lyrics, PlaybackController& playback,
-                     QAction& notificationSwitch, QAction& karaokeSwitch,
-                     std::filesystem::path file);
+                     DesktopLyricsWindow& lyrics, QAction& notificationSwitch,
+                     QAction& karaokeSwitch, std::filesystem::path file, bool placesReadable);
 
-  // After the saved settings and with the output device open.
+  // After the saved settings (edge auto-hide among them) and with the output device open. A face
+  // place at which docking would slide the face out of sight is not put back.
   void restore();
   // Before the output device is released; a field nobody knows now keeps what was read.
   void save();
@@ -39,10 +40,10 @@ class PlayerMemoryWiring {
   const MainWindowControls& controls_;
   AudioPlayer& player_;
   DesktopLyricsWindow& lyrics_;
-  PlaybackController& playback_;
   QAction& notificationSwitch_;
   QAction& karaokeSwitch_;
   std::filesystem::path file_;
+  bool placesReadable_;
   PlayerMemory memory_;
 };
 

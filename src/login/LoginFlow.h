@@ -21,6 +21,8 @@ inline constexpr const char* kEnterAccountAndPassword = "请输入账号密码";
 inline constexpr const char* kEnterPassword = "请输入密码";
 inline constexpr const char* kEnterAccount = "请输入账号";
 inline constexpr const char* kLoginSucceeded = "登录成功,请关闭窗口";
+// Shown in 标签3 while the login waits for the server's answer.
+inline constexpr const char* kLoggingIn = "登录中，请稍候…";
 inline constexpr const char* kBadInput = "输入错误";
 inline constexpr const char* kNoSuchAccount = "账号不存在";
 inline constexpr const char* kWrongPassword = "密码错误";

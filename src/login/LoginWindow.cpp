@@ -156,7 +156,7 @@ void LoginWindow::connectHandlers() {
           [this] { flow_.selectMode(*this, LoginMode::Phone); });
   connect(emailRadio_, &QRadioButton::clicked, this,
           [this] { flow_.selectMode(*this, LoginMode::Email); });
-  auto logIn = [this] { sendOnce([this] { flow_.login(*this); }); };
+  auto logIn = [this] { sendOnce([this] { showWaiting([this] { flow_.login(*this); }); }); };
   connect(loginButton_, &PictureButton::clicked, this, logIn);
   connect(passwordBox_, &QLineEdit::returnPressed, this, logIn);
   connect(playlistsButton_, &PictureButton::clicked, this,
@@ -174,6 +174,16 @@ void LoginWindow::handle(const std::function<void()>& handler) {
   // Through the event queue, like a deletion from the close event itself: a deletion asked
   // for from a handler outside any event loop would wait for the next loop to start.
   if (closed_) QMetaObject::invokeMethod(this, &QObject::deleteLater, Qt::QueuedConnection);
+}
+
+// The server may take a while (a guesser's slowing holds answers back): 标签3 says the login is
+// out until the answer is shown. An answer that shows nothing leaves the message as it was.
+void LoginWindow::showWaiting(const std::function<void()>& handler) {
+  const QString before = message_->text();
+  const QString waiting = QString::fromUtf8(kLoggingIn);
+  message_->setText(waiting);
+  handler();
+  if (message_->text() == waiting) message_->setText(before);
 }
 
 // A login or logout asked again while the first one waits is the same wish again.

@@ -35,6 +35,7 @@ class LoginWindow : public QDialog, private LoginWindowView {
   // request of its own does not start.
   void handle(const std::function<void()>& handler);
   void sendOnce(const std::function<void()>& handler);
+  void showWaiting(const std::function<void()>& handler);
 
   // LoginWindowView
   LoginMode checkedMode() const override;

@@ -208,7 +208,7 @@ DesktopLyricsWindow::~DesktopLyricsWindow() { Destroy(); }
 bool DesktopLyricsWindow::Create(std::optional<int> width, std::optional<int> height) {
   if (!CreateHidden(width, height)) return false;
   Show();
-  return !look_.highlightOutline || look_.fillOutline;
+  return true;
 }
 
 bool DesktopLyricsWindow::CreateHidden(std::optional<int> width, std::optional<int> height) {
@@ -228,7 +228,7 @@ bool DesktopLyricsWindow::CreateHidden(std::optional<int> width, std::optional<i
     return false;
   }
   SetHitMove(true);
-  return !look_.highlightOutline || look_.fillOutline;
+  return true;
 }
 
 bool DesktopLyricsWindow::Attach(LyricsSurface* surface) {
@@ -237,7 +237,7 @@ bool DesktopLyricsWindow::Attach(LyricsSurface* surface) {
   drawn_.reset();
   surface->refreshImage = [this] { refreshImage(); };
   Init();
-  return !look_.highlightOutline || look_.fillOutline;
+  return true;
 }
 
 void DesktopLyricsWindow::Destroy() {

@@ -43,10 +43,14 @@ bool ApiClient::Fetch(const std::string& pathAndQuery, int method) {
   HttpClient::Outputs outputs;
   const Bytes answer = HttpClient::Request(baseAddress_ + pathAndQuery,
                                            {.method = method, .timeout = timeout_}, &outputs);
-  lastReply_ = outputs.status == 0 ? ApiReply::Unreachable : ApiReply::Answered;
-  if (!apiJson_.Parse(BodyText(answer))) return false;
-  if (Code() == "301") lastReply_ = ApiReply::NeedsLogin;
-  return true;
+  const bool parsed = apiJson_.Parse(BodyText(answer));
+  // A server error or an answer that does not read tells no more than silence: never "nothing
+  // there", so callers say the server is away and try again.
+  if (outputs.status == 0 || outputs.status >= 500 || !parsed)
+    lastReply_ = ApiReply::Unreachable;
+  else
+    lastReply_ = Code() == "301" ? ApiReply::NeedsLogin : ApiReply::Answered;
+  return parsed;
 }
 
 std::string ApiClient::Code() const { return apiJson_.GetSubDocument("code").ToText(); }

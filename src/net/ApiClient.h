@@ -46,7 +46,8 @@ inline constexpr std::size_t kSongDetailBatch = 500;
 // How the server met the last request that expected a JSON answer.
 enum class ApiReply {
   Answered,
-  // No answer at all: no connection, a time-out, a broken exchange.
+  // No usable answer: no connection, a time-out, a broken exchange, a server error (5xx) or an
+  // answer that is not JSON.
   Unreachable,
   // The answer's code 301: the routine needs a logged-in account.
   NeedsLogin,

@@ -16,11 +16,19 @@ std::optional<Number> readNumber(std::string_view text) {
   return value;
 }
 
+// The window system's coordinates are 16-bit; anything beyond is no place at all, and would
+// overflow the geometry it is put into.
+std::optional<int> readCoordinate(std::string_view text) {
+  const std::optional<int> value = readNumber<int>(text);
+  if (!value || *value < -32767 || *value > 32767) return std::nullopt;
+  return value;
+}
+
 std::optional<ScreenPoint> readPoint(std::string_view text) {
   const std::size_t comma = text.find(',');
   if (comma == std::string_view::npos) return std::nullopt;
-  const std::optional<int> x = readNumber<int>(text.substr(0, comma));
-  const std::optional<int> y = readNumber<int>(text.substr(comma + 1));
+  const std::optional<int> x = readCoordinate(text.substr(0, comma));
+  const std::optional<int> y = readCoordinate(text.substr(comma + 1));
   if (!x || !y) return std::nullopt;
   return ScreenPoint{*x, *y};
 }
@@ -60,7 +68,6 @@ std::string PlayerMemoryText(const PlayerMemory& m) {
     put(text, "volume", std::string(buffer, end));
   }
   if (m.facePosition) put(text, "face", pointText(*m.facePosition));
-  if (m.playMode) put(text, "mode", *m.playMode);
   if (m.lyricsPosition) put(text, "lyrics", pointText(*m.lyricsPosition));
   if (m.lyricsShown) put(text, "lyricsShown", switchText(*m.lyricsShown));
   if (m.notifications) put(text, "notifications", switchText(*m.notifications));
@@ -83,8 +90,6 @@ PlayerMemory ParsePlayerMemory(std::string_view text) {
       if (auto v = readVolume(value)) m.volume = v;
     } else if (key == "face") {
       if (auto p = readPoint(value)) m.facePosition = p;
-    } else if (key == "mode") {
-      if (!value.empty()) m.playMode = std::string(value);
     } else if (key == "lyrics") {
       if (auto p = readPoint(value)) m.lyricsPosition = p;
     } else if (key == "lyricsShown") {

@@ -14,11 +14,12 @@ struct ScreenPoint {
   bool operator==(const ScreenPoint&) const = default;
 };
 
-// Each field is empty until known; an empty field is not written and not applied.
+// Each field is empty until known; an empty field is not written and not applied. The play mode
+// is not kept: every run starts in 歌单模式, and the login that personal FM needs is not kept
+// either.
 struct PlayerMemory {
   std::optional<double> volume;  // 0..1
   std::optional<ScreenPoint> facePosition;
-  std::optional<std::string> playMode;
   std::optional<ScreenPoint> lyricsPosition;
   std::optional<bool> lyricsShown;
   std::optional<bool> notifications;
@@ -28,7 +29,8 @@ struct PlayerMemory {
 };
 
 std::string PlayerMemoryText(const PlayerMemory& memory);
-// A damaged file loses only the lines that do not read: each field is taken on its own.
+// A damaged file loses only the lines that do not read: each field is taken on its own. A place
+// beyond what a screen coordinate can be (±32767) does not read.
 PlayerMemory ParsePlayerMemory(std::string_view text);
 
 // stateHome + "/lumora/state.ini"; empty for an empty stateHome, and then nothing is kept.

@@ -85,9 +85,11 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
   HttpClient::Outputs outputs;
   const std::string answer = BodyText(HttpClient::Request(request.url, {}, &outputs));
   if (filling != filling_) return;
-  answered_ = outputs.status != 0;
-  for (PlaylistRow& row : ReadPlaylistRows(apiJson_, answer, request.arrayName))
-    appendRow(std::move(row));
+  std::vector<PlaylistRow> rows = ReadPlaylistRows(apiJson_, answer, request.arrayName);
+  // A server error or an answer that does not read is a failed load, not an empty page.
+  answered_ =
+      outputs.status > 0 && outputs.status < 500 && (!rows.empty() || apiJson_.Parse(answer));
+  for (PlaylistRow& row : rows) appendRow(std::move(row));
   view_.pageLoaded(answered_, morePages(mode));
 }
 
@@ -137,12 +139,16 @@ bool PlaylistBrowser::pagingMode() const {
   return state_.mode == kBrowseHot || state_.mode == kBrowseSearch;
 }
 
+// A search that found nothing has no first page to go back to: 首页 leads back to the hot
+// playlists of the category last chosen.
 void PlaylistBrowser::firstPage() {
   if (!pagingMode()) return;
-  state_.mode = kBrowseHot;
-  state_.keyword = category_;
+  if (state_.mode == kBrowseSearch && searchFoundNothing_) {
+    state_.mode = kBrowseHot;
+    state_.keyword = category_;
+  }
   state_.offset = 0;
-  LoadPage(kBrowseHot, state_.keyword, "0");
+  LoadPage(state_.mode, state_.keyword, "0");
 }
 
 void PlaylistBrowser::nextPage() {
@@ -162,6 +168,7 @@ void PlaylistBrowser::search(const std::string& text) {
   state_.offset = 0;
   state_.keyword = text;
   LoadPage(kBrowseSearch, state_.keyword, "0");
+  searchFoundNothing_ = answered_ && rows_.empty();
 }
 
 void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,

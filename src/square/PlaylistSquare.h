@@ -83,7 +83,8 @@ class PlaylistBrowser {
   void loadOpeningPage();
 
   void chooseCategory(int index);
-  // Back to the hot playlists of the category last chosen, from a search too.
+  // The first page of what is browsed: the category's hot playlists or the search's results;
+  // after a search that found nothing, the hot playlists of the category last chosen.
   void firstPage();
   void nextPage();
   // The search text as read from 编辑框_歌单ID when 查询结果 or Enter was pressed.
@@ -113,6 +114,7 @@ class PlaylistBrowser {
   std::vector<PlaylistRow> rows_;
   bool answered_ = false;
   std::string category_{kSquareCategories[0]};
+  bool searchFoundNothing_ = false;
   // Counts what was put into the list; a load whose number is no longer the latest is stale.
   unsigned filling_ = 0;
 };

@@ -27,9 +27,14 @@ void ColourPicker::setColour(std::uint32_t bgr) {
   emit colourChanged(colour_);
 }
 
+// Not QColorDialog::getColor: its dialog waits on the stack in a nested event loop, and a window
+// closed meanwhile would delete it from under that loop.
 void ColourPicker::choose() {
-  const QColor chosen = QColorDialog::getColor(toQColor(colour_), window());
-  if (chosen.isValid()) setColour(fromQColor(chosen));
+  auto* dialog = new QColorDialog(toQColor(colour_), window());
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QColorDialog::colorSelected, this,
+          [this](const QColor& chosen) { setColour(fromQColor(chosen)); });
+  dialog->open();
 }
 
 void ColourPicker::paintEvent(QPaintEvent*) {

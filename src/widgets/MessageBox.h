@@ -15,7 +15,8 @@ struct MessageBoxRequest {
 
 using MessageBoxPresenter = std::function<void(QWidget* owner, const MessageBoxRequest&)>;
 
-// Modal box with an OK button, owned by `owner`.
-void execMessageBox(QWidget* owner, const MessageBoxRequest& request);
+// Modal box with an OK button, owned by `owner`; it returns at once and the box deletes itself
+// when it is closed, or goes with its owner.
+void showMessageBox(QWidget* owner, const MessageBoxRequest& request);
 
 }  // namespace lumora

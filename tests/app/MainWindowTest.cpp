@@ -6,8 +6,16 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QTimer>
+#include <csignal>
+#include <filesystem>
 
 #include "app/MainWindowTestSupport.h"
+#include "app/ProgramExit.h"
+#include "desktop/MprisService.h"
+#include "settings/PlayerMemory.h"
+#include "settings/SettingsFile.h"
 #include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
 #include "widgets/PictureButton.h"
@@ -189,6 +197,60 @@ TEST(MainWindowShutdown, EveryWayOutRunsTheDestroyHandlerOnce) {
     f.window.reset();
     EXPECT_EQ(f.freeCalls, 1);
   }
+}
+
+// Every road out while a message box is up, wired as the program wires its window: the destroy
+// handler runs once, the settings and the state are written, the window is deleted (the box with
+// it) and the event loop returns 0.
+TEST(MainWindowShutdown, EveryRoadOutWithABoxOpenEndsTheLoopWithZeroAndWritesBothFiles) {
+  struct Road {
+    const char* name;
+    std::function<void(MainWindow&)> take;
+  };
+  auto signal = [](int number) { return [number](MainWindow&) { std::raise(number); }; };
+  const Road roads[] = {
+      {"exit button", [](MainWindow& w) { control<PictureButton>(w, "图形按钮_退出")->click(); }},
+      {"退出",
+       [](MainWindow& w) { w.menu()->findChild<QAction*>(QString::fromUtf8("退出"))->trigger(); }},
+      {"sleep timer", [](MainWindow& w) { control<QTimer>(w, "时钟_倒计时")->start(0); }},
+      {"SIGTERM", signal(SIGTERM)},
+      {"SIGINT, Ctrl+C", signal(SIGINT)},
+      {"SIGHUP, the end of the session", signal(SIGHUP)},
+      {"media-player Quit", [](MainWindow& w) { w.findChild<MprisService*>()->quit(); }},
+  };
+  QApplication::setQuitOnLastWindowClosed(false);
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    Options options = ReadOptions();
+    options.apiBaseAddress = "http://127.0.0.1:1";
+    const auto settingsFile = SettingsFilePath(options.configHome);
+    const auto stateFile = PlayerMemoryPath(options.stateHome);
+    std::filesystem::remove(settingsFile);
+    std::filesystem::remove(stateFile);
+    ProgramObjects objects(options);
+    int freed = 0;
+    objects.audio.init = [] { return true; };
+    objects.audio.free = [&] { return ++freed, true; };
+    QPointer<MainWindow> window = new MainWindow(objects);
+    endProgramWithWindow(window);
+    window->show();
+    bool boxUp = false;
+    QTimer::singleShot(0, window, [&] { window->showAbout(); });
+    QTimer::singleShot(0, window, [&] {
+      boxUp = QApplication::activeModalWidget() != nullptr;
+      road.take(*window);
+    });
+    QObject watchdog;
+    QTimer::singleShot(10000, &watchdog, [] { QApplication::exit(3); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(boxUp);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(freed, 1);
+    EXPECT_TRUE(std::filesystem::exists(settingsFile));
+    EXPECT_TRUE(std::filesystem::exists(stateFile));
+    delete window;
+  }
+  QApplication::setQuitOnLastWindowClosed(true);
 }
 
 TEST(MainWindowShutdown, DeletingAnOpenWindowStillRunsTheDestroyHandler) {

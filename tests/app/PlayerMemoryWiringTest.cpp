@@ -1,8 +1,10 @@
-// What the player remembers: a restart puts back volume, places, mode and switches; a damaged
-// state file costs only its damaged fields; the enciphered settings file stays byte for byte.
+// What the player remembers: a restart puts back volume, places and switches, never the play mode;
+// a damaged state file costs only its damaged fields; the enciphered settings file stays byte for
+// byte.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -90,8 +92,9 @@ TEST_F(PlayerMemoryRestart, ARestartKeepsWhatTheUserLeft) {
   } rows[] = {
       {"volume", [&] { return second.objects.player.getVolume() == 0.25f; }},
       {"face", [&] { return second.window->pos() == QPoint(120, 90); }},
-      {"mode", [&] { return second.window->playback().state().playMode == kPersonalFmMode; }},
-      {"FM button", [&] { return second.fmChecked(); }},
+      {"mode: 歌单模式 again",
+       [&] { return second.window->playback().state().playMode == kPlaylistMode; }},
+      {"FM button off", [&] { return !second.fmChecked(); }},
       {"lyrics place",
        [&] {
          return second.objects.desktopLyrics.Left() == 0 &&
@@ -116,11 +119,68 @@ TEST_F(PlayerMemoryRestart, ADamagedFileStartsWithDefaultsAndKeepsWhatStillReads
   EXPECT_FALSE(run.lyricsItem()->isChecked());
   EXPECT_TRUE(run.notificationSwitch()->isChecked());
   EXPECT_FALSE(run.karaokeSwitch()->isChecked());
-  EXPECT_TRUE(run.fmChecked());
+  EXPECT_FALSE(run.fmChecked());
   // The remembered place is off every screen: the face comes back whole on one.
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_TRUE(screen.contains(run.window->frameGeometry()))
       << run.window->x() << "," << run.window->y();
+}
+
+}  // namespace
+}  // namespace lumora::test
+
+namespace lumora::test {
+namespace {
+
+// With edge auto-hide on (the default), a remembered place at an edge of the screen would slide
+// the face out of sight as it appears: the face starts in the middle instead. With it off, every
+// place on the screen is put back.
+TEST_F(PlayerMemoryRestart, APlaceThatWouldDockTheFaceIsNotPutBack) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  const QPoint middle = screen.center() - QPoint(154 / 2, 260 / 2);
+  const int right = screen.width() - 154;    // touching the right edge
+  const int bottom = screen.height() - 290;  // reaching the band above the bottom
+  const struct {
+    QPoint face;
+    bool edgeHide;
+    QPoint expected;
+  } rows[] = {
+      {{120, 90}, true, {120, 90}},  {{0, 0}, true, middle},
+      {{-5, 200}, true, middle},     {{right, 200}, true, middle},
+      {{100, bottom}, true, middle}, {{right - 1, bottom - 1}, true, {right - 1, bottom - 1}},
+      {{0, 0}, false, {0, 0}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message()
+                 << row.face.x() << "," << row.face.y() << (row.edgeHide ? " docking" : ""));
+    {
+      ProgramRun setUp(options);
+      control<QCheckBox>(*setUp.window, "选择框_侧边隐藏")->setChecked(row.edgeHide);
+    }
+    ASSERT_TRUE(writeFile(
+        home.file("state/lumora/state.ini"),
+        "face=" + std::to_string(row.face.x()) + "," + std::to_string(row.face.y()) + "\n"));
+    ProgramRun run(options);
+    EXPECT_EQ(run.window->pos(), row.expected);
+  }
+}
+
+// Where the window system cannot tell places (Wayland alone), the remembered ones are kept.
+TEST_F(PlayerMemoryRestart, PlacesTheWindowSystemDoesNotTellAreNotSaved) {
+  ASSERT_TRUE(std::filesystem::create_directories(home.path() / "state/lumora"));
+  const std::string file = home.file("state/lumora/state.ini");
+  ASSERT_TRUE(writeFile(file, "face=120,90\nlyrics=0,250\n"));
+  ProgramRun run(options);
+  PlayerMemoryWiring blind(*run.window, run.window->controls(), run.objects.player,
+                           run.objects.desktopLyrics, *run.notificationSwitch(),
+                           *run.karaokeSwitch(), file, false);
+  blind.restore();
+  run.window->move(0, 0);
+  run.objects.desktopLyrics.Move(0, 0);
+  blind.save();
+  const PlayerMemory saved = ReadPlayerMemory(file);
+  EXPECT_EQ(saved.facePosition, (ScreenPoint{120, 90}));
+  EXPECT_EQ(saved.lyricsPosition, (ScreenPoint{0, 250}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
@@ -162,6 +163,48 @@ TEST_F(LoginWindowOnServer, WhileTheLoginIsHeldBackTheWindowLooksBusyAndCloses) 
   EXPECT_TRUE(seen.unanswered);
   EXPECT_EQ(menu().login->text(), QString::fromUtf8("小鹿听歌"));
   EXPECT_EQ(requests("/login/cellphone").size(), 1u);
+}
+
+// While the login is out, 标签3 says so; then it shows what the answer says, or, for an answer
+// that says nothing (not JSON), the message it had before.
+TEST_F(LoginWindowOnServer, TheMessageSaysTheLoginIsWaitingUntilTheAnswerIsShown) {
+  const struct {
+    const char* name;
+    const char* password;
+    bool garbage;
+    const char* after;
+  } cases[] = {
+      {"refused", "wrong", false, "密码错误"},
+      {"no answer worth reading", "lumora123", true, "密码错误"},
+      {"logged in", "lumora123", false, "登录成功,请关闭窗口"},
+  };
+  ASSERT_NE(openLogin(), nullptr);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(server.clearFaults());
+    // One fault per path: held back 600 ms, and for one case not JSON when it comes.
+    const auto held = server.post("/__control/fault?path=%2Flogin%2Fcellphone&delay_ms=600" +
+                                  std::string(c.garbage ? "&status=503&body=busy" : ""));
+    ASSERT_TRUE(held && held->status == 200);
+    control<QLineEdit>(*login, "编辑框1")->setText("13800000001");
+    control<QLineEdit>(*login, "编辑框2")->setText(QString::fromUtf8(c.password));
+    QLabel* message = control<QLabel>(*login, "标签3");
+    QString whileWaiting;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+      // The first look while busy: a login goes on to ask for the account's playlists, with
+      // its answer already shown.
+      if (whileWaiting.isEmpty() && login->cursor().shape() == Qt::BusyCursor)
+        whileWaiting = message->text();
+    });
+    probe.start(20);
+    QMetaObject::invokeMethod(control<PictureButton>(*login, "登录按钮"), "click",
+                              Qt::QueuedConnection);
+    ASSERT_TRUE(pump(
+        [&] { return !whileWaiting.isEmpty() && login->cursor().shape() != Qt::BusyCursor; }, 15s));
+    EXPECT_EQ(whileWaiting.toStdString(), kLoggingIn);
+    EXPECT_EQ(message->text().toStdString(), c.after);
+  }
 }
 
 }  // namespace

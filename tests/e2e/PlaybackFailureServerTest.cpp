@@ -11,6 +11,7 @@
 
 #include "app/MainWindow.h"
 #include "face/FacePresenter.h"
+#include "square/PlaylistSquarePanel.h"
 #include "support/Controls.h"
 #include "support/ServerProcess.h"
 #include "support/WaitFor.h"
@@ -100,6 +101,38 @@ TEST_F(FailureWindow, NoServerAtStartIsFoundAgainOncePlayWasPressed) {
   EXPECT_EQ(again.requestsTo("/top/playlist").size(), 1u);
   EXPECT_EQ(again.requestsTo("/playlist/detail").size(), 1u);
   EXPECT_TRUE(shown("图形按钮_暂停"));
+}
+
+// A server error or an answer that is not JSON is no answer: the face says the server is away
+// (the square that it could not load) instead of that nothing is there, and tries again; once the
+// server answers properly, a song plays.
+TEST_F(FailureWindow, ServerErrorsAndUnreadableAnswersAreToldAsALostServer) {
+  const struct {
+    const char* path;
+    int status;  // 0: an answer of 200 that is not JSON
+  } faults[] = {
+      {"/top/playlist", 500},  {"/top/playlist", 0},  {"/playlist/detail", 500},
+      {"/playlist/detail", 0}, {"/song/detail", 503}, {"/song/url", 500},
+      {"/song/url", 0},
+  };
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(testing::Message() << fault.path << " " << fault.status);
+    ServerProcess server;
+    ASSERT_TRUE(server.start()) << server.errors();
+    ASSERT_TRUE(fault.status ? server.failWith(fault.path, fault.status)
+                             : server.answerWith(fault.path, "<html>busy</html>"));
+    open(server.baseUrl());
+    click("图形按钮_播放");
+    EXPECT_TRUE(pump([&] { return artist() == kServerUnreachable; }, 15s)) << artist();
+    if (std::string(fault.path) == "/top/playlist") {
+      EXPECT_EQ(window->findChild<QLabel*>("emptyListNote")->text().toStdString(),
+                PlaylistSquarePanel::kLoadFailed);
+    }
+    EXPECT_FALSE(playing());
+    ASSERT_TRUE(server.clearFaults());
+    EXPECT_TRUE(pump([&] { return playing(); }, 30s)) << artist();
+    window.reset();
+  }
 }
 
 }  // namespace

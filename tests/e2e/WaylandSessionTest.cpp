@@ -1,13 +1,16 @@
 // The real program in a Wayland session (a headless compositor) that also offers an X server:
 // it runs on the X server, where its windows can be placed, unless the user chose a platform;
-// with Wayland alone it starts anyway and says what it cannot do.
+// with Wayland alone it starts anyway and says what it cannot do. Ended by SIGTERM over the box
+// that says so, it ends with status 0 and keeps the places it could not read as they were.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QProcess>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 
+#include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 #include "support/XvfbDisplay.h"
@@ -73,6 +76,14 @@ TEST(WaylandSession, TheFaceGoesToTheXServerUnlessWaylandIsAllThereIs) {
     env.insert("XDG_SESSION_TYPE", "wayland");
     env.insert("LUMORA_API_BASE", "http://127.0.0.1:9");
     env.insert("LUMORA_TRACE_FILE", trace);
+    // The Wayland client library leaves allocations behind at exit, which the leak check would
+    // turn into status 1; the program's own leaks are checked by the runs on X.
+    if (!c.onX) env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    const std::string state = runtime.file(std::string(c.name) + ".state");
+    std::filesystem::create_directories(state + "/lumora");
+    const std::string remembered = "face=120,90\nlyrics=10,20\n";
+    ASSERT_TRUE(writeFile(state + "/lumora/state.ini", remembered));
+    env.insert("XDG_STATE_HOME", QString::fromStdString(state));
     const QString errors = trace + ".err";
     QProcess app;
     app.setProcessEnvironment(env);
@@ -96,7 +107,14 @@ TEST(WaylandSession, TheFaceGoesToTheXServerUnlessWaylandIsAllThereIs) {
       EXPECT_FALSE(onX());
     app.terminate();
     EXPECT_TRUE(app.waitForFinished(30000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << said().toStdString();
     EXPECT_EQ(said().contains(QString::fromUtf8(kLimitsSaid)), !c.onX) << said().toStdString();
+    const std::string written = readFile(state + "/lumora/state.ini");
+    if (!c.onX) {
+      EXPECT_NE(written.find(remembered.substr(0, 12)), std::string::npos) << written;
+      EXPECT_NE(written.find("lyrics=10,20\n"), std::string::npos) << written;
+    }
   }
 }
 

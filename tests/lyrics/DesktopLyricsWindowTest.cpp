@@ -425,6 +425,31 @@ TEST(DesktopLyricsWindow, AttachAdoptsOnlyIntoAnEmptyObject) {
   EXPECT_TRUE(lyrics.Create(200, 80));
 }
 
+// A window made anew after the colours were set, with or without outlines (-1), is a window made:
+// true, and kept.
+TEST(DesktopLyricsWindow, MakingAWindowSucceedsWhateverTheColoursSet) {
+  const int outlines[] = {-1, 0, kRed, kWhite};
+  using Make = bool (*)(DesktopLyricsWindow&);
+  const std::pair<const char*, Make> makes[] = {
+      {"Create", [](DesktopLyricsWindow& l) { return l.Create(200, 80); }},
+      {"CreateHidden", [](DesktopLyricsWindow& l) { return l.CreateHidden(200, 80); }},
+      {"Attach", [](DesktopLyricsWindow& l) { return l.Attach(new LyricsSurface); }},
+  };
+  for (const auto& [name, make] : makes)
+    for (const int fill : outlines)
+      for (const int highlight : outlines) {
+        SCOPED_TRACE(testing::Message() << name << " fill " << fill << " highlight " << highlight);
+        DesktopLyricsWindow lyrics(fullHd);
+        ASSERT_TRUE(lyrics.CreateHidden(200, 80));
+        lyrics.SetFillColours(kBlue, kGreen, fill, 1);
+        lyrics.SetHighlightColours(kRed, kWhite, highlight, 2);
+        lyrics.Destroy();
+        EXPECT_TRUE(make(lyrics));
+        EXPECT_TRUE(lyrics.IsCreated());
+        EXPECT_EQ(lyrics.look().fillOutline.has_value(), fill != -1);
+      }
+}
+
 TEST(DesktopLyricsWindow, StartUpLeavesAStyledHiddenGreeting) {
   DesktopLyricsWindow lyrics(fullHd);
   ASSERT_TRUE(setUpDesktopLyricsAtStartup(lyrics, "DejaVu Sans", 36, false, true, false));

@@ -9,7 +9,6 @@ TEST(PlayerMemory, RoundTripsEveryField) {
   PlayerMemory m;
   m.volume = 0.25;
   m.facePosition = ScreenPoint{-40, 300};
-  m.playMode = "私人FM模式";
   m.lyricsPosition = ScreenPoint{12, 700};
   m.lyricsShown = false;
   m.notifications = true;
@@ -36,6 +35,9 @@ TEST(PlayerMemory, EachDamagedLineLosesOnlyItsField) {
       {"\xff\xfe=\nface=99999999999,1\nlyricsShown=true", with(&PlayerMemory::lyricsShown, true)},
       {"notifications=false\nnotifications=1\n", with(&PlayerMemory::notifications, false)},
       {"karaoke=true\nkaraoke=\n", with(&PlayerMemory::karaoke, true)},
+      {"face=40000,10\nlyrics=-32767,32767\n",
+       with(&PlayerMemory::lyricsPosition, ScreenPoint{-32767, 32767})},
+      {"lyrics=2147483647,0\nface=-32768,5\nmode=私人FM模式\n", {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);

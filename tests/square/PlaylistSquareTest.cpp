@@ -185,18 +185,58 @@ TEST_F(PlaylistBrowserTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
   EXPECT_FALSE(view.morePages);
   b.nextPage();
   EXPECT_TRUE(view.rows.empty());
-  // 首页 leaves the search for the hot playlists of the category last chosen.
-  b.firstPage();
-  EXPECT_EQ(b.browseState().mode, "默认");
-  EXPECT_EQ(b.browseState().keyword, "全部");
-  EXPECT_EQ(view.rows.size(), 8u);
   EXPECT_EQ(view.searchBoxHides, 2);
   EXPECT_EQ(newSquareTargets(),
-            (std::vector<std::string>{
-                "/search?keywords=a%20b%2Fc%5Fd&limit=8&offset=0&type=1000",
-                "/search?keywords=Study&limit=8&offset=0&type=1000",
-                "/search?keywords=Study&limit=8&offset=8&type=1000",
-                "/top/playlist?limit=8&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8"}));
+            (std::vector<std::string>{"/search?keywords=a%20b%2Fc%5Fd&limit=8&offset=0&type=1000",
+                                      "/search?keywords=Study&limit=8&offset=0&type=1000",
+                                      "/search?keywords=Study&limit=8&offset=8&type=1000"}));
+}
+
+// 首页 loads the first page of what is browsed; only a search that found nothing leads back to
+// the hot playlists of the category last chosen. 下一页 stays off on a last page.
+TEST_F(PlaylistBrowserTest, FirstPageIsTheFirstPageOfWhatIsBrowsed) {
+  const std::string hot = "/top/playlist?limit=8&offset=0&order=hot&cat=";
+  const struct {
+    const char* name;
+    std::function<void(PlaylistBrowser&)> browse;
+    const char* mode;
+    const char* keyword;
+    std::string firstPageTarget;
+    std::size_t rows;
+  } cases[] = {
+      {"a category, two pages on",
+       [](PlaylistBrowser& b) {
+         b.chooseCategory(0);
+         b.nextPage();
+         b.nextPage();
+       },
+       "默认", "全部", hot + "%E5%85%A8%E9%83%A8", 8},
+      {"a search with results, a page on",
+       [](PlaylistBrowser& b) {
+         b.search("Study");
+         b.nextPage();
+       },
+       "查询", "Study", "/search?keywords=Study&limit=8&offset=0&type=1000", 1},
+      {"a search that found nothing",
+       [](PlaylistBrowser& b) {
+         b.chooseCategory(0);
+         b.search("nothing-like-this");
+       },
+       "默认", "全部", hot + "%E5%85%A8%E9%83%A8", 8},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PlaylistBrowser b = browser();
+    c.browse(b);
+    seen_ = server_->requestLog().size();
+    b.firstPage();
+    EXPECT_EQ(newSquareTargets(), std::vector<std::string>{c.firstPageTarget});
+    EXPECT_EQ(b.browseState().mode, c.mode);
+    EXPECT_EQ(b.browseState().keyword, c.keyword);
+    EXPECT_EQ(b.browseState().offset, 0);
+    EXPECT_EQ(view.rows.size(), c.rows);
+    EXPECT_EQ(view.morePages, c.rows == 8u) << "下一页 on the last page";
+  }
 }
 
 TEST_F(PlaylistBrowserTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
@@ -224,9 +264,6 @@ TEST_F(PlaylistBrowserTest, WhateverTheAnswerHoldsIsListed) {
   b.search("x");
   EXPECT_EQ(view.rows.size(), 11u);
   server_->answerWith("/top/playlist", playlistsAnswer(0));
-  b.firstPage();
-  EXPECT_TRUE(view.rows.empty()) << "back to the hot playlists";
-  EXPECT_EQ(b.browseState().mode, "默认");
   b.chooseCategory(0);
   EXPECT_TRUE(view.rows.empty());
   EXPECT_TRUE(view.answered);

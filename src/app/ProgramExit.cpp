@@ -1,8 +1,9 @@
-#include "app/TerminationSignals.h"
+#include "app/ProgramExit.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -20,8 +21,7 @@ void onSignal(int) {
   [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
-}  // namespace
-
+// Closing the window runs its destroy handler, so settings and state are written as by "退出".
 void closeOnTerminationSignals(QWidget* window) {
   if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);
@@ -37,6 +37,16 @@ void closeOnTerminationSignals(QWidget* window) {
   action.sa_flags = SA_RESTART;
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
+}
+
+}  // namespace
+
+void endProgramWithWindow(QWidget* window) {
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  QObject::connect(window, &QObject::destroyed, QCoreApplication::instance(),
+                   [] { QCoreApplication::exit(0); });
+  closeOnTerminationSignals(window);
 }
 
 }  // namespace lumora
