@@ -116,7 +116,7 @@ Catalogue LoadLibraryCatalogue(const std::string& dir) {
     std::uint64_t albumId = StableId("album:" + albumName + "\n" + artistText);
     s.albumId = albumId;
     auto [albumIt, freshAlbum] = albumAt.emplace(albumId, cat.albums.size());
-    if (freshAlbum) cat.albums.push_back({albumId, albumName, "专辑", "", "", "image/jpeg"});
+    if (freshAlbum) cat.albums.push_back({albumId, albumName, "专辑", "", "", "image/jpeg", ""});
     Album& album = cat.albums[albumIt->second];
 
     if (TagLib::ID3v2::Tag* id3 = file.ID3v2Tag()) {
