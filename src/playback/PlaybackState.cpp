@@ -50,14 +50,20 @@ void PlayQueue::clear() {
 }
 
 std::size_t PlayHistory::size() const {
-  return std::min({names.size(), artists.size(), ids.size()});
+  return std::min({names.size(), artists.size(), ids.size(), albums.size()});
 }
 
-void PlayHistory::append(const std::string& name, const std::string& artist,
-                         const std::string& id) {
-  names.push_back(name);
-  artists.push_back(artist);
-  ids.push_back(id);
+void PlayHistory::append(const Song& song) {
+  names.push_back(song.name);
+  artists.push_back(song.artists);
+  ids.push_back(song.id);
+  albums.push_back(song.album);
+}
+
+Song PlayHistory::at(std::size_t position) const {
+  if (!validPosition(position, size())) return {};
+  const std::size_t i = position - 1;
+  return Song{ids[i], names[i], artists[i], albums[i]};
 }
 
 void PlayHistory::removeAt(std::size_t position) {
@@ -65,12 +71,14 @@ void PlayHistory::removeAt(std::size_t position) {
   eraseAt(names, position);
   eraseAt(artists, position);
   eraseAt(ids, position);
+  eraseAt(albums, position);
 }
 
 void PlayHistory::clear() {
   names.clear();
   artists.clear();
   ids.clear();
+  albums.clear();
 }
 
 }  // namespace lumora
