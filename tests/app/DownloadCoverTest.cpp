@@ -1,5 +1,5 @@
-// The download's tag carries the picture the face shows: the song's cover, or the playlist's while
-// a playlist loads, and no picture while the designed cover stands in.
+// The download's tag carries the song's own cover, and no picture where the face shows its
+// designed cover instead: the playlist's cover during a load is not the song's.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -12,21 +12,12 @@ namespace {
 
 using test::pictureBytes;
 
-TEST(ShownCover, FollowsThePictureThatPicShows) {
-  ShownCover cover;
-  EXPECT_EQ(cover.bytes(), "");
+TEST(DownloadCover, OnlyBytesThatLoadAsAPictureAreSaved) {
   const std::string song = pictureBytes({4, 4}, Qt::red);
-  const std::string playlist = pictureBytes({4, 4}, Qt::blue);
-  cover.coverChanged(song);
-  EXPECT_EQ(cover.bytes(), song);
-  cover.playlistFound("list", playlist);
-  EXPECT_EQ(cover.bytes(), playlist);
+  EXPECT_EQ(PictureOrNothing(song), song);
   // An error page instead of a picture: the face shows its designed cover, the tag none.
-  cover.coverChanged("<html>404</html>");
-  EXPECT_EQ(cover.bytes(), "");
-  cover.coverChanged(song);
-  cover.coverChanged("");
-  EXPECT_EQ(cover.bytes(), "");
+  EXPECT_EQ(PictureOrNothing("<html>404</html>"), "");
+  EXPECT_EQ(PictureOrNothing(""), "");
 }
 
 }  // namespace
