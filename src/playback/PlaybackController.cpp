@@ -162,7 +162,12 @@ void PlaybackController::retryTick() {
 // Whatever the user asks for next replaces a pending retry. A start of the user's own, not one
 // that carries on a start that gave way, forgets a pause meant for an earlier one.
 bool PlaybackController::admit(StartGate::Kind kind, StartGate::Steps wish) {
-  if (stopped_ || !gate_.enter(kind, std::move(wish))) return false;
+  if (stopped_) return false;
+  // A song asked for after a pause plays, as next does on a paused song; the latest wish counts.
+  if (!gate_.enter(kind, std::move(wish))) {
+    startPaused_ = false;
+    return false;
+  }
   if (!gate_.handingOver()) startPaused_ = false;
   hooks_.retryTicker->stop();
   retry_ = nullptr;

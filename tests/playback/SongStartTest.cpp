@@ -43,9 +43,9 @@ class SongStartTest : public PlaybackControllerTest, public ::testing::WithParam
   void Press(const std::string& press) {
     const NowPlaying& now = state().now;
     shownAtPress = view.songName;
-    if (press == "pause") controller.pausePlayback();
+    if (press.starts_with("pause")) controller.pausePlayback();
     if (press == "toggle") controller.togglePlayPause();
-    if (press == "next") controller.playNext();
+    if (press == "next" || press == "pause, next") controller.playNext();
     if (press == "next x3")
       for (int i = 0; i < 3; ++i) controller.playNext();
     if (press == "previous") controller.playPrevious();
@@ -136,11 +136,11 @@ std::vector<Row> Rows() {
     bool paused;
   };
   // Three presses of next after the one that started B pass B, C and D over; a step back from
-  // a2 plays a1, with all of a1's record.
+  // a2 plays a1, with all of a1's record; a next after a pause plays, the latest wish counting.
   const Press presses[] = {{"pause", "B", true},      {"toggle", "B", true},
                            {"next", "C", false},      {"next x3", "E", false},
                            {"previous", "a1", false}, {"download", "B", false},
-                           {"like", "B", false}};
+                           {"like", "B", false},      {"pause, next", "C", false}};
   std::vector<Row> rows;
   for (const char* answer : {"url", "open", "lyric", "detail", "cover"})
     for (const Press& p : presses) rows.push_back({answer, p.press, p.song, p.paused});
