@@ -22,8 +22,9 @@ DesktopWiring::DesktopWiring(QWidget& window, const MainWindowControls& controls
     : QObject(&window),
       transport_(player, playback),
       gestures_(&window, controls.face, overlays(controls), transport_),
+      // A child of the wiring, so that tests reach it as the window's.
       mpris_(playback, transport_, std::move(hooks), std::move(coverFolder),
-             std::move(apiBaseAddress)),
+             std::move(apiBaseAddress), this),
       notifications_(QDBusConnection::sessionBus()),
       notice_(window, notificationSwitch, notifications_, [this] { return mpris_.coverFile(); }) {
   // Without a session bus (a bare X session, a test machine) the player runs on unseen.
