@@ -14,9 +14,8 @@ namespace lumora {
 inline constexpr const char* kPersonalFmMode = "私人FM模式";
 inline constexpr const char* kPlaylistMode = "歌单模式";
 
-// Songs of one source not played yet, in the server's order. Four parallel lists, one per field;
-// positions are 1-based.
-struct PlayQueue {
+// Songs in four parallel lists, one per field; positions are 1-based.
+struct SongList {
   std::vector<std::string> ids;
   std::vector<std::string> names;
   std::vector<std::string> artists;
@@ -32,21 +31,10 @@ struct PlayQueue {
   void clear();
 };
 
-// Started songs, newest last; parallel lists, positions 1-based. The album is kept too, so a step
-// back restores the whole song.
-struct PlayHistory {
-  std::vector<std::string> names;
-  std::vector<std::string> artists;
-  std::vector<std::string> ids;
-  std::vector<std::string> albums;
-
-  std::size_t size() const;
-  void append(const Song& song);
-  // position in 1..size(); anything else gives an empty song / removes nothing.
-  Song at(std::size_t position) const;
-  void removeAt(std::size_t position);
-  void clear();
-};
+// Songs of one source not played yet, in the server's order.
+using PlayQueue = SongList;
+// Started songs, newest last. The album is kept too, so a step back restores the whole song.
+using PlayHistory = SongList;
 
 // The song being played, one record: a start builds the next one aside and puts it here whole,
 // so nothing ever reads half of one song and half of another.
