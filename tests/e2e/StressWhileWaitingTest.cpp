@@ -168,13 +168,17 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   auto click = [&](const char* name) {
     return [w = window.get(), name] { control<QAbstractButton>(*w, name)->click(); };
   };
+  // Shortcuts still held or not yet polled act late: the end waits for them.
+  int keysDown = 0;
   auto shortcut = [&](Qt::Key key) {
-    return [w = window.get(), key] {
+    return [w = window.get(), key, &keysDown] {
+      ++keysDown;
       QKeyEvent ctrl(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
       QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
       QApplication::sendEvent(w, &ctrl);
       QApplication::sendEvent(w, &press);
-      QTimer::singleShot(150, w, [w, key] {
+      QTimer::singleShot(150, w, [w, key, &keysDown] {
+        --keysDown;
         QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
         QKeyEvent ctrlUp(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
         QApplication::sendEvent(w, &release);
@@ -220,6 +224,9 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   ASSERT_TRUE(pump([&] { return done == kActions; }, 300s)) << "seed " << kSeed;
   driver.stop();
   ASSERT_TRUE(server.clearFaults());
+  const QTimer* hotkeys = window->findChild<QTimer*>("时钟_监视热键");
+  ASSERT_NE(hotkeys, nullptr);
+  ASSERT_TRUE(pump([&] { return keysDown == 0 && !hotkeys->isActive(); }, 10s));
   check(kActions);
   EXPECT_EQ(firstWrong, "") << "seed " << kSeed;
   EXPECT_EQ(WrongDownload(dir.path() / kDownloadFolderName, started->byFile), "")
@@ -236,7 +243,8 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   window->playlistSquare()->browser().chooseCategory(0);
   control<PictureButton>(*window, "图形按钮_下一曲")->click();
   ASSERT_TRUE(pump([&] { return playing() && state.now.currentSongId != before; }, 60s))
-      << "seed " << kSeed << "; state " << int(window->playback().playState()) << ", stream "
+      << "seed " << kSeed << "; song " << before << " then " << state.now.currentSongId
+      << ", state " << int(window->playback().playState()) << ", stream "
       << objects.player.isActive(state.now.currentStream) << ", rows "
       << window->playlistSquare()->rowCount() << ", caption "
       << control<QLabel>(*window, "歌手名称")->text().toStdString();
