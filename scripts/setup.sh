@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev libfontconfig-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins qt6-translations-l10n
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools
-  gstreamer1.0-alsa gstreamer1.0-pulseaudio
+  gstreamer1.0-alsa gstreamer1.0-pulseaudio gstreamer1.0-libav
   libcurl4-openssl-dev nettle-dev libsimdjson-dev libxcb1-dev
   libcpp-httplib-dev libsqlite3-dev libtag1-dev libmicrohttpd-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

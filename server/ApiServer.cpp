@@ -9,6 +9,7 @@
 #include "CoverArt.h"
 #include "MediaWriter.h"
 #include "Secrets.h"
+#include "SongFile.h"
 #include "Text.h"
 
 namespace fs = std::filesystem;
@@ -27,6 +28,8 @@ void Error(HttpResponse& res, int code, const std::string& msg) {
 }
 
 void NeedLogin(HttpResponse& res) { Error(res, 301, "需要登录"); }
+
+void NotStored(HttpResponse& res) { Error(res, 500, "保存失败，请稍后再试"); }
 
 // Reads an optional count parameter; false (and a 400 answer) when it is malformed.
 bool CountParam(const HttpRequest& req, HttpResponse& res, const std::string& name, int fallback,
@@ -90,16 +93,6 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The album's picture from its tag or its file; the shared cover when it has none (or no album).
-void SendAlbumCover(HttpResponse& res, const Album* a, const std::string& assets) {
-  if (a && !a->coverBytes.empty()) {
-    res.contentType = a->coverMime;
-    res.body = a->coverBytes;
-  } else {
-    res.file = a && !a->coverFile.empty() ? a->coverFile : assets + "/cover.jpg";
-  }
-}
-
 // "/audio/123.mp3" with prefix "/audio/" and suffix ".mp3" -> 123.
 std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string& prefix,
                                       const std::string& suffix) {
@@ -109,6 +102,22 @@ std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string
 }
 
 }  // namespace
+
+// The album's picture from its song's file, that song's folder or its own file; the shared cover
+// when it has none (or no album).
+void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
+  if (a && !a->coverSongFile.empty()) {
+    if (auto picture = covers_.Get(a->coverSongFile)) {
+      res.contentType = picture->mime.empty() ? "image/jpeg" : picture->mime;
+      res.body = picture->bytes;
+      return;
+    }
+    res.file = FindFolderPicture(cat.root, a->coverSongFile);
+  }
+  if (res.file.empty())
+    res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
+  if (EndsWith(ToLowerAscii(res.file), ".png")) res.contentType = "image/png";
+}
 
 std::string SessionToken(const std::string& cookie) {
   const std::string name = std::string(kSessionCookie) + "=";
@@ -126,8 +135,8 @@ std::string SessionToken(const std::string& cookie) {
   return token;
 }
 
-ApiServer::ApiServer(const Catalogue& catalogue, Store& store, ApiOptions options)
-    : cat_(catalogue), store_(store), options_(std::move(options)) {}
+ApiServer::ApiServer(const CurrentCatalogue& catalogue, Store& store, ApiOptions options)
+    : catalogue_(catalogue), store_(store), options_(std::move(options)) {}
 
 bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
   std::error_code ec;
@@ -173,12 +182,13 @@ std::string ApiServer::PlaylistJson(const Playlist& p, const std::string& base) 
          "],\"creator\":{\"nickname\":\"Lumora\"}}";
 }
 
-std::string ApiServer::SongJson(const Song& s, const std::string& base) const {
+std::string ApiServer::SongJson(const Catalogue& cat, const Song& s,
+                                const std::string& base) const {
   std::string artists;
   for (const auto& a : s.artists)
     artists += std::string(artists.empty() ? "" : ",") + "{\"id\":" + std::to_string(a.id) +
                ",\"name\":" + JsonQuote(a.name) + "}";
-  const Album* album = cat_.FindAlbum(s.albumId);
+  const Album* album = cat.FindAlbum(s.albumId);
   return "{\"id\":" + std::to_string(s.id) + ",\"name\":" + JsonQuote(s.name) + ",\"ar\":[" +
          artists + "],\"al\":{\"id\":" + std::to_string(s.albumId) +
          ",\"name\":" + JsonQuote(album ? album->name : "") +
@@ -187,12 +197,12 @@ std::string ApiServer::SongJson(const Song& s, const std::string& base) const {
          "}";
 }
 
-Playlist ApiServer::LikedPlaylist(const Account& account) {
+Playlist ApiServer::LikedPlaylist(const Catalogue& cat, const Account& account) {
   Playlist p;
   p.id = kLikedPlaylistBase + account.uid;
   p.name = account.nickname + "喜欢的音乐";
   for (std::uint64_t id : store_.Likes(account.uid))
-    if (cat_.FindSong(id)) p.trackIds.push_back(id);
+    if (cat.FindSong(id)) p.trackIds.push_back(id);
   return p;
 }
 
@@ -232,44 +242,49 @@ void ApiServer::Handle(const HttpRequest& req, HttpResponse& res) {
       return;
     }
   }
-  Route(req, res, fault ? &*fault : nullptr);
+  // One catalogue from start to end, even when the library changes meanwhile.
+  const std::shared_ptr<const Catalogue> cat = catalogue_.Get();
+  Route(*cat, req, res, fault ? &*fault : nullptr);
 }
 
-void ApiServer::Route(const HttpRequest& req, HttpResponse& res, const Fault* fault) {
+void ApiServer::Route(const Catalogue& cat, const HttpRequest& req, HttpResponse& res,
+                      const Fault* fault) {
   const std::string& p = req.path;
   const bool post = req.method == "POST";
   const bool get = req.method == "GET" || req.method == "HEAD";
   if (!get && !post) return Error(res, 405, "method not allowed");
-  if (p == "/top/playlist") return TopPlaylists(req, res);
-  if (p == "/search" || p == "/cloudsearch") return Search(req, res);
-  if (p == "/playlist/detail") return PlaylistDetail(req, res);
-  if (p == "/song/detail") return SongDetail(req, res);
-  if (p == "/song/url") return SongUrl(req, res);
-  if (p == "/lyric") return Lyric(req, res);
-  if (p == "/personal_fm") return PersonalFm(req, res);
+  if (p == "/top/playlist") return TopPlaylists(cat, req, res);
+  if (p == "/search" || p == "/cloudsearch") return Search(cat, req, res);
+  if (p == "/playlist/detail") return PlaylistDetail(cat, req, res);
+  if (p == "/song/detail") return SongDetail(cat, req, res);
+  if (p == "/song/url") return SongUrl(cat, req, res);
+  if (p == "/lyric") return Lyric(cat, req, res);
+  if (p == "/personal_fm") return PersonalFm(cat, req, res);
+  const bool onAccount = p == "/login/cellphone" || p == "/login" || p == "/logout" || p == "/like";
+  if (onAccount && CrossSite(req)) return Error(res, 403, "来自其他网页的请求");
   if (p == "/login/cellphone") return Login(req, res, true);
   if (p == "/login") return Login(req, res, false);
   if (p == "/logout") return Logout(req, res);
-  if (p == "/user/playlist") return UserPlaylists(req, res);
-  if (p == "/like") return Like(req, res);
+  if (p == "/user/playlist") return UserPlaylists(cat, req, res);
+  if (p == "/like") return Like(cat, req, res);
   if (p == "/" || p == "/index.html") return SongPage(res);
-  if (get) return StaticFile(req, res, fault);
+  if (get) return StaticFile(cat, req, res, fault);
   Error(res, 404, "not found");
 }
 
-void ApiServer::TopPlaylists(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::TopPlaylists(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   int limit, offset;
   if (!CountParam(req, res, "limit", 50, &limit) || !CountParam(req, res, "offset", 0, &offset))
     return;
-  std::string cat = req.Has("cat") ? req.Param("cat") : "全部";
-  if (!IsCategory(cat)) return Error(res, 400, "未知分类: " + cat);
+  std::string category = req.Has("cat") ? req.Param("cat") : "全部";
+  if (!IsCategory(category)) return Error(res, 400, "未知分类: " + category);
   std::string order = req.Has("order") ? req.Param("order") : "hot";
   if (order != "hot" && order != "new") return Error(res, 400, "参数错误: order");
 
   std::vector<const Playlist*> found;
-  for (const Playlist& pl : cat_.playlists)
-    if (cat == "全部" ||
-        std::find(pl.categories.begin(), pl.categories.end(), cat) != pl.categories.end())
+  for (const Playlist& pl : cat.playlists)
+    if (category == "全部" ||
+        std::find(pl.categories.begin(), pl.categories.end(), category) != pl.categories.end())
       found.push_back(&pl);
   std::stable_sort(found.begin(), found.end(), [&](const Playlist* a, const Playlist* b) {
     return order == "hot" ? a->playCount > b->playCount : a->id > b->id;
@@ -280,12 +295,12 @@ void ApiServer::TopPlaylists(const HttpRequest& req, HttpResponse& res) {
   for (std::size_t i = static_cast<std::size_t>(offset); i < end; ++i)
     items += (items.empty() ? "" : ",") + PlaylistJson(*found[i], base);
   Answer(res, 200,
-         "{\"code\":200,\"cat\":" + JsonQuote(cat) + ",\"playlists\":[" + items +
+         "{\"code\":200,\"cat\":" + JsonQuote(category) + ",\"playlists\":[" + items +
              "],\"total\":" + std::to_string(found.size()) +
              ",\"more\":" + (end < found.size() ? "true" : "false") + "}");
 }
 
-void ApiServer::Search(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::Search(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   int limit, offset, type;
   if (!CountParam(req, res, "limit", 30, &limit) || !CountParam(req, res, "offset", 0, &offset) ||
       !CountParam(req, res, "type", 1, &type))
@@ -306,7 +321,7 @@ void ApiServer::Search(const HttpRequest& req, HttpResponse& res) {
   };
   if (type == 1000) {
     std::vector<const Playlist*> sorted;
-    for (const Playlist& pl : cat_.playlists) sorted.push_back(&pl);
+    for (const Playlist& pl : cat.playlists) sorted.push_back(&pl);
     std::stable_sort(sorted.begin(), sorted.end(), [](const Playlist* a, const Playlist* b) {
       return a->playCount > b->playCount;
     });
@@ -317,20 +332,20 @@ void ApiServer::Search(const HttpRequest& req, HttpResponse& res) {
                   "{\"code\":200,\"result\":{\"playlists\":[" + items +
                       "],\"playlistCount\":" + std::to_string(total) + "}}");
   }
-  for (std::size_t i : cat_.fmPool) take(cat_.songs[i].name, SongJson(cat_.songs[i], base));
+  for (std::size_t i : cat.fmPool) take(cat.songs[i].name, SongJson(cat, cat.songs[i], base));
   Answer(res, 200,
          "{\"code\":200,\"result\":{\"songs\":[" + items +
              "],\"songCount\":" + std::to_string(total) + "}}");
 }
 
-void ApiServer::PlaylistDetail(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::PlaylistDetail(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   auto id = IdParam(req, res, "id");
   if (!id) return;
   std::optional<Playlist> liked;
-  const Playlist* pl = cat_.FindPlaylist(*id);
+  const Playlist* pl = cat.FindPlaylist(*id);
   if (!pl && *id > kLikedPlaylistBase) {
     if (auto account = store_.AccountById(*id - kLikedPlaylistBase)) {
-      liked = LikedPlaylist(*account);
+      liked = LikedPlaylist(cat, *account);
       pl = &*liked;
     }
   }
@@ -345,23 +360,23 @@ void ApiServer::PlaylistDetail(const HttpRequest& req, HttpResponse& res) {
   Answer(res, 200, std::move(json));
 }
 
-void ApiServer::SongDetail(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::SongDetail(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   std::vector<std::uint64_t> ids;
   if (!IdsParam(req, res, "ids", &ids)) return;
   const std::string base = BaseUrl(req);
   std::string json = "{\"songs\":[";
   bool first = true;
   for (std::uint64_t id : ids)
-    if (const Song* s = cat_.FindSong(id)) {
+    if (const Song* s = cat.FindSong(id)) {
       if (!first) json += ',';
-      json += SongJson(*s, base);
+      json += SongJson(cat, *s, base);
       first = false;
     }
   json += "],\"privileges\":[],\"code\":200}";
   Answer(res, 200, std::move(json));
 }
 
-void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::SongUrl(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   std::vector<std::uint64_t> ids;
   if (!IdsParam(req, res, "id", &ids)) return;
   if (ids.empty()) return Error(res, 400, "参数错误: id");
@@ -374,7 +389,7 @@ void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
   for (std::size_t i = 0; i < ids.size(); ++i) {
     const std::uint64_t id = ids[i];
     std::string item = (i == 0 ? "{\"id\":" : ",{\"id\":") + std::to_string(id);
-    const Song* s = cat_.FindSong(id);
+    const Song* s = cat.FindSong(id);
     std::error_code ec;
     auto size = s ? fs::file_size(s->audioFile, ec) : 0;
     if (!s || ec) {
@@ -386,10 +401,10 @@ void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
       std::int64_t fileBr =
           s->durationMs > 0 ? static_cast<std::int64_t>(size) * 8000 / s->durationMs / 1000 * 1000
                             : 128000;
-      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + ".mp3") +
+      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->fileType) +
               ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
-              ",\"size\":" + std::to_string(size) +
-              ",\"type\":\"mp3\",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
+              ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->fileType) +
+              ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
     }
     json += item;
   }
@@ -397,31 +412,32 @@ void ApiServer::SongUrl(const HttpRequest& req, HttpResponse& res) {
   Answer(res, 200, std::move(json));
 }
 
-void ApiServer::Lyric(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::Lyric(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   auto id = IdParam(req, res, "id");
   if (!id) return;
-  const Song* s = cat_.FindSong(*id);
+  const Song* s = cat.FindSong(*id);
   if (!s) return Error(res, 404, "歌曲不存在");
-  if (s->lyric.empty()) return Answer(res, 200, "{\"nolyric\":true,\"code\":200}");
+  const std::string lyric = cat.root.empty() ? s->lyric : ReadSongLyric(cat.root, s->audioFile);
+  if (lyric.empty()) return Answer(res, 200, "{\"nolyric\":true,\"code\":200}");
   // The player cuts the lyric out between ,"lyric":" and "},"klyric": so the lrc
   // object keeps lyric as its last member, directly followed by klyric.
   Answer(res, 200,
          "{\"sgc\":false,\"sfy\":false,\"qfy\":false,\"lrc\":{\"version\":" +
-             std::to_string(1 + s->id % 9) + ",\"lyric\":" + JsonQuote(s->lyric) +
+             std::to_string(1 + s->id % 9) + ",\"lyric\":" + JsonQuote(lyric) +
              "},\"klyric\":{\"version\":0,\"lyric\":\"\"},\"tlyric\":{\"version\":0,\"lyric\":"
              "\"\"},\"code\":200}");
 }
 
-void ApiServer::PersonalFm(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::PersonalFm(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   auto account = SessionAccount(req);
   if (!account) return NeedLogin(res);
   const bool member = account->vipType != 0;
   std::vector<const Song*> pool;
-  for (std::size_t i : cat_.fmPool)
-    if (member || !cat_.songs[i].membersOnly) pool.push_back(&cat_.songs[i]);
+  for (std::size_t i : cat.fmPool)
+    if (member || !cat.songs[i].membersOnly) pool.push_back(&cat.songs[i]);
   std::vector<const Song*> liked;
   for (std::uint64_t id : store_.Likes(account->uid))
-    if (const Song* s = cat_.FindSong(id); s && (member || !s->membersOnly)) liked.push_back(s);
+    if (const Song* s = cat.FindSong(id); s && (member || !s->membersOnly)) liked.push_back(s);
 
   std::random_device rd;
   std::mt19937 rng(rd());
@@ -441,7 +457,7 @@ void ApiServer::PersonalFm(const HttpRequest& req, HttpResponse& res) {
     for (const auto& a : s->artists)
       artists += std::string(artists.empty() ? "" : ",") + "{\"id\":" + std::to_string(a.id) +
                  ",\"name\":" + JsonQuote(a.name) + "}";
-    const Album* album = cat_.FindAlbum(s->albumId);
+    const Album* album = cat.FindAlbum(s->albumId);
     data += std::string(data.empty() ? "" : ",") + "{\"id\":" + std::to_string(s->id) +
             ",\"name\":" + JsonQuote(s->name) + ",\"artists\":[" + artists +
             "],\"album\":{\"id\":" + std::to_string(s->albumId) +
@@ -459,43 +475,50 @@ void ApiServer::Login(const HttpRequest& req, HttpResponse& res, bool byPhone) {
   if (byPhone ? !IsPhone(name) : !IsEmail(name))
     return Error(res, 400, byPhone ? "手机号格式错误" : "邮箱格式错误");
   if (!IsMd5(md5)) return Error(res, 400, "密码格式错误");
-  res.delayMs = throttle_.DelayMs(req.peer);
-  auto account = byPhone ? store_.AccountByPhone(name) : store_.AccountByEmail(name);
-  if (!account) {
-    throttle_.Failed(req.peer);
-    return Error(res, 501, "账号不存在");
-  }
-  if (!PasswordMatches(md5, account->passwordHash)) {
-    throttle_.Failed(req.peer);
-    return Error(res, 502, "密码错误");
-  }
-  const std::string token = store_.CreateSession(account->uid);
-  const std::string cookie = std::string(kSessionCookie) + "=" + token;
-  res.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly");
-  const std::string base = BaseUrl(req);
-  Answer(
-      res, 200,
-      "{\"loginType\":" + std::string(byPhone ? "1" : "0") +
-          ",\"code\":200,\"account\":{\"id\":" + std::to_string(account->uid) +
-          ",\"userName\":" + JsonQuote(byPhone ? account->phone : account->email) +
-          ",\"vipType\":" + std::to_string(account->vipType) + "},\"token\":" + JsonQuote(token) +
-          ",\"profile\":{\"userId\":" + std::to_string(account->uid) +
-          ",\"nickname\":" + JsonQuote(account->nickname) +
-          ",\"avatarUrl\":" + JsonQuote(base + "/avatar/" + std::to_string(account->uid) + ".jpg") +
-          ",\"vipType\":" + std::to_string(account->vipType) + "},\"cookie\":" + JsonQuote(cookie) +
-          "}");
+  auto attempt = throttle_.Begin(req.peer, name);
+  if (!attempt) return Error(res, 429, "登录太频繁，请稍后再试");
+  res.delayMs = attempt->delayMs;
+  // The hash runs on the server's worker once the wait is over, not on a request thread.
+  res.work = [this, byPhone, name, md5, attempt, base = BaseUrl(req)](HttpResponse& out) {
+    auto account = byPhone ? store_.AccountByPhone(name) : store_.AccountByEmail(name);
+    if (!account) {
+      attempt->Failed();
+      return Error(out, 501, "账号不存在");
+    }
+    if (!PasswordMatches(md5, account->passwordHash)) {
+      attempt->Failed();
+      return Error(out, 502, "密码错误");
+    }
+    attempt->Succeeded();
+    const std::optional<std::string> token = store_.CreateSession(account->uid);
+    if (!token) return NotStored(out);
+    out.undelivered = [this, token = *token] { store_.EndSession(token); };
+    const std::string cookie = std::string(kSessionCookie) + "=" + *token;
+    out.headers.emplace_back("Set-Cookie", cookie + "; Path=/; HttpOnly; SameSite=Strict");
+    Answer(out, 200,
+           "{\"loginType\":" + std::string(byPhone ? "1" : "0") +
+               ",\"code\":200,\"account\":{\"id\":" + std::to_string(account->uid) +
+               ",\"userName\":" + JsonQuote(byPhone ? account->phone : account->email) +
+               ",\"vipType\":" + std::to_string(account->vipType) + "},\"token\":" +
+               JsonQuote(*token) + ",\"profile\":{\"userId\":" + std::to_string(account->uid) +
+               ",\"nickname\":" + JsonQuote(account->nickname) + ",\"avatarUrl\":" +
+               JsonQuote(base + "/avatar/" + std::to_string(account->uid) + ".jpg") +
+               ",\"vipType\":" + std::to_string(account->vipType) +
+               "},\"cookie\":" + JsonQuote(cookie) + "}");
+  };
 }
 
 void ApiServer::Logout(const HttpRequest& req, HttpResponse& res) {
   for (const std::string& text : {req.Param("cookie"), req.Header("cookie")}) {
     std::string token = SessionToken(text);
-    if (!token.empty()) store_.EndSession(token);
+    if (!token.empty() && !store_.EndSession(token)) return NotStored(res);
   }
-  res.headers.emplace_back("Set-Cookie", std::string(kSessionCookie) + "=; Path=/; Max-Age=0");
+  res.headers.emplace_back("Set-Cookie",
+                           std::string(kSessionCookie) + "=; Path=/; Max-Age=0; SameSite=Strict");
   Answer(res, 200, "{\"code\":200}");
 }
 
-void ApiServer::UserPlaylists(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::UserPlaylists(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   auto uid = IdParam(req, res, "uid");
   if (!uid) return;
   int limit, offset;
@@ -504,9 +527,9 @@ void ApiServer::UserPlaylists(const HttpRequest& req, HttpResponse& res) {
   auto account = store_.AccountById(*uid);
   if (!account) return Error(res, 404, "用户不存在");
   // Every account owns its liked-songs playlist and keeps a few of the catalogue's.
-  std::vector<Playlist> owned = {LikedPlaylist(*account)};
-  for (std::size_t i = 0; i < cat_.playlists.size(); ++i)
-    if (i % 3 == *uid % 3) owned.push_back(cat_.playlists[i]);
+  std::vector<Playlist> owned = {LikedPlaylist(cat, *account)};
+  for (std::size_t i = 0; i < cat.playlists.size(); ++i)
+    if (i % 3 == *uid % 3) owned.push_back(cat.playlists[i]);
   const std::string base = BaseUrl(req);
   std::string items;
   std::size_t end = std::min(owned.size(), static_cast<std::size_t>(offset) + limit);
@@ -517,13 +540,13 @@ void ApiServer::UserPlaylists(const HttpRequest& req, HttpResponse& res) {
              ",\"playlist\":[" + items + "],\"code\":200}");
 }
 
-void ApiServer::Like(const HttpRequest& req, HttpResponse& res) {
+void ApiServer::Like(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   auto id = IdParam(req, res, "id");
   if (!id) return;
   auto account = SessionAccount(req);
   if (!account) return NeedLogin(res);
-  if (!cat_.FindSong(*id)) return Error(res, 460, "歌曲不存在");
-  store_.AddLike(account->uid, *id);
+  if (!cat.FindSong(*id)) return Error(res, 460, "歌曲不存在");
+  if (!store_.AddLike(account->uid, *id)) return NotStored(res);
   Answer(res, 200,
          "{\"songs\":[],\"playlistId\":" + std::to_string(kLikedPlaylistBase + account->uid) +
              ",\"code\":200}");
@@ -560,33 +583,38 @@ void ApiServer::Control(const HttpRequest& req, HttpResponse& res) {
   Answer(res, 200, "{\"code\":200}");
 }
 
-void ApiServer::StaticFile(const HttpRequest& req, HttpResponse& res, const Fault* fault) {
+void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpResponse& res,
+                           const Fault* fault) {
   const std::string& p = req.path;
-  if (auto id = IdInPath(p, "/audio/", ".mp3")) {
-    const Song* s = cat_.FindSong(*id);
-    if (!s) return Error(res, 404, "歌曲不存在");
-    res.contentType = "audio/mpeg";
+  if (p.rfind("/audio/", 0) == 0) {
+    // "/audio/<id>.<the song's own extension>"
+    const std::size_t dot = p.rfind('.');
+    const auto id = dot == std::string::npos ? std::nullopt : IdInPath(p, "/audio/", p.substr(dot));
+    const Song* s = id ? cat.FindSong(*id) : nullptr;
+    if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
+    res.contentType = s->mime;
     res.file = s->audioFile;
+    res.fileRoot = cat.root;
     if (fault) res.fault = fault->audio;
     return;
   }
   res.contentType = "image/jpeg";
   if (auto id = IdInPath(p, "/cover/album/", ".jpg")) {
-    const Album* a = cat_.FindAlbum(*id);
+    const Album* a = cat.FindAlbum(*id);
     if (!a) return Error(res, 404, "专辑不存在");
-    SendAlbumCover(res, a, options_.assetsDir);
+    SendAlbumCover(cat, res, a);
     return;
   }
   if (auto id = IdInPath(p, "/cover/playlist/", ".jpg")) {
-    const Playlist* pl = cat_.FindPlaylist(*id);
+    const Playlist* pl = cat.FindPlaylist(*id);
     if (!pl && *id <= kLikedPlaylistBase) return Error(res, 404, "歌单不存在");
     if (pl && !pl->coverFile.empty()) {
       res.file = pl->coverFile;
       return;
     }
     // No picture of its own: the cover of its first track's album.
-    const Song* first = pl && !pl->trackIds.empty() ? cat_.FindSong(pl->trackIds[0]) : nullptr;
-    SendAlbumCover(res, first ? cat_.FindAlbum(first->albumId) : nullptr, options_.assetsDir);
+    const Song* first = pl && !pl->trackIds.empty() ? cat.FindSong(pl->trackIds[0]) : nullptr;
+    SendAlbumCover(cat, res, first ? cat.FindAlbum(first->albumId) : nullptr);
     return;
   }
   if (auto uid = IdInPath(p, "/avatar/", ".jpg")) {

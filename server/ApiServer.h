@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Catalogue.h"
+#include "CoverCache.h"
 #include "HttpServer.h"
 #include "LoginThrottle.h"
 #include "Store.h"
@@ -31,7 +32,7 @@ struct Fault {
 
 class ApiServer {
  public:
-  ApiServer(const Catalogue& catalogue, Store& store, ApiOptions options);
+  ApiServer(const CurrentCatalogue& catalogue, Store& store, ApiOptions options);
 
   // The handler for HttpServer.
   void Handle(const HttpRequest& req, HttpResponse& res);
@@ -41,32 +42,35 @@ class ApiServer {
   static bool EnsureAssets(const std::string& assetsDir, std::string* error);
 
  private:
-  void Route(const HttpRequest& req, HttpResponse& res, const Fault* fault);
-  void TopPlaylists(const HttpRequest& req, HttpResponse& res);
-  void Search(const HttpRequest& req, HttpResponse& res);
-  void PlaylistDetail(const HttpRequest& req, HttpResponse& res);
-  void SongDetail(const HttpRequest& req, HttpResponse& res);
-  void SongUrl(const HttpRequest& req, HttpResponse& res);
-  void Lyric(const HttpRequest& req, HttpResponse& res);
-  void PersonalFm(const HttpRequest& req, HttpResponse& res);
+  void Route(const Catalogue& cat, const HttpRequest& req, HttpResponse& res, const Fault* fault);
+  void TopPlaylists(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
+  void Search(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
+  void PlaylistDetail(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
+  void SongDetail(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
+  void SongUrl(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
+  void Lyric(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
+  void PersonalFm(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
   void Login(const HttpRequest& req, HttpResponse& res, bool byPhone);
   void Logout(const HttpRequest& req, HttpResponse& res);
-  void UserPlaylists(const HttpRequest& req, HttpResponse& res);
-  void Like(const HttpRequest& req, HttpResponse& res);
+  void UserPlaylists(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
+  void Like(const Catalogue& cat, const HttpRequest& req, HttpResponse& res);
   void Control(const HttpRequest& req, HttpResponse& res);
-  void StaticFile(const HttpRequest& req, HttpResponse& res, const Fault* fault);
+  void StaticFile(const Catalogue& cat, const HttpRequest& req, HttpResponse& res,
+                  const Fault* fault);
   void SongPage(HttpResponse& res);
 
   std::optional<Account> SessionAccount(const HttpRequest& req);
   std::string BaseUrl(const HttpRequest& req) const;
   std::string PlaylistJson(const Playlist& p, const std::string& base) const;
-  std::string SongJson(const Song& s, const std::string& base) const;
+  std::string SongJson(const Catalogue& cat, const Song& s, const std::string& base) const;
+  void SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* album);
   std::string AlbumCoverUrl(const Song& s, const std::string& base) const;
   std::optional<Fault> TakeFault(const std::string& path);
   // The playlist of an account's liked songs.
-  Playlist LikedPlaylist(const Account& account);
+  Playlist LikedPlaylist(const Catalogue& cat, const Account& account);
 
-  const Catalogue& cat_;
+  const CurrentCatalogue& catalogue_;
+  CoverCache covers_;
   Store& store_;
   ApiOptions options_;
   HttpServer* http_ = nullptr;
@@ -83,7 +87,7 @@ inline constexpr const char* kSessionCookie = "lumora_session";
 std::string SessionToken(const std::string& cookie);
 
 // The most ids one request may ask for; the player asks for at most 500 at a time.
-inline constexpr std::size_t kMaxIds = 5000;
+inline constexpr std::size_t kMaxIds = 2000;
 
 inline constexpr std::uint64_t kLikedPlaylistBase = 7000000000ull;
 

@@ -2,6 +2,8 @@
 // The songs, albums and playlists the server hands out, held in memory. Ids are 64-bit
 // unsigned integers and always leave the server as exact decimal text.
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -16,11 +18,11 @@ struct Artist {
 struct Album {
   std::uint64_t id = 0;
   std::string name;
-  std::string type;        // "专辑", "EP"...
-  std::string coverFile;   // a JPEG on disk, or empty when coverBytes holds the picture
-  std::string coverBytes;  // a picture taken from a tag
-  std::string coverMime = "image/jpeg";
-  std::string coverSongFile;  // a library song whose embedded picture is the cover, read when asked
+  std::string type;       // "专辑", "EP"...
+  std::string coverFile;  // a picture on disk; empty: none
+  // A library song whose embedded picture, else its folder's picture file, is the cover, read
+  // when asked.
+  std::string coverSongFile;
 };
 
 struct Song {
@@ -56,6 +58,10 @@ class Catalogue {
   std::vector<Playlist> playlists;
   // Songs personal FM draws from (indexes into songs).
   std::vector<std::size_t> fmPool;
+  // A library's real path: its files are served only from beneath it, and its songs' lyrics and
+  // pictures are read from them when asked for. Empty for the generated catalogues, whose files
+  // the server made itself.
+  std::string root;
 
   // Rebuilds the id lookups; call after filling the vectors.
   void Index();
@@ -65,6 +71,24 @@ class Catalogue {
 
  private:
   std::unordered_map<std::uint64_t, std::size_t> songIndex_, albumIndex_, playlistIndex_;
+};
+
+// The catalogue being served. A request takes the current one and answers from it to the end,
+// while a changed library puts its next catalogue in place.
+class CurrentCatalogue {
+ public:
+  std::shared_ptr<const Catalogue> Get() const {
+    std::lock_guard lock(mutex_);
+    return current_;
+  }
+  void Set(std::shared_ptr<const Catalogue> next) {
+    std::lock_guard lock(mutex_);
+    current_.swap(next);
+  }  // the old one ends here, outside the lock, unless a request still holds it
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const Catalogue> current_ = std::make_shared<const Catalogue>();
 };
 
 }  // namespace lumora::server

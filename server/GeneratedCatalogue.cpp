@@ -194,8 +194,8 @@ bool EnsureCatalogueFiles(const CatalogueRecipe& recipe, const std::string& dir,
 Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
   Catalogue cat;
   for (RecipeAlbum& a : recipe.albums)
-    cat.albums.push_back({a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), "",
-                          "image/jpeg", ""});
+    cat.albums.push_back(
+        {a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), ""});
   for (RecipeSong& r : recipe.songs) {
     Song s;
     s.id = r.id;

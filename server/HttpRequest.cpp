@@ -102,4 +102,11 @@ std::string RedactTarget(std::string_view target) {
   return out;
 }
 
+bool CrossSite(const HttpRequest& req) {
+  const std::string site = req.Header("sec-fetch-site");
+  if (site == "cross-site" || site == "same-site") return true;
+  const std::string origin = req.Header("origin");
+  return !origin.empty() && origin != "http://" + req.Header("host");
+}
+
 }  // namespace lumora::server

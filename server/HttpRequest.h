@@ -24,8 +24,12 @@ struct HttpRequest {
   std::string Header(const std::string& lowerName) const;
 };
 
-// The longest query a request may carry; longer ones are refused before any work.
-inline constexpr std::size_t kMaxQueryBytes = 128 * 1024;
+// The longest query a request may carry; longer ones are refused before any work. A
+// thousand 64-bit ids fit (two thousand of the demo's); the player asks for at most 500.
+inline constexpr std::size_t kMaxQueryBytes = 24 * 1024;
+// What one connection may hold for its request line and headers. libmicrohttpd takes all of
+// it for every connection, stalled or not, so it is what bounds a connection's memory.
+inline constexpr std::size_t kConnectionBytes = 36 * 1024;
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
@@ -41,6 +45,11 @@ struct ByteRange {
   std::int64_t first = 0, last = -1;  // inclusive; set for kPart only
 };
 ByteRange ParseRange(std::string_view header, std::int64_t size);
+
+// Whether a browser marks the request as made by a page of another origin: Sec-Fetch-Site
+// says "cross-site" or "same-site" (another port of this host is another site's page too), or
+// Origin names anything but http://<Host>. A client that sends neither is no browser.
+bool CrossSite(const HttpRequest& req);
 
 // The target as the log may show it: values of parameters that carry a password or a
 // session are replaced by "-".

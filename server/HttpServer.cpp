@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+
+#include "LibraryJail.h"
 
 namespace lumora::server {
 
@@ -19,6 +22,7 @@ struct HttpServer::Connection {
   bool seen = false;      // the headers are in and read into req
   bool answered = false;  // the handler ran; res waits for its delay
   bool refused = false;   // answered 400 before the handler
+  bool dropped = false;   // its client went away (or the server stops) before its work ran
   HttpRequest req;
   HttpResponse res;
 };
@@ -61,9 +65,11 @@ std::string PeerAddress(MHD_Connection* connection) {
   return text;
 }
 
-MHD_Result Refuse(MHD_Connection* connection, unsigned status, const std::string& text) {
+MHD_Result Refuse(MHD_Connection* connection, unsigned status, const std::string& text,
+                  const char* contentType = "text/plain") {
   MHD_Response* response = MHD_create_response_from_buffer(
       text.size(), const_cast<char*>(text.data()), MHD_RESPMEM_MUST_COPY);
+  MHD_add_response_header(response, "Content-Type", contentType);
   MHD_add_response_header(response, "Connection", "close");
   MHD_Result result = MHD_queue_response(connection, status, response);
   MHD_destroy_response(response);
@@ -79,7 +85,7 @@ struct Dispatch {
     if (body->fault.stallAfter >= 0 && !body->stalled && at >= body->fault.stallAfter) {
       body->stalled = true;
       // Held, the connection is out of the loop; this is asked again when it comes back.
-      if (body->server->Hold(body->connection, body->fault.stallMs)) return 0;
+      if (body->server->Hold(body->connection, nullptr, body->fault.stallMs)) return 0;
     }
     if (body->fault.cutAfter >= 0 && at >= body->fault.cutAfter)
       return MHD_CONTENT_READER_END_WITH_ERROR;
@@ -100,7 +106,9 @@ struct Dispatch {
     body->server = server;
     body->connection = connection;
     body->fault = res.fault;
-    body->fd = open(res.file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    body->fd = res.fileRoot.empty() ? open(res.file.c_str(), kFlags)
+                                    : OpenBeneath(res.fileRoot, res.file, kFlags);
     struct stat st {};
     if (body->fd < 0 || fstat(body->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       delete body;
@@ -128,7 +136,16 @@ struct Dispatch {
     } else {
       body->length = size;
     }
-    return MHD_create_response_from_callback(static_cast<std::uint64_t>(body->length), 64 * 1024,
+    if (body->fault.cutAfter < 0 && body->fault.stallAfter < 0) {
+      // The kernel copies the file to the socket: no buffer of ours per reader.
+      MHD_Response* response = MHD_create_response_from_fd_at_offset64(
+          static_cast<std::uint64_t>(body->length), body->fd,
+          static_cast<std::uint64_t>(body->offset));
+      if (response) body->fd = -1;  // the answer owns it now
+      delete body;
+      return response;
+    }
+    return MHD_create_response_from_callback(static_cast<std::uint64_t>(body->length), 16 * 1024,
                                              ReadFileBody, body, FreeFileBody);
   }
 
@@ -145,7 +162,10 @@ struct Dispatch {
     auto* server = static_cast<HttpServer*>(cls);
     std::lock_guard lock(server->mutex_);
     auto it = server->open_.find(connection);
-    if (it != server->open_.end()) it->second = {it->second.fd, HttpServer::Clock::now(), false};
+    if (it != server->open_.end()) {
+      it->second.since = HttpServer::Clock::now();
+      it->second.headed = false;
+    }
   }
 
   static void Notify(void* cls, MHD_Connection* connection, void**,
@@ -158,7 +178,10 @@ struct Dispatch {
     }
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    if (info) server->open_[connection] = {info->connect_fd, HttpServer::Clock::now(), false};
+    if (!info) return;
+    server->open_[connection] = {info->connect_fd, HttpServer::Clock::now(), false,
+                                 PeerAddress(connection)};
+    if (server->open_.size() > server->roomy_) server->Evict(connection);
   }
 
   static MHD_Result Access(void* cls, MHD_Connection* connection, const char*, const char* method,
@@ -180,6 +203,11 @@ struct Dispatch {
         c->answered = c->refused = true;
         return Refuse(connection, 400, refused);
       }
+      if (!server->OurName(c->req.Header("host"))) {
+        c->answered = c->refused = true;
+        return Refuse(connection, 421, R"({"code":421,"msg":"unknown host"})",
+                      "application/json; charset=utf-8");
+      }
       c->req.peer = PeerAddress(connection);
       return MHD_YES;
     }
@@ -191,8 +219,12 @@ struct Dispatch {
       c->answered = true;
       server->handler_(c->req, c->res);
       // Asked again once the connection comes back.
-      if (c->res.delayMs > 0 && server->Hold(connection, c->res.delayMs)) return MHD_YES;
+      if (c->res.delayMs > 0 || c->res.work) {
+        if (server->Hold(connection, c, c->res.delayMs)) return MHD_YES;
+        if (c->res.work) return MHD_NO;  // stopping: the work is not begun
+      }
     }
+    if (c->dropped) return MHD_NO;
     return Send(server, connection, *c);
   }
 
@@ -237,7 +269,8 @@ HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits)
 
 HttpServer::~HttpServer() { Stop(); }
 
-bool HttpServer::Start(const std::string& host, int port, std::string* error) {
+bool HttpServer::Start(const std::string& host, int port, std::string* error,
+                       std::vector<std::string> names) {
   ListenAddress listen;
   if (!ParseListenAddress(host, &listen)) {
     if (error) *error = "not an IPv4 address: " + host;
@@ -259,6 +292,15 @@ bool HttpServer::Start(const std::string& host, int port, std::string* error) {
   }
   unsigned threads =
       limits_.threads ? limits_.threads : std::max(4u, std::thread::hardware_concurrency());
+  const unsigned reserve =
+      limits_.reserve > 0 ? static_cast<unsigned>(limits_.reserve) : std::max(4u, connections / 10);
+  roomy_ = connections > reserve ? connections - reserve : 1;
+  reserve_ = reserve;
+  listenHost_ = host;
+  names_ = std::move(names);
+  for (std::string& name : names_)
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char ch) { return std::tolower(ch); });
   stopping_ = false;
   daemon_ = MHD_start_daemon(
       MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr,
@@ -266,9 +308,7 @@ bool HttpServer::Start(const std::string& host, int port, std::string* error) {
       threads, MHD_OPTION_CONNECTION_LIMIT, connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
       static_cast<unsigned>(limits_.perAddress), MHD_OPTION_URI_LOG_CALLBACK, &Dispatch::UriLog,
       this, MHD_OPTION_NOTIFY_COMPLETED, &Dispatch::Completed, this, MHD_OPTION_NOTIFY_CONNECTION,
-      &Dispatch::Notify, this,
-      // The request line and headers: room for a query of kMaxQueryBytes and more.
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<std::size_t>(2 * kMaxQueryBytes),
+      &Dispatch::Notify, this, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionBytes,
       MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits_.idleSeconds),
       MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_END);
   if (!daemon_) {
@@ -278,6 +318,7 @@ bool HttpServer::Start(const std::string& host, int port, std::string* error) {
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
   port_ = info ? info->port : port;
   watcher_ = std::thread([this] { Watch(); });
+  worker_ = std::thread([this] { Work(); });
   return true;
 }
 
@@ -288,16 +329,20 @@ void HttpServer::Stop() {
     stopping_ = true;
   }
   wake_.notify_all();
-  watcher_.join();  // it resumes every held connection: none may stay held at the stop
+  workWake_.notify_all();
+  // They resume every held connection: none may stay held at the stop.
+  watcher_.join();
+  worker_.join();
   MHD_stop_daemon(daemon_);
   daemon_ = nullptr;
 }
 
-bool HttpServer::Hold(MHD_Connection* connection, int ms) {
+bool HttpServer::Hold(MHD_Connection* connection, Connection* request, int ms) {
   std::lock_guard lock(mutex_);
   if (stopping_) return false;
   MHD_suspend_connection(connection);
-  held_.emplace(Clock::now() + std::chrono::milliseconds(ms), connection);
+  if (request && !request->res.work) request = nullptr;
+  held_.emplace(Clock::now() + std::chrono::milliseconds(ms), Held{connection, request});
   wake_.notify_all();
   return true;
 }
@@ -308,8 +353,14 @@ void HttpServer::Watch() {
   while (!stopping_) {
     const auto now = Clock::now();
     while (!held_.empty() && held_.begin()->first <= now) {
-      MHD_resume_connection(held_.begin()->second);
+      const Held due = held_.begin()->second;
       held_.erase(held_.begin());
+      if (due.request) {
+        work_.push_back(due);
+        workWake_.notify_one();
+      } else {
+        MHD_resume_connection(due.connection);
+      }
     }
     // A client that trickles its headers keeps the idle time-out from running out; this
     // deadline counts from the request's start. Shut down, the socket wakes its thread, which
@@ -323,8 +374,79 @@ void HttpServer::Watch() {
     if (!held_.empty()) next = std::min(next, held_.begin()->first);
     wake_.wait_until(lock, next);
   }
-  for (const auto& [when, connection] : held_) MHD_resume_connection(connection);
+  for (const auto& [when, due] : held_) {
+    if (due.request) due.request->dropped = true;
+    MHD_resume_connection(due.connection);
+  }
   held_.clear();
+}
+
+void HttpServer::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    workWake_.wait(lock, [this] { return stopping_ || !work_.empty(); });
+    if (work_.empty()) return;
+    const Held job = work_.front();
+    work_.pop_front();
+    const bool stopping = stopping_;
+    lock.unlock();
+    HttpResponse& res = job.request->res;
+    if (stopping || PeerGone(job.connection)) {
+      job.request->dropped = true;
+    } else {
+      res.work(res);
+      if (PeerGone(job.connection)) {
+        if (res.undelivered) res.undelivered();
+        job.request->dropped = true;
+      }
+    }
+    res.work = nullptr;
+    MHD_resume_connection(job.connection);
+    lock.lock();
+  }
+}
+
+bool HttpServer::PeerGone(MHD_Connection* connection) {
+  std::lock_guard lock(mutex_);
+  auto it = open_.find(connection);
+  if (it == open_.end()) return true;
+  char byte;
+  return recv(it->second.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
+void HttpServer::Evict(MHD_Connection* newcomer) {
+  // Many at once, so the scan is rare even while the evicted come straight back.
+  std::unordered_map<std::string_view, int> held;
+  for (const auto& [connection, open] : open_) ++held[open.peer];
+  std::vector<std::pair<int, Open*>> waiting;  // (connections of its address, entry)
+  for (auto& [connection, open] : open_)
+    if (!open.headed && connection != newcomer) waiting.emplace_back(held[open.peer], &open);
+  const std::size_t room = std::min(waiting.size(), open_.size() - roomy_ + reserve_ / 2);
+  std::partial_sort(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(room),
+                    waiting.end(), [](const auto& a, const auto& b) {
+                      return a.first != b.first ? a.first > b.first
+                                                : a.second->since < b.second->since;
+                    });
+  for (std::size_t i = 0; i < room; ++i) {
+    // As in Watch: the socket wakes its thread, which closes it.
+    shutdown(waiting[i].second->fd, SHUT_RDWR);
+    waiting[i].second->headed = true;
+  }
+}
+
+bool HttpServer::OurName(const std::string& hostHeader) const {
+  if (hostHeader.empty()) return true;  // HTTP/1.0; browsers always send one
+  std::string name = hostHeader;
+  if (name.front() != '[') name = name.substr(0, name.rfind(':'));
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char ch) { return std::tolower(ch); });
+  if (!name.empty() && name.back() == '.') name.pop_back();
+  if (name == listenHost_ || name == "localhost") return true;
+  if (std::find(names_.begin(), names_.end(), name) != names_.end()) return true;
+  // Listening on every address, any of this machine's addresses may be asked for; an
+  // address is never a name a page could have pointed here.
+  ListenAddress address;
+  return listenHost_ == "0.0.0.0" && ParseListenAddress(name, &address);
 }
 
 }  // namespace lumora::server

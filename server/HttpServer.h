@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -39,8 +40,15 @@ struct HttpResponse {
   // When set, the body is this file (or the requested range of it) instead of `body`. Only
   // a regular file is sent, and a symbolic link in its last step is not followed.
   std::string file;
+  // When set, file lies in this folder and is opened beneath it, through no link at all.
+  std::string fileRoot;
   BodyFault fault;
   int delayMs = 0;  // the answer goes out this much later
+  // Slow work (a password's hash) that fills in the answer once delayMs is over, run on the
+  // server's worker thread, never on a request thread; skipped when the client has gone.
+  std::function<void(HttpResponse&)> work;
+  // Called when the client went away while work ran: what work made for it is taken back.
+  std::function<void()> undelivered;
 
   void Json(int code, std::string text) {
     status = code;
@@ -58,8 +66,11 @@ struct ListenAddress {
 bool ParseListenAddress(const std::string& host, ListenAddress* out);
 
 struct HttpLimits {
-  int connections = 0;     // in all; 0: from the descriptor limit
-  int perAddress = 128;    // from one client address
+  int connections = 0;   // in all; 0: from the descriptor limit
+  int perAddress = 128;  // from one client address
+  // Kept free for newcomers: past connections - reserve, a new connection closes the
+  // longest-waiting one without a request under way, from the address holding the most.
+  int reserve = 0;         // 0: a tenth of connections, at least 4
   int headerSeconds = 10;  // from a request's start to the end of its headers
   int idleSeconds = 60;    // without any traffic
   unsigned threads = 0;    // 0: the cores, at least 4
@@ -75,8 +86,11 @@ class HttpServer {
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
-  // Binds host:port (port 0 = any free port) and starts serving.
-  bool Start(const std::string& host, int port, std::string* error);
+  // Binds host:port (port 0 = any free port) and starts serving. A request whose Host names
+  // anything but host, "localhost" or one of names is refused (421): a page whose name
+  // was pointed at this machine's address reaches nothing.
+  bool Start(const std::string& host, int port, std::string* error,
+             std::vector<std::string> names = {});
   void Stop();
   int Port() const { return port_; }
 
@@ -84,16 +98,29 @@ class HttpServer {
 
  private:
   friend struct Dispatch;
-  // Suspends a connection for ms; false when stopping (then it goes on at once).
-  bool Hold(MHD_Connection* connection, int ms);
+  // Suspends a connection for ms, then hands its request's work (when it has some) to the
+  // worker; false when stopping (then it goes on at once).
+  bool Hold(MHD_Connection* connection, Connection* request, int ms);
   // Resumes held connections when due and cuts those whose headers are late.
   void Watch();
+  // Runs the work of held requests, one at a time.
+  void Work();
+  bool PeerGone(MHD_Connection* connection);  // the client closed its end
+  // Makes room when the table reaches its reserve (under mutex_): closes half the reserve's
+  // worth of connections without a request under way, first from the addresses holding most.
+  void Evict(MHD_Connection* newcomer);
+  bool OurName(const std::string& hostHeader) const;
 
   using Clock = std::chrono::steady_clock;
   struct Open {
     int fd = -1;
     Clock::time_point since;  // the start of its current request
     bool headed = false;      // that request's headers have arrived
+    std::string peer;
+  };
+  struct Held {
+    MHD_Connection* connection;
+    Connection* request;  // nullptr: nothing to run, only resume
   };
 
   Handler handler_;
@@ -101,12 +128,17 @@ class HttpServer {
   HttpLimits limits_;
   MHD_Daemon* daemon_ = nullptr;
   int port_ = 0;
+  std::vector<std::string> names_;  // what Host may name besides the listening address
+  std::string listenHost_;
+  std::size_t roomy_ = 0;  // connections beyond which a newcomer evicts
+  std::size_t reserve_ = 0;
   std::mutex mutex_;  // guards what follows
-  std::condition_variable wake_;
+  std::condition_variable wake_, workWake_;
   bool stopping_ = false;
-  std::multimap<Clock::time_point, MHD_Connection*> held_;
+  std::multimap<Clock::time_point, Held> held_;
+  std::deque<Held> work_;
   std::unordered_map<MHD_Connection*, Open> open_;
-  std::thread watcher_;
+  std::thread watcher_, worker_;
 };
 
 }  // namespace lumora::server

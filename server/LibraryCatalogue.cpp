@@ -1,26 +1,39 @@
 #include "LibraryCatalogue.h"
 
-#include <taglib/attachedpictureframe.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-#include <taglib/tag.h>
-#include <taglib/unsynchronizedlyricsframe.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
+#include <tuple>
+#include <utility>
 
-#include "LibraryJail.h"
-
-namespace fs = std::filesystem;
+#include "TextEncodings.h"
 
 namespace lumora::server {
 
 namespace {
 
-// Stable ids: FNV-1a of a text, kept below 2^62 so they also fit SQLite's integers.
+std::string Folder(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+std::string Leaf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string Stem(const std::string& path) {
+  std::string leaf = Leaf(path);
+  return leaf.substr(0, std::min(leaf.rfind('.'), leaf.size()));
+}
+
+std::string AlbumKey(const SongFileTags& t, const std::string& folder) {
+  if (t.album.empty()) return "folder:" + folder;
+  if (t.compilation) return "compilation:" + t.album + "\n" + t.albumArtist;
+  return t.album + "\n" +
+         (!t.albumArtist.empty() ? t.albumArtist
+          : t.artists.empty()    ? std::string()
+                                 : t.artists.front());
+}
+
+}  // namespace
+
 std::uint64_t StableId(const std::string& text) {
   std::uint64_t h = 1469598103934665603ull;
   for (unsigned char c : text) {
@@ -30,126 +43,87 @@ std::uint64_t StableId(const std::string& text) {
   return (h >> 2) | 1;
 }
 
-std::string Utf8(const TagLib::String& s) { return s.to8Bit(true); }
-
-std::vector<std::string> SplitArtists(const std::string& text) {
-  std::vector<std::string> names;
-  std::string current;
-  auto flush = [&] {
-    current.erase(0, current.find_first_not_of(' '));
-    current.erase(current.find_last_not_of(' ') + 1);
-    if (!current.empty()) names.push_back(current);
-    current.clear();
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '/' || text[i] == ';' || text[i] == ',') {
-      flush();
-    } else if (text.compare(i, 3, "、") == 0) {
-      flush();
-      i += 2;
-    } else {
-      current += text[i];
-    }
-  }
-  flush();
-  return names;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-}  // namespace
-
-Catalogue LoadLibraryCatalogue(const std::string& dir) {
+Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index,
+                                const std::vector<FolderLink>& links) {
   Catalogue cat;
-  std::vector<fs::path> files;
-  std::error_code ec;
-  for (auto it =
-           fs::recursive_directory_iterator(dir, fs::directory_options::skip_permission_denied, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    std::string ext = it->path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-    if (ext == ".mp3" && !JailedPath(dir, it->path()).empty()) files.push_back(it->path());
-  }
-  std::sort(files.begin(), files.end());
+  cat.root = realRoot;
+  const std::string rootName = ReadableName(Leaf(realRoot));
 
-  std::map<std::uint64_t, std::size_t> albumAt;
   std::map<std::uint64_t, std::size_t> playlistAt;
+  std::map<std::string, std::size_t> folderPlaylist;
   auto playlistFor = [&](const std::string& key, const std::string& name) -> std::size_t {
-    std::uint64_t id = StableId("playlist:" + key);
-    auto [it, fresh] = playlistAt.emplace(id, cat.playlists.size());
-    if (fresh) {
-      Playlist p;
-      p.id = id;
-      p.name = name;
-      cat.playlists.push_back(p);
-    }
+    auto [it, fresh] = playlistAt.emplace(StableId("playlist:" + key), cat.playlists.size());
+    if (fresh) cat.playlists.push_back({it->first, name, "", {}, 0, {}});
     return it->second;
   };
+  auto addGenre = [](Playlist& p, const std::string& genre) {
+    if (IsCategory(genre) && genre != "全部" &&
+        std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
+      p.categories.push_back(genre);
+  };
+  // Per album: its playlist and its songs as (disc, track, file name, index, has a picture).
+  using Place = std::tuple<int, int, std::string, std::size_t, bool>;
+  std::map<std::uint64_t, std::pair<std::size_t, std::vector<Place>>> albumSongs;
 
-  for (const fs::path& path : files) {
-    const std::string rel = fs::relative(path, dir, ec).string();
-    TagLib::MPEG::File file(path.c_str());
-    if (!file.isValid()) continue;
+  // Row by row, in path order: the whole index is never in memory at once.
+  index.ForEach([&](const IndexedFile& f) {
+    if (!f.tags) return;
+    const SongFileTags& t = *f.tags;
+    const std::string folder = Folder(f.path);
     Song s;
-    s.id = StableId("song:" + rel);
-    s.audioFile = JailedPath(dir, path);  // served without following links
-    std::string genre;
-    std::string albumName;
-    std::string artistText;
-    if (TagLib::Tag* tag = file.tag()) {
-      s.name = Utf8(tag->title());
-      artistText = Utf8(tag->artist());
-      albumName = Utf8(tag->album());
-      genre = Utf8(tag->genre());
-    }
-    if (s.name.empty()) s.name = path.stem().string();
-    if (albumName.empty()) albumName = path.parent_path().filename().string();
-    for (const std::string& name : SplitArtists(artistText))
+    s.id = f.id;
+    s.name = t.title.empty() ? ReadableName(Stem(f.path)) : t.title;
+    for (const std::string& name : t.artists)
       s.artists.push_back({StableId("artist:" + name), name});
-    if (file.audioProperties()) s.durationMs = file.audioProperties()->lengthInMilliseconds();
-
-    std::uint64_t albumId = StableId("album:" + albumName + "\n" + artistText);
-    s.albumId = albumId;
-    auto [albumIt, freshAlbum] = albumAt.emplace(albumId, cat.albums.size());
-    if (freshAlbum) cat.albums.push_back({albumId, albumName, "专辑", "", "", "image/jpeg", ""});
-    Album& album = cat.albums[albumIt->second];
-
-    if (TagLib::ID3v2::Tag* id3 = file.ID3v2Tag()) {
-      const auto& lyrics = id3->frameListMap()["USLT"];
-      if (!lyrics.isEmpty())
-        if (auto* f = dynamic_cast<TagLib::ID3v2::UnsynchronizedLyricsFrame*>(lyrics.front()))
-          s.lyric = Utf8(f->text());
-      const auto& pictures = id3->frameListMap()["APIC"];
-      if (album.coverBytes.empty() && !pictures.isEmpty())
-        if (auto* f = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(pictures.front())) {
-          album.coverBytes.assign(f->picture().data(), f->picture().size());
-          album.coverMime = f->mimeType().isEmpty() ? "image/jpeg" : Utf8(f->mimeType());
-        }
+    s.durationMs = t.durationMs;
+    s.audioFile = realRoot + "/" + f.file();
+    s.fileType = t.extension;
+    s.mime = t.mime;
+    const std::string albumName = !t.album.empty() ? t.album
+                                  : folder.empty() ? rootName
+                                                   : ReadableName(Leaf(folder));
+    s.albumId = StableId("album:" + AlbumKey(t, folder));
+    auto [entry, freshAlbum] = albumSongs.try_emplace(s.albumId);
+    if (freshAlbum) {
+      cat.albums.push_back({s.albumId, albumName, "专辑", "", ""});
+      entry->second.first = playlistFor("album:" + std::to_string(s.albumId), albumName);
     }
-    fs::path lrc = path;
-    lrc.replace_extension(".lrc");
-    if (std::string real = JailedPath(dir, lrc); s.lyric.empty() && !real.empty())
-      s.lyric = ReadFile(real);
-
-    // Indexes, not references: making the folder playlist may move the album one.
-    std::size_t byAlbum = playlistFor("album:" + std::to_string(albumId), albumName);
-    std::string folder = fs::path(rel).parent_path().string();
-    std::size_t byFolder = playlistFor("folder:" + folder,
-                                       folder.empty() ? fs::path(dir).filename().string() : folder);
-    for (std::size_t at : {byAlbum, byFolder}) {
-      Playlist& p = cat.playlists[at];
-      p.trackIds.push_back(s.id);
-      if (IsCategory(genre) && genre != "全部" &&
-          std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
-        p.categories.push_back(genre);
-    }
+    entry->second.second.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
+                                      t.hasPicture);
+    addGenre(cat.playlists[entry->second.first], t.genre);
+    const std::size_t byFolder =
+        playlistFor("folder:" + folder, folder.empty() ? rootName : ReadableName(folder));
+    folderPlaylist.emplace(folder, byFolder);
+    cat.playlists[byFolder].trackIds.push_back(s.id);
+    addGenre(cat.playlists[byFolder], t.genre);
     cat.fmPool.push_back(cat.songs.size());
     cat.songs.push_back(std::move(s));
+  });
+
+  cat.Index();
+  for (auto& [albumId, entry] : albumSongs) {
+    auto& [at, places] = entry;
+    std::sort(places.begin(), places.end());
+    Album& album = cat.albums[cat.FindAlbum(albumId) - cat.albums.data()];
+    for (const auto& [disc, track, name, song, hasPicture] : places) {
+      cat.playlists[at].trackIds.push_back(cat.songs[song].id);
+      if (album.coverSongFile.empty() && hasPicture)
+        album.coverSongFile = cat.songs[song].audioFile;
+    }
+    // Without an embedded picture, the first song's folder may hold one (looked for when asked).
+    if (album.coverSongFile.empty())
+      album.coverSongFile = cat.songs[std::get<3>(places.front())].audioFile;
+  }
+
+  for (const FolderLink& link : links) {
+    for (const auto& [folder, at] : folderPlaylist) {
+      if (folder != link.target && folder.rfind(link.target + "/", 0) != 0) continue;
+      const std::string path = link.link + folder.substr(link.target.size());
+      Playlist copy = cat.playlists[at];
+      copy.id = StableId("playlist:folder:" + path);
+      copy.name = ReadableName(path);
+      cat.playlists.push_back(std::move(copy));
+    }
   }
   for (Playlist& p : cat.playlists)
     p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);

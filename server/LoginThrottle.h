@@ -1,10 +1,13 @@
 #pragma once
-// Slows a password guesser down: after kFreeFailures failed logins from one address, each
-// further login from it is answered an interval later, and no sooner than an interval after
-// the one before, so parallel connections gain nothing. The interval doubles per failure up
-// to a ceiling. The answers themselves stay the same. A quarter of an hour without failures
-// forgives; a success does not (a guesser may well own an account).
+// Slows a password guesser down by counting attempts, not sequences: at most kPerAddress
+// logins from one address, kPerAccount for one account and kInFlight in all are under way at
+// once (others are refused at once), and after kFreeFailures failures of an address or an
+// account each of its logins is held an interval before its password is even looked at. The
+// interval doubles per failure up to kMaxDelayMs, far below the time a client waits for an
+// answer. A quarter of an hour without failures forgives; an account's success forgives the
+// account, never the address (a guesser may well own an account).
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -15,24 +18,45 @@ class LoginThrottle {
  public:
   static constexpr int kFreeFailures = 10;
   static constexpr int kFirstDelayMs = 500;
-  static constexpr int kMaxDelayMs = 16000;
-  static constexpr int kMaxWaitMs = 60000;  // however many logins queue up
+  static constexpr int kMaxDelayMs = 3000;
+  static constexpr int kPerAddress = 2;
+  static constexpr int kPerAccount = 2;
+  static constexpr int kInFlight = 16;
 
-  // How much later to answer a login from this address, which takes its turn.
-  int DelayMs(const std::string& peer);
-  void Failed(const std::string& peer);
+  // One login under way; it ends when the last copy goes, failed or not as said.
+  class Attempt {
+   public:
+    ~Attempt();
+    int delayMs = 0;  // how much later to look at the password
+    void Failed() { failed_ = true; }
+    void Succeeded() { succeeded_ = true; }
+
+   private:
+    friend class LoginThrottle;
+    LoginThrottle* throttle_ = nullptr;
+    std::string peer_, account_;
+    bool failed_ = false, succeeded_ = false;
+  };
+
+  // A new login from peer for account (as typed, compared without case); nullptr when too
+  // many are under way.
+  std::shared_ptr<Attempt> Begin(const std::string& peer, const std::string& account);
 
  private:
   using Clock = std::chrono::steady_clock;
   struct Record {
     int failures = 0;
-    Clock::time_point last;      // the latest failure
-    Clock::time_point answered;  // when the latest held login is answered
+    int inFlight = 0;
+    Clock::time_point last;  // the latest failure
   };
-  void Forget(Clock::time_point now);  // records older than the forgiving time
+  void End(const Attempt& attempt);
+  // The record of key, forgiven when its last failure is old.
+  Record& At(const std::string& key, Clock::time_point now);
+  void Forget(Clock::time_point now);  // idle records older than the forgiving time
 
   std::mutex mutex_;
-  std::unordered_map<std::string, Record> byPeer_;
+  int inFlight_ = 0;
+  std::unordered_map<std::string, Record> records_;  // "a:" address, "u:" account
 };
 
 }  // namespace lumora::server

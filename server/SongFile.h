@@ -24,7 +24,17 @@ struct SongFileTags {
   std::string mime;  // its content type: "audio/mpeg", "audio/flac", ...
 };
 
-// The tags of an audio file; nullopt when it does not open as audio or has no length.
+struct AudioFormat {
+  std::string extension;  // as served: "mp3", "flac", "ogg", "opus", "m4a", "wav"
+  std::string mime;
+};
+
+// The format a file's name says it holds (any case of the extension); nullopt for names that
+// are no song (other extensions, the "._" resource forks a Mac leaves).
+std::optional<AudioFormat> SongFileFormat(const std::string& path);
+
+// The tags of an audio file; nullopt when it does not open as audio, has no length or no audio
+// after its header (empty, text, truncated files).
 std::optional<SongFileTags> ReadSongFile(const std::string& path);
 
 struct Picture {
@@ -38,5 +48,9 @@ std::string ReadSongLyric(const std::string& root, const std::string& path);
 
 // The picture a song's file holds: its front cover, else any picture; nullopt when none.
 std::optional<Picture> ReadEmbeddedPicture(const std::string& path);
+
+// The folder's picture beside a song: cover.*, else folder.*, else front.* (jpg, jpeg or png,
+// any case), its real path inside root; empty when there is none.
+std::string FindFolderPicture(const std::string& root, const std::string& songPath);
 
 }  // namespace lumora::server

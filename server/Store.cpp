@@ -21,6 +21,8 @@ struct Statement {
     sqlite3_bind_text(stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
   void Bind(int i, std::int64_t value) { sqlite3_bind_int64(stmt, i, value); }
+  // One step of a write: true when it is done.
+  bool Done() { return stmt && sqlite3_step(stmt) == SQLITE_DONE; }
   std::string Text(int col) {
     const unsigned char* t = sqlite3_column_text(stmt, col);
     return t ? reinterpret_cast<const char*>(t) : "";
@@ -48,6 +50,11 @@ const std::vector<Account>& DemoAccounts() {
 
 Store::~Store() {
   if (db_) sqlite3_close(db_);
+}
+
+bool Store::Failed(std::string* error) {
+  if (error) *error = sqlite3_errmsg(db_);
+  return false;
 }
 
 bool Store::Exec(const char* sql, std::string* error) {
@@ -81,7 +88,7 @@ bool Store::Migrate(std::string* error) {
     Statement s(db_, "UPDATE accounts SET password_hash = ? WHERE uid = ?");
     s.Bind(1, HashPassword(md5));
     s.Bind(2, uid);
-    sqlite3_step(s.stmt);
+    if (!s.Done()) return Failed(error);
   }
   std::vector<std::string> tokens;
   {
@@ -92,7 +99,7 @@ bool Store::Migrate(std::string* error) {
     Statement s(db_, "UPDATE sessions SET token = ? WHERE token = ?");
     s.Bind(1, TokenDigest(token));
     s.Bind(2, token);
-    sqlite3_step(s.stmt);
+    if (!s.Done()) return Failed(error);
   }
   return Exec(
       "ALTER TABLE accounts DROP COLUMN md5_password;"
@@ -137,8 +144,8 @@ bool Store::Open(const std::string& path, std::string* error) {
     s.Bind(4, HashPassword(kDemoPasswordMd5));
     s.Bind(5, a.nickname);
     s.Bind(6, static_cast<std::int64_t>(a.vipType));
-    if (sqlite3_step(s.stmt) != SQLITE_DONE) {
-      if (error) *error = sqlite3_errmsg(db_);
+    if (!s.Done()) {
+      Failed(error);
       Exec("ROLLBACK;", nullptr);
       return false;
     }
@@ -196,49 +203,52 @@ std::optional<Account> Store::AccountBySession(const std::string& token) {
     s.Bind(1, now);
     s.Bind(2, digest);
     s.Bind(3, now - 60);
-    sqlite3_step(s.stmt);
+    // A touch that cannot be written (a full disk) costs at most an earlier end of the
+    // session; what is answered was read, not written.
+    static_cast<void>(s.Done());
   }
   return account;
 }
 
-std::string Store::CreateSession(std::uint64_t uid) {
+std::optional<std::string> Store::CreateSession(std::uint64_t uid) {
   const std::string token = RandomHex(24);
   const std::int64_t now = NowSeconds();
   std::lock_guard lock(mutex_);
+  // All or nothing: a session that is not stored is not handed out, and a failed clean-up
+  // takes the new session back with it.
+  if (!Exec("BEGIN IMMEDIATE;", nullptr)) return std::nullopt;
   Statement s(db_, "INSERT INTO sessions(token, uid, created, last_used) VALUES(?,?,?,?)");
   s.Bind(1, TokenDigest(token));
   s.Bind(2, static_cast<std::int64_t>(uid));
   s.Bind(3, now);
   s.Bind(4, now);
-  sqlite3_step(s.stmt);
   Statement expired(db_, "DELETE FROM sessions WHERE last_used <= ?");
   expired.Bind(1, now - kSessionIdleSeconds);
-  sqlite3_step(expired.stmt);
   Statement surplus(db_,
                     "DELETE FROM sessions WHERE uid = ?1 AND rowid NOT IN (SELECT rowid FROM"
                     " sessions WHERE uid = ?1 ORDER BY created DESC, rowid DESC LIMIT ?2)");
   surplus.Bind(1, static_cast<std::int64_t>(uid));
   surplus.Bind(2, static_cast<std::int64_t>(kSessionsPerAccount));
-  sqlite3_step(surplus.stmt);
-  return token;
+  if (s.Done() && expired.Done() && surplus.Done() && Exec("COMMIT;", nullptr)) return token;
+  Exec("ROLLBACK;", nullptr);
+  return std::nullopt;
 }
 
-void Store::EndSession(const std::string& token) {
+bool Store::EndSession(const std::string& token) {
   std::lock_guard lock(mutex_);
   Statement s(db_, "DELETE FROM sessions WHERE token = ?");
   s.Bind(1, TokenDigest(token));
-  sqlite3_step(s.stmt);
+  return s.Done();
 }
 
-void Store::AddLike(std::uint64_t uid, std::uint64_t songId) {
+bool Store::AddLike(std::uint64_t uid, std::uint64_t songId) {
   std::lock_guard lock(mutex_);
   Statement s(db_, "INSERT OR REPLACE INTO likes(uid, song_id, created) VALUES(?,?,?)");
   s.Bind(1, static_cast<std::int64_t>(uid));
   s.Bind(2, std::to_string(songId));
   s.Bind(3, NowSeconds());
-  sqlite3_step(s.stmt);
+  return s.Done();
 }
-
 std::vector<std::uint64_t> Store::Likes(std::uint64_t uid) {
   std::lock_guard lock(mutex_);
   Statement s(db_, "SELECT song_id FROM likes WHERE uid = ? ORDER BY created DESC, rowid DESC");

@@ -46,12 +46,14 @@ class Store {
   std::optional<Account> AccountById(std::uint64_t uid);
 
   // A fresh random session token for the account; its oldest sessions beyond
-  // kSessionsPerAccount end, as do all sessions unused for kSessionIdleDays.
-  std::string CreateSession(std::uint64_t uid);
+  // kSessionsPerAccount end, as do all sessions unused for kSessionIdleDays. nullopt, with
+  // nothing changed, when it could not be stored.
+  std::optional<std::string> CreateSession(std::uint64_t uid);
   std::optional<Account> AccountBySession(const std::string& token);
-  void EndSession(const std::string& token);
+  // The writes say whether they were stored (a full disk, a read-only file: false).
+  bool EndSession(const std::string& token);
 
-  void AddLike(std::uint64_t uid, std::uint64_t songId);
+  bool AddLike(std::uint64_t uid, std::uint64_t songId);
   std::vector<std::uint64_t> Likes(std::uint64_t uid);
 
  private:
@@ -59,6 +61,7 @@ class Store {
   std::optional<Account> QueryAccount(const char* sql, const std::string& key,
                                       std::int64_t after = 0);
   bool Exec(const char* sql, std::string* error);
+  bool Failed(std::string* error);  // false, with SQLite's latest message in error
   bool Migrate(std::string* error);
 
   std::mutex mutex_;

@@ -11,21 +11,9 @@ std::string JsonQuote(const std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
-      // Copy a well-formed UTF-8 sequence; anything else (a stray byte from a
-      // percent-decoded parameter, say) becomes U+FFFD so the answer stays valid JSON.
-      std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-      bool ok = n > 0 && i + n <= text.size();
-      for (std::size_t k = 1; ok && k < n; ++k)
-        ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-      if (ok && n == 3) {
-        auto c1 = static_cast<unsigned char>(text[i + 1]);
-        ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
-      }
-      if (ok && n == 4) {
-        auto c1 = static_cast<unsigned char>(text[i + 1]);
-        ok = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
-      }
-      if (ok) {
+      // A stray byte (from a file name or a percent-decoded parameter, say) becomes U+FFFD so
+      // the answer stays valid JSON.
+      if (std::size_t n = Utf8SequenceLength(text, i)) {
         out.append(text, i, n);
         i += n - 1;
       } else {
@@ -68,6 +56,22 @@ std::string JsonQuote(const std::string& text) {
   }
   out += '"';
   return out;
+}
+
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
+  const auto c = static_cast<unsigned char>(text[at]);
+  if (c < 0x80) return 1;
+  const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                        : c >= 0xE0 && c <= 0xEF ? 3
+                        : c >= 0xF0 && c <= 0xF4 ? 4
+                                                 : 0;
+  if (n == 0 || at + n > text.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+  const auto c1 = static_cast<unsigned char>(text[at + 1]);
+  if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0)) return 0;  // overlong, surrogate
+  if ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90)) return 0;  // overlong, too high
+  return n;
 }
 
 static int HexValue(char c) {

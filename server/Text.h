@@ -4,11 +4,17 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lumora::server {
 
-// A JSON string literal (with the quotes). Non-ASCII UTF-8 passes through unchanged.
+// A JSON string literal (with the quotes), always valid UTF-8: well-formed UTF-8 passes through
+// unchanged, every byte of anything else becomes U+FFFD.
 std::string JsonQuote(const std::string& text);
+
+// The length of the well-formed UTF-8 sequence that starts at text[at] (1 for ASCII); 0 when
+// none does (a stray continuation byte, an overlong form, a surrogate, a lead byte past U+10FFFF).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 
 // Percent-decodes; "+" stays "+" (the player encodes spaces as %20). Malformed escapes
 // are kept literally.

@@ -8,16 +8,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ApiServer.h"
 #include "DemoCatalogue.h"
 #include "HttpServer.h"
 #include "LegacyTagText.h"
-#include "LibraryCatalogue.h"
+#include "Library.h"
 #include "MediaWriter.h"
 #include "MusicFolder.h"
 #include "Store.h"
@@ -29,17 +32,19 @@ using namespace lumora::server;
 namespace {
 
 const char kUsage[] =
-    "usage: lumora-server [--host 127.0.0.1] [--port 3000] [--data DIR]\n"
+    "usage: lumora-server [--host 127.0.0.1] [--name NAME]... [--port 3000] [--data DIR]\n"
     "                     [--library DIR | --music | --demo | --test-catalogue]\n"
     "                     [--demo-dir DIR]\n"
     "                     [--test-controls]\n"
     "  --host ADDR      IPv4 address to listen on (default 127.0.0.1); any but\n"
     "                   127.x.x.x makes the service reachable from the network\n"
+    "  --name NAME      another name clients reach it by (besides the address and\n"
+    "                   localhost); a request naming any other host is refused\n"
     "  --port N         port; 0 picks a free one (default 3000)\n"
     "  --data DIR       accounts, sessions, likes and generated files\n"
     "                   (default $XDG_DATA_HOME/lumora-server)\n"
-    "  --library DIR    serve the MP3 files of DIR\n"
-    "  --music          serve the MP3 files of the desktop's music folder\n"
+    "  --library DIR    serve the music files of DIR, following its changes\n"
+    "  --music          serve the music files of the desktop's music folder\n"
     "                   (XDG_MUSIC_DIR, else what user-dirs.dirs names, else ~/Music)\n"
     "  --demo           serve the generated demo catalogue (the default)\n"
     "  --test-catalogue serve the generated catalogue of the tests' fixtures\n"
@@ -89,6 +94,7 @@ void RaiseDescriptorLimit() {
 
 int main(int argc, char** argv) {
   std::string host = "127.0.0.1", dataDir = DefaultDataDir(), library, demoDir;
+  std::vector<std::string> names;
   int port = 3000;
   bool testControls = false, testCatalogue = false;
   for (int i = 1; i < argc; ++i) {
@@ -102,6 +108,8 @@ int main(int argc, char** argv) {
     };
     if (arg == "--host") {
       host = value();
+    } else if (arg == "--name") {
+      names.push_back(value());
     } else if (arg == "--port") {
       std::string text = value();
       char* end = nullptr;
@@ -142,6 +150,7 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
@@ -154,26 +163,32 @@ int main(int argc, char** argv) {
   RaiseDescriptorLimit();
   EnsureGstreamer();
 
-  std::string error;
-  Catalogue catalogue;
+  std::string error, assetsError;
+  // The pictures are drawn while the catalogue is read: on a first start both take a while.
+  const std::string assets = dataDir + "/assets";
+  std::future<bool> assetsMade =
+      std::async(std::launch::async, [&] { return ApiServer::EnsureAssets(assets, &assetsError); });
+  CurrentCatalogue catalogue;
+  std::unique_ptr<Library> followed;
   if (!library.empty()) {
-    // The user unit serves the music folder, which a new account may not have: an empty library beats a
-    // service that fails at every restart.
+    // The user unit serves the music folder, which a new account may not have: an empty library
+    // beats a service that fails at every restart.
     if (!fs::exists(library, ec))
       std::cerr << "lumora-server: " << library
-                << " does not exist; serving an empty library until a restart finds it\n";
+                << " does not exist; serving an empty library until it appears\n";
     else if (!fs::is_directory(library, ec))
       return Fail("not a folder: " + library);
     ReadLegacyGbkTags();
-    catalogue = LoadLibraryCatalogue(library);
+    // A throw-away cache of the files' tags, apart from the accounts (see LibraryIndex.h).
+    followed = std::make_unique<Library>(library, dataDir + "/library-index.db", catalogue);
+    if (!followed->Start(&error)) return Fail("library: " + error);
   } else {
     if (demoDir.empty()) demoDir = dataDir + (testCatalogue ? "/test-catalogue" : "/demo");
     CatalogueRecipe recipe = testCatalogue ? TestCatalogueRecipe() : DemoCatalogueRecipe();
     if (!MakeCatalogueFiles(recipe, demoDir, &error)) return Fail(recipe.title + ": " + error);
-    catalogue = BuildCatalogue(std::move(recipe), demoDir);
+    catalogue.Set(std::make_shared<const Catalogue>(BuildCatalogue(std::move(recipe), demoDir)));
   }
-  const std::string assets = dataDir + "/assets";
-  if (!ApiServer::EnsureAssets(assets, &error)) return Fail("pictures: " + error);
+  if (!assetsMade.get()) return Fail("pictures: " + assetsError);
 
   Store store;
   if (!store.Open(dataDir + "/lumora-server.db", &error)) return Fail("database: " + error);
@@ -187,14 +202,16 @@ int main(int argc, char** argv) {
                     std::fflush(stdout);
                   });
   api.SetHttpServer(&http);
-  if (!http.Start(host, port, &error)) return Fail(error);
+  if (!http.Start(host, port, &error, names)) return Fail(error);
   {
     std::lock_guard lock(logMutex);
     std::fprintf(stdout, "lumora-server listening on http://%s:%d\n", host.c_str(), http.Port());
     std::fflush(stdout);
   }
+  // SIGHUP rescans the whole library; the others stop the server.
   int sig = 0;
-  sigwait(&stopSignals, &sig);
+  while (sigwait(&stopSignals, &sig) == 0 && sig == SIGHUP)
+    if (followed) followed->RescanAll();
   http.Stop();
   std::fprintf(stdout, "lumora-server stopped\n");
   return 0;

@@ -1,6 +1,7 @@
 #pragma once
-// Saving the song that is playing: fetch its audio, write it tagged into the download folder, and
-// tell the user how it went. The window shows what the download asks through DownloadView.
+// Saving the song that is playing: fetch its audio, write it into the download folder under its
+// own format's extension (an MP3 with our ID3 tag, any other format with its own tags), and tell
+// the user how it went. The window shows what the download asks through DownloadView.
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -32,10 +33,14 @@ class DownloadView {
   virtual void showDownloadMessage(const std::string& text, const std::string& title) = 0;
 };
 
-// The display name as a file name ending in ".mp3": "/" and NUL become "_", and the name is cut
-// at a character boundary to the file system's 255 bytes, so it always names a file inside the
-// folder.
-std::string SafeFileName(std::string_view displayName);
+// The display name as a file name ending in "." and the extension: "/" and NUL become "_", and
+// the name is cut at a character boundary to the file system's 255 bytes, so it always names a
+// file inside the folder.
+std::string SafeFileName(std::string_view displayName, std::string_view extension = "mp3");
+
+// The extension of the format the audio's first bytes show: "flac", "ogg", "opus", "m4a",
+// "wav", else "mp3" (MPEG audio, with or without its tag, and anything unknown, as before).
+std::string_view AudioExtension(std::string_view audio);
 
 class SongDownloader {
  public:
@@ -48,7 +53,7 @@ class SongDownloader {
   void DownloadCurrentSong(const SongToDownload& song);
 
  private:
-  bool save(const SongToDownload& song, const std::filesystem::path& file);
+  bool save(const SongToDownload& song);
 
   std::filesystem::path folder_;
   DownloadView& view_;

@@ -12,6 +12,7 @@
 #include "support/Mp3Fixture.h"
 #include "support/ServerSuite.h"
 #include "support/TempDir.h"
+#include "support/TestLibrary.h"
 
 namespace lumora {
 namespace {
@@ -126,6 +127,40 @@ TEST_F(Download, AFolderThatCannotBeMadeFailsAfterOneFetch) {
   EXPECT_EQ(DownloadOnce(Song("1000006", "Blocked")), kFailed);
   EXPECT_EQ(AudioFetches(), before + 1);
   EXPECT_TRUE(fs::is_regular_file(folder()));
+}
+
+// A song in another format is saved as itself, its own tags and pictures kept; an MP3 gets ours.
+TEST(DownloadFormats, EachFormatIsSavedUnderItsOwnExtension) {
+  TempDir library, music;
+  std::string error;
+  ASSERT_TRUE(test::MakeTestLibrary(library.path(), error)) << error;
+  const struct {
+    const char* file;
+    const char* saved;
+  } cases[] = {
+      {"Formats/mp3 song.mp3", "Song-Band.mp3"},    {"Formats/LOUD.MP3", "Song-Band.mp3"},
+      {"Formats/flac song.FLAC", "Song-Band.flac"}, {"Formats/ogg song.ogg", "Song-Band.ogg"},
+      {"Formats/opus song.opus", "Song-Band.opus"}, {"Formats/m4a song.M4A", "Song-Band.m4a"},
+      {"Formats/wav song.wav", "Song-Band.wav"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const fs::path folder = music.path() / c.file;  // a folder of its own for each
+    const std::string audio = ReadFile(library.path() / c.file);
+    RecordingView view;
+    SongDownloader downloader(folder, view, [&](const std::string&) { return audio; });
+    downloader.DownloadCurrentSong(
+        {"http://127.0.0.1:1/audio/1", "Song-Band", "Song", "Band", "Album", ""});
+    ASSERT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+    const std::string saved = ReadFile(folder / c.saved);
+    if (std::string(c.saved).ends_with(".mp3")) {
+      EXPECT_EQ(saved.substr(0, 3), "ID3");
+      EXPECT_NE(saved.find("TIT2"), std::string::npos);
+      EXPECT_NE(saved, audio);
+    } else {
+      EXPECT_EQ(saved, audio);
+    }
+  }
 }
 
 }  // namespace

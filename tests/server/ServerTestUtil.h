@@ -2,6 +2,7 @@
 // Shared bits of the server tests: one server per test process and JSON reading.
 #include <gtest/gtest.h>
 #include <simdjson.h>
+#include <sqlite3.h>
 
 #include <memory>
 #include <string>
@@ -20,6 +21,20 @@ inline std::string Between(const std::string& text, const std::string& open,
   a += open.size();
   std::size_t b = text.find(close, a);
   return b == std::string::npos ? "" : text.substr(a, b - a);
+}
+
+// The number a counting query finds in a stopped server's database; -1 when it cannot be read.
+inline int CountStored(const std::filesystem::path& dataDir, const char* sql) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* count = nullptr;
+  int n = -1;
+  if (sqlite3_open((dataDir / "lumora-server.db").c_str(), &db) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql, -1, &count, nullptr) == SQLITE_OK &&
+      sqlite3_step(count) == SQLITE_ROW)
+    n = sqlite3_column_int(count, 0);
+  sqlite3_finalize(count);
+  sqlite3_close(db);
+  return n;
 }
 
 class ServerTest : public ServerSuite {

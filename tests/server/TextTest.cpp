@@ -3,6 +3,7 @@
 
 #include "ApiServer.h"
 #include "Text.h"
+#include "TextEncodings.h"
 
 namespace lumora::server {
 namespace {
@@ -44,6 +45,67 @@ TEST(ServerText, JsonQuoteEscapesAndKeepsValidUtf8) {
   EXPECT_EQ(JsonQuote("\xFF\xFE"), "\"\uFFFD\uFFFD\"");
   EXPECT_EQ(JsonQuote("a\xE5\x8D"), "\"a\uFFFD\uFFFD\"");
   EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\uFFFD\uFFFD\uFFFD\"");  // a lone surrogate
+  // Lead bytes past U+10FFFF and overlong forms, followed by what looks like their tail.
+  EXPECT_EQ(JsonQuote("\xF5\x80\x80"), "\"\uFFFD\uFFFD\uFFFD\"");
+  EXPECT_EQ(JsonQuote("a\xFF\xBF\xBF"
+                      "b"),
+            "\"a\uFFFD\uFFFD\uFFFDb\"");
+  EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\uFFFD\uFFFD\"");
+  EXPECT_EQ(JsonQuote("\xF4\x8F\xBF\xBF"), "\"\xF4\x8F\xBF\xBF\"");  // U+10FFFF itself
+}
+
+// Tag text behind ID3's Latin-1 byte and file names from other systems: GBK only where it
+// reads as plausible Chinese, so accented Western names stay as they were written.
+TEST(ServerText, LegacyBytesReadAsTheirWriterMeantThem) {
+  const struct {
+    std::string bytes, tag, name;
+  } cases[] = {
+      {"Plain", "Plain", "Plain"},
+      {"Bj\xF6rk", "Björk", "Björk"},  // ö then a letter: valid GBK, not GB2312
+      {"H\xE9l\xE8ne S\xE9gara", "Hélène Ségara", "Hélène Ségara"},
+      {"Mot\xF6rhead", "Motörhead", "Motörhead"},
+      {"Can\xE7\xE3o", "Canção", "Canção"},  // one GB2312 pair inside a Latin word
+      {"Caf\xE9", "Café", "Café"},           // a lead byte with nothing after it
+      {"\xC2\xCC\xC6\xA4\xBB\xF0\xB3\xB5", "绿皮火车", "绿皮火车"},
+      {"Love \xC7\xE7\xCC\xEC", "Love 晴天", "Love 晴天"},
+      {"\xC7\xE7\xCC\xEC", "晴天", "晴天"},
+      {"Bj\xC3\xB6rk", "Björk", "Björk"},  // UTF-8 behind the Latin-1 byte
+      {"\xE6\x99\xB4\xE5\xA4\xA9", "晴天", "晴天"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tag);
+    EXPECT_EQ(ReadLatin1TagText(c.bytes), c.tag);
+    EXPECT_EQ(ReadableName(c.bytes), c.name);
+  }
+}
+
+TEST(ServerText, LyricFilesInEveryEncodingPeopleHave) {
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8", "[00:01.00]晴天"},
+      {"UTF-8 with BOM", "\xEF\xBB\xBF[00:01.00]晴天"},
+      {"UTF-16LE with BOM", std::string("\xFF\xFE[\0"
+                                        "0\0"
+                                        "0\0:\0"
+                                        "0\0"
+                                        "1\0.\0"
+                                        "0\0"
+                                        "0\0]\0\x74\x66\x29\x59",
+                                        26)},
+      {"UTF-16BE with BOM", std::string("\xFE\xFF\0[\0"
+                                        "0\0"
+                                        "0\0:\0"
+                                        "0\0"
+                                        "1\0.\0"
+                                        "0\0"
+                                        "0\0]\x66\x74\x59\x29",
+                                        26)},
+      {"GBK", "[00:01.00]\xC7\xE7\xCC\xEC"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), "[00:01.00]晴天") << c.what;
+  EXPECT_EQ(DecodeTextFile("caf\xE9"), "café");  // neither UTF-8 nor GBK
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ class ServerProcess {
   // SIGTERM, then waits for the process; returns its exit status (-1 if it was not running).
   int stop();
   bool running() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
 
   int port() const { return port_; }
   // "http://127.0.0.1:<port>"

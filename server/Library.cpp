@@ -1,0 +1,124 @@
+#include "Library.h"
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "LibraryCatalogue.h"
+
+namespace lumora::server {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+Library::Library(std::string root, std::string indexFile, CurrentCatalogue& served)
+    : root_(std::move(root)), indexFile_(std::move(indexFile)), served_(served) {}
+
+Library::~Library() {
+  stopping_ = true;
+  watch_.Wake();
+  if (follower_.joinable()) follower_.join();
+}
+
+bool Library::Start(std::string* error) {
+  if (!watch_.ok()) {
+    if (error) *error = "cannot watch the library's folders";
+    return false;
+  }
+  realRoot_ = RealPath(root_);
+  if (!realRoot_.empty() && !index_.Open(indexFile_, realRoot_, error)) return false;
+  Rescan({});
+  follower_ = std::thread([this] { Follow(); });
+  return true;
+}
+
+void Library::RescanAll() {
+  rescanAll_ = true;
+  watch_.Wake();
+}
+
+bool Library::Rescan(const std::vector<ScanArea>& areas) {
+  const auto start = Clock::now();
+  const bool everything = areas.empty();
+  if (everything) {
+    const std::string real = RealPath(root_);
+    if (real != realRoot_) {
+      std::string error;
+      if (!real.empty() && !index_.Open(indexFile_, real, &error)) {
+        std::fprintf(stderr, "lumora-server: library index: %s\n", error.c_str());
+        return false;
+      }
+      realRoot_ = real;
+    }
+    if (realRoot_.empty()) {
+      // Nothing to serve until it comes (back).
+      watch_.Clear();
+      links_.clear();
+      served_.Set(std::make_shared<const Catalogue>());
+      return false;
+    }
+  }
+  const std::vector<ScanArea> scanned = everything ? std::vector<ScanArea>{{"", true}} : areas;
+  ScanOutcome outcome = ScanAreas(realRoot_, index_, scanned, [&](const std::string& folder) {
+    watch_.Add(realRoot_, folder);
+  });
+  watch_.Prune(scanned, outcome.folders);
+  const std::vector<FolderLink> before = links_;
+  links_.erase(std::remove_if(links_.begin(), links_.end(),
+                              [&](const FolderLink& l) {
+                                return std::any_of(
+                                    scanned.begin(), scanned.end(),
+                                    [&](const ScanArea& a) { return a.Holds(l.link); });
+                              }),
+               links_.end());
+  links_.insert(links_.end(), outcome.links.begin(), outcome.links.end());
+  // Reading a file may itself raise an event (a reader that opens files for writing); a rescan
+  // that finds nothing new serves what is served.
+  if (!everything && !outcome.indexChanged && links_ == before) return true;
+
+  auto next = std::make_shared<const Catalogue>(BuildLibraryCatalogue(realRoot_, index_, links_));
+  const std::size_t songs = next->songs.size();
+  served_.Set(std::move(next));
+  // The scan's and the old catalogue's memory goes back to the system, not to the next scan.
+  malloc_trim(0);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::fprintf(stderr,
+               "lumora-server: %s scanned in %.2f s: %zu songs, %d files read, left out %ld files"
+               " that do not open as audio\n",
+               everything ? "library" : "changed folders", seconds, songs, outcome.filesRead,
+               static_cast<long>(index_.Refused()));
+  return true;
+}
+
+void Library::Follow() {
+  while (!stopping_) {
+    FolderWatch::Events events;
+    if (realRoot_.empty()) {
+      watch_.Wait(kMissingRootPollMs, events);
+      if (!stopping_) Rescan({});
+      continue;
+    }
+    watch_.Wait(-1, events);
+    // Gather until the folder is quiet, but never longer than kGatherMs.
+    const auto end = Clock::now() + std::chrono::milliseconds(kGatherMs);
+    while (!stopping_ && !rescanAll_) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+      if (left <= 0 || !watch_.Wait(static_cast<int>(std::min<long>(left, kQuietMs)), events))
+        break;
+    }
+    if (stopping_) break;
+    if (rescanAll_.exchange(false) || events.everything)
+      Rescan({});
+    else if (!events.areas.empty())
+      Rescan(events.areas);
+  }
+}
+
+}  // namespace lumora::server

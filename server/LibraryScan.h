@@ -1,0 +1,47 @@
+#pragma once
+// Brings the saved index up to date with parts of the library's folder: files whose size and
+// modification time match their row are not read again, and a file that vanished from one path
+// and appeared at another in the same scan keeps its id (and so the likes that name it).
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "LibraryIndex.h"
+
+namespace lumora::server {
+
+// A folder below the root ("" is the root itself), with or without the folders below it.
+struct ScanArea {
+  std::string dir;
+  bool recursive = true;
+
+  // Whether path (a file or folder below the root) is in the area.
+  bool Holds(const std::string& path) const;
+};
+
+// The path with every link resolved; empty when it does not lead anywhere.
+std::string RealPath(const std::string& path);
+
+// Whether path is dir itself or lies below it (paths below the root; "" is the root).
+bool IsWithin(const std::string& dir, const std::string& path);
+
+// A link to a folder inside the library: link and target below the root.
+struct FolderLink {
+  std::string link, target;
+  bool operator==(const FolderLink&) const = default;
+};
+
+struct ScanOutcome {
+  int filesRead = 0;
+  bool indexChanged = false;
+  std::vector<std::string> folders;  // every folder walked, below the root
+  std::vector<FolderLink> links;     // the folder links met in the walked folders
+};
+
+// entering is called with each folder before its files are listed, so that a watch set up there
+// misses nothing written meanwhile.
+ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
+                      const std::vector<ScanArea>& areas,
+                      const std::function<void(const std::string& folder)>& entering);
+
+}  // namespace lumora::server

@@ -1,0 +1,247 @@
+// A person's own library as the server reads it: every format served as itself, text that reads
+// right whatever encoding wrote it, the right picture, and files that are not songs left out.
+#include <httplib.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "ServerTestUtil.h"
+#include "SongFile.h"
+#include "support/Mp3Fixture.h"
+#include "support/TempDir.h"
+#include "support/TestLibrary.h"
+
+namespace fs = std::filesystem;
+
+namespace lumora::test {
+namespace {
+
+struct SeenSong {
+  std::uint64_t id = 0;
+  std::vector<std::string> artists;
+  std::string album, picUrl;
+};
+
+// One server over the test library for the suite, and every song it lists, by title.
+class LibraryRead : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = std::make_unique<TempDir>();
+    std::string error;
+    ASSERT_TRUE(MakeTestLibrary(dir_->path(), error)) << error;
+    server_ = std::make_unique<ServerProcess>(ServerProcess::Options{{}, dir_->path(), {}});
+    ASSERT_TRUE(server_->start()) << server_->errors();
+    simdjson::dom::parser parser;
+    auto top = server_->get("/top/playlist?limit=100&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8");
+    ASSERT_TRUE(top);
+    std::set<std::uint64_t> ids;
+    for (auto list : parser.parse(top->body)["playlists"].get_array()) {
+      auto detail = server_->get("/playlist/detail?id=" + std::to_string(list["id"].get_uint64()));
+      ASSERT_TRUE(detail);
+      simdjson::dom::parser tracks;
+      for (auto t : tracks.parse(detail->body)["playlist"]["trackIds"].get_array())
+        ids.insert(t["id"].get_uint64());
+    }
+    std::string joined;
+    for (std::uint64_t id : ids) joined += (joined.empty() ? "" : ",") + std::to_string(id);
+    auto detail = server_->get("/song/detail?ids=" + joined);
+    ASSERT_TRUE(detail);
+    for (auto s : parser.parse(detail->body)["songs"].get_array()) {
+      SeenSong seen{s["id"].get_uint64(),
+                    {},
+                    std::string(s["al"]["name"].get_string().value()),
+                    std::string(s["al"]["picUrl"].get_string().value())};
+      for (auto a : s["ar"].get_array()) seen.artists.emplace_back(a["name"].get_string().value());
+      songs_[std::string(s["name"].get_string().value())] = seen;
+    }
+  }
+  static void TearDownTestSuite() {
+    if (server_) {
+      EXPECT_EQ(server_->stop(), 0);
+    }
+    server_.reset();
+    dir_.reset();
+  }
+
+  // The song of that title, or a failure.
+  static const SeenSong* Song(const std::string& title) {
+    auto it = songs_.find(title);
+    if (it == songs_.end()) ADD_FAILURE() << "no song " << title;
+    return it == songs_.end() ? nullptr : &it->second;
+  }
+  static std::string Path(const std::string& rel) { return (dir_->path() / rel).string(); }
+
+  static inline std::unique_ptr<TempDir> dir_;
+  static inline std::unique_ptr<ServerProcess> server_;
+  static inline std::map<std::string, SeenSong> songs_;
+};
+
+TEST_F(LibraryRead, EveryFormatIsServedAsItself) {
+  const struct {
+    const char* title;
+    const char* file;
+    const char* type;
+    const char* mime;
+  } cases[] = {
+      {"MP3 Song", "Formats/mp3 song.mp3", "mp3", "audio/mpeg"},
+      {"Loud", "Formats/LOUD.MP3", "mp3", "audio/mpeg"},
+      {"FLAC Song", "Formats/flac song.FLAC", "flac", "audio/flac"},
+      {"Ogg Song", "Formats/ogg song.ogg", "ogg", "audio/ogg"},
+      {"Opus Song", "Formats/opus song.opus", "opus", "audio/ogg"},
+      {"M4A Song", "Formats/m4a song.M4A", "m4a", "audio/mp4"},
+      {"WAV Song", "Formats/wav song.wav", "wav", "audio/wav"},
+  };
+  httplib::Client client("127.0.0.1", server_->port());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    const SeenSong* song = Song(c.title);
+    if (!song) continue;
+    const std::string id = std::to_string(song->id);
+    auto url = server_->get("/song/url?id=" + id + "&br=320000&timestamp=1");
+    ASSERT_TRUE(url);
+    EXPECT_NE(url->body.find("\"type\":\"" + std::string(c.type) + "\""), std::string::npos)
+        << url->body;
+    const std::string address = "/audio/" + id + "." + c.type;
+    EXPECT_NE(url->body.find(address + "\""), std::string::npos) << url->body;
+    auto audio = client.Get(address);
+    ASSERT_TRUE(audio);
+    EXPECT_EQ(audio->status, 200);
+    EXPECT_EQ(audio->get_header_value("Content-Type"), c.mime);
+    EXPECT_EQ(audio->body, readFile(Path(c.file)));
+    // Another format's name is not this song.
+    EXPECT_EQ(
+        client.Get("/audio/" + id + (c.type == std::string("mp3") ? ".flac" : ".mp3"))->status,
+        404);
+  }
+}
+
+TEST_F(LibraryRead, FilesThatAreNotAudioAreLeftOut) {
+  const char* const notSongs[] = {"Broken/empty.mp3", "Broken/notes.mp3", "Broken/page.flac",
+                                  "Broken/fake.ogg",  "Broken/cut.mp3",   "Broken/cut.m4a",
+                                  "Broken/cut.flac",  "Broken/._song.mp3"};
+  for (const char* file : notSongs) {
+    SCOPED_TRACE(file);
+    EXPECT_TRUE(fs::exists(Path(file)));
+    EXPECT_FALSE(lumora::server::ReadSongFile(Path(file)));
+    const std::string stem = fs::path(file).stem().string();
+    EXPECT_EQ(songs_.count(stem), 0u);
+  }
+  // The 41 songs of the library, and one line that counts what was left out by its content.
+  EXPECT_EQ(songs_.size(), 41u);
+  EXPECT_NE(server_->errors().find("left out 7 files"), std::string::npos) << server_->errors();
+}
+
+TEST_F(LibraryRead, TagsReadInEachFormatsOwnFields) {
+  const struct {
+    const char* file;
+    const char* albumArtist;
+    bool compilation;
+    int disc, track;
+    bool picture;
+  } cases[] = {
+      {"Formats/mp3 song.mp3", "Format Band", false, 1, 1, true},
+      {"Formats/flac song.FLAC", "Format Band", false, 0, 2, true},
+      {"Formats/ogg song.ogg", "Format Band", false, 0, 3, true},
+      {"Formats/opus song.opus", "Format Band", false, 0, 4, true},
+      {"Formats/m4a song.M4A", "Format Band", false, 1, 5, true},
+      {"Formats/wav song.wav", "Format Band", false, 0, 6, false},
+      {"Hits/b.mp3", "Various Artists", true, 1, 2, false},
+      {"Hits/d.flac", "Various Artists", true, 1, 1, false},
+      {"Hits/a.m4a", "", true, 2, 2, false},
+      {"Hits/c.ogg", "Various Artists", true, 2, 1, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    auto tags = lumora::server::ReadSongFile(Path(c.file));
+    ASSERT_TRUE(tags);
+    EXPECT_EQ(tags->albumArtist, c.albumArtist);
+    EXPECT_EQ(tags->compilation, c.compilation);
+    EXPECT_EQ(tags->disc, c.disc);
+    EXPECT_EQ(tags->track, c.track);
+    EXPECT_EQ(tags->hasPicture, c.picture);
+    EXPECT_GT(tags->durationMs, 900);
+    EXPECT_LT(tags->durationMs, 1200);
+  }
+}
+
+TEST_F(LibraryRead, TextsAndLyricsReadRight) {
+  const struct {
+    const char* title;
+    std::vector<std::string> artists;
+    const char* album;
+    const char* lyric;  // as the player cuts it out of the answer
+  } cases[] = {
+      // A separator inside one value is part of the name.
+      {"Separators", {"Salt/Pepper"}, "Names", nullptr},
+      {"Two Artists", {"Salt/Pepper", "Wind, Fire & Rain"}, "Names", nullptr},
+      {"Vorbis Artists", {"Wind, Fire & Rain", "Ann & Bob"}, "Names", nullptr},
+      // Latin-1 that would also pass as GBK stays Latin-1; GBK in the same place reads as GBK.
+      {"Hélène", {"Motörband"}, "Canção Latina", nullptr},
+      {"Björkman Åsa", {"Sørli"}, "Noël à Paris", nullptr},
+      {"绿皮火车", {"歌手甲"}, "老歌专辑", nullptr},
+      {"Love 晴天", {"歌手乙"}, "老歌专辑", nullptr},
+      {"晴天", {"歌手丙"}, "叶惠美", nullptr},
+      // Names of files and folders that are not UTF-8: GBK, then Latin-1.
+      {"老歌", {}, "Texts", nullptr},
+      {"été", {}, "Café", nullptr},
+      // Lyrics in the file in each format, else beside it in each encoding, without a BOM.
+      {"MP3 Song", {"Format Band"}, "Six Formats", "[00:00.50]mp3 USLT 歌词"},
+      {"FLAC Song", {"Format Band", "Guest One"}, "Six Formats", "[00:00.50]flac LYRICS 歌词"},
+      {"Ogg Song", {"Format Band"}, "Six Formats", "[00:00.50]ogg UNSYNCEDLYRICS 歌词"},
+      {"M4A Song", {"Format Band", "Guest Two"}, "Six Formats", "[00:00.50]m4a ©lyr 歌词"},
+      {"LRC UTF-8", {"Lyricist"}, "Lyrics", "[00:00.50]UTF-8 歌词\\n[00:01.00]second line\\n"},
+      {"LRC UTF-8 BOM", {"Lyricist"}, "Lyrics", "[00:00.50]BOM 歌词\\n"},
+      {"LRC UTF-16LE", {"Lyricist"}, "Lyrics", "[00:00.50]UTF-16LE 歌词\\n"},
+      {"LRC UTF-16BE", {"Lyricist"}, "Lyrics", "[00:00.50]UTF-16BE 歌词\\n"},
+      {"LRC GBK", {"Lyricist"}, "Lyrics", "[00:00.50]GBK 的歌词\\n"},
+      {"LRC Both", {"Lyricist"}, "Lyrics", "[00:00.50]embedded wins"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    const SeenSong* song = Song(c.title);
+    if (!song) continue;
+    EXPECT_EQ(song->artists, c.artists);
+    EXPECT_EQ(song->album, c.album);
+    if (!c.lyric) continue;
+    auto lyric = server_->get("/lyric?id=" + std::to_string(song->id));
+    ASSERT_TRUE(lyric);
+    EXPECT_EQ(Between(lyric->body, ",\"lyric\":\"", "\"},\"klyric\":"), c.lyric) << lyric->body;
+  }
+}
+
+TEST_F(LibraryRead, AlbumsShowTheRightPicture) {
+  const struct {
+    const char* title;
+    const char* picture;  // in library-pictures; nullptr for the generated cover
+    const char* mime;
+  } cases[] = {
+      {"Picture MP3", "front.png", "image/png"},     {"Picture FLAC", "green.jpeg", "image/jpeg"},
+      {"Picture Ogg", "front.png", "image/png"},     {"Picture Opus", "back.png", "image/png"},
+      {"Picture M4A", "green.jpeg", "image/jpeg"},   {"Picture WAV", "front.png", "image/png"},
+      {"Folder Cover", "folder.jpeg", "image/jpeg"}, {"Own Cover", "frontpng.png", "image/png"},
+      {"Upper Folder", "upper.jpeg", "image/jpeg"},  {"Front Png", "frontpng.png", "image/png"},
+      {"No Cover", nullptr, "image/jpeg"},
+  };
+  httplib::Client client("127.0.0.1", server_->port());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    const SeenSong* song = Song(c.title);
+    if (!song) continue;
+    const std::string base = server_->baseUrl();
+    ASSERT_EQ(song->picUrl.rfind(base, 0), 0u) << song->picUrl;
+    auto cover = client.Get(song->picUrl.substr(base.size()));
+    ASSERT_TRUE(cover);
+    EXPECT_EQ(cover->status, 200);
+    EXPECT_EQ(cover->get_header_value("Content-Type"), c.mime);
+    if (c.picture) {
+      EXPECT_EQ(cover->body, readFile(Path(std::string("library-pictures/") + c.picture)));
+    } else {
+      EXPECT_GT(cover->body.size(), 1000u);  // the generated one, not the folder's back.jpg
+      EXPECT_EQ(cover->body.substr(0, 3), "\xFF\xD8\xFF");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lumora::test

@@ -1,0 +1,154 @@
+// The server acts only for its own clients: a request naming another host is refused, a page
+// of another site cannot act on the account, and password guessers gain nothing from
+// parallel connections.
+
+#include <algorithm>
+#include <future>
+
+#include "RawHttp.h"
+#include "ServerTestUtil.h"
+#include "support/WaitFor.h"
+
+namespace lumora::test {
+namespace {
+
+std::string Status(const std::string& answer) { return answer.substr(9, 3); }
+
+std::string CodeOf(const std::string& answer) {
+  std::size_t at = answer.find("\"code\":");
+  if (at == std::string::npos) return answer.substr(0, 12);
+  at += 7;
+  return answer.substr(at, answer.find_first_not_of("0123456789-", at) - at);
+}
+
+// "POST target" from address from, with the extra header lines, closed after the answer.
+std::string Ask(int port, const char* from, const std::string& target,
+                const std::string& extra = "", const std::string& host = "127.0.0.1") {
+  return Exchange(port, from,
+                  "POST " + target + " HTTP/1.1\r\nHost: " + host + ":" + std::to_string(port) +
+                      "\r\n" + extra + "Connection: close\r\nContent-Length: 0\r\n\r\n");
+}
+
+using OwnClients = ServerTest;
+
+TEST_F(OwnClients, OtherHostsAndOtherSitesPagesGetNoAction) {
+  const int port = server_->port();
+  const std::string self = "http://127.0.0.1:" + std::to_string(port);
+  const std::string cookie = LoginCookie("13800000010");
+  const std::string like = "/like?timestamp=1&cookie=" + UrlEncode(cookie, 1) + "&id=";
+  const struct Case {
+    const char* what;
+    std::string target, extra, host, status;
+  } cases[] = {
+      {"another name", "/top/playlist?limit=1", "", "evil.example", "421"},
+      {"a name's address", "/top/playlist?limit=1", "", "127.0.0.1.evil.example", "421"},
+      {"localhost", "/top/playlist?limit=1", "", "localhost", "200"},
+      {"like from another origin", like + "1000004", "Origin: http://evil.example\r\n", "127.0.0.1",
+       "403"},
+      {"like from another port", like + "1000004", "Origin: http://127.0.0.1:1\r\n", "127.0.0.1",
+       "403"},
+      {"like marked cross-site", like + "1000004", "Sec-Fetch-Site: cross-site\r\n", "127.0.0.1",
+       "403"},
+      {"logout marked cross-site", "/logout?cookie=" + UrlEncode(cookie, 1),
+       "Sec-Fetch-Site: cross-site\r\n", "127.0.0.1", "403"},
+      {"login from another origin",
+       "/login/cellphone?phone=13800000010&md5_password=98a6619f9bc9cdd67e27e884d758da4b",
+       "Origin: null\r\n", "127.0.0.1", "403"},
+      {"like from its own page", like + "1000005",
+       "Origin: " + self + "\r\nSec-Fetch-Site: same-origin\r\n", "127.0.0.1", "200"},
+  };
+  for (const Case& c : cases) {
+    const std::string answer = Ask(port, "127.0.0.1", c.target, c.extra, c.host);
+    EXPECT_EQ(Status(answer), c.status) << c.what << ": " << answer;
+    EXPECT_EQ(CodeOf(answer), c.status) << c.what;
+    EXPECT_EQ(answer.find("evil"), std::string::npos) << c.what;
+  }
+  // The session lives on and holds only the like of its own page.
+  ASSERT_EQ(Get("/playlist/detail?id=" + std::to_string(7000000000ull + 1010)), 200);
+  EXPECT_NE(body_.find("{\"id\":1000005}"), std::string::npos) << body_;
+  EXPECT_EQ(body_.find("{\"id\":1000004}"), std::string::npos) << body_;
+  ASSERT_EQ(Get("/personal_fm?timestamp=1&cookie=" + UrlEncode(cookie, 1)), 200);
+  EXPECT_EQ(Code(), 200);
+  // The browser keeps the cookie to this site's own pages.
+  const std::string login =
+      Ask(port, "127.0.0.1",
+          "/login/cellphone?phone=13800000010&md5_password=98a6619f9bc9cdd67e27e884d758da4b");
+  EXPECT_NE(login.find("; SameSite=Strict"), std::string::npos) << login;
+}
+
+// Logins sent at once; their answers' codes.
+std::vector<std::string> AtOnce(
+    int port, const std::vector<std::pair<std::string, std::string>>& fromAndTarget) {
+  std::vector<std::future<std::string>> answers;
+  for (const auto& [from, target] : fromAndTarget)
+    answers.push_back(std::async(std::launch::async, [port, from, target] {
+      return CodeOf(Ask(port, from.c_str(), target));
+    }));
+  std::vector<std::string> codes;
+  for (auto& a : answers) codes.push_back(a.get());
+  return codes;
+}
+
+std::string LoginTarget(const std::string& phone, bool right) {
+  return "/login/cellphone?timestamp=1&phone=" + phone + "&md5_password=" +
+         (right ? "98a6619f9bc9cdd67e27e884d758da4b" : "00000000000000000000000000000000");
+}
+
+TEST(LoginThrottle, CountsAttemptsNotSequences) {
+  ServerProcess server;
+  ASSERT_TRUE(server.start()) << server.errors();
+  const int port = server.port();
+  // Ten free failures from 127.0.0.2 against one account: both are now held before answers.
+  for (int i = 0; i < 10; ++i)
+    ASSERT_EQ(CodeOf(Ask(port, "127.0.0.2", LoginTarget("13800000001", false))), "502");
+
+  const struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> logins;
+  } cases[] = {
+      {"one address, six accounts",
+       {{"127.0.0.2", LoginTarget("13900000001", false)},
+        {"127.0.0.2", LoginTarget("13900000002", false)},
+        {"127.0.0.2", LoginTarget("13900000003", false)},
+        {"127.0.0.2", LoginTarget("13900000004", false)},
+        {"127.0.0.2", LoginTarget("13900000005", false)},
+        {"127.0.0.2", LoginTarget("13900000006", false)}}},
+      {"one account, six addresses",
+       {{"127.0.0.3", LoginTarget("13800000001", false)},
+        {"127.0.0.4", LoginTarget("13800000001", false)},
+        {"127.0.0.5", LoginTarget("13800000001", false)},
+        {"127.0.0.6", LoginTarget("13800000001", false)},
+        {"127.0.0.7", LoginTarget("13800000001", false)},
+        {"127.0.0.8", LoginTarget("13800000001", false)}}},
+  };
+  for (const Case& c : cases) {
+    const auto codes = AtOnce(port, c.logins);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), "429"), 4) << c.what;
+    EXPECT_EQ(std::count_if(codes.begin(), codes.end(),
+                            [](const std::string& code) { return code == "501" || code == "502"; }),
+              2)
+        << c.what;
+  }
+
+  // A client that gives up while its right password is held leaves no session behind.
+  int gaveUp = Connect(port, "127.0.0.9");
+  ASSERT_GE(gaveUp, 0);
+  const std::string held = "POST " + LoginTarget("13800000001", true) +
+                           " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n";
+  send(gaveUp, held.data(), held.size(), MSG_NOSIGNAL);
+  close(gaveUp);
+  // One that waits gets its session (once the held logins before it are done with).
+  std::string later;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        later = CodeOf(Ask(port, "127.0.0.11", LoginTarget("13800000001", true)));
+        return later == "200";
+      },
+      std::chrono::seconds(30)))
+      << later;
+  ASSERT_EQ(server.stop(), 0);
+  EXPECT_EQ(CountStored(server.dataDir(), "SELECT count(*) FROM sessions WHERE uid = 1001"), 1);
+}
+
+}  // namespace
+}  // namespace lumora::test
