@@ -22,6 +22,7 @@ DesktopWiring::DesktopWiring(QWidget& window, const MainWindowControls& controls
     : QObject(&window),
       transport_(player, playback),
       gestures_(&window, controls.face, overlays(controls), transport_),
+      // A child of the wiring, so that tests reach it as the window's.
       mpris_(playback, transport_, std::move(hooks), std::move(coverFolder),
              std::move(apiBaseAddress), this),
       notifications_(QDBusConnection::sessionBus()),

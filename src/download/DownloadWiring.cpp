@@ -16,18 +16,13 @@ constexpr int kProgressShownMs = 200;
 
 }  // namespace
 
-void ShownCover::coverChanged(const std::string& bytes) { show(bytes); }
-
-void ShownCover::playlistFound(const std::string&, const std::string& coverBytes) {
-  show(coverBytes);
-}
-
-// The face's own test: what does not load as a picture is not shown.
-void ShownCover::show(const std::string& bytes) {
+// The face's own test: bytes that do not load as a picture are not shown, so not saved either.
+std::string PictureOrNothing(const std::string& bytes) {
   QImage picture;
-  bool shown = !bytes.empty() && picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
-                                                      static_cast<int>(bytes.size()));
-  bytes_ = shown ? bytes : std::string();
+  const bool shown =
+      !bytes.empty() && picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                             static_cast<int>(bytes.size()));
+  return shown ? bytes : std::string();
 }
 
 DownloadWiring::DownloadWiring(QWidget* window, QAbstractButton* downloadButton,
@@ -38,7 +33,6 @@ DownloadWiring::DownloadWiring(QWidget* window, QAbstractButton* downloadButton,
       musicDir_(std::move(musicDir)),
       playback_(playback),
       showMessage_(std::move(showMessage)) {
-  playback_.addObserver(cover_);
   connect(downloadButton, &QAbstractButton::clicked, this, &DownloadWiring::download);
   connect(&progressTimer_, &QTimer::timeout, this, &DownloadWiring::showProgress);
 }
@@ -46,6 +40,7 @@ DownloadWiring::DownloadWiring(QWidget* window, QAbstractButton* downloadButton,
 void DownloadWiring::download() {
   if (running_) return;
   const std::filesystem::path folder = std::filesystem::path(musicDir_) / kDownloadFolderName;
+  // One record, read whole at the click: the song the face shows, whatever starts meanwhile.
   const NowPlaying& now = playback_.state().now;
   SongDownloader downloader(folder, *this, [this](const std::string& url) {
     progress_.received = 0;
@@ -53,7 +48,8 @@ void DownloadWiring::download() {
     return UrlFetch(url, &progress_);
   });
   downloader.DownloadCurrentSong({now.currentUrl, now.currentTitle, now.currentName,
-                                  now.currentArtists, now.currentAlbum, cover_.bytes()});
+                                  now.currentArtists, now.currentAlbum,
+                                  PictureOrNothing(now.cover)});
 }
 
 void DownloadWiring::setDownloadRunning(bool running) {

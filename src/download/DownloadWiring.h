@@ -1,5 +1,5 @@
 #pragma once
-// The download button: saves the playing song with the cover the face shows. The window lives on
+// The download button: saves the playing song, whole, with its cover. The window lives on
 // while the song is fetched; the face says so, with how much has arrived.
 #include <QObject>
 #include <QString>
@@ -9,7 +9,6 @@
 
 #include "download/SongDownloader.h"
 #include "net/HttpClient.h"
-#include "playback/PlaybackEvents.h"
 
 class QAbstractButton;
 
@@ -23,18 +22,9 @@ struct ArtistCaptionHold {
   std::function<void()> release;
 };
 
-// The bytes of the picture Pic shows, the song's cover or the playlist's; empty while the
-// designed cover stands in for bytes that are no picture.
-class ShownCover : public PlaybackObserver {
- public:
-  void coverChanged(const std::string& bytes) override;
-  void playlistFound(const std::string& name, const std::string& coverBytes) override;
-  const std::string& bytes() const { return bytes_; }
-
- private:
-  void show(const std::string& bytes);
-  std::string bytes_;
-};
+// The cover bytes when they load as a picture, else empty: the face then shows its designed
+// cover, and the tag gets no picture.
+std::string PictureOrNothing(const std::string& bytes);
 
 class DownloadWiring : public QObject, public DownloadView {
   Q_OBJECT
@@ -56,7 +46,6 @@ class DownloadWiring : public QObject, public DownloadView {
   const std::string musicDir_;
   PlaybackController& playback_;
   MessageShower showMessage_;
-  ShownCover cover_;
   // Set while a download runs: a second click then is the same wish again.
   bool running_ = false;
   TransferProgress progress_;

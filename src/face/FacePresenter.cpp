@@ -26,12 +26,10 @@ void FacePresenter::showButtons(PlayState state) {
 
 void FacePresenter::songStarted(const SongStart& start) {
   noticeShown_ = false;
-  if (start.fromHistory) {
-    view_.setSongNameCaption(start.song.name + " - " + start.song.artists);
-  } else {
-    view_.setSongNameCaption(start.song.name);
-    view_.setArtistCaption(start.song.artists);
-  }
+  view_.setSongNameCaption(start.fromHistory ? start.song.name + " - " + start.song.artists
+                                             : start.song.name);
+  // The last song's lyric line goes with its stream.
+  view_.setArtistCaption(start.song.artists);
 }
 
 void FacePresenter::coverChanged(const std::string& bytes) { view_.setCoverPicture(bytes); }

@@ -4,6 +4,13 @@
 
 namespace lumora {
 
+// The last song's line goes with its stream; until the new song's first line the window says
+// who sings, as the face does.
+void DesktopLyricsFollower::songStarted(const SongStart& start) {
+  percent_ = 0;
+  lyricLineChanged(start.song.artists);
+}
+
 void DesktopLyricsFollower::lyricLineChanged(const std::string& line) {
   line_ = line;
   lyrics_.SetText(line, sweep_ ? percent_ : 0);

@@ -16,6 +16,7 @@ class DesktopLyricsFollower : public PlaybackObserver {
   using LyricText = std::function<const std::string&()>;
   DesktopLyricsFollower(DesktopLyricsWindow& lyrics, LyricText lyricText)
       : lyrics_(lyrics), lyricText_(std::move(lyricText)) {}
+  void songStarted(const SongStart& start) override;
   void lyricLineChanged(const std::string& line) override;
   void positionChanged(const PlaybackPosition& at) override;
   // Off by default: the line is drawn in the fill colours alone.

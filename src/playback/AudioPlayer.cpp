@@ -436,9 +436,12 @@ bool AudioPlayer::play(std::uint32_t handle, bool restart) {
   return gst_element_set_state(s->playbin, target) != GST_STATE_CHANGE_FAILURE;
 }
 
+// A stream opened and never played may be paused too: it then waits at its start for play.
 bool AudioPlayer::pause(std::uint32_t handle) {
   Stream* s = find(handle);
-  if (!s || s->failed || s->ended || s->want != Stream::Want::Playing) return false;
+  if (!s || s->failed || s->ended) return false;
+  const bool unplayed = s->want == Stream::Want::Stopped && s->lastPosition == 0;
+  if (s->want != Stream::Want::Playing && !unplayed) return false;
   getPosition(handle);
   s->want = Stream::Want::Paused;
   return gst_element_set_state(s->playbin, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;

@@ -83,28 +83,57 @@ void PlaybackController::setState(PlayState state) {
 
 // The old stream is released here rather than left to the end of the run: a long session
 // would otherwise hold every song it ever played.
-bool PlaybackController::replaceStream(const std::string& songId) {
-  NowPlaying& now = state_.now;
-  const std::uint32_t old = now.currentStream;
-  if (old != 0) {
-    audio_.stop(old);
-    audio_.freeStream(old);
-    now.currentStream = 0;
-  }
-  now.currentUrl = service_.GetSongUrl(songId, kBitRate);
-  if (service_.LastReply() == ServiceReply::Unreachable) {
-    if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
-    waitForServer();
-    return false;
-  }
+void PlaybackController::releaseStream(std::uint32_t stream) {
+  if (stream == 0) return;
+  audio_.stop(stream);
+  audio_.freeStream(stream);
+}
+
+// The song that plays goes on meanwhile, and everything describes it; each answer may let a
+// wish in, and a start that sees one gives way before asking for more.
+PlaybackController::Opening PlaybackController::openSong(const std::string& songId,
+                                                         NowPlaying& next) {
+  next.currentUrl = service_.GetSongUrl(songId, kBitRate);
+  if (service_.LastReply() == ServiceReply::Unreachable) return Opening::NoServer;
+  if (superseded()) return Opening::GaveWay;
   retryDelayMs_ = 0;
-  now.currentStream = audio_.createStream(now.currentUrl);
-  // Sound first; the lyric and the cover may take a while to arrive.
-  audio_.play(now.currentStream, false);
-  now.lyricText = service_.GetLyric(songId);
-  const std::string cover = service_.GetCoverImage(songId);
-  announce([&cover](PlaybackObserver& o) { o.coverChanged(cover); });
-  return true;
+  next.currentStream = audio_.createStream(next.currentUrl);
+  if (!superseded()) next.lyricText = service_.GetLyric(songId);
+  if (!superseded()) next.cover = service_.GetCoverImage(songId);
+  if (!superseded()) return Opening::Ready;
+  releaseStream(next.currentStream);
+  return Opening::GaveWay;
+}
+
+void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying next) {
+  NowPlaying& now = state_.now;
+  releaseStream(now.currentStream);
+  next.startSerial = now.startSerial + 1;
+  next.currentSongId = song.id;
+  next.likeSongId = song.id;
+  next.currentName = song.name;
+  next.currentArtists = song.artists;
+  next.currentAlbum = song.album;
+  const std::string caption = fromHistory ? song.name + " - " + song.artists : song.name;
+  next.currentTitle = fromHistory ? caption : song.name + "-" + song.artists;
+  now = std::move(next);
+
+  const bool paused = std::exchange(startPaused_, false);
+  if (paused)
+    audio_.pause(now.currentStream);
+  else
+    audio_.play(now.currentStream, false);
+  announce([&now](PlaybackObserver& o) { o.coverChanged(now.cover); });
+  const SongStart start{song, fromHistory, now.startSerial};
+  announce([&start](PlaybackObserver& o) { o.songStarted(start); });
+  announce([&caption](PlaybackObserver& o) { o.titleChanged(caption); });
+  setState(paused ? PlayState::Paused : PlayState::Playing);
+  if (now.currentStream == 0) {
+    const PlaybackFailure failure{PlaybackFailure::Kind::SongUnavailable, song, {}, {}};
+    announce([&failure](PlaybackObserver& o) { o.failed(failure); });
+  }
+  // The bar and the lyric follow the new stream from now, not from the next tick.
+  progressTick();
 }
 
 void PlaybackController::fail(PlaybackFailure::Kind kind) {
@@ -130,9 +159,16 @@ void PlaybackController::retryTick() {
   if (again) again();
 }
 
-// Whatever the user asks for next replaces a pending retry.
-bool PlaybackController::admit(StartGate::Wish wish) {
-  if (stopped_ || !gate_.enter(std::move(wish))) return false;
+// Whatever the user asks for next replaces a pending retry. A start of the user's own, not one
+// that carries on a start that gave way, forgets a pause meant for an earlier one.
+bool PlaybackController::admit(StartGate::Kind kind, StartGate::Steps wish) {
+  if (stopped_) return false;
+  // A song asked for after a pause plays, as next does on a paused song; the latest wish counts.
+  if (!gate_.enter(kind, std::move(wish))) {
+    startPaused_ = false;
+    return false;
+  }
+  if (!gate_.handingOver()) startPaused_ = false;
   hooks_.retryTicker->stop();
   retry_ = nullptr;
   // The auto-play tick rests while it waits for the user or the retry; this is either.
@@ -157,32 +193,29 @@ void PlaybackController::stopTickers() {
   gate_.forgetKept();
 }
 
-void PlaybackController::startSong(PlayQueue& queue, std::size_t position) {
+// A song drawn leaves the queue once its start has asked the server, whether it then plays or
+// gives way; without an answer it stays queued for the next try.
+void PlaybackController::startFromQueue(PlayQueue& queue, int passOver) {
+  for (; passOver > 0 && queue.size() > 1; --passOver)
+    queue.removeAt(
+        static_cast<std::size_t>(RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size()))));
+  state_.queueCount = static_cast<int>(queue.size());
+  if (queue.empty()) return;
+  const std::size_t position =
+      static_cast<std::size_t>(RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size())));
   const Song song = queue.at(position);
-  NowPlaying& now = state_.now;
-
-  // Without an answer the song stays queued for the next try.
-  if (!replaceStream(song.id)) return;
-  now.currentSongId = song.id;
-
-  const SongStart start{song, false};
-  announce([&start](PlaybackObserver& o) { o.songStarted(start); });
-  announce([&song](PlaybackObserver& o) { o.titleChanged(song.name); });
-  now.currentTitle = song.name + "-" + song.artists;
-  // A download or a like describes the song that plays, however it was started.
-  now.currentArtists = song.artists;
-  now.currentName = song.name;
-  now.currentAlbum = song.album;
-  now.likeSongId = song.id;
-  setState(PlayState::Playing);
-  if (now.currentStream == 0) {
-    const PlaybackFailure failure{PlaybackFailure::Kind::SongUnavailable, song, {}, {}};
-    announce([&failure](PlaybackObserver& o) { o.failed(failure); });
+  // A wish that came during a playlist load or a personal FM fetch passes this song over.
+  NowPlaying next;
+  const Opening opening = superseded() ? Opening::GaveWay : openSong(song.id, next);
+  if (opening == Opening::NoServer) {
+    waitForServer();
+    return;
   }
-
-  state_.history.append(song.name, song.artists, song.id);
   queue.removeAt(position);
   state_.queueCount = static_cast<int>(queue.size());
+  if (opening == Opening::GaveWay) return;
+  commit(song, false, std::move(next));
+  state_.history.append(song);
   if (state_.history.size() > kHistoryLimit) state_.history.clear();
 }
 
@@ -243,8 +276,11 @@ void PlaybackController::failPlaylistLoad() {
   announce([&failure](PlaybackObserver& o) { o.failed(failure); });
 }
 
-void PlaybackController::playNext() {
-  if (!admit([this] { playNext(); })) return;
+void PlaybackController::playNext() { playNextSteps(1); }
+
+// Each press is one song on; presses during a start add up, and only the last song is fetched.
+void PlaybackController::playNextSteps(int times) {
+  if (!admit(StartGate::Kind::Next, [this](int n) { playNextSteps(n); })) return;
   const StartGate::Pass pass(gate_);
   waitingForLogin_ = false;
 
@@ -262,19 +298,13 @@ void PlaybackController::playNext() {
         waitForServer();
       }
     }
-    if (!queue.empty()) {
-      const int k = RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size()));
-      startSong(queue, static_cast<std::size_t>(k));
-    }
+    startFromQueue(queue, times - 1);
   } else if (state_.playMode == kPlaylistMode) {
     hooks_.random->seed(hooks_.tickCount());
     PlayQueue& queue = state_.playlistQueue;
     if (queue.empty() && !loadRandomSquarePlaylist()) return;
     if (state_.playlist.playlistLoadCode == "200") {
-      if (!queue.empty()) {
-        const int k = RandomBetween(*hooks_.random, 1, static_cast<int>(queue.size()));
-        startSong(queue, static_cast<std::size_t>(k));
-      }
+      startFromQueue(queue, times - 1);
     } else if (state_.playlist.playlistLoadCode == "404") {
       failPlaylistLoad();
     }
@@ -302,44 +332,52 @@ void PlaybackController::playPlaylist(const std::string& playlistId) {
     state_.queueCount = static_cast<int>(state_.playlistQueue.size());
     const std::size_t count = state_.playlistQueue.size();
     announce([count](PlaybackObserver& o) { o.playlistLoaded(count); });
-    if (state_.queueCount > 0) {
-      const int k = RandomBetween(*hooks_.random, 1, state_.queueCount);
-      startSong(state_.playlistQueue, static_cast<std::size_t>(k));
-    }
+    startFromQueue(state_.playlistQueue);
   } else if (state_.playlist.playlistLoadCode == "404") {
     failPlaylistLoad();
   }
 }
 
-void PlaybackController::playPrevious() {
+void PlaybackController::playPrevious() { playPreviousSteps(1); }
+
+// A step back restores the whole record of the song stepped to. A press during a start is kept
+// only when there is somewhere to step back to, since it makes that start give way.
+void PlaybackController::playPreviousSteps(int times) {
   PlayHistory& history = state_.history;
-  if (history.size() <= 1 && !gate_.busy()) return;
-  if (!admit([this] { playPrevious(); })) return;
-  const StartGate::Pass pass(gate_);
   if (history.size() <= 1) return;
+  if (!admit(StartGate::Kind::Previous, [this](int n) { playPreviousSteps(n); })) return;
+  const StartGate::Pass pass(gate_);
 
-  // The entry before the newest; the newest stays, so repeated steps walk further back.
-  const std::size_t p = history.size() - 1;
-  const SongStart start{{history.ids[p - 1], history.names[p - 1], history.artists[p - 1], {}},
-                        true};
-  const std::string caption = start.song.name + " - " + start.song.artists;
-
-  if (!replaceStream(start.song.id)) return;
-  announce([&start](PlaybackObserver& o) { o.songStarted(start); });
-  announce([&caption](PlaybackObserver& o) { o.titleChanged(caption); });
-  state_.now.currentTitle = caption;
-  // Like every other start: the song plays, so pausing is what the button offers.
-  setState(PlayState::Playing);
-
-  history.removeAt(p);
+  // The newest entry stays, so repeated steps walk further back; each step leaves out the entry
+  // it stepped to.
+  const std::size_t newest = history.size();
+  const std::size_t steps = std::min<std::size_t>(static_cast<std::size_t>(times), newest - 1);
+  const std::size_t target = newest - steps;
+  const Song song = history.at(target);
+  NowPlaying next;
+  const Opening opening = openSong(song.id, next);
+  if (opening == Opening::NoServer) {
+    waitForServer();
+    return;
+  }
+  for (std::size_t i = 0; i < steps; ++i) history.removeAt(target);
+  if (opening == Opening::Ready) commit(song, true, std::move(next));
 }
 
-// The menu item also pauses; otherwise it does what the play button does.
+// The menu item also pauses; otherwise it does what the play button does. While a song starts
+// with nothing playing, it turns the wish for the starting song over.
 void PlaybackController::togglePlayPause() {
   const std::uint32_t stream = state_.now.currentStream;
-  if (audio_.isActive(stream) == AudioPlayer::kPlaying) {
+  const int active = audio_.isActive(stream);
+  if (active == AudioPlayer::kPlaying) {
     audio_.pause(stream);
+    if (gate_.busy()) startPaused_ = true;
     setState(PlayState::Paused);
+    return;
+  }
+  if (gate_.busy() && active == AudioPlayer::kStopped) {
+    startPaused_ = !startPaused_;
+    setState(startPaused_ ? PlayState::Paused : PlayState::Stopped);
     return;
   }
   resumeOrStart();
@@ -347,13 +385,14 @@ void PlaybackController::togglePlayPause() {
 
 void PlaybackController::resumeOrStart() {
   const std::uint32_t stream = state_.now.currentStream;
+  // During a start the song that starts will play.
+  if (gate_.busy()) startPaused_ = false;
   switch (audio_.isActive(stream)) {
     case AudioPlayer::kStopped:
-      // During a start the wish waits and asks again: by then the new song may be playing.
-      if (gate_.busy())
-        gate_.keep([this] { resumeOrStart(); });
-      else
+      if (!gate_.busy())
         playNext();
+      else if (playState_ == PlayState::Paused)
+        setState(PlayState::Stopped);
       break;
     case AudioPlayer::kPaused:
       audio_.play(stream, false);
@@ -364,17 +403,25 @@ void PlaybackController::resumeOrStart() {
   }
 }
 
+// During a start the song that starts will be paused, whatever plays meanwhile.
 void PlaybackController::pausePlayback() {
   const std::uint32_t stream = state_.now.currentStream;
+  if (gate_.busy()) {
+    startPaused_ = true;
+    if (audio_.isActive(stream) == AudioPlayer::kStopped && playState_ != PlayState::Paused)
+      setState(PlayState::Paused);
+  }
   if (audio_.isActive(stream) != AudioPlayer::kPlaying) return;
   audio_.pause(stream);
   announce([](PlaybackObserver& o) { o.titleChanged("暂停播放"); });
   setState(PlayState::Paused);
 }
 
+// The song liked is the one described at the press, whatever starts while the answer comes.
 void PlaybackController::likeCurrentSong() {
+  const std::string songId = state_.now.likeSongId;
   announce([](PlaybackObserver& o) { o.likeBoxShown(true); });
-  const std::string result = service_.LikeSong(state_.now.likeSongId);
+  const std::string result = service_.LikeSong(songId);
   if (!result.empty()) announce([&result](PlaybackObserver& o) { o.likeResult(result); });
   hooks_.pumpedWait(kLikeInfoMs);
   announce([](PlaybackObserver& o) { o.likeBoxShown(false); });

@@ -93,13 +93,27 @@ class PlaybackController : private PlaylistLoadProgress {
   friend struct PlaybackControllerAccess;
 
   // Runs now, or when the running start ends; a routine that may start a song enters first.
-  bool admit(StartGate::Wish wish);
+  bool admit(StartGate::Kind kind, StartGate::Steps wish);
+  bool admit(StartGate::Wish wish) {
+    return admit(StartGate::Kind::Other, [wish = std::move(wish)](int) { wish(); });
+  }
+  void playNextSteps(int times);
+  void playPreviousSteps(int times);
   void playPlaylist(const std::string& playlistId);
-  void startSong(PlayQueue& queue, std::size_t position);
+  // Takes a song from the queue and starts it; `passOver` songs drawn before it are left out
+  // unheard, as if next had been pressed on each.
+  void startFromQueue(PlayQueue& queue, int passOver = 0);
+  // How a start's answers went: all in, none from the server, or a wish came meanwhile.
+  enum class Opening { Ready, NoServer, GaveWay };
+  // Asks for the song's address, stream, lyric and cover into `next`, holding off the swap.
+  Opening openSong(const std::string& songId, NowPlaying& next);
+  // A start that waited gives way to a wish that came meanwhile, or to the shutdown.
+  bool superseded() const { return stopped_ || gate_.hasKept(); }
+  // The one moment a start changes what plays: `next` replaces the record whole and is told.
+  void commit(const Song& song, bool fromHistory, NowPlaying next);
+  void releaseStream(std::uint32_t stream);
   // At each song start and each resume: both tickers from the start of their periods.
   void startTickers();
-  // False when the server could not be reached for the song's address.
-  bool replaceStream(const std::string& songId);
   void fail(PlaybackFailure::Kind kind);
   void waitForServer();
   void setState(PlayState state);
@@ -133,6 +147,8 @@ class PlaybackController : private PlaylistLoadProgress {
   bool autoPlayArmed_ = false;
   // Personal FM wants a login: the auto-play tick asks nothing until the user plays again.
   bool waitingForLogin_ = false;
+  // A pause (or the toggle) pressed while a song starts: the song starts paused.
+  bool startPaused_ = false;
   // While the server does not answer: the pause before the next try, and what is tried.
   int retryDelayMs_ = 0;
   StartGate::Wish retry_;

@@ -13,8 +13,10 @@ enum class PlayState { Stopped, Playing, Paused };
 
 struct SongStart {
   Song song;
-  // A step back through the history: only id, name and artists are known.
+  // A step back through the history: the caption is name - artists.
   bool fromHistory = false;
+  // The now-playing record's startSerial from this start on.
+  std::uint64_t serial = 0;
 };
 
 struct PlaybackPosition {

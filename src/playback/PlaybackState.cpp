@@ -17,24 +17,24 @@ void eraseAt(List& list, std::size_t position) {
 
 }  // namespace
 
-std::size_t PlayQueue::size() const {
+std::size_t SongList::size() const {
   return std::min({ids.size(), names.size(), artists.size(), albums.size()});
 }
 
-void PlayQueue::append(const Song& song) {
+void SongList::append(const Song& song) {
   ids.push_back(song.id);
   names.push_back(song.name);
   artists.push_back(song.artists);
   albums.push_back(song.album);
 }
 
-Song PlayQueue::at(std::size_t position) const {
+Song SongList::at(std::size_t position) const {
   if (!validPosition(position, size())) return {};
   const std::size_t i = position - 1;
   return Song{ids[i], names[i], artists[i], albums[i]};
 }
 
-void PlayQueue::removeAt(std::size_t position) {
+void SongList::removeAt(std::size_t position) {
   if (!validPosition(position, size())) return;
   eraseAt(ids, position);
   eraseAt(names, position);
@@ -42,35 +42,11 @@ void PlayQueue::removeAt(std::size_t position) {
   eraseAt(albums, position);
 }
 
-void PlayQueue::clear() {
+void SongList::clear() {
   ids.clear();
   names.clear();
   artists.clear();
   albums.clear();
-}
-
-std::size_t PlayHistory::size() const {
-  return std::min({names.size(), artists.size(), ids.size()});
-}
-
-void PlayHistory::append(const std::string& name, const std::string& artist,
-                         const std::string& id) {
-  names.push_back(name);
-  artists.push_back(artist);
-  ids.push_back(id);
-}
-
-void PlayHistory::removeAt(std::size_t position) {
-  if (!validPosition(position, size())) return;
-  eraseAt(names, position);
-  eraseAt(artists, position);
-  eraseAt(ids, position);
-}
-
-void PlayHistory::clear() {
-  names.clear();
-  artists.clear();
-  ids.clear();
 }
 
 }  // namespace lumora

@@ -14,9 +14,8 @@ namespace lumora {
 inline constexpr const char* kPersonalFmMode = "私人FM模式";
 inline constexpr const char* kPlaylistMode = "歌单模式";
 
-// Songs of one source not played yet, in the server's order. Four parallel lists, one per field;
-// positions are 1-based.
-struct PlayQueue {
+// Songs in four parallel lists, one per field; positions are 1-based.
+struct SongList {
   std::vector<std::string> ids;
   std::vector<std::string> names;
   std::vector<std::string> artists;
@@ -32,20 +31,16 @@ struct PlayQueue {
   void clear();
 };
 
-// Started songs, newest last; three parallel lists, positions 1-based.
-struct PlayHistory {
-  std::vector<std::string> names;
-  std::vector<std::string> artists;
-  std::vector<std::string> ids;
+// Songs of one source not played yet, in the server's order.
+using PlayQueue = SongList;
+// Started songs, newest last. The album is kept too, so a step back restores the whole song.
+using PlayHistory = SongList;
 
-  std::size_t size() const;
-  void append(const std::string& name, const std::string& artist, const std::string& id);
-  void removeAt(std::size_t position);
-  void clear();
-};
-
-// The song being played.
+// The song being played, one record: a start builds the next one aside and puts it here whole,
+// so nothing ever reads half of one song and half of another.
 struct NowPlaying {
+  // Counts the records put here; a reader that keeps what it read across a wait compares it.
+  std::uint64_t startSerial = 0;
   std::uint32_t currentStream = 0;
   std::string currentUrl;
   std::string currentSongId;
@@ -55,6 +50,8 @@ struct NowPlaying {
   std::string currentArtists;
   std::string currentAlbum;
   std::string lyricText;
+  // The song's cover picture as the server sent it; empty when there is none.
+  std::string cover;
 };
 
 // What the last playlist load reported.

@@ -77,14 +77,17 @@ PlaylistBrowser::PlaylistBrowser(JsonDocument& apiJson, std::string apiBase,
 void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
                                std::string_view offset) {
   // Cleared first, so a failed request leaves the list empty rather than stale.
+  if (!rows_.empty()) rowsBefore_ = rows_;
   clearRows();
   const unsigned filling = filling_;
   const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
   if (request.url.empty()) return;
+  loading_ = true;
   view_.pageLoading();
   HttpClient::Outputs outputs;
   const std::string answer = BodyText(HttpClient::Request(request.url, {}, &outputs));
   if (filling != filling_) return;
+  loading_ = false;
   std::vector<PlaylistRow> rows = ReadPlaylistRows(apiJson_, answer, request.arrayName);
   // A server error or an answer that does not read is a failed load, not an empty page.
   answered_ =
@@ -106,6 +109,7 @@ bool PlaylistBrowser::morePages(std::string_view mode) const {
 
 void PlaylistBrowser::clearRows() {
   ++filling_;
+  loading_ = false;
   rows_.clear();
   view_.clearRows();
 }

@@ -98,8 +98,11 @@ class PlaylistBrowser {
   // What the list shows, row for row.
   const std::vector<PlaylistRow>& rows() const { return rows_; }
   // False before the first page came and after a page load that met no server: the list is
-  // empty for want of an answer.
-  bool answered() const { return answered_; }
+  // empty for want of an answer. Also while a page is coming and no rows were shown before it.
+  bool answered() const { return answered_ && !(loading_ && rowsBefore_.empty()); }
+  // The playlists a play may draw from: while a page is coming, the rows shown before it, so
+  // a play then never finds the square empty.
+  const std::vector<PlaylistRow>& playableRows() const { return loading_ ? rowsBefore_ : rows_; }
 
  private:
   bool pagingMode() const;
@@ -112,6 +115,9 @@ class PlaylistBrowser {
   std::string apiBase_;
   PlaylistSquareView& view_;
   std::vector<PlaylistRow> rows_;
+  // The last rows shown, kept while the page that replaces them is on its way.
+  std::vector<PlaylistRow> rowsBefore_;
+  bool loading_ = false;
   bool answered_ = false;
   std::string category_{kSquareCategories[0]};
   bool searchFoundNothing_ = false;

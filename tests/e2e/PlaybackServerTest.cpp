@@ -101,9 +101,8 @@ TEST_F(ServerWindow, ShortSongsFollowEachOtherWithTheirLyricLines) {
           endSeen = Clock::now();
         const std::string text = artist();
         if (lines.empty() || lines.back() != text) lines.push_back(text);
-        // From the first tick on (the caption held the artists before it).
-        if (lines.size() > 1)
-          desktopAgreed = desktopAgreed && objects.desktopLyrics.look().text.toStdString() == text;
+        // The start's own tick put the song's first caption on both at once.
+        desktopAgreed = desktopAgreed && objects.desktopLyrics.look().text.toStdString() == text;
         return false;
       },
       15s));
@@ -111,7 +110,7 @@ TEST_F(ServerWindow, ShortSongsFollowEachOtherWithTheirLyricLines) {
   ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
   const double gap = std::chrono::duration<double>(Clock::now() - endSeen).count();
   EXPECT_TRUE(desktopAgreed);
-  EXPECT_GE(lines.size(), 2u);  // the artists, then at least one lyric line or message
+  EXPECT_GE(lines.size(), 1u);  // the artists or a lyric line from the start, then maybe more
   std::string seen;
   for (const std::string& l : lines) seen += "[" + l + "]";
   std::printf("[ figures  ] song %s: captions %s; end to next sounding %.2f s\n", first.c_str(),

@@ -139,8 +139,11 @@ TEST_F(AudioPlayerTest, PauseThenPlayWithoutRestartResumes) {
   std::uint32_t h = player.createStream(mp3File(3.0));
   ASSERT_NE(h, 0u);
   EXPECT_EQ(player.isActive(h), AudioPlayer::kStopped);
-  EXPECT_FALSE(player.pause(h));  // nothing to pause yet
-  ASSERT_TRUE(player.play(h));
+  // A stream never played waits paused at its start: a song that starts paused.
+  ASSERT_TRUE(player.pause(h));
+  EXPECT_EQ(player.isActive(h), AudioPlayer::kPaused);
+  EXPECT_EQ(player.getPosition(h), 0);
+  ASSERT_TRUE(player.play(h, false));
   ASSERT_TRUE(waitFor([&] { return player.bytesToSeconds(h, player.getPosition(h)) >= 0.6; }, 3s));
   ASSERT_TRUE(player.pause(h));
   EXPECT_EQ(player.isActive(h), AudioPlayer::kPaused);

@@ -186,24 +186,22 @@ TEST_F(PlaybackControllerTest, LostServerBeforeTheFirstSongIsTriedAgain) {
   EXPECT_EQ(Count("load"), loads);
 }
 
-// Clicks during a playlist load are not lost: the latest runs once the start is over, and no
-// load ever runs inside another.
+// Clicks during a playlist load are not lost: the start gives way to the latest once the load is
+// done, the song it drew passed over unfetched.
 TEST_F(PlaybackControllerTest, WishesDuringAStartRunWhenItEnds) {
   struct Case {
     const char* name;
     std::function<void(PlaybackController&)> wish;
     std::vector<std::string> urls;
   } cases[] = {
-      {"next", [](PlaybackController& c) { c.playNext(); }, {"url 1a 320000", "url 1b 320000"}},
-      {"double-click",
-       [](PlaybackController& c) { c.playSelectedPlaylist(2); },
-       {"url 1a 320000", "url 2a 320000"}},
+      {"next", [](PlaybackController& c) { c.playNext(); }, {"url 1b 320000"}},
+      {"double-click", [](PlaybackController& c) { c.playSelectedPlaylist(2); }, {"url 2a 320000"}},
       {"next, then double-click",
        [](PlaybackController& c) {
          c.playNext();
          c.playSelectedPlaylist(2);
        },
-       {"url 1a 320000", "url 2a 320000"}},
+       {"url 2a 320000"}},
       {"play", [](PlaybackController& c) { c.resumeOrStart(); }, {"url 1a 320000"}},
   };
   view.rows = {"p0", "p1", "p2"};
@@ -221,12 +219,6 @@ TEST_F(PlaybackControllerTest, WishesDuringAStartRunWhenItEnds) {
     std::copy_if(log.begin(), log.end(), std::back_inserter(urls),
                  [](const std::string& e) { return e.rfind("url", 0) == 0; });
     EXPECT_EQ(urls, c.urls) << c.name;
-    // The second load, if any, only after the first start asked for its song.
-    const auto secondLoad = std::find(log.begin(), log.end(), "load p2");
-    if (secondLoad != log.end()) {
-      EXPECT_GT(secondLoad - log.begin(),
-                std::find(log.begin(), log.end(), "url 1a 320000") - log.begin());
-    }
     service.duringLoad = nullptr;
   }
 }

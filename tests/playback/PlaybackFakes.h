@@ -18,6 +18,10 @@ namespace lumora::test {
 // One log shared by the fakes, so tests can check the order across audio and service calls.
 using EventLog = std::vector<std::string>;
 
+// Runs while an answer is awaited ("url", "open", "lyric", "detail", "cover", each with the song's
+// id): stands for the pumped wait inside the real call, in which clicks get through.
+using HeldAnswer = std::function<void(const std::string& answer, const std::string& songId)>;
+
 // Streams by URL; an empty or unplayable URL opens nothing. 1000 bytes make one second.
 class FakeAudio : public AudioOutput {
  public:
@@ -31,6 +35,7 @@ class FakeAudio : public AudioOutput {
 
   std::uint32_t createStream(const std::string& url) override {
     log_.push_back("create " + url);
+    if (held) held("open", url.substr(url.rfind('/') + 1));
     if (url.empty() || unplayable.count(url)) return 0;
     streams[++lastHandle] = Stream{};
     return lastHandle;
@@ -65,6 +70,7 @@ class FakeAudio : public AudioOutput {
   std::map<std::uint32_t, Stream> streams;
   std::set<std::string> unplayable;
   std::uint32_t lastHandle = 0;
+  HeldAnswer held;
 
  private:
   bool set(std::uint32_t h, int active) {
@@ -86,15 +92,19 @@ class FakeService : public MusicService {
 
   std::string GetSongUrl(const std::string& id, const std::string& br) override {
     log_.push_back("url " + id + " " + br);
+    if (held) held("url", id);
     if (urls.count(id)) return urls[id];
     return noUrl.count(id) ? "" : "http://audio/" + id;
   }
   std::string GetLyric(const std::string& id) override {
     log_.push_back("lyric " + id);
+    if (held) held("lyric", id);
     return lyrics.count(id) ? lyrics[id] : "[00:01.00]line of " + id + "\\n";
   }
   std::string GetCoverImage(const std::string& id) override {
     log_.push_back("cover " + id);
+    if (held) held("detail", id);
+    if (held) held("cover", id);
     return "cover-" + id;
   }
   void FetchPersonalFm(PlayQueue& queue) override {
@@ -132,6 +142,7 @@ class FakeService : public MusicService {
   std::set<std::string> noUrl;
   std::map<std::string, std::string> urls;
   std::function<void()> duringLoad;
+  HeldAnswer held;
   // Whether a load reports the playlist and each song, as the real client does.
   bool reportLoad = false;
   std::string likeResult;

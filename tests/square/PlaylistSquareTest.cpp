@@ -410,5 +410,39 @@ TEST_F(PlaylistBrowserTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
   }
 }
 
+// Looks at the browser while a page is on its way, as a play pressed then would.
+struct LookDuringWait : BlockingRunner {
+  void run(const BlockingWork& work) override {
+    if (look) look();
+    const StopFlag never{false};
+    work(never);
+  }
+  std::function<void()> look;
+};
+
+TEST_F(PlaylistBrowserTest, APlayWhileAPageComesDrawsFromTheRowsShownBeforeOrWaitsForIt) {
+  PlaylistBrowser b = browser();
+  LookDuringWait runner;
+  ScopedBlockingRunner installed(runner);
+  std::vector<PlaylistRow> playable;
+  bool answered = true;
+  runner.look = [&] {
+    playable = b.playableRows();
+    answered = b.answered();
+  };
+  // Nothing shown yet: the play finds no answer and asks for the page itself.
+  b.loadCurrentPage();
+  EXPECT_TRUE(playable.empty());
+  EXPECT_FALSE(answered);
+  const std::vector<PlaylistRow> firstPage = b.rows();
+  ASSERT_FALSE(firstPage.empty());
+  // The list is cleared for the next page, but a play still has the first page's playlists.
+  b.nextPage();
+  ASSERT_EQ(playable.size(), firstPage.size());
+  EXPECT_EQ(playable.front().id, firstPage.front().id);
+  EXPECT_TRUE(answered);
+  EXPECT_NE(b.playableRows().front().id, firstPage.front().id);
+}
+
 }  // namespace
 }  // namespace lumora::test
