@@ -1,5 +1,7 @@
 #include "LibraryIndex.h"
 
+#include "SqlStatement.h"
+
 namespace lumora::server {
 
 namespace {
@@ -7,30 +9,6 @@ namespace {
 // Index rows whose form differs are dropped; the next scan reads their files again.
 constexpr int kSchema = 2;
 constexpr char kArtistSeparator = '\x1f';
-
-class Row {
- public:
-  Row(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-  ~Row() { sqlite3_finalize(stmt_); }
-  Row(const Row&) = delete;
-  Row& operator=(const Row&) = delete;
-  void Bind(int i, const std::string& text) {
-    sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-  }
-  void Bind(int i, std::int64_t value) { sqlite3_bind_int64(stmt_, i, value); }
-  bool Step() { return sqlite3_step(stmt_) == SQLITE_ROW; }
-  bool Done() { return sqlite3_step(stmt_) == SQLITE_DONE; }
-  std::string Text(int col) {
-    const auto* text = static_cast<const char*>(sqlite3_column_blob(stmt_, col));
-    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
-                : std::string();
-  }
-  std::int64_t Int(int col) { return sqlite3_column_int64(stmt_, col); }
-  bool Null(int col) { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-};
 
 std::string JoinArtists(const std::vector<std::string>& artists) {
   std::string text;
@@ -55,7 +33,7 @@ constexpr const char* kColumns =
     " disc, track, genre, has_picture, extension, mime, target";
 
 // The tags of a row selected with kColumns; nullopt for a file the reader refused.
-std::optional<SongFileTags> ReadTags(Row& r) {
+std::optional<SongFileTags> ReadTags(const SqlStatement& r) {
   if (r.Null(4)) return std::nullopt;
   SongFileTags t;
   t.durationMs = r.Int(4);
@@ -101,12 +79,13 @@ bool LibraryIndex::Open(const std::string& file, const std::string& realRoot, st
     return false;
   std::string root, schema;
   {
-    Row r(db_, "SELECT name, value FROM facts");
+    SqlStatement r(db_, "SELECT name, value FROM facts");
     while (r.Step()) (r.Text(0) == "root" ? root : schema) = r.Text(1);
   }
   if (root != realRoot || schema != std::to_string(kSchema)) {
     if (!Exec("DROP TABLE IF EXISTS files;", error)) return false;
-    Row r(db_, "INSERT OR REPLACE INTO facts(name, value) VALUES('root', ?1), ('schema', ?2)");
+    SqlStatement r(db_,
+                   "INSERT OR REPLACE INTO facts(name, value) VALUES('root', ?1), ('schema', ?2)");
     r.Bind(1, realRoot);
     r.Bind(2, std::to_string(kSchema));
     if (!r.Done()) {
@@ -128,9 +107,9 @@ bool LibraryIndex::Open(const std::string& file, const std::string& realRoot, st
 std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recursive) {
   const std::string prefix = dir.empty() ? "" : dir + "/";
   // Every path that starts with prefix sorts between prefix and prefix with its "/" raised by one.
-  Row r(db_, dir.empty() ? "SELECT path, size, mtime_ns, id, target FROM files"
-                         : "SELECT path, size, mtime_ns, id, target FROM files"
-                           " WHERE path >= ?1 AND path < ?2");
+  SqlStatement r(db_, dir.empty() ? "SELECT path, size, mtime_ns, id, target FROM files"
+                                  : "SELECT path, size, mtime_ns, id, target FROM files"
+                                    " WHERE path >= ?1 AND path < ?2");
   if (!dir.empty()) {
     r.Bind(1, prefix);
     r.Bind(2, dir + "0");
@@ -150,13 +129,13 @@ std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recurs
 }
 
 std::optional<SongFileTags> LibraryIndex::TagsOf(const std::string& path) {
-  Row r(db_, (std::string("SELECT ") + kColumns + " FROM files WHERE path = ?1").c_str());
+  SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files WHERE path = ?1").c_str());
   r.Bind(1, path);
   return r.Step() ? ReadTags(r) : std::nullopt;
 }
 
 void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each) {
-  Row r(db_, (std::string("SELECT ") + kColumns + " FROM files ORDER BY path").c_str());
+  SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files ORDER BY path").c_str());
   while (r.Step()) {
     IndexedFile f;
     f.path = r.Text(0);
@@ -170,12 +149,12 @@ void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each) 
 }
 
 std::int64_t LibraryIndex::Refused() {
-  Row r(db_, "SELECT count(*) FROM files WHERE duration_ms IS NULL");
+  SqlStatement r(db_, "SELECT count(*) FROM files WHERE duration_ms IS NULL");
   return r.Step() ? r.Int(0) : 0;
 }
 
 bool LibraryIndex::IdTaken(std::uint64_t id) {
-  Row r(db_, "SELECT 1 FROM files WHERE id = ?1");
+  SqlStatement r(db_, "SELECT 1 FROM files WHERE id = ?1");
   r.Bind(1, static_cast<std::int64_t>(id));
   return r.Step();
 }
@@ -186,12 +165,13 @@ bool LibraryIndex::Apply(const std::vector<std::string>& gone,
   if (!Exec("BEGIN IMMEDIATE;", nullptr)) return false;
   bool ok = true;
   for (const std::string& path : gone) {
-    Row r(db_, "DELETE FROM files WHERE path = ?1");
+    SqlStatement r(db_, "DELETE FROM files WHERE path = ?1");
     r.Bind(1, path);
     ok = r.Done() && ok;
   }
   for (const Move& m : moved) {
-    Row r(db_, "UPDATE files SET path = ?2, size = ?3, mtime_ns = ?4, target = ?5 WHERE path = ?1");
+    SqlStatement r(
+        db_, "UPDATE files SET path = ?2, size = ?3, mtime_ns = ?4, target = ?5 WHERE path = ?1");
     r.Bind(1, m.from);
     r.Bind(2, m.to.path);
     r.Bind(3, m.to.size);
@@ -200,9 +180,9 @@ bool LibraryIndex::Apply(const std::vector<std::string>& gone,
     ok = r.Done() && ok;
   }
   for (const IndexedFile& f : changed) {
-    Row r(db_, (std::string("INSERT OR REPLACE INTO files(") + kColumns +
-                ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17)")
-                   .c_str());
+    SqlStatement r(db_, (std::string("INSERT OR REPLACE INTO files(") + kColumns +
+                         ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17)")
+                            .c_str());
     r.Bind(1, f.path);
     r.Bind(2, f.size);
     r.Bind(3, f.mtimeNs);

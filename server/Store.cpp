@@ -6,28 +6,11 @@
 #include <utility>
 
 #include "Secrets.h"
+#include "SqlStatement.h"
 
 namespace lumora::server {
 
 namespace {
-
-struct Statement {
-  sqlite3_stmt* stmt = nullptr;
-  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr); }
-  ~Statement() { sqlite3_finalize(stmt); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  void Bind(int i, const std::string& text) {
-    sqlite3_bind_text(stmt, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-  }
-  void Bind(int i, std::int64_t value) { sqlite3_bind_int64(stmt, i, value); }
-  // One step of a write: true when it is done.
-  bool Done() { return stmt && sqlite3_step(stmt) == SQLITE_DONE; }
-  std::string Text(int col) {
-    const unsigned char* t = sqlite3_column_text(stmt, col);
-    return t ? reinterpret_cast<const char*>(t) : "";
-  }
-};
 
 constexpr std::int64_t kSessionIdleSeconds = std::int64_t{kSessionIdleDays} * 24 * 3600;
 
@@ -72,31 +55,30 @@ bool Store::Exec(const char* sql, std::string* error) {
 bool Store::Migrate(std::string* error) {
   bool old = false;
   {
-    Statement s(db_, "SELECT 1 FROM pragma_table_info('accounts') WHERE name = 'md5_password'");
-    old = sqlite3_step(s.stmt) == SQLITE_ROW;
+    SqlStatement s(db_, "SELECT 1 FROM pragma_table_info('accounts') WHERE name = 'md5_password'");
+    old = s.Step();
   }
   if (!old) return true;
   std::vector<std::pair<std::int64_t, std::string>> accounts;
   {
-    Statement s(db_, "SELECT uid, md5_password FROM accounts");
-    while (sqlite3_step(s.stmt) == SQLITE_ROW)
-      accounts.emplace_back(sqlite3_column_int64(s.stmt, 0), s.Text(1));
+    SqlStatement s(db_, "SELECT uid, md5_password FROM accounts");
+    while (s.Step()) accounts.emplace_back(s.Int(0), s.Text(1));
   }
   if (!Exec("ALTER TABLE accounts ADD COLUMN password_hash TEXT NOT NULL DEFAULT '';", error))
     return false;
   for (const auto& [uid, md5] : accounts) {
-    Statement s(db_, "UPDATE accounts SET password_hash = ? WHERE uid = ?");
+    SqlStatement s(db_, "UPDATE accounts SET password_hash = ? WHERE uid = ?");
     s.Bind(1, HashPassword(md5));
     s.Bind(2, uid);
     if (!s.Done()) return Failed(error);
   }
   std::vector<std::string> tokens;
   {
-    Statement s(db_, "SELECT token FROM sessions");
-    while (sqlite3_step(s.stmt) == SQLITE_ROW) tokens.push_back(s.Text(0));
+    SqlStatement s(db_, "SELECT token FROM sessions");
+    while (s.Step()) tokens.push_back(s.Text(0));
   }
   for (const std::string& token : tokens) {
-    Statement s(db_, "UPDATE sessions SET token = ? WHERE token = ?");
+    SqlStatement s(db_, "UPDATE sessions SET token = ? WHERE token = ?");
     s.Bind(1, TokenDigest(token));
     s.Bind(2, token);
     if (!s.Done()) return Failed(error);
@@ -132,12 +114,12 @@ bool Store::Open(const std::string& path, std::string* error) {
     return false;
   }
   for (const Account& a : DemoAccounts()) {
-    Statement known(db_, "SELECT 1 FROM accounts WHERE uid = ?");
+    SqlStatement known(db_, "SELECT 1 FROM accounts WHERE uid = ?");
     known.Bind(1, static_cast<std::int64_t>(a.uid));
-    if (sqlite3_step(known.stmt) == SQLITE_ROW) continue;
-    Statement s(db_,
-                "INSERT INTO accounts(uid, phone, email, password_hash, nickname, vip_type)"
-                " VALUES(?,?,?,?,?,?)");
+    if (known.Step()) continue;
+    SqlStatement s(db_,
+                   "INSERT INTO accounts(uid, phone, email, password_hash, nickname, vip_type)"
+                   " VALUES(?,?,?,?,?,?)");
     s.Bind(1, static_cast<std::int64_t>(a.uid));
     s.Bind(2, a.phone);
     s.Bind(3, a.email);
@@ -158,17 +140,17 @@ bool Store::Open(const std::string& path, std::string* error) {
 std::optional<Account> Store::QueryAccount(const char* sql, const std::string& key,
                                            std::int64_t after) {
   std::lock_guard lock(mutex_);
-  Statement s(db_, sql);
+  SqlStatement s(db_, sql);
   s.Bind(1, key);
-  if (sqlite3_bind_parameter_count(s.stmt) > 1) s.Bind(2, after);
-  if (sqlite3_step(s.stmt) != SQLITE_ROW) return std::nullopt;
+  if (s.Parameters() > 1) s.Bind(2, after);
+  if (!s.Step()) return std::nullopt;
   Account a;
-  a.uid = static_cast<std::uint64_t>(sqlite3_column_int64(s.stmt, 0));
+  a.uid = static_cast<std::uint64_t>(s.Int(0));
   a.phone = s.Text(1);
   a.email = s.Text(2);
   a.passwordHash = s.Text(3);
   a.nickname = s.Text(4);
-  a.vipType = sqlite3_column_int(s.stmt, 5);
+  a.vipType = static_cast<int>(s.Int(5));
   return a;
 }
 
@@ -199,7 +181,7 @@ std::optional<Account> Store::AccountBySession(const std::string& token) {
   if (account) {
     // At most one write a minute per session: the disuse counts in days.
     std::lock_guard lock(mutex_);
-    Statement s(db_, "UPDATE sessions SET last_used = ? WHERE token = ? AND last_used < ?");
+    SqlStatement s(db_, "UPDATE sessions SET last_used = ? WHERE token = ? AND last_used < ?");
     s.Bind(1, now);
     s.Bind(2, digest);
     s.Bind(3, now - 60);
@@ -217,16 +199,16 @@ std::optional<std::string> Store::CreateSession(std::uint64_t uid) {
   // All or nothing: a session that is not stored is not handed out, and a failed clean-up
   // takes the new session back with it.
   if (!Exec("BEGIN IMMEDIATE;", nullptr)) return std::nullopt;
-  Statement s(db_, "INSERT INTO sessions(token, uid, created, last_used) VALUES(?,?,?,?)");
+  SqlStatement s(db_, "INSERT INTO sessions(token, uid, created, last_used) VALUES(?,?,?,?)");
   s.Bind(1, TokenDigest(token));
   s.Bind(2, static_cast<std::int64_t>(uid));
   s.Bind(3, now);
   s.Bind(4, now);
-  Statement expired(db_, "DELETE FROM sessions WHERE last_used <= ?");
+  SqlStatement expired(db_, "DELETE FROM sessions WHERE last_used <= ?");
   expired.Bind(1, now - kSessionIdleSeconds);
-  Statement surplus(db_,
-                    "DELETE FROM sessions WHERE uid = ?1 AND rowid NOT IN (SELECT rowid FROM"
-                    " sessions WHERE uid = ?1 ORDER BY created DESC, rowid DESC LIMIT ?2)");
+  SqlStatement surplus(db_,
+                       "DELETE FROM sessions WHERE uid = ?1 AND rowid NOT IN (SELECT rowid FROM"
+                       " sessions WHERE uid = ?1 ORDER BY created DESC, rowid DESC LIMIT ?2)");
   surplus.Bind(1, static_cast<std::int64_t>(uid));
   surplus.Bind(2, static_cast<std::int64_t>(kSessionsPerAccount));
   if (s.Done() && expired.Done() && surplus.Done() && Exec("COMMIT;", nullptr)) return token;
@@ -236,14 +218,14 @@ std::optional<std::string> Store::CreateSession(std::uint64_t uid) {
 
 bool Store::EndSession(const std::string& token) {
   std::lock_guard lock(mutex_);
-  Statement s(db_, "DELETE FROM sessions WHERE token = ?");
+  SqlStatement s(db_, "DELETE FROM sessions WHERE token = ?");
   s.Bind(1, TokenDigest(token));
   return s.Done();
 }
 
 bool Store::AddLike(std::uint64_t uid, std::uint64_t songId) {
   std::lock_guard lock(mutex_);
-  Statement s(db_, "INSERT OR REPLACE INTO likes(uid, song_id, created) VALUES(?,?,?)");
+  SqlStatement s(db_, "INSERT OR REPLACE INTO likes(uid, song_id, created) VALUES(?,?,?)");
   s.Bind(1, static_cast<std::int64_t>(uid));
   s.Bind(2, std::to_string(songId));
   s.Bind(3, NowSeconds());
@@ -251,10 +233,10 @@ bool Store::AddLike(std::uint64_t uid, std::uint64_t songId) {
 }
 std::vector<std::uint64_t> Store::Likes(std::uint64_t uid) {
   std::lock_guard lock(mutex_);
-  Statement s(db_, "SELECT song_id FROM likes WHERE uid = ? ORDER BY created DESC, rowid DESC");
+  SqlStatement s(db_, "SELECT song_id FROM likes WHERE uid = ? ORDER BY created DESC, rowid DESC");
   s.Bind(1, static_cast<std::int64_t>(uid));
   std::vector<std::uint64_t> ids;
-  while (sqlite3_step(s.stmt) == SQLITE_ROW) ids.push_back(std::stoull(s.Text(0)));
+  while (s.Step()) ids.push_back(std::stoull(s.Text(0)));
   return ids;
 }
 
