@@ -6,8 +6,7 @@
 #include <random>
 
 #include "AccountInput.h"
-#include "CoverArt.h"
-#include "MediaWriter.h"
+#include "ApiAnswer.h"
 #include "Secrets.h"
 #include "SongFile.h"
 #include "Text.h"
@@ -17,15 +16,6 @@ namespace fs = std::filesystem;
 namespace lumora::server {
 
 namespace {
-
-// The HTTP status follows the code; "needs login" (301) goes out as 200, never read as a redirect.
-void Answer(HttpResponse& res, int code, std::string json) {
-  res.Json(code == 301 ? 200 : code, std::move(json));
-}
-
-void Error(HttpResponse& res, int code, const std::string& msg) {
-  Answer(res, code, "{\"code\":" + std::to_string(code) + ",\"msg\":" + JsonQuote(msg) + "}");
-}
 
 void NeedLogin(HttpResponse& res) { Error(res, 301, "需要登录"); }
 
@@ -85,39 +75,7 @@ bool IdsParam(const HttpRequest& req, HttpResponse& res, const std::string& name
   return true;
 }
 
-std::string AvatarPath(const std::string& assets, std::uint64_t uid) {
-  return assets + "/avatar-" + std::to_string(uid) + ".jpg";
-}
-
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// "/audio/123.mp3" with prefix "/audio/" and suffix ".mp3" -> 123.
-std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string& prefix,
-                                      const std::string& suffix) {
-  if (path.rfind(prefix, 0) != 0 || !EndsWith(path, suffix)) return std::nullopt;
-  if (path.size() < prefix.size() + suffix.size()) return std::nullopt;
-  return ParseId(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
-}
-
 }  // namespace
-
-// The album's picture from its song's file, that song's folder or its own file; the shared cover
-// when it has none (or no album).
-void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
-  if (a && !a->coverSongFile.empty()) {
-    if (auto picture = covers_.Get(a->coverSongFile)) {
-      res.contentType = picture->mime.empty() ? "image/jpeg" : picture->mime;
-      res.body = picture->bytes;
-      return;
-    }
-    res.file = FindFolderPicture(cat.root, a->coverSongFile);
-  }
-  if (res.file.empty())
-    res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
-  if (EndsWith(ToLowerAscii(res.file), ".png")) res.contentType = "image/png";
-}
 
 std::string SessionToken(const std::string& cookie) {
   const std::string name = std::string(kSessionCookie) + "=";
@@ -137,22 +95,6 @@ std::string SessionToken(const std::string& cookie) {
 
 ApiServer::ApiServer(const CurrentCatalogue& catalogue, Store& store, ApiOptions options)
     : catalogue_(catalogue), store_(store), options_(std::move(options)) {}
-
-bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
-  std::error_code ec;
-  fs::create_directories(assetsDir, ec);
-  std::string cover = assetsDir + "/cover.jpg";
-  if (!fs::exists(cover) && !WriteJpeg(cover, MakeCoverPixels(424242, 300), 300, 300, error))
-    return false;
-  for (const Account& a : DemoAccounts()) {
-    std::string path = AvatarPath(assetsDir, a.uid);
-    if (!fs::exists(path) &&
-        !WriteJpeg(path, MakeCoverPixels(static_cast<std::uint32_t>(a.uid) * 13, 200), 200, 200,
-                   error))
-      return false;
-  }
-  return true;
-}
 
 std::string ApiServer::BaseUrl(const HttpRequest& req) const {
   std::string host = req.Header("host");
@@ -209,7 +151,7 @@ Playlist ApiServer::LikedPlaylist(const Catalogue& cat, const Account& account) 
 std::optional<Fault> ApiServer::TakeFault(const std::string& path) {
   std::lock_guard lock(faultMutex_);
   for (Fault& f : faults_) {
-    bool match = EndsWith(f.path, "*") ? path.rfind(f.path.substr(0, f.path.size() - 1), 0) == 0
+    bool match = f.path.ends_with("*") ? path.rfind(f.path.substr(0, f.path.size() - 1), 0) == 0
                                        : path == f.path;
     if (!match || f.times == 0) continue;
     if (f.times > 0) --f.times;
@@ -581,48 +523,6 @@ void ApiServer::Control(const HttpRequest& req, HttpResponse& res) {
   std::lock_guard lock(faultMutex_);
   faults_.insert(faults_.begin(), f);  // the newest fault wins
   Answer(res, 200, "{\"code\":200}");
-}
-
-void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpResponse& res,
-                           const Fault* fault) {
-  const std::string& p = req.path;
-  if (p.rfind("/audio/", 0) == 0) {
-    // "/audio/<id>.<the song's own extension>"
-    const std::size_t dot = p.rfind('.');
-    const auto id = dot == std::string::npos ? std::nullopt : IdInPath(p, "/audio/", p.substr(dot));
-    const Song* s = id ? cat.FindSong(*id) : nullptr;
-    if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
-    res.contentType = s->mime;
-    res.file = s->audioFile;
-    res.fileRoot = cat.root;
-    if (fault) res.fault = fault->audio;
-    return;
-  }
-  res.contentType = "image/jpeg";
-  if (auto id = IdInPath(p, "/cover/album/", ".jpg")) {
-    const Album* a = cat.FindAlbum(*id);
-    if (!a) return Error(res, 404, "专辑不存在");
-    SendAlbumCover(cat, res, a);
-    return;
-  }
-  if (auto id = IdInPath(p, "/cover/playlist/", ".jpg")) {
-    const Playlist* pl = cat.FindPlaylist(*id);
-    if (!pl && *id <= kLikedPlaylistBase) return Error(res, 404, "歌单不存在");
-    if (pl && !pl->coverFile.empty()) {
-      res.file = pl->coverFile;
-      return;
-    }
-    // No picture of its own: the cover of its first track's album.
-    const Song* first = pl && !pl->trackIds.empty() ? cat.FindSong(pl->trackIds[0]) : nullptr;
-    SendAlbumCover(cat, res, first ? cat.FindAlbum(first->albumId) : nullptr);
-    return;
-  }
-  if (auto uid = IdInPath(p, "/avatar/", ".jpg")) {
-    std::string path = AvatarPath(options_.assetsDir, *uid);
-    res.file = fs::exists(path) ? path : options_.assetsDir + "/cover.jpg";
-    return;
-  }
-  Error(res, 404, "not found");
 }
 
 }  // namespace lumora::server

@@ -1,0 +1,106 @@
+// The music API's files: songs' audio, album and playlist covers, avatars, and the pictures
+// the server draws for itself.
+#include <filesystem>
+
+#include "ApiAnswer.h"
+#include "ApiServer.h"
+#include "CoverArt.h"
+#include "MediaWriter.h"
+#include "SongFile.h"
+#include "Text.h"
+
+namespace fs = std::filesystem;
+
+namespace lumora::server {
+
+namespace {
+
+std::string AvatarPath(const std::string& assets, std::uint64_t uid) {
+  return assets + "/avatar-" + std::to_string(uid) + ".jpg";
+}
+
+// "/audio/123.mp3" with prefix "/audio/" and suffix ".mp3" -> 123.
+std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string& prefix,
+                                      const std::string& suffix) {
+  if (path.rfind(prefix, 0) != 0 || !path.ends_with(suffix)) return std::nullopt;
+  if (path.size() < prefix.size() + suffix.size()) return std::nullopt;
+  return ParseId(path.substr(prefix.size(), path.size() - prefix.size() - suffix.size()));
+}
+
+}  // namespace
+
+bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
+  std::error_code ec;
+  fs::create_directories(assetsDir, ec);
+  std::string cover = assetsDir + "/cover.jpg";
+  if (!fs::exists(cover) && !WriteJpeg(cover, MakeCoverPixels(424242, 300), 300, 300, error))
+    return false;
+  for (const Account& a : DemoAccounts()) {
+    std::string path = AvatarPath(assetsDir, a.uid);
+    if (!fs::exists(path) &&
+        !WriteJpeg(path, MakeCoverPixels(static_cast<std::uint32_t>(a.uid) * 13, 200), 200, 200,
+                   error))
+      return false;
+  }
+  return true;
+}
+
+// The album's picture from its song's file, that song's folder or its own file; the shared cover
+// when it has none (or no album).
+void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
+  if (a && !a->coverSongFile.empty()) {
+    if (auto picture = covers_.Get(a->coverSongFile)) {
+      res.contentType = picture->mime.empty() ? "image/jpeg" : picture->mime;
+      res.body = picture->bytes;
+      return;
+    }
+    res.file = FindFolderPicture(cat.root, a->coverSongFile);
+  }
+  if (res.file.empty())
+    res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
+  if (ToLowerAscii(res.file).ends_with(".png")) res.contentType = "image/png";
+}
+
+void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpResponse& res,
+                           const Fault* fault) {
+  const std::string& p = req.path;
+  if (p.rfind("/audio/", 0) == 0) {
+    // "/audio/<id>.<the song's own extension>"
+    const std::size_t dot = p.rfind('.');
+    const auto id = dot == std::string::npos ? std::nullopt : IdInPath(p, "/audio/", p.substr(dot));
+    const Song* s = id ? cat.FindSong(*id) : nullptr;
+    if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
+    res.contentType = s->mime;
+    res.file = s->audioFile;
+    res.fileRoot = cat.root;
+    if (fault) res.fault = fault->audio;
+    return;
+  }
+  res.contentType = "image/jpeg";
+  if (auto id = IdInPath(p, "/cover/album/", ".jpg")) {
+    const Album* a = cat.FindAlbum(*id);
+    if (!a) return Error(res, 404, "专辑不存在");
+    SendAlbumCover(cat, res, a);
+    return;
+  }
+  if (auto id = IdInPath(p, "/cover/playlist/", ".jpg")) {
+    const Playlist* pl = cat.FindPlaylist(*id);
+    if (!pl && *id <= kLikedPlaylistBase) return Error(res, 404, "歌单不存在");
+    if (pl && !pl->coverFile.empty()) {
+      res.file = pl->coverFile;
+      return;
+    }
+    // No picture of its own: the cover of its first track's album.
+    const Song* first = pl && !pl->trackIds.empty() ? cat.FindSong(pl->trackIds[0]) : nullptr;
+    SendAlbumCover(cat, res, first ? cat.FindAlbum(first->albumId) : nullptr);
+    return;
+  }
+  if (auto uid = IdInPath(p, "/avatar/", ".jpg")) {
+    std::string path = AvatarPath(options_.assetsDir, *uid);
+    res.file = fs::exists(path) ? path : options_.assetsDir + "/cover.jpg";
+    return;
+  }
+  Error(res, 404, "not found");
+}
+
+}  // namespace lumora::server
