@@ -29,7 +29,7 @@
 #include "download/DownloadWiring.h"
 #include "login/LoginWiring.h"
 #include "settingspanel/SettingsWiring.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "widgets/PictureButton.h"
 #include "widgets/WindowShape.h"
 
@@ -44,8 +44,8 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   setObjectName(QStringLiteral("MainWindow"));
   waits_ = new PumpedWaits(this);
   controls_ = buildMainWindowControls(this);
-  square_ = new PlaylistSquarePanel(controls_.list, controls_.settings.panel, objects_.apiJson,
-                                    objects_.options.apiBaseAddress, this);
+  square_ = new SquareWidgets(controls_.square, controls_.settings.panel, objects_.apiJson,
+                              objects_.options.apiBaseAddress, this);
   connectControls();
   settings_ = new SettingsWiring(
       controls_.settings, objects_.desktopLyrics,
@@ -112,7 +112,7 @@ int MainWindow::trayOperation(QSystemTrayIcon::ActivationReason reason) {
 void MainWindow::connectControls() {
   const FaceControls& face = controls_.face;
   connect(face.exitButton, &QAbstractButton::clicked, this, &MainWindow::destroyMainWindow);
-  connect(face.listButton, &QAbstractButton::clicked, this, &MainWindow::toggleListPanel);
+  connect(face.squareButton, &QAbstractButton::clicked, this, &MainWindow::toggleSquare);
   connect(face.settingsButton, &QAbstractButton::clicked, this, &MainWindow::toggleSettingsPanel);
   const MenuControls& menu = controls_.menu;
   connect(menu.about, &QAction::triggered, this, &MainWindow::showAbout);
@@ -123,8 +123,8 @@ void MainWindow::onMainWindowCreated() {
   playback().setPlayMode(kPlaylistMode);
   reflectAutorun();
   resize(kFaceWidth, kFaceHeight);
-  controls_.list.panel->setGeometry(0, 0, 154, 230);
-  controls_.list.panel->hide();
+  controls_.square.frame->setGeometry(0, 0, 154, 230);
+  controls_.square.frame->hide();
   controls_.settings.panel->setGeometry(0, 0, 154, 230);
   controls_.settings.panel->hide();
   controls_.face.likeBox->move(14, 40);
@@ -247,10 +247,10 @@ void MainWindow::togglePanel(QWidget* panel, QWidget* other) {
   panel->show();
 }
 
-void MainWindow::toggleListPanel() { togglePanel(controls_.list.panel, controls_.settings.panel); }
+void MainWindow::toggleSquare() { togglePanel(controls_.square.frame, controls_.settings.panel); }
 
 void MainWindow::toggleSettingsPanel() {
-  togglePanel(controls_.settings.panel, controls_.list.panel);
+  togglePanel(controls_.settings.panel, controls_.square.frame);
 }
 
 void MainWindow::showAbout() {

@@ -22,7 +22,7 @@ class PlaybackWiring;
 class PumpedWaits;
 class PlayerMemoryWiring;
 class TrayWiring;
-class PlaylistSquarePanel;
+class SquareWidgets;
 class SettingsWiring;
 class ShortcutPoll;
 class SleepCountdown;
@@ -41,7 +41,7 @@ class MainWindow : public QWidget {
   TrayWiring* trayWiring() const { return trayWiring_; }
   PlaybackController& playback();
   FaceView& face();
-  PlaylistSquarePanel* playlistSquare() const { return square_; }
+  SquareWidgets* squareWidgets() const { return square_; }
   AccountClient& account() { return account_; }
 
   // Tray activation → the operation number the handlers are bound to (1, 2, 3; 0 for others).
@@ -55,7 +55,7 @@ class MainWindow : public QWidget {
   void destroyMainWindow();
   void onTrayOperation(int operation);
   void popUpMenu(const QPoint& globalPos);
-  void toggleListPanel();
+  void toggleSquare();
   void toggleSettingsPanel();
   void showAbout();
   // Hide-to-tray switch of "最小化(&Ctrl+ M)"; the tray's left click runs it too.
@@ -95,7 +95,7 @@ class MainWindow : public QWidget {
   QPointer<QSystemTrayIcon> tray_;
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
   PlaybackWiring* playback_ = nullptr;
-  PlaylistSquarePanel* square_ = nullptr;
+  SquareWidgets* square_ = nullptr;
   SettingsWiring* settings_ = nullptr;
   // The window's behaviours, its children; the destroy handler stops the last three's timers.
   HideToTray* hideToTray_ = nullptr;

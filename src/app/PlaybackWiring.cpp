@@ -13,7 +13,7 @@
 #include "app/ProgramObjects.h"
 #include "app/PumpedWaits.h"
 #include "lyrics/LyricLineCache.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora {
@@ -60,14 +60,14 @@ PlaybackHooks windowHooks(PumpedWaits& waits, const FaceControls& face, QTimer* 
 
 PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& controls,
                                ProgramObjects& objects, const Session& session,
-                               PlaylistSquarePanel& square, PumpedWaits& waits,
+                               SquareWidgets& square, PumpedWaits& waits,
                                PlayerFace::MessageShower showMessage)
     : QObject(window),
       faceControls_(controls.face),
       menu_(controls.menu),
       objects_(objects),
       playerOutput_(objects.player),
-      face_(window, controls.face, controls.list.panel, std::move(showMessage)),
+      face_(window, controls.face, controls.square.frame, std::move(showMessage)),
       presenter_(face_),
       desktopLyrics_(objects.desktopLyrics,
                      [this]() -> const std::string& { return controller_.state().now.lyricText; }),
@@ -116,8 +116,8 @@ void PlaybackWiring::connectButtonsAndMenu() {
 }
 
 // A double-click with no row selected chooses nothing: there is no playlist to load.
-void PlaybackWiring::connectSquare(PlaylistSquarePanel& square) {
-  connect(&square, &PlaylistSquarePanel::playlistChosen, this, [this](int row) {
+void PlaybackWiring::connectSquare(SquareWidgets& square) {
+  connect(&square, &SquareWidgets::playlistChosen, this, [this](int row) {
     if (row >= 0) controller_.playSelectedPlaylist(row);
   });
 }

@@ -18,7 +18,7 @@
 
 namespace lumora {
 
-class PlaylistSquarePanel;
+class SquareWidgets;
 class PumpedWaits;
 struct ProgramObjects;
 
@@ -29,7 +29,7 @@ class PlaybackWiring : public QObject {
   // replacement output and service; the service reads the login's cookie from `session`. The
   // play modes' pumped waits are pauses of `waits`.
   PlaybackWiring(QWidget* window, const MainWindowControls& controls, ProgramObjects& objects,
-                 const Session& session, PlaylistSquarePanel& square, PumpedWaits& waits,
+                 const Session& session, SquareWidgets& square, PumpedWaits& waits,
                  PlayerFace::MessageShower showMessage);
   ~PlaybackWiring() override;
 
@@ -37,13 +37,12 @@ class PlaybackWiring : public QObject {
   DesktopLyricsFollower& lyricsFollower() { return desktopLyrics_; }
   PlayerFace& face() { return face_; }
 
-
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void connectButtonsAndMenu();
-  void connectSquare(PlaylistSquarePanel& square);
+  void connectSquare(SquareWidgets& square);
   void connectLyricsSwitch();
   void onLyricsMenuToggled(bool checked);
   void onLyricsButtonClicked(bool checked);

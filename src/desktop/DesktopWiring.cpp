@@ -10,7 +10,7 @@ namespace lumora {
 namespace {
 
 std::vector<QWidget*> overlays(const MainWindowControls& c) {
-  return {c.list.panel, c.settings.panel, c.face.likeBox, c.sleep.box};
+  return {c.square.frame, c.settings.panel, c.face.likeBox, c.sleep.box};
 }
 
 }  // namespace

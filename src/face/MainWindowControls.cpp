@@ -140,7 +140,7 @@ void buildFace(QWidget* w, FaceControls& c) {
   c.songName->setFont(nameFont);
   c.artistName = place(new FittedLabel(QStringLiteral("--"), w), "歌手名称", 4, 208, 146, 18);
   c.artistName->setAlignment(Qt::AlignCenter);
-  c.listButton = pictureButton(w, "图形按钮_列表", "list", 5, 232, 24, 24);
+  c.squareButton = pictureButton(w, "图形按钮_列表", "list", 5, 232, 24, 24);
   c.fmButton = pictureButton(w, "图形按钮_私人FM", "fm", 29, 232, 24, 24);
   c.fmButton->setCheckable(true);
   c.lyricsButton = pictureButton(w, "图形按钮_歌词", "lyrics", 53, 232, 24, 24);
@@ -173,12 +173,12 @@ void buildMessageBoxes(QWidget* w, FaceControls& face, SleepControls& c) {
   c.countdown->setSingleShot(true);
 }
 
-void buildListPanel(QWidget* w, ListPanelControls& c) {
-  c.panel = box(w, "外形框1", 160, -2, 154, 230);
-  QFrame* p = c.panel;
+void buildSquare(QWidget* w, SquareControls& c) {
+  c.frame = box(w, "外形框1", 160, -2, 154, 230);
+  QFrame* p = c.frame;
   label(p, "标签1", "歌单列表(双击)", 5, 7, 91, 16);
-  c.list = place(new QTreeWidget(p), "超级列表框1", 1, 25, 151, 168);
-  QTreeWidget* list = c.list;
+  c.rows = place(new QTreeWidget(p), "超级列表框1", 1, 25, 151, 168);
+  QTreeWidget* list = c.rows;
   list->setColumnCount(2);
   list->setHeaderLabels(texts({"歌单名称", "歌曲ID"}));
   list->setRootIsDecorated(false);
@@ -286,13 +286,13 @@ void setToolTips(QWidget* window, const MainWindowControls& c) {
       {c.face.pauseButton, "暂停（Ctrl + P）"},
       {c.face.lyricsButton, "打开歌词（Ctrl + D）"},
       {c.face.fmButton, "私人FM"},
-      {c.face.listButton, "歌单列表"},
+      {c.face.squareButton, "歌单列表"},
       {c.face.downloadButton, "下载"},
       {c.face.settingsButton, "设置"},
       {c.face.exitButton, "退出"},
-      {c.list.searchToggle, "歌单搜索"},
-      {c.list.firstPage, "歌单首页"},
-      {c.list.nextPage, "歌单下一页"},
+      {c.square.searchToggle, "歌单搜索"},
+      {c.square.firstPage, "歌单首页"},
+      {c.square.nextPage, "歌单下一页"},
       {c.settings.autorun, "开机自启动"},
       {c.settings.autorunLabel, "开机自启动"},
       {c.settings.edgeHide, "侧边自动隐藏"},
@@ -316,12 +316,12 @@ MainWindowControls buildMainWindowControls(QWidget* window) {
   window->setStyleSheet(QString::fromUtf8(kStyle));
   buildFace(window, c.face);
   buildMessageBoxes(window, c.face, c.sleep);
-  buildListPanel(window, c.list);
+  buildSquare(window, c.square);
   buildSettingsPanel(window, c.settings);
   buildTimers(window, c.timers);
   buildMenu(window, c.menu);
   // The panels cover the face and the boxes lie over everything.
-  c.list.panel->raise();
+  c.square.frame->raise();
   c.settings.panel->raise();
   c.face.likeBox->raise();
   c.sleep.box->raise();

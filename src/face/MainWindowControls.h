@@ -6,7 +6,7 @@
 
 #include "behaviour/SleepControls.h"
 #include "settingspanel/SettingsPanelControls.h"
-#include "square/SquarePanelControls.h"
+#include "square/SquareControls.h"
 
 class QAction;
 class QCheckBox;
@@ -32,7 +32,7 @@ struct FaceControls {
   PictureButton* nextButton = nullptr;      // 图形按钮_下一曲
   QLabel* songName = nullptr;               // 歌曲名称
   QLabel* artistName = nullptr;             // 歌手名称
-  PictureButton* listButton = nullptr;      // 图形按钮_列表
+  PictureButton* squareButton = nullptr;    // 图形按钮_列表
   PictureButton* fmButton = nullptr;        // 图形按钮_私人FM
   PictureButton* lyricsButton = nullptr;    // 图形按钮_歌词
   PictureButton* downloadButton = nullptr;  // 图形按钮_下载
@@ -69,7 +69,7 @@ struct WindowTimers {
 struct MainWindowControls {
   FaceControls face;
   SleepControls sleep;
-  ListPanelControls list;
+  SquareControls square;
   SettingsPanelControls settings;
   MenuControls menu;
   WindowTimers timers;

@@ -17,11 +17,11 @@ QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 }  // namespace
 
-PlayerFace::PlayerFace(QWidget* window, const FaceControls& face, QWidget* squarePanel,
+PlayerFace::PlayerFace(QWidget* window, const FaceControls& face, QWidget* squareFrame,
                        MessageShower showMessage)
     : window_(window),
       face_(face),
-      squarePanel_(squarePanel),
+      squareFrame_(squareFrame),
       showMessage_(std::move(showMessage)) {}
 
 void PlayerFace::setSongNameCaption(const std::string& t) { face_.songName->setText(text(t)); }
@@ -80,7 +80,7 @@ void PlayerFace::setLikeInfoVisible(bool visible) { face_.likeBox->setVisible(vi
 
 void PlayerFace::setLikeResult(const std::string& t) { face_.likeResult->setText(text(t)); }
 
-void PlayerFace::hidePlaylistSquare() { squarePanel_->hide(); }
+void PlayerFace::hidePlaylistSquare() { squareFrame_->hide(); }
 
 void PlayerFace::setFmButtonSelected(bool selected) { face_.fmButton->setChecked(selected); }
 

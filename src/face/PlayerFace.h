@@ -13,8 +13,8 @@ class PlayerFace : public FaceView {
  public:
   using MessageShower = std::function<void(const std::string& text)>;
 
-  // `window` carries the title; `squarePanel` is 外形框1, hidden when a playlist is chosen.
-  PlayerFace(QWidget* window, const FaceControls& face, QWidget* squarePanel,
+  // `window` carries the title; `squareFrame` is 外形框1, hidden when a playlist is chosen.
+  PlayerFace(QWidget* window, const FaceControls& face, QWidget* squareFrame,
              MessageShower showMessage);
 
   void setSongNameCaption(const std::string& text) override;
@@ -40,7 +40,7 @@ class PlayerFace : public FaceView {
  private:
   QWidget* window_;
   FaceControls face_;
-  QWidget* squarePanel_;
+  QWidget* squareFrame_;
   MessageShower showMessage_;
   bool artistHeld_ = false;
   QString artistBehind_;

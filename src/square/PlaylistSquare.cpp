@@ -33,14 +33,14 @@ std::string PercentEncodeUtf8(std::string_view text) {
 SquarePageRequest MakeSquarePageRequest(std::string_view apiBase, std::string_view mode,
                                         std::string_view keyword, std::string_view offset) {
   SquarePageRequest request;
-  if (mode == kBrowseHot) {
+  if (mode == kSquareHot) {
     request.url.append(apiBase)
         .append("/top/playlist?limit=8&offset=")
         .append(offset)
         .append("&order=hot&cat=")
         .append(PercentEncodeUtf8(keyword));
     request.arrayName = "playlists";
-  } else if (mode == kBrowseSearch) {
+  } else if (mode == kSquareSearch) {
     request.url.append(apiBase)
         .append("/search?keywords=")
         .append(PercentEncodeUtf8(keyword))
@@ -70,13 +70,13 @@ std::vector<PlaylistRow> ReadPlaylistRows(JsonDocument& json, std::string_view a
   return rows;
 }
 
-PlaylistBrowser::PlaylistBrowser(JsonDocument& apiJson, std::string apiBase,
-                                 PlaylistSquareView& view, BrowseState start)
+PlaylistSquare::PlaylistSquare(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
+                               SquarePaging start)
     : state_(std::move(start)), apiJson_(apiJson), apiBase_(std::move(apiBase)), view_(view) {}
 
-void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
-                               std::string_view offset) {
-  // Cleared first, so a failed request leaves the list empty rather than stale.
+void PlaylistSquare::LoadPage(std::string_view mode, std::string_view keyword,
+                              std::string_view offset) {
+  // Cleared first, so a failed request leaves the square empty rather than stale.
   if (!rows_.empty()) rowsBefore_ = rows_;
   clearRows();
   const unsigned filling = filling_;
@@ -97,93 +97,93 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
 }
 
 // The answer tells whether more follow; without that, only a full page may have a next one.
-bool PlaylistBrowser::morePages(std::string_view mode) const {
+bool PlaylistSquare::morePages(std::string_view mode) const {
   if (rows_.empty()) return false;
-  if (mode == kBrowseHot && apiJson_.Exists("more"))
+  if (mode == kSquareHot && apiJson_.Exists("more"))
     return apiJson_.GetSubDocument("more").ToText() == "true";
-  if (mode == kBrowseSearch && apiJson_.Exists("result.playlistCount"))
+  if (mode == kSquareSearch && apiJson_.Exists("result.playlistCount"))
     return apiJson_.GetNumber("result.playlistCount") >
            static_cast<double>(state_.offset) + static_cast<double>(rows_.size());
   return rows_.size() >= kSquarePageSize;
 }
 
-void PlaylistBrowser::clearRows() {
+void PlaylistSquare::clearRows() {
   ++filling_;
   loading_ = false;
   rows_.clear();
   view_.clearRows();
 }
 
-void PlaylistBrowser::appendRow(PlaylistRow row) {
+void PlaylistSquare::appendRow(PlaylistRow row) {
   view_.appendRow(row.name, row.id);
   rows_.push_back(std::move(row));
 }
 
-void PlaylistBrowser::loadCurrentPage() {
+void PlaylistSquare::loadCurrentPage() {
   LoadPage(state_.mode, state_.keyword, std::to_string(state_.offset));
 }
 
 // Asked for once the face is on screen: a play pressed before, or the account's lists shown
-// from the tray while the face stayed hidden, has filled the list already.
-void PlaylistBrowser::loadOpeningPage() {
+// from the tray while the face stayed hidden, has filled the square already.
+void PlaylistSquare::loadOpeningPage() {
   if (filling_ == 0) loadCurrentPage();
 }
 
-void PlaylistBrowser::chooseCategory(int index) {
+void PlaylistSquare::chooseCategory(int index) {
   view_.setPagingButtonsVisible(true);
-  state_.mode = kBrowseHot;
+  state_.mode = kSquareHot;
   if (index < 0 || index >= static_cast<int>(kSquareCategories.size())) return;
   state_.keyword = kSquareCategories[static_cast<std::size_t>(index)];
   category_ = state_.keyword;
   state_.offset = 0;
-  LoadPage(kBrowseHot, state_.keyword, "0");
+  LoadPage(kSquareHot, state_.keyword, "0");
 }
 
-bool PlaylistBrowser::pagingMode() const {
-  return state_.mode == kBrowseHot || state_.mode == kBrowseSearch;
+bool PlaylistSquare::pagingMode() const {
+  return state_.mode == kSquareHot || state_.mode == kSquareSearch;
 }
 
 // A search that found nothing has no first page to go back to: 首页 leads back to the hot
 // playlists of the category last chosen.
-void PlaylistBrowser::firstPage() {
+void PlaylistSquare::firstPage() {
   if (!pagingMode()) return;
-  if (state_.mode == kBrowseSearch && searchFoundNothing_) {
-    state_.mode = kBrowseHot;
+  if (state_.mode == kSquareSearch && searchFoundNothing_) {
+    state_.mode = kSquareHot;
     state_.keyword = category_;
   }
   state_.offset = 0;
   LoadPage(state_.mode, state_.keyword, "0");
 }
 
-void PlaylistBrowser::nextPage() {
+void PlaylistSquare::nextPage() {
   if (!pagingMode()) return;
   state_.offset += static_cast<int>(kSquarePageSize);
   LoadPage(state_.mode, state_.keyword, std::to_string(state_.offset));
 }
 
-void PlaylistBrowser::search(const std::string& text) {
+void PlaylistSquare::search(const std::string& text) {
   if (text.empty() || text == kSearchPrompt) {
     view_.hideSearchBox();
     return;
   }
   view_.setPagingButtonsVisible(true);
-  state_.mode = kBrowseSearch;
+  state_.mode = kSquareSearch;
   view_.hideSearchBox();
   state_.offset = 0;
   state_.keyword = text;
-  LoadPage(kBrowseSearch, state_.keyword, "0");
+  LoadPage(kSquareSearch, state_.keyword, "0");
   searchFoundNothing_ = answered_ && rows_.empty();
 }
 
-void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,
-                                           const std::vector<std::string>& ids) {
+void PlaylistSquare::ShowAccountPlaylists(const std::vector<std::string>& names,
+                                          const std::vector<std::string>& ids) {
   clearRows();
   answered_ = true;
   // The lists come in pairs; a name missing from a short list shows as an empty cell.
   for (std::size_t i = 0; i < ids.size(); ++i)
     appendRow({i < names.size() ? names[i] : std::string(), ids[i]});
   view_.setPagingButtonsVisible(false);
-  view_.showListPanel();
+  view_.showSquare();
 }
 
 }  // namespace lumora

@@ -1,6 +1,6 @@
 #pragma once
 // The playlist square without its widgets: which page to ask for, how to ask, and how an answer
-// becomes rows. The panel shows the rows through PlaylistSquareView.
+// becomes rows. SquareWidgets shows the rows through PlaylistSquareView.
 #include <array>
 #include <string>
 #include <string_view>
@@ -17,8 +17,8 @@ inline constexpr std::array<std::string_view, 22> kSquareCategories = {
     "80后", "90后", "00后", "经典",     "酒吧",   "榜单"};
 
 inline constexpr std::size_t kSquarePageSize = 8;
-inline constexpr std::string_view kBrowseHot = "默认";
-inline constexpr std::string_view kBrowseSearch = "查询";
+inline constexpr std::string_view kSquareHot = "默认";
+inline constexpr std::string_view kSquareSearch = "查询";
 // What 编辑框_歌单ID holds before the user first types.
 inline constexpr std::string_view kSearchPrompt = "输入查询(回车键)";
 
@@ -53,7 +53,7 @@ class PlaylistSquareView {
   virtual void appendRow(const std::string& name, const std::string& id) = 0;  // columns 0 and 1
   virtual void setPagingButtonsVisible(bool visible) = 0;                      // 首页, 下一页
   virtual void hideSearchBox() = 0;                                            // 外形框3
-  virtual void showListPanel() = 0;                                            // 外形框1
+  virtual void showSquare() = 0;                                               // 外形框1
   // A page was asked for and its answer is awaited.
   virtual void pageLoading() = 0;
   // After a page load: whether the server answered at all, and whether a page follows.
@@ -61,43 +61,43 @@ class PlaylistSquareView {
 };
 
 // Which page 首页 and 下一页 start from; a run starts at the first page of every category's hot
-// playlists. Only the browser changes it.
-struct BrowseState {
-  std::string mode{kBrowseHot};  // kBrowseHot or kBrowseSearch
+// playlists. Only the square changes it.
+struct SquarePaging {
+  std::string mode{kSquareHot};  // kSquareHot or kSquareSearch
   std::string keyword{kSquareCategories[0]};
   int offset = 0;
 };
 
-class PlaylistBrowser {
+class PlaylistSquare {
  public:
-  PlaylistBrowser(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
-                  BrowseState start = {});
+  PlaylistSquare(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
+                 SquarePaging start = {});
 
-  // Empties the list, then fills it with the page the server answers (nothing on failure). The
+  // Empties the square, then fills it with the page the server answers (nothing on failure). The
   // window lives on while the server answers: an answer to a page that another load or the
   // account's list has replaced meanwhile is dropped.
   void LoadPage(std::string_view mode, std::string_view keyword, std::string_view offset);
-  // The page the browse state names: start-up's first page, or the one a lost server left empty.
+  // The page the paging names: start-up's first page, or the one a lost server left empty.
   void loadCurrentPage();
-  // Start-up's first page, unless something was put into the list before it was asked for.
+  // Start-up's first page, unless something was put into the square before it was asked for.
   void loadOpeningPage();
 
   void chooseCategory(int index);
-  // The first page of what is browsed: the category's hot playlists or the search's results;
+  // The first page of what is shown: the category's hot playlists or the search's results;
   // after a search that found nothing, the hot playlists of the category last chosen.
   void firstPage();
   void nextPage();
   // The search text as read from 编辑框_歌单ID when 查询结果 or Enter was pressed.
   void search(const std::string& text);
 
-  // The account's own playlists in the list; paging stays off until a category or search.
+  // The account's own playlists in the square; paging stays off until a category or search.
   void ShowAccountPlaylists(const std::vector<std::string>& names,
                             const std::vector<std::string>& ids);
 
-  const BrowseState& browseState() const { return state_; }
-  // What the list shows, row for row.
+  const SquarePaging& paging() const { return state_; }
+  // What the square shows, row for row.
   const std::vector<PlaylistRow>& rows() const { return rows_; }
-  // False before the first page came and after a page load that met no server: the list is
+  // False before the first page came and after a page load that met no server: the square is
   // empty for want of an answer. Also while a page is coming and no rows were shown before it.
   bool answered() const { return answered_ && !(loading_ && rowsBefore_.empty()); }
   // The playlists a play may draw from: while a page is coming, the rows shown before it, so
@@ -110,7 +110,7 @@ class PlaylistBrowser {
   void clearRows();
   void appendRow(PlaylistRow row);
 
-  BrowseState state_;
+  SquarePaging state_;
   JsonDocument& apiJson_;
   std::string apiBase_;
   PlaylistSquareView& view_;
@@ -121,7 +121,7 @@ class PlaylistBrowser {
   bool answered_ = false;
   std::string category_{kSquareCategories[0]};
   bool searchFoundNothing_ = false;
-  // Counts what was put into the list; a load whose number is no longer the latest is stale.
+  // Counts what was put into the square; a load whose number is no longer the latest is stale.
   unsigned filling_ = 0;
 };
 

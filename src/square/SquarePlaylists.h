@@ -5,19 +5,19 @@
 
 namespace lumora {
 
-class PlaylistSquarePanel;
+class SquareWidgets;
 
 // The square's rows as the playlists a first play draws from.
 class SquarePlaylists : public PlaylistSource {
  public:
-  explicit SquarePlaylists(PlaylistSquarePanel& square) : square_(square) {}
+  explicit SquarePlaylists(SquareWidgets& widgets) : widgets_(widgets) {}
   int playlistCount() const override;
   std::string playlistIdAt(int row) const override;
   bool answered() const override;
   void reload() override;
 
  private:
-  PlaylistSquarePanel& square_;
+  SquareWidgets& widgets_;
 };
 
 }  // namespace lumora

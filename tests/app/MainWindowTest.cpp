@@ -16,7 +16,7 @@
 #include "desktop/MprisService.h"
 #include "settings/PlayerMemory.h"
 #include "settings/SettingsFile.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "widgets/PictureButton.h"
 
@@ -31,7 +31,7 @@ TEST(MainWindowStartUp, SetsTheProgramValuesAndOpensTheDeviceOnce) {
   EXPECT_TRUE(f.boxes.empty());
   EXPECT_EQ(f.window->playback().state().playMode, "歌单模式");
   EXPECT_EQ(f.window->playback().state().now.currentTitle, "Lumora");
-  const BrowseState& browse = f.window->playlistSquare()->browser().browseState();
+  const SquarePaging& browse = f.window->squareWidgets()->square().paging();
   EXPECT_EQ(browse.mode, "默认");
   EXPECT_EQ(browse.keyword, "全部");
   EXPECT_EQ(browse.offset, 0);
@@ -140,7 +140,7 @@ TEST(MainWindowMenu, AboutShowsTheTwoLineNotice) {
 TEST(MainWindowPanels, ListAndSettingsAreNeverShownTogether) {
   struct Step {
     const char* button;
-    bool listShown;
+    bool squareShown;
     bool settingsShown;
   };
   const Step steps[] = {{"图形按钮_列表", true, false}, {"图形按钮_列表", false, false},
@@ -150,7 +150,7 @@ TEST(MainWindowPanels, ListAndSettingsAreNeverShownTogether) {
   WindowFixture f;
   for (const Step& step : steps) {
     control<PictureButton>(*f.window, step.button)->click();
-    EXPECT_EQ(!panel(*f.window, "外形框1")->isHidden(), step.listShown) << step.button;
+    EXPECT_EQ(!panel(*f.window, "外形框1")->isHidden(), step.squareShown) << step.button;
     EXPECT_EQ(!panel(*f.window, "外形框2")->isHidden(), step.settingsShown) << step.button;
   }
 }

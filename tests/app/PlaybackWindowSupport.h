@@ -12,7 +12,7 @@
 
 #include "app/MainWindow.h"
 #include "playback/PlaybackFakes.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 
 namespace lumora::test {
@@ -34,7 +34,7 @@ inline void fillSquare(MainWindow& window, FakeService& service,
     }
     service.playlists[id] = playlist;
   }
-  window.playlistSquare()->ShowAccountPlaylists(names, ids);
+  window.squareWidgets()->ShowAccountPlaylists(names, ids);
   control<QWidget>(window, "外形框1")->hide();
 }
 

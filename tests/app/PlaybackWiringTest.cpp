@@ -15,7 +15,7 @@
 #include <chrono>
 
 #include "app/PlaybackWindowSupport.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/WaitFor.h"
 #include "widgets/PictureButton.h"
@@ -142,10 +142,10 @@ void doubleClick(QTreeWidget* list, QPoint at) {
 TEST_F(WiringTest, DoubleClickOnASquareRowPlaysThatPlaylist) {
   window.show();
   control<PictureButton>(window, "图形按钮_私人FM")->click();
-  window.toggleListPanel();
+  window.toggleSquare();
   auto* list = control<QTreeWidget>(window, "超级列表框1");
   // The square reports -1 for a double-click with no row selected: nothing to load.
-  emit window.playlistSquare()->playlistChosen(-1);
+  emit window.squareWidgets()->playlistChosen(-1);
   EXPECT_EQ(w.count("load "), 0u);
   EXPECT_FALSE(control<QFrame>(window, "外形框1")->isHidden());
 

@@ -11,7 +11,7 @@
 #include "app/PlaybackWindowSupport.h"
 #include "app/PlaybackWiring.h"
 #include "face/MainWindowControls.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/PictureBytes.h"
 #include "widgets/PictureButton.h"
@@ -79,7 +79,7 @@ TEST_F(FaceTest, LikeBoxSquareAndFmButton) {
   face.setLikeInfoVisible(false);
   EXPECT_TRUE(likeBox->isHidden());
 
-  window.toggleListPanel();
+  window.toggleSquare();
   face.hidePlaylistSquare();
   EXPECT_TRUE(control<QFrame>(window, "外形框1")->isHidden());
 
@@ -91,7 +91,7 @@ TEST_F(FaceTest, LikeBoxSquareAndFmButton) {
 }
 
 TEST_F(FaceTest, SquareRowsComeFromTheSquaresOwnRows) {
-  const PlaylistSquarePanel& square = *window.playlistSquare();
+  const SquareWidgets& square = *window.squareWidgets();
   EXPECT_EQ(square.rowCount(), 8);
   EXPECT_EQ(square.playlistIdAt(0), "p0");
   EXPECT_EQ(square.playlistIdAt(7), "p7");

@@ -11,13 +11,13 @@
 #include <iterator>
 #include <memory>
 
-#include "download/DownloadWiring.h"
 #include "app/MainWindow.h"
+#include "download/DownloadWiring.h"
 #include "download/Id3Writer.h"
 #include "download/SongDownloader.h"
 #include "net/ApiClient.h"
 #include "net/HttpClient.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/FaceShown.h"
 #include "support/Mp3Fixture.h"
@@ -92,7 +92,7 @@ TEST_F(DownloadWindow, BeforeAnySongOnlyTheFolderIsMade) {
 
 TEST_F(DownloadWindow, ThePlayingSongIsSavedWithItsTagAndOverwrittenTheSecondTime) {
   open();
-  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  window->squareWidgets()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
   playFirstPlaylistRow();
   const NowPlaying now = state().now;
   const fs::path file = folder() / SafeFileName(now.currentTitle);
@@ -118,7 +118,7 @@ TEST_F(DownloadWindow, ThePlayingSongIsSavedWithItsTagAndOverwrittenTheSecondTim
 
 TEST_F(DownloadWindow, ABrokenDownloadLeavesTheEarlierFileAlone) {
   open();
-  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  window->squareWidgets()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
   playFirstPlaylistRow();
   const fs::path file = folder() / SafeFileName(state().now.currentTitle);
   ASSERT_EQ(clickDownload(), savedMessage(state().now.currentTitle));
@@ -142,7 +142,7 @@ TEST_F(DownloadWindow, ASongNamedWithASlashIsSavedInsideTheFolder) {
   ASSERT_TRUE(WriteTaggedFile(library / "song.mp3", tag, makeMp3(2.0)));
   open(library);
   // The square's first page lists the library's playlists.
-  ASSERT_FALSE(window->playlistSquare()->browser().rows().empty());
+  ASSERT_FALSE(window->squareWidgets()->square().rows().empty());
   playFirstPlaylistRow();
   ASSERT_EQ(state().now.currentTitle, "AC/DC-Band");
 
@@ -170,7 +170,7 @@ TEST_F(DownloadWindow, TheFaceShowsTheDownloadWhileItRuns) {
 // The server pauses in the middle of the song: meanwhile the caption tells the share received.
 TEST_F(DownloadWindow, WhileTheSongArrivesTheCaptionTellsTheShareReceived) {
   open();
-  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  window->squareWidgets()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
   playFirstPlaylistRow();
   const std::string title = state().now.currentTitle;
   ASSERT_TRUE(server->stallAfter("/audio/*", 4000, 3000));

@@ -121,7 +121,7 @@ TEST_F(LoginWindowOnServer, ThePlaylistsGoToTheSquareAndLogoutEndsTheLogin) {
   ASSERT_EQ(list->topLevelItemCount(), static_cast<int>(ids.size()));
   for (int row = 0; row < list->topLevelItemCount(); ++row)
     EXPECT_EQ(list->topLevelItem(row)->text(1).toStdString(), ids[row]);
-  EXPECT_TRUE(window->controls().list.panel->isVisible());
+  EXPECT_TRUE(window->controls().square.frame->isVisible());
 
   ASSERT_NE(openLogin(), nullptr);
   control<PictureButton>(*login, "退出登录")->click();

@@ -11,7 +11,7 @@
 
 #include "app/MainWindow.h"
 #include "face/FacePresenter.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/ServerProcess.h"
 #include "support/WaitFor.h"
@@ -125,8 +125,8 @@ TEST_F(FailureWindow, ServerErrorsAndUnreadableAnswersAreToldAsALostServer) {
     click("图形按钮_播放");
     EXPECT_TRUE(pump([&] { return artist() == kServerUnreachable; }, 15s)) << artist();
     if (std::string(fault.path) == "/top/playlist") {
-      EXPECT_EQ(window->findChild<QLabel*>("emptyListNote")->text().toStdString(),
-                PlaylistSquarePanel::kLoadFailed);
+      EXPECT_EQ(window->findChild<QLabel*>("emptySquareNote")->text().toStdString(),
+                SquareWidgets::kLoadFailed);
     }
     EXPECT_FALSE(playing());
     ASSERT_TRUE(server.clearFaults());

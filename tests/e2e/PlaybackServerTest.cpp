@@ -14,7 +14,7 @@
 
 #include "app/MainWindow.h"
 #include "face/FacePresenter.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/FaceShown.h"
 #include "support/PlaybackAccess.h"
@@ -85,7 +85,7 @@ TEST_F(ServerWindow, FirstPlayStartsATrackOfAPlaylistFromRowsOneToSeven) {
 }
 
 TEST_F(ServerWindow, ShortSongsFollowEachOtherWithTheirLyricLines) {
-  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  window->squareWidgets()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
   ASSERT_EQ(square()->topLevelItemCount(), 1);
   window->playback().playSelectedPlaylist(0);
   ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
@@ -158,7 +158,7 @@ TEST_F(ServerWindow, FmLoggedOutSaysSoAndStopsAsking) {
 // The server goes away while a playlist plays: the queue stays whole and the face says why;
 // back on the same port, the next song of the same queue plays.
 TEST_F(ServerWindow, ServerOutageKeepsTheQueueUntilItAnswersAgain) {
-  window->playlistSquare()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
+  window->squareWidgets()->ShowAccountPlaylists({"short"}, {kShortPlaylist});
   window->playback().playSelectedPlaylist(0);
   ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
   const PlayQueue queued = state().playlistQueue;

@@ -31,7 +31,7 @@
 #include "download/SongDownloader.h"
 #include "face/FacePresenter.h"
 #include "net/HttpClient.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
@@ -204,7 +204,7 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
       shortcut(Qt::Key_Left),
       shortcut(Qt::Key_P),
       [&] { menu.like->trigger(); },
-      [&] { emit window->playlistSquare()->playlistChosen(int(random() % 8)); },
+      [&] { emit window->squareWidgets()->playlistChosen(int(random() % 8)); },
   };
 
   int done = 0;
@@ -240,13 +240,13 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   const std::string before = state.now.currentSongId;
   window->playback().onFmButtonClicked(false);
   // Paging on may have gone past the last page: back to the first one.
-  window->playlistSquare()->browser().chooseCategory(0);
+  window->squareWidgets()->square().chooseCategory(0);
   control<PictureButton>(*window, "图形按钮_下一曲")->click();
   ASSERT_TRUE(pump([&] { return playing() && state.now.currentSongId != before; }, 60s))
       << "seed " << kSeed << "; song " << before << " then " << state.now.currentSongId
       << ", state " << int(window->playback().playState()) << ", stream "
       << objects.player.isActive(state.now.currentStream) << ", rows "
-      << window->playlistSquare()->rowCount() << ", caption "
+      << window->squareWidgets()->rowCount() << ", caption "
       << control<QLabel>(*window, "歌手名称")->text().toStdString();
   check(kActions + 1);
   EXPECT_EQ(firstWrong, "") << "seed " << kSeed;

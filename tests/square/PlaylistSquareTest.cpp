@@ -1,4 +1,4 @@
-// The square's requests, answers and browse values, against the real server, without widgets.
+// The square's requests, answers and paging, against the real server, without widgets.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -82,7 +82,7 @@ struct RecordingView : PlaylistSquareView {
   }
   void setPagingButtonsVisible(bool visible) override { pagingVisible = visible; }
   void hideSearchBox() override { ++searchBoxHides; }
-  void showListPanel() override { ++listPanelShows; }
+  void showSquare() override { ++squareShows; }
   void pageLoading() override {}
   void pageLoaded(bool isAnswered, bool more) override {
     answered = isAnswered;
@@ -92,27 +92,27 @@ struct RecordingView : PlaylistSquareView {
   std::vector<PlaylistRow> rows;
   int clears = 0;
   int searchBoxHides = 0;
-  int listPanelShows = 0;
+  int squareShows = 0;
   bool pagingVisible = true;
   bool answered = true;
   bool morePages = true;
 };
 
-class PlaylistBrowserTest : public SquareServerTest {
+class PlaylistSquareTest : public SquareServerTest {
  protected:
-  PlaylistBrowser browserAt(const std::string& base) {
-    return PlaylistBrowser(apiJson, base, view, start);
+  PlaylistSquare squareAt(const std::string& base) {
+    return PlaylistSquare(apiJson, base, view, start);
   }
-  PlaylistBrowser browser() { return browserAt(server_->baseUrl()); }
+  PlaylistSquare square() { return squareAt(server_->baseUrl()); }
   void prefill() { view.rows = {{"旧", "1"}, {"旧", "2"}}; }
 
-  BrowseState start;
+  SquarePaging start;
   JsonDocument apiJson;
   RecordingView view;
 };
 
-TEST_F(PlaylistBrowserTest, FirstPageOfAllAsStartUpLoadsIt) {
-  browser().loadCurrentPage();
+TEST_F(PlaylistSquareTest, FirstPageOfAllAsStartUpLoadsIt) {
+  square().loadCurrentPage();
   EXPECT_EQ(
       newSquareTargets(),
       std::vector<std::string>{"/top/playlist?limit=8&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8"});
@@ -125,43 +125,43 @@ TEST_F(PlaylistBrowserTest, FirstPageOfAllAsStartUpLoadsIt) {
   }
 }
 
-TEST_F(PlaylistBrowserTest, CategoriesAreSentFromTheProgramsOwnTable) {
-  PlaylistBrowser b = browser();
-  b.chooseCategory(14);
-  b.chooseCategory(15);
-  b.chooseCategory(21);
+TEST_F(PlaylistSquareTest, CategoriesAreSentFromTheProgramsOwnTable) {
+  PlaylistSquare sq = square();
+  sq.chooseCategory(14);
+  sq.chooseCategory(15);
+  sq.chooseCategory(21);
   EXPECT_EQ(newSquareTargets(),
             (std::vector<std::string>{
                 "/top/playlist?limit=8&offset=0&order=hot&cat=KTV",
                 "/top/playlist?limit=8&offset=0&order=hot&cat=70%E5%90%8E",
                 "/top/playlist?limit=8&offset=0&order=hot&cat=%E6%A6%9C%E5%8D%95"}));
-  EXPECT_EQ(b.browseState().mode, "默认");
-  EXPECT_EQ(b.browseState().keyword, "榜单");
+  EXPECT_EQ(sq.paging().mode, "默认");
+  EXPECT_EQ(sq.paging().keyword, "榜单");
   // 榜单 holds two playlists in the demo catalogue.
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_TRUE(view.pagingVisible);
 }
 
-TEST_F(PlaylistBrowserTest, AnIdBeyondTwoToThe53KeepsEveryDigit) {
-  browser().chooseCategory(19);  // 经典 holds the demo playlist 2^53 + 3
+TEST_F(PlaylistSquareTest, AnIdBeyondTwoToThe53KeepsEveryDigit) {
+  square().chooseCategory(19);  // 经典 holds the demo playlist 2^53 + 3
   bool found = false;
   for (const PlaylistRow& row : view.rows) found = found || row.id == "9007199254740995";
   EXPECT_TRUE(found);
 }
 
-TEST_F(PlaylistBrowserTest, NextPageStepsByEightAndFirstPageGoesBack) {
-  PlaylistBrowser b = browser();
-  b.chooseCategory(0);
+TEST_F(PlaylistSquareTest, NextPageStepsByEightAndFirstPageGoesBack) {
+  PlaylistSquare sq = square();
+  sq.chooseCategory(0);
   EXPECT_TRUE(view.morePages);
-  b.nextPage();
+  sq.nextPage();
   EXPECT_EQ(view.rows.size(), 5u);  // the last 5 of 13
   EXPECT_FALSE(view.morePages);
-  b.nextPage();
+  sq.nextPage();
   EXPECT_TRUE(view.rows.empty());  // past the end: an empty page, no bound
-  b.nextPage();
-  EXPECT_EQ(b.browseState().offset, 24);
-  b.firstPage();
-  EXPECT_EQ(b.browseState().offset, 0);
+  sq.nextPage();
+  EXPECT_EQ(sq.paging().offset, 24);
+  sq.firstPage();
+  EXPECT_EQ(sq.paging().offset, 0);
   EXPECT_EQ(view.rows.size(), 8u);
   const std::string all = "&order=hot&cat=%E5%85%A8%E9%83%A8";
   EXPECT_EQ(newSquareTargets(), (std::vector<std::string>{
@@ -173,17 +173,17 @@ TEST_F(PlaylistBrowserTest, NextPageStepsByEightAndFirstPageGoesBack) {
                                 }));
 }
 
-TEST_F(PlaylistBrowserTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
-  PlaylistBrowser b = browser();
-  b.search("a b/c_d");
-  b.search("Study");
-  EXPECT_EQ(b.browseState().mode, "查询");
-  EXPECT_EQ(b.browseState().keyword, "Study");
+TEST_F(PlaylistSquareTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
+  PlaylistSquare sq = square();
+  sq.search("a b/c_d");
+  sq.search("Study");
+  EXPECT_EQ(sq.paging().mode, "查询");
+  EXPECT_EQ(sq.paging().keyword, "Study");
   ASSERT_EQ(view.rows.size(), 1u);
   EXPECT_EQ(view.rows[0].name, "学习专注 Study Focus");
   EXPECT_EQ(view.rows[0].id, "3000003");
   EXPECT_FALSE(view.morePages);
-  b.nextPage();
+  sq.nextPage();
   EXPECT_TRUE(view.rows.empty());
   EXPECT_EQ(view.searchBoxHides, 2);
   EXPECT_EQ(newSquareTargets(),
@@ -192,117 +192,117 @@ TEST_F(PlaylistBrowserTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
                                       "/search?keywords=Study&limit=8&offset=8&type=1000"}));
 }
 
-// 首页 loads the first page of what is browsed; only a search that found nothing leads back to
+// 首页 loads the first page of what is shown; only a search that found nothing leads back to
 // the hot playlists of the category last chosen. 下一页 stays off on a last page.
-TEST_F(PlaylistBrowserTest, FirstPageIsTheFirstPageOfWhatIsBrowsed) {
+TEST_F(PlaylistSquareTest, FirstPageIsTheFirstPageOfWhatIsShown) {
   const std::string hot = "/top/playlist?limit=8&offset=0&order=hot&cat=";
   const struct {
     const char* name;
-    std::function<void(PlaylistBrowser&)> browse;
+    std::function<void(PlaylistSquare&)> steps;
     const char* mode;
     const char* keyword;
     std::string firstPageTarget;
     std::size_t rows;
   } cases[] = {
       {"a category, two pages on",
-       [](PlaylistBrowser& b) {
-         b.chooseCategory(0);
-         b.nextPage();
-         b.nextPage();
+       [](PlaylistSquare& sq) {
+         sq.chooseCategory(0);
+         sq.nextPage();
+         sq.nextPage();
        },
        "默认", "全部", hot + "%E5%85%A8%E9%83%A8", 8},
       {"a search with results, a page on",
-       [](PlaylistBrowser& b) {
-         b.search("Study");
-         b.nextPage();
+       [](PlaylistSquare& sq) {
+         sq.search("Study");
+         sq.nextPage();
        },
        "查询", "Study", "/search?keywords=Study&limit=8&offset=0&type=1000", 1},
       {"a search that found nothing",
-       [](PlaylistBrowser& b) {
-         b.chooseCategory(0);
-         b.search("nothing-like-this");
+       [](PlaylistSquare& sq) {
+         sq.chooseCategory(0);
+         sq.search("nothing-like-this");
        },
        "默认", "全部", hot + "%E5%85%A8%E9%83%A8", 8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PlaylistBrowser b = browser();
-    c.browse(b);
+    PlaylistSquare sq = square();
+    c.steps(sq);
     seen_ = server_->requestLog().size();
-    b.firstPage();
+    sq.firstPage();
     EXPECT_EQ(newSquareTargets(), std::vector<std::string>{c.firstPageTarget});
-    EXPECT_EQ(b.browseState().mode, c.mode);
-    EXPECT_EQ(b.browseState().keyword, c.keyword);
-    EXPECT_EQ(b.browseState().offset, 0);
+    EXPECT_EQ(sq.paging().mode, c.mode);
+    EXPECT_EQ(sq.paging().keyword, c.keyword);
+    EXPECT_EQ(sq.paging().offset, 0);
     EXPECT_EQ(view.rows.size(), c.rows);
     EXPECT_EQ(view.morePages, c.rows == 8u) << "下一页 on the last page";
   }
 }
 
-TEST_F(PlaylistBrowserTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
-  PlaylistBrowser b = browser();
+TEST_F(PlaylistSquareTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
+  PlaylistSquare sq = square();
   view.pagingVisible = false;
   prefill();
-  for (const char* text : {"", "输入查询(回车键)"}) b.search(text);
+  for (const char* text : {"", "输入查询(回车键)"}) sq.search(text);
   EXPECT_EQ(view.searchBoxHides, 2);
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_EQ(view.clears, 0);
   EXPECT_FALSE(view.pagingVisible);
-  EXPECT_EQ(b.browseState().mode, "默认");
-  EXPECT_EQ(b.browseState().keyword, "全部");
+  EXPECT_EQ(sq.paging().mode, "默认");
+  EXPECT_EQ(sq.paging().keyword, "全部");
   EXPECT_TRUE(newSquareTargets().empty());
 }
 
-TEST_F(PlaylistBrowserTest, WhateverTheAnswerHoldsIsListed) {
-  PlaylistBrowser b = browser();
+TEST_F(PlaylistSquareTest, WhateverTheAnswerHoldsIsListed) {
+  PlaylistSquare sq = square();
   server_->answerWith("/top/playlist", playlistsAnswer(5));
-  b.chooseCategory(0);
+  sq.chooseCategory(0);
   ASSERT_EQ(view.rows.size(), 5u);
   EXPECT_EQ(view.rows[4].name, "歌单 4");
   EXPECT_EQ(view.rows[4].id, "7004");
   server_->answerWith("/search", playlistsAnswer(11, "result.playlists"));
-  b.search("x");
+  sq.search("x");
   EXPECT_EQ(view.rows.size(), 11u);
   server_->answerWith("/top/playlist", playlistsAnswer(0));
-  b.chooseCategory(0);
+  sq.chooseCategory(0);
   EXPECT_TRUE(view.rows.empty());
   EXPECT_TRUE(view.answered);
 }
 
-TEST_F(PlaylistBrowserTest, FailuresLeaveTheListEmpty) {
-  PlaylistBrowser b = browser();
+TEST_F(PlaylistSquareTest, FailuresLeaveTheSquareEmpty) {
+  PlaylistSquare sq = square();
   server_->failWith("/top/playlist", 500);
   prefill();
-  b.chooseCategory(0);
+  sq.chooseCategory(0);
   EXPECT_TRUE(view.rows.empty());
   server_->clearFaults();
   server_->answerWith("/top/playlist", "<html>not json</html>");
   prefill();
-  b.nextPage();
+  sq.nextPage();
   EXPECT_TRUE(view.rows.empty());
   server_->answerWith("/search", playlistsAnswer(3));  // the wrong array for a search
   prefill();
-  b.search("x");
+  sq.search("x");
   EXPECT_TRUE(view.rows.empty());
   EXPECT_EQ(newSquareTargets().size(), 3u);
 }
 
-TEST_F(PlaylistBrowserTest, NoServerLeavesTheListEmpty) {
+TEST_F(PlaylistSquareTest, NoServerLeavesTheSquareEmpty) {
   // Nothing listens on port 1 of the loopback: the connection is refused at once.
   const std::string base = "http://127.0.0.1:1";
-  PlaylistBrowser b = browserAt(base);
+  PlaylistSquare sq = squareAt(base);
   prefill();
-  b.loadCurrentPage();
+  sq.loadCurrentPage();
   EXPECT_TRUE(view.rows.empty());
   EXPECT_EQ(view.clears, 1);
   EXPECT_FALSE(view.answered);
-  EXPECT_FALSE(b.answered());
+  EXPECT_FALSE(sq.answered());
   EXPECT_FALSE(view.morePages);
 }
 
 // Whether 下一页 leads anywhere: from the answer's own word when it gives one, else from a full
 // page.
-TEST_F(PlaylistBrowserTest, NextPageIsOfferedOnlyWhenAPageFollows) {
+TEST_F(PlaylistSquareTest, NextPageIsOfferedOnlyWhenAPageFollows) {
   struct Case {
     const char* path;
     std::string answer;
@@ -315,52 +315,52 @@ TEST_F(PlaylistBrowserTest, NextPageIsOfferedOnlyWhenAPageFollows) {
       {"/search", R"({"result":{"playlists":[{"name":"a","id":1}],"playlistCount":9}})", true},
       {"/search", R"({"result":{"playlists":[{"name":"a","id":1}],"playlistCount":1}})", false},
   };
-  PlaylistBrowser b = browser();
+  PlaylistSquare sq = square();
   for (const Case& c : cases) {
     server_->clearFaults();
     server_->answerWith(c.path, c.answer);
     if (std::string(c.path) == "/search")
-      b.search("x");
+      sq.search("x");
     else
-      b.chooseCategory(0);
+      sq.chooseCategory(0);
     EXPECT_EQ(view.morePages, c.more) << c.answer;
   }
 }
 
-TEST_F(PlaylistBrowserTest, OutOfRangeCategoryOrUnknownModeChangesNothingFurther) {
+TEST_F(PlaylistSquareTest, OutOfRangeCategoryOrUnknownModeChangesNothingFurther) {
   start.offset = 16;
-  PlaylistBrowser b = browser();
+  PlaylistSquare sq = square();
   view.pagingVisible = false;
-  b.chooseCategory(22);
-  b.chooseCategory(-1);
+  sq.chooseCategory(22);
+  sq.chooseCategory(-1);
   EXPECT_TRUE(view.pagingVisible);
-  EXPECT_EQ(b.browseState().keyword, "全部");
-  EXPECT_EQ(b.browseState().offset, 16);
+  EXPECT_EQ(sq.paging().keyword, "全部");
+  EXPECT_EQ(sq.paging().offset, 16);
   start.mode = "别的";
-  PlaylistBrowser other = browser();
+  PlaylistSquare other = square();
   prefill();
   other.firstPage();
   other.nextPage();
-  EXPECT_EQ(other.browseState().offset, 16);
+  EXPECT_EQ(other.paging().offset, 16);
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_TRUE(newSquareTargets().empty());
 }
 
-TEST_F(PlaylistBrowserTest, AccountPlaylistsReplaceTheRowsAndStopPaging) {
-  PlaylistBrowser b = browser();
-  b.chooseCategory(0);
-  b.nextPage();
-  b.ShowAccountPlaylists({"我喜欢的音乐", "跑步"}, {"9007199254740995", "42"});
+TEST_F(PlaylistSquareTest, AccountPlaylistsReplaceTheRowsAndStopPaging) {
+  PlaylistSquare sq = square();
+  sq.chooseCategory(0);
+  sq.nextPage();
+  sq.ShowAccountPlaylists({"我喜欢的音乐", "跑步"}, {"9007199254740995", "42"});
   ASSERT_EQ(view.rows.size(), 2u);
   EXPECT_EQ(view.rows[0].name, "我喜欢的音乐");
   EXPECT_EQ(view.rows[0].id, "9007199254740995");
   EXPECT_EQ(view.rows[1].id, "42");
   EXPECT_FALSE(view.pagingVisible);
-  EXPECT_EQ(view.listPanelShows, 1);
-  EXPECT_EQ(b.browseState().mode, "默认");
-  EXPECT_EQ(b.browseState().offset, 8);
+  EXPECT_EQ(view.squareShows, 1);
+  EXPECT_EQ(sq.paging().mode, "默认");
+  EXPECT_EQ(sq.paging().offset, 8);
   // A short name list leaves empty names rather than reading past its end.
-  b.ShowAccountPlaylists({"一"}, {"1", "2", "3"});
+  sq.ShowAccountPlaylists({"一"}, {"1", "2", "3"});
   ASSERT_EQ(view.rows.size(), 3u);
   EXPECT_EQ(view.rows[2].name, "");
   EXPECT_EQ(view.rows[2].id, "3");
@@ -376,41 +376,41 @@ struct ClickDuringWait : BlockingRunner {
   std::function<void()> meanwhile;
 };
 
-TEST_F(PlaylistBrowserTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
+TEST_F(PlaylistSquareTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
   std::vector<PlaylistRow> secondPage;
   {
-    PlaylistBrowser b = browser();
-    b.chooseCategory(0);
-    b.nextPage();
+    PlaylistSquare sq = square();
+    sq.chooseCategory(0);
+    sq.nextPage();
     secondPage = view.rows;
     ASSERT_FALSE(secondPage.empty());
   }
   const struct {
     const char* click;
-    std::function<void(PlaylistBrowser&)> run;
+    std::function<void(PlaylistSquare&)> run;
     std::vector<PlaylistRow> shown;
   } cases[] = {
-      {"next page", [](PlaylistBrowser& b) { b.nextPage(); }, secondPage},
-      {"account list",
-       [](PlaylistBrowser& b) { b.ShowAccountPlaylists({"我的"}, {"42"}); },
+      {"next page", [](PlaylistSquare& sq) { sq.nextPage(); }, secondPage},
+      {"account playlists",
+       [](PlaylistSquare& sq) { sq.ShowAccountPlaylists({"我的"}, {"42"}); },
        {{"我的", "42"}}},
   };
   for (const auto& c : cases) {
-    PlaylistBrowser b = browser();
+    PlaylistSquare sq = square();
     ClickDuringWait runner;
-    runner.meanwhile = [&] { c.run(b); };
+    runner.meanwhile = [&] { c.run(sq); };
     ScopedBlockingRunner installed(runner);
-    b.chooseCategory(0);
+    sq.chooseCategory(0);
     ASSERT_EQ(view.rows.size(), c.shown.size()) << c.click;
     for (std::size_t i = 0; i < c.shown.size(); ++i) {
       EXPECT_EQ(view.rows[i].name, c.shown[i].name) << c.click;
       EXPECT_EQ(view.rows[i].id, c.shown[i].id) << c.click;
     }
-    EXPECT_EQ(b.rows().size(), c.shown.size()) << c.click;
+    EXPECT_EQ(sq.rows().size(), c.shown.size()) << c.click;
   }
 }
 
-// Looks at the browser while a page is on its way, as a play pressed then would.
+// Looks at the square while a page is on its way, as a play pressed then would.
 struct LookDuringWait : BlockingRunner {
   void run(const BlockingWork& work) override {
     if (look) look();
@@ -420,28 +420,28 @@ struct LookDuringWait : BlockingRunner {
   std::function<void()> look;
 };
 
-TEST_F(PlaylistBrowserTest, APlayWhileAPageComesDrawsFromTheRowsShownBeforeOrWaitsForIt) {
-  PlaylistBrowser b = browser();
+TEST_F(PlaylistSquareTest, APlayWhileAPageComesDrawsFromTheRowsShownBeforeOrWaitsForIt) {
+  PlaylistSquare sq = square();
   LookDuringWait runner;
   ScopedBlockingRunner installed(runner);
   std::vector<PlaylistRow> playable;
   bool answered = true;
   runner.look = [&] {
-    playable = b.playableRows();
-    answered = b.answered();
+    playable = sq.playableRows();
+    answered = sq.answered();
   };
   // Nothing shown yet: the play finds no answer and asks for the page itself.
-  b.loadCurrentPage();
+  sq.loadCurrentPage();
   EXPECT_TRUE(playable.empty());
   EXPECT_FALSE(answered);
-  const std::vector<PlaylistRow> firstPage = b.rows();
+  const std::vector<PlaylistRow> firstPage = sq.rows();
   ASSERT_FALSE(firstPage.empty());
-  // The list is cleared for the next page, but a play still has the first page's playlists.
-  b.nextPage();
+  // The square is cleared for the next page, but a play still has the first page's playlists.
+  sq.nextPage();
   ASSERT_EQ(playable.size(), firstPage.size());
   EXPECT_EQ(playable.front().id, firstPage.front().id);
   EXPECT_TRUE(answered);
-  EXPECT_NE(b.playableRows().front().id, firstPage.front().id);
+  EXPECT_NE(sq.playableRows().front().id, firstPage.front().id);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "app/MainWindow.h"
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 #include "support/WaitFor.h"
 
 namespace lumora::test {
@@ -13,7 +13,7 @@ namespace lumora::test {
 inline bool showFace(MainWindow& window,
                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
   window.show();
-  return waitFor([&] { return window.playlistSquare()->browser().answered(); }, limit,
+  return waitFor([&] { return window.squareWidgets()->square().answered(); }, limit,
                  [] { QApplication::processEvents(QEventLoop::AllEvents, 10); });
 }
 

@@ -357,13 +357,13 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   // The server is shared by the suite: only answers from now on count.
   const std::size_t lyrics = server_->requestsTo("/lyric").size();
   auto unanswered = [&] { return server_->requestsTo("/lyric").size() == lyrics; };
-  auto* listPanel = control<QWidget>(*window, "外形框1");
-  PaintCount listPaints(listPanel);
+  auto* squareFrame = control<QWidget>(*window, "外形框1");
+  PaintCount squarePaints(squareFrame);
   struct {
     bool done = false;
     std::string status, statusPaused;
     int paints = 0, activePaused = -1;
-    bool listShown = false, unanswered = false;
+    bool squareShown = false, unanswered = false;
   } seen;
   QTimer probe;
   probe.setInterval(20);
@@ -372,9 +372,9 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
     seen.done = true;
     seen.status = ctl({"status"});
     button("图形按钮_列表")->click();
-    pump([&] { return listPaints.paints > 0; }, 10s);
-    seen.paints = listPaints.paints;
-    seen.listShown = !listPanel->isHidden();
+    pump([&] { return squarePaints.paints > 0; }, 10s);
+    seen.paints = squarePaints.paints;
+    seen.squareShown = !squareFrame->isHidden();
     button("图形按钮_暂停")->click();
     seen.activePaused = active();
     seen.statusPaused = ctl({"status"});
@@ -389,7 +389,7 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   // Answered at all: the new song is announced only once its start is complete.
   EXPECT_TRUE(seen.status == "Stopped" || seen.status == "Playing") << seen.status;
   EXPECT_GT(seen.paints, 0);
-  EXPECT_TRUE(seen.listShown);
+  EXPECT_TRUE(seen.squareShown);
   EXPECT_EQ(seen.activePaused, AudioPlayer::kPaused);
   EXPECT_EQ(seen.statusPaused, "Paused");
   EXPECT_TRUE(seen.unanswered);

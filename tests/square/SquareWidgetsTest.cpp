@@ -1,4 +1,5 @@
-// The square on the main window's real form: its controls, panels and the start-up page.
+// The square on the main window's real form: its controls, the settings panel beside it and the
+// start-up page.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -17,30 +18,30 @@
 #include "app/MainWindowTestSupport.h"
 #include "app/Options.h"
 #include "face/MainWindowControls.h"
-#include "square/PlaylistSquarePanel.h"
 #include "square/SquareTestSupport.h"
+#include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/FaceShown.h"
 
 namespace lumora::test {
 namespace {
 
-class SquarePanelTest : public SquareServerTest {
+class SquareWidgetsTest : public SquareServerTest {
  protected:
   void SetUp() override {
     SquareServerTest::SetUp();
     controls = buildMainWindowControls(&host);
-    panel = std::make_unique<PlaylistSquarePanel>(controls.list, controls.settings.panel, apiJson,
-                                                  server_->baseUrl());
+    widgets = std::make_unique<SquareWidgets>(controls.square, controls.settings.panel, apiJson,
+                                              server_->baseUrl());
     host.show();
-    controls.list.panel->show();
+    controls.square.frame->show();
   }
 
   template <class T>
   T* control(const char* name) {
     return host.findChild<T*>(QString::fromUtf8(name));
   }
-  QTreeWidget* list() { return control<QTreeWidget>("超级列表框1"); }
+  QTreeWidget* rowsView() { return control<QTreeWidget>("超级列表框1"); }
   QWidget* searchBox() { return control<QWidget>("外形框3"); }
   QLineEdit* searchEdit() { return control<QLineEdit>("编辑框_歌单ID"); }
   bool pagingShown() {
@@ -57,7 +58,7 @@ class SquarePanelTest : public SquareServerTest {
     emit combo->activated(index);
   }
   void mouse(QEvent::Type type, QPoint at) {
-    QWidget* viewport = list()->viewport();
+    QWidget* viewport = rowsView()->viewport();
     QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
                       Qt::NoModifier);
@@ -74,27 +75,27 @@ class SquarePanelTest : public SquareServerTest {
     return searchEdit()->palette().color(QPalette::Text);
   }
 
-  const BrowseState& browse() { return panel->browser().browseState(); }
+  const SquarePaging& paging() { return widgets->square().paging(); }
   JsonDocument apiJson;
   QWidget host;
   MainWindowControls controls;
-  std::unique_ptr<PlaylistSquarePanel> panel;
+  std::unique_ptr<SquareWidgets> widgets;
 };
 
-TEST_F(SquarePanelTest, CategoryAndPagingControlsLoadTheirPages) {
+TEST_F(SquareWidgetsTest, CategoryAndPagingControlsLoadTheirPages) {
   chooseCategory(14);
-  ASSERT_EQ(list()->topLevelItemCount(), 1);
-  EXPECT_EQ(list()->topLevelItem(0)->text(0).toStdString(), "KTV 必点金曲");
-  EXPECT_EQ(panel->playlistIdAt(0), "3000005");
+  ASSERT_EQ(rowsView()->topLevelItemCount(), 1);
+  EXPECT_EQ(rowsView()->topLevelItem(0)->text(0).toStdString(), "KTV 必点金曲");
+  EXPECT_EQ(widgets->playlistIdAt(0), "3000005");
   // Picking the category shown again loads it again.
   chooseCategory(0);
   chooseCategory(0);
   click("下一页");
-  EXPECT_EQ(list()->topLevelItemCount(), 5);
+  EXPECT_EQ(rowsView()->topLevelItemCount(), 5);
   // The last page: no empty page beyond it.
   EXPECT_FALSE(control<QWidget>("下一页")->isEnabled());
   click("首页");
-  EXPECT_EQ(list()->topLevelItemCount(), 8);
+  EXPECT_EQ(rowsView()->topLevelItemCount(), 8);
   EXPECT_TRUE(control<QWidget>("下一页")->isEnabled());
   const std::string all = "&order=hot&cat=%E5%85%A8%E9%83%A8";
   EXPECT_EQ(newSquareTargets(),
@@ -104,32 +105,32 @@ TEST_F(SquarePanelTest, CategoryAndPagingControlsLoadTheirPages) {
                 "/top/playlist?limit=8&offset=8" + all, "/top/playlist?limit=8&offset=0" + all}));
 }
 
-TEST_F(SquarePanelTest, SearchRunsFromTheButtonAndFromEnter) {
+TEST_F(SquareWidgetsTest, SearchRunsFromTheButtonAndFromEnter) {
   click("图形按钮_查询");
   ASSERT_FALSE(searchBox()->isHidden());
   searchEdit()->setText(QString::fromUtf8("下午茶"));
   click("查询结果");
   EXPECT_TRUE(searchBox()->isHidden());
-  ASSERT_EQ(list()->topLevelItemCount(), 1);
-  EXPECT_EQ(list()->topLevelItem(0)->text(0).toStdString(), "Evening Café 下午茶");
+  ASSERT_EQ(rowsView()->topLevelItemCount(), 1);
+  EXPECT_EQ(rowsView()->topLevelItem(0)->text(0).toStdString(), "Evening Café 下午茶");
 
   click("图形按钮_查询");
   searchEdit()->setText(QStringLiteral("Night"));
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
   QApplication::sendEvent(searchEdit(), &enter);
   EXPECT_TRUE(searchBox()->isHidden());
-  ASSERT_EQ(list()->topLevelItemCount(), 1);
-  EXPECT_EQ(list()->topLevelItem(0)->text(0).toStdString(), "Bar Night 酒吧之夜");
-  EXPECT_EQ(browse().mode, "查询");
+  ASSERT_EQ(rowsView()->topLevelItemCount(), 1);
+  EXPECT_EQ(rowsView()->topLevelItem(0)->text(0).toStdString(), "Bar Night 酒吧之夜");
+  EXPECT_EQ(paging().mode, "查询");
   EXPECT_EQ(newSquareTargets(),
             (std::vector<std::string>{
                 "/search?keywords=%E4%B8%8B%E5%8D%88%E8%8C%B6&limit=8&offset=0&type=1000",
                 "/search?keywords=Night&limit=8&offset=0&type=1000"}));
 }
 
-TEST_F(SquarePanelTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
+TEST_F(SquareWidgetsTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
   chooseCategory(0);
-  panel->ShowAccountPlaylists({"我的"}, {"1"});
+  widgets->ShowAccountPlaylists({"我的"}, {"1"});
   for (const char* text : {"", "输入查询(回车键)"}) {
     click("图形按钮_查询");
     ASSERT_FALSE(searchBox()->isHidden());
@@ -137,13 +138,13 @@ TEST_F(SquarePanelTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
     click("查询结果");
     EXPECT_TRUE(searchBox()->isHidden()) << text;
   }
-  EXPECT_EQ(list()->topLevelItemCount(), 1);
+  EXPECT_EQ(rowsView()->topLevelItemCount(), 1);
   EXPECT_TRUE(pagingHidden());
-  EXPECT_EQ(browse().mode, "默认");
+  EXPECT_EQ(paging().mode, "默认");
   EXPECT_EQ(newSquareTargets().size(), 1u);
 }
 
-TEST_F(SquarePanelTest, TheSearchBoxEmptiesOnFocusAndGreysWhenLeft) {
+TEST_F(SquareWidgetsTest, TheSearchBoxEmptiesOnFocusAndGreysWhenLeft) {
   ASSERT_EQ(searchEdit()->text().toStdString(), "输入查询(回车键)");
   QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
   QApplication::sendEvent(searchEdit(), &in);
@@ -159,7 +160,7 @@ TEST_F(SquarePanelTest, TheSearchBoxEmptiesOnFocusAndGreysWhenLeft) {
   EXPECT_TRUE(searchEdit()->text().isEmpty());
 }
 
-TEST_F(SquarePanelTest, SearchButtonTogglesTheBoxAndAPressOnTheListHidesIt) {
+TEST_F(SquareWidgetsTest, SearchButtonTogglesTheBoxAndAPressOnTheRowsHidesIt) {
   click("图形按钮_查询");
   EXPECT_FALSE(searchBox()->isHidden());
   click("图形按钮_查询");
@@ -172,50 +173,50 @@ TEST_F(SquarePanelTest, SearchButtonTogglesTheBoxAndAPressOnTheListHidesIt) {
   EXPECT_TRUE(searchBox()->isHidden());
 }
 
-TEST_F(SquarePanelTest, AccountListHidesPagingUntilACategoryIsChosen) {
+TEST_F(SquareWidgetsTest, AccountPlaylistsHidePagingUntilACategoryIsChosen) {
   chooseCategory(0);
   click("下一页");
   ASSERT_TRUE(pagingShown());
-  panel->ShowAccountPlaylists({"我喜欢的音乐", "夜跑"}, {"9007199254740995", "77"});
+  widgets->ShowAccountPlaylists({"我喜欢的音乐", "夜跑"}, {"9007199254740995", "77"});
   EXPECT_TRUE(pagingHidden());
-  ASSERT_EQ(panel->rowCount(), 2);
-  EXPECT_EQ(list()->topLevelItem(1)->text(0).toStdString(), "夜跑");
-  EXPECT_EQ(browse().offset, 8);
+  ASSERT_EQ(widgets->rowCount(), 2);
+  EXPECT_EQ(rowsView()->topLevelItem(1)->text(0).toStdString(), "夜跑");
+  EXPECT_EQ(paging().offset, 8);
   chooseCategory(0);
   EXPECT_TRUE(pagingShown());
-  EXPECT_EQ(browse().offset, 0);
-  EXPECT_EQ(panel->rowCount(), 8);
+  EXPECT_EQ(paging().offset, 0);
+  EXPECT_EQ(widgets->rowCount(), 8);
 }
 
-TEST_F(SquarePanelTest, AccountListShowsTheListPanelAndHidesTheSettings) {
+TEST_F(SquareWidgetsTest, AccountPlaylistsShowTheSquareAndHideTheSettings) {
   QFrame* settings = control<QFrame>("外形框2");
-  controls.list.panel->hide();
+  controls.square.frame->hide();
   settings->show();
-  panel->ShowAccountPlaylists({"我的"}, {"5"});
-  EXPECT_FALSE(controls.list.panel->isHidden());
+  widgets->ShowAccountPlaylists({"我的"}, {"5"});
+  EXPECT_FALSE(controls.square.frame->isHidden());
   EXPECT_TRUE(settings->isHidden());
 }
 
-TEST_F(SquarePanelTest, HiddenColumnHoldsIdsBeyondTwoToThe53Exactly) {
+TEST_F(SquareWidgetsTest, HiddenColumnHoldsIdsBeyondTwoToThe53Exactly) {
   server_->answerWith("/top/playlist", R"({"playlists":[{"name":"大","id":9007199254740993},)"
                                        R"({"name":"更大","id":18446744073709551615}]})");
   chooseCategory(0);
-  ASSERT_EQ(list()->topLevelItemCount(), 2);
-  EXPECT_TRUE(list()->isColumnHidden(1));
-  EXPECT_EQ(list()->topLevelItem(0)->text(1).toStdString(), "9007199254740993");
-  EXPECT_EQ(list()->topLevelItem(1)->text(1).toStdString(), "18446744073709551615");
+  ASSERT_EQ(rowsView()->topLevelItemCount(), 2);
+  EXPECT_TRUE(rowsView()->isColumnHidden(1));
+  EXPECT_EQ(rowsView()->topLevelItem(0)->text(1).toStdString(), "9007199254740993");
+  EXPECT_EQ(rowsView()->topLevelItem(1)->text(1).toStdString(), "18446744073709551615");
 }
 
-TEST_F(SquarePanelTest, DoubleClickChoosesTheRowUnderTheCursor) {
+TEST_F(SquareWidgetsTest, DoubleClickChoosesTheRowUnderTheCursor) {
   chooseCategory(0);
   std::vector<int> chosen;
-  QObject::connect(panel.get(), &PlaylistSquarePanel::playlistChosen,
+  QObject::connect(widgets.get(), &SquareWidgets::playlistChosen,
                    [&](int row) { chosen.push_back(row); });
-  QTreeWidgetItem* third = list()->topLevelItem(2);
+  QTreeWidgetItem* third = rowsView()->topLevelItem(2);
   ASSERT_NE(third, nullptr);
-  doubleClick(list()->visualItemRect(third).center());
+  doubleClick(rowsView()->visualItemRect(third).center());
   ASSERT_EQ(chosen, std::vector<int>{2});
-  EXPECT_EQ(panel->playlistIdAt(chosen[0]), third->text(1).toStdString());
+  EXPECT_EQ(widgets->playlistIdAt(chosen[0]), third->text(1).toStdString());
 
   // An empty list still answers a double-click, with no row.
   server_->answerWith("/top/playlist", playlistsAnswer(0));
@@ -223,32 +224,32 @@ TEST_F(SquarePanelTest, DoubleClickChoosesTheRowUnderTheCursor) {
   doubleClick(QPoint(20, 40));
   ASSERT_EQ(chosen.size(), 2u);
   EXPECT_EQ(chosen[1], -1);
-  EXPECT_EQ(panel->playlistIdAt(-1), "");
+  EXPECT_EQ(widgets->playlistIdAt(-1), "");
 }
 
-// An empty page says so inside the list, and the note goes as soon as rows come.
-TEST_F(SquarePanelTest, EmptyListSaysThereIsNothingToShow) {
-  auto* note = control<QLabel>("emptyListNote");
+// An empty page says so over the rows, and the note goes as soon as rows come.
+TEST_F(SquareWidgetsTest, EmptySquareSaysThereIsNothingToShow) {
+  auto* note = control<QLabel>("emptySquareNote");
   ASSERT_NE(note, nullptr);
   server_->answerWith("/top/playlist", playlistsAnswer(0), 0, 1);
   chooseCategory(3);
   EXPECT_TRUE(note->isVisible());
-  EXPECT_EQ(note->text().toStdString(), PlaylistSquarePanel::kNothingToShow);
+  EXPECT_EQ(note->text().toStdString(), SquareWidgets::kNothingToShow);
   chooseCategory(0);
-  ASSERT_GT(list()->topLevelItemCount(), 0);
+  ASSERT_GT(rowsView()->topLevelItemCount(), 0);
   EXPECT_FALSE(note->isVisible());
   // A page that never came (nothing listens on port 1) is told apart from one that holds nothing.
-  PlaylistSquarePanel unreachable(controls.list, controls.settings.panel, apiJson,
-                                  "http://127.0.0.1:1");
+  SquareWidgets unreachable(controls.square, controls.settings.panel, apiJson,
+                            "http://127.0.0.1:1");
   unreachable.loadOpeningPage();
-  QLabel* itsNote = host.findChildren<QLabel*>(QStringLiteral("emptyListNote")).last();
+  QLabel* itsNote = host.findChildren<QLabel*>(QStringLiteral("emptySquareNote")).last();
   EXPECT_TRUE(itsNote->isVisible());
-  EXPECT_EQ(itsNote->text().toStdString(), PlaylistSquarePanel::kLoadFailed);
+  EXPECT_EQ(itsNote->text().toStdString(), SquareWidgets::kLoadFailed);
 }
 
 // The real main window, pointed at the test server through the environment. The list is hidden
 // behind the face, so its first page is asked for only once the face is on screen; a slow
-// answer leaves the list saying that it is on its way.
+// answer leaves the square saying that it is on its way.
 TEST_F(SquareServerTest, FirstPageOfAllIsListedOnceTheFaceIsShown) {
   setenv("LUMORA_API_BASE", (server_->baseUrl() + "/").c_str(), 1);
   const Options options = ReadOptions();
@@ -258,16 +259,16 @@ TEST_F(SquareServerTest, FirstPageOfAllIsListedOnceTheFaceIsShown) {
   QApplication::processEvents();
   EXPECT_TRUE(newSquareTargets().empty());
   ASSERT_TRUE(server_->addDelay("/top/playlist", 2000, 1));
-  auto* note = control<QLabel>(*f.window, "emptyListNote");
+  auto* note = control<QLabel>(*f.window, "emptySquareNote");
   std::string whileWaiting;
   QTimer::singleShot(1000, [&] { whileWaiting = note->text().toStdString(); });
   ASSERT_TRUE(showFace(*f.window));
-  EXPECT_EQ(whileWaiting, PlaylistSquarePanel::kLoading);
+  EXPECT_EQ(whileWaiting, SquareWidgets::kLoading);
   EXPECT_FALSE(note->isVisible());
   auto* rows = control<QTreeWidget>(*f.window, "超级列表框1");
   ASSERT_EQ(rows->topLevelItemCount(), 8);
   EXPECT_EQ(rows->topLevelItem(0)->text(0).toStdString(), "全曲库 2000 首");
-  EXPECT_EQ(f.window->playlistSquare()->rowCount(), 8);
+  EXPECT_EQ(f.window->squareWidgets()->rowCount(), 8);
   EXPECT_EQ(
       newSquareTargets(),
       std::vector<std::string>{"/top/playlist?limit=8&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8"});

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "square/PlaylistSquare.h"
-#include "square/SquarePanelControls.h"
+#include "square/SquareControls.h"
 
 class QComboBox;
 class QFrame;
@@ -19,24 +19,24 @@ class QAbstractButton;
 
 namespace lumora {
 
-class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
+class SquareWidgets : public QObject, private PlaylistSquareView {
   Q_OBJECT
  public:
-  // What the empty list says: the server has none to show, or could not be reached.
+  // What the empty square says: the server has none to show, or could not be reached.
   static constexpr const char* kNothingToShow = "这里还没有歌单";
   static constexpr const char* kLoadFailed = "歌单加载失败，点首页重试";
   // ... and what it says while a page is on its way.
   static constexpr const char* kLoading = "歌单加载中...";
 
-  // settingsPanel is 外形框2, which shares the face with the list and is hidden to show it.
-  PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel,
-                      JsonDocument& apiJson, std::string apiBase, QObject* parent = nullptr);
+  // settingsPanel is 外形框2, which shares the face with the square and is hidden to show it.
+  SquareWidgets(const SquareControls& controls, QWidget* settingsPanel, JsonDocument& apiJson,
+                std::string apiBase, QObject* parent = nullptr);
 
-  PlaylistBrowser& browser() { return browser_; }
-  void loadOpeningPage() { browser_.loadOpeningPage(); }
+  PlaylistSquare& square() { return square_; }
+  void loadOpeningPage() { square_.loadOpeningPage(); }
   void ShowAccountPlaylists(const std::vector<std::string>& names,
                             const std::vector<std::string>& ids) {
-    browser_.ShowAccountPlaylists(names, ids);
+    square_.ShowAccountPlaylists(names, ids);
   }
 
   int rowCount() const;
@@ -44,7 +44,7 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   std::string playlistIdAt(int row) const;
 
  signals:
-  // A double-click on the list; the selected row, or -1 when none is selected.
+  // A double-click on a row; the selected row, or -1 when none is selected.
   void playlistChosen(int row);
 
  protected:
@@ -55,7 +55,7 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   void appendRow(const std::string& name, const std::string& id) override;
   void setPagingButtonsVisible(bool visible) override;
   void hideSearchBox() override;
-  void showListPanel() override;
+  void showSquare() override;
   void pageLoading() override;
   void pageLoaded(bool answered, bool morePages) override;
 
@@ -63,9 +63,9 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   static void setSearchTextTyping(QLineEdit& edit, bool typing);
   int selectedRow() const;
 
-  QPointer<QWidget> listPanel_;
+  QPointer<QWidget> frame_;
   QPointer<QWidget> settingsPanel_;
-  QPointer<QTreeWidget> list_;
+  QPointer<QTreeWidget> rows_;
   QPointer<QComboBox> categories_;
   QPointer<QAbstractButton> firstPageButton_;
   QPointer<QAbstractButton> nextPageButton_;
@@ -73,13 +73,13 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   QPointer<QWidget> searchBox_;
   QPointer<QLineEdit> searchEdit_;
   QPointer<QAbstractButton> searchButton_;
-  // Laid over the empty list: says there is nothing to show rather than leaving a blank.
+  // Laid over the empty rows: says there is nothing to show rather than leaving a blank.
   QPointer<QLabel> emptyNote_;
   // Only compared with the watched object, never followed: the filter also sees the controls
   // while they are being destroyed.
   const QObject* searchEditObject_ = nullptr;
-  const QObject* listViewportObject_ = nullptr;
-  PlaylistBrowser browser_;
+  const QObject* rowsViewportObject_ = nullptr;
+  PlaylistSquare square_;
 };
 
 }  // namespace lumora

@@ -1,4 +1,4 @@
-#include "square/PlaylistSquarePanel.h"
+#include "square/SquareWidgets.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -11,13 +11,12 @@
 
 namespace lumora {
 
-PlaylistSquarePanel::PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel,
-                                         JsonDocument& apiJson, std::string apiBase,
-                                         QObject* parent)
+SquareWidgets::SquareWidgets(const SquareControls& controls, QWidget* settingsPanel,
+                             JsonDocument& apiJson, std::string apiBase, QObject* parent)
     : QObject(parent),
-      listPanel_(controls.panel),
+      frame_(controls.frame),
       settingsPanel_(settingsPanel),
-      list_(controls.list),
+      rows_(controls.rows),
       categories_(controls.categories),
       firstPageButton_(controls.firstPage),
       nextPageButton_(controls.nextPage),
@@ -25,52 +24,52 @@ PlaylistSquarePanel::PlaylistSquarePanel(const ListPanelControls& controls, QWid
       searchBox_(controls.searchBox),
       searchEdit_(controls.searchEdit),
       searchButton_(controls.searchButton),
-      browser_(apiJson, std::move(apiBase), *this) {
+      square_(apiJson, std::move(apiBase), *this) {
   // A pick of the same category counts too: it is how the user returns from the account list.
   if (categories_)
     connect(categories_, &QComboBox::activated, this,
-            [this](int index) { browser_.chooseCategory(index); });
+            [this](int index) { square_.chooseCategory(index); });
   if (firstPageButton_)
-    connect(firstPageButton_, &QAbstractButton::clicked, this, [this] { browser_.firstPage(); });
+    connect(firstPageButton_, &QAbstractButton::clicked, this, [this] { square_.firstPage(); });
   if (nextPageButton_)
-    connect(nextPageButton_, &QAbstractButton::clicked, this, [this] { browser_.nextPage(); });
+    connect(nextPageButton_, &QAbstractButton::clicked, this, [this] { square_.nextPage(); });
   if (searchButton_)
-    connect(searchButton_, &QAbstractButton::clicked, this, &PlaylistSquarePanel::runSearch);
+    connect(searchButton_, &QAbstractButton::clicked, this, &SquareWidgets::runSearch);
   if (searchEdit_) {
-    connect(searchEdit_, &QLineEdit::returnPressed, this, &PlaylistSquarePanel::runSearch);
+    connect(searchEdit_, &QLineEdit::returnPressed, this, &SquareWidgets::runSearch);
     searchEditObject_ = searchEdit_;
     searchEdit_->installEventFilter(this);
   }
   if (searchToggle_ && searchBox_)
     connect(searchToggle_, &QAbstractButton::clicked, this,
             [this] { searchBox_->setVisible(searchBox_->isHidden()); });
-  if (list_) {
-    listViewportObject_ = list_->viewport();
-    list_->viewport()->installEventFilter(this);
-    emptyNote_ = new QLabel(QString::fromUtf8(kNothingToShow), list_->viewport());
-    emptyNote_->setObjectName(QStringLiteral("emptyListNote"));
+  if (rows_) {
+    rowsViewportObject_ = rows_->viewport();
+    rows_->viewport()->installEventFilter(this);
+    emptyNote_ = new QLabel(QString::fromUtf8(kNothingToShow), rows_->viewport());
+    emptyNote_->setObjectName(QStringLiteral("emptySquareNote"));
     emptyNote_->setAlignment(Qt::AlignCenter);
     emptyNote_->setWordWrap(true);
     emptyNote_->setAttribute(Qt::WA_TransparentForMouseEvents);
     emptyNote_->setStyleSheet(QStringLiteral("color: #9aa6b8;"));
-    emptyNote_->setGeometry(0, 0, list_->viewport()->width(), 60);
+    emptyNote_->setGeometry(0, 0, rows_->viewport()->width(), 60);
   }
 }
 
-int PlaylistSquarePanel::rowCount() const { return static_cast<int>(browser_.rows().size()); }
+int SquareWidgets::rowCount() const { return static_cast<int>(square_.rows().size()); }
 
-std::string PlaylistSquarePanel::playlistIdAt(int row) const {
+std::string SquareWidgets::playlistIdAt(int row) const {
   if (row < 0 || row >= rowCount()) return {};
-  return browser_.rows()[static_cast<std::size_t>(row)].id;
+  return square_.rows()[static_cast<std::size_t>(row)].id;
 }
 
-int PlaylistSquarePanel::selectedRow() const {
-  if (!list_) return -1;
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  return selected.isEmpty() ? -1 : list_->indexOfTopLevelItem(selected.first());
+int SquareWidgets::selectedRow() const {
+  if (!rows_) return -1;
+  const QList<QTreeWidgetItem*> selected = rows_->selectedItems();
+  return selected.isEmpty() ? -1 : rows_->indexOfTopLevelItem(selected.first());
 }
 
-bool PlaylistSquarePanel::eventFilter(QObject* watched, QEvent* event) {
+bool SquareWidgets::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::FocusIn:
     case QEvent::FocusOut:
@@ -81,14 +80,14 @@ bool PlaylistSquarePanel::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     case QEvent::MouseButtonPress:
-      if (watched == listViewportObject_ &&
+      if (watched == rowsViewportObject_ &&
           static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && searchBox_ &&
           !searchBox_->isHidden())
         searchBox_->hide();
       break;
     case QEvent::MouseButtonDblClick:
       // The first press of the double-click has already selected the row under the cursor.
-      if (watched == listViewportObject_ &&
+      if (watched == rowsViewportObject_ &&
           static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         emit playlistChosen(selectedRow());
       break;
@@ -98,7 +97,7 @@ bool PlaylistSquarePanel::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
-void PlaylistSquarePanel::setSearchTextTyping(QLineEdit& edit, bool typing) {
+void SquareWidgets::setSearchTextTyping(QLineEdit& edit, bool typing) {
   // The face's style sheet colours every edit box, so the colour goes into the box's own sheet.
   // Black text needs a light ground on the dark face to stay legible while typing.
   edit.setStyleSheet(typing ? QStringLiteral("QLineEdit { color: rgb(0, 0, 0); "
@@ -106,50 +105,50 @@ void PlaylistSquarePanel::setSearchTextTyping(QLineEdit& edit, bool typing) {
                             : QStringLiteral("QLineEdit { color: rgb(192, 192, 192); }"));
 }
 
-void PlaylistSquarePanel::runSearch() {
-  if (searchEdit_) browser_.search(searchEdit_->text().toStdString());
+void SquareWidgets::runSearch() {
+  if (searchEdit_) square_.search(searchEdit_->text().toStdString());
 }
 
-void PlaylistSquarePanel::clearRows() {
-  if (list_) list_->clear();
+void SquareWidgets::clearRows() {
+  if (rows_) rows_->clear();
   if (emptyNote_) {
     emptyNote_->setText(QString::fromUtf8(kNothingToShow));
     emptyNote_->show();
   }
 }
 
-// A slow server leaves the list empty for a while: it says why rather than that there is nothing.
-void PlaylistSquarePanel::pageLoading() {
+// A slow server leaves the square empty for a while: it says why rather than that there is nothing.
+void SquareWidgets::pageLoading() {
   if (emptyNote_) emptyNote_->setText(QString::fromUtf8(kLoading));
 }
 
 // Past the last page there is nothing to ask for; 首页 is the way back, and the way to try again.
-void PlaylistSquarePanel::pageLoaded(bool answered, bool morePages) {
+void SquareWidgets::pageLoaded(bool answered, bool morePages) {
   if (nextPageButton_) nextPageButton_->setEnabled(morePages);
   if (emptyNote_) emptyNote_->setText(QString::fromUtf8(answered ? kNothingToShow : kLoadFailed));
 }
 
-void PlaylistSquarePanel::appendRow(const std::string& name, const std::string& id) {
+void SquareWidgets::appendRow(const std::string& name, const std::string& id) {
   if (emptyNote_) emptyNote_->hide();
-  if (!list_) return;
-  auto* item = new QTreeWidgetItem(list_);
+  if (!rows_) return;
+  auto* item = new QTreeWidgetItem(rows_);
   item->setText(0, QString::fromStdString(name));
   item->setText(1, QString::fromStdString(id));
 }
 
-void PlaylistSquarePanel::setPagingButtonsVisible(bool visible) {
+void SquareWidgets::setPagingButtonsVisible(bool visible) {
   if (firstPageButton_) firstPageButton_->setVisible(visible);
   if (nextPageButton_) nextPageButton_->setVisible(visible);
 }
 
-void PlaylistSquarePanel::hideSearchBox() {
+void SquareWidgets::hideSearchBox() {
   if (searchBox_) searchBox_->hide();
 }
 
-void PlaylistSquarePanel::showListPanel() {
-  // The two panels share the face and are never shown together.
+void SquareWidgets::showSquare() {
+  // The square and the settings panel share the face and are never shown together.
   if (settingsPanel_ && !settingsPanel_->isHidden()) settingsPanel_->hide();
-  if (listPanel_) listPanel_->show();
+  if (frame_) frame_->show();
 }
 
 }  // namespace lumora

@@ -1,5 +1,5 @@
 #pragma once
-// The controls of the playlist square panel 外形框1, as the main window's form builds them.
+// The controls of the playlist square, 外形框1, as the main window's form builds them.
 class QAbstractButton;
 class QComboBox;
 class QFrame;
@@ -8,9 +8,9 @@ class QTreeWidget;
 
 namespace lumora {
 
-struct ListPanelControls {
-  QFrame* panel = nullptr;                  // 外形框1
-  QTreeWidget* list = nullptr;              // 超级列表框1
+struct SquareControls {
+  QFrame* frame = nullptr;                  // 外形框1
+  QTreeWidget* rows = nullptr;              // 超级列表框1
   QComboBox* categories = nullptr;          // 组合框1
   QAbstractButton* firstPage = nullptr;     // 首页
   QAbstractButton* nextPage = nullptr;      // 下一页
