@@ -17,7 +17,6 @@
 #include "app/Trace.h"
 #include "behaviour/ClickThroughSwitch.h"
 #include "behaviour/EdgeDockingTimer.h"
-#include "behaviour/FaceSize.h"
 #include "behaviour/HideToTray.h"
 #include "behaviour/ShortcutPoll.h"
 #include "behaviour/SleepCountdown.h"
@@ -27,6 +26,7 @@
 #include "desktop/TrayWiring.h"
 #include "desktop/WindowPlatform.h"
 #include "download/DownloadWiring.h"
+#include "face/FaceSize.h"
 #include "login/LoginWiring.h"
 #include "settingspanel/SettingsWiring.h"
 #include "square/SquareWidgets.h"
@@ -55,15 +55,17 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       this, controls_, objects_, account_.session(), *square_, *waits_,
       [this](const std::string& text) { showMessage(QString::fromStdString(text)); });
   auto* clickThrough =
-      new ClickThroughSwitch(this, controls_.menu.clickThrough, controls_.settings.opacity);
+      new ClickThroughSwitch(this, controls_.menu.clickThrough, controls_.settings.opacity,
+                             {kFaceHeight, kFaceHeightAboveButtons});
   hideToTray_ = new HideToTray(
       this, controls_.menu.hideToTray, *clickThrough,
       {[this] { return tray_.data(); }, [this] { return objects_.trayAvailable(); }});
   sleep_ = new SleepCountdown(
       controls_.sleep, controls_.menu.menu, controls_.menu.sleep, [this] { destroyMainWindow(); },
       this);
-  docking_ = new EdgeDockingTimer(this, controls_.settings.edgeHide,
-                                  controls_.settings.edgeHideLabel, controls_.timers.dock);
+  docking_ =
+      new EdgeDockingTimer(this, controls_.settings.edgeHide, controls_.settings.edgeHideLabel,
+                           controls_.timers.dock, QSize(kFaceWidth, kFaceHeight));
   shortcuts_ = new ShortcutPoll(controls_.timers.hotkeys, controls_.menu.lyrics, *hideToTray_,
                                 *clickThrough, playback(), this);
   connect(waits_, &PumpedWaits::waitsFinished, this, [this] {

@@ -17,9 +17,10 @@ int clickThroughAlpha(std::string_view percentText) {
   return static_cast<int>(std::clamp(percent, 0LL, 100LL)) * 255 / 100;
 }
 
-ClickThroughLook clickThroughLook(bool on, std::string_view percentText) {
-  if (!on) return {};
-  return {clickThroughAlpha(percentText), kClickThroughHeight, true};
+ClickThroughLook clickThroughLook(bool on, std::string_view percentText,
+                                  ClickThroughHeights heights) {
+  if (!on) return {255, heights.off, false};
+  return {clickThroughAlpha(percentText), heights.on, true};
 }
 
 }  // namespace lumora

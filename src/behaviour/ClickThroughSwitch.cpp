@@ -4,14 +4,14 @@
 #include <QComboBox>
 #include <QWidget>
 
-#include "behaviour/ClickThrough.h"
 #include "behaviour/LiveWindowFlags.h"
 #include "widgets/WindowShape.h"
 
 namespace lumora {
 
-ClickThroughSwitch::ClickThroughSwitch(QWidget* window, QAction* item, QComboBox* opacity)
-    : QObject(window), window_(window), item_(item), opacity_(opacity) {
+ClickThroughSwitch::ClickThroughSwitch(QWidget* window, QAction* item, QComboBox* opacity,
+                                       ClickThroughHeights heights)
+    : QObject(window), window_(window), item_(item), opacity_(opacity), heights_(heights) {
   // The menu toggles an item's check before it reports the click.
   connect(item_, &QAction::triggered, this, &ClickThroughSwitch::apply);
 }
@@ -26,7 +26,8 @@ void ClickThroughSwitch::toggle() {
 void ClickThroughSwitch::offer(bool offered) { item_->setVisible(offered); }
 
 void ClickThroughSwitch::apply(bool on) {
-  const ClickThroughLook look = clickThroughLook(on, opacity_->currentText().toStdString());
+  const ClickThroughLook look =
+      clickThroughLook(on, opacity_->currentText().toStdString(), heights_);
   window_->setWindowOpacity(look.alpha / 255.0);
   window_->resize(window_->width(), look.height);
   roundWindowCorners(window_, 2, 2);

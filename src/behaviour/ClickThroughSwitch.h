@@ -3,6 +3,8 @@
 // share comes from the settings panel's 透明度.
 #include <QObject>
 
+#include "behaviour/ClickThrough.h"
+
 class QAction;
 class QComboBox;
 class QWidget;
@@ -11,7 +13,8 @@ namespace lumora {
 
 class ClickThroughSwitch : public QObject {
  public:
-  ClickThroughSwitch(QWidget* window, QAction* item, QComboBox* opacity);
+  ClickThroughSwitch(QWidget* window, QAction* item, QComboBox* opacity,
+                     ClickThroughHeights heights);
 
   bool on() const;
   // The item flipped and the window following it: the shortcut's form.
@@ -25,6 +28,7 @@ class ClickThroughSwitch : public QObject {
   QWidget* window_;
   QAction* item_;
   QComboBox* opacity_;
+  ClickThroughHeights heights_;
 };
 
 }  // namespace lumora

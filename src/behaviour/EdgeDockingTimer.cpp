@@ -9,10 +9,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "behaviour/ClickThrough.h"
 #include "behaviour/DockedPointerWatch.h"
 #include "behaviour/EdgeDocking.h"
-#include "behaviour/FaceSize.h"
 #include "behaviour/LiveWindowFlags.h"
 
 namespace lumora {
@@ -22,7 +20,8 @@ constexpr int kDockPeriodMs = 10;
 
 }  // namespace
 
-EdgeDockingTimer::EdgeDockingTimer(QWidget* window, QCheckBox* box, QLabel* label, QTimer* timer)
+EdgeDockingTimer::EdgeDockingTimer(QWidget* window, QCheckBox* box, QLabel* label, QTimer* timer,
+                                   QSize face)
     : QObject(window),
       window_(window),
       box_(box),
@@ -37,7 +36,8 @@ EdgeDockingTimer::EdgeDockingTimer(QWidget* window, QCheckBox* box, QLabel* labe
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     // A screen of another size may put the window at an edge, or take it away from one.
     connect(screen, &QScreen::geometryChanged, this, &EdgeDockingTimer::align);
-    window_->move(screen->availableGeometry().center() - QPoint(kFaceWidth / 2, kFaceHeight / 2));
+    window_->move(screen->availableGeometry().center() -
+                  QPoint(face.width() / 2, face.height() / 2));
   }
 }
 
@@ -64,7 +64,7 @@ void EdgeDockingTimer::step() {
   const QPoint cursor = QCursor::pos() - origin;
   const DockScreen size{area.width(), area.height()};
   const DockRect before{frame.x() - origin.x(), frame.y() - origin.y(), frame.width(),
-                       frame.height()};
+                        frame.height()};
   const DockStep step = dockWindow(before, {cursor.x(), cursor.y()}, size);
   const QPoint target = origin + QPoint(step.window.left, step.window.top);
   if (target != frame.topLeft()) window_->move(target);

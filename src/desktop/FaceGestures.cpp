@@ -10,6 +10,7 @@
 
 #include "desktop/Transport.h"
 #include "face/FacePresenter.h"
+#include "face/FaceSize.h"
 
 namespace lumora {
 

@@ -3,7 +3,7 @@
 // progress bar, all turned from playback's events. It starts and stops nothing.
 #include <string>
 
-#include "behaviour/FaceSize.h"
+#include "face/FaceSize.h"
 #include "playback/PlaybackEvents.h"
 
 namespace lumora {

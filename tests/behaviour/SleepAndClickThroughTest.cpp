@@ -87,9 +87,10 @@ TEST(ClickThrough, OddTextsStayWithinAnOpacity) {
 }
 
 TEST(ClickThrough, LookOnAndOff) {
-  EXPECT_EQ(clickThroughLook(true, "50"), (ClickThroughLook{127, 232, true}));
-  EXPECT_EQ(clickThroughLook(false, "50"), (ClickThroughLook{255, 260, false}));
-  EXPECT_EQ(clickThroughLook(true, ""), (ClickThroughLook{0, 232, true}));
+  const ClickThroughHeights heights{260, 232};
+  EXPECT_EQ(clickThroughLook(true, "50", heights), (ClickThroughLook{127, 232, true}));
+  EXPECT_EQ(clickThroughLook(false, "50", heights), (ClickThroughLook{255, 260, false}));
+  EXPECT_EQ(clickThroughLook(true, "", heights), (ClickThroughLook{0, 232, true}));
 }
 
 }  // namespace

@@ -5,5 +5,7 @@ namespace lumora {
 
 inline constexpr int kFaceWidth = 154;
 inline constexpr int kFaceHeight = 260;
+// The face above its bottom row of buttons: the window's height in click-through mode.
+inline constexpr int kFaceHeightAboveButtons = 232;
 
 }  // namespace lumora
