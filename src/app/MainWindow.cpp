@@ -78,11 +78,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
        [&face] { face.releaseArtistCaption(); }},
       objects_.options.musicDir, playback(),
       [this](const QString& text, const QString& title) { showMessage(text, title); });
-  new LoginWiring(
-      this, controls_.menu.login, controls_.menu.like, account_,
-      {[this] { return playback().state().playMode == kPersonalFmMode; },
-       [this] { playback().forgetFmBatch(); }, [this] { playback().playNext(); },
-       [this](const auto& names, const auto& ids) { square_->ShowAccountPlaylists(names, ids); }});
+  new LoginWiring(this, controls_.menu.login, account_, *this);
   onMainWindowCreated();
   new DesktopWiring(*this, controls_, objects_.player, playback(),
                     *trayWiring_->notificationSwitch(), objects_.options.cacheHome + "/lumora",
@@ -97,6 +93,27 @@ MainWindow::~MainWindow() {
 PlaybackController& MainWindow::playback() { return playback_->controller(); }
 
 FaceView& MainWindow::face() { return playback_->face(); }
+
+void MainWindow::setLoginItemCaption(const std::string& text) {
+  // A nickname is the account's own text: an "&" in it is shown, not taken for a shortcut mark.
+  controls_.menu.login->setText(
+      QString::fromStdString(text).replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+void MainWindow::setLikeItemVisible(bool visible) { controls_.menu.like->setVisible(visible); }
+
+bool MainWindow::personalFmSelected() const {
+  return playback_->controller().state().playMode == kPersonalFmMode;
+}
+
+void MainWindow::clearFmQueue() { playback().forgetFmBatch(); }
+
+void MainWindow::playNext() { playback().playNext(); }
+
+void MainWindow::showAccountPlaylists(const std::vector<std::string>& names,
+                                      const std::vector<std::string>& ids) {
+  square_->ShowAccountPlaylists(names, ids);
+}
 
 int MainWindow::trayOperation(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {

@@ -8,6 +8,7 @@
 #include "app/ProgramObjects.h"
 #include "face/FaceDrag.h"
 #include "face/MainWindowControls.h"
+#include "login/LoginFlow.h"
 #include "net/AccountClient.h"
 #include "playback/PlaybackController.h"
 #include "widgets/MessageBox.h"
@@ -27,7 +28,8 @@ class SettingsWiring;
 class ShortcutPoll;
 class SleepCountdown;
 
-class MainWindow : public QWidget {
+// What a login changes outside its window reaches the main window as its LoginHost.
+class MainWindow : public QWidget, private LoginHost {
   Q_OBJECT
  public:
   // Builds the form and runs the created handler. Without a presenter, boxes are modal dialogs.
@@ -77,6 +79,15 @@ class MainWindow : public QWidget {
   void connectControls();
   void putTrayIcon();
   void togglePanel(QWidget* panel, QWidget* other);
+
+  // LoginHost
+  void setLoginItemCaption(const std::string& text) override;
+  void setLikeItemVisible(bool visible) override;
+  bool personalFmSelected() const override;
+  void clearFmQueue() override;
+  void playNext() override;
+  void showAccountPlaylists(const std::vector<std::string>& names,
+                            const std::vector<std::string>& ids) override;
 
   // Filled in by the features that own them.
   void reflectAutorun();
