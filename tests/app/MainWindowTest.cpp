@@ -11,7 +11,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "app/MainWindowTestSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "app/ProgramExit.h"
 #include "desktop/MprisService.h"
 #include "settings/PlayerMemory.h"

@@ -14,7 +14,7 @@
 #include <QUrl>
 #include <chrono>
 
-#include "app/PlaybackWindowSupport.h"
+#include "support/PlaybackWindowSupport.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/WaitFor.h"

@@ -20,7 +20,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include "app/MainWindow.h"
-#include "app/PlaybackWindowSupport.h"
+#include "support/PlaybackWindowSupport.h"
 #include "support/Controls.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"

@@ -15,7 +15,7 @@
 #include <QTreeWidget>
 #include <cstdlib>
 
-#include "app/MainWindowTestSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "app/Options.h"
 #include "face/MainWindowControls.h"
 #include "square/SquareTestSupport.h"

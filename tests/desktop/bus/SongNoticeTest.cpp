@@ -14,7 +14,7 @@
 #include <QWindow>
 #include <chrono>
 
-#include "app/PlaybackWindowSupport.h"
+#include "support/PlaybackWindowSupport.h"
 #include "desktop/Notifications.h"
 #include "desktop/TrayWiring.h"
 #include "support/PictureBytes.h"

@@ -12,12 +12,12 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/BehaviourWindowSupport.h"
+#include "behaviour/BehaviourWindowSupport.h"
 
 namespace lumora::test {
 namespace {
 
-struct SleepTimer : ::testing::Test {
+struct SleepCountdownOnWindow : ::testing::Test {
   BehaviourWindow w;
   MainWindow& window = *w.window;
   QComboBox* period = control<QComboBox>(window, "组合框_时间");
@@ -53,7 +53,7 @@ struct SleepTimer : ::testing::Test {
   }
 };
 
-TEST_F(SleepTimer, ConfirmCaptionForEveryItem) {
+TEST_F(SleepCountdownOnWindow, ConfirmCaptionForEveryItem) {
   ASSERT_EQ(period->count(), 10);
   EXPECT_EQ(period->currentIndex(), 0);
   EXPECT_EQ(confirm->text().toStdString(), "取消");
@@ -66,7 +66,7 @@ TEST_F(SleepTimer, ConfirmCaptionForEveryItem) {
   EXPECT_EQ(confirm->text().toStdString(), "确认设定");
 }
 
-TEST_F(SleepTimer, ConfirmStartsStopsAndShowsTheTimeLeft) {
+TEST_F(SleepCountdownOnWindow, ConfirmStartsStopsAndShowsTheTimeLeft) {
   EXPECT_NE(timeLeftTip().rfind("剩余", 0), 0u);
   QElapsedTimer since;
   since.start();
@@ -93,7 +93,7 @@ TEST_F(SleepTimer, ConfirmStartsStopsAndShowsTheTimeLeft) {
   EXPECT_NE(timeLeftTip().rfind("剩余", 0), 0u);
 }
 
-TEST_F(SleepTimer, MenuItemShowsAndHidesTheBox) {
+TEST_F(SleepCountdownOnWindow, MenuItemShowsAndHidesTheBox) {
   ASSERT_TRUE(box->isHidden());
   w.item("定时关闭")->trigger();
   EXPECT_FALSE(box->isHidden());
@@ -103,7 +103,7 @@ TEST_F(SleepTimer, MenuItemShowsAndHidesTheBox) {
 
 // The countdown ends the program the way "退出" does: the destroy handler runs, the last window
 // closes and the event loop returns 0. The ten minutes are cut short on the timer itself.
-TEST_F(SleepTimer, AFiredCountdownEndsTheProgramWithStatusZero) {
+TEST_F(SleepCountdownOnWindow, AFiredCountdownEndsTheProgramWithStatusZero) {
   int freed = 0;
   w.objects.audio.free = [&] {
     ++freed;
@@ -119,7 +119,7 @@ TEST_F(SleepTimer, AFiredCountdownEndsTheProgramWithStatusZero) {
   EXPECT_FALSE(w.hotkeys->isActive());
 }
 
-struct Docking : ::testing::Test {
+struct EdgeDockingOnWindow : ::testing::Test {
   BehaviourWindow w;
   MainWindow& window = *w.window;
   QCheckBox* edgeHide = control<QCheckBox>(window, "选择框_侧边隐藏");
@@ -133,7 +133,7 @@ struct Docking : ::testing::Test {
 
 // In the middle of the screen one step clears always-on-top and the check rests until the window
 // moves; at an edge it keeps running, and unchecking the box stops it wherever the window is.
-TEST_F(Docking, TimerRunsWhileTheBoxIsCheckedAndAStepCanMoveTheWindow) {
+TEST_F(EdgeDockingOnWindow, TimerRunsWhileTheBoxIsCheckedAndAStepCanMoveTheWindow) {
   EXPECT_FALSE(dock->isActive());
   edgeHide->click();
   EXPECT_TRUE(dock->isActive());
@@ -173,7 +173,7 @@ TEST_F(Docking, TimerRunsWhileTheBoxIsCheckedAndAStepCanMoveTheWindow) {
   EXPECT_FALSE(dock->isActive());
 }
 
-TEST_F(Docking, AWindowPastTheTopSlidesAwayAndComesBack) {
+TEST_F(EdgeDockingOnWindow, AWindowPastTheTopSlidesAwayAndComesBack) {
   const int left = screen.x() + 300;
   QCursor::setPos(screen.x() + 700, screen.y() + 500);
   window.move(left, screen.y() - 5);

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QTreeWidget>
 
-#include "app/PlaybackWindowSupport.h"
+#include "support/PlaybackWindowSupport.h"
 #include "app/PlaybackWiring.h"
 #include "face/MainWindowControls.h"
 #include "square/SquareWidgets.h"

@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
 
-#include "app/PlaybackWindowSupport.h"
+#include "support/PlaybackWindowSupport.h"
 #include "desktop/TrayWiring.h"
 
 namespace lumora::test {

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include "app/MainWindowTestSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/Controls.h"
 
 namespace lumora::test {

@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/MainWindowTestSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/Controls.h"
 #include "widgets/ColourPicker.h"
 #include "widgets/ColourStrip.h"

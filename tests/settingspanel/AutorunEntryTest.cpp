@@ -10,7 +10,7 @@
 #include <fstream>
 #include <optional>
 
-#include "app/MainWindowTestSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "settings/Autostart.h"
 #include "support/Controls.h"
 #include "support/Mp3Fixture.h"

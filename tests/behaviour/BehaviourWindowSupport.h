@@ -9,7 +9,7 @@
 #include <chrono>
 #include <functional>
 
-#include "app/PlaybackWindowSupport.h"
+#include "support/PlaybackWindowSupport.h"
 #include "support/WaitFor.h"
 
 namespace lumora::test {

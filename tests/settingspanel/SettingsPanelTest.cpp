@@ -16,7 +16,7 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "app/MainWindowTestSupport.h"
+#include "support/MainWindowTestSupport.h"
 #include "common/TextCodec.h"
 #include "lyrics/LyricStyle.h"
 #include "settings/Autostart.h"
