@@ -41,7 +41,7 @@ PlaybackHooks windowHooks(PumpedWaits& waits, const FaceControls& face, QTimer* 
   // The cache is shared by the hook's copies; it reads each song's lyric once.
   hooks.findLyricLine = [cache = std::make_shared<LyricLineCache>()](const std::string& lyric,
                                                                      const std::string& key) {
-    return cache->FindLine(lyric, key);
+    return cache->findLine(lyric, key);
   };
   hooks.pumpedWait = [&waits](int ms) { waits.pause(ms); };
   hooks.processPendingEvents = [] { QCoreApplication::processEvents(); };

@@ -74,20 +74,20 @@ JsonDocument SubDocumentOf(const JsonTree& t, Index i) {
 
 JsonDocument::JsonDocument() { Create(); }
 
-JsonDocument::JsonDocument(EngineRef engine) : engine_(std::move(engine)) {
-  if (!engine_) Create();
+JsonDocument::JsonDocument(TreeRef tree) : tree_(std::move(tree)) {
+  if (!tree_) Create();
 }
 
 bool JsonDocument::Create() {
-  engine_ = std::make_shared<JsonTree>(TreeOf(Kind::Object));
+  tree_ = std::make_shared<JsonTree>(TreeOf(Kind::Object));
   return true;
 }
 
 bool JsonDocument::Parse(std::string_view text, bool literal) {
   // A fresh tree, so copies keep the old one; when nothing else holds the old one its storage
   // is reused, which spares a large answer most of its allocation.
-  if (!engine_ || engine_.use_count() > 1) engine_ = std::make_shared<JsonTree>();
-  JsonTree& tree = *engine_;
+  if (!tree_ || tree_.use_count() > 1) tree_ = std::make_shared<JsonTree>();
+  JsonTree& tree = *tree_;
   // Objects and arrays read the same either way; only a root string or blank text differs.
   if (ParseTape(text, tree)) return true;
   tree.tape.reset();
@@ -95,12 +95,12 @@ bool JsonDocument::Parse(std::string_view text, bool literal) {
   return Present(tree, 0);
 }
 
-void JsonDocument::Clear() { *engine_ = TreeOf(Kind::Object); }
+void JsonDocument::Clear() { *tree_ = TreeOf(Kind::Object); }
 
-std::string JsonDocument::ToText() const { return JsonText(Materialize(*engine_), 0); }
+std::string JsonDocument::ToText() const { return JsonText(Materialize(*tree_), 0); }
 
 void JsonDocument::SetValue(std::string_view path, std::string_view value, bool json) {
-  JsonTree& tree = Materialize(*engine_);
+  JsonTree& tree = Materialize(*tree_);
   if (!json) {
     Assign(tree, path, StringTree(Mark(value)));
     return;
@@ -122,35 +122,35 @@ void JsonDocument::SetValue(std::string_view path, std::string_view value, bool 
 
 void JsonDocument::SetExpression(std::string_view path, std::string_view expression) {
   std::optional<JsonTree> v = EvalData(expression);
-  if (v && v->nodes[0].kind != Kind::Undefined) Assign(Materialize(*engine_), path, *v);
+  if (v && v->nodes[0].kind != Kind::Undefined) Assign(Materialize(*tree_), path, *v);
 }
 
 bool JsonDocument::ResolvePath(std::string& path) const {
-  if (engine_->tape) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape) {
+    TapeNav nav(*tree_->tape);
     path = AbsoluteIn(nav, path);
     return nav.Present(LocateIn(nav, path));
   }
-  path = Absolute(*engine_, path);
-  return Present(*engine_, Locate(*engine_, path));
+  path = Absolute(*tree_, path);
+  return Present(*tree_, Locate(*tree_, path));
 }
 
 bool JsonDocument::Exists(std::string_view path) const {
-  if (engine_->tape) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape) {
+    TapeNav nav(*tree_->tape);
     return nav.Present(LocateIn(nav, path));
   }
-  return Present(*engine_, Locate(*engine_, path));
+  return Present(*tree_, Locate(*tree_, path));
 }
 
 int JsonDocument::TypeOf(std::string_view path) const {
-  if (engine_->tape) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape) {
+    TapeNav nav(*tree_->tape);
     return nav.TypeCode(LocateIn(nav, path));
   }
-  Index i = Locate(*engine_, path);
-  if (!Present(*engine_, i)) return kMissing;
-  switch (engine_->nodes[i].kind) {
+  Index i = Locate(*tree_, path);
+  if (!Present(*tree_, i)) return kMissing;
+  switch (tree_->nodes[i].kind) {
     case Kind::Bool:
       return kBoolean;
     case Kind::Number:
@@ -167,26 +167,26 @@ int JsonDocument::TypeOf(std::string_view path) const {
 }
 
 std::string JsonDocument::GetText(std::string_view path, bool json) const {
-  if (engine_->tape && !json) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape && !json) {
+    TapeNav nav(*tree_->tape);
     Index i = LocateIn(nav, path);
     if (!nav.Present(i)) return {};
     std::string out;
     nav.AppendScriptText(i, out);
     return Unmark(std::move(out));
   }
-  if (json) Materialize(*engine_);
-  Index i = Locate(*engine_, path);
-  if (json) return JsonText(*engine_, i);
-  if (!Present(*engine_, i)) return {};
+  if (json) Materialize(*tree_);
+  Index i = Locate(*tree_, path);
+  if (json) return JsonText(*tree_, i);
+  if (!Present(*tree_, i)) return {};
   std::string out;
-  AppendScriptText(*engine_, i, out);
+  AppendScriptText(*tree_, i, out);
   return Unmark(std::move(out));
 }
 
 int JsonDocument::MemberNames(std::vector<std::string>& names, std::string_view path) const {
   names.clear();
-  const JsonTree& t = Materialize(*engine_);
+  const JsonTree& t = Materialize(*tree_);
   Index i = Locate(t, path);
   if (Present(t, i) && t.nodes[i].kind == Kind::Object) {
     const Node& n = t.nodes[i];
@@ -197,31 +197,31 @@ int JsonDocument::MemberNames(std::vector<std::string>& names, std::string_view 
 }
 
 int JsonDocument::Count(std::string_view path) const {
-  if (engine_->tape) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape) {
+    TapeNav nav(*tree_->tape);
     Index i = LocateIn(nav, path);
     return nav.Present(i) && nav.Type(i) == '[' ? static_cast<int>(nav.Count(i)) : 0;
   }
-  Index i = Locate(*engine_, path);
-  return Present(*engine_, i) && engine_->nodes[i].kind == Kind::Array
-             ? static_cast<int>(engine_->nodes[i].size)
+  Index i = Locate(*tree_, path);
+  return Present(*tree_, i) && tree_->nodes[i].kind == Kind::Array
+             ? static_cast<int>(tree_->nodes[i].size)
              : 0;
 }
 
 JsonDocument JsonDocument::GetSubDocument(std::string_view path) const {
-  if (engine_->tape) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape) {
+    TapeNav nav(*tree_->tape);
     Index i = LocateIn(nav, path);
     if (!nav.IsContainer(i)) return JsonDocument(std::make_shared<JsonTree>(nav.SubTree(i)));
-    Materialize(*engine_);
+    Materialize(*tree_);
   }
-  return SubDocumentOf(*engine_, Locate(*engine_, path));
+  return SubDocumentOf(*tree_, Locate(*tree_, path));
 }
 
 void JsonDocument::AddItem(std::string_view path, std::string_view value, bool json, bool atFront) {
   std::optional<JsonTree> item = ItemValue(value, json);
   if (!item) return;
-  JsonTree& tree = Materialize(*engine_);
+  JsonTree& tree = Materialize(*tree_);
   Index slot = Slot(tree, Resolve(tree, path), 1 + Depth(*item, 0));
   if (slot == kNone) return;
   if (tree.nodes[slot].kind != Kind::Array) Place(tree, slot, TreeOf(Kind::Array).nodes[0]);
@@ -230,35 +230,35 @@ void JsonDocument::AddItem(std::string_view path, std::string_view value, bool j
 }
 
 JsonDocument JsonDocument::GetItemDocument(int index, std::string_view path) const {
-  if (engine_->tape) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape) {
+    TapeNav nav(*tree_->tape);
     Index i = nav.ItemOf(LocateIn(nav, path), index);
     if (!nav.IsContainer(i)) return JsonDocument(std::make_shared<JsonTree>(nav.SubTree(i)));
-    Materialize(*engine_);
+    Materialize(*tree_);
   }
-  return SubDocumentOf(*engine_, ItemOf(*engine_, Locate(*engine_, path), index));
+  return SubDocumentOf(*tree_, ItemOf(*tree_, Locate(*tree_, path), index));
 }
 
 std::string JsonDocument::GetItemText(int index, std::string_view path, bool json) const {
-  if (engine_->tape && !json) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape && !json) {
+    TapeNav nav(*tree_->tape);
     Index i = nav.ItemOf(LocateIn(nav, path), index);
     if (i == kNone || nav.Type(i) != '"') return {};
     return Unmark(std::string(nav.String(i)));
   }
-  if (json) Materialize(*engine_);
-  Index item = ItemOf(*engine_, Locate(*engine_, path), index);
-  if (json) return JsonText(*engine_, item);
-  if (KindOf(*engine_, item) != Kind::String) return {};
+  if (json) Materialize(*tree_);
+  Index item = ItemOf(*tree_, Locate(*tree_, path), index);
+  if (json) return JsonText(*tree_, item);
+  if (KindOf(*tree_, item) != Kind::String) return {};
   std::string out;
-  AppendScriptString(View(*engine_, engine_->nodes[item].text), out);
+  AppendScriptString(View(*tree_, tree_->nodes[item].text), out);
   return Unmark(std::move(out));
 }
 
 void JsonDocument::SetItem(int index, std::string_view path, std::string_view value, bool json) {
   std::optional<JsonTree> item = ItemValue(value, json);
   if (!item) return;
-  JsonTree& tree = Materialize(*engine_);
+  JsonTree& tree = Materialize(*tree_);
   Index n = Locate(tree, path);
   if (!Present(tree, n)) return;
   Target t = Resolve(tree, path);
@@ -275,7 +275,7 @@ void JsonDocument::SetItem(int index, std::string_view path, std::string_view va
 }
 
 void JsonDocument::RemoveItem(int index, std::string_view path) {
-  JsonTree& tree = Materialize(*engine_);
+  JsonTree& tree = Materialize(*tree_);
   Index n = Locate(tree, path);
   if (!Present(tree, n) || tree.nodes[n].kind != Kind::Array) return;
   auto size = static_cast<long long>(tree.nodes[n].size);
@@ -284,7 +284,7 @@ void JsonDocument::RemoveItem(int index, std::string_view path) {
 }
 
 void JsonDocument::Delete(std::string_view path) {
-  JsonTree& tree = Materialize(*engine_);
+  JsonTree& tree = Materialize(*tree_);
   Target t = Resolve(tree, path);
   if (!t.ok || t.parent == kNone) return;  // the root variable itself cannot be deleted
   const Step& last = t.steps.back();
@@ -303,16 +303,16 @@ void JsonDocument::SetNumber(std::string_view path, double value) {
   if (!std::isfinite(value)) return;
   JsonTree n = TreeOf(Kind::Number);
   n.nodes[0].number = value;
-  Assign(Materialize(*engine_), path, n);
+  Assign(Materialize(*tree_), path, n);
 }
 
 double JsonDocument::GetNumber(std::string_view path) const {
   double value = 0;
-  if (engine_->tape) {
-    TapeNav nav(*engine_->tape);
+  if (tree_->tape) {
+    TapeNav nav(*tree_->tape);
     value = nav.Number(LocateIn(nav, path));
   } else {
-    value = ScriptNumber(*engine_, Locate(*engine_, path));
+    value = ScriptNumber(*tree_, Locate(*tree_, path));
   }
   // NaN (an object, a text that is no number, a missing member) reads as 0, as any unusable
   // node does.
@@ -320,18 +320,18 @@ double JsonDocument::GetNumber(std::string_view path) const {
 }
 
 std::string JsonDocument::ToTextAt(std::string_view path) const {
-  const JsonTree& t = Materialize(*engine_);
+  const JsonTree& t = Materialize(*tree_);
   return JsonText(t, Locate(t, path));
 }
 
-JsonDocument::EngineRef JsonDocument::Engine() const { return engine_; }
+JsonDocument::TreeRef JsonDocument::Tree() const { return tree_; }
 
 int JsonDocument::NodeValues(std::vector<std::string>& values, std::string_view path,
                              bool recursive) const {
   values.clear();
-  Materialize(*engine_);
-  Index i = Locate(*engine_, path);
-  if (Present(*engine_, i)) CollectValues(*engine_, i, recursive, values);
+  Materialize(*tree_);
+  Index i = Locate(*tree_, path);
+  if (Present(*tree_, i)) CollectValues(*tree_, i, recursive, values);
   return static_cast<int>(values.size());
 }
 
