@@ -11,13 +11,13 @@
 #include <csignal>
 #include <filesystem>
 
-#include "support/MainWindowTestSupport.h"
 #include "app/ProgramExit.h"
 #include "desktop/MprisService.h"
 #include "settings/PlayerMemory.h"
 #include "settings/SettingsFile.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
+#include "support/MainWindowTestSupport.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora::test {

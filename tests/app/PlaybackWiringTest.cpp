@@ -14,9 +14,9 @@
 #include <QUrl>
 #include <chrono>
 
-#include "support/PlaybackWindowSupport.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
+#include "support/PlaybackWindowSupport.h"
 #include "support/WaitFor.h"
 #include "widgets/PictureButton.h"
 

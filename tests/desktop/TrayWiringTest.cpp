@@ -7,8 +7,8 @@
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
 
-#include "support/PlaybackWindowSupport.h"
 #include "desktop/TrayWiring.h"
+#include "support/PlaybackWindowSupport.h"
 
 namespace lumora::test {
 namespace {

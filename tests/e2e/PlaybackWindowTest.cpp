@@ -20,9 +20,9 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include "app/MainWindow.h"
-#include "support/PlaybackWindowSupport.h"
 #include "support/Controls.h"
 #include "support/Mp3Fixture.h"
+#include "support/PlaybackWindowSupport.h"
 #include "support/TempDir.h"
 #include "support/TimerTicks.h"
 #include "support/WaitFor.h"

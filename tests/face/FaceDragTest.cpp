@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include "support/MainWindowTestSupport.h"
 #include "support/Controls.h"
+#include "support/MainWindowTestSupport.h"
 
 namespace lumora::test {
 namespace {

@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "support/MainWindowTestSupport.h"
 #include "support/Controls.h"
+#include "support/MainWindowTestSupport.h"
 #include "widgets/ColourPicker.h"
 #include "widgets/ColourStrip.h"
 #include "widgets/PictureButton.h"

@@ -8,12 +8,12 @@
 #include <QLabel>
 #include <QTreeWidget>
 
-#include "support/PlaybackWindowSupport.h"
 #include "app/PlaybackWiring.h"
 #include "face/MainWindowControls.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/PictureBytes.h"
+#include "support/PlaybackWindowSupport.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora::test {

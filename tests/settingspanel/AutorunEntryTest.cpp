@@ -10,9 +10,9 @@
 #include <fstream>
 #include <optional>
 
-#include "support/MainWindowTestSupport.h"
 #include "settings/Autostart.h"
 #include "support/Controls.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/Mp3Fixture.h"
 #include "support/ScopedVariable.h"
 #include "support/TempDir.h"

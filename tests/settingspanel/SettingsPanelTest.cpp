@@ -16,13 +16,13 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "support/MainWindowTestSupport.h"
 #include "common/TextCodec.h"
 #include "lyrics/LyricStyle.h"
 #include "settings/Autostart.h"
 #include "settings/SettingsCipher.h"
 #include "settings/SettingsFile.h"
 #include "support/Controls.h"
+#include "support/MainWindowTestSupport.h"
 #include "support/TempDir.h"
 #include "widgets/ColourPicker.h"
 

@@ -15,13 +15,13 @@
 #include <QTreeWidget>
 #include <cstdlib>
 
-#include "support/MainWindowTestSupport.h"
 #include "app/Options.h"
 #include "face/MainWindowControls.h"
 #include "square/SquareTestSupport.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/FaceShown.h"
+#include "support/MainWindowTestSupport.h"
 
 namespace lumora::test {
 namespace {

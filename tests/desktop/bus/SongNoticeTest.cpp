@@ -14,10 +14,10 @@
 #include <QWindow>
 #include <chrono>
 
-#include "support/PlaybackWindowSupport.h"
 #include "desktop/Notifications.h"
 #include "desktop/TrayWiring.h"
 #include "support/PictureBytes.h"
+#include "support/PlaybackWindowSupport.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 #include "support/XvfbDisplay.h"
