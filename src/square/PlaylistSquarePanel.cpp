@@ -13,7 +13,7 @@ namespace lumora {
 
 PlaylistSquarePanel::PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel,
                                          JsonDocument& apiJson, std::string apiBase,
-                                         QObject* parent)
+                                         BlockingRunner& runner, QObject* parent)
     : QObject(parent),
       listPanel_(controls.panel),
       settingsPanel_(settingsPanel),
@@ -25,7 +25,7 @@ PlaylistSquarePanel::PlaylistSquarePanel(const ListPanelControls& controls, QWid
       searchBox_(controls.searchBox),
       searchEdit_(controls.searchEdit),
       searchButton_(controls.searchButton),
-      browser_(apiJson, std::move(apiBase), *this) {
+      browser_(apiJson, std::move(apiBase), *this, runner) {
   // A pick of the same category counts too: it is how the user returns from the account list.
   if (categories_)
     connect(categories_, &QComboBox::activated, this,

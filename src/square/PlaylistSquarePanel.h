@@ -29,8 +29,10 @@ class PlaylistSquarePanel : public QObject, private PlaylistSquareView {
   static constexpr const char* kLoading = "歌单加载中...";
 
   // settingsPanel is 外形框2, which shares the face with the list and is hidden to show it.
+  // Page requests wait through `runner`.
   PlaylistSquarePanel(const ListPanelControls& controls, QWidget* settingsPanel,
-                      JsonDocument& apiJson, std::string apiBase, QObject* parent = nullptr);
+                      JsonDocument& apiJson, std::string apiBase,
+                      BlockingRunner& runner = InPlaceRunner(), QObject* parent = nullptr);
 
   PlaylistBrowser& browser() { return browser_; }
   void loadOpeningPage() { browser_.loadOpeningPage(); }

@@ -100,10 +100,12 @@ struct RecordingView : PlaylistSquareView {
 
 class PlaylistBrowserTest : public SquareServerTest {
  protected:
-  PlaylistBrowser browserAt(const std::string& base) {
-    return PlaylistBrowser(apiJson, base, view, start);
+  PlaylistBrowser browserAt(const std::string& base, BlockingRunner& runner = InPlaceRunner()) {
+    return PlaylistBrowser(apiJson, base, view, runner, start);
   }
-  PlaylistBrowser browser() { return browserAt(server_->baseUrl()); }
+  PlaylistBrowser browser(BlockingRunner& runner = InPlaceRunner()) {
+    return browserAt(server_->baseUrl(), runner);
+  }
   void prefill() { view.rows = {{"旧", "1"}, {"旧", "2"}}; }
 
   BrowseState start;
@@ -396,10 +398,9 @@ TEST_F(PlaylistBrowserTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
        {{"我的", "42"}}},
   };
   for (const auto& c : cases) {
-    PlaylistBrowser b = browser();
     ClickDuringWait runner;
+    PlaylistBrowser b = browser(runner);
     runner.meanwhile = [&] { c.run(b); };
-    ScopedBlockingRunner installed(runner);
     b.chooseCategory(0);
     ASSERT_EQ(view.rows.size(), c.shown.size()) << c.click;
     for (std::size_t i = 0; i < c.shown.size(); ++i) {
@@ -421,9 +422,8 @@ struct LookDuringWait : BlockingRunner {
 };
 
 TEST_F(PlaylistBrowserTest, APlayWhileAPageComesDrawsFromTheRowsShownBeforeOrWaitsForIt) {
-  PlaylistBrowser b = browser();
   LookDuringWait runner;
-  ScopedBlockingRunner installed(runner);
+  PlaylistBrowser b = browser(runner);
   std::vector<PlaylistRow> playable;
   bool answered = true;
   runner.look = [&] {
