@@ -39,13 +39,15 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       objects_(objects),
       presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(showMessageBox)),
-      account_(objects.options.apiBaseAddress) {
+      waits_(new PumpedWaits(this)),
+      account_(objects.options.apiBaseAddress, *waits_) {
+  // The player outlives the window: it goes back to waiting in place when the window goes.
+  objects_.player.setRunner(*waits_);
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
-  waits_ = new PumpedWaits(this);
   controls_ = buildMainWindowControls(this);
   square_ = new SquareWidgets(controls_.square, controls_.settings.panel, objects_.apiJson,
-                              objects_.options.apiBaseAddress, this);
+                              objects_.options.apiBaseAddress, *waits_, this);
   connectControls();
   settings_ = new SettingsWiring(
       controls_.settings, objects_.desktopLyrics,
@@ -76,7 +78,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       this, controls_.face.downloadButton,
       {[&face](const std::string& caption) { face.holdArtistCaption(caption); },
        [&face] { face.releaseArtistCaption(); }},
-      objects_.options.musicDir, playback(),
+      objects_.options.musicDir, playback(), *waits_,
       [this](const QString& text, const QString& title) { showMessage(text, title); });
   new LoginWiring(this, controls_.menu.login, account_, *this);
   onMainWindowCreated();
@@ -88,6 +90,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
 
 MainWindow::~MainWindow() {
   if (!destroyed_) onMainWindowDestroying();
+  objects_.player.setRunner(InPlaceRunner());
 }
 
 PlaybackController& MainWindow::playback() { return playback_->controller(); }

@@ -99,10 +99,10 @@ class MainWindow : public QWidget, private LoginHost {
   ProgramObjects& objects_;
   MessageBoxPresenter presenter_;
   MainWindowControls controls_;
+  // Made first: every routine that waits uses it, and every client that transfers is handed it.
+  PumpedWaits* waits_ = nullptr;
   // The login; every run starts logged out.
   AccountClient account_;
-  // Made first: every routine that waits uses it.
-  PumpedWaits* waits_ = nullptr;
   QPointer<QSystemTrayIcon> tray_;
   // Child QObject; destroyed with the window, after the destroy handler has stopped its timers.
   PlaybackWiring* playback_ = nullptr;

@@ -71,7 +71,7 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       presenter_(face_),
       desktopLyrics_(objects.desktopLyrics,
                      [this]() -> const std::string& { return controller_.state().now.lyricText; }),
-      apiClient_(objects.apiJson, session, objects.options.apiBaseAddress),
+      apiClient_(objects.apiJson, session, objects.options.apiBaseAddress, waits),
       apiService_(apiClient_),
       squarePlaylists_(square),
       retryTimer_(new QTimer(this)),

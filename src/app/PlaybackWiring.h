@@ -27,7 +27,7 @@ class PlaybackWiring : public QObject {
  public:
   // `objects` holds the player, the desktop lyrics window, the base address and, for tests, a
   // replacement output and service; the service reads the login's cookie from `session`. The
-  // play modes' pumped waits are pauses of `waits`.
+  // play modes' pumped waits are pauses of `waits`, and the API requests wait through it.
   PlaybackWiring(QWidget* window, const MainWindowControls& controls, ProgramObjects& objects,
                  const Session& session, SquareWidgets& square, PumpedWaits& waits,
                  PlayerFace::MessageShower showMessage);

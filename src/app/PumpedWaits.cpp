@@ -25,8 +25,7 @@ void PumpedWaits::pause(int ms) {
 
 void PumpedWaits::run(const BlockingWork& work) {
   if (QThread::currentThread() != thread()) {
-    const StopFlag never{false};
-    work(never);
+    InPlaceRunner().run(work);
     return;
   }
   if (stopped_) return;

@@ -1,8 +1,8 @@
 #pragma once
 // The GUI thread's waits. A pause of some milliseconds (the play modes' pumped waits) and blocking
 // work (transfers, stream opens) both run a local event loop, so the window keeps painting and
-// answering meanwhile; the work itself runs on a worker thread. While it lives this is the
-// program's blocking runner.
+// answering meanwhile; the work itself runs on a worker thread. The window hands it to every
+// client whose work it waits for.
 #include <QObject>
 #include <vector>
 
@@ -39,7 +39,6 @@ class PumpedWaits : public QObject, public BlockingRunner {
   bool stopped_ = false;
   std::vector<StopFlag*> running_;
   std::vector<QEventLoop*> pauses_;
-  ScopedBlockingRunner installed_{*this};
 };
 
 }  // namespace lumora

@@ -1,8 +1,9 @@
 #pragma once
 // Work that blocks its thread for a while (a transfer, a stream open), and how the thread that
-// asks for it waits. By default the work runs right on the calling thread; the window installs a
-// runner that hands it to a worker and keeps handling events until it is done. Callers stay
-// synchronous either way, so the order of what they do never changes.
+// asks for it waits. Each client that does such work is handed the runner it waits with: the
+// window's hands the work to a worker and keeps handling events until it is done; the default
+// runs it right on the calling thread. Callers stay synchronous either way, so the order of what
+// they do never changes.
 #include <atomic>
 #include <functional>
 
@@ -21,19 +22,8 @@ class BlockingRunner {
   virtual void run(const BlockingWork& work) = 0;
 };
 
-// Through the runner installed last, or right here when there is none.
-void RunBlocking(const BlockingWork& work);
-
-// Installs a runner while it lives, unless one is installed already: there is one window.
-class ScopedBlockingRunner {
- public:
-  explicit ScopedBlockingRunner(BlockingRunner& runner);
-  ~ScopedBlockingRunner();
-  ScopedBlockingRunner(const ScopedBlockingRunner&) = delete;
-  ScopedBlockingRunner& operator=(const ScopedBlockingRunner&) = delete;
-
- private:
-  BlockingRunner* runner_;
-};
+// Runs the work right on the calling thread and never stops it: every client's default, for
+// tests and tools. Holds no state, so any thread may use it.
+BlockingRunner& InPlaceRunner();
 
 }  // namespace lumora

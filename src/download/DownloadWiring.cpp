@@ -27,11 +27,13 @@ std::string PictureOrNothing(const std::string& bytes) {
 
 DownloadWiring::DownloadWiring(QWidget* window, QAbstractButton* downloadButton,
                                ArtistCaptionHold caption, std::string musicDir,
-                               PlaybackController& playback, MessageShower showMessage)
+                               PlaybackController& playback, BlockingRunner& runner,
+                               MessageShower showMessage)
     : QObject(window),
       caption_(std::move(caption)),
       musicDir_(std::move(musicDir)),
       playback_(playback),
+      runner_(runner),
       showMessage_(std::move(showMessage)) {
   connect(downloadButton, &QAbstractButton::clicked, this, &DownloadWiring::download);
   connect(&progressTimer_, &QTimer::timeout, this, &DownloadWiring::showProgress);
@@ -45,7 +47,7 @@ void DownloadWiring::download() {
   SongDownloader downloader(folder, *this, [this](const std::string& url) {
     progress_.received = 0;
     progress_.total = -1;
-    return UrlFetch(url, &progress_);
+    return UrlFetch(url, runner_, &progress_);
   });
   downloader.DownloadCurrentSong({now.currentUrl, now.currentTitle, now.currentName,
                                   now.currentArtists, now.currentAlbum,

@@ -31,9 +31,11 @@ class DownloadWiring : public QObject, public DownloadView {
  public:
   using MessageShower = std::function<void(const QString& text, const QString& title)>;
 
-  // Songs go to 下载音乐 in `musicDir`; `caption` says the download runs.
+  // Songs go to 下载音乐 in `musicDir`; `caption` says the download runs. The fetch waits
+  // through `runner`.
   DownloadWiring(QWidget* window, QAbstractButton* downloadButton, ArtistCaptionHold caption,
-                 std::string musicDir, PlaybackController& playback, MessageShower showMessage);
+                 std::string musicDir, PlaybackController& playback, BlockingRunner& runner,
+                 MessageShower showMessage);
 
   void setDownloadRunning(bool running) override;
   void showDownloadMessage(const std::string& text, const std::string& title) override;
@@ -45,6 +47,7 @@ class DownloadWiring : public QObject, public DownloadView {
   ArtistCaptionHold caption_;
   const std::string musicDir_;
   PlaybackController& playback_;
+  BlockingRunner& runner_;
   MessageShower showMessage_;
   // Set while a download runs: a second click then is the same wish again.
   bool running_ = false;

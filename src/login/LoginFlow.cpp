@@ -31,7 +31,7 @@ void LoginFlow::windowCreated(LoginWindowView& view) {
   view.setPanelVisible(true);
   if (const auto shown = ShownNickname(session())) {
     view.setNicknameCaption(*shown);
-    view.setAvatar(UrlFetch(session().avatarUrl));
+    view.setAvatar(client_.fetchAvatar());
   }
 }
 
@@ -83,7 +83,7 @@ void LoginFlow::loggedIn(LoginWindowView& view) {
   if (const auto shown = ShownNickname(session())) {
     host_.setLoginItemCaption(*shown);
     view.setNicknameCaption(*shown);
-    view.setAvatar(UrlFetch(session().avatarUrl));
+    view.setAvatar(client_.fetchAvatar());
   }
   host_.setLikeItemVisible(true);
   view.setPanelVisible(true);

@@ -7,7 +7,6 @@
 
 #include "common/TextCodec.h"
 #include "net/ApiClient.h"
-#include "net/HttpClient.h"
 #include "net/UrlEncode.h"
 
 namespace lumora {
@@ -47,15 +46,15 @@ std::string LoginTarget(LoginMode mode, std::string_view account, std::string_vi
   return target;
 }
 
-AccountClient::AccountClient(std::string baseAddress, Session start)
-    : session_(std::move(start)), baseAddress_(std::move(baseAddress)) {}
+AccountClient::AccountClient(std::string baseAddress, BlockingRunner& runner, Session start)
+    : session_(std::move(start)), baseAddress_(std::move(baseAddress)), runner_(runner) {}
 
 std::string AccountClient::Login(LoginMode mode, std::string_view account,
                                  std::string_view password) {
   const std::string target = LoginTarget(mode, account, PasswordDigest(password), MakeTimestamp());
   if (target.empty()) return {};
-  if (!accountJson_.Parse(
-          BodyText(HttpClient::Request(baseAddress_ + target, {.method = HttpClient::kPost}))))
+  if (!accountJson_.Parse(BodyText(HttpClient::Request(
+          baseAddress_ + target, {.method = HttpClient::kPost, .runner = &runner_}))))
     return {};
   const std::string code = accountJson_.GetSubDocument("code").ToText();
   session_.cookie = accountJson_.GetText("cookie");
@@ -68,10 +67,11 @@ std::string AccountClient::Login(LoginMode mode, std::string_view account,
 
 void AccountClient::LoadAccountPlaylists(const std::string& accountId) {
   if (session_.cookie.empty()) return;
-  if (!accountJson_.Parse(
-          BodyText(HttpClient::Request(baseAddress_ + "/user/playlist?cookie=" +
-                                       UrlEncode(session_.cookie, kEncodeURIComponent) +
-                                       "&uid=" + accountId + "&limit=30&offset=0"))))
+  if (!accountJson_.Parse(BodyText(HttpClient::Request(
+          baseAddress_ +
+              "/user/playlist?cookie=" + UrlEncode(session_.cookie, kEncodeURIComponent) +
+              "&uid=" + accountId + "&limit=30&offset=0",
+          {.runner = &runner_}))))
     return;
   // An error answer has no list and is a failed request, not an account without playlists.
   if (accountJson_.TypeOf("playlist") != JsonDocument::kArray) return;
@@ -91,9 +91,11 @@ void AccountClient::LoadAccountPlaylists(const std::string& accountId) {
 }
 
 void AccountClient::Logout() {
-  HttpClient::Request(baseAddress_ + "/logout", {.method = HttpClient::kPost});
+  HttpClient::Request(baseAddress_ + "/logout", {.method = HttpClient::kPost, .runner = &runner_});
   session_.cookie.clear();
   session_.loginState = kLoggedOut;
 }
+
+Bytes AccountClient::fetchAvatar() const { return UrlFetch(session_.avatarUrl, runner_); }
 
 }  // namespace lumora

@@ -2,10 +2,13 @@
 // The account routines: log in, the account's own playlists, log out. Answers are read through
 // its own document, never apiJson, so a login does not disturb what playback last parsed. The
 // client owns the Session and is its only writer; everyone else reads it through session().
+// Its requests wait through the runner it is handed.
 #include <string>
 #include <string_view>
 
+#include "common/BlockingWork.h"
 #include "json/JsonDocument.h"
+#include "net/HttpClient.h"
 #include "net/Session.h"
 
 namespace lumora {
@@ -25,7 +28,8 @@ std::string LoginTarget(LoginMode mode, std::string_view account, std::string_vi
 class AccountClient {
  public:
   // Every run starts logged out; a test may start from another session.
-  explicit AccountClient(std::string baseAddress, Session start = {});
+  explicit AccountClient(std::string baseAddress, BlockingRunner& runner = InPlaceRunner(),
+                         Session start = {});
 
   const Session& session() const { return session_; }
 
@@ -38,6 +42,8 @@ class AccountClient {
   void LoadAccountPlaylists(const std::string& accountId);
   // Tells the server and forgets the cookie; the profile fields and playlists stay.
   void Logout();
+  // The session's avatar picture; empty when it could not be fetched.
+  Bytes fetchAvatar() const;
   // What the login handler made of an answer: kLoggedIn or kLoggedOut.
   void recordLoginState(const char* state) { session_.loginState = state; }
 
@@ -45,6 +51,7 @@ class AccountClient {
   JsonDocument accountJson_;
   Session session_;
   const std::string baseAddress_;
+  BlockingRunner& runner_;
 };
 
 }  // namespace lumora

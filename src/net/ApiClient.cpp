@@ -33,16 +33,18 @@ std::string MakeTimestamp(std::chrono::system_clock::time_point now) {
 std::string MakeTimestamp() { return MakeTimestamp(std::chrono::system_clock::now()); }
 
 ApiClient::ApiClient(JsonDocument& apiJson, const Session& session, std::string baseAddress,
-                     int timeout)
+                     BlockingRunner& runner, int timeout)
     : apiJson_(apiJson),
       session_(session),
       baseAddress_(std::move(baseAddress)),
+      runner_(runner),
       timeout_(timeout) {}
 
 bool ApiClient::Fetch(const std::string& pathAndQuery, int method) {
   HttpClient::Outputs outputs;
-  const Bytes answer = HttpClient::Request(baseAddress_ + pathAndQuery,
-                                           {.method = method, .timeout = timeout_}, &outputs);
+  const Bytes answer =
+      HttpClient::Request(baseAddress_ + pathAndQuery,
+                          {.method = method, .timeout = timeout_, .runner = &runner_}, &outputs);
   const bool parsed = apiJson_.Parse(BodyText(answer));
   // A server error or an answer that does not read tells no more than silence: never "nothing
   // there", so callers say the server is away and try again.
@@ -82,8 +84,8 @@ std::string ApiClient::GetSongUrl(const std::string& songId, const std::string& 
 
 std::string ApiClient::GetLyric(const std::string& songId) {
   // Cut out as text, not parsed: the caller wants the LRC with its escapes as they arrived.
-  const std::string text =
-      BodyText(HttpClient::Request(baseAddress_ + "/lyric?id=" + songId, {.timeout = timeout_}));
+  const std::string text = BodyText(HttpClient::Request(baseAddress_ + "/lyric?id=" + songId,
+                                                        {.timeout = timeout_, .runner = &runner_}));
   return TextBetween(text, ",\"lyric\":\"", "\"},\"klyric\":");
 }
 
@@ -91,7 +93,7 @@ Bytes ApiClient::GetCoverImage(const std::string& songId) {
   std::string pictureUrl;
   if (Fetch("/song/detail?ids=" + songId)) pictureUrl = apiJson_.GetText("songs[0].al.picUrl");
   if (pictureUrl.empty()) return {};
-  return HttpClient::Request(pictureUrl, {.timeout = timeout_});
+  return HttpClient::Request(pictureUrl, {.timeout = timeout_, .runner = &runner_});
 }
 
 std::vector<Song> ApiClient::FetchPersonalFm() {
@@ -130,7 +132,7 @@ void ApiClient::LoadPlaylist(const std::string& playlistId, PlaylistLoadResult& 
   for (std::size_t i = 0; i < trackCount; ++i)
     trackIds.push_back(apiJson_.GetSubDocument(Indexed("playlist.trackIds[", i, "].id")).ToText());
 
-  listener.playlistFound(result.name, UrlFetch(result.coverUrl));
+  listener.playlistFound(result.name, UrlFetch(result.coverUrl, runner_));
 
   std::size_t loaded = 0;
   // One request even for no tracks: the server answers an empty id list with no songs.

@@ -55,10 +55,11 @@ enum class ApiReply {
 
 class ApiClient {
  public:
-  // All references outlive the client; the client keeps nothing between calls. timeout is the
-  // requests' stall limit in seconds (HttpClient's meaning: 0 is the usual 15); tests shorten it.
+  // All references outlive the client; the client keeps nothing between calls. Its requests
+  // wait through `runner`. timeout is the requests' stall limit in seconds (HttpClient's
+  // meaning: 0 is the usual 15); tests shorten it.
   ApiClient(JsonDocument& apiJson, const Session& session, std::string baseAddress,
-            int timeout = 0);
+            BlockingRunner& runner = InPlaceRunner(), int timeout = 0);
 
   // The result text for 提示1; empty when logged out or when the answer tells nothing.
   std::string LikeSong(const std::string& songId);
@@ -87,6 +88,7 @@ class ApiClient {
   JsonDocument& apiJson_;
   const Session& session_;
   const std::string baseAddress_;
+  BlockingRunner& runner_;
   const int timeout_;
   ApiReply lastReply_ = ApiReply::Answered;
 };

@@ -10,7 +10,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "common/BlockingWork.h"
 #include "common/Text.h"
 #include "common/TextCodec.h"
 #include "net/CurlLibrary.h"
@@ -375,7 +374,8 @@ namespace HttpClient {
 
 Bytes Request(const std::string& url, const Parameters& parameters, Outputs* outputs) {
   Bytes body;
-  RunBlocking([&](const StopFlag& stop) { body = exchange(url, parameters, outputs, stop); });
+  parameters.runner->run(
+      [&](const StopFlag& stop) { body = exchange(url, parameters, outputs, stop); });
   return body;
 }
 
@@ -383,9 +383,9 @@ Bytes Request(const std::string& url, const Parameters& parameters, Outputs* out
 
 std::string BodyText(std::string_view bytes) { return toValidUtf8(bytes); }
 
-Bytes UrlFetch(const std::string& url, TransferProgress* progress) {
+Bytes UrlFetch(const std::string& url, BlockingRunner& runner, TransferProgress* progress) {
   Bytes body;
-  RunBlocking([&](const StopFlag& stop) { body = fetch(url, progress, stop); });
+  runner.run([&](const StopFlag& stop) { body = fetch(url, progress, stop); });
   return body;
 }
 

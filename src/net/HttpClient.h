@@ -1,8 +1,8 @@
 #pragma once
 // The one way the program talks HTTP: a synchronous request over libcurl, plus the header and
 // cookie routines that belong to it. Bytes travel in std::string (any byte value, including 0).
-// A request and a fetch run through RunBlocking: the caller waits however the program chose,
-// and a runner that stops them makes them fail at once.
+// A request and a fetch run through the runner their caller hands them, which decides how the
+// caller waits; a runner that stops them makes them fail at once.
 //
 // A request takes the URL and a Parameters struct whose members are the request's optional
 // parameters, in their fixed order and with their defaults, so a caller writes
@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/BlockingWork.h"
 
 namespace lumora {
 
@@ -81,6 +83,8 @@ struct Parameters {
   bool completeHeaders = true;
   // 19: capitalise header names.
   bool normaliseHeaderNames = true;
+  // How the caller waits for the transfer; never null.
+  BlockingRunner* runner = &InPlaceRunner();
 };
 
 struct Outputs {
@@ -112,8 +116,9 @@ struct TransferProgress {
 };
 
 // A bare HTTP/1.0 GET; the whole body, or empty bytes on any failure including an HTTP error
-// status (400 and above).
-Bytes UrlFetch(const std::string& url, TransferProgress* progress = nullptr);
+// status (400 and above). The caller waits through `runner`.
+Bytes UrlFetch(const std::string& url, BlockingRunner& runner = InPlaceRunner(),
+               TransferProgress* progress = nullptr);
 
 // Members of `fresh` first, then the members of `old` whose names it does not mention; members
 // whose value is "deleted" are dropped, duplicates removed.

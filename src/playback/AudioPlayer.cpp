@@ -370,7 +370,7 @@ std::unique_ptr<AudioPlayer::Stream> AudioPlayer::open(const std::string& uri, s
                      stream->memory.get());
   }
   bool ready = false;
-  RunBlocking([&stream, &ready](const StopFlag& stop) { ready = stream->preroll(stop); });
+  runner_->run([&stream, &ready](const StopFlag& stop) { ready = stream->preroll(stop); });
   // Meanwhile the volume may have changed, or the device gone with every stream.
   if (!ready || !initialised_) return nullptr;
   g_object_set(stream->volume, "volume", double(volume_), nullptr);

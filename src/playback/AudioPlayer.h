@@ -2,13 +2,15 @@
 // The program's audio player: file, memory and URL streams over GStreamer playbin, addressed by
 // small integer handles. Positions and lengths are bytes of 16-bit PCM at the stream's own rate
 // and channel count. Called from one thread only; GStreamer plays on threads of its own. A stream
-// opens through RunBlocking: its caller may go on handling events, and call any operation,
-// while the new stream prerolls; it gets no handle before it is ready.
+// opens through the player's runner: with the window's, its caller goes on handling events, and
+// may call any operation, while the new stream prerolls; it gets no handle before it is ready.
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "common/BlockingWork.h"
 
 namespace lumora {
 
@@ -55,6 +57,10 @@ class AudioPlayer {
   std::int64_t secondsToBytes(std::uint32_t handle, double seconds);   // -1 for an unknown handle
   static std::int64_t colorComponent(std::int64_t value, int part);
 
+  // How a stream open waits for its preroll; the runner must outlive its use here. Until set,
+  // right on the calling thread.
+  void setRunner(BlockingRunner& runner) { runner_ = &runner; }
+
   // Streams currently held (for leak checks).
   std::size_t streamCount() const { return streams_.size(); }
 
@@ -73,6 +79,7 @@ class AudioPlayer {
   float volume_ = 1.0f;
   std::uint32_t lastHandle_ = 0;
   std::map<std::uint32_t, std::unique_ptr<Stream>> streams_;
+  BlockingRunner* runner_ = &InPlaceRunner();
 };
 
 }  // namespace lumora

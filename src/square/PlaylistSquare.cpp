@@ -71,8 +71,12 @@ std::vector<PlaylistRow> ReadPlaylistRows(JsonDocument& json, std::string_view a
 }
 
 PlaylistSquare::PlaylistSquare(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
-                               SquarePaging start)
-    : state_(std::move(start)), apiJson_(apiJson), apiBase_(std::move(apiBase)), view_(view) {}
+                               BlockingRunner& runner, SquarePaging start)
+    : state_(std::move(start)),
+      apiJson_(apiJson),
+      apiBase_(std::move(apiBase)),
+      view_(view),
+      runner_(runner) {}
 
 void PlaylistSquare::LoadPage(std::string_view mode, std::string_view keyword,
                               std::string_view offset) {
@@ -85,7 +89,8 @@ void PlaylistSquare::LoadPage(std::string_view mode, std::string_view keyword,
   loading_ = true;
   view_.pageLoading();
   HttpClient::Outputs outputs;
-  const std::string answer = BodyText(HttpClient::Request(request.url, {}, &outputs));
+  const std::string answer =
+      BodyText(HttpClient::Request(request.url, {.runner = &runner_}, &outputs));
   if (filling != filling_) return;
   loading_ = false;
   std::vector<PlaylistRow> rows = ReadPlaylistRows(apiJson_, answer, request.arrayName);

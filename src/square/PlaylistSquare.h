@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/BlockingWork.h"
 #include "json/JsonDocument.h"
 
 namespace lumora {
@@ -70,8 +71,9 @@ struct SquarePaging {
 
 class PlaylistSquare {
  public:
+  // Its page requests wait through `runner`.
   PlaylistSquare(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
-                 SquarePaging start = {});
+                 BlockingRunner& runner = InPlaceRunner(), SquarePaging start = {});
 
   // Empties the square, then fills it with the page the server answers (nothing on failure). The
   // window lives on while the server answers: an answer to a page that another load or the
@@ -114,6 +116,7 @@ class PlaylistSquare {
   JsonDocument& apiJson_;
   std::string apiBase_;
   PlaylistSquareView& view_;
+  BlockingRunner& runner_;
   std::vector<PlaylistRow> rows_;
   // The last rows shown, kept while the page that replaces them is on its way.
   std::vector<PlaylistRow> rowsBefore_;

@@ -12,7 +12,8 @@
 namespace lumora {
 
 SquareWidgets::SquareWidgets(const SquareControls& controls, QWidget* settingsPanel,
-                             JsonDocument& apiJson, std::string apiBase, QObject* parent)
+                             JsonDocument& apiJson, std::string apiBase, BlockingRunner& runner,
+                             QObject* parent)
     : QObject(parent),
       frame_(controls.frame),
       settingsPanel_(settingsPanel),
@@ -24,7 +25,7 @@ SquareWidgets::SquareWidgets(const SquareControls& controls, QWidget* settingsPa
       searchBox_(controls.searchBox),
       searchEdit_(controls.searchEdit),
       searchButton_(controls.searchButton),
-      square_(apiJson, std::move(apiBase), *this) {
+      square_(apiJson, std::move(apiBase), *this, runner) {
   // A pick of the same category counts too: it is how the user returns from the account list.
   if (categories_)
     connect(categories_, &QComboBox::activated, this,

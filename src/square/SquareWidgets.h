@@ -29,8 +29,10 @@ class SquareWidgets : public QObject, private PlaylistSquareView {
   static constexpr const char* kLoading = "歌单加载中...";
 
   // settingsPanel is 外形框2, which shares the face with the square and is hidden to show it.
+  // Page requests wait through `runner`.
   SquareWidgets(const SquareControls& controls, QWidget* settingsPanel, JsonDocument& apiJson,
-                std::string apiBase, QObject* parent = nullptr);
+                std::string apiBase, BlockingRunner& runner = InPlaceRunner(),
+                QObject* parent = nullptr);
 
   PlaylistSquare& square() { return square_; }
   void loadOpeningPage() { square_.loadOpeningPage(); }

@@ -122,7 +122,7 @@ TEST_F(AccountClientTest, LogsInTheDemoAccountsAndReadsTheSession) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.account);
-    AccountClient client{server_->baseUrl(), {.cookie = "lumora_session=earlier"}};
+    AccountClient client{server_->baseUrl(), InPlaceRunner(), {.cookie = "lumora_session=earlier"}};
     const Session& session = client.session();
     EXPECT_EQ(client.Login(c.mode, c.account, c.password), c.code);
     EXPECT_EQ(session.accountId, c.accountId);
@@ -144,6 +144,7 @@ TEST_F(AccountClientTest, LogsInTheDemoAccountsAndReadsTheSession) {
 
 TEST_F(AccountClientTest, AnAnswerThatDoesNotParseChangesNothing) {
   AccountClient client{server_->baseUrl(),
+                       InPlaceRunner(),
                        {.cookie = "lumora_session=kept",
                         .accountId = "1001",
                         .nickname = "n",

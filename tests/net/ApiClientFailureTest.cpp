@@ -75,7 +75,7 @@ TEST_F(ApiClientTest, ShortDelaysStillAnswer) {
 TEST_F(ApiClientTest, AnswerDelayedPastTheTimeOut) {
   // A client that gives up after 1 s without a byte (the program's is 15 s); the server would
   // answer after 4.
-  ApiClient impatient(apiJson, session, server_->baseUrl(), 1);
+  ApiClient impatient(apiJson, session, server_->baseUrl(), InPlaceRunner(), 1);
   ASSERT_TRUE(server_->addDelay("/song/url", 4000, 1));
   EXPECT_EQ(impatient.GetSongUrl("1000002", "320000"), "");
   EXPECT_EQ(impatient.LastReply(), ApiReply::Unreachable);

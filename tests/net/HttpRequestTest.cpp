@@ -323,18 +323,21 @@ TEST(HttpRequest, AStopEndsARunningExchangeWithNothing) {
   TransferProgress progress;
   const struct {
     const char* name;
-    std::function<Bytes()> send;
+    std::function<Bytes(BlockingRunner&)> send;
     std::function<bool()> due;
   } cases[] = {
-      {"request", [&] { return HttpClient::Request(server.url("/"), {.timeout = -1}); },
+      {"request",
+       [&](BlockingRunner& runner) {
+         return HttpClient::Request(server.url("/"), {.timeout = -1, .runner = &runner});
+       },
        [&] { return !server.requests().empty(); }},
-      {"fetch", [&] { return UrlFetch(server.url("/"), &progress); },
+      {"fetch",
+       [&](BlockingRunner& runner) { return UrlFetch(server.url("/"), runner, &progress); },
        [&] { return progress.received > 0; }},
   };
   for (const auto& c : cases) {
     StoppingRunner runner(c.due);
-    ScopedBlockingRunner installed(runner);
-    EXPECT_EQ(c.send(), "") << c.name;
+    EXPECT_EQ(c.send(runner), "") << c.name;
   }
   EXPECT_EQ(progress.total, 100);
   EXPECT_GT(progress.received, 0);

@@ -100,10 +100,12 @@ struct RecordingView : PlaylistSquareView {
 
 class PlaylistSquareTest : public SquareServerTest {
  protected:
-  PlaylistSquare squareAt(const std::string& base) {
-    return PlaylistSquare(apiJson, base, view, start);
+  PlaylistSquare squareAt(const std::string& base, BlockingRunner& runner = InPlaceRunner()) {
+    return PlaylistSquare(apiJson, base, view, runner, start);
   }
-  PlaylistSquare square() { return squareAt(server_->baseUrl()); }
+  PlaylistSquare square(BlockingRunner& runner = InPlaceRunner()) {
+    return squareAt(server_->baseUrl(), runner);
+  }
   void prefill() { view.rows = {{"旧", "1"}, {"旧", "2"}}; }
 
   SquarePaging start;
@@ -396,10 +398,9 @@ TEST_F(PlaylistSquareTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
        {{"我的", "42"}}},
   };
   for (const auto& c : cases) {
-    PlaylistSquare sq = square();
     ClickDuringWait runner;
+    PlaylistSquare sq = square(runner);
     runner.meanwhile = [&] { c.run(sq); };
-    ScopedBlockingRunner installed(runner);
     sq.chooseCategory(0);
     ASSERT_EQ(view.rows.size(), c.shown.size()) << c.click;
     for (std::size_t i = 0; i < c.shown.size(); ++i) {
@@ -421,9 +422,8 @@ struct LookDuringWait : BlockingRunner {
 };
 
 TEST_F(PlaylistSquareTest, APlayWhileAPageComesDrawsFromTheRowsShownBeforeOrWaitsForIt) {
-  PlaylistSquare sq = square();
   LookDuringWait runner;
-  ScopedBlockingRunner installed(runner);
+  PlaylistSquare sq = square(runner);
   std::vector<PlaylistRow> playable;
   bool answered = true;
   runner.look = [&] {
