@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <future>
 
+#include "LoginThrottle.h"
 #include "RawHttp.h"
 #include "ServerTestUtil.h"
 #include "support/WaitFor.h"
@@ -123,10 +124,10 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
   };
   for (const Case& c : cases) {
     const auto codes = AtOnce(port, c.logins);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), "429"), 4) << c.what;
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), "429"), 5) << c.what;
     EXPECT_EQ(std::count_if(codes.begin(), codes.end(),
                             [](const std::string& code) { return code == "501" || code == "502"; }),
-              2)
+              1)
         << c.what;
   }
 
@@ -148,6 +149,28 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
       << later;
   ASSERT_EQ(server.stop(), 0);
   EXPECT_EQ(CountStored(server.dataDir(), "SELECT count(*) FROM sessions WHERE uid = 1001"), 1);
+}
+
+// Past its free failures, a guesser that waits for each answer gets no more turns than one
+// per interval, whether it asks again at once or from a second connection.
+TEST(LoginThrottle, PacesAGuesserToOneLoginPerInterval) {
+  using server::LoginThrottle;
+  const struct Step {
+    const char *peer, *account;
+    bool begins;
+  } steps[] = {
+      {"10.0.0.1", "13800000001", true},   // held, then checked
+      {"10.0.0.1", "13800000002", false},  // the address's turn has not come
+      {"10.0.0.2", "13800000002", true},   // another address, another account: free
+      {"10.0.0.3", "13800000001", true},   // the account had no failures of its own
+  };
+  LoginThrottle throttle;
+  for (int i = 0; i < LoginThrottle::kFreeFailures; ++i) throttle.Begin("10.0.0.1", "x")->Failed();
+  for (const Step& s : steps) {
+    auto attempt = throttle.Begin(s.peer, s.account);
+    EXPECT_EQ(attempt != nullptr, s.begins) << s.peer << " " << s.account;
+    if (attempt) attempt->Failed();
+  }
 }
 
 }  // namespace
