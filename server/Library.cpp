@@ -17,8 +17,12 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-Library::Library(std::string root, std::string indexFile, CurrentCatalogue& served)
-    : root_(std::move(root)), indexFile_(std::move(indexFile)), served_(served) {}
+Library::Library(std::string root, std::string indexFile, CurrentCatalogue& served,
+                 std::function<bool()> stopAsked)
+    : root_(std::move(root)),
+      indexFile_(std::move(indexFile)),
+      served_(served),
+      stopAsked_(std::move(stopAsked)) {}
 
 Library::~Library() {
   stopping_ = true;
@@ -65,9 +69,10 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
     }
   }
   const std::vector<ScanArea> scanned = everything ? std::vector<ScanArea>{{"", true}} : areas;
-  ScanOutcome outcome = ScanAreas(realRoot_, index_, scanned, [&](const std::string& folder) {
-    watch_.Add(realRoot_, folder);
-  });
+  ScanOutcome outcome = ScanAreas(
+      realRoot_, index_, scanned, [&](const std::string& folder) { watch_.Add(realRoot_, folder); },
+      [&] { return stopping_ || stopAsked_(); });
+  if (outcome.stopped) return false;
   watch_.Prune(scanned, outcome.folders);
   const std::vector<FolderLink> before = links_;
   links_.erase(std::remove_if(links_.begin(), links_.end(),
