@@ -68,7 +68,15 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
       return false;
     }
   }
-  const std::vector<ScanArea> scanned = everything ? std::vector<ScanArea>{{"", true}} : areas;
+  std::vector<ScanArea> scanned = everything ? std::vector<ScanArea>{{"", true}} : areas;
+  // A link to a changed file is read again with it, though its own folder did not change.
+  if (!everything)
+    for (const auto& [link, target] : index_.FileLinks()) {
+      auto holds = [&](const ScanArea& a) { return a.Holds(target); };
+      const std::size_t slash = link.rfind('/');
+      if (std::any_of(areas.begin(), areas.end(), holds))
+        scanned.push_back({slash == std::string::npos ? "" : link.substr(0, slash), false});
+    }
   ScanOutcome outcome = ScanAreas(
       realRoot_, index_, scanned, [&](const std::string& folder) { watch_.Add(realRoot_, folder); },
       [&] { return stopping_ || stopAsked_(); });
