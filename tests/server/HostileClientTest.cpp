@@ -289,16 +289,8 @@ TEST_F(HostileClient, StalledReadersCostLittleMemoryEach) {
   std::vector<int> readers;
   for (int i = 0; i < kReaders; ++i) {
     const std::string from = "127.0.1." + std::to_string(1 + i / 100);
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int small = 4096;  // a reader that takes almost nothing
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in local{}, remote{};
-    local.sin_family = remote.sin_family = AF_INET;
-    inet_pton(AF_INET, from.c_str(), &local.sin_addr);
-    inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
-    remote.sin_port = htons(static_cast<std::uint16_t>(server_->port()));
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0);
+    const int fd = Connect(server_->port(), from.c_str(), 4096);  // a reader taking almost nothing
+    ASSERT_GE(fd, 0);
     send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     readers.push_back(fd);
   }

@@ -3,6 +3,7 @@
 // parallel connections.
 
 #include <algorithm>
+#include <functional>
 #include <future>
 
 #include "LoginThrottle.h"
@@ -14,13 +15,6 @@ namespace lumora::test {
 namespace {
 
 std::string Status(const std::string& answer) { return answer.substr(9, 3); }
-
-std::string CodeOf(const std::string& answer) {
-  std::size_t at = answer.find("\"code\":");
-  if (at == std::string::npos) return answer.substr(0, 12);
-  at += 7;
-  return answer.substr(at, answer.find_first_not_of("0123456789-", at) - at);
-}
 
 // "POST target" from address from, with the extra header lines, closed after the answer.
 std::string Ask(int port, const char* from, const std::string& target,
@@ -103,27 +97,24 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
   for (int i = 0; i < 10; ++i)
     ASSERT_EQ(CodeOf(Ask(port, "127.0.0.2", LoginTarget("13800000001", false))), "502");
 
+  // Six logins at once: from one address to six accounts, or to one account from six addresses.
   const struct Case {
     const char* what;
-    std::vector<std::pair<std::string, std::string>> logins;
+    std::function<std::pair<std::string, std::string>(int)> login;
   } cases[] = {
       {"one address, six accounts",
-       {{"127.0.0.2", LoginTarget("13900000001", false)},
-        {"127.0.0.2", LoginTarget("13900000002", false)},
-        {"127.0.0.2", LoginTarget("13900000003", false)},
-        {"127.0.0.2", LoginTarget("13900000004", false)},
-        {"127.0.0.2", LoginTarget("13900000005", false)},
-        {"127.0.0.2", LoginTarget("13900000006", false)}}},
+       [](int i) {
+         return std::pair{"127.0.0.2", LoginTarget("1390000000" + std::to_string(i), false)};
+       }},
       {"one account, six addresses",
-       {{"127.0.0.3", LoginTarget("13800000001", false)},
-        {"127.0.0.4", LoginTarget("13800000001", false)},
-        {"127.0.0.5", LoginTarget("13800000001", false)},
-        {"127.0.0.6", LoginTarget("13800000001", false)},
-        {"127.0.0.7", LoginTarget("13800000001", false)},
-        {"127.0.0.8", LoginTarget("13800000001", false)}}},
+       [](int i) {
+         return std::pair{"127.0.0." + std::to_string(3 + i), LoginTarget("13800000001", false)};
+       }},
   };
   for (const Case& c : cases) {
-    const auto codes = AtOnce(port, c.logins);
+    std::vector<std::pair<std::string, std::string>> logins;
+    for (int i = 0; i < 6; ++i) logins.push_back(c.login(i));
+    const auto codes = AtOnce(port, logins);
     EXPECT_EQ(std::count(codes.begin(), codes.end(), "429"), 5) << c.what;
     EXPECT_EQ(std::count_if(codes.begin(), codes.end(),
                             [](const std::string& code) { return code == "501" || code == "502"; }),

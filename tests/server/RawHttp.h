@@ -14,9 +14,12 @@
 
 namespace lumora::test {
 
-// A TCP connection to the server from a loopback address of our choice; -1 on failure.
-inline int Connect(int port, const char* from) {
+// A TCP connection to the server from a loopback address of our choice, with a receive
+// buffer of that size when given; -1 on failure.
+inline int Connect(int port, const char* from, int receiveBuffer = 0) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (receiveBuffer > 0)
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in local{}, remote{};
   local.sin_family = remote.sin_family = AF_INET;
   inet_pton(AF_INET, from, &local.sin_addr);
@@ -41,7 +44,7 @@ inline int ClosedWithin(const std::vector<int>& fds, int ms, int enough = -1) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                           end - std::chrono::steady_clock::now())
                           .count();
-    if (open.empty() || closed == enough ||
+    if (open.empty() || (enough >= 0 && closed >= enough) ||
         poll(open.data(), open.size(), static_cast<int>(std::max<long>(left, 0))) <= 0)
       break;
     std::erase_if(open, [&](const pollfd& p) {
