@@ -51,18 +51,20 @@ MHD_Result CollectHeader(void* cls, MHD_ValueKind, const char* key, const char* 
   return MHD_YES;
 }
 
+std::string AddressText(const sockaddr* addr) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (!addr) return "";
+  if (addr->sa_family == AF_INET)
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(addr)->sin_addr, text, sizeof text);
+  else if (addr->sa_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(addr)->sin6_addr, text, sizeof text);
+  return text;
+}
+
 std::string PeerAddress(MHD_Connection* connection) {
   const MHD_ConnectionInfo* info =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-  char text[INET6_ADDRSTRLEN] = "";
-  if (!info || !info->client_addr) return "";
-  if (info->client_addr->sa_family == AF_INET)
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(info->client_addr)->sin_addr, text,
-              sizeof text);
-  else if (info->client_addr->sa_family == AF_INET6)
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(info->client_addr)->sin6_addr, text,
-              sizeof text);
-  return text;
+  return info ? AddressText(info->client_addr) : "";
 }
 
 MHD_Result Refuse(MHD_Connection* connection, unsigned status, const std::string& text,
@@ -173,15 +175,24 @@ struct Dispatch {
     auto* server = static_cast<HttpServer*>(cls);
     std::lock_guard lock(server->mutex_);
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
-      server->open_.erase(connection);
+      server->Remove(connection);
       return;
     }
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     if (!info) return;
-    server->open_[connection] = {info->connect_fd, HttpServer::Clock::now(), false,
-                                 PeerAddress(connection)};
-    if (server->open_.size() > server->roomy_) server->Evict(connection);
+    server->Add(connection, {info->connect_fd, HttpServer::Clock::now(), false, false,
+                             PeerAddress(connection)});
+    if (server->counted_ > server->roomy_ + server->reserve_ / 2) server->Evict(connection);
+  }
+
+  // Before a new connection is set up: the crowd filling the table is turned away at once,
+  // so its reconnections never queue up ahead of a newcomer's.
+  static MHD_Result Admit(void* cls, const sockaddr* addr, socklen_t) {
+    auto* server = static_cast<HttpServer*>(cls);
+    const std::string peer = AddressText(addr);
+    std::lock_guard lock(server->mutex_);
+    return server->Admits(peer) ? MHD_YES : MHD_NO;
   }
 
   static MHD_Result Access(void* cls, MHD_Connection* connection, const char*, const char* method,
@@ -303,14 +314,15 @@ bool HttpServer::Start(const std::string& host, int port, std::string* error,
                    [](unsigned char ch) { return std::tolower(ch); });
   stopping_ = false;
   daemon_ = MHD_start_daemon(
-      MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr,
-      nullptr, &Dispatch::Access, this, MHD_OPTION_SOCK_ADDR, &addr, MHD_OPTION_THREAD_POOL_SIZE,
-      threads, MHD_OPTION_CONNECTION_LIMIT, connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
-      static_cast<unsigned>(limits_.perAddress), MHD_OPTION_URI_LOG_CALLBACK, &Dispatch::UriLog,
-      this, MHD_OPTION_NOTIFY_COMPLETED, &Dispatch::Completed, this, MHD_OPTION_NOTIFY_CONNECTION,
-      &Dispatch::Notify, this, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionBytes,
-      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits_.idleSeconds),
-      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_END);
+      MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0,
+      &Dispatch::Admit, this, &Dispatch::Access, this, MHD_OPTION_SOCK_ADDR, &addr,
+      MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, connections,
+      MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(limits_.perAddress),
+      MHD_OPTION_URI_LOG_CALLBACK, &Dispatch::UriLog, this, MHD_OPTION_NOTIFY_COMPLETED,
+      &Dispatch::Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Dispatch::Notify, this,
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionBytes, MHD_OPTION_CONNECTION_TIMEOUT,
+      static_cast<unsigned>(limits_.idleSeconds), MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
+      MHD_OPTION_END);
   if (!daemon_) {
     if (error) *error = "cannot listen on " + host + ":" + std::to_string(port);
     return false;
@@ -366,10 +378,7 @@ void HttpServer::Watch() {
     // deadline counts from the request's start. Shut down, the socket wakes its thread, which
     // closes it (the entry goes before the descriptor is closed, under this lock).
     for (auto& [connection, open] : open_)
-      if (!open.headed && now - open.since >= headerTime) {
-        shutdown(open.fd, SHUT_RDWR);
-        open.headed = true;
-      }
+      if (!open.headed && !open.leaving && now - open.since >= headerTime) Cut(open);
     auto next = now + std::chrono::seconds(1);
     if (!held_.empty()) next = std::min(next, held_.begin()->first);
     wake_.wait_until(lock, next);
@@ -414,24 +423,52 @@ bool HttpServer::PeerGone(MHD_Connection* connection) {
   return recv(it->second.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }
 
+bool HttpServer::Admits(const std::string& peer) {
+  if (counted_ < roomy_) return true;
+  auto it = byPeer_.find(peer);
+  const std::size_t held = it == byPeer_.end() ? 0 : static_cast<std::size_t>(it->second);
+  return held * 2 * byPeer_.size() < counted_;
+}
+
 void HttpServer::Evict(MHD_Connection* newcomer) {
-  // Many at once, so the scan is rare even while the evicted come straight back.
-  std::unordered_map<std::string_view, int> held;
-  for (const auto& [connection, open] : open_) ++held[open.peer];
+  // Down to where the reserve begins, so the scan is rare.
   std::vector<std::pair<int, Open*>> waiting;  // (connections of its address, entry)
   for (auto& [connection, open] : open_)
-    if (!open.headed && connection != newcomer) waiting.emplace_back(held[open.peer], &open);
-  const std::size_t room = std::min(waiting.size(), open_.size() - roomy_ + reserve_ / 2);
+    if (!open.headed && !open.leaving && connection != newcomer)
+      waiting.emplace_back(byPeer_[open.peer], &open);
+  const std::size_t room = std::min(waiting.size(), counted_ - roomy_);
   std::partial_sort(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(room),
                     waiting.end(), [](const auto& a, const auto& b) {
                       return a.first != b.first ? a.first > b.first
                                                 : a.second->since < b.second->since;
                     });
-  for (std::size_t i = 0; i < room; ++i) {
-    // As in Watch: the socket wakes its thread, which closes it.
-    shutdown(waiting[i].second->fd, SHUT_RDWR);
-    waiting[i].second->headed = true;
-  }
+  for (std::size_t i = 0; i < room; ++i) Cut(*waiting[i].second);
+}
+
+void HttpServer::Add(MHD_Connection* connection, Open open) {
+  ++byPeer_[open.peer];
+  ++counted_;
+  open_[connection] = std::move(open);
+}
+
+void HttpServer::Remove(MHD_Connection* connection) {
+  auto it = open_.find(connection);
+  if (it == open_.end()) return;
+  Uncount(it->second);
+  open_.erase(it);
+}
+
+void HttpServer::Cut(Open& open) {
+  shutdown(open.fd, SHUT_RDWR);
+  Uncount(open);
+}
+
+void HttpServer::Uncount(Open& open) {
+  if (open.leaving) return;
+  open.leaving = true;
+  auto it = byPeer_.find(open.peer);
+  if (--it->second == 0) byPeer_.erase(it);
+  --counted_;
 }
 
 bool HttpServer::OurName(const std::string& hostHeader) const {

@@ -68,8 +68,9 @@ bool ParseListenAddress(const std::string& host, ListenAddress* out);
 struct HttpLimits {
   int connections = 0;   // in all; 0: from the descriptor limit
   int perAddress = 128;  // from one client address
-  // Kept free for newcomers: past connections - reserve, a new connection closes the
-  // longest-waiting one without a request under way, from the address holding the most.
+  // Kept free for newcomers: past connections - reserve, only an address holding less than
+  // half the average share gets in, and once half the reserve is taken the longest-waiting
+  // connections without a request under way go, from the addresses holding the most.
   int reserve = 0;         // 0: a tenth of connections, at least 4
   int headerSeconds = 10;  // from a request's start to the end of its headers
   int idleSeconds = 60;    // without any traffic
@@ -106,8 +107,10 @@ class HttpServer {
   // Runs the work of held requests, one at a time.
   void Work();
   bool PeerGone(MHD_Connection* connection);  // the client closed its end
-  // Makes room when the table reaches its reserve (under mutex_): closes half the reserve's
-  // worth of connections without a request under way, first from the addresses holding most.
+  // Whether a new connection from peer may take a place (under mutex_).
+  bool Admits(const std::string& peer);
+  // Gives the reserve back when half of it is taken (under mutex_): closes connections without
+  // a request under way, first from the addresses holding most, the longest-waiting first.
   void Evict(MHD_Connection* newcomer);
   bool OurName(const std::string& hostHeader) const;
 
@@ -116,8 +119,14 @@ class HttpServer {
     int fd = -1;
     Clock::time_point since;  // the start of its current request
     bool headed = false;      // that request's headers have arrived
+    bool leaving = false;     // shut down by us, no longer counted
     std::string peer;
   };
+  // The table's book-keeping, under mutex_.
+  void Add(MHD_Connection* connection, Open open);
+  void Remove(MHD_Connection* connection);
+  void Cut(Open& open);      // shuts it down: its thread wakes and closes it
+  void Uncount(Open& open);  // it no longer holds a place
   struct Held {
     MHD_Connection* connection;
     Connection* request;  // nullptr: nothing to run, only resume
@@ -130,7 +139,7 @@ class HttpServer {
   int port_ = 0;
   std::vector<std::string> names_;  // what Host may name besides the listening address
   std::string listenHost_;
-  std::size_t roomy_ = 0;  // connections beyond which a newcomer evicts
+  std::size_t roomy_ = 0;  // connections beyond which the reserve begins
   std::size_t reserve_ = 0;
   std::mutex mutex_;  // guards what follows
   std::condition_variable wake_, workWake_;
@@ -138,6 +147,8 @@ class HttpServer {
   std::multimap<Clock::time_point, Held> held_;
   std::deque<Held> work_;
   std::unordered_map<MHD_Connection*, Open> open_;
+  std::unordered_map<std::string, int> byPeer_;  // the connections counted, per address
+  std::size_t counted_ = 0;                      // those of open_ not leaving
   std::thread watcher_, worker_;
 };
 

@@ -17,8 +17,12 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-Library::Library(std::string root, std::string indexFile, CurrentCatalogue& served)
-    : root_(std::move(root)), indexFile_(std::move(indexFile)), served_(served) {}
+Library::Library(std::string root, std::string indexFile, CurrentCatalogue& served,
+                 std::function<bool()> stopAsked)
+    : root_(std::move(root)),
+      indexFile_(std::move(indexFile)),
+      served_(served),
+      stopAsked_(std::move(stopAsked)) {}
 
 Library::~Library() {
   stopping_ = true;
@@ -64,10 +68,19 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
       return false;
     }
   }
-  const std::vector<ScanArea> scanned = everything ? std::vector<ScanArea>{{"", true}} : areas;
-  ScanOutcome outcome = ScanAreas(realRoot_, index_, scanned, [&](const std::string& folder) {
-    watch_.Add(realRoot_, folder);
-  });
+  std::vector<ScanArea> scanned = everything ? std::vector<ScanArea>{{"", true}} : areas;
+  // A link to a changed file is read again with it, though its own folder did not change.
+  if (!everything)
+    for (const auto& [link, target] : index_.FileLinks()) {
+      auto holds = [&](const ScanArea& a) { return a.Holds(target); };
+      const std::size_t slash = link.rfind('/');
+      if (std::any_of(areas.begin(), areas.end(), holds))
+        scanned.push_back({slash == std::string::npos ? "" : link.substr(0, slash), false});
+    }
+  ScanOutcome outcome = ScanAreas(
+      realRoot_, index_, scanned, [&](const std::string& folder) { watch_.Add(realRoot_, folder); },
+      [&] { return stopping_ || stopAsked_(); });
+  if (outcome.stopped) return false;
   watch_.Prune(scanned, outcome.folders);
   const std::vector<FolderLink> before = links_;
   links_.erase(std::remove_if(links_.begin(), links_.end(),

@@ -4,6 +4,7 @@
 // each change. Events are gathered until the folder has been quiet for kQuietMs (at most
 // kGatherMs), so an album copied in costs one rescan; a change is seen well within 2 s.
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,8 +17,10 @@ namespace lumora::server {
 
 class Library {
  public:
-  // root: the folder served (it may not exist yet); indexFile: the saved index.
-  Library(std::string root, std::string indexFile, CurrentCatalogue& served);
+  // root: the folder served (it may not exist yet); indexFile: the saved index; stopAsked:
+  // whether the program is being stopped, so that a long scan (the first one) ends early.
+  Library(std::string root, std::string indexFile, CurrentCatalogue& served,
+          std::function<bool()> stopAsked);
   ~Library();
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
@@ -33,12 +36,14 @@ class Library {
   static constexpr int kMissingRootPollMs = 1000;
 
  private:
-  // Scans areas (everything when empty) and serves the result; false when the root is missing.
+  // Scans areas (everything when empty) and serves the result; false when the root is missing
+  // or the scan was stopped.
   bool Rescan(const std::vector<ScanArea>& areas);
   void Follow();
 
   const std::string root_, indexFile_;
   CurrentCatalogue& served_;
+  const std::function<bool()> stopAsked_;
   std::string realRoot_;  // empty while the root is missing
   LibraryIndex index_;
   FolderWatch watch_;

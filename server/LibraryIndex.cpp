@@ -128,6 +128,13 @@ std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recurs
   return rows;
 }
 
+std::vector<std::pair<std::string, std::string>> LibraryIndex::FileLinks() {
+  SqlStatement r(db_, "SELECT path, target FROM files WHERE length(target) > 0");
+  std::vector<std::pair<std::string, std::string>> links;
+  while (r.Step()) links.emplace_back(r.Text(0), r.Text(1));
+  return links;
+}
+
 std::optional<SongFileTags> LibraryIndex::TagsOf(const std::string& path) {
   SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files WHERE path = ?1").c_str());
   r.Bind(1, path);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SongFile.h"
@@ -40,6 +41,8 @@ class LibraryIndex {
   // their tags (TagsOf reads those).
   std::vector<IndexedFile> Under(const std::string& dir, bool recursive);
   std::optional<SongFileTags> TagsOf(const std::string& path);
+  // The links to files inside the library: (path, target).
+  std::vector<std::pair<std::string, std::string>> FileLinks();
   // Every row with its tags, in path order.
   void ForEach(const std::function<void(const IndexedFile&)>& each);
   // How many files the reader refused.

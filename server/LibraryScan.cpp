@@ -34,7 +34,10 @@ std::string Join(const std::string& dir, const std::string& name) {
 // where it lies); a link that leads out of the library is passed over.
 void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
           const std::function<void(const std::string&)>& entering,
-          std::map<std::string, FileStamp>& files, ScanOutcome& out) {
+          const std::function<bool()>& stopAsked, std::map<std::string, FileStamp>& files,
+          ScanOutcome& out) {
+  out.stopped = out.stopped || stopAsked();
+  if (out.stopped) return;
   const std::string full = dir.empty() ? realRoot : realRoot + "/" + dir;
   entering(dir);
   DIR* d = opendir(full.c_str());
@@ -70,7 +73,8 @@ void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
   }
   closedir(d);
   if (recursive)
-    for (const std::string& sub : subfolders) Walk(realRoot, sub, true, entering, files, out);
+    for (const std::string& sub : subfolders)
+      Walk(realRoot, sub, true, entering, stopAsked, files, out);
 }
 
 // A recursive area covers everything below it; an area covered by another is dropped.
@@ -90,10 +94,11 @@ std::vector<ScanArea> Merged(std::vector<ScanArea> areas) {
 
 // Reads the files' tags on a few threads: opening and parsing files is most of a first scan.
 // ReadSongFile is called on several threads at once: it must keep no state between calls.
-void ReadTags(const std::string& realRoot, std::vector<IndexedFile>& files) {
+void ReadTags(const std::string& realRoot, std::vector<IndexedFile>& files,
+              const std::function<bool()>& stopAsked) {
   std::atomic<std::size_t> next{0};
   auto work = [&] {
-    for (std::size_t i = next++; i < files.size(); i = next++)
+    for (std::size_t i = next++; i < files.size() && !stopAsked(); i = next++)
       files[i].tags = ReadSongFile(realRoot + "/" + files[i].file());
   };
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -130,12 +135,13 @@ bool ScanArea::Holds(const std::string& path) const {
 
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::vector<ScanArea>& areas,
-                      const std::function<void(const std::string& folder)>& entering) {
+                      const std::function<void(const std::string& folder)>& entering,
+                      const std::function<bool()>& stopAsked) {
   ScanOutcome out;
   std::map<std::string, FileStamp> found;
   std::map<std::string, IndexedFile> known;
   for (const ScanArea& area : Merged(areas)) {
-    Walk(realRoot, area.dir, area.recursive, entering, found, out);
+    Walk(realRoot, area.dir, area.recursive, entering, stopAsked, found, out);
     for (IndexedFile& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
   }
   std::vector<IndexedFile> changed, fresh;
@@ -176,8 +182,10 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
     vanished.erase(renamed);
   }
   out.filesRead = static_cast<int>(changed.size() + added.size());
-  ReadTags(realRoot, changed);
-  ReadTags(realRoot, added);
+  ReadTags(realRoot, changed, stopAsked);
+  ReadTags(realRoot, added, stopAsked);
+  out.stopped = out.stopped || stopAsked();
+  if (out.stopped) return out;
 
   std::set<std::uint64_t> used;
   std::vector<std::string> gone;

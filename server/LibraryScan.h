@@ -36,12 +36,14 @@ struct ScanOutcome {
   bool indexChanged = false;
   std::vector<std::string> folders;  // every folder walked, below the root
   std::vector<FolderLink> links;     // the folder links met in the walked folders
+  bool stopped = false;              // cut short when asked to stop: the index is as it was
 };
 
 // entering is called with each folder before its files are listed, so that a watch set up there
-// misses nothing written meanwhile.
+// misses nothing written meanwhile; stopAsked between folders and files, from several threads.
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::vector<ScanArea>& areas,
-                      const std::function<void(const std::string& folder)>& entering);
+                      const std::function<void(const std::string& folder)>& entering,
+                      const std::function<bool()>& stopAsked);
 
 }  // namespace lumora::server

@@ -32,6 +32,15 @@ std::shared_ptr<LoginThrottle::Attempt> LoginThrottle::Begin(const std::string& 
   Record& byAccount = At("u:" + name, now);
   if (inFlight_ >= kInFlight || byPeer.inFlight >= kPerAddress || byAccount.inFlight >= kPerAccount)
     return nullptr;
+  const int over = std::max(byPeer.failures, byAccount.failures) - kFreeFailures;
+  const int interval = over < 0 ? 0 : std::min(kMaxIntervalMs, kFirstDelayMs << std::min(over, 8));
+  // Only a record past its free failures sets the pace.
+  Record* const paced[] = {byPeer.failures >= kFreeFailures ? &byPeer : nullptr,
+                           byAccount.failures >= kFreeFailures ? &byAccount : nullptr};
+  for (Record* r : paced)
+    if (r && now < r->next) return nullptr;
+  for (Record* r : paced)
+    if (r) r->next = now + std::chrono::milliseconds(interval);
   ++inFlight_;
   ++byPeer.inFlight;
   ++byAccount.inFlight;
@@ -39,8 +48,7 @@ std::shared_ptr<LoginThrottle::Attempt> LoginThrottle::Begin(const std::string& 
   attempt->throttle_ = this;
   attempt->peer_ = peer;
   attempt->account_ = std::move(name);
-  const int over = std::max(byPeer.failures, byAccount.failures) - kFreeFailures;
-  if (over >= 0) attempt->delayMs = std::min(kMaxDelayMs, kFirstDelayMs << std::min(over, 8));
+  attempt->delayMs = std::min(kMaxDelayMs, interval);
   return attempt;
 }
 

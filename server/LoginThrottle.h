@@ -2,10 +2,12 @@
 // Slows a password guesser down by counting attempts, not sequences: at most kPerAddress
 // logins from one address, kPerAccount for one account and kInFlight in all are under way at
 // once (others are refused at once), and after kFreeFailures failures of an address or an
-// account each of its logins is held an interval before its password is even looked at. The
-// interval doubles per failure up to kMaxDelayMs, far below the time a client waits for an
-// answer. A quarter of an hour without failures forgives; an account's success forgives the
-// account, never the address (a guesser may well own an account).
+// account each of its logins is held before its password is even looked at, and a further one
+// sooner than an interval after it is refused at once. The interval doubles per failure up to
+// kMaxIntervalMs, the pace a guesser had when it waited for each answer in turn; the hold
+// stops at kMaxDelayMs, far below the time a client waits for an answer. A quarter of an hour
+// without failures forgives; an account's success forgives the account, never the address (a
+// guesser may well own an account).
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -19,6 +21,7 @@ class LoginThrottle {
   static constexpr int kFreeFailures = 10;
   static constexpr int kFirstDelayMs = 500;
   static constexpr int kMaxDelayMs = 3000;
+  static constexpr int kMaxIntervalMs = 16000;
   static constexpr int kPerAddress = 2;
   static constexpr int kPerAccount = 2;
   static constexpr int kInFlight = 16;
@@ -48,6 +51,7 @@ class LoginThrottle {
     int failures = 0;
     int inFlight = 0;
     Clock::time_point last;  // the latest failure
+    Clock::time_point next;  // once past its free failures, no login begins before this
   };
   void End(const Attempt& attempt);
   // The record of key, forgiven when its last failure is old.

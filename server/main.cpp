@@ -153,6 +153,13 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // A stop asked for before the server listens waits as a pending signal: the first scan of a
+  // large library looks for it, so the user is not kept waiting until the scan ends.
+  auto stopPending = [] {
+    sigset_t pending;
+    return sigpending(&pending) == 0 &&
+           (sigismember(&pending, SIGTERM) == 1 || sigismember(&pending, SIGINT) == 1);
+  };
 
   // Accounts and sessions are private: everything made from here on is the user's alone.
   umask(077);
@@ -180,7 +187,8 @@ int main(int argc, char** argv) {
       return Fail("not a folder: " + library);
     ReadLegacyGbkTags();
     // A throw-away cache of the files' tags, apart from the accounts (see LibraryIndex.h).
-    followed = std::make_unique<Library>(library, dataDir + "/library-index.db", catalogue);
+    followed =
+        std::make_unique<Library>(library, dataDir + "/library-index.db", catalogue, stopPending);
     if (!followed->Start(&error)) return Fail("library: " + error);
   } else {
     if (demoDir.empty()) demoDir = dataDir + (testCatalogue ? "/test-catalogue" : "/demo");
@@ -189,6 +197,10 @@ int main(int argc, char** argv) {
     catalogue.Set(std::make_shared<const Catalogue>(BuildCatalogue(std::move(recipe), demoDir)));
   }
   if (!assetsMade.get()) return Fail("pictures: " + assetsError);
+  if (stopPending()) {
+    std::fprintf(stdout, "lumora-server stopped before it listened\n");
+    return 0;
+  }
 
   Store store;
   if (!store.Open(dataDir + "/lumora-server.db", &error)) return Fail("database: " + error);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include "ServerTestUtil.h"
 #include "support/TempDir.h"
@@ -16,59 +17,31 @@ namespace {
 const std::string kLogin =
     "/login/cellphone?phone=13800000001&md5_password=98a6619f9bc9cdd67e27e884d758da4b&timestamp=1";
 
-std::string CodeOf(const std::optional<ServerProcess::Reply>& reply) {
-  if (!reply) return "no answer";
-  std::size_t at = reply->body.find("\"code\":");
-  if (at == std::string::npos) return reply->body;
-  at += 7;
-  return reply->body.substr(at, reply->body.find_first_not_of("0123456789-", at) - at);
+std::string CodeOfReply(const std::optional<ServerProcess::Reply>& reply) {
+  return reply ? CodeOf(reply->body) : "no answer";
 }
 
-// A small file system of its own, unmounted at the end.
-class Tmpfs {
- public:
-  Tmpfs() {
-    if (mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, "size=8m,mode=0700") == 0)
-      mounted_ = true;
-    else
-      why_ = std::strerror(errno);
-  }
-  ~Tmpfs() {
-    if (mounted_) umount2(dir_.path().c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
-  const fs::path& path() const { return dir_.path(); }
-
-  // Writes a filler file until the file system has no room left.
-  void Fill() {
-    std::FILE* f = std::fopen((dir_.path() / "filler").c_str(), "wb");
-    ASSERT_TRUE(f);
-    std::setvbuf(f, nullptr, _IONBF, 0);
-    const std::string block(4096, 'x');
-    while (std::fwrite(block.data(), 1, block.size(), f) == block.size()) {
-    }
-    std::fclose(f);
-  }
-  void Free() { fs::remove(dir_.path() / "filler"); }
-
- private:
-  TempDir dir_;
-  bool mounted_ = false;
-  std::string why_;
-};
-
 TEST(ServerFullDisk, AWriteThatFailsIsAnsweredAsAnErrorAndLeavesNothingBehind) {
-  Tmpfs disk;
-  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs (the test needs root): " << disk.why();
+  TempDir disk;
+  if (mount("tmpfs", disk.path().c_str(), "tmpfs", 0, "size=8m,mode=0700") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs (the test needs root): " << std::strerror(errno);
+  struct Unmount {
+    const TempDir& dir;
+    ~Unmount() { umount2(dir.path().c_str(), MNT_DETACH); }
+  } unmount{disk};
   ServerProcess server(ServerProcess::Options{disk.path() / "data", {}, {}});
   ASSERT_TRUE(server.start()) << server.errors();
   auto first = server.post(kLogin);
-  ASSERT_EQ(CodeOf(first), "200");
+  ASSERT_EQ(CodeOfReply(first), "200");
   const std::string cookie = Between(first->body, "\"cookie\":\"", "\"");
   const std::string encoded = UrlEncode(cookie, 1);
-  const std::string liked = "/playlist/detail?id=" + std::to_string(7000000000ull + 1001);
-  disk.Fill();
+  // Filled to the last block.
+  {
+    std::ofstream filler(disk.path() / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())).flush()) {
+    }
+  }
 
   struct Case {
     const char* what;
@@ -82,17 +55,17 @@ TEST(ServerFullDisk, AWriteThatFailsIsAnsweredAsAnErrorAndLeavesNothingBehind) {
     auto reply = server.post(c.target);
     ASSERT_TRUE(reply) << c.what;
     EXPECT_NE(reply->status, 200) << c.what << ": " << reply->body;
-    EXPECT_EQ(CodeOf(reply), std::to_string(reply->status)) << c.what << ": " << reply->body;
+    EXPECT_EQ(CodeOfReply(reply), std::to_string(reply->status)) << c.what << ": " << reply->body;
     EXPECT_EQ(reply->body.find("\"cookie\""), std::string::npos) << c.what;
   }
-  disk.Free();
+  fs::remove(disk.path() / "filler");
 
   // Nothing of it stayed: no like, the session the failed logout answered for still works,
   // and the account holds only the first login's session.
-  auto list = server.get(liked);
-  ASSERT_EQ(CodeOf(list), "200");
+  auto list = server.get("/playlist/detail?id=" + std::to_string(7000000000ull + 1001));
+  ASSERT_EQ(CodeOfReply(list), "200");
   EXPECT_EQ(list->body.find("1000003"), std::string::npos) << list->body;
-  EXPECT_EQ(CodeOf(server.get("/personal_fm?cookie=" + encoded + "&timestamp=1")), "200");
+  EXPECT_EQ(CodeOfReply(server.get("/personal_fm?cookie=" + encoded + "&timestamp=1")), "200");
   ASSERT_EQ(server.stop(), 0);
   EXPECT_EQ(CountStored(disk.path() / "data", "SELECT count(*) FROM sessions"), 1);
 }

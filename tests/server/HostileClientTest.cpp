@@ -222,30 +222,53 @@ TEST(LibraryJail, OpensOnlyBeneathTheRootThroughNoLink) {
     }
 }
 
-TEST(HttpServerLimits, ANewcomerFindsRoomInATableFullOfIdleConnections) {
+TEST(HttpServerLimits, TheReserveIsKeptForNewcomersNotForTheCrowd) {
   server::HttpServer http([](const server::HttpRequest&,
                              server::HttpResponse& res) { res.Json(200, R"({"code":200})"); },
                           nullptr,
                           {.connections = 40,
-                           .perAddress = 16,
+                           .perAddress = 32,
+                           .reserve = 8,
                            .headerSeconds = 300,
                            .idleSeconds = 300,
                            .threads = 2});
   std::string error;
   ASSERT_TRUE(http.Start("127.0.0.1", 0, &error)) << error;
-  // 48 connections that never send a byte, from three addresses.
-  std::vector<int> idle;
-  for (const char* from : {"127.0.0.2", "127.0.0.3", "127.0.0.4"})
-    for (int i = 0; i < 16; ++i) {
-      int fd = Connect(http.Port(), from);
-      ASSERT_GE(fd, 0);
-      idle.push_back(fd);
+  const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  auto connect = [&](const std::string& from, bool answered) {
+    const int fd = Connect(http.Port(), from.c_str());
+    if (fd >= 0 && answered) {
+      // Answered once, so the server surely counts it; then it stays idle.
+      send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+      std::string answer;
+      char buf[512];
+      pollfd p{fd, POLLIN, 0};
+      while (answer.find(R"({"code":200})") == std::string::npos && poll(&p, 1, 10000) > 0) {
+        const ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        answer.append(buf, static_cast<std::size_t>(n));
+      }
     }
+    return fd;
+  };
+  // The crowd fills the table up to its reserve, then keeps coming: turned away at once, the
+  // places it holds untouched.
+  std::vector<int> crowd, more, newcomers;
+  for (int i = 0; i < 32; ++i) crowd.push_back(connect(i % 2 ? "127.0.0.2" : "127.0.0.3", true));
+  for (int i = 0; i < 8; ++i) more.push_back(connect(i % 2 ? "127.0.0.2" : "127.0.0.3", false));
+  EXPECT_EQ(ClosedWithin(more, 10000), 8);
+  EXPECT_EQ(ClosedWithin(crowd, 0), 0);
+  // Newcomers take the reserve; once half of it is taken, the crowd's longest idle give back
+  // as many places, never a newcomer's.
+  for (int i = 0; i < 5; ++i) newcomers.push_back(connect("127.0.1." + std::to_string(i), false));
+  EXPECT_EQ(ClosedWithin(crowd, 10000, 5), 5);
+  EXPECT_EQ(ClosedWithin(newcomers, 0), 0);
   const std::string answer =
       Exchange(http.Port(), "127.0.0.1",
                "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", "\r\n");
   EXPECT_EQ(answer.substr(0, answer.find("\r\n")), "HTTP/1.1 200 OK");
-  for (int fd : idle) close(fd);
+  for (const auto* fds : {&crowd, &more, &newcomers})
+    for (int fd : *fds) close(fd);
   http.Stop();
 }
 
@@ -266,16 +289,8 @@ TEST_F(HostileClient, StalledReadersCostLittleMemoryEach) {
   std::vector<int> readers;
   for (int i = 0; i < kReaders; ++i) {
     const std::string from = "127.0.1." + std::to_string(1 + i / 100);
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int small = 4096;  // a reader that takes almost nothing
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in local{}, remote{};
-    local.sin_family = remote.sin_family = AF_INET;
-    inet_pton(AF_INET, from.c_str(), &local.sin_addr);
-    inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
-    remote.sin_port = htons(static_cast<std::uint16_t>(server_->port()));
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0);
+    const int fd = Connect(server_->port(), from.c_str(), 4096);  // a reader taking almost nothing
+    ASSERT_GE(fd, 0);
     send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     readers.push_back(fd);
   }

@@ -55,7 +55,12 @@ inline bool writeSong(const std::filesystem::path& file, const SongTags& t) {
   return mp3.save();
 }
 
-// What the server lists: every playlist (name, track ids) and a song's name or id.
+struct ListedSong {
+  std::string id, name, album, picUrl;
+  std::vector<std::string> artists;
+};
+
+// What the server lists: every playlist (name, track ids), its songs, a song's id by its name.
 class LibraryView {
  public:
   explicit LibraryView(const ServerProcess& server) : server_(server) {}
@@ -82,16 +87,28 @@ class LibraryView {
     return all;
   }
 
-  // The names of the songs, in order; "?" for an id the server does not know.
+  // The songs of ids the server knows, in its order.
+  std::vector<ListedSong> songs(const std::vector<std::string>& ids) {
+    std::vector<ListedSong> out;
+    std::string joined;
+    for (const std::string& id : ids) joined += (joined.empty() ? "" : ",") + id;
+    simdjson::dom::element doc;
+    if (!fetch("/song/detail?ids=" + joined, doc)) return out;
+    for (auto s : doc["songs"].get_array()) {
+      ListedSong song{std::to_string(s["id"].get_uint64().value()),
+                      std::string(s["name"].get_string().value()),
+                      std::string(s["al"]["name"].get_string().value()),
+                      std::string(s["al"]["picUrl"].get_string().value()),
+                      {}};
+      for (auto a : s["ar"].get_array()) song.artists.emplace_back(a["name"].get_string().value());
+      out.push_back(std::move(song));
+    }
+    return out;
+  }
+
   std::vector<std::string> names(const std::vector<std::string>& ids) {
     std::vector<std::string> out;
-    for (const std::string& id : ids) {
-      simdjson::dom::element doc;
-      std::string_view name = "?";
-      if (fetch("/song/detail?ids=" + id, doc) && doc["songs"].get_array().size() == 1)
-        name = doc["songs"].at(0)["name"].get_string().value();
-      out.emplace_back(name);
-    }
+    for (const ListedSong& s : songs(ids)) out.push_back(s.name);
     return out;
   }
 

@@ -3,8 +3,10 @@
 // parallel connections.
 
 #include <algorithm>
+#include <functional>
 #include <future>
 
+#include "LoginThrottle.h"
 #include "RawHttp.h"
 #include "ServerTestUtil.h"
 #include "support/WaitFor.h"
@@ -13,13 +15,6 @@ namespace lumora::test {
 namespace {
 
 std::string Status(const std::string& answer) { return answer.substr(9, 3); }
-
-std::string CodeOf(const std::string& answer) {
-  std::size_t at = answer.find("\"code\":");
-  if (at == std::string::npos) return answer.substr(0, 12);
-  at += 7;
-  return answer.substr(at, answer.find_first_not_of("0123456789-", at) - at);
-}
 
 // "POST target" from address from, with the extra header lines, closed after the answer.
 std::string Ask(int port, const char* from, const std::string& target,
@@ -102,31 +97,28 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
   for (int i = 0; i < 10; ++i)
     ASSERT_EQ(CodeOf(Ask(port, "127.0.0.2", LoginTarget("13800000001", false))), "502");
 
+  // Six logins at once: from one address to six accounts, or to one account from six addresses.
   const struct Case {
     const char* what;
-    std::vector<std::pair<std::string, std::string>> logins;
+    std::function<std::pair<std::string, std::string>(int)> login;
   } cases[] = {
       {"one address, six accounts",
-       {{"127.0.0.2", LoginTarget("13900000001", false)},
-        {"127.0.0.2", LoginTarget("13900000002", false)},
-        {"127.0.0.2", LoginTarget("13900000003", false)},
-        {"127.0.0.2", LoginTarget("13900000004", false)},
-        {"127.0.0.2", LoginTarget("13900000005", false)},
-        {"127.0.0.2", LoginTarget("13900000006", false)}}},
+       [](int i) {
+         return std::pair{"127.0.0.2", LoginTarget("1390000000" + std::to_string(i), false)};
+       }},
       {"one account, six addresses",
-       {{"127.0.0.3", LoginTarget("13800000001", false)},
-        {"127.0.0.4", LoginTarget("13800000001", false)},
-        {"127.0.0.5", LoginTarget("13800000001", false)},
-        {"127.0.0.6", LoginTarget("13800000001", false)},
-        {"127.0.0.7", LoginTarget("13800000001", false)},
-        {"127.0.0.8", LoginTarget("13800000001", false)}}},
+       [](int i) {
+         return std::pair{"127.0.0." + std::to_string(3 + i), LoginTarget("13800000001", false)};
+       }},
   };
   for (const Case& c : cases) {
-    const auto codes = AtOnce(port, c.logins);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), "429"), 4) << c.what;
+    std::vector<std::pair<std::string, std::string>> logins;
+    for (int i = 0; i < 6; ++i) logins.push_back(c.login(i));
+    const auto codes = AtOnce(port, logins);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), "429"), 5) << c.what;
     EXPECT_EQ(std::count_if(codes.begin(), codes.end(),
                             [](const std::string& code) { return code == "501" || code == "502"; }),
-              2)
+              1)
         << c.what;
   }
 
@@ -148,6 +140,28 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
       << later;
   ASSERT_EQ(server.stop(), 0);
   EXPECT_EQ(CountStored(server.dataDir(), "SELECT count(*) FROM sessions WHERE uid = 1001"), 1);
+}
+
+// Past its free failures, a guesser that waits for each answer gets no more turns than one
+// per interval, whether it asks again at once or from a second connection.
+TEST(LoginThrottle, PacesAGuesserToOneLoginPerInterval) {
+  using server::LoginThrottle;
+  const struct Step {
+    const char *peer, *account;
+    bool begins;
+  } steps[] = {
+      {"10.0.0.1", "13800000001", true},   // held, then checked
+      {"10.0.0.1", "13800000002", false},  // the address's turn has not come
+      {"10.0.0.2", "13800000002", true},   // another address, another account: free
+      {"10.0.0.3", "13800000001", true},   // the account had no failures of its own
+  };
+  LoginThrottle throttle;
+  for (int i = 0; i < LoginThrottle::kFreeFailures; ++i) throttle.Begin("10.0.0.1", "x")->Failed();
+  for (const Step& s : steps) {
+    auto attempt = throttle.Begin(s.peer, s.account);
+    EXPECT_EQ(attempt != nullptr, s.begins) << s.peer << " " << s.account;
+    if (attempt) attempt->Failed();
+  }
 }
 
 }  // namespace

@@ -7,15 +7,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
 
 namespace lumora::test {
 
-// A TCP connection to the server from a loopback address of our choice; -1 on failure.
-inline int Connect(int port, const char* from) {
+// A TCP connection to the server from a loopback address of our choice, with a receive
+// buffer of that size when given; -1 on failure.
+inline int Connect(int port, const char* from, int receiveBuffer = 0) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (receiveBuffer > 0)
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in local{}, remote{};
   local.sin_family = remote.sin_family = AF_INET;
   inet_pton(AF_INET, from, &local.sin_addr);
@@ -29,16 +33,20 @@ inline int Connect(int port, const char* from) {
   return fd;
 }
 
-// How many of fds the server closes (end of stream or reset) within ms in all.
-inline int ClosedWithin(const std::vector<int>& fds, int ms) {
+// How many of fds the server closes (end of stream or reset) within ms in all, stopping once
+// enough have closed.
+inline int ClosedWithin(const std::vector<int>& fds, int ms, int enough = -1) {
   std::vector<pollfd> open;
   for (int fd : fds) open.push_back({fd, POLLIN, 0});
   int closed = 0;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  for (auto now = std::chrono::steady_clock::now(); now < end && !open.empty();
-       now = std::chrono::steady_clock::now()) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
-    if (poll(open.data(), open.size(), static_cast<int>(left)) <= 0) break;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          end - std::chrono::steady_clock::now())
+                          .count();
+    if (open.empty() || (enough >= 0 && closed >= enough) ||
+        poll(open.data(), open.size(), static_cast<int>(std::max<long>(left, 0))) <= 0)
+      break;
     std::erase_if(open, [&](const pollfd& p) {
       char buf[4096];
       bool gone = p.revents != 0 && recv(p.fd, buf, sizeof buf, MSG_DONTWAIT) <= 0;

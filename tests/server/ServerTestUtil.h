@@ -23,6 +23,14 @@ inline std::string Between(const std::string& text, const std::string& open,
   return b == std::string::npos ? "" : text.substr(a, b - a);
 }
 
+// The "code" of an answer's JSON, as text; the start of the answer when it has none.
+inline std::string CodeOf(const std::string& answer) {
+  std::size_t at = answer.find("\"code\":");
+  if (at == std::string::npos) return answer.substr(0, 40);
+  at += 7;
+  return answer.substr(at, answer.find_first_not_of("0123456789-", at) - at);
+}
+
 // The number a counting query finds in a stopped server's database; -1 when it cannot be read.
 inline int CountStored(const std::filesystem::path& dataDir, const char* sql) {
   sqlite3* db = nullptr;

@@ -79,6 +79,16 @@ TEST(ServerText, LegacyBytesReadAsTheirWriterMeantThem) {
   }
 }
 
+// The lyric line as UTF-16 bytes behind their byte-order mark.
+std::string Utf16Lyric(bool little) {
+  std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t unit : std::u16string(u"[00:01.00]晴天")) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += little ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
 TEST(ServerText, LyricFilesInEveryEncodingPeopleHave) {
   const struct {
     const char* what;
@@ -86,22 +96,8 @@ TEST(ServerText, LyricFilesInEveryEncodingPeopleHave) {
   } cases[] = {
       {"UTF-8", "[00:01.00]晴天"},
       {"UTF-8 with BOM", "\xEF\xBB\xBF[00:01.00]晴天"},
-      {"UTF-16LE with BOM", std::string("\xFF\xFE[\0"
-                                        "0\0"
-                                        "0\0:\0"
-                                        "0\0"
-                                        "1\0.\0"
-                                        "0\0"
-                                        "0\0]\0\x74\x66\x29\x59",
-                                        26)},
-      {"UTF-16BE with BOM", std::string("\xFE\xFF\0[\0"
-                                        "0\0"
-                                        "0\0:\0"
-                                        "0\0"
-                                        "1\0.\0"
-                                        "0\0"
-                                        "0\0]\x66\x74\x59\x29",
-                                        26)},
+      {"UTF-16LE with BOM", Utf16Lyric(true)},
+      {"UTF-16BE with BOM", Utf16Lyric(false)},
       {"GBK", "[00:01.00]\xC7\xE7\xCC\xEC"},
   };
   for (const auto& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), "[00:01.00]晴天") << c.what;
