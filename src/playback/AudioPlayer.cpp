@@ -5,6 +5,7 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -96,6 +97,16 @@ std::string id3v1Text(const char* block, std::size_t size) {
 }  // namespace
 
 struct AudioPlayer::Stream {
+  // On the thread that posts: the end or a failure is told at once, not at the next query.
+  static GstBusSyncReply onPosted(GstBus*, GstMessage* msg, gpointer user) {
+    auto* self = static_cast<Stream*>(user);
+    const GstMessageType type = GST_MESSAGE_TYPE(msg);
+    if (type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR) return GST_BUS_PASS;
+    (type == GST_MESSAGE_EOS ? self->ended : self->failed) = true;
+    if (self->notifyEnd) self->notifyEnd();
+    return GST_BUS_PASS;
+  }
+
   GstElement* playbin = nullptr;
   GstBus* bus = nullptr;
   GstElement* volume = nullptr;
@@ -108,8 +119,11 @@ struct AudioPlayer::Stream {
   int rate = 44100;
   int channels = 2;
   enum class Want { Stopped, Playing, Paused } want = Want::Stopped;
-  bool ended = false;
-  bool failed = false;
+  // Also set on a streaming thread, as the pipeline posts them, so that the end is known the
+  // moment it is announced.
+  std::atomic<bool> ended = false;
+  std::atomic<bool> failed = false;
+  AudioPlayer::EndNotifier notifyEnd;
   bool buffering = false;
   std::int64_t lastPosition = 0;
   std::int64_t length = -1;
@@ -117,6 +131,7 @@ struct AudioPlayer::Stream {
   bool lengthCurrent = false;
 
   ~Stream() {
+    if (bus) gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     if (playbin) {
       gst_element_set_state(playbin, GST_STATE_NULL);
       gst_object_unref(playbin);
@@ -345,6 +360,8 @@ std::unique_ptr<AudioPlayer::Stream> AudioPlayer::open(const std::string& uri, s
   if (!stream->playbin) return nullptr;
   gst_object_ref_sink(stream->playbin);
   stream->bus = gst_element_get_bus(stream->playbin);
+  stream->notifyEnd = notifyEnd_;
+  gst_bus_set_sync_handler(stream->bus, &Stream::onPosted, stream.get(), nullptr);
   auto* sink = static_cast<GstElement*>(makeSink());
   GstElement* volume = gst_element_factory_make("volume", nullptr);
   if (!sink || !volume) {
@@ -525,6 +542,8 @@ int AudioPlayer::isActive(std::uint32_t handle) {
   }
   return kStopped;
 }
+
+void AudioPlayer::setEndNotifier(EndNotifier notify) { notifyEnd_ = std::move(notify); }
 
 bool AudioPlayer::freeStream(std::uint32_t handle) { return streams_.erase(handle) > 0; }
 

@@ -5,6 +5,7 @@
 // opens through RunBlocking: its caller may go on handling events, and call any operation,
 // while the new stream prerolls; it gets no handle before it is ready.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -55,6 +56,11 @@ class AudioPlayer {
   std::int64_t secondsToBytes(std::uint32_t handle, double seconds);   // -1 for an unknown handle
   static std::int64_t colorComponent(std::int64_t value, int part);
 
+  // Called on a media thread whenever a stream ends or fails, so the caller need not poll for
+  // it; it must only hand the news to its own thread. Streams opened afterwards tell it.
+  using EndNotifier = std::function<void()>;
+  void setEndNotifier(EndNotifier notify);
+
   // Streams currently held (for leak checks).
   std::size_t streamCount() const { return streams_.size(); }
 
@@ -72,6 +78,7 @@ class AudioPlayer {
   void* device_ = nullptr;  // GstDevice* for an output chosen by number
   float volume_ = 1.0f;
   std::uint32_t lastHandle_ = 0;
+  EndNotifier notifyEnd_;
   std::map<std::uint32_t, std::unique_ptr<Stream>> streams_;
 };
 
