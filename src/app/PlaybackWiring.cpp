@@ -81,6 +81,15 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
                   windowHooks(waits, controls.face, retryTimer_, objects.playbackPeriods)) {
   controller_.addObserver(presenter_);
   controller_.addObserver(desktopLyrics_);
+  // Told on a media thread; the controller hears of it on this one, if it is still there.
+  objects.player.setEndNotifier([wiring = QPointer<PlaybackWiring>(this)] {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [wiring] {
+          if (wiring) wiring->controller_.streamEnded();
+        },
+        Qt::QueuedConnection);
+  });
   connectButtonsAndMenu();
   connectSquare(square);
   connectLyricsSwitch();
