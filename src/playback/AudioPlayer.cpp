@@ -28,6 +28,9 @@ constexpr GstClockTime kOpenTimeout = 15 * GST_SECOND;
 constexpr GstClockTime kLengthWait = GST_SECOND / 2;
 // How often an opening stream looks at its stop flag.
 constexpr GstClockTime kWatch = 25 * GST_MSECOND;
+// The sound server's share of a stream, in microseconds.
+constexpr gint64 kSinkBuffer = 60000;
+constexpr gint64 kSinkPeriod = 10000;
 constexpr std::size_t kId3v1Size = 128;
 constexpr guint kChunk = 4096;
 
@@ -97,13 +100,24 @@ std::string id3v1Text(const char* block, std::size_t size) {
 }  // namespace
 
 struct AudioPlayer::Stream {
-  // On the thread that posts: the end or a failure is told at once, not at the next query.
+  // On the thread that posts: the end, a failure or a change of buffering is told at once, not
+  // at the next query, which may be a second away.
   static GstBusSyncReply onPosted(GstBus*, GstMessage* msg, gpointer user) {
     auto* self = static_cast<Stream*>(user);
-    const GstMessageType type = GST_MESSAGE_TYPE(msg);
-    if (type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR) return GST_BUS_PASS;
-    (type == GST_MESSAGE_EOS ? self->ended : self->failed) = true;
-    if (self->notifyEnd) self->notifyEnd();
+    switch (GST_MESSAGE_TYPE(msg)) {
+      case GST_MESSAGE_EOS:
+        self->ended = true;
+        break;
+      case GST_MESSAGE_ERROR:
+        self->failed = true;
+        break;
+      case GST_MESSAGE_BUFFERING:
+      case GST_MESSAGE_CLOCK_LOST:
+        break;
+      default:
+        return GST_BUS_PASS;
+    }
+    if (self->notifyPosted) self->notifyPosted();
     return GST_BUS_PASS;
   }
 
@@ -123,7 +137,7 @@ struct AudioPlayer::Stream {
   // moment it is announced.
   std::atomic<bool> ended = false;
   std::atomic<bool> failed = false;
-  AudioPlayer::EndNotifier notifyEnd;
+  AudioPlayer::PostNotifier notifyPosted;
   bool buffering = false;
   std::int64_t lastPosition = 0;
   std::int64_t length = -1;
@@ -345,9 +359,20 @@ void* AudioPlayer::makeSink() const {
       return sink;
     }
     case Output::Factory:
-      return gst_element_factory_make(sinkFactory_.c_str(), nullptr);
-    case Output::Device:
-      return gst_device_create_element(static_cast<GstDevice*>(device_), nullptr);
+    case Output::Device: {
+      // A sound server's sink paces the stream itself. Synchronised to the clock, a stream that
+      // waited prerolled (the next song opened aside, or a start that waited for its lyric)
+      // would hold its first sample back for as long as it waited.
+      GstElement* sink = output_ == Output::Factory
+                             ? gst_element_factory_make(sinkFactory_.c_str(), nullptr)
+                             : gst_device_create_element(static_cast<GstDevice*>(device_), nullptr);
+      // Unsynchronised, its end is told once the last samples are handed over, this long before
+      // they are heard, so it is kept short: the next song starts as the last one sounds out.
+      if (sink) g_object_set(sink, "sync", FALSE, nullptr);
+      if (sink && g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "buffer-time"))
+        g_object_set(sink, "buffer-time", kSinkBuffer, "latency-time", kSinkPeriod, nullptr);
+      return sink;
+    }
     case Output::None:
       break;
   }
@@ -360,7 +385,7 @@ std::unique_ptr<AudioPlayer::Stream> AudioPlayer::open(const std::string& uri, s
   if (!stream->playbin) return nullptr;
   gst_object_ref_sink(stream->playbin);
   stream->bus = gst_element_get_bus(stream->playbin);
-  stream->notifyEnd = notifyEnd_;
+  stream->notifyPosted = notifyPosted_;
   gst_bus_set_sync_handler(stream->bus, &Stream::onPosted, stream.get(), nullptr);
   auto* sink = static_cast<GstElement*>(makeSink());
   GstElement* volume = gst_element_factory_make("volume", nullptr);
@@ -543,7 +568,11 @@ int AudioPlayer::isActive(std::uint32_t handle) {
   return kStopped;
 }
 
-void AudioPlayer::setEndNotifier(EndNotifier notify) { notifyEnd_ = std::move(notify); }
+void AudioPlayer::setPostNotifier(PostNotifier notify) { notifyPosted_ = std::move(notify); }
+
+void AudioPlayer::handlePosted() {
+  for (auto& [handle, stream] : streams_) stream->pump();
+}
 
 bool AudioPlayer::freeStream(std::uint32_t handle) { return streams_.erase(handle) > 0; }
 

@@ -56,10 +56,13 @@ class AudioPlayer {
   std::int64_t secondsToBytes(std::uint32_t handle, double seconds);   // -1 for an unknown handle
   static std::int64_t colorComponent(std::int64_t value, int part);
 
-  // Called on a media thread whenever a stream ends or fails, so the caller need not poll for
-  // it; it must only hand the news to its own thread. Streams opened afterwards tell it.
-  using EndNotifier = std::function<void()>;
-  void setEndNotifier(EndNotifier notify);
+  // Called on a media thread whenever a stream posts something to act on (its end, a failure, a
+  // change of buffering), so the caller need not poll for it: it hands the news to its own thread,
+  // which then calls handlePosted and looks at its streams. Streams opened afterwards tell it.
+  using PostNotifier = std::function<void()>;
+  void setPostNotifier(PostNotifier notify);
+  // Acts on what every stream has posted so far (buffering resumes a stream at once).
+  void handlePosted();
 
   // Streams currently held (for leak checks).
   std::size_t streamCount() const { return streams_.size(); }
@@ -78,7 +81,7 @@ class AudioPlayer {
   void* device_ = nullptr;  // GstDevice* for an output chosen by number
   float volume_ = 1.0f;
   std::uint32_t lastHandle_ = 0;
-  EndNotifier notifyEnd_;
+  PostNotifier notifyPosted_;
   std::map<std::uint32_t, std::unique_ptr<Stream>> streams_;
 };
 

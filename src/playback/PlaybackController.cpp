@@ -108,12 +108,16 @@ PlaybackController::Opening PlaybackController::openSong(const std::string& song
   return Opening::GaveWay;
 }
 
-void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying next) {
+void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying next,
+                                bool followsEnd) {
   NowPlaying& now = state_.now;
   // The old song falls silent at once, but its pipeline is taken down only once the new one
   // plays: tearing a pipeline down may take a while, and the new song should not wait for it.
+  // A song that ended by itself still has its last samples in the sound server, told as ended
+  // once they were handed over: it is left to sound out and freed a tick later.
   const std::uint32_t old = now.currentStream;
-  if (old != 0) audio_.stop(old);
+  releaseStream(std::exchange(draining_, 0));
+  if (old != 0 && !followsEnd) audio_.stop(old);
   next.startSerial = now.startSerial + 1;
   next.currentSongId = song.id;
   next.likeSongId = song.id;
@@ -129,7 +133,10 @@ void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying n
     audio_.pause(now.currentStream);
   else
     audio_.play(now.currentStream, false);
-  if (old != 0) audio_.freeStream(old);
+  if (old != 0 && followsEnd)
+    draining_ = old;
+  else if (old != 0)
+    audio_.freeStream(old);
   announce([&now](PlaybackObserver& o) { o.coverChanged(now.cover); });
   const SongStart start{song, fromHistory, now.startSerial};
   announce([&start](PlaybackObserver& o) { o.songStarted(start); });
@@ -200,6 +207,7 @@ void PlaybackController::stopTickers() {
   retry_ = nullptr;
   gate_.forgetKept();
   discardPrepared();
+  releaseStream(std::exchange(draining_, 0));
 }
 
 // A song drawn leaves the queue once its start has asked the server, whether it then plays or
@@ -226,8 +234,8 @@ void PlaybackController::startFromQueue(PlayQueue& queue, int passOver) {
   startDrawn(song, std::move(next));
 }
 
-void PlaybackController::startDrawn(const Song& song, NowPlaying next) {
-  commit(song, false, std::move(next));
+void PlaybackController::startDrawn(const Song& song, NowPlaying next, bool followsEnd) {
+  commit(song, false, std::move(next), followsEnd);
   state_.history.append(song);
   if (state_.history.size() > kHistoryLimit) state_.history.clear();
 }

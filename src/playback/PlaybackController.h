@@ -118,10 +118,11 @@ class PlaybackController : private PlaylistLoadProgress {
   bool superseded() const { return stopped_ || gate_.hasKept(); }
   bool starting() const { return gate_.busy() && !preparing_; }
   // The one moment a start changes what plays: `next` replaces the record whole and is told.
-  void commit(const Song& song, bool fromHistory, NowPlaying next);
+  // `followsEnd`: the old song ended by itself and sounds out meanwhile.
+  void commit(const Song& song, bool fromHistory, NowPlaying next, bool followsEnd = false);
   void releaseStream(std::uint32_t stream);
   // The song drawn from the queue is in the record now; the history learns of it.
-  void startDrawn(const Song& song, NowPlaying next);
+  void startDrawn(const Song& song, NowPlaying next, bool followsEnd = false);
   // The queue the next song of the mode comes from, when it already holds songs.
   PlayQueue* nextSongQueue();
   // Shortly before the end: the next song's answers and stream, held aside until the end.
@@ -179,6 +180,8 @@ class PlaybackController : private PlaylistLoadProgress {
   // Set while a preparation awaits its answers: the gate is closed then, but no song starts.
   bool preparing_ = false;
   bool watched_ = true;
+  // The stream of a song that ended by itself, sounding out its last samples until the next tick.
+  std::uint32_t draining_ = 0;
   // A pause (or the toggle) pressed while a song starts: the song starts paused.
   bool startPaused_ = false;
   // While the server does not answer: the pause before the next try, and what is tried.

@@ -1,6 +1,7 @@
 // The end of a song: the auto-play tick, the player's word that a stream ended, and the next
 // song opened aside shortly before the end so that it follows the last sample at once.
 #include <algorithm>
+#include <utility>
 
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackController.h"
@@ -9,6 +10,7 @@ namespace lumora {
 
 // A tick during a start is not kept as a wish: the next one looks again a period later.
 void PlaybackController::autoPlayTick() {
+  releaseStream(std::exchange(draining_, 0));
   if (gate_.busy()) return;
   if (audio_.isActive(state_.now.currentStream) != AudioPlayer::kStopped) {
     prepareNext();
@@ -25,10 +27,11 @@ void PlaybackController::autoPlayTick() {
   playNext();
 }
 
-// The word comes queued from the player's thread: by now the stream may have been replaced, so
-// it only makes the auto-play tick look now instead of up to a period later.
+// The word comes queued from the player's thread, for any stream and for more than ends: it only
+// makes the auto-play tick look now, instead of up to a period later, when the song has stopped.
 void PlaybackController::streamEnded() {
-  if (!stopped_ && autoPlayArmed_ && playState_ == PlayState::Playing) autoPlayTick();
+  if (stopped_ || !autoPlayArmed_ || playState_ != PlayState::Playing) return;
+  if (audio_.isActive(state_.now.currentStream) == AudioPlayer::kStopped) autoPlayTick();
 }
 
 void PlaybackController::setWatched(bool watched) {
@@ -109,7 +112,7 @@ bool PlaybackController::startPrepared() {
   const StartGate::Pass pass(gate_);
   queue->removeAt(position);
   state_.queueCount = static_cast<int>(queue->size());
-  startDrawn(next.song, std::move(next.record));
+  startDrawn(next.song, std::move(next.record), true);
   return true;
 }
 

@@ -80,7 +80,8 @@ TEST_P(SongEndTest, OneWholeSongFollows) {
   EXPECT_EQ(Count("url " + song + " "), static_cast<std::size_t>(row.urlAsks));
   EXPECT_THAT(state().history.ids, ElementsAreArray(row.history));
   EXPECT_EQ(controller.playState(), during == "pause" ? PlayState::Paused : PlayState::Playing);
-  // Only the stream that plays is held.
+  // A tick later only the stream that plays is held.
+  controller.autoPlayTick();
   EXPECT_EQ(audio.streams.size(), 1u);
   EXPECT_EQ(audio.isActive(now.currentStream), during == "pause" ? 3 : 1);
 }
