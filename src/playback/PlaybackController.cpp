@@ -116,7 +116,6 @@ void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying n
   // A song that ended by itself still has its last samples in the sound server, told as ended
   // once they were handed over: it is left to sound out and freed a tick later.
   const std::uint32_t old = now.currentStream;
-  releaseStream(std::exchange(draining_, 0));
   if (old != 0 && !followsEnd) audio_.stop(old);
   next.startSerial = now.startSerial + 1;
   next.currentSongId = song.id;
@@ -134,7 +133,7 @@ void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying n
   else
     audio_.play(now.currentStream, false);
   if (old != 0 && followsEnd)
-    draining_ = old;
+    retired_.push_back(old);
   else if (old != 0)
     audio_.freeStream(old);
   announce([&now](PlaybackObserver& o) { o.coverChanged(now.cover); });
@@ -207,7 +206,7 @@ void PlaybackController::stopTickers() {
   retry_ = nullptr;
   gate_.forgetKept();
   discardPrepared();
-  releaseStream(std::exchange(draining_, 0));
+  freeRetired();
 }
 
 // A song drawn leaves the queue once its start has asked the server, whether it then plays or

@@ -131,6 +131,7 @@ class PlaybackController : private PlaylistLoadProgress {
   bool startPrepared();
   // Anything that changes what comes next (a start, a pause, a mode change) drops it.
   void discardPrepared();
+  void freeRetired();
   // At each song start and each resume: both tickers from the start of their periods.
   void startTickers();
   void fail(PlaybackFailure::Kind kind);
@@ -180,8 +181,10 @@ class PlaybackController : private PlaylistLoadProgress {
   // Set while a preparation awaits its answers: the gate is closed then, but no song starts.
   bool preparing_ = false;
   bool watched_ = true;
-  // The stream of a song that ended by itself, sounding out its last samples until the next tick.
-  std::uint32_t draining_ = 0;
+  // Streams freed at the next tick rather than on the way to a start, since taking a pipeline
+  // down may take a while: a song that ended by itself, sounding out its last samples, and a
+  // next song opened aside and dropped.
+  std::vector<std::uint32_t> retired_;
   // A pause (or the toggle) pressed while a song starts: the song starts paused.
   bool startPaused_ = false;
   // While the server does not answer: the pause before the next try, and what is tried.

@@ -10,7 +10,7 @@ namespace lumora {
 
 // A tick during a start is not kept as a wish: the next one looks again a period later.
 void PlaybackController::autoPlayTick() {
-  releaseStream(std::exchange(draining_, 0));
+  freeRetired();
   if (gate_.busy()) return;
   if (audio_.isActive(state_.now.currentStream) != AudioPlayer::kStopped) {
     prepareNext();
@@ -122,7 +122,13 @@ void PlaybackController::discardPrepared() {
   if (!prepared_) return;
   const std::uint32_t stream = prepared_->record.currentStream;
   prepared_.reset();
-  releaseStream(stream);
+  if (stream == 0) return;
+  audio_.stop(stream);
+  retired_.push_back(stream);
+}
+
+void PlaybackController::freeRetired() {
+  for (const std::uint32_t stream : std::exchange(retired_, {})) releaseStream(stream);
 }
 
 }  // namespace lumora
