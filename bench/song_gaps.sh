@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Silence between songs, and from a press of next to the new song's first sample, heard on a
-# private PulseAudio server's null sink. lumora-server serves a library of 64 unbroken tones of
+# private PulseAudio server's null sink. lumora-server serves a library of 96 unbroken tones of
 # 4 s, each its own pitch (made here with GStreamer), and the Release player plays them in
 # playlist mode. The sink's monitor is recorded throughout (bench/sound_runs.py stamps each read
 # with the wall clock), so each figure is a wall time read off the recording:
@@ -20,7 +20,8 @@ source "$(dirname "$0")/whole_program.sh"
 wp_init gaps "$@"
 wp_need pulseaudio parec gst-launch-1.0 playerctl python3 curl
 runs_py="$wp_root/bench/sound_runs.py"
-songs=64
+# Enough that the playlist never runs out: a new one is shown for 1 s before its first song.
+songs=96
 played=10
 presses=50
 aim_gap_ms=50
@@ -178,5 +179,5 @@ awk -v b="$(median_of "$wp_work/bare.ms")" -v p="$(median_of "$wp_work/press.ms"
   printf "gaps:   next / bare playbin: median %.2f×; presses over %d ms: ", p / b, aim }'
 awk -v aim="$aim_next_ms" '$1 > aim { n++ } END { printf "%d", n }' "$wp_work/press.ms"
 echo " of $presses (aim: none)"
-echo "gaps:   lumora, each next to sound (ms, sorted): $(sort -g "$wp_work/press.ms" | tr '\n' ' ')"
+echo "gaps:   lumora, each next to sound (ms, in press order): $(tr '\n' ' ' <"$wp_work/press.ms")"
 echo "gaps:   lumora, each song to song (ms): $(tr '\n' ' ' <"$wp_work/player.gaps")"
