@@ -6,14 +6,15 @@
 # and are measured over the same interval, SECONDS from 2 s after the baseline started, as utime +
 # stime of the whole process (/proc/PID/stat): what a wake-up costs on a virtual machine drifts
 # from minute to minute, and the same streaming threads used from 2.6 to 5 ms/s in intervals
-# measured one after the other. Three variants: desktop lyrics hidden, shown (a click on the face's lyrics
-# button), and shown with the karaoke sweep on. The player runs on a private Xvfb display and
+# measured one after the other. Four variants: desktop lyrics hidden, shown (a click on the face's lyrics
+# button), shown with the karaoke sweep on, and nothing in sight (lyrics hidden and the face moved
+# all but 14 px off the screen's left edge, where edge docking leaves it; aim ≤ 1.15×). The player runs on a private Xvfb display and
 # session bus and is told to play by playerctl over its MPRIS service; "next" skips until the
 # song has a timed lyric and lasts long enough for the interval. The resident memory of each
 # (VmRSS, with its anonymous and file-backed shares) is read at the interval's end. Per-thread
 # figures follow, for diagnosis.
 #
-#   bench/playing_cpu.sh [BUILD_DIR] [SECONDS]    (default build/bench, 20)
+#   bench/playing_cpu.sh [BUILD_DIR] [SECONDS] [VARIANT...]    (default build/bench, 20, all four)
 set -euo pipefail
 # shellcheck source=bench/whole_program.sh
 source "$(dirname "$0")/whole_program.sh"
@@ -66,12 +67,21 @@ choose_song() {
 
 lyrics_window_shown() { xwininfo -name DizazLyricsWindow 2>/dev/null | grep -q IsViewable; }
 
-click_lyrics_button() {  # PID
+find_face() {  # PID; sets WINDOW, X, Y
   local w
   for w in $(xdotool search --onlyvisible --pid "$1"); do
     eval "$(xdotool getwindowgeometry --shell "$w")"
     [ "$WIDTH" = 154 ] && [ "$HEIGHT" = 260 ] && break
   done
+}
+
+dock_face() {  # PID
+  find_face "$1"
+  xdotool windowmove "$WINDOW" -140 "$Y"
+}
+
+click_lyrics_button() {  # PID
+  find_face "$1"
   # The lyrics button covers 53..77 × 232..256 of the face.
   xdotool mousemove "$((X + 65))" "$((Y + 244))" click 1
   xdotool mousemove 900 650
@@ -111,7 +121,7 @@ show_threads() {  # LABEL RATES
     "$2"
 }
 
-run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on)
+run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on)|docked
   local dir="$wp_work/lumora-$1" title url
   if [ "$1" = swept ]; then
     # The switch is one the player remembers: set in its state file before the launch.
@@ -125,12 +135,17 @@ run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on
   echo "playing: status before anything was asked: $(playerctl -p lumora status 2>&1)"
   choose_song
   title="$(meta '{{xesam:title}}')"
-  [ "$1" != hidden ] && click_lyrics_button "$pid"
-  if [ "$1" != hidden ] && ! lyrics_window_shown; then
+  case "$1" in
+    shown | swept) click_lyrics_button "$pid" ;;
+    docked) dock_face "$pid" ;;
+  esac
+  local aim="$aim"
+  [ "$1" = docked ] && aim=1.15
+  if [[ "$1" = shown || "$1" = swept ]] && ! lyrics_window_shown; then
     echo "playing: the desktop lyrics did not show" >&2
     exit 1
   fi
-  if [ "$1" = hidden ] && lyrics_window_shown; then
+  if [[ "$1" = hidden || "$1" = docked ]] && lyrics_window_shown; then
     echo "playing: the desktop lyrics are shown" >&2
     exit 1
   fi
@@ -155,7 +170,7 @@ run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on
   gst_s="$(<"$gdir.cpu")"
   gst_rss="$(<"$gdir.rss")"
 
-  echo "playing: desktop lyrics $1: song $song_id \"$title\"" \
+  echo "playing: $([ "$1" = docked ] && echo "face docked away, desktop lyrics hidden" || echo "desktop lyrics $1"): song $song_id \"$title\"" \
     "($(awk -v u="$song_us" 'BEGIN { printf "%.1f", u / 1e6 }') s, timed lyric), $url"
   awk -v p="$player_s" -v g="$gst_s" -v s="$seconds" -v aim="$aim" 'BEGIN {
     printf "playing:   gst-launch-1.0 playbin (baseline) %6.2f s CPU over %d s (%.2f %% of a core)\n", g, s, 100 * g / s
@@ -175,6 +190,6 @@ run_variant() {  # hidden|shown|swept (shown, with the karaoke sweep switched on
 echo "playing: display $DISPLAY, server $wp_address, sink \"volume ! fakesink sync=true\"," \
   "both playing at once, measured over ${seconds} s from ${settle} s after the baseline started," \
   "CLK_TCK $clock_ticks"
-run_variant hidden
-run_variant shown
-run_variant swept
+variants=("${@:3}")
+[ "${#variants[@]}" -gt 0 ] || variants=(hidden shown swept docked)
+for variant in "${variants[@]}"; do run_variant "$variant"; done

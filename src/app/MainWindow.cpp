@@ -22,6 +22,7 @@
 #include "behaviour/SleepCountdown.h"
 #include "desktop/AppIcon.h"
 #include "desktop/DesktopWiring.h"
+#include "desktop/FaceSight.h"
 #include "desktop/PlayerMemoryWiring.h"
 #include "desktop/TrayWiring.h"
 #include "desktop/WindowPlatform.h"
@@ -86,6 +87,8 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
                     *trayWiring_->notificationSwitch(), objects_.options.cacheHome + "/lumora",
                     objects_.options.apiBaseAddress,
                     {[this] { destroyMainWindow(); }, [this] { hideToTray_->bringBack(); }});
+  new FaceSight(*this, objects_.desktopLyrics.Handle(),
+                [this](bool seen) { playback().setWatched(seen); });
 }
 
 MainWindow::~MainWindow() {

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <atomic>
 #include <memory>
 
 #include "app/ProgramObjects.h"
@@ -81,6 +82,22 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
                   windowHooks(waits, controls.face, retryTimer_, objects.playbackPeriods)) {
   controller_.addObserver(presenter_);
   controller_.addObserver(desktopLyrics_);
+  // Told on a media thread; the player and the controller hear of it on this one, if the
+  // controller is still there.
+  // One call queued at a time, however much is posted meanwhile.
+  auto queued = std::make_shared<std::atomic<bool>>(false);
+  objects.player.setPostNotifier([wiring = QPointer<PlaybackWiring>(this), queued] {
+    if (queued->exchange(true)) return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [wiring, queued] {
+          *queued = false;
+          if (!wiring) return;
+          wiring->objects_.player.handlePosted();
+          wiring->controller_.streamEnded();
+        },
+        Qt::QueuedConnection);
+  });
   connectButtonsAndMenu();
   connectSquare(square);
   connectLyricsSwitch();

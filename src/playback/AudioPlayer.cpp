@@ -5,6 +5,7 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,9 @@ constexpr GstClockTime kOpenTimeout = 15 * GST_SECOND;
 constexpr GstClockTime kLengthWait = GST_SECOND / 2;
 // How often an opening stream looks at its stop flag.
 constexpr GstClockTime kWatch = 25 * GST_MSECOND;
+// The sound server's share of a stream, in microseconds.
+constexpr gint64 kSinkBuffer = 60000;
+constexpr gint64 kSinkPeriod = 10000;
 constexpr std::size_t kId3v1Size = 128;
 constexpr guint kChunk = 4096;
 
@@ -96,6 +100,27 @@ std::string id3v1Text(const char* block, std::size_t size) {
 }  // namespace
 
 struct AudioPlayer::Stream {
+  // On the thread that posts: the end, a failure or a change of buffering is told at once, not
+  // at the next query, which may be a second away.
+  static GstBusSyncReply onPosted(GstBus*, GstMessage* msg, gpointer user) {
+    auto* self = static_cast<Stream*>(user);
+    switch (GST_MESSAGE_TYPE(msg)) {
+      case GST_MESSAGE_EOS:
+        self->ended = true;
+        break;
+      case GST_MESSAGE_ERROR:
+        self->failed = true;
+        break;
+      case GST_MESSAGE_BUFFERING:
+      case GST_MESSAGE_CLOCK_LOST:
+        break;
+      default:
+        return GST_BUS_PASS;
+    }
+    if (self->notifyPosted) self->notifyPosted();
+    return GST_BUS_PASS;
+  }
+
   GstElement* playbin = nullptr;
   GstBus* bus = nullptr;
   GstElement* volume = nullptr;
@@ -108,8 +133,11 @@ struct AudioPlayer::Stream {
   int rate = 44100;
   int channels = 2;
   enum class Want { Stopped, Playing, Paused } want = Want::Stopped;
-  bool ended = false;
-  bool failed = false;
+  // Also set on a streaming thread, as the pipeline posts them, so that the end is known the
+  // moment it is announced.
+  std::atomic<bool> ended = false;
+  std::atomic<bool> failed = false;
+  AudioPlayer::PostNotifier notifyPosted;
   bool buffering = false;
   std::int64_t lastPosition = 0;
   std::int64_t length = -1;
@@ -117,6 +145,7 @@ struct AudioPlayer::Stream {
   bool lengthCurrent = false;
 
   ~Stream() {
+    if (bus) gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     if (playbin) {
       gst_element_set_state(playbin, GST_STATE_NULL);
       gst_object_unref(playbin);
@@ -330,9 +359,20 @@ void* AudioPlayer::makeSink() const {
       return sink;
     }
     case Output::Factory:
-      return gst_element_factory_make(sinkFactory_.c_str(), nullptr);
-    case Output::Device:
-      return gst_device_create_element(static_cast<GstDevice*>(device_), nullptr);
+    case Output::Device: {
+      // A sound server's sink paces the stream itself. Synchronised to the clock, a stream that
+      // waited prerolled (the next song opened aside, or a start that waited for its lyric)
+      // would hold its first sample back for as long as it waited.
+      GstElement* sink = output_ == Output::Factory
+                             ? gst_element_factory_make(sinkFactory_.c_str(), nullptr)
+                             : gst_device_create_element(static_cast<GstDevice*>(device_), nullptr);
+      // Unsynchronised, its end is told once the last samples are handed over, this long before
+      // they are heard, so it is kept short: the next song starts as the last one sounds out.
+      if (sink) g_object_set(sink, "sync", FALSE, nullptr);
+      if (sink && g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "buffer-time"))
+        g_object_set(sink, "buffer-time", kSinkBuffer, "latency-time", kSinkPeriod, nullptr);
+      return sink;
+    }
     case Output::None:
       break;
   }
@@ -345,6 +385,8 @@ std::unique_ptr<AudioPlayer::Stream> AudioPlayer::open(const std::string& uri, s
   if (!stream->playbin) return nullptr;
   gst_object_ref_sink(stream->playbin);
   stream->bus = gst_element_get_bus(stream->playbin);
+  stream->notifyPosted = notifyPosted_;
+  gst_bus_set_sync_handler(stream->bus, &Stream::onPosted, stream.get(), nullptr);
   auto* sink = static_cast<GstElement*>(makeSink());
   GstElement* volume = gst_element_factory_make("volume", nullptr);
   if (!sink || !volume) {
@@ -524,6 +566,12 @@ int AudioPlayer::isActive(std::uint32_t handle) {
       return s->buffering ? kStalled : kPlaying;
   }
   return kStopped;
+}
+
+void AudioPlayer::setPostNotifier(PostNotifier notify) { notifyPosted_ = std::move(notify); }
+
+void AudioPlayer::handlePosted() {
+  for (auto& [handle, stream] : streams_) stream->pump();
 }
 
 bool AudioPlayer::freeStream(std::uint32_t handle) { return streams_.erase(handle) > 0; }

@@ -5,6 +5,7 @@
 // opens through the player's runner: with the window's, its caller goes on handling events, and
 // may call any operation, while the new stream prerolls; it gets no handle before it is ready.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -61,6 +62,14 @@ class AudioPlayer {
   // right on the calling thread.
   void setRunner(BlockingRunner& runner) { runner_ = &runner; }
 
+  // Called on a media thread whenever a stream posts something to act on (its end, a failure, a
+  // change of buffering), so the caller need not poll for it: it hands the news to its own thread,
+  // which then calls handlePosted and looks at its streams. Streams opened afterwards tell it.
+  using PostNotifier = std::function<void()>;
+  void setPostNotifier(PostNotifier notify);
+  // Acts on what every stream has posted so far (buffering resumes a stream at once).
+  void handlePosted();
+
   // Streams currently held (for leak checks).
   std::size_t streamCount() const { return streams_.size(); }
 
@@ -78,6 +87,7 @@ class AudioPlayer {
   void* device_ = nullptr;  // GstDevice* for an output chosen by number
   float volume_ = 1.0f;
   std::uint32_t lastHandle_ = 0;
+  PostNotifier notifyPosted_;
   std::map<std::uint32_t, std::unique_ptr<Stream>> streams_;
   BlockingRunner* runner_ = &InPlaceRunner();
 };

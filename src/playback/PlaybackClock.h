@@ -22,6 +22,8 @@ class IdleTicker : public Ticker {
 struct PlaybackPeriods {
   int progressMs = 100;
   int autoPlayMs = 1000;
+  // How long before the end of a song the next one is asked for and opened.
+  int prepareAheadMs = 8000;
   // While the server is away: the pause before the first try, doubled for each further try up to
   // the longest.
   int firstRetryMs = 1000;

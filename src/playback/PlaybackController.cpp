@@ -76,7 +76,10 @@ void PlaybackController::setState(PlayState state) {
     startTickers();
   } else {
     hooks_.progressTicker->stop();
-    if (state == PlayState::Paused) hooks_.autoPlayTicker->stop();
+    if (state == PlayState::Paused) {
+      hooks_.autoPlayTicker->stop();
+      discardPrepared();
+    }
   }
   announce([state](PlaybackObserver& o) { o.stateChanged(state); });
 }
@@ -105,9 +108,15 @@ PlaybackController::Opening PlaybackController::openSong(const std::string& song
   return Opening::GaveWay;
 }
 
-void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying next) {
+void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying next,
+                                bool followsEnd) {
   NowPlaying& now = state_.now;
-  releaseStream(now.currentStream);
+  // The old song falls silent at once, but its pipeline is taken down only once the new one
+  // plays: tearing a pipeline down may take a while, and the new song should not wait for it.
+  // A song that ended by itself still has its last samples in the sound server, told as ended
+  // once they were handed over: it is left to sound out and freed a tick later.
+  const std::uint32_t old = now.currentStream;
+  if (old != 0 && !followsEnd) audio_.stop(old);
   next.startSerial = now.startSerial + 1;
   next.currentSongId = song.id;
   next.likeSongId = song.id;
@@ -123,6 +132,10 @@ void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying n
     audio_.pause(now.currentStream);
   else
     audio_.play(now.currentStream, false);
+  if (old != 0 && followsEnd)
+    retired_.push_back(old);
+  else if (old != 0)
+    audio_.freeStream(old);
   announce([&now](PlaybackObserver& o) { o.coverChanged(now.cover); });
   const SongStart start{song, fromHistory, now.startSerial};
   announce([&start](PlaybackObserver& o) { o.songStarted(start); });
@@ -171,6 +184,7 @@ bool PlaybackController::admit(StartGate::Kind kind, StartGate::Steps wish) {
   if (!gate_.handingOver()) startPaused_ = false;
   hooks_.retryTicker->stop();
   retry_ = nullptr;
+  discardPrepared();
   // The auto-play tick rests while it waits for the user or the retry; this is either.
   if (autoPlayArmed_ && playState_ != PlayState::Paused)
     hooks_.autoPlayTicker->start(hooks_.periods.autoPlayMs);
@@ -180,7 +194,7 @@ bool PlaybackController::admit(StartGate::Kind kind, StartGate::Steps wish) {
 void PlaybackController::startTickers() {
   if (stopped_) return;
   autoPlayArmed_ = true;
-  hooks_.progressTicker->start(hooks_.periods.progressMs);
+  if (watched_) hooks_.progressTicker->start(hooks_.periods.progressMs);
   hooks_.autoPlayTicker->start(hooks_.periods.autoPlayMs);
 }
 
@@ -191,6 +205,8 @@ void PlaybackController::stopTickers() {
   hooks_.retryTicker->stop();
   retry_ = nullptr;
   gate_.forgetKept();
+  discardPrepared();
+  freeRetired();
 }
 
 // A song drawn leaves the queue once its start has asked the server, whether it then plays or
@@ -214,7 +230,11 @@ void PlaybackController::startFromQueue(PlayQueue& queue, int passOver) {
   queue.removeAt(position);
   state_.queueCount = static_cast<int>(queue.size());
   if (opening == Opening::GaveWay) return;
-  commit(song, false, std::move(next));
+  startDrawn(song, std::move(next));
+}
+
+void PlaybackController::startDrawn(const Song& song, NowPlaying next, bool followsEnd) {
+  commit(song, false, std::move(next), followsEnd);
   state_.history.append(song);
   if (state_.history.size() > kHistoryLimit) state_.history.clear();
 }
@@ -371,11 +391,11 @@ void PlaybackController::togglePlayPause() {
   const int active = audio_.isActive(stream);
   if (active == AudioPlayer::kPlaying) {
     audio_.pause(stream);
-    if (gate_.busy()) startPaused_ = true;
+    if (starting()) startPaused_ = true;
     setState(PlayState::Paused);
     return;
   }
-  if (gate_.busy() && active == AudioPlayer::kStopped) {
+  if (starting() && active == AudioPlayer::kStopped) {
     startPaused_ = !startPaused_;
     setState(startPaused_ ? PlayState::Paused : PlayState::Stopped);
     return;
@@ -386,7 +406,7 @@ void PlaybackController::togglePlayPause() {
 void PlaybackController::resumeOrStart() {
   const std::uint32_t stream = state_.now.currentStream;
   // During a start the song that starts will play.
-  if (gate_.busy()) startPaused_ = false;
+  if (starting()) startPaused_ = false;
   switch (audio_.isActive(stream)) {
     case AudioPlayer::kStopped:
       if (!gate_.busy())
@@ -406,7 +426,7 @@ void PlaybackController::resumeOrStart() {
 // During a start the song that starts will be paused, whatever plays meanwhile.
 void PlaybackController::pausePlayback() {
   const std::uint32_t stream = state_.now.currentStream;
-  if (gate_.busy()) {
+  if (starting()) {
     startPaused_ = true;
     if (audio_.isActive(stream) == AudioPlayer::kStopped && playState_ != PlayState::Paused)
       setState(PlayState::Paused);
@@ -431,27 +451,21 @@ void PlaybackController::onFmButtonClicked(bool selected) {
   setPlayMode(selected ? kPersonalFmMode : kPlaylistMode);
 }
 
-void PlaybackController::setPlayMode(const std::string& mode) { state_.playMode = mode; }
+void PlaybackController::setPlayMode(const std::string& mode) {
+  if (mode != state_.playMode) discardPrepared();
+  state_.playMode = mode;
+}
 
-void PlaybackController::forgetFmBatch() { state_.fmQueue.clear(); }
+void PlaybackController::forgetFmBatch() {
+  discardPrepared();
+  state_.fmQueue.clear();
+}
 
 void PlaybackController::setTitle(const std::string& title) { state_.now.currentTitle = title; }
 
 void PlaybackController::openSongPage() {
   if (state_.now.currentSongId.empty()) return;
   hooks_.openUrl(SongPageUrl(apiBaseAddress_, state_.now.currentSongId));
-}
-
-// A tick during a start is not kept as a wish: the next one looks again a period later.
-void PlaybackController::autoPlayTick() {
-  if (gate_.busy() || audio_.isActive(state_.now.currentStream) != AudioPlayer::kStopped) return;
-  if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
-  // Nothing to do until the user or the retry acts; either starts the tick again.
-  if (waitingForLogin_ || retry_) {
-    hooks_.autoPlayTicker->stop();
-    return;
-  }
-  playNext();
 }
 
 void PlaybackController::progressTick() {
@@ -475,7 +489,7 @@ void PlaybackController::progressTick() {
 }
 
 void PlaybackController::positionMoved() {
-  if (stopped_ || playState_ == PlayState::Stopped) return;
+  if (stopped_ || !watched_ || playState_ == PlayState::Stopped) return;
   hooks_.progressTicker->start(hooks_.periods.progressMs);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,8 +80,14 @@ class PlaybackController : private PlaylistLoadProgress {
   void stopTickers();
   // Left button on the song name.
   void openSongPage();
-  // The auto-play timer: starts the next song once the stream has stopped.
+  // The auto-play timer: starts the next song once the stream has stopped, and opens the next
+  // song shortly before the end when it is known.
   void autoPlayTick();
+  // The player says a stream ended or failed, as it happens: what comes next starts now, the
+  // auto-play tick staying behind it in case the word never comes.
+  void streamEnded();
+  // Whether the face or the desktop lyrics can be seen; unseen, the progress ticker rests.
+  void setWatched(bool watched);
   // The progress half and then the lyric half of the progress timer.
   void progressTick();
   // The stream was sought: the face follows on the next progress tick, one tick while paused.
@@ -109,9 +116,22 @@ class PlaybackController : private PlaylistLoadProgress {
   Opening openSong(const std::string& songId, NowPlaying& next);
   // A start that waited gives way to a wish that came meanwhile, or to the shutdown.
   bool superseded() const { return stopped_ || gate_.hasKept(); }
+  bool starting() const { return gate_.busy() && !preparing_; }
   // The one moment a start changes what plays: `next` replaces the record whole and is told.
-  void commit(const Song& song, bool fromHistory, NowPlaying next);
+  // `followsEnd`: the old song ended by itself and sounds out meanwhile.
+  void commit(const Song& song, bool fromHistory, NowPlaying next, bool followsEnd = false);
   void releaseStream(std::uint32_t stream);
+  // The song drawn from the queue is in the record now; the history learns of it.
+  void startDrawn(const Song& song, NowPlaying next, bool followsEnd = false);
+  // The queue the next song of the mode comes from, when it already holds songs.
+  PlayQueue* nextSongQueue();
+  // Shortly before the end: the next song's answers and stream, held aside until the end.
+  void prepareNext();
+  // At the end: the prepared song plays, in one step. False when there is none to play.
+  bool startPrepared();
+  // Anything that changes what comes next (a start, a pause, a mode change) drops it.
+  void discardPrepared();
+  void freeRetired();
   // At each song start and each resume: both tickers from the start of their periods.
   void startTickers();
   void fail(PlaybackFailure::Kind kind);
@@ -147,6 +167,24 @@ class PlaybackController : private PlaylistLoadProgress {
   bool autoPlayArmed_ = false;
   // Personal FM wants a login: the auto-play tick asks nothing until the user plays again.
   bool waitingForLogin_ = false;
+  // The next song, asked for and opened aside; it stays in its queue until it plays.
+  struct Prepared {
+    Song song;
+    std::string mode;
+    NowPlaying record;
+  };
+  std::optional<Prepared> prepared_;
+  // Counts the discards: a preparation that sees it change while it waits keeps nothing.
+  std::uint64_t discards_ = 0;
+  // The start (its startSerial) whose next song was last tried; 0 after a discard.
+  std::uint64_t preparedFor_ = 0;
+  // Set while a preparation awaits its answers: the gate is closed then, but no song starts.
+  bool preparing_ = false;
+  bool watched_ = true;
+  // Streams freed at the next tick rather than on the way to a start, since taking a pipeline
+  // down may take a while: a song that ended by itself, sounding out its last samples, and a
+  // next song opened aside and dropped.
+  std::vector<std::uint32_t> retired_;
   // A pause (or the toggle) pressed while a song starts: the song starts paused.
   bool startPaused_ = false;
   // While the server does not answer: the pause before the next try, and what is tried.

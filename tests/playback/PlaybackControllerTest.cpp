@@ -40,7 +40,8 @@ TEST_F(PlaybackControllerTest, FirstPlayLoadsASquarePlaylistAndStartsADrawnTrack
   EXPECT_THAT(state().history.ids, ElementsAre("2"));
 }
 
-// The old song plays on while the next one opens; it is stopped and freed as the next one plays.
+// The old song plays on while the next one opens; it is stopped as the next one plays, and freed
+// once it does.
 TEST_F(PlaybackControllerTest, ReplacedStreamIsStoppedAndFreedBeforeTheNextOpens) {
   StartFmSongs({MakeSong("a"), MakeSong("b")});
   ASSERT_EQ(audio.streams.size(), 1u);
@@ -48,7 +49,7 @@ TEST_F(PlaybackControllerTest, ReplacedStreamIsStoppedAndFreedBeforeTheNextOpens
   ASSERT_NE(stop, log.end());
   EXPECT_THAT(std::vector<std::string>(stop - 4, stop + 3),
               ElementsAre("url b 320000", "create http://audio/b", "lyric b", "cover b", "stop 1",
-                          "free 1", "play 2"));
+                          "play 2", "free 1"));
   EXPECT_EQ(state().now.currentStream, 2u);
 }
 
