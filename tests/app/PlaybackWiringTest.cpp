@@ -37,6 +37,8 @@ struct WiringTest : ::testing::Test {
   PlaybackWindow w;
   MainWindow& window = *w.window;
 
+  // Shown: the progress tick rests while nobody can see the face.
+  WiringTest() { window.show(); }
   void click(const char* button) { control<PictureButton>(window, button)->click(); }
   void trigger(const char* item) {
     window.menu()->findChild<QAction*>(QString::fromUtf8(item))->trigger();

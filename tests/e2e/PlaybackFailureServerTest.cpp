@@ -29,6 +29,8 @@ struct FailureWindow : ::testing::Test {
     objects.playbackPeriods.firstRetryMs = 50;
     objects.playbackPeriods.longestRetryMs = 200;
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
+    // Shown: the progress tick rests while nobody can see the face.
+    window->show();
   }
 
   bool pump(const std::function<bool()>& done, std::chrono::milliseconds limit) {

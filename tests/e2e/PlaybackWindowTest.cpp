@@ -68,6 +68,8 @@ struct RealPlayerWindow {
     objects.musicService = &service;
     objects.options.apiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
+    // Shown: the progress tick rests while nobody can see the face.
+    window->show();
     fillSquare(*window, service, {"a", "b", "c"}, [this](const std::string& songId) {
       service.urls[songId] = url;
       service.lyrics[songId] = kLyric;
