@@ -62,6 +62,17 @@ function(lumora_split_uses who items layered others)
   set(${others} "${rest}" PARENT_SCOPE)
 endfunction()
 
+# Fails configuration for each of `libraries` that does not rank below `rank`.
+function(lumora_check_below who rank libraries why)
+  foreach(library IN LISTS libraries)
+    lumora_rank(${library} library_rank)
+    if(NOT library_rank LESS rank)
+      message(SEND_ERROR
+        "${who} uses ${library} (rank ${library_rank}), which is not below rank ${rank}: ${why}")
+    endif()
+  endforeach()
+endfunction()
+
 # lumora_view(TARGET [FOLDERS folder...] [FOLDERS_OF library...] [VIEWS_OF library...]
 #             DECLARED text)
 #   Gives `target` the include root of exactly these folders, the folders of these libraries,
@@ -173,13 +184,8 @@ function(lumora_library name)
     message(FATAL_ERROR "${name} has no row in lumora_layers(): add it where it belongs")
   endif()
   lumora_split_uses(${name} "${ARG_DEPS}" layered others)
-  foreach(used IN LISTS layered)
-    lumora_rank(${used} used_rank)
-    if(NOT used_rank LESS rank)
-      message(SEND_ERROR "${name} (rank ${rank}) declares ${used} (rank ${used_rank}): a library "
-        "uses only libraries of lower rows in lumora_layers()")
-    endif()
-  endforeach()
+  lumora_check_below(${name} ${rank} "${layered}"
+    "a library uses only libraries of lower rows in lumora_layers()")
 
   set(folder ${CMAKE_CURRENT_SOURCE_DIR})
   set_property(GLOBAL PROPERTY LUMORA_FOLDER_${name} ${folder})

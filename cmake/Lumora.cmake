@@ -31,13 +31,8 @@ function(lumora_test_program name)
   lumora_split_uses(${name} "${ARG_LIBS}" layered others)
   list(REMOVE_ITEM layered ${ARG_FEATURE})
   lumora_split_uses(${name} "${ARG_AGAINST_LAYERS}" excepted excepted_folders)
-  foreach(library IN LISTS layered)
-    lumora_rank(${library} rank)
-    if(NOT rank LESS feature_rank)
-      message(SEND_ERROR "${name} tests ${ARG_FEATURE} (rank ${feature_rank}) but uses ${library} "
-        "(rank ${rank}): a test sees its feature, what lies below it, and tests/support")
-    endif()
-  endforeach()
+  lumora_check_below("${name}, testing ${ARG_FEATURE}," ${feature_rank} "${layered}"
+    "a test sees its feature, what lies below it, and tests/support")
 
   if(ARG_QT)
     set(main lumora_test_support_qt)

@@ -137,7 +137,7 @@ lumora_library(lumora_sneak DEPS lumora_common net_headers)]==])
     "lumora_test_program(test_sneak SOURCES PeekTest.cpp FEATURE lumora_playback)"
     tricks.cmake "add_subdirectory(tests/sneak)")
 else()
-  trick(upward "lumora_playback \\(rank 1\\) declares lumora_face \\(rank 2\\)"
+  trick(upward "lumora_playback uses lumora_face \\(rank 2\\), which is not below rank 1"
     src/playback/CMakeLists.txt "lumora_library(lumora_playback DEPS lumora_common lumora_face)")
   trick(interface "lumora_sneak uses net_headers, a target of this tree outside the layers"
     src/sneak/CMakeLists.txt [==[
@@ -147,7 +147,7 @@ lumora_library(lumora_sneak DEPS lumora_common net_headers)]==]
     src/sneak/Sneak.cpp "#include \"HttpClient.h\"\n${use_net}")
   trick(linked_by_hand "lumora_playback links lumora_net, which its declaration does not name"
     tricks.cmake "target_link_libraries(lumora_playback PRIVATE lumora_net)")
-  trick(test_links_above "test_sneak tests lumora_playback \\(rank 1\\) but uses lumora_face \\(rank 2\\)"
+  trick(test_links_above "test_sneak, testing lumora_playback, uses lumora_face \\(rank 2\\), which is not below rank 1"
     tests/sneak/CMakeLists.txt
     "lumora_test_program(test_sneak SOURCES PeekTest.cpp FEATURE lumora_playback LIBS lumora_face)"
     tests/sneak/PeekTest.cpp "int main() { return 0; }")
