@@ -93,11 +93,15 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
   ServerProcess server;
   ASSERT_TRUE(server.start()) << server.errors();
   const int port = server.port();
-  // Ten free failures from 127.0.0.2 against one account: both are now held before answers.
-  for (int i = 0; i < 10; ++i)
-    ASSERT_EQ(CodeOf(Ask(port, "127.0.0.2", LoginTarget("13800000001", false))), "502");
+  // 127.0.0.2 tries one password on ten accounts, 127.0.0.3 guesses one of them ten times: the
+  // address and the account are now paced.
+  for (int i = 0; i < 10; ++i) {
+    const std::string account = i == 0 ? "13800000001" : "139000001" + std::to_string(10 + i);
+    ASSERT_NE(CodeOf(Ask(port, "127.0.0.2", LoginTarget(account, false))), "429");
+    ASSERT_EQ(CodeOf(Ask(port, "127.0.0.3", LoginTarget("13800000001", false))), "502");
+  }
 
-  // Six logins at once: from one address to six accounts, or to one account from six addresses.
+  // Six logins at once: from the address to six accounts, or to the account from six addresses.
   const struct Case {
     const char* what;
     std::function<std::pair<std::string, std::string>(int)> login;
@@ -108,7 +112,7 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
        }},
       {"one account, six addresses",
        [](int i) {
-         return std::pair{"127.0.0." + std::to_string(3 + i), LoginTarget("13800000001", false)};
+         return std::pair{"127.0.0." + std::to_string(4 + i), LoginTarget("13800000001", false)};
        }},
   };
   for (const Case& c : cases) {
@@ -142,26 +146,108 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
   EXPECT_EQ(CountStored(server.dataDir(), "SELECT count(*) FROM sessions WHERE uid = 1001"), 1);
 }
 
-// Past its free failures, a guesser that waits for each answer gets no more turns than one
-// per interval, whether it asks again at once or from a second connection.
-TEST(LoginThrottle, PacesAGuesserToOneLoginPerInterval) {
+// A guesser's pace is its own: other people's typos, a guesser elsewhere or many guessers do not
+// refuse the owner's right password, while spreading the guesses over addresses or accounts
+// gains a guesser nothing. Each row starts afresh and ends with its probes.
+TEST(LoginThrottle, PacesEachGuesserWithoutLockingTheOwnerOut) {
   using server::LoginThrottle;
-  const struct Step {
-    const char *peer, *account;
-    bool begins;
-  } steps[] = {
-      {"10.0.0.1", "13800000001", true},   // held, then checked
-      {"10.0.0.1", "13800000002", false},  // the address's turn has not come
-      {"10.0.0.2", "13800000002", true},   // another address, another account: free
-      {"10.0.0.3", "13800000001", true},   // the account had no failures of its own
+  enum What { Fail, Succeed, Keep, Probe };
+  struct Step {
+    What what;
+    std::string peer, account;
+    // Of a probe: whether it begins, and whether it is held before its password is looked at.
+    bool begins = true, held = false;
   };
-  LoginThrottle throttle;
-  for (int i = 0; i < LoginThrottle::kFreeFailures; ++i) throttle.Begin("10.0.0.1", "x")->Failed();
-  for (const Step& s : steps) {
-    auto attempt = throttle.Begin(s.peer, s.account);
-    EXPECT_EQ(attempt != nullptr, s.begins) << s.peer << " " << s.account;
-    if (attempt) attempt->Failed();
+  using Steps = std::vector<Step>;
+  // Each of `count` guessers (an address and an account apiece) fails `times` logins.
+  auto guessers = [](int count, int times, bool ownAccounts, What then = Fail) {
+    Steps steps;
+    for (int i = 0; i < count; ++i) {
+      const std::string peer = "10.1.0." + std::to_string(i);
+      const std::string account =
+          ownAccounts ? "1390000" + std::to_string(1000 + i) : "13800000001";
+      for (int t = 0; t < times; ++t) steps.push_back({Fail, peer, account});
+      if (then != Fail) steps.push_back({then, peer, account});
+    }
+    return steps;
+  };
+  auto typos = [](const std::string& peer, const std::string& account, int times) {
+    return Steps(static_cast<std::size_t>(times), Step{Fail, peer, account});
+  };
+  auto spray = [](const std::string& peer, int accounts) {
+    Steps steps;
+    for (int i = 0; i < accounts; ++i)
+      steps.push_back({Fail, peer, "1390000" + std::to_string(2000 + i)});
+    return steps;
+  };
+  auto join = [](std::initializer_list<Steps> parts) {
+    Steps all;
+    for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+  };
+  const std::string owner = "13800000001";
+  const Step ownerProbe{Probe, "10.0.0.1", owner};
+  const struct Case {
+    const char* what;
+    Steps steps;
+  } cases[] = {
+      {"others' typos at the owner's address",
+       join({typos("10.0.0.1", "13800000002", 15), {ownerProbe}})},
+      {"the owner's own few typos", join({typos("10.0.0.1", owner, 9), {ownerProbe}})},
+      {"a guesser at another address",
+       join({typos("10.0.0.2", owner, 15), {ownerProbe, ownerProbe}})},
+      {"the guesser's own pace", join({typos("10.0.0.2", owner, 10),
+                                       {{Probe, "10.0.0.2", owner, true, true},
+                                        {Probe, "10.0.0.2", owner, false},
+                                        {Probe, "10.0.0.2", "13800000002"}}})},
+      {"one account guessed from many addresses",
+       join({guessers(LoginThrottle::kFreeFailures, 1, false),
+             {{Probe, "10.0.0.1", owner, true, true}, {Probe, "10.0.0.3", owner, false}}})},
+      {"the owner known from an earlier login",
+       join({{{Succeed, "10.0.0.1", owner}}, guessers(12, 1, false), {ownerProbe, ownerProbe}})},
+      {"one password tried on many accounts", join({spray("10.0.0.2", LoginThrottle::kFreeFailures),
+                                                    {{Probe, "10.0.0.2", "13800000002", true, true},
+                                                     {Probe, "10.0.0.2", "13800000003", false},
+                                                     ownerProbe}})},
+      {"held guessers leave room for the owner",
+       join({guessers(LoginThrottle::kInFlight, LoginThrottle::kFreeFailures, true, Keep),
+             {ownerProbe}})},
+  };
+  for (const Case& c : cases) {
+    LoginThrottle throttle;
+    std::vector<std::shared_ptr<LoginThrottle::Attempt>> kept;
+    for (const Step& step : c.steps) {
+      auto attempt = throttle.Begin(step.peer, step.account).attempt;
+      if (step.what == Probe) {
+        EXPECT_EQ(attempt != nullptr, step.begins) << c.what << ": " << step.peer;
+        if (attempt) {
+          EXPECT_EQ(attempt->delayMs > 0, step.held) << c.what << ": " << step.peer;
+        }
+      }
+      if (!attempt) continue;
+      if (step.what == Fail) attempt->Failed();
+      if (step.what == Succeed) attempt->Succeeded();
+      if (step.what == Keep) kept.push_back(attempt);
+    }
   }
+}
+
+// A refusal says when to come back: at the guesser's next turn, or soon when only room was
+// lacking.
+TEST(LoginThrottle, ARefusalSaysWhenToTryAgain) {
+  using server::LoginThrottle;
+  LoginThrottle throttle;
+  for (int i = 0; i <= LoginThrottle::kFreeFailures; ++i)
+    throttle.Begin("10.0.0.2", "13800000001").attempt->Failed();
+  const auto paced = throttle.Begin("10.0.0.2", "13800000001");
+  EXPECT_FALSE(paced.attempt);
+  EXPECT_GT(paced.retryAfterMs, 0);
+  EXPECT_LE(paced.retryAfterMs, LoginThrottle::kFirstDelayMs);
+  const auto first = throttle.Begin("10.0.0.3", "13800000001").attempt;
+  const auto second = throttle.Begin("10.0.0.3", "13800000002").attempt;
+  const auto busy = throttle.Begin("10.0.0.3", "13800000003");
+  EXPECT_FALSE(busy.attempt);
+  EXPECT_EQ(busy.retryAfterMs, 1000);
 }
 
 }  // namespace
