@@ -38,6 +38,38 @@ TEST(LoginValidation, ShowsWhatIsMissingAndSendsNothing) {
   EXPECT_TRUE(recorder.requests().empty());
 }
 
+// A login the server turned away before looking at the password is not called wrong: the
+// window says when to try again, replacing what an earlier try left there.
+TEST(LoginRefusal, SaysWhenToTryAgain) {
+  const struct {
+    std::vector<std::string> headers;
+    const char* message;
+  } cases[] = {
+      {{"Retry-After: 7"}, "登录太频繁，请7秒后再试"},
+      {{"retry-after:16"}, "登录太频繁，请16秒后再试"},
+      {{}, "登录太频繁，请稍后再试"},
+      {{"Retry-After: Wed, 21 Oct 2015 07:28:00 GMT"}, "登录太频繁，请稍后再试"},
+  };
+  for (const auto& c : cases) {
+    RecordingServer recorder{[&c](const RecordingServer::Request&) {
+      return RecordingServer::Answer{RecordingServer::response(
+          429, c.headers, R"({"code":429,"msg":"登录太频繁，请稍后再试"})")};
+    }};
+    AccountClient client{recorder.url("")};
+    Events events;
+    JsonDocument apiJson;
+    RecordingMainWindow mainWindow{events, apiJson, client.session(), recorder.url("")};
+    LoginFlow flow{client, mainWindow};
+    RecordingLoginWindow window{events};
+    window.message = kWrongPassword;
+    window.account = "13800000001";
+    window.password = kDemoPassword;
+    events.clear();
+    flow.login(window);
+    EXPECT_EQ(events, Events{std::string("message ") + c.message});
+  }
+}
+
 TEST_F(LoginFlowTest, ThePlainAccountLogsInStepByStep) {
   logIn(LoginMode::Phone, "13800000001");
   const Events expected = {"message 登录成功,请关闭窗口",
