@@ -78,6 +78,17 @@ MHD_Result Refuse(MHD_Connection* connection, unsigned status, const std::string
   return result;
 }
 
+// Says which option would admit the name, so whoever set up the client knows what to change.
+// The name is the client's text: only printable ASCII of it is logged, and not much.
+std::string RefusedHostLine(const HttpRequest& req) {
+  std::string host = req.Header("host");
+  if (host.front() != '[') host = host.substr(0, host.rfind(':'));
+  std::string name;
+  for (char ch : host.substr(0, 100)) name += ch > ' ' && ch < 127 ? ch : '?';
+  return req.method + " " + RedactTarget(req.target) + " 421: Host " + name +
+         " is not a name of this server; start it with --name " + name + " to answer to it";
+}
+
 }  // namespace
 
 struct Dispatch {
@@ -216,6 +227,7 @@ struct Dispatch {
       }
       if (!server->OurName(c->req.Header("host"))) {
         c->answered = c->refused = true;
+        if (server->logger_) server->logger_(RefusedHostLine(c->req));
         return Refuse(connection, 421, R"({"code":421,"msg":"unknown host"})",
                       "application/json; charset=utf-8");
       }

@@ -69,7 +69,10 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       objects_(objects),
       playerOutput_(objects.player),
       face_(window, controls.face, controls.square.frame, std::move(showMessage)),
-      presenter_(face_),
+      presenter_(face_,
+                 [this, &square] {
+                   return apiClient_.LastReply() == ApiReply::Refused || square.square().refused();
+                 }),
       desktopLyrics_(objects.desktopLyrics,
                      [this]() -> const std::string& { return controller_.state().now.lyricText; }),
       apiClient_(objects.apiJson, session, objects.options.apiBaseAddress, waits),

@@ -95,8 +95,9 @@ void PlaylistSquare::LoadPage(std::string_view mode, std::string_view keyword,
   loading_ = false;
   std::vector<PlaylistRow> rows = ReadPlaylistRows(apiJson_, answer, request.arrayName);
   // A server error or an answer that does not read is a failed load, not an empty page.
-  answered_ =
-      outputs.status > 0 && outputs.status < 500 && (!rows.empty() || apiJson_.Parse(answer));
+  refused_ = outputs.status == HttpClient::kMisdirectedRequest;
+  answered_ = outputs.status > 0 && outputs.status < 500 && !refused_ &&
+              (!rows.empty() || apiJson_.Parse(answer));
   for (PlaylistRow& row : rows) appendRow(std::move(row));
   view_.pageLoaded(answered_, morePages(mode));
 }

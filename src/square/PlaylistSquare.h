@@ -102,6 +102,8 @@ class PlaylistSquare {
   // False before the first page came and after a page load that met no server: the square is
   // empty for want of an answer. Also while a page is coming and no rows were shown before it.
   bool answered() const { return answered_ && !(loading_ && rowsBefore_.empty()); }
+  // Whether the last page load was turned away by a server that does not answer to its name.
+  bool refused() const { return refused_; }
   // The playlists a play may draw from: while a page is coming, the rows shown before it, so
   // a play then never finds the square empty.
   const std::vector<PlaylistRow>& playableRows() const { return loading_ ? rowsBefore_ : rows_; }
@@ -122,6 +124,7 @@ class PlaylistSquare {
   std::vector<PlaylistRow> rowsBefore_;
   bool loading_ = false;
   bool answered_ = false;
+  bool refused_ = false;
   std::string category_{kSquareCategories[0]};
   bool searchFoundNothing_ = false;
   // Counts what was put into the square; a load whose number is no longer the latest is stale.

@@ -126,7 +126,10 @@ void SquareWidgets::pageLoading() {
 // Past the last page there is nothing to ask for; 首页 is the way back, and the way to try again.
 void SquareWidgets::pageLoaded(bool answered, bool morePages) {
   if (nextPageButton_) nextPageButton_->setEnabled(morePages);
-  if (emptyNote_) emptyNote_->setText(QString::fromUtf8(answered ? kNothingToShow : kLoadFailed));
+  if (emptyNote_)
+    emptyNote_->setText(QString::fromUtf8(answered            ? kNothingToShow
+                                          : square_.refused() ? kLoadRefused
+                                                              : kLoadFailed));
 }
 
 void SquareWidgets::appendRow(const std::string& name, const std::string& id) {

@@ -105,6 +105,25 @@ TEST_F(FailureWindow, NoServerAtStartIsFoundAgainOncePlayWasPressed) {
   EXPECT_TRUE(shown("图形按钮_暂停"));
 }
 
+// A server that does not answer to the name in the player's address is up but refuses: the square
+// and the face say so rather than that nothing is there, and the server's log says how to admit
+// the name.
+TEST_F(FailureWindow, AServerThatRefusesTheNameSaysSo) {
+  ServerProcess server;
+  ASSERT_TRUE(server.start()) << server.errors();
+  // The same loopback address, written as IPv6 asks for a name the server does not answer to.
+  open("http://[::ffff:127.0.0.1]:" + std::to_string(server.port()));
+  const QLabel* note = window->findChild<QLabel*>("emptySquareNote");
+  EXPECT_TRUE(pump([&] { return note->text().toStdString() == SquareWidgets::kLoadRefused; }, 15s))
+      << note->text().toStdString();
+  click("图形按钮_播放");
+  EXPECT_EQ(artist(), kServerRefused);
+  EXPECT_FALSE(playing());
+  EXPECT_TRUE(
+      pump([&] { return server.output().find("start it with --name [") != std::string::npos; }, 5s))
+      << server.output();
+}
+
 // A server error or an answer that is not JSON is no answer: the face says the server is away
 // (the square that it could not load) instead of that nothing is there, and tries again; once the
 // server answers properly, a song plays.
