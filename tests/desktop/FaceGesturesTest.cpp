@@ -160,6 +160,20 @@ TEST_F(FaceGesturesOnWindow, TheTimesShowOnTheCoverAndAlongTheWholeProgressRow) 
     EXPECT_EQ(restAt(row.at), row.tip) << row.at.x() << "," << row.at.y();
 }
 
+// A tip that shows the times goes on with them while the song plays on under it, wherever it
+// was brought up.
+TEST_F(FaceGesturesOnWindow, TheTimesTipMovesWhileShown) {
+  for (const QPoint at : {QPoint(77, 80), QPoint(140, progressRow())}) {
+    objects.player.setPosition(stream, objects.player.secondsToBytes(stream, 5.0));
+    window->playback().progressTick();
+    ASSERT_EQ(restAt(at), "00:05 / 00:10");
+    objects.player.setPosition(stream, objects.player.secondsToBytes(stream, 8.0));
+    window->playback().progressTick();
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text().toStdString(), "00:08 / 00:10") << at.x() << "," << at.y();
+  }
+}
+
 TEST_F(FaceGesturesOnWindow, WithNoSongAClickDoesNothing) {
   PlaybackControllerAccess::state(window->playback()).now.currentStream = 0;
   press(QPoint(77, progressRow()));

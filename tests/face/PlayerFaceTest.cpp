@@ -8,12 +8,14 @@
 #include <QLabel>
 #include <QTreeWidget>
 
+#include "app/Fonts.h"
 #include "app/PlaybackWiring.h"
 #include "face/MainWindowControls.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/PictureBytes.h"
 #include "support/PlaybackWindowSupport.h"
+#include "widgets/FittedLabel.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora::test {
@@ -70,6 +72,25 @@ TEST_F(FaceTest, ProgressBarWidthAndTimesTooltip) {
   EXPECT_EQ(bar->width(), 0);
   face.setPlayTimes("01:05", "03:07");
   EXPECT_EQ(bar->toolTip().toStdString(), "01:05 / 03:07");
+}
+
+// The program's own texts are read whole where they are shown, in the faces the program starts
+// with: none is cut at its end.
+TEST_F(FaceTest, TheProgramsOwnTextsFitTheirLabels) {
+  installFontFallbacks();
+  auto* artist = control<FittedLabel>(window, "歌手名称");
+  for (const char* text :
+       {kServerUnreachable, kServerRefused, kFmNeedsLogin, kNoPlaylists, "歌曲下载中... 100%"}) {
+    artist->setText(QString::fromUtf8(text));
+    EXPECT_FALSE(artist->cut()) << text;
+  }
+  auto* note = window.findChild<QLabel*>("emptySquareNote");
+  ASSERT_NE(note, nullptr);
+  for (const char* text : {SquareWidgets::kNothingToShow, SquareWidgets::kLoadFailed,
+                           SquareWidgets::kLoadRefused, SquareWidgets::kLoading}) {
+    note->setText(QString::fromUtf8(text));
+    EXPECT_LE(note->heightForWidth(note->width()), note->height()) << text;
+  }
 }
 
 TEST_F(FaceTest, LikeBoxSquareAndFmButton) {
