@@ -1,5 +1,7 @@
 #include "lyrics/DesktopLyricsWindow.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -56,23 +58,35 @@ QRgb ColourRefToArgb(int colour, int alpha) {
   return (a << 24) | (red << 16) | (green << 8) | blue;
 }
 
+// Asked of fontconfig, which knows a face by each of its names: the toolkit lists only the one
+// in the locale's language (文泉驿微米黑 in zh_CN, WenQuanYi Micro Hei elsewhere).
+bool FamilyInstalled(const QString& name) {
+  if (name.isEmpty()) return false;
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddString(pattern, FC_FAMILY,
+                     reinterpret_cast<const FcChar8*>(name.toUtf8().constData()));
+  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+  FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+  const bool found = fonts && fonts->nfont > 0;
+  if (fonts) FcFontSetDestroy(fonts);
+  FcObjectSetDestroy(objects);
+  FcPatternDestroy(pattern);
+  return found;
+}
+
 QString ChooseLyricsFontFamily(const QString& family) {
-  const QStringList installed = QFontDatabase::families();
   const QStringList candidates = {family,
                                   QStringLiteral("微软雅黑"),
                                   QStringLiteral("楷体"),
                                   QStringLiteral("黑体"),
                                   QStringLiteral("宋体"),
                                   QStringLiteral("Tahoma")};
-  auto isInstalled = [&](const QString& name) {
-    return !name.isEmpty() && installed.contains(name, Qt::CaseInsensitive);
-  };
   for (const QString& name : candidates) {
-    if (isInstalled(name)) return name;
+    if (FamilyInstalled(name)) return name;
     for (const LyricFace& face : kLyricFaces) {
       if (name != QString::fromUtf8(face.designed)) continue;
       for (const char* standIn : face.installed) {
-        if (isInstalled(QString::fromUtf8(standIn))) return QString::fromUtf8(standIn);
+        if (FamilyInstalled(QString::fromUtf8(standIn))) return QString::fromUtf8(standIn);
       }
     }
   }
