@@ -42,7 +42,7 @@ PlaybackHooks windowHooks(PumpedWaits& waits, const FaceControls& face, QTimer* 
   // The cache is shared by the hook's copies; it reads each song's lyric once.
   hooks.findLyricLine = [cache = std::make_shared<LyricLineCache>()](const std::string& lyric,
                                                                      const std::string& key) {
-    return cache->findLine(lyric, key);
+    return cache->FindLine(lyric, key);
   };
   hooks.pumpedWait = [&waits](int ms) { waits.pause(ms); };
   hooks.processPendingEvents = [] { QCoreApplication::processEvents(); };
@@ -75,13 +75,13 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
                  }),
       desktopLyrics_(objects.desktopLyrics,
                      [this]() -> const std::string& { return controller_.state().now.lyricText; }),
-      apiClient_(objects.apiJson, session, objects.options.apiBaseAddress, waits),
+      apiClient_(objects.apiJson, session, objects.options.ApiBaseAddress, waits),
       apiService_(apiClient_),
       squarePlaylists_(square),
       retryTimer_(new QTimer(this)),
       controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
                   objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
-                  objects.options.apiBaseAddress,
+                  objects.options.ApiBaseAddress,
                   windowHooks(waits, controls.face, retryTimer_, objects.playbackPeriods)) {
   controller_.addObserver(presenter_);
   controller_.addObserver(desktopLyrics_);

@@ -426,9 +426,9 @@ std::optional<DesktopLyricsWindow::Shape> DesktopLyricsWindow::shapeText(QSize s
   const QFontMetricsF metrics(font);
   const QSizeF textSize = metrics.size(look_.textFlags, look_.text);
   Shape shape;
-  shape.textRect = QRectF((size.width() - textSize.width()) / 2,
-                          (size.height() - textSize.height()) / 2, textSize.width(),
-                          textSize.height());
+  shape.textRect =
+      QRectF((size.width() - textSize.width()) / 2, (size.height() - textSize.height()) / 2,
+             textSize.width(), textSize.height());
   shape.path.addText(QPointF(shape.textRect.left(), shape.textRect.top() + metrics.ascent()), font,
                      look_.text);
   return shape;
@@ -444,19 +444,26 @@ QImage DesktopLyricsWindow::renderUnlit(QSize size, const std::optional<Shape>& 
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  if (look_.background) painter.fillRect(image.rect(), QColor::fromRgba(*look_.background));
-  if (!shape) return image;
+  FillBackground(painter, image.rect());
+  if (shape) DrawText(painter, *shape);
+  return image;
+}
+
+void DesktopLyricsWindow::FillBackground(QPainter& painter, const QRect& area) const {
+  if (look_.background) painter.fillRect(area, QColor::fromRgba(*look_.background));
+}
+
+void DesktopLyricsWindow::DrawText(QPainter& painter, const Shape& shape) const {
   // Shaping the text is most of a render: the shadow is the same outline, moved.
   if (look_.shadow) {
-    painter.fillPath(shape->path.translated(look_.shadowOffset, look_.shadowOffset),
+    painter.fillPath(shape.path.translated(look_.shadowOffset, look_.shadowOffset),
                      QColor::fromRgba(*look_.shadow));
   }
   // The outline goes first so that the fill covers its inner half.
   if (look_.fillOutline) {
-    painter.strokePath(shape->path, QPen(QColor::fromRgba(*look_.fillOutline), 1.0));
+    painter.strokePath(shape.path, QPen(QColor::fromRgba(*look_.fillOutline), 1.0));
   }
-  painter.fillPath(shape->path, CreateBrush(look_.fillMode, look_.fillColours, shape->textRect));
-  return image;
+  painter.fillPath(shape.path, CreateBrush(look_.fillMode, look_.fillColours, shape.textRect));
 }
 
 DesktopLyricsWindow::LitInk DesktopLyricsWindow::renderLit(

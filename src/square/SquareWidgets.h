@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "square/PlaylistSquare.h"
+#include "square/PlaylistBrowser.h"
 #include "square/SquareControls.h"
 
 class QComboBox;
@@ -19,7 +19,7 @@ class QAbstractButton;
 
 namespace lumora {
 
-class SquareWidgets : public QObject, private PlaylistSquareView {
+class SquareWidgets : public QObject, private PlaylistBrowserView {
   Q_OBJECT
  public:
   // What the empty square says: the server has none to show, or could not be reached.
@@ -35,7 +35,7 @@ class SquareWidgets : public QObject, private PlaylistSquareView {
                 std::string apiBase, BlockingRunner& runner = InPlaceRunner(),
                 QObject* parent = nullptr);
 
-  PlaylistSquare& square() { return square_; }
+  PlaylistBrowser& square() { return square_; }
   void loadOpeningPage() { square_.loadOpeningPage(); }
   void ShowAccountPlaylists(const std::vector<std::string>& names,
                             const std::vector<std::string>& ids) {
@@ -82,7 +82,7 @@ class SquareWidgets : public QObject, private PlaylistSquareView {
   // while they are being destroyed.
   const QObject* searchEditObject_ = nullptr;
   const QObject* rowsViewportObject_ = nullptr;
-  PlaylistSquare square_;
+  PlaylistBrowser square_;
 };
 
 }  // namespace lumora

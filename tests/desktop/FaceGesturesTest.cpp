@@ -37,7 +37,7 @@ TEST(SteppedVolume, MovesOnTheFivePercentGridWithinBounds) {
 class FaceGesturesOnWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    objects.options.apiBaseAddress = "http://127.0.0.1:9";
+    objects.options.ApiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
     const std::string mp3 = tmp.file("ten.mp3");
     ASSERT_TRUE(writeFile(mp3, makeMp3(10.0)));

@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 
 struct FailureWindow : ::testing::Test {
   void open(const std::string& baseUrl) {
-    objects.options.apiBaseAddress = baseUrl;
+    objects.options.ApiBaseAddress = baseUrl;
     // A lost server is tried again within a fifth of a second, not after the real back-off.
     objects.playbackPeriods.firstRetryMs = 50;
     objects.playbackPeriods.longestRetryMs = 200;

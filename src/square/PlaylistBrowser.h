@@ -1,6 +1,6 @@
 #pragma once
 // The playlist square without its widgets: which page to ask for, how to ask, and how an answer
-// becomes rows. SquareWidgets shows the rows through PlaylistSquareView.
+// becomes rows. SquareWidgets shows the rows through PlaylistBrowserView.
 #include <array>
 #include <string>
 #include <string_view>
@@ -47,9 +47,9 @@ std::vector<PlaylistRow> ReadPlaylistRows(JsonDocument& json, std::string_view a
                                           std::string_view arrayName);
 
 // The controls the square writes to.
-class PlaylistSquareView {
+class PlaylistBrowserView {
  public:
-  virtual ~PlaylistSquareView() = default;
+  virtual ~PlaylistBrowserView() = default;
   virtual void clearRows() = 0;                                                // 超级列表框1
   virtual void appendRow(const std::string& name, const std::string& id) = 0;  // columns 0 and 1
   virtual void setPagingButtonsVisible(bool visible) = 0;                      // 首页, 下一页
@@ -64,16 +64,16 @@ class PlaylistSquareView {
 // Which page 首页 and 下一页 start from; a run starts at the first page of every category's hot
 // playlists. Only the square changes it.
 struct SquarePaging {
-  std::string mode{kSquareHot};  // kSquareHot or kSquareSearch
-  std::string keyword{kSquareCategories[0]};
-  int offset = 0;
+  std::string browseMode{kSquareHot};  // kSquareHot or kSquareSearch
+  std::string browseKeyword{kSquareCategories[0]};
+  int browseOffset = 0;
 };
 
-class PlaylistSquare {
+class PlaylistBrowser {
  public:
   // Its page requests wait through `runner`.
-  PlaylistSquare(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
-                 BlockingRunner& runner = InPlaceRunner(), SquarePaging start = {});
+  PlaylistBrowser(JsonDocument& apiJson, std::string apiBase, PlaylistBrowserView& view,
+                  BlockingRunner& runner = InPlaceRunner(), SquarePaging start = {});
 
   // Empties the square, then fills it with the page the server answers (nothing on failure). The
   // window lives on while the server answers: an answer to a page that another load or the
@@ -117,7 +117,7 @@ class PlaylistSquare {
   SquarePaging state_;
   JsonDocument& apiJson_;
   std::string apiBase_;
-  PlaylistSquareView& view_;
+  PlaylistBrowserView& view_;
   BlockingRunner& runner_;
   std::vector<PlaylistRow> rows_;
   // The last rows shown, kept while the page that replaces them is on its way.
