@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QTreeWidget>
 
 namespace lumora {
@@ -91,6 +92,11 @@ bool SquareWidgets::eventFilter(QObject* watched, QEvent* event) {
       if (watched == rowsViewportObject_ &&
           static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         emit playlistChosen(selectedRow());
+      break;
+    case QEvent::Resize:
+      // The note spans the rows as they are laid out, not as they were made.
+      if (watched == rowsViewportObject_ && emptyNote_)
+        emptyNote_->resize(static_cast<QResizeEvent*>(event)->size().width(), emptyNote_->height());
       break;
     default:
       break;

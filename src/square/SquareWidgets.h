@@ -25,7 +25,7 @@ class SquareWidgets : public QObject, private PlaylistBrowserView {
   // What the empty square says: the server has none to show, or could not be reached.
   static constexpr const char* kNothingToShow = "这里还没有歌单";
   static constexpr const char* kLoadFailed = "歌单加载失败，点首页重试";
-  static constexpr const char* kLoadRefused = "服务器拒绝了请求，点首页重试";
+  static constexpr const char* kLoadRefused = "服务器拒绝了请求";
   // ... and what it says while a page is on its way.
   static constexpr const char* kLoading = "歌单加载中...";
 
