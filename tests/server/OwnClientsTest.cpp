@@ -148,36 +148,32 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
 
 // A guesser's pace is its own: other people's typos, a guesser elsewhere or many guessers do not
 // refuse the owner's right password, while spreading the guesses over addresses or accounts
-// gains a guesser nothing. Each row starts afresh and ends with its probes.
+// gains a guesser nothing, and a refusal says when to come back. Each row starts afresh.
 TEST(LoginThrottle, PacesEachGuesserWithoutLockingTheOwnerOut) {
   using server::LoginThrottle;
   enum What { Fail, Succeed, Keep, Probe };
   struct Step {
     What what;
     std::string peer, account;
-    // Of a probe: whether it begins, and whether it is held before its password is looked at.
+    // Of a probe: whether it begins and is held before its password is looked at, or else
+    // within how long it may come back.
     bool begins = true, held = false;
+    int retryWithinMs = 0;
   };
   using Steps = std::vector<Step>;
-  // Each of `count` guessers (an address and an account apiece) fails `times` logins.
-  auto guessers = [](int count, int times, bool ownAccounts, What then = Fail) {
+  // `times` steps; a "#" in the address or the account stands for the step's number divided by
+  // `per`, so that each of several guessers takes `per` steps in turn.
+  auto repeat = [](What what, int times, const std::string& peer, const std::string& account,
+                   int per = 1) {
     Steps steps;
-    for (int i = 0; i < count; ++i) {
-      const std::string peer = "10.1.0." + std::to_string(i);
-      const std::string account =
-          ownAccounts ? "1390000" + std::to_string(1000 + i) : "13800000001";
-      for (int t = 0; t < times; ++t) steps.push_back({Fail, peer, account});
-      if (then != Fail) steps.push_back({then, peer, account});
+    for (int i = 0; i < times; ++i) {
+      auto at = [&](std::string text) {
+        if (const auto hash = text.find('#'); hash != std::string::npos)
+          text.replace(hash, 1, std::to_string(i / per));
+        return text;
+      };
+      steps.push_back({what, at(peer), at(account)});
     }
-    return steps;
-  };
-  auto typos = [](const std::string& peer, const std::string& account, int times) {
-    return Steps(static_cast<std::size_t>(times), Step{Fail, peer, account});
-  };
-  auto spray = [](const std::string& peer, int accounts) {
-    Steps steps;
-    for (int i = 0; i < accounts; ++i)
-      steps.push_back({Fail, peer, "1390000" + std::to_string(2000 + i)});
     return steps;
   };
   auto join = [](std::initializer_list<Steps> parts) {
@@ -185,6 +181,7 @@ TEST(LoginThrottle, PacesEachGuesserWithoutLockingTheOwnerOut) {
     for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
     return all;
   };
+  const int free = LoginThrottle::kFreeFailures;
   const std::string owner = "13800000001";
   const Step ownerProbe{Probe, "10.0.0.1", owner};
   const struct Case {
@@ -192,62 +189,50 @@ TEST(LoginThrottle, PacesEachGuesserWithoutLockingTheOwnerOut) {
     Steps steps;
   } cases[] = {
       {"others' typos at the owner's address",
-       join({typos("10.0.0.1", "13800000002", 15), {ownerProbe}})},
-      {"the owner's own few typos", join({typos("10.0.0.1", owner, 9), {ownerProbe}})},
+       join({repeat(Fail, 15, "10.0.0.1", "13800000002"), {ownerProbe}})},
+      {"the owner's own few typos", join({repeat(Fail, 9, "10.0.0.1", owner), {ownerProbe}})},
       {"a guesser at another address",
-       join({typos("10.0.0.2", owner, 15), {ownerProbe, ownerProbe}})},
-      {"the guesser's own pace", join({typos("10.0.0.2", owner, 10),
-                                       {{Probe, "10.0.0.2", owner, true, true},
-                                        {Probe, "10.0.0.2", owner, false},
-                                        {Probe, "10.0.0.2", "13800000002"}}})},
+       join({repeat(Fail, 15, "10.0.0.2", owner), {ownerProbe, ownerProbe}})},
+      {"the guesser's own pace",
+       join({repeat(Fail, free, "10.0.0.2", owner),
+             {{Probe, "10.0.0.2", owner, true, true},
+              {Probe, "10.0.0.2", owner, false, false, LoginThrottle::kFirstDelayMs},
+              {Probe, "10.0.0.2", "13800000002"}}})},
       {"one account guessed from many addresses",
-       join({guessers(LoginThrottle::kFreeFailures, 1, false),
+       join({repeat(Fail, free, "10.1.0.#", owner),
              {{Probe, "10.0.0.1", owner, true, true}, {Probe, "10.0.0.3", owner, false}}})},
-      {"the owner known from an earlier login",
-       join({{{Succeed, "10.0.0.1", owner}}, guessers(12, 1, false), {ownerProbe, ownerProbe}})},
-      {"one password tried on many accounts", join({spray("10.0.0.2", LoginThrottle::kFreeFailures),
+      {"the owner known from an earlier login", join({{{Succeed, "10.0.0.1", owner}},
+                                                      repeat(Fail, 12, "10.1.0.#", owner),
+                                                      {ownerProbe, ownerProbe}})},
+      {"one password tried on many accounts", join({repeat(Fail, free, "10.0.0.2", "1390000000#"),
                                                     {{Probe, "10.0.0.2", "13800000002", true, true},
                                                      {Probe, "10.0.0.2", "13800000003", false},
                                                      ownerProbe}})},
+      {"two under way from one address", join({repeat(Keep, 2, "10.0.0.2", "1390000000#"),
+                                               {{Probe, "10.0.0.2", owner, false, false, 1000}}})},
       {"held guessers leave room for the owner",
-       join({guessers(LoginThrottle::kInFlight, LoginThrottle::kFreeFailures, true, Keep),
+       join({repeat(Fail, 16 * free, "10.1.0.#", "139000010#", free),
+             repeat(Keep, LoginThrottle::kInFlight, "10.1.0.#", "139000010#"),
              {ownerProbe}})},
   };
   for (const Case& c : cases) {
     LoginThrottle throttle;
     std::vector<std::shared_ptr<LoginThrottle::Attempt>> kept;
     for (const Step& step : c.steps) {
-      auto attempt = throttle.Begin(step.peer, step.account).attempt;
+      const auto [attempt, retryAfterMs] = throttle.Begin(step.peer, step.account);
       if (step.what == Probe) {
         EXPECT_EQ(attempt != nullptr, step.begins) << c.what << ": " << step.peer;
-        if (attempt) {
-          EXPECT_EQ(attempt->delayMs > 0, step.held) << c.what << ": " << step.peer;
+        EXPECT_EQ(attempt && attempt->delayMs > 0, step.held) << c.what << ": " << step.peer;
+        if (step.retryWithinMs) {
+          EXPECT_GT(retryAfterMs, 0) << c.what;
+          EXPECT_LE(retryAfterMs, step.retryWithinMs) << c.what;
         }
       }
-      if (!attempt) continue;
-      if (step.what == Fail) attempt->Failed();
-      if (step.what == Succeed) attempt->Succeeded();
-      if (step.what == Keep) kept.push_back(attempt);
+      if (attempt && step.what == Fail) attempt->Failed();
+      if (attempt && step.what == Succeed) attempt->Succeeded();
+      if (attempt && step.what == Keep) kept.push_back(attempt);
     }
   }
-}
-
-// A refusal says when to come back: at the guesser's next turn, or soon when only room was
-// lacking.
-TEST(LoginThrottle, ARefusalSaysWhenToTryAgain) {
-  using server::LoginThrottle;
-  LoginThrottle throttle;
-  for (int i = 0; i <= LoginThrottle::kFreeFailures; ++i)
-    throttle.Begin("10.0.0.2", "13800000001").attempt->Failed();
-  const auto paced = throttle.Begin("10.0.0.2", "13800000001");
-  EXPECT_FALSE(paced.attempt);
-  EXPECT_GT(paced.retryAfterMs, 0);
-  EXPECT_LE(paced.retryAfterMs, LoginThrottle::kFirstDelayMs);
-  const auto first = throttle.Begin("10.0.0.3", "13800000001").attempt;
-  const auto second = throttle.Begin("10.0.0.3", "13800000002").attempt;
-  const auto busy = throttle.Begin("10.0.0.3", "13800000003");
-  EXPECT_FALSE(busy.attempt);
-  EXPECT_EQ(busy.retryAfterMs, 1000);
 }
 
 }  // namespace
