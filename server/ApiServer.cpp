@@ -417,8 +417,12 @@ void ApiServer::Login(const HttpRequest& req, HttpResponse& res, bool byPhone) {
   if (byPhone ? !IsPhone(name) : !IsEmail(name))
     return Error(res, 400, byPhone ? "手机号格式错误" : "邮箱格式错误");
   if (!IsMd5(md5)) return Error(res, 400, "密码格式错误");
-  auto attempt = throttle_.Begin(req.peer, name);
-  if (!attempt) return Error(res, 429, "登录太频繁，请稍后再试");
+  const LoginThrottle::Admission admitted = throttle_.Begin(req.peer, name);
+  const std::shared_ptr<LoginThrottle::Attempt> attempt = admitted.attempt;
+  if (!attempt) {
+    res.headers.emplace_back("Retry-After", std::to_string((admitted.retryAfterMs + 999) / 1000));
+    return Error(res, 429, "登录太频繁，请稍后再试");
+  }
   res.delayMs = attempt->delayMs;
   // The hash runs on the server's worker once the wait is over, not on a request thread.
   res.work = [this, byPhone, name, md5, attempt, base = BaseUrl(req)](HttpResponse& out) {

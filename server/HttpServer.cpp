@@ -78,6 +78,26 @@ MHD_Result Refuse(MHD_Connection* connection, unsigned status, const std::string
   return result;
 }
 
+// The name a Host header gives: without its port (an IPv6 address keeps its brackets), in lower
+// case, without a final dot.
+std::string HostName(std::string host) {
+  host = host.front() == '[' ? host.substr(0, host.find(']') + 1) : host.substr(0, host.rfind(':'));
+  std::transform(host.begin(), host.end(), host.begin(),
+                 [](unsigned char ch) { return std::tolower(ch); });
+  if (!host.empty() && host.back() == '.') host.pop_back();
+  return host;
+}
+
+// Says which option would admit the name, so whoever set up the client knows what to change.
+// The name is the client's text: only printable ASCII of it is logged, and not much.
+std::string RefusedHostLine(const HttpRequest& req) {
+  std::string name;
+  for (char ch : HostName(req.Header("host")).substr(0, 100))
+    name += ch > ' ' && ch < 127 ? ch : '?';
+  return req.method + " " + RedactTarget(req.target) + " 421: Host " + name +
+         " is not a name of this server; start it with --name " + name + " to answer to it";
+}
+
 }  // namespace
 
 struct Dispatch {
@@ -216,6 +236,7 @@ struct Dispatch {
       }
       if (!server->OurName(c->req.Header("host"))) {
         c->answered = c->refused = true;
+        if (server->logger_) server->logger_(RefusedHostLine(c->req));
         return Refuse(connection, 421, R"({"code":421,"msg":"unknown host"})",
                       "application/json; charset=utf-8");
       }
@@ -473,11 +494,7 @@ void HttpServer::Uncount(Open& open) {
 
 bool HttpServer::OurName(const std::string& hostHeader) const {
   if (hostHeader.empty()) return true;  // HTTP/1.0; browsers always send one
-  std::string name = hostHeader;
-  if (name.front() != '[') name = name.substr(0, name.rfind(':'));
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char ch) { return std::tolower(ch); });
-  if (!name.empty() && name.back() == '.') name.pop_back();
+  const std::string name = HostName(hostHeader);
   if (name == listenHost_ || name == "localhost") return true;
   if (std::find(names_.begin(), names_.end(), name) != names_.end()) return true;
   // Listening on every address, any of this machine's addresses may be asked for; an
