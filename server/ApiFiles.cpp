@@ -49,7 +49,7 @@ bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
 // cover when it has none (or no album).
 void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
   if (a && !a->coverSongFile.empty() && options_.library) {
-    if (auto picture = options_.library->Cover(cat.root, a->coverSongFile)) {
+    if (auto picture = options_.library->Cover(cat.root, a->coverSongFile, a->coverEmbedded)) {
       res.contentType = picture->mime;
       res.body = picture->bytes;
       return;

@@ -33,11 +33,13 @@ int Rank(const std::string& name) {
 }  // namespace
 
 std::shared_ptr<const Picture> CoverCache::Get(const std::string& root,
-                                               const std::string& songFile) {
+                                               const std::string& songFile, bool embedded) {
+  const std::string dir = songFile.substr(0, songFile.rfind('/'));
+  if (!embedded) return FolderPicture(root, dir);
   const int fd = OpenFileBeneath(root, songFile);
   if (fd < 0) return nullptr;
   // A file without a picture is kept too, so that its album's cover does not open it each time.
-  auto embedded = Cached(songFile, fd, [&] {
+  auto picture = Cached(songFile, fd, [&] {
     std::optional<Picture> picture;
     std::string why;
     if (!readers_.ReadPicture(fd, songFile.substr(songFile.rfind('/') + 1), &picture, &why))
@@ -46,7 +48,7 @@ std::shared_ptr<const Picture> CoverCache::Get(const std::string& root,
     return picture;
   });
   close(fd);
-  return embedded ? embedded : FolderPicture(root, songFile.substr(0, songFile.rfind('/')));
+  return picture ? picture : FolderPicture(root, dir);
 }
 
 std::shared_ptr<const Picture> CoverCache::FolderPicture(const std::string& root,

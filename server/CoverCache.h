@@ -20,9 +20,10 @@ class CoverCache {
  public:
   explicit CoverCache(TagReaders& readers) : readers_(readers) {}
 
-  // The cover of the song at songFile, inside root; nullptr when neither it nor its folder has
-  // one to show.
-  std::shared_ptr<const Picture> Get(const std::string& root, const std::string& songFile);
+  // The cover of the song at songFile, inside root: its embedded picture (when the scan found
+  // one), else its folder's; nullptr when neither is one to show.
+  std::shared_ptr<const Picture> Get(const std::string& root, const std::string& songFile,
+                                     bool embedded);
 
   static constexpr std::size_t kMaxPictures = 64;
   static constexpr std::size_t kMaxBytes = 32 << 20;

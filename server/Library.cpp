@@ -194,8 +194,8 @@ std::string Library::Lyric(const std::string& root, const Song& song) {
 }
 
 std::shared_ptr<const Picture> Library::Cover(const std::string& root,
-                                              const std::string& songFile) {
-  return covers_.Get(root, songFile);
+                                              const std::string& songFile, bool embedded) {
+  return covers_.Get(root, songFile, embedded);
 }
 
 }  // namespace lumora::server

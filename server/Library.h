@@ -43,7 +43,8 @@ class Library {
   // beneath root up to kMaxLyricBytes; empty when it has none. From any thread.
   std::string Lyric(const std::string& root, const Song& song);
   // The cover of an album whose song is songFile (CoverCache). From any thread.
-  std::shared_ptr<const Picture> Cover(const std::string& root, const std::string& songFile);
+  std::shared_ptr<const Picture> Cover(const std::string& root, const std::string& songFile,
+                                       bool embedded);
 
   static constexpr int kQuietMs = 300;
   static constexpr int kGatherMs = 1000;

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <thread>
 
 #include "LegacyTagText.h"
@@ -31,6 +32,7 @@ using Clock = std::chrono::steady_clock;
 constexpr char kTags = 'T', kPicture = 'P';
 constexpr int kReaderSocket = 3;  // where a reader finds its end of the socket
 constexpr std::size_t kMaxName = 4096;
+constexpr int kOutOfMemory = 3;  // a reader's exit status when a file took all its memory
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;  // its shadow memory takes terabytes of address space
@@ -117,6 +119,8 @@ bool ReceiveRequest(int socket, char* kind, int* fd, std::string* name) {
 }
 
 std::string Status(int status) {
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemory)
+    return "the tag reader ran out of its " + std::to_string(TagReaders::kMemoryMiB) + " MiB";
   if (WIFSIGNALED(status))
     return "the tag reader ended on signal " + std::to_string(WTERMSIG(status)) + " (" +
            strsignal(WTERMSIG(status)) + ")";
@@ -147,18 +151,20 @@ TagReaders::~TagReaders() { Trim(0); }
 
 bool TagReaders::ReadTags(int fd, const std::string& name, std::optional<SongFileTags>* tags,
                           std::string* why) {
-  std::string answer;
-  if (!Ask(kTags, fd, name, &answer, why)) return false;
-  if (DecodeTags(answer, tags)) return true;
-  *why = "the tag reader answered nonsense";
-  return false;
+  return Read(kTags, fd, name, why, [&](std::string_view answer) { return DecodeTags(answer, tags); });
 }
 
 bool TagReaders::ReadPicture(int fd, const std::string& name, std::optional<Picture>* picture,
                              std::string* why) {
+  return Read(kPicture, fd, name, why,
+              [&](std::string_view answer) { return DecodePicture(answer, picture); });
+}
+
+bool TagReaders::Read(char kind, int fd, const std::string& name, std::string* why,
+                      const std::function<bool(std::string_view)>& decode) {
   std::string answer;
-  if (!Ask(kPicture, fd, name, &answer, why)) return false;
-  if (DecodePicture(answer, picture)) return true;
+  if (!Ask(kind, fd, name, &answer, why)) return false;
+  if (decode(answer)) return true;
   *why = "the tag reader answered nonsense";
   return false;
 }
@@ -294,8 +300,13 @@ int RunTagReader(int socket) {
     getrusage(RUSAGE_SELF, &used);
     Limit(RLIMIT_CPU, static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec + 1 +
                                           TagReaders::kCpuPerFile));
-    const std::string answer = kind == kTags ? EncodeTags(ReadSongFile(fd, name))
-                                             : EncodePicture(ReadEmbeddedPicture(fd, name));
+    std::string answer;
+    try {
+      answer = kind == kTags ? EncodeTags(ReadSongFile(fd, name))
+                             : EncodePicture(ReadEmbeddedPicture(fd, name));
+    } catch (const std::bad_alloc&) {
+      _exit(kOutOfMemory);  // what the file left behind goes with the reader
+    }
     const auto size = static_cast<std::uint32_t>(answer.size());
     if (!WriteAll(socket, reinterpret_cast<const char*>(&size), sizeof size) ||
         !WriteAll(socket, answer.data(), answer.size()))

@@ -8,9 +8,11 @@
 #include <sys/types.h>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "SongFile.h"
@@ -47,6 +49,9 @@ class TagReaders {
     pid_t pid = -1;
     int socket = -1;
   };
+  // One request's answer through decode, or false with why.
+  bool Read(char kind, int fd, const std::string& name, std::string* why,
+            const std::function<bool(std::string_view)>& decode);
   // The answer to one request, or false with why.
   bool Ask(char kind, int fd, const std::string& name, std::string* answer, std::string* why);
   std::optional<Reader> Start(std::string* why);
