@@ -89,7 +89,7 @@ def tagged(fmt, src, dst, title, picture=None):
     shutil.copy(src, dst)
     if fmt in ("mp3", "wav"):
         wave = WAVE(dst) if fmt == "wav" else None
-        if wave is not None:
+        if wave is not None and wave.tags is None:
             wave.add_tags()
         tags = wave.tags if wave is not None else ID3()
         tags.add(TIT2(encoding=3, text=title))
@@ -283,9 +283,13 @@ class Server:
                 peak.stop() - before, max(waits, default=0.0))
 
     def stop(self):
+        """Stops it; how many files it left out with a reader's end."""
         self.proc.terminate()
         self.proc.wait()
+        self.err.seek(0)
+        ended = sum("left out /" in line for line in self.err)
         shutil.rmtree(self.data, ignore_errors=True)
+        return ended
 
 
 def measure(name, program, lib):
@@ -305,7 +309,7 @@ def measure(name, program, lib):
             row["8 x /lyric"] = f"{t * 1000:.0f} ms, honest client {honest * 1000:.0f} ms"
             t, size, added, _ = s.parallel(f"/cover/album/{album}.jpg", 4)
             row["4 x cover"] = f"{t * 1000:.0f} ms {size / 1024:.0f} KiB +{added:.0f} MiB"
-    s.stop()
+    row["readers ended"] = str(s.stop())
     return row
 
 

@@ -80,10 +80,13 @@ sqlite3* OpenFile(const std::string& file, std::string* error, bool* damaged) {
   }
   if (ok) {
     // A file cut short or overwritten in part opens well and fails somewhere in the middle.
+    // (A check that cannot run at all, on a full disk say, tells nothing of the content.)
     SqlStatement check(db, "PRAGMA quick_check(1)");
     ok = check.Step() && check.Text(0) == "ok";
-    if (!ok) *damaged = true;
-    if (!ok && !check.Text(0).empty()) *error = check.Text(0);
+    if (!ok && !check.Text(0).empty()) {
+      *damaged = true;
+      *error = check.Text(0);
+    }
   }
   if (ok) return db;
   const int code = db ? sqlite3_errcode(db) & 0xFF : SQLITE_CANTOPEN;

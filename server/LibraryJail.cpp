@@ -76,10 +76,12 @@ int OpenFolderBeneath(const std::string& root, const std::string& dir) {
 }
 
 int OpenFileBeneath(const std::string& root, const std::string& path) {
-  int fd = OpenBeneath(root, path, O_RDONLY);
+  // Without waiting: a pipe put where a file was would hold the reading thread for good.
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK;
+  int fd = OpenBeneath(root, path, kFlags);
   if (fd < 0 && errno == ELOOP) {
     const std::string real = RealPath(path);
-    if (!real.empty()) fd = OpenBeneath(root, real, O_RDONLY);
+    if (!real.empty()) fd = OpenBeneath(root, real, kFlags);
   }
   struct stat st {};
   if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {

@@ -120,12 +120,12 @@ std::uint64_t Fingerprint(int fd) {
 }
 
 // Opens a file beneath the root, takes its fingerprint and has a reader read its tags; a file
-// that cannot be opened so (gone, or swapped for a link since the walk) is refused, and a file
-// that ends its reader is refused with one line on stderr.
+// that cannot be opened so (gone, or swapped for a link out since the walk) is refused, and a
+// file that ends its reader is refused with one line on stderr.
 void ReadFile(const std::string& realRoot, IndexedFile& f, TagReaders& readers) {
   const std::string path = realRoot + "/" + f.file();
   f.tags.reset();
-  const int fd = OpenBeneath(realRoot, path, O_RDONLY);
+  const int fd = OpenFileBeneath(realRoot, path);
   if (fd < 0) return;
   f.fingerprint = Fingerprint(fd);
   std::string why;

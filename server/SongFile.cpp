@@ -67,7 +67,8 @@ std::optional<Picture> PictureOf(TagLib::File* file) {
   std::optional<Picture> any;
   // Returns true when this one is the front cover. A picture too big to keep is passed over.
   auto consider = [&](int type, const TagLib::ByteVector& data) {
-    if (data.isEmpty() || (any && type != kFrontCover)) return false;
+    if (data.isEmpty() || data.size() > kMaxPictureBytes || (any && type != kFrontCover))
+      return false;
     auto kept = KeptPicture(std::string(data.data(), data.size()));
     if (kept) any = std::move(kept);
     return kept && type == kFrontCover;
