@@ -74,6 +74,22 @@ bool ReadAll(int fd, char* into, std::size_t size, Clock::time_point deadline, b
   return true;
 }
 
+// A message of one buffer, with room for a descriptor beside it.
+struct FdMessage {
+  FdMessage(void* data, std::size_t size) : iov{data, size} {
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+  }
+  FdMessage(const FdMessage&) = delete;
+  FdMessage& operator=(const FdMessage&) = delete;
+
+  iovec iov;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr msg{};
+};
+
 // A request: its length (4 bytes), its kind and the file's name, with the file's descriptor.
 bool SendRequest(int socket, char kind, int fd, const std::string& name) {
   std::string request(4, '\0');
@@ -81,34 +97,22 @@ bool SendRequest(int socket, char kind, int fd, const std::string& name) {
   std::memcpy(request.data(), &size, 4);
   request += kind;
   request += name;
-  iovec iov{request.data(), request.size()};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  msg.msg_control = control;
-  msg.msg_controllen = sizeof control;
-  cmsghdr* c = CMSG_FIRSTHDR(&msg);
+  FdMessage m(request.data(), request.size());
+  cmsghdr* c = CMSG_FIRSTHDR(&m.msg);
   c->cmsg_level = SOL_SOCKET;
   c->cmsg_type = SCM_RIGHTS;
   c->cmsg_len = CMSG_LEN(sizeof(int));
   std::memcpy(CMSG_DATA(c), &fd, sizeof fd);
-  const ssize_t sent = sendmsg(socket, &msg, MSG_NOSIGNAL);
+  const ssize_t sent = sendmsg(socket, &m.msg, MSG_NOSIGNAL);
   return sent >= 4 && WriteAll(socket, request.data() + sent, request.size() - sent);
 }
 
 // The reader's side of SendRequest; false when the socket closed.
 bool ReceiveRequest(int socket, char* kind, int* fd, std::string* name) {
   std::uint32_t size = 0;
-  iovec iov{&size, sizeof size};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  msg.msg_control = control;
-  msg.msg_controllen = sizeof control;
-  if (recvmsg(socket, &msg, MSG_WAITALL | MSG_CMSG_CLOEXEC) != sizeof size) return false;
-  cmsghdr* c = CMSG_FIRSTHDR(&msg);
+  FdMessage m(&size, sizeof size);
+  if (recvmsg(socket, &m.msg, MSG_WAITALL | MSG_CMSG_CLOEXEC) != sizeof size) return false;
+  cmsghdr* c = CMSG_FIRSTHDR(&m.msg);
   if (!c || c->cmsg_type != SCM_RIGHTS || size == 0 || size > kMaxName + 1) return false;
   std::memcpy(fd, CMSG_DATA(c), sizeof *fd);
   std::string payload(size, '\0');
