@@ -198,6 +198,7 @@ bool TagReaders::Ask(char kind, int fd, const std::string& name, std::string* an
   // A reader that ended while idle takes no request: one more try, with a new one.
   for (int tries = 0; !reader || !SendRequest(reader->socket, kind, fd, name); ++tries) {
     if (reader) End(*reader, true, nullptr);
+    if (tries == 2) *why = "no tag reader took the request";
     reader = tries < 2 ? Start(why) : std::nullopt;
     if (!reader) {
       give(false);
