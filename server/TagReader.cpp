@@ -265,8 +265,9 @@ void TagReaders::End(Reader& reader, bool kill, std::string* why) {
   reader.socket = -1;
   int status = 0;
   if (!kill) {
-    // It closed its end: it is ending, or about to; a reader that stays is ended too.
-    for (int i = 0; i < 100 && waitpid(reader.pid, &status, WNOHANG) == 0; ++i)
+    // It closed its end: it is ending (which takes a sanitizer's report a while); a reader that
+    // stays is ended too.
+    for (int i = 0; i < 1000 && waitpid(reader.pid, &status, WNOHANG) == 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     kill = waitpid(reader.pid, &status, WNOHANG) == 0;
   }
