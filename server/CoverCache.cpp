@@ -32,8 +32,8 @@ int Rank(const std::string& name) {
 
 }  // namespace
 
-std::shared_ptr<const Picture> CoverCache::Get(const std::string& root,
-                                               const std::string& songFile, bool embedded) {
+std::shared_ptr<const Picture> CoverCache::Get(const std::string& root, const std::string& songFile,
+                                               bool embedded) {
   const std::string dir = songFile.substr(0, songFile.rfind('/'));
   if (!embedded) return FolderPicture(root, dir);
   const int fd = OpenFileBeneath(root, songFile);

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 
 #include "LibraryJail.h"
 
@@ -345,8 +345,9 @@ bool HttpServer::Start(const std::string& host, int port, std::string* error,
       static_cast<unsigned>(limits_.idleSeconds), MHD_OPTION_END);
   if (!daemon_) {
     if (error)
-      *error = ListenAddressTaken(listen, port) ? TakenMessage(host, port)
-                                                : "cannot listen on " + host + ":" + std::to_string(port);
+      *error = ListenAddressTaken(listen, port)
+                   ? TakenMessage(host, port)
+                   : "cannot listen on " + host + ":" + std::to_string(port);
     return false;
   }
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);

@@ -158,8 +158,8 @@ void Library::Follow() {
 int Library::WaitMs() const {
   int wait = realRoot_.empty() ? kMissingRootPollMs : check_.MsUntilDue();
   if (index_.InMemory()) {
-    const auto due = std::chrono::duration_cast<std::chrono::milliseconds>(writeBackAt_ -
-                                                                           Clock::now());
+    const auto due =
+        std::chrono::duration_cast<std::chrono::milliseconds>(writeBackAt_ - Clock::now());
     const int ms = static_cast<int>(std::max<long>(0, due.count()));
     wait = wait < 0 ? ms : std::min(wait, ms);
   }
@@ -193,8 +193,8 @@ std::string Library::Lyric(const std::string& root, const Song& song) {
   return "";
 }
 
-std::shared_ptr<const Picture> Library::Cover(const std::string& root,
-                                              const std::string& songFile, bool embedded) {
+std::shared_ptr<const Picture> Library::Cover(const std::string& root, const std::string& songFile,
+                                              bool embedded) {
   return covers_.Get(root, songFile, embedded);
 }
 

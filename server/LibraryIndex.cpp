@@ -281,9 +281,10 @@ bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
 std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recursive) {
   const std::string prefix = dir.empty() ? "" : dir + "/";
   // Every path that starts with prefix sorts between prefix and prefix with its "/" raised by one.
-  SqlStatement r(db_, dir.empty() ? "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
-                                  : "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
-                                    " WHERE path >= ?1 AND path < ?2");
+  SqlStatement r(db_, dir.empty()
+                          ? "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
+                          : "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
+                            " WHERE path >= ?1 AND path < ?2");
   if (!dir.empty()) {
     r.Bind(1, prefix);
     r.Bind(2, dir + "0");

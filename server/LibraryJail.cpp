@@ -97,8 +97,8 @@ std::optional<std::string> ReadOpenFile(int fd, std::size_t most) {
   std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t got = 0;
   for (ssize_t n = 1; n > 0 && got < bytes.size(); got += static_cast<std::size_t>(n))
-    n = std::max<ssize_t>(0, pread(fd, bytes.data() + got, bytes.size() - got,
-                                   static_cast<off_t>(got)));
+    n = std::max<ssize_t>(
+        0, pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got)));
   bytes.resize(got);
   return bytes;
 }

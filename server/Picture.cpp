@@ -9,7 +9,9 @@ std::uint32_t Big16(std::string_view b, std::size_t at) {
                                     static_cast<unsigned char>(b[at + 1]));
 }
 
-std::uint32_t Big32(std::string_view b, std::size_t at) { return Big16(b, at) << 16 | Big16(b, at + 2); }
+std::uint32_t Big32(std::string_view b, std::size_t at) {
+  return Big16(b, at) << 16 | Big16(b, at + 2);
+}
 
 std::uint32_t Little(std::string_view b, std::size_t at, int bytes) {
   std::uint32_t value = 0;
@@ -35,8 +37,8 @@ std::optional<PixelSize> JpegSize(std::string_view b) {
     }
     if (marker == 0xD9 || marker == 0xDA) return std::nullopt;  // the end, or image data
     const std::uint32_t length = Big16(b, at + 2);
-    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                       marker != 0xCC;
+    const bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame) {
       if (length < 7 || at + 9 > b.size()) return std::nullopt;
       return PixelSize{Big16(b, at + 7), Big16(b, at + 5)};

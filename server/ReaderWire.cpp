@@ -55,9 +55,9 @@ std::string EncodeTags(const std::optional<SongFileTags>& tags) {
     w.Text(*text);
   w.Number(static_cast<std::int64_t>(tags->artists.size()));
   for (const std::string& artist : tags->artists) w.Text(artist);
-  for (std::int64_t n : {std::int64_t{tags->compilation}, std::int64_t{tags->disc},
-                         std::int64_t{tags->track}, tags->durationMs,
-                         std::int64_t{tags->hasPicture}})
+  for (std::int64_t n :
+       {std::int64_t{tags->compilation}, std::int64_t{tags->disc}, std::int64_t{tags->track},
+        tags->durationMs, std::int64_t{tags->hasPicture}})
     w.Number(n);
   w.Text(tags->extension);
   w.Text(tags->mime);
@@ -81,8 +81,7 @@ bool DecodeTags(std::string_view bytes, std::optional<SongFileTags>* tags) {
        r.Number(&t.durationMs) && r.Number(&picture) && r.Text(&t.extension, kMaxTypeText) &&
        r.Text(&t.mime, kMaxTypeText) && r.Text(&t.lyric, kMaxLyricBytes) && r.AtEnd();
   // Numbers that a tag can hold; anything else did not come from ReadSongFile.
-  ok = ok && disc >= 0 && disc <= INT32_MAX && track >= 0 && track <= INT32_MAX &&
-       t.durationMs > 0;
+  ok = ok && disc >= 0 && disc <= INT32_MAX && track >= 0 && track <= INT32_MAX && t.durationMs > 0;
   if (!ok) return false;
   t.compilation = compilation != 0;
   t.disc = static_cast<int>(disc);

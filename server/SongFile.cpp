@@ -12,7 +12,6 @@
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -43,7 +42,7 @@ std::string Utf8(const TagLib::String& s) { return s.to8Bit(true); }
 std::string First(const TagLib::PropertyMap& tags, const char* key) {
   auto it = tags.find(key);
   return it == tags.end() || it->second.isEmpty() ? ""
-                                                 : CutText(Utf8(it->second.front()), kMaxTagText);
+                                                  : CutText(Utf8(it->second.front()), kMaxTagText);
 }
 
 // "2/3" -> 2; 0 when it is no number.

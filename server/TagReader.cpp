@@ -1,9 +1,9 @@
 #include "TagReader.h"
 
-#include <signal.h>
-#include <spawn.h>
 #include <malloc.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -57,11 +57,13 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 // Reads size bytes; false at the end of the stream, an error, or the deadline (late set).
 bool ReadAll(int fd, char* into, std::size_t size, Clock::time_point deadline, bool* late) {
   while (size > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, deadline == Clock::time_point::max()
-                                      ? -1
-                                      : static_cast<int>(std::clamp<long>(left.count(), 0, 60000)));
+    const int ready = poll(&p, 1,
+                           deadline == Clock::time_point::max()
+                               ? -1
+                               : static_cast<int>(std::clamp<long>(left.count(), 0, 60000)));
     if (ready < 0 && errno == EINTR) continue;
     if (ready == 0) *late = true;
     if (ready <= 0) return false;
@@ -156,7 +158,8 @@ TagReaders::~TagReaders() { Trim(0); }
 
 bool TagReaders::ReadTags(int fd, const std::string& name, std::optional<SongFileTags>* tags,
                           std::string* why) {
-  return Read(kTags, fd, name, why, [&](std::string_view answer) { return DecodeTags(answer, tags); });
+  return Read(kTags, fd, name, why,
+              [&](std::string_view answer) { return DecodeTags(answer, tags); });
 }
 
 bool TagReaders::ReadPicture(int fd, const std::string& name, std::optional<Picture>* picture,

@@ -39,9 +39,9 @@ class TagReaders {
   // Ends the idle readers but keep of them (after a scan).
   void Trim(unsigned keep);
 
-  static constexpr int kCpuPerFile = 10;       // seconds
-  static constexpr int kAnswerWithin = 60;     // seconds, for a reader waiting on a slow disk
-  static constexpr int kMemoryMiB = 512;       // what a reader may allocate
+  static constexpr int kCpuPerFile = 10;    // seconds
+  static constexpr int kAnswerWithin = 60;  // seconds, for a reader waiting on a slow disk
+  static constexpr int kMemoryMiB = 512;    // what a reader may allocate
   static constexpr int kStackMiB = 8;
 
  private:

@@ -168,7 +168,8 @@ TEST(HostileLibrary, SongsOfOneSizeAndTimeKeepTheirOwnIds) {
     // Each takes a name that sorts before the other's old one.
     fs::rename(lib.path() / "a.mp3", lib.path() / "d.mp3");
     fs::rename(lib.path() / "b.mp3", lib.path() / "c.mp3");
-    const bool seen = whileRunning ? Settled(server, lib.path() / "e.mp3", "Later") : server.start();
+    const bool seen =
+        whileRunning ? Settled(server, lib.path() / "e.mp3", "Later") : server.start();
     ASSERT_TRUE(seen) << server.errors();
     const std::map<std::string, fs::path> files = {{"Alpha", lib.path() / "d.mp3"},
                                                    {"Bravo", lib.path() / "c.mp3"}};
@@ -195,7 +196,11 @@ TEST(HostileLibrary, WhatAFileHoldsIsKeptOnlyUpToItsCaps) {
        [](const ServerProcess&, const ListedSong& s) {
          EXPECT_TRUE(s.name == std::string(1024, 'T')) << s.name.size() << " bytes";
        }},
-      {"Lyric", Frame("USLT", std::string("\x03" "eng\0", 5) + std::string(3 << 20, 'l')),
+      {"Lyric",
+       Frame("USLT", std::string("\x03"
+                                 "eng\0",
+                                 5) +
+                         std::string(3 << 20, 'l')),
        [](const ServerProcess& server, const ListedSong& s) {
          const std::string lyric =
              Between(Body(server, "/lyric?id=" + s.id), ",\"lyric\":\"", "\"},\"klyric\":");

@@ -41,7 +41,8 @@ std::string Query(const fs::path& file, const char* sql) {
 
 // Overwrites the page that holds the index of the songs' ids with bytes that are no page.
 void DamageIdPage(const fs::path& file) {
-  const long page = std::stol(Query(file, "SELECT rootpage FROM sqlite_master WHERE name = 'files_by_id'"));
+  const long page =
+      std::stol(Query(file, "SELECT rootpage FROM sqlite_master WHERE name = 'files_by_id'"));
   const long size = std::stol(Query(file, "PRAGMA page_size"));
   std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
   f.seekp((page - 1) * size);
@@ -90,12 +91,13 @@ TEST(ServerResources, WithoutInotifyTheWholeLibraryIsLookedAtNowAndThen) {
   static constexpr uid_t kUser = 61234;  // no one else's: its inotify instances are ours to take
   TempDir lib;
   ASSERT_TRUE(writeSong(lib.path() / "first.mp3", Tags("First", "Band", "Album")));
-  ServerProcess server(ServerProcess::Options{{}, lib.path(), {}, 0, [] {
-    if (setgroups(0, nullptr) != 0 || setgid(kUser) != 0 || setuid(kUser) != 0) _exit(126);
-    prctl(PR_SET_PDEATHSIG, SIGTERM);  // a change of user cleared it
-    while (inotify_init() >= 0) {
-    }
-  }});
+  ServerProcess server(ServerProcess::Options{
+      {}, lib.path(), {}, 0, [] {
+        if (setgroups(0, nullptr) != 0 || setgid(kUser) != 0 || setuid(kUser) != 0) _exit(126);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // a change of user cleared it
+        while (inotify_init() >= 0) {
+        }
+      }});
   ASSERT_EQ(chown(server.dataDir().c_str(), kUser, kUser), 0);
   ASSERT_TRUE(server.start()) << server.errors();
   EXPECT_NE(server.errors().find("cannot watch the library's folders"), std::string::npos);
@@ -118,10 +120,17 @@ TEST(ServerResources, AnIndexThatCannotBeWrittenIsServedFromMemoryAndWrittenLate
   } unmount{disk, mounted};
   sqlite3* holder = nullptr;  // another program's lock on the index
   const fs::path filler = disk.path() / "filler";
+  const auto fill = [&](const fs::path&) {
+    std::ofstream out(filler, std::ios::binary);
+    const std::string block(4096, 'x');
+    while (out.write(block.data(), static_cast<std::streamsize>(block.size())).flush()) {
+    }
+  };
   const struct {
     const char* what;
     std::function<void(const fs::path& index)> block;
     std::function<void()> release;
+    bool atStart = false;
   } cases[] = {
       {"locked by another program",
        [&](const fs::path& index) {
@@ -129,26 +138,27 @@ TEST(ServerResources, AnIndexThatCannotBeWrittenIsServedFromMemoryAndWrittenLate
          sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
        },
        [&] { sqlite3_close(holder); }},
-      {"on a full disk",
-       [&](const fs::path&) {
-         std::ofstream out(filler, std::ios::binary);
-         const std::string block(4096, 'x');
-         while (out.write(block.data(), static_cast<std::streamsize>(block.size())).flush()) {
-         }
-       },
-       [&] { fs::remove(filler); }},
+      {"on a disk that fills", fill, [&] { fs::remove(filler); }},
+      // The accounts too: what they hold is read, what is asked of them refused.
+      {"on a disk full from the start", fill, [&] { fs::remove(filler); }, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    if (!mounted && c.what == cases[1].what) GTEST_SKIP() << "a full disk needs a tmpfs (root)";
-    TempDir lib;
+    if (!mounted && c.what != cases[0].what) GTEST_SKIP() << "a full disk needs a tmpfs (root)";
+    TempDir lib, logs;  // the server's output goes where there is room
     const fs::path data = disk.path() / c.what;
     ASSERT_TRUE(writeSong(lib.path() / "one.mp3", Tags("One", "Band", "Album")));
     ASSERT_TRUE(writeSong(lib.path() / "two.mp3", Tags("Two", "Band", "Album")));
-    ServerProcess server(ServerProcess::Options{data, lib.path(), {}});
+    ServerProcess server(ServerProcess::Options{logs.path(), lib.path(), {"--data", data}});
     LibraryView view(server);
     ASSERT_TRUE(server.start()) << server.errors();
+    if (c.atStart) {
+      ASSERT_EQ(server.stop(), 0);
+    }
     c.block(data / "library-index.db");
+    if (c.atStart) {
+      ASSERT_TRUE(server.start()) << server.errors();
+    }
     fs::remove(lib.path() / "two.mp3");
     EXPECT_TRUE(waitFor([&] { return view.find("Two").empty(); }, kSeenWithin));
     EXPECT_NE(server.errors().find("cannot write the library index"), std::string::npos);
@@ -158,8 +168,7 @@ TEST(ServerResources, AnIndexThatCannotBeWrittenIsServedFromMemoryAndWrittenLate
         << server.errors();
     ASSERT_EQ(server.stop(), 0);
     ASSERT_TRUE(server.start()) << server.errors();
-    EXPECT_NE(server.errors().find(" 1 songs, 0 files read"), std::string::npos)
-        << server.errors();
+    EXPECT_NE(server.errors().find(" 1 songs, 0 files read"), std::string::npos) << server.errors();
   }
 }
 
