@@ -95,7 +95,8 @@ bool Store::Open(const std::string& path, std::string* error) {
   std::lock_guard lock(mutex_);
   if (OpenWritable(path, error)) return true;
   // On a full disk (or in a read-only folder) what is stored can still be read: the service
-  // goes on, and every login, logout and like is refused (500) as any write the disk refuses.
+  // goes on, and every login, logout and like is refused (500) as any write the disk refuses,
+  // until the next start.
   sqlite3_close(db_);
   db_ = nullptr;
   std::string uri = "file:";
@@ -107,7 +108,7 @@ bool Store::Open(const std::string& path, std::string* error) {
     return false;
   std::fprintf(stderr,
                "lumora-server: cannot write the accounts' database (%s); serving what it holds,"
-               " and refusing logins, logouts and likes until it can be written\n",
+               " and refusing logins, logouts and likes until a start with room to write\n",
                error ? error->c_str() : "");
   return true;
 }
