@@ -7,8 +7,8 @@
 
 #include "AccountInput.h"
 #include "ApiAnswer.h"
+#include "Library.h"
 #include "Secrets.h"
-#include "SongFile.h"
 #include "Text.h"
 
 namespace fs = std::filesystem;
@@ -359,7 +359,8 @@ void ApiServer::Lyric(const Catalogue& cat, const HttpRequest& req, HttpResponse
   if (!id) return;
   const Song* s = cat.FindSong(*id);
   if (!s) return Error(res, 404, "歌曲不存在");
-  const std::string lyric = cat.root.empty() ? s->lyric : ReadSongLyric(cat.root, s->audioFile);
+  const std::string lyric =
+      cat.root.empty() || !options_.library ? s->lyric : options_.library->Lyric(cat.root, *s);
   if (lyric.empty()) return Answer(res, 200, "{\"nolyric\":true,\"code\":200}");
   // The player cuts the lyric out between ,"lyric":" and "},"klyric": so the lrc
   // object keeps lyric as its last member, directly followed by klyric.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 #include "LibraryJail.h"
 
@@ -296,6 +297,26 @@ bool ParseListenAddress(const std::string& host, ListenAddress* out) {
   return true;
 }
 
+std::string TakenMessage(const std::string& host, int port) {
+  return host + ":" + std::to_string(port) +
+         " is taken: another server listens there (stop it, or give another --port)";
+}
+
+bool ListenAddressTaken(const ListenAddress& listen, int port) {
+  if (port == 0) return false;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(listen.ip);
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  const bool taken =
+      bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 && errno == EADDRINUSE;
+  close(fd);
+  return taken;
+}
+
 HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits)
     : handler_(std::move(handler)), logger_(std::move(logger)), limits_(limits) {}
 
@@ -342,10 +363,12 @@ bool HttpServer::Start(const std::string& host, int port, std::string* error,
       MHD_OPTION_URI_LOG_CALLBACK, &Dispatch::UriLog, this, MHD_OPTION_NOTIFY_COMPLETED,
       &Dispatch::Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Dispatch::Notify, this,
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionBytes, MHD_OPTION_CONNECTION_TIMEOUT,
-      static_cast<unsigned>(limits_.idleSeconds), MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
-      MHD_OPTION_END);
+      static_cast<unsigned>(limits_.idleSeconds), MHD_OPTION_END);
   if (!daemon_) {
-    if (error) *error = "cannot listen on " + host + ":" + std::to_string(port);
+    if (error)
+      *error = ListenAddressTaken(listen, port)
+                   ? TakenMessage(host, port)
+                   : "cannot listen on " + host + ":" + std::to_string(port);
     return false;
   }
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);

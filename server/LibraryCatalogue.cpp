@@ -123,7 +123,7 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     s.albumId = StableId("album:" + AlbumKey(t, folder));
     auto [entry, freshAlbum] = albumSongs.try_emplace(s.albumId);
     if (freshAlbum) {
-      cat.albums.push_back({s.albumId, albumName, "专辑", "", ""});
+      cat.albums.push_back({s.albumId, albumName, "专辑", "", "", false});
       entry->second.first = playlistFor("album:" + std::to_string(s.albumId), albumName);
     }
     entry->second.second.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
@@ -145,8 +145,10 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     Album& album = cat.albums[cat.FindAlbum(albumId) - cat.albums.data()];
     for (const auto& [disc, track, name, song, hasPicture] : places) {
       cat.playlists[at].trackIds.push_back(cat.songs[song].id);
-      if (album.coverSongFile.empty() && hasPicture)
+      if (album.coverSongFile.empty() && hasPicture) {
         album.coverSongFile = cat.songs[song].audioFile;
+        album.coverEmbedded = true;
+      }
     }
     // Without an embedded picture, the first song's folder may hold one (looked for when asked).
     if (album.coverSongFile.empty())
