@@ -42,7 +42,9 @@ void ApiMusicService::LoadPlaylist(const std::string& playlistId, PlayQueue& pla
 
 ServiceReply ApiMusicService::LastReply() const {
   switch (client_.LastReply()) {
+    // Playback waits for a server that turns it away as for one that is gone; the face says which.
     case ApiReply::Unreachable:
+    case ApiReply::Refused:
       return ServiceReply::Unreachable;
     case ApiReply::NeedsLogin:
       return ServiceReply::NeedsLogin;

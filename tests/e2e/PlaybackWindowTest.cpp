@@ -66,7 +66,7 @@ struct RealPlayerWindow {
     EXPECT_TRUE(writeFile(song, makeMp3(seconds)));
     url = "file://" + song;
     objects.musicService = &service;
-    objects.options.apiBaseAddress = "http://127.0.0.1:9";
+    objects.options.ApiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
     // Shown: the progress tick rests while nobody can see the face.
     window->show();

@@ -44,7 +44,7 @@ struct PlaybackWindow {
     objects.audio.free = [] { return true; };
     objects.audioOutput = &audio;
     objects.musicService = &service;
-    objects.options.apiBaseAddress = "http://127.0.0.1:9";
+    objects.options.ApiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(
         objects, [this](QWidget*, const MessageBoxRequest& box) { boxes.push_back(box); });
     fillSquare(*window, service, {"a", "b"});
