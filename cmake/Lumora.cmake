@@ -1,16 +1,13 @@
 # The building blocks of every folder: libraries and programs (cmake/Layers.cmake), tests.
 include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
 
-# lumora_test_program(NAME [QT] SOURCES file... [FEATURE library] [LIBS lib...]
-#                     [AGAINST_LAYERS library-or-folder...])
+# lumora_test_program(NAME [QT] SOURCES file... [FEATURE library] [LIBS lib...])
 #   A GoogleTest executable of the calling test folder. It tests one FEATURE: by default the
 #   library of the folder of the same name (tests/net tests lumora_net). It sees its own folder,
 #   tests/support and what its feature sees; LIBS adds libraries of lower rows than the feature,
-#   and what they see. AGAINST_LAYERS names what it may see although the layers forbid it, each
-#   with a comment saying why and until when. QT gives it a main that starts a QApplication on
-#   the offscreen platform.
+#   and what they see. QT gives it a main that starts a QApplication on the offscreen platform.
 function(lumora_test_program name)
-  cmake_parse_arguments(ARG "QT" "FEATURE" "SOURCES;LIBS;AGAINST_LAYERS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "FEATURE" "SOURCES;LIBS" ${ARGN})
   set(folder ${CMAKE_CURRENT_SOURCE_DIR})
   if(NOT ARG_FEATURE)
     get_filename_component(leaf ${folder} NAME)
@@ -30,7 +27,6 @@ function(lumora_test_program name)
   lumora_rank(${ARG_FEATURE} feature_rank)
   lumora_split_uses(${name} "${ARG_LIBS}" layered others)
   list(REMOVE_ITEM layered ${ARG_FEATURE})
-  lumora_split_uses(${name} "${ARG_AGAINST_LAYERS}" excepted excepted_folders)
   lumora_check_below("${name}, testing ${ARG_FEATURE}," ${feature_rank} "${layered}"
     "a test sees its feature, what lies below it, and tests/support")
 
@@ -40,22 +36,31 @@ function(lumora_test_program name)
     set(main lumora_test_main)
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  set(uses ${ARG_FEATURE} ${layered} ${excepted})
+  set(uses ${ARG_FEATURE} ${layered})
   lumora_link(${name} PRIVATE "${uses}" "${others};${main};lumora_test_support;GTest::gtest;GTest::gmock")
-  list(TRANSFORM excepted_folders PREPEND ${PROJECT_SOURCE_DIR}/)
-  lumora_view(${name} FOLDERS ${folder} ${PROJECT_SOURCE_DIR}/tests/support ${excepted_folders}
-    VIEWS_OF ${uses}
-    DECLARED "${name} tests ${ARG_FEATURE}, uses: ${layered}, against the layers: ${ARG_AGAINST_LAYERS}")
+  lumora_view(${name} FOLDERS ${folder} ${PROJECT_SOURCE_DIR}/tests/support VIEWS_OF ${uses}
+    DECLARED "${name} tests ${ARG_FEATURE}, uses: ${layered}")
 endfunction()
 
-# lumora_tests(NAME [QT] [FEATURE library] [LIBS lib...] [AGAINST_LAYERS ...])
-#   lumora_test_program of every .cpp in the calling folder, registered with CTest.
+# lumora_tests(NAME [QT] [SOURCES file... | EXCEPT file...] [FEATURE library] [LIBS lib...])
+#   lumora_test_program of every .cpp in the calling folder but the EXCEPT files, or of the
+#   SOURCES given, registered with CTest.
 function(lumora_tests name)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(ARG "QT" "FEATURE" "SOURCES;EXCEPT;LIBS" ${ARGN})
+  if(ARG_SOURCES)
+    set(sources ${ARG_SOURCES})
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    list(TRANSFORM ARG_EXCEPT PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    list(REMOVE_ITEM sources ${ARG_EXCEPT})
+  endif()
   if(NOT sources)
     return()
   endif()
-  lumora_test_program(${name} SOURCES ${sources} ${ARGN})
+  if(ARG_QT)
+    set(qt QT)
+  endif()
+  lumora_test_program(${name} ${qt} SOURCES ${sources} FEATURE "${ARG_FEATURE}" LIBS ${ARG_LIBS})
   # One CTest test per suite, listed when CTest starts (cmake/AddTestSuites.cmake): the cases of a
   # fixture share a process, and nothing runs a test executable during the build.
   string(REGEX REPLACE "^test_" "" prefix ${name})
