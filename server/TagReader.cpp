@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -296,7 +295,9 @@ void TagReaders::Trim(unsigned keep) {
 }
 
 int RunTagReader(int socket) {
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // No death signal from the parent: it is sent when the thread that started the reader ends,
+  // and a scan's helper threads end while the readers they started serve on. A reader ends at
+  // the end of its socket, which the server's end closes however it stops.
   Limit(RLIMIT_CORE, 0);
   Limit(RLIMIT_STACK, rlim_t{TagReaders::kStackMiB} << 20);
   if (!kSanitized) Limit(RLIMIT_AS, AddressSpace() + (rlim_t{TagReaders::kMemoryMiB} << 20));

@@ -1,14 +1,20 @@
 // A library is input from anyone who can drop a file into it: a folder swapped for a link leads
 // nowhere outside, a file that crashes the tag reader or inflates to gigabytes costs only itself,
 // two files of one size and time keep their own ids, and what a file holds is kept only so far.
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <regex>
+#include <sstream>
+#include <thread>
 
 #include "LibraryFixture.h"
 #include "ServerTestUtil.h"
+#include "TagReader.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 
@@ -118,6 +124,44 @@ TEST(HostileLibrary, AFolderSwappedForALinkLeadsNowhereOutside) {
                   std::string::npos)
             << name;
   }
+}
+
+// The state letters of this process's children that still run (not ended, not awaiting wait).
+std::string LiveChildren() {
+  std::string states;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+    std::istringstream rest(line.substr(line.rfind(')') + 2));
+    char state = 0;
+    pid_t parent = 0;
+    if (rest >> state >> parent && parent == getpid() && state != 'Z') states += state;
+  }
+  return states;
+}
+
+// A scan's helper threads end while the readers they started serve on: a reader outlives the
+// thread that started it, and the file it is given next is read, not lost to its death.
+TEST(HostileLibrary, AReaderOutlivesTheThreadThatStartedIt) {
+  TempDir lib;
+  ASSERT_TRUE(writeSong(lib.path() / "one.mp3", Tags("One", "Band", "Album")));
+  server::TagReaders readers(ServerProcess::executable().string(), 1);
+  auto read = [&] {
+    const int fd = open((lib.path() / "one.mp3").c_str(), O_RDONLY | O_CLOEXEC);
+    std::optional<server::SongFileTags> tags;
+    std::string why;
+    const bool read = readers.ReadTags(fd, "one.mp3", &tags, &why);
+    close(fd);
+    return read && tags && tags->title == "One";
+  };
+  bool first = false;
+  std::thread([&] { first = read(); }).join();
+  ASSERT_TRUE(first);
+  // Whatever could end the reader has had its time.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(LiveChildren().size(), 1u);
+  EXPECT_TRUE(read());
 }
 
 TEST(HostileLibrary, AFileThatCrashesTheReaderCostsOnlyItself) {
