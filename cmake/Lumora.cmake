@@ -1,38 +1,66 @@
-# lumora_library(NAME [DEPS dep...])
-#   A static library of every .cpp in the calling folder (not its subfolders). The folder's
-#   parent (src/) is on the include path, so headers are included as "net/HttpClient.h"; the
-#   folders whose headers it may include are the ones DEPS names (tests/architecture checks).
-#   A folder with no sources yet becomes an interface library, so dependents link anyway.
-function(lumora_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  if(sources)
-    add_library(${name} STATIC ${sources})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+# The building blocks of every folder: libraries and programs (cmake/Layers.cmake), tests.
+include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
+
+# lumora_test_program(NAME [QT] SOURCES file... [FEATURE library] [LIBS lib...])
+#   A GoogleTest executable of the calling test folder. It tests one FEATURE: by default the
+#   library of the folder of the same name (tests/net tests lumora_net). It sees its own folder,
+#   tests/support and what its feature sees; LIBS adds libraries of lower rows than the feature,
+#   and what they see. QT gives it a main that starts a QApplication on the offscreen platform.
+function(lumora_test_program name)
+  cmake_parse_arguments(ARG "QT" "FEATURE" "SOURCES;LIBS" ${ARGN})
+  set(folder ${CMAKE_CURRENT_SOURCE_DIR})
+  if(NOT ARG_FEATURE)
+    get_filename_component(leaf ${folder} NAME)
+    get_property(libraries GLOBAL PROPERTY LUMORA_TARGETS)
+    foreach(library IN LISTS libraries)
+      get_property(library_folder GLOBAL PROPERTY LUMORA_FOLDER_${library})
+      get_filename_component(library_leaf "${library_folder}" NAME)
+      if(library_leaf STREQUAL leaf)
+        set(ARG_FEATURE ${library})
+      endif()
+    endforeach()
+    if(NOT ARG_FEATURE)
+      message(FATAL_ERROR "${name}: no library is named like ${folder}; say its FEATURE")
+    endif()
   endif()
+
+  lumora_rank(${ARG_FEATURE} feature_rank)
+  lumora_split_uses(${name} "${ARG_LIBS}" layered others)
+  list(REMOVE_ITEM layered ${ARG_FEATURE})
+  lumora_check_below("${name}, testing ${ARG_FEATURE}," ${feature_rank} "${layered}"
+    "a test sees its feature, what lies below it, and tests/support")
+
+  if(ARG_QT)
+    set(main lumora_test_support_qt)
+  else()
+    set(main lumora_test_main)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  set(uses ${ARG_FEATURE} ${layered})
+  lumora_link(${name} PRIVATE "${uses}" "${others};${main};lumora_test_support;GTest::gtest;GTest::gmock")
+  lumora_view(${name} FOLDERS ${folder} ${PROJECT_SOURCE_DIR}/tests/support VIEWS_OF ${uses}
+    DECLARED "${name} tests ${ARG_FEATURE}, uses: ${layered}")
 endfunction()
 
-# lumora_tests(NAME [QT] [LIBS lib...])
-#   One GoogleTest executable of every .cpp in the calling folder, registered with CTest.
-#   QT gives it a main that starts a QApplication on the offscreen platform.
+# lumora_tests(NAME [QT] [SOURCES file... | EXCEPT file...] [FEATURE library] [LIBS lib...])
+#   lumora_test_program of every .cpp in the calling folder but the EXCEPT files, or of the
+#   SOURCES given, registered with CTest.
 function(lumora_tests name)
-  cmake_parse_arguments(ARG "QT" "" "LIBS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(ARG "QT" "FEATURE" "SOURCES;EXCEPT;LIBS" ${ARGN})
+  if(ARG_SOURCES)
+    set(sources ${ARG_SOURCES})
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    list(TRANSFORM ARG_EXCEPT PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    list(REMOVE_ITEM sources ${ARG_EXCEPT})
+  endif()
   if(NOT sources)
     return()
   endif()
-  add_executable(${name} ${sources})
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   if(ARG_QT)
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumora_test_support_qt GTest::gtest GTest::gmock)
-  else()
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumora_test_main GTest::gtest GTest::gmock)
+    set(qt QT)
   endif()
+  lumora_test_program(${name} ${qt} SOURCES ${sources} FEATURE "${ARG_FEATURE}" LIBS ${ARG_LIBS})
   # One CTest test per suite, listed when CTest starts (cmake/AddTestSuites.cmake): the cases of a
   # fixture share a process, and nothing runs a test executable during the build.
   string(REGEX REPLACE "^test_" "" prefix ${name})

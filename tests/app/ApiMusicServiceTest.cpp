@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 
 #include "app/ApiMusicService.h"
-#include "net/ApiClientFixture.h"
+#include "support/ApiClientFixture.h"
 
 namespace lumora::test {
 namespace {

@@ -1,5 +1,5 @@
 // Network failures leave every routine with its empty result, never a crash or a stale value.
-#include "ApiClientFixture.h"
+#include "support/ApiClientFixture.h"
 
 namespace lumora::test {
 namespace {

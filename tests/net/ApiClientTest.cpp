@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "ApiClientFixture.h"
 #include "common/Text.h"
 #include "net/ApiClient.h"
+#include "support/ApiClientFixture.h"
 
 namespace lumora::test {
 namespace {

@@ -3,7 +3,7 @@
 #include <functional>
 #include <regex>
 
-#include "ApiClientFixture.h"
+#include "support/ApiClientFixture.h"
 
 namespace lumora::test {
 namespace {

@@ -4,9 +4,9 @@
 #include <functional>
 #include <thread>
 
-#include "LoopbackMp3Server.h"
 #include "common/WarmUpThread.h"
 #include "playback/AudioPlayer.h"
+#include "support/LoopbackMp3Server.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"

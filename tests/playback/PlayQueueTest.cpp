@@ -4,8 +4,8 @@
 #include <climits>
 
 #include "playback/PlaybackController.h"
-#include "playback/PlaybackFakes.h"
 #include "playback/PlaybackState.h"
+#include "support/PlaybackFakes.h"
 
 namespace lumora::test {
 namespace {

@@ -4,12 +4,12 @@
 #include <functional>
 #include <thread>
 
-#include "LoopbackMp3Server.h"
 #include "lyrics/FindLyricLine.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlaybackController.h"
-#include "playback/PlaybackFakes.h"
+#include "playback/PlaybackControllerFixture.h"
 #include "playback/PlayerAudioOutput.h"
+#include "support/LoopbackMp3Server.h"
 #include "support/Mp3Fixture.h"
 #include "support/WaitFor.h"
 

@@ -6,7 +6,7 @@
 
 #include "common/BlockingWork.h"
 #include "square/PlaylistBrowser.h"
-#include "square/SquareTestSupport.h"
+#include "support/SquareServerTest.h"
 
 namespace lumora::test {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/MainWindow.h"
-#include "playback/PlaybackFakes.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
+#include "support/PlaybackFakes.h"
 
 namespace lumora::test {
 

@@ -17,11 +17,11 @@
 
 #include "app/Options.h"
 #include "face/MainWindowControls.h"
-#include "square/SquareTestSupport.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/FaceShown.h"
 #include "support/MainWindowTestSupport.h"
+#include "support/SquareServerTest.h"
 
 namespace lumora::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "LoopbackMp3Server.h"
+#include "support/LoopbackMp3Server.h"
 
 #include <httplib.h>
 

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "behaviour/BehaviourWindowSupport.h"
+#include "app/BehaviourWindowSupport.h"
 
 namespace lumora::test {
 namespace {

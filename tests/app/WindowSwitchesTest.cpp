@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "behaviour/BehaviourWindowSupport.h"
+#include "app/BehaviourWindowSupport.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora::test {

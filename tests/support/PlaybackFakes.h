@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "face/FacePresenter.h"
 #include "playback/PlaybackClock.h"
+#include "playback/PlaybackEvents.h"
 #include "playback/PlaybackInterfaces.h"
 
 namespace lumora::test {
@@ -147,54 +147,6 @@ class FakeService : public MusicService {
   bool reportLoad = false;
   std::string likeResult;
   ServiceReply reply = ServiceReply::Answered;
-
- private:
-  EventLog& log_;
-};
-
-// What the face would show, and the square's rows as the playlists to draw from.
-class RecordingView : public FaceView, public PlaylistSource {
- public:
-  explicit RecordingView(EventLog& log) : log_(log) {}
-
-  void setSongNameCaption(const std::string& t) override { songName = t; }
-  void setArtistCaption(const std::string& t) override {
-    artist = t;
-    artistCaptions.push_back(t);
-  }
-  void setWindowTitle(const std::string& t) override { title = t; }
-  void setCoverPicture(const std::string& b) override { cover = b; }
-  void setPlayButtonVisible(bool v) override { playVisible = v; }
-  void setPauseButtonVisible(bool v) override { pauseVisible = v; }
-  void setProgressWidth(int px) override { progressWidth = px; }
-  void setPlayTimes(const std::string& e, const std::string& t) override {
-    elapsed = e;
-    total = t;
-  }
-  void setLikeInfoVisible(bool v) override { log_.push_back(v ? "info shown" : "info hidden"); }
-  void setLikeResult(const std::string& t) override { log_.push_back("like result " + t); }
-  void hidePlaylistSquare() override { squareHidden = true; }
-  void setFmButtonSelected(bool s) override { fmSelected = s; }
-  void showMessage(const std::string& t) override { log_.push_back("message " + t); }
-  int playlistCount() const override { return static_cast<int>(rows.size()); }
-  std::string playlistIdAt(int row) const override {
-    return row >= 0 && row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : "";
-  }
-  bool answered() const override { return squareAnswered; }
-  void reload() override {
-    log_.push_back("reload square");
-    if (onReload) onReload();
-  }
-
-  std::string songName = "Lumora", artist = "--", title, cover, elapsed, total;
-  std::vector<std::string> artistCaptions;
-  bool playVisible = true, pauseVisible = false, squareHidden = false, fmSelected = false;
-  int progressWidth = -1;
-  std::vector<std::string> rows;
-  bool squareAnswered = true;
-  std::function<void()> onReload;
-  std::vector<std::string> openedUrls;
-  std::vector<std::pair<std::string, int>> desktop;
 
  private:
   EventLog& log_;
