@@ -80,12 +80,12 @@ TEST_F(WiringTest, PauseAndPlayButtonsPauseAndResumeTheSameStream) {
   click("图形按钮_播放");
   const std::uint32_t stream = state().now.currentStream;
   click("图形按钮_暂停");
-  EXPECT_EQ(w.audio.isActive(stream), 3);
+  EXPECT_EQ(w.audio.isActive(stream), ChannelState::Paused);
   EXPECT_EQ(window.windowTitle().toStdString(), "暂停播放");
   EXPECT_TRUE(visible("图形按钮_播放"));
   EXPECT_FALSE(visible("图形按钮_暂停"));
   click("图形按钮_播放");
-  EXPECT_EQ(w.audio.isActive(stream), 1);
+  EXPECT_EQ(w.audio.isActive(stream), ChannelState::Playing);
   EXPECT_EQ(state().now.currentStream, stream);
   EXPECT_EQ(w.count("create "), 1u);
   EXPECT_TRUE(visible("图形按钮_暂停"));
@@ -96,10 +96,10 @@ TEST_F(WiringTest, MenuPlayPauseTogglesAndStartsWhenStopped) {
   ASSERT_EQ(w.count("create "), 1u);
   const std::uint32_t stream = state().now.currentStream;
   trigger("播放/暂停(&Ctrl+ P)");
-  EXPECT_EQ(w.audio.isActive(stream), 3);
+  EXPECT_EQ(w.audio.isActive(stream), ChannelState::Paused);
   EXPECT_TRUE(visible("图形按钮_播放"));
   trigger("播放/暂停(&Ctrl+ P)");
-  EXPECT_EQ(w.audio.isActive(stream), 1);
+  EXPECT_EQ(w.audio.isActive(stream), ChannelState::Playing);
   EXPECT_TRUE(visible("图形按钮_暂停"));
 }
 
