@@ -79,7 +79,7 @@ class AudioPlayer {
   void setRunner(BlockingRunner& runner) { runner_ = &runner; }
 
   // Called on a media thread whenever a stream posts something to act on (its end, a failure, a
-  // change of buffering, a song that began), so the caller need not poll for it: it hands the
+  // change of buffering, a song that began, its length), so the caller need not poll for it: it hands the
   // news to its own thread, which then calls handlePosted and looks at its streams. Set before
   // the first stream opens.
   using PostNotifier = std::function<void()>;

@@ -61,7 +61,7 @@ bool prepareDue(double secondsLeft, const PlaybackPeriods& periods) {
 
 EndStep atEnd(const EndScene& scene) {
   if (scene.opening) return EndStep::AwaitOpening;
-  if (scene.prepared) return scene.handedOver ? EndStep::ShowHandedOver : EndStep::PlayPrepared;
+  if (scene.prepared) return EndStep::PlayPrepared;
   return scene.waitingForUser ? EndStep::Rest : EndStep::PlayNext;
 }
 

@@ -55,16 +55,15 @@ bool prepareDue(double secondsLeft, const PlaybackPeriods& periods);
 
 // What the end of a song leads to.
 enum class EndStep {
-  AwaitOpening,   // the next song is being opened: it starts when its answers are in
-  PlayPrepared,   // the next song's answers are in: its stream opens and it starts
-  ShowHandedOver, // the stream took the next song and failed on it: that song shows its failure
-  Rest,           // waiting for a login or a retry: nothing is asked
-  PlayNext,       // nothing prepared: the next song is fetched as a press of next does
+  AwaitOpening,  // the next song is being opened: it starts when its answers are in
+  PlayPrepared,  // the next song's answers are in: its stream opens and it starts
+  Rest,          // waiting for a login or a retry: nothing is asked
+  PlayNext,      // nothing opened ahead: the next song is fetched as a press of next does
 };
 struct EndScene {
   bool opening = false;
+  // Opened ahead and not taken by the stream (one the stream took and failed on never began).
   bool prepared = false;
-  bool handedOver = false;
   bool waitingForUser = false;
 };
 EndStep atEnd(const EndScene& scene);

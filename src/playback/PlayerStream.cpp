@@ -21,9 +21,9 @@ constexpr GstClockTime kWatch = 25 * GST_MSECOND;
 // Posted by the hold when the first sample has come.
 constexpr const char* kOpened = "lumora-opened";
 
-// converter ! resampler ! format lock ! volume ! sink, entered through a ghost pad. A song's own
-// stage (a gain of its own) would go first, set on the stream-start event that leads its
-// samples in, which passes the entrance before any of them.
+// converter ! resampler ! format lock ! volume ! sink, entered through a ghost pad, where the
+// first sample is held. A song's own stage (a gain of its own) would go first, set on the
+// stream-start event that leads its samples in, which passes the entrance before any of them.
 GstElement* makeOutput(GstElement* sink, GstElement** volume, GstElement** lock, GstPad** entrance) {
   GstElement* bin = gst_bin_new(nullptr);
   GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
@@ -94,8 +94,8 @@ PlayerStream::~PlayerStream() {
   }
 }
 
-// On the thread that posts: the end, a failure, a change of buffering or a song's start is told
-// at once, not at the next query, which may be a second away.
+// On the thread that posts: the end, a failure, a change of buffering, a song's start or its
+// length is told at once, not at the next query, which may be a second away.
 GstBusSyncReply PlayerStream::onPosted(GstBus*, GstMessage* msg, gpointer user) {
   auto* self = static_cast<PlayerStream*>(user);
   switch (GST_MESSAGE_TYPE(msg)) {
@@ -108,6 +108,7 @@ GstBusSyncReply PlayerStream::onPosted(GstBus*, GstMessage* msg, gpointer user) 
     case GST_MESSAGE_BUFFERING:
     case GST_MESSAGE_CLOCK_LOST:
     case GST_MESSAGE_STREAM_START:
+    case GST_MESSAGE_DURATION_CHANGED:
       break;
     default:
       return GST_BUS_PASS;
@@ -230,7 +231,7 @@ bool PlayerStream::open(const StopFlag& stop) {
   gint audioStreams = 0;
   g_object_get(playbin_, "n-audio", &audioStreams, nullptr);
   if (audioStreams <= 0) return false;
-  // The length may come only once samples flow: a parser that estimates it reads on first.
+  // A parser that estimates the length (an MP3 without an index) tells it once samples flow.
   readFormat();
   queryLength();
   return !stop;

@@ -18,44 +18,32 @@ void PlaybackController::autoPlayTick() {
   songEnded();
 }
 
-// The word comes queued from the player's thread, for any stream and for more than ends.
+// The word comes queued from the player's thread, for any stream and for more than ends. A
+// length that came only as the song began lets a short song's next one be opened in time.
 void PlaybackController::streamPosted() {
   if (stopped_ || gate_.busy()) return;
   if (audio_.takeNextStarted(state_.now.currentStream)) nextSongBegan();
-  if (autoPlayArmed_ && playState_ == PlayState::Playing &&
-      audio_.isActive(state_.now.currentStream) == ChannelState::Stopped)
+  if (!autoPlayArmed_ || playState_ != PlayState::Playing) return;
+  if (audio_.isActive(state_.now.currentStream) == ChannelState::Stopped)
     songEnded();
+  else
+    prepareNext();
 }
 
+// A song the stream took and failed on, before it began (its address gone with the server, or
+// not audio), stays in its queue and is asked for again as any next song.
 void PlaybackController::songEnded() {
-  const std::uint32_t stream = state_.now.currentStream;
-  // A stream that failed on the song it took never began it.
-  const bool handedOver = prepared_ && prepared_->offered && !audio_.withdrawNext(stream);
-  const EndStep step = atEnd(
-      {opening_.has_value(), prepared_.has_value(), handedOver, waitingForLogin_ || bool(retry_)});
-  switch (step) {
-    case EndStep::AwaitOpening:
-      return;
-    case EndStep::PlayPrepared: {
-      Prepared next = std::move(*prepared_);
-      prepared_.reset();
-      open({next.song, Opening::For::Start, std::nullopt, next.mode, [this] { playNext(); }},
-           std::move(next.record));
-      return;
-    }
-    case EndStep::ShowHandedOver: {
-      Prepared next = std::move(*prepared_);
-      prepared_.reset();
-      next.record.currentStream = 0;
-      const Opening opening{next.song, Opening::For::Start, std::nullopt, next.mode, {}};
-      leaveOrigin(opening);
-      commit(next.song, false, std::move(next.record));
-      appendHistory(next.song);
-      return;
-    }
-    case EndStep::Rest:
-    case EndStep::PlayNext:
-      break;
+  if (prepared_ && prepared_->offered && !audio_.withdrawNext(state_.now.currentStream))
+    prepared_.reset();
+  const EndStep step =
+      atEnd({opening_.has_value(), prepared_.has_value(), waitingForLogin_ || bool(retry_)});
+  if (step == EndStep::AwaitOpening) return;
+  if (step == EndStep::PlayPrepared) {
+    Prepared next = std::move(*prepared_);
+    prepared_.reset();
+    open({next.song, Opening::For::Start, std::nullopt, next.mode, [this] { playNext(); }},
+         std::move(next.record));
+    return;
   }
   if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
   // Nothing to do until the user or the retry acts; either starts the tick again.

@@ -116,12 +116,12 @@ TEST(PlaybackPlan, WhatTheEndOfASongLeadsTo) {
     EndScene scene;
     EndStep step;
   } rows[] = {
-      {{true, false, false, false}, EndStep::AwaitOpening},
-      {{true, true, true, true}, EndStep::AwaitOpening},
-      {{false, true, false, false}, EndStep::PlayPrepared},
-      {{false, true, true, false}, EndStep::ShowHandedOver},
-      {{false, false, false, true}, EndStep::Rest},
-      {{false, false, false, false}, EndStep::PlayNext},
+      {{true, false, false}, EndStep::AwaitOpening},
+      {{true, true, true}, EndStep::AwaitOpening},
+      {{false, true, false}, EndStep::PlayPrepared},
+      {{false, true, true}, EndStep::PlayPrepared},
+      {{false, false, true}, EndStep::Rest},
+      {{false, false, false}, EndStep::PlayNext},
   };
   for (const Row& row : rows) EXPECT_EQ(atEnd(row.scene), row.step);
 }
