@@ -17,22 +17,7 @@ seconds="${3:-150}"
 wp_need pulseaudio parec gst-launch-1.0 playerctl python3
 runs_py="$wp_root/bench/sound_runs.py"
 
-export PULSE_RUNTIME_PATH="$wp_work/pulse"
-mkdir -p "$PULSE_RUNTIME_PATH"
-chmod 700 "$PULSE_RUNTIME_PATH"
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
-  -L "module-null-sink sink_name=bare rate=48000 channels=1" \
-  -L "module-null-sink sink_name=after rate=48000 channels=1" \
-  -L "module-null-sink sink_name=before rate=48000 channels=1" \
-  -L "module-native-protocol-unix socket=$PULSE_RUNTIME_PATH/native auth-anonymous=1" \
-  >"$wp_work/pulse.log" 2>&1 &
-wp_pids+=($!)
-export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
-for _ in $(seq 1 100); do
-  [ -S "$PULSE_RUNTIME_PATH/native" ] && break
-  sleep 0.05
-done
-[ -S "$PULSE_RUNTIME_PATH/native" ] || { echo "dropouts: no sound server" >&2; exit 1; }
+wp_start_pulse bare after before
 
 # One tone longer than the measure, the only song of the library.
 tones="$wp_work/tones"

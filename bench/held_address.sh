@@ -17,20 +17,7 @@ runs_py="$wp_root/bench/sound_runs.py"
 held_ms=3000
 aim_ms=3600
 
-export PULSE_RUNTIME_PATH="$wp_work/pulse"
-mkdir -p "$PULSE_RUNTIME_PATH"
-chmod 700 "$PULSE_RUNTIME_PATH"
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
-  -L "module-null-sink sink_name=bench rate=48000 channels=1" \
-  -L "module-native-protocol-unix socket=$PULSE_RUNTIME_PATH/native auth-anonymous=1" \
-  >"$wp_work/pulse.log" 2>&1 &
-wp_pids+=($!)
-export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
-for _ in $(seq 1 100); do
-  [ -S "$PULSE_RUNTIME_PATH/native" ] && break
-  sleep 0.05
-done
-[ -S "$PULSE_RUNTIME_PATH/native" ] || { echo "held: no sound server" >&2; exit 1; }
+wp_start_pulse bench
 
 tones="$wp_work/tones"
 mkdir -p "$tones"
@@ -83,18 +70,11 @@ measure() {  # LABEL BUILD_DIR
   done <"$wp_work/$label.times"
 }
 
-labels=(after)
-[ -n "$base_build" ] && labels=(before after)
-for label in "${labels[@]}"; do
-  if [ "$label" = before ]; then measure before "$(cd "$base_build" && pwd)"; else measure after "$wp_build"; fi
-done
+wp_each_build measure "$base_build"
 
 echo "held: /song/url held ${held_ms} ms, three presses of next 0.2 s apart; load average" \
   "$(cut -d' ' -f1-3 /proc/loadavg)"
-for label in "${labels[@]}"; do
-  sort -g "$wp_work/$label.ms" | awk -v l="$label" -v aim="$aim_ms" -v held="$held_ms" '{ v[NR] = $1 } END {
-    m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-    printf "held: lumora %-6s first press to sound: median %5d ms, worst %5d ms (%d rounds), %.2f held answers (aim: <= %d ms: %s)\n",
-      l, m, v[NR], NR, m / held, aim, v[NR] <= aim ? "met" : "NOT met" }'
-  echo "held:   each round (ms): $(tr '\n' ' ' <"$wp_work/$label.ms")"
+for label in "${wp_labels[@]}"; do
+  wp_rounds "$label" "$wp_work/$label.ms" "$aim_ms" "first press to sound"
+  echo "held:   that is $(wp_median $(cat "$wp_work/$label.ms")) ms, $(awk -v m="$(wp_median $(cat "$wp_work/$label.ms"))" -v h="$held_ms" 'BEGIN { printf "%.2f", m / h }') held answers"
 done

@@ -48,18 +48,10 @@ measure() {  # LABEL BUILD_DIR
   wp_stop "$wp_pid"
 }
 
-labels=(after)
-[ -n "$base_build" ] && labels=(before after)
-for label in "${labels[@]}"; do
-  if [ "$label" = before ]; then measure before "$(cd "$base_build" && pwd)"; else measure after "$wp_build"; fi
-done
+wp_each_build measure "$base_build"
 
 echo "lyric: a line every 3 s; the face away from 1.2 s to 4.3 s into a line; load average" \
   "$(cut -d' ' -f1-3 /proc/loadavg)"
-for label in "${labels[@]}"; do
-  sort -g "$wp_work/$label.ms" | awk -v l="$label" -v aim="$aim_ms" '{ v[NR] = $1 } END {
-    m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-    printf "lyric: lumora %-6s old line gone after: median %5d ms, worst %5d ms (%d rounds; aim: <= %d ms: %s)\n",
-      l, m, v[NR], NR, aim, v[NR] <= aim ? "met" : "NOT met" }'
-  echo "lyric:   each round (ms): $(tr '\n' ' ' <"$wp_work/$label.ms")"
+for label in "${wp_labels[@]}"; do
+  wp_rounds "$label" "$wp_work/$label.ms" "$aim_ms" "old line gone after"
 done

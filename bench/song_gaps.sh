@@ -2,7 +2,8 @@
 # The joins between songs, and the time from a press of next to the new song's first sample,
 # heard on a private PulseAudio server's null sink. lumora-server serves a library of 96 unbroken
 # tones of 4 s, each its own pitch (made here with GStreamer): two in three are FLAC at 48 kHz
-# mono, every third MP3 at 44.1 kHz stereo, so some joins change format. The sink's monitor is
+# mono, every third Ogg Vorbis at 44.1 kHz stereo, so some joins change format (not MP3: an MP3
+# file begins and ends with some silence of its encoder's own). The sink's monitor is
 # recorded throughout (bench/sound_runs.py stamps each read with the wall clock), and each figure
 # is read off the recording. Each build given plays in turn, in the same run:
 #   - joins: ten songs play through; at each change of song, the silence between the two tones
@@ -10,9 +11,10 @@
 #     gst-launch-1.0 playing five of the FLAC tones through a concat element (the baseline);
 #     each tone is checked to be whole (4 s) and a different song from the one before;
 #   - next: 50 presses of next through the media-player service, 2 s apart (so each lands while
-#     the following song is opened ahead), from just before playerctl starts to the first cycle
-#     of the new tone, against a bare playbin kept warm in its own process switching to a new
-#     address (bench/warm_playbin, 20 switches).
+#     the following song is opened ahead), to the first cycle of the new tone, from just before
+#     playerctl starts and (the press without the start of playerctl's process) from just after
+#     its call has returned, against a bare playbin kept warm in its own process switching to a
+#     new address written to it (bench/warm_playbin, 20 switches).
 #
 #   bench/song_gaps.sh [BUILD_DIR [BASE_BUILD_DIR]]    (default build/bench; the base is
 #                                                       optional: an older build to compare)
@@ -35,31 +37,18 @@ aim_cross_ms=50
 aim_next_ratio=1.2
 aim_next_ms=100
 
-# The sound server: one null sink at 48 kHz mono, reached by a socket of this run only.
-export PULSE_RUNTIME_PATH="$wp_work/pulse"
-mkdir -p "$PULSE_RUNTIME_PATH"
-chmod 700 "$PULSE_RUNTIME_PATH"
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
-  -L "module-null-sink sink_name=bench rate=48000 channels=1" \
-  -L "module-native-protocol-unix socket=$PULSE_RUNTIME_PATH/native auth-anonymous=1" \
-  >"$wp_work/pulse.log" 2>&1 &
-wp_pids+=($!)
-export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
-for _ in $(seq 1 100); do
-  [ -S "$PULSE_RUNTIME_PATH/native" ] && break
-  sleep 0.05
-done
-[ -S "$PULSE_RUNTIME_PATH/native" ] || { echo "gaps: no sound server" >&2; exit 1; }
+# The sound server: one null sink, reached by a socket of this run only.
+wp_start_pulse bench
 
-# The tones: song k at 200 + 40 k Hz; every third one MP3.
+# The tones: song k at 200 + 40 k Hz; every third one Ogg Vorbis.
 tones="$wp_work/tones"
 mkdir -p "$tones"
 for k in $(seq 1 "$songs"); do
   if [ $((k % 3)) = 0 ]; then
     gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=40 \
       samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=2 ! \
-      taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! id3v2mux ! lamemp3enc ! \
-      filesink "location=$(printf '%s/%02d.mp3' "$tones" "$k")"
+      taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! vorbisenc ! oggmux ! \
+      filesink "location=$(printf '%s/%02d.ogg' "$tones" "$k")"
   else
     gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=40 \
       samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=1 ! \
@@ -84,7 +73,7 @@ faults_of() {
          if (NR > 1 && ($3 - hz < 10 && hz - $3 < 10)) printf "gaps:   tone %d repeats %d Hz\n", NR, hz
          hz = $3 }' "$1"
 }
-# Every third pitch is an MP3: "same" or "cross" for a join between two pitches.
+# Every third pitch is Ogg Vorbis: "same" or "cross" for a join between two pitches.
 kind_of_join() {
   awk '{ a = int(($3 - 200) / 40 + 0.5) % 3 == 0; b = int(($4 - 200) / 40 + 0.5) % 3 == 0
          print (a == b ? "same" : "cross"), $1, $2 }' "$1"
@@ -166,13 +155,16 @@ play_build() {
   last_end="$(tail -n 1 "$wp_work/$label.runs" | awk '{ print $2 }')"
   joins "$from" "$last_end" | kind_of_join /dev/stdin >"$wp_work/$label.joins"
   : >"$wp_work/$label.times"
+  : >"$wp_work/$label.returned"
   for _ in $(seq 1 "$presses"); do
     echo "$EPOCHREALTIME" >>"$wp_work/$label.times"
     playerctl -p lumora next
+    echo "$EPOCHREALTIME" >>"$wp_work/$label.returned"
     sleep 2
   done
   sleep 1
   to_sound "$wp_work/$label.times" >"$wp_work/$label.ms"
+  to_sound "$wp_work/$label.returned" >"$wp_work/$label.returned.ms"
   wp_stop "$wp_pid"
 }
 
@@ -194,7 +186,7 @@ report_joins() {  # LABEL FILE
 }
 
 echo "gaps: sink bench (null, 48 kHz mono) on a private PulseAudio server; server $wp_address;" \
-  "tones of 4 s, FLAC 48 kHz mono and MP3 44.1 kHz stereo; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  "tones of 4 s, FLAC 48 kHz mono and Ogg Vorbis 44.1 kHz stereo; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 faults_of "$wp_work/concat.runs"
 report_joins "gst-launch-1.0 concat (baseline)" "$wp_work/concat.joins"
 warm_median="$(median_of <"$wp_work/warm.ms")"
@@ -208,12 +200,15 @@ for label in "${builds[@]}"; do
     $1 == "cross" && $2 > cross { badx++ }
     END { printf "gaps:   %s: joins within a format over %d ms: %d (aim: none); between formats over %d ms: %d (aim: none)\n", l, aim, bad, cross, badx }' \
     "$wp_work/$label.joins"
-  median="$(median_of <"$wp_work/$label.ms")"
-  over="$(awk -v aim="$aim_next_ms" '$1 > aim { n++ } END { print n + 0 }' "$wp_work/$label.ms")"
-  printf 'gaps: %-34s next to sound: median %6.1f ms, worst %6.1f ms (%d); %.2f× the warm playbin (aim: <= %s); presses over %d ms: %d (aim: none)\n' \
-    "lumora $label" "$median" "$(worst_of <"$wp_work/$label.ms")" "$(wc -l <"$wp_work/$label.ms")" \
-    "$(awk -v a="$median" -v b="$warm_median" 'BEGIN { print a / b }')" "$aim_next_ratio" \
-    "$aim_next_ms" "$over"
+  for from in ms returned.ms; do
+    median="$(median_of <"$wp_work/$label.$from")"
+    over="$(awk -v aim="$aim_next_ms" '$1 > aim { n++ } END { print n + 0 }' "$wp_work/$label.$from")"
+    printf 'gaps: %-34s next to sound, %-16s median %6.1f ms, worst %6.1f ms (%d); %.2f× the warm playbin (aim: <= %s); presses over %d ms: %d (aim: none)\n' \
+      "lumora $label" "$([ "$from" = ms ] && echo "press:" || echo "call returned:")" "$median" \
+      "$(worst_of <"$wp_work/$label.$from")" "$(wc -l <"$wp_work/$label.$from")" \
+      "$(awk -v a="$median" -v b="$warm_median" 'BEGIN { print a / b }')" "$aim_next_ratio" \
+      "$aim_next_ms" "$over"
+  done
   echo "gaps:   lumora $label, each join (kind silence overlap): $(tr '\n' ';' <"$wp_work/$label.joins")"
   echo "gaps:   lumora $label, each next to sound (ms, in press order): $(tr '\n' ' ' <"$wp_work/$label.ms")"
 done

@@ -97,9 +97,12 @@ void PlaybackController::setState(PlayState state) {
 void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying next) {
   NowPlaying& now = state_.now;
   const std::uint32_t old = now.currentStream;
-  // A song that followed the last one in its stream is already sounding.
+  // A song that followed the last one in its stream is already sounding; one whose stream sounds
+  // since it opened has silenced the old one then.
   const bool follows = old != 0 && old == next.currentStream;
-  if (old != 0 && !follows) audio_.stop(old);
+  const bool sounding = next.currentStream != 0 && next.currentStream == startingStream_;
+  startingStream_ = 0;
+  if (old != 0 && !follows && !sounding) audio_.stop(old);
   next.currentSongId = song.id;
   next.likeSongId = song.id;
   next.currentName = song.name;
@@ -113,10 +116,7 @@ void PlaybackController::commit(const Song& song, bool fromHistory, NowPlaying n
   PlayState after = playState_ == PlayState::Paused ? PlayState::Paused : PlayState::Playing;
   if (!follows) {
     const bool paused = std::exchange(startPaused_, false);
-    if (paused)
-      audio_.pause(now.currentStream);
-    else
-      audio_.play(now.currentStream, false);
+    if (!sounding) followStartPause(now.currentStream, paused);
     after = paused ? PlayState::Paused : PlayState::Playing;
     // The old song fell silent at once; its pipeline goes down away from this thread, with
     // any song it had taken to follow.
@@ -202,6 +202,7 @@ void PlaybackController::stopTickers() {
   gate_.forgetKept();
   opener_.cancel();
   opening_.reset();
+  startingStream_ = 0;
   prepared_.reset();
   hooks_.background->stopAll();
 }
@@ -211,10 +212,30 @@ bool PlaybackController::starting() const {
 }
 
 void PlaybackController::open(Opening opening, std::optional<NowPlaying> known) {
-  const bool withStream = opening.purpose == Opening::For::Start;
+  const bool start = opening.purpose == Opening::For::Start;
   const std::string id = opening.song.id;
   opening_ = std::move(opening);
-  opener_.begin(id, withStream, std::move(known), [this](OpenedSong song) { opened(std::move(song)); });
+  SongOpening::Sounding sounding;
+  if (start) sounding = [this](std::uint32_t stream) { startSounding(stream); };
+  opener_.begin(id, start, std::move(known), std::move(sounding),
+                [this](OpenedSong song) { opened(std::move(song)); });
+}
+
+// The song sounds from here on (or waits paused), before its lyric and cover have come; the
+// record and everything that reads it change when they have.
+void PlaybackController::startSounding(std::uint32_t stream) {
+  startingStream_ = stream;
+  const std::uint32_t old = state_.now.currentStream;
+  if (old != 0 && old != stream) audio_.stop(old);
+  followStartPause(stream, startPaused_);
+}
+
+void PlaybackController::followStartPause(std::uint32_t stream, bool paused) {
+  if (stream == 0) return;
+  if (paused)
+    audio_.pause(stream);
+  else
+    audio_.play(stream, false);
 }
 
 // A song that met no server stays where it was for the next try; one opened ahead is asked for
@@ -242,6 +263,7 @@ void PlaybackController::supersedeOpening() {
   const Opening opening = std::move(*opening_);
   opening_.reset();
   opener_.cancel();
+  startingStream_ = 0;
   if (opening.purpose == Opening::For::Start) leaveOrigin(opening);
 }
 
@@ -431,6 +453,7 @@ void PlaybackController::togglePlayPause() {
   }
   if (starting() && active == ChannelState::Stopped) {
     startPaused_ = !startPaused_;
+    followStartPause(startingStream_, startPaused_);
     setState(startPaused_ ? PlayState::Paused : PlayState::Stopped);
     return;
   }
@@ -440,7 +463,10 @@ void PlaybackController::togglePlayPause() {
 void PlaybackController::resumeOrStart() {
   const std::uint32_t stream = state_.now.currentStream;
   // During a start the song that starts will play.
-  if (starting()) startPaused_ = false;
+  if (starting()) {
+    startPaused_ = false;
+    followStartPause(startingStream_, false);
+  }
   switch (audio_.isActive(stream)) {
     case ChannelState::Stopped:
       if (!starting())
@@ -462,6 +488,7 @@ void PlaybackController::pausePlayback() {
   const std::uint32_t stream = state_.now.currentStream;
   if (starting()) {
     startPaused_ = true;
+    followStartPause(startingStream_, true);
     if (audio_.isActive(stream) == ChannelState::Stopped && playState_ != PlayState::Paused)
       setState(PlayState::Paused);
   }

@@ -142,6 +142,9 @@ class PlaybackController : private PlaylistLoadProgress {
   // unheard, as if next had been pressed on each. None when a newer wish came meanwhile.
   std::optional<Opening> drawFrom(PlayQueue& queue, int passOver = 0);
   void open(Opening opening, std::optional<NowPlaying> known = std::nullopt);
+  void startSounding(std::uint32_t stream);
+  // A stream of a start plays or waits paused, as the user last asked during the start.
+  void followStartPause(std::uint32_t stream, bool paused);
   void opened(OpenedSong song);
   // A start under way gives way to a newer one: its song is passed over.
   void supersedeOpening();
@@ -206,6 +209,8 @@ class PlaybackController : private PlaylistLoadProgress {
   bool catchUp_ = false;
   // A pause (or the toggle) pressed while a song starts: the song starts paused.
   bool startPaused_ = false;
+  // The stream of the start under way, sounding (or paused) before its record is committed.
+  std::uint32_t startingStream_ = 0;
   // While the server does not answer: the pause before the next try, and what is tried.
   int retryDelayMs_ = 0;
   StartGate::Wish retry_;
