@@ -49,7 +49,6 @@ class BackgroundRunner {
   class Job {
    public:
     void cancel() { *stop_ = true; }
-    bool cancelled() const { return *stop_; }
     const std::shared_ptr<StopFlag>& flag() const { return stop_; }
 
    private:

@@ -126,15 +126,10 @@ GstPadProbeReturn PlayerStream::onHeld(GstPad*, GstPadProbeInfo* info, gpointer 
   GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
   if (GST_EVENT_TYPE(event) == GST_EVENT_STREAM_START) return GST_PAD_PROBE_PASS;
   if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS && !self->opened_.exchange(true)) {
+    // Sample format, layout, rate and channels alike: any change would make the sink renegotiate.
     GstCaps* caps = nullptr;
     gst_event_parse_caps(event, &caps);
-    GstAudioInfo format;
-    if (caps && gst_audio_info_from_caps(&format, caps)) {
-      GstCaps* locked = gst_caps_new_simple("audio/x-raw", "rate", G_TYPE_INT, format.rate,
-                                            "channels", G_TYPE_INT, format.channels, nullptr);
-      g_object_set(self->formatLock_, "caps", locked, nullptr);
-      gst_caps_unref(locked);
-    }
+    if (caps) g_object_set(self->formatLock_, "caps", caps, nullptr);
     gst_element_post_message(
         self->playbin_,
         gst_message_new_application(GST_OBJECT(self->playbin_), gst_structure_new_empty(kOpened)));
