@@ -81,7 +81,8 @@ declare -A counts
 for sink in "${sinks[@]}"; do
   read -r count span lengths < <(python3 "$runs_py" dropouts "$wp_work/$sink.raw" 2 "$seconds")
   counts[$sink]="$count"
-  printf 'dropouts: %-8s %3s dropouts in %s s (ms: %s)\n' "$sink" "$count" "$span" "${lengths:-none}"
+  printf 'dropouts: %-8s %3s dropouts in %s s, %s ms of silence in all (ms: %s)\n' "$sink" "$count" \
+    "$span" "$(echo "${lengths:-0}" | tr ' ' '\n' | awk '{ t += $1 } END { print t + 0 }')" "${lengths:-none}"
 done
 for sink in "${sinks[@]}"; do
   [ "$sink" = bare ] && continue

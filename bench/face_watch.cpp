@@ -28,8 +28,8 @@ struct Watch {
   std::uint16_t width, height;
 
   std::string pixels() const {
-    xcb_get_image_cookie_t cookie = xcb_get_image(x, XCB_IMAGE_FORMAT_Z_PIXMAP, window, left, top,
-                                                  width, height, ~0u);
+    xcb_get_image_cookie_t cookie =
+        xcb_get_image(x, XCB_IMAGE_FORMAT_Z_PIXMAP, window, left, top, width, height, ~0u);
     xcb_get_image_reply_t* reply = xcb_get_image_reply(x, cookie, nullptr);
     if (!reply) return {};
     std::string bytes(reinterpret_cast<const char*>(xcb_get_image_data(reply)),
@@ -60,8 +60,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: face_watch WINDOW X Y WIDTH HEIGHT ROUNDS\n");
     return 2;
   }
-  Watch w{xcb_connect(nullptr, nullptr), static_cast<xcb_window_t>(std::strtoul(argv[1], nullptr, 0)),
-          static_cast<std::int16_t>(std::atoi(argv[2])), static_cast<std::int16_t>(std::atoi(argv[3])),
+  Watch w{xcb_connect(nullptr, nullptr),
+          static_cast<xcb_window_t>(std::strtoul(argv[1], nullptr, 0)),
+          static_cast<std::int16_t>(std::atoi(argv[2])),
+          static_cast<std::int16_t>(std::atoi(argv[3])),
           static_cast<std::uint16_t>(std::atoi(argv[4])),
           static_cast<std::uint16_t>(std::atoi(argv[5]))};
   if (xcb_connection_has_error(w.x)) return 1;

@@ -81,12 +81,12 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       retryTimer_(new QTimer(this)),
       likeBoxTimer_(new QTimer(this)),
       jobs_(new WorkerJobs(this)),
-      controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
-                  objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
-                  objects.options.apiBaseAddress,
-                  windowHooks(waits, controls.face, retryTimer_, likeBoxTimer_,
-                              objects.background ? *objects.background : *jobs_,
-                              objects.playbackPeriods)) {
+      controller_(
+          objects.audioOutput ? *objects.audioOutput : playerOutput_,
+          objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
+          objects.options.apiBaseAddress,
+          windowHooks(waits, controls.face, retryTimer_, likeBoxTimer_,
+                      objects.background ? *objects.background : *jobs_, objects.playbackPeriods)) {
   controller_.addObserver(presenter_);
   controller_.addObserver(desktopLyrics_);
   // Told on a media thread; the player and the controller hear of it on this one, if the

@@ -51,7 +51,7 @@ class AudioPlayer {
   bool setPosition(std::uint32_t handle, std::int64_t position);
   // -1 when unknown: a stream that has not played yet may not know it.
   std::int64_t getLength(std::uint32_t handle);
-  std::string getTags(std::uint32_t handle);     // the ID3v1 block up to its first zero byte
+  std::string getTags(std::uint32_t handle);  // the ID3v1 block up to its first zero byte
   ChannelState isActive(std::uint32_t handle);
   // Silent at once; the pipeline is taken down on a thread of its own, since that may take a
   // while. False for an unknown handle.
@@ -79,9 +79,9 @@ class AudioPlayer {
   void setRunner(BlockingRunner& runner) { runner_ = &runner; }
 
   // Called on a media thread whenever a stream posts something to act on (its end, a failure, a
-  // change of buffering, a song that began, its length), so the caller need not poll for it: it hands the
-  // news to its own thread, which then calls handlePosted and looks at its streams. Set before
-  // the first stream opens.
+  // change of buffering, a song that began, its length), so the caller need not poll for it: it
+  // hands the news to its own thread, which then calls handlePosted and looks at its streams. Set
+  // before the first stream opens.
   using PostNotifier = std::function<void()>;
   void setPostNotifier(PostNotifier notify);
   // Acts on what every stream has posted so far (buffering resumes a stream at once).

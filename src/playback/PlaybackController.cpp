@@ -35,8 +35,8 @@ PlaybackHooks WithDefaults(PlaybackHooks hooks) {
   }
   if (!hooks.random) hooks.random = std::make_shared<DefaultRandom>();
   if (!hooks.background) hooks.background = &InPlaceBackground();
-  for (auto* ticker : {&hooks.progressTicker, &hooks.autoPlayTicker, &hooks.retryTicker,
-                       &hooks.likeBoxTicker})
+  for (auto* ticker :
+       {&hooks.progressTicker, &hooks.autoPlayTicker, &hooks.retryTicker, &hooks.likeBoxTicker})
     if (!*ticker) *ticker = std::make_shared<IdleTicker>();
   return hooks;
 }
@@ -284,7 +284,7 @@ void PlaybackController::leaveOrigin(const Opening& opening) {
 // A song drawn leaves the queue once it is open, or when a newer start passes it over; without
 // an answer it stays queued for the next try.
 std::optional<PlaybackController::Opening> PlaybackController::drawFrom(PlayQueue& queue,
-                                                                       int passOverCount) {
+                                                                        int passOverCount) {
   passOver(queue, passOverCount, *hooks_.random);
   state_.queueCount = static_cast<int>(queue.size());
   if (queue.empty()) return std::nullopt;
@@ -434,8 +434,8 @@ void PlaybackController::playPreviousSteps(int times) {
     if (!admit(StartGate::Kind::Previous, [this](int n) { playPreviousSteps(n); })) return;
     const StartGate::Pass pass(gate_);
     if (const std::optional<StepBack> back = stepBack(state_.history.size(), times))
-      next = Opening{state_.history.at(back->target), Opening::For::Start, back, {},
-                     gate_.current()};
+      next =
+          Opening{state_.history.at(back->target), Opening::For::Start, back, {}, gate_.current()};
   }
   if (next) open(std::move(*next));
 }
@@ -506,7 +506,8 @@ void PlaybackController::likeCurrentSong() {
   std::shared_ptr<SongRequests> requests = service_.songRequests();
   auto result = std::make_shared<std::string>();
   hooks_.background->start(
-      {}, [requests, result, songId](const StopFlag& stop) {
+      {},
+      [requests, result, songId](const StopFlag& stop) {
         *result = requests->LikeSong(songId, stop);
       },
       [this, result] {

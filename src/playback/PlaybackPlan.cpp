@@ -47,7 +47,8 @@ int squareRowToDraw(int rows, RandomSource& random) {
 // The newest entry stays, so repeated steps walk further back.
 std::optional<StepBack> stepBack(std::size_t historySize, int presses) {
   if (historySize <= 1 || presses <= 0) return std::nullopt;
-  const std::size_t steps = std::min<std::size_t>(static_cast<std::size_t>(presses), historySize - 1);
+  const std::size_t steps =
+      std::min<std::size_t>(static_cast<std::size_t>(presses), historySize - 1);
   return StepBack{historySize - steps, steps};
 }
 

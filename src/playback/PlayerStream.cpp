@@ -24,7 +24,8 @@ constexpr const char* kOpened = "lumora-opened";
 // converter ! resampler ! format lock ! volume ! sink, entered through a ghost pad, where the
 // first sample is held. A song's own stage (a gain of its own) would go first, set on the
 // stream-start event that leads its samples in, which passes the entrance before any of them.
-GstElement* makeOutput(GstElement* sink, GstElement** volume, GstElement** lock, GstPad** entrance) {
+GstElement* makeOutput(GstElement* sink, GstElement** volume, GstElement** lock,
+                       GstPad** entrance) {
   GstElement* bin = gst_bin_new(nullptr);
   GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
   GstElement* resample = gst_element_factory_make("audioresample", nullptr);
@@ -55,8 +56,7 @@ std::unique_ptr<PlayerStream> PlayerStream::make(const std::string& uri, std::st
   if (!sink) return nullptr;
   std::unique_ptr<PlayerStream> stream(new PlayerStream);
   stream->playbin_ = gst_element_factory_make("playbin", nullptr);
-  GstElement* output =
-      makeOutput(sink, &stream->volume_, &stream->formatLock_, &stream->entrance_);
+  GstElement* output = makeOutput(sink, &stream->volume_, &stream->formatLock_, &stream->entrance_);
   if (!stream->playbin_ || !output) {
     if (output) gst_object_unref(gst_object_ref_sink(output));
     return nullptr;
@@ -216,8 +216,8 @@ bool PlayerStream::open(const StopFlag& stop) {
     if (left <= 0 || stop) return false;
     GstMessage* msg = gst_bus_timed_pop(bus_, std::min(GstClockTime(left) * GST_USECOND, kWatch));
     if (!msg) continue;
-    const bool opened = GST_MESSAGE_TYPE(msg) == GST_MESSAGE_APPLICATION &&
-                        gst_message_has_name(msg, kOpened);
+    const bool opened =
+        GST_MESSAGE_TYPE(msg) == GST_MESSAGE_APPLICATION && gst_message_has_name(msg, kOpened);
     handle(msg);
     gst_message_unref(msg);
     if (failed_) return false;

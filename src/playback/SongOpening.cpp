@@ -21,8 +21,8 @@ struct Answers {
 
 // Two jobs: the address and the stream, then the lyric and the cover. Between them the stream is
 // handed over, so that the song can sound while its lyric and cover are asked for.
-void SongOpening::begin(const std::string& songId, bool withStream,
-                        std::optional<NowPlaying> known, Sounding sounding, Done done) {
+void SongOpening::begin(const std::string& songId, bool withStream, std::optional<NowPlaying> known,
+                        Sounding sounding, Done done) {
   cancel();
   const Latest::Ticket ticket = latest_.renew();
   busy_ = true;

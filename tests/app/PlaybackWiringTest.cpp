@@ -251,10 +251,11 @@ TEST(PlaybackWiringShutdown, ClosingDuringALikeWaitIsSafe) {
   control<PictureButton>(*window, "图形按钮_播放")->click();
   QTimer::singleShot(200, window, [window] { window->destroyMainWindow(); });
   window->menu()->findChild<QAction*>(QString::fromUtf8("喜欢当前歌曲"))->trigger();
-  EXPECT_TRUE(waitFor([&] { return window.isNull(); }, 10s, [] {
-    QApplication::processEvents();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }));
+  EXPECT_TRUE(waitFor([&] { return window.isNull(); }, 10s,
+                      [] {
+                        QApplication::processEvents();
+                        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                      }));
 }
 
 }  // namespace

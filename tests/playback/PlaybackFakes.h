@@ -4,16 +4,16 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/BlockingWork.h"
 #include "face/FacePresenter.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackInterfaces.h"
-#include "common/BlockingWork.h"
 
 namespace lumora::test {
 

@@ -90,7 +90,7 @@ TEST(PlaybackPlan, HowFarAStepBackGoes) {
     int presses;
     std::optional<StepBack> back;
   } rows[] = {
-      {0, 1, std::nullopt}, {1, 1, std::nullopt}, {3, 0, std::nullopt},
+      {0, 1, std::nullopt},   {1, 1, std::nullopt},   {3, 0, std::nullopt},
       {3, 1, StepBack{2, 1}}, {3, 2, StepBack{1, 2}}, {3, 5, StepBack{1, 2}},
   };
   for (const Row& row : rows) {
@@ -116,12 +116,9 @@ TEST(PlaybackPlan, WhatTheEndOfASongLeadsTo) {
     EndScene scene;
     EndStep step;
   } rows[] = {
-      {{true, false, false}, EndStep::AwaitOpening},
-      {{true, true, true}, EndStep::AwaitOpening},
-      {{false, true, false}, EndStep::PlayPrepared},
-      {{false, true, true}, EndStep::PlayPrepared},
-      {{false, false, true}, EndStep::Rest},
-      {{false, false, false}, EndStep::PlayNext},
+      {{true, false, false}, EndStep::AwaitOpening}, {{true, true, true}, EndStep::AwaitOpening},
+      {{false, true, false}, EndStep::PlayPrepared}, {{false, true, true}, EndStep::PlayPrepared},
+      {{false, false, true}, EndStep::Rest},         {{false, false, false}, EndStep::PlayNext},
   };
   for (const Row& row : rows) EXPECT_EQ(atEnd(row.scene), row.step);
 }

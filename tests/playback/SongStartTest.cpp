@@ -160,9 +160,9 @@ std::vector<Row> Rows() {
     bool cancels;
   };
   // A next passes B over for C; a step back from a2 plays a1, with all of its record.
-  const Press starting[] = {{"next", "C", false, true},      {"previous", "a1", false, true},
-                            {"pause", "B", true, false},     {"mode", "B", false, false},
-                            {"exit", "a2", false, true},     {"download", "B", false, false},
+  const Press starting[] = {{"next", "C", false, true},  {"previous", "a1", false, true},
+                            {"pause", "B", true, false}, {"mode", "B", false, false},
+                            {"exit", "a2", false, true}, {"download", "B", false, false},
                             {"like", "B", false, false}};
   for (const char* answer : {"url", "open", "lyric", "cover"})
     for (const Press& p : starting)
@@ -174,7 +174,8 @@ std::vector<Row> Rows() {
                          {"mode", "a2", false, true},
                          {"exit", "a2", false, true}};
   for (const char* answer : {"url", "lyric", "cover"})
-    for (const Press& p : ahead) rows.push_back({true, answer, p.press, p.song, p.paused, p.cancels});
+    for (const Press& p : ahead)
+      rows.push_back({true, answer, p.press, p.song, p.paused, p.cancels});
   return rows;
 }
 
