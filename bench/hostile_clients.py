@@ -2,19 +2,22 @@
 """Hostile clients against a lumora-server on 127.0.0.1, while an honest client probes it.
 
   bench/hostile_clients.py PORT trickle|idle|logins|stalled [--clients N] [--addresses K]
-                           [--seconds S] [--pid PID] [--song ID]
+                           [--seconds S] [--pid PID] [--song ID] [--owner new|known]
+                           [--unknown-accounts]
 
 N connections (default 1020) come from K loopback addresses (127.0.0.2 on; default 1). In
 "trickle" each sends a request line and then one header byte a second, never ending its
 headers; in "idle" they send nothing. A connection the server closes is opened again at once,
 as an attacker would. In "logins" each connection guesses passwords of one demo account, one
-login after another, as fast as it is answered. In "stalled" each asks for the song ID's audio
+login after another, as fast as it is answered (with --unknown-accounts, a new unregistered
+account each time). In "stalled" each asks for the song ID's audio
 and never reads it; the server's resident memory (of process PID) is printed at the start, at
 its highest while they wait, and 5 s after they have gone.
 
 Once a second the honest client asks GET /top/playlist?limit=1 from 127.0.0.1 (waiting up to
 15 s) and counts the answers that came within 1 s; in "logins" it also logs in with the right
-password every 5 s. Prints the probes answered, the slowest answer and how many hostile
+password every 5 s: into another account, or with --owner into the guessed one, as its owner
+(known: it logged in from 127.0.0.1 once before the guessers began). Prints the probes answered, the slowest answer and how many hostile
 connections were open at the end. Loopback only; stops by itself after S seconds (default 60).
 """
 import argparse
@@ -79,11 +82,19 @@ def logins(a, sources):
     """Guessers on every connection at once; returns when the time is up."""
     counts = {"checked": 0, "refused": 0, "other": 0}
     lock = threading.Lock()
+    honest = "/login/cellphone?phone=%s&md5_password=%s" % (
+        "13800000001" if a.owner else "13800000010", RIGHT)
+    if a.owner == "known":
+        answer, _ = ask(a.port, honest, method="POST")
+        assert answer and answer[1] == "200", answer
     end = time.monotonic() + a.seconds
 
     def guess(slot):
+        tries = 0
         while time.monotonic() < end:
-            answer, _ = ask(a.port, "/login/cellphone?phone=13800000001&md5_password=%s" % WRONG,
+            tries += 1
+            phone = "139%02d%06d" % (slot % 100, tries) if a.unknown_accounts else "13800000001"
+            answer, _ = ask(a.port, "/login/cellphone?phone=%s&md5_password=%s" % (phone, WRONG),
                             sources[slot % len(sources)], "POST")
             kind = ("checked" if answer and answer[1] in ("501", "502") else
                     "refused" if answer and answer[1] == "429" else "other")
@@ -103,20 +114,20 @@ def logins(a, sources):
         answered += took <= 1.0
         slowest = max(slowest, took)
         if probes % 5 == 0:
-            answer, took = ask(a.port, "/login/cellphone?phone=13800000010&md5_password=" + RIGHT,
-                               method="POST")
+            answer, took = ask(a.port, honest, method="POST")
             logins_tried += 1
             login_ok += bool(answer and answer[1] == "200")
             login_slowest = max(login_slowest, took)
         time.sleep(max(0.0, 1.0 - (time.monotonic() - tick)))
     for t in threads:
         t.join()
-    print("mode logins, %d guessers from %d address(es), %d s: passwords checked %.2f/s, "
+    print("mode logins, %d guessers of %s from %d address(es), %d s: passwords checked %.2f/s, "
           "refused at once %.1f/s; honest probes within 1 s %d/%d, slowest %.3f s; "
-          "honest logins %d/%d, slowest %.3f s"
-          % (a.clients, a.addresses, a.seconds, counts["checked"] / a.seconds,
-             counts["refused"] / a.seconds, answered, probes, slowest, login_ok, logins_tried,
-             login_slowest))
+          "honest logins (%s) %d/%d, slowest %.3f s"
+          % (a.clients, "unknown accounts" if a.unknown_accounts else "one account", a.addresses,
+             a.seconds, counts["checked"] / a.seconds, counts["refused"] / a.seconds, answered,
+             probes, slowest, "its owner, " + a.owner if a.owner else "another account",
+             login_ok, logins_tried, login_slowest))
 
 
 def stalled(a, sources):
@@ -159,6 +170,8 @@ def main():
     ap.add_argument("--seconds", type=int, default=60)
     ap.add_argument("--pid", type=int, default=0)
     ap.add_argument("--song", default="1000024")
+    ap.add_argument("--owner", choices=["new", "known"])
+    ap.add_argument("--unknown-accounts", action="store_true")
     a = ap.parse_args()
     sources = ["127.0.%d.%d" % ((2 + i) // 250, (2 + i) % 250) for i in range(a.addresses)]
     if a.mode == "logins":

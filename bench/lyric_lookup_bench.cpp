@@ -43,16 +43,16 @@ void BM_PlainLookup(benchmark::State& state) { RunTicks(state, lumora::FindLyric
 
 void BM_CachedLookup(benchmark::State& state) {
   lumora::LyricLineCache cache;
-  cache.findLine(Lyric(), "00:00");
+  cache.FindLine(Lyric(), "00:00");
   RunTicks(state, [&cache](const std::string& lyric, const std::string& key) {
-    return cache.findLine(lyric, key);
+    return cache.FindLine(lyric, key);
   });
 }
 
 void BM_CacheBuild(benchmark::State& state) {
   for (auto _ : state) {
     lumora::LyricLineCache cache;
-    benchmark::DoNotOptimize(cache.findLine(Lyric(), "00:00"));
+    benchmark::DoNotOptimize(cache.FindLine(Lyric(), "00:00"));
   }
 }
 

@@ -5,8 +5,8 @@
 #include "ApiAnswer.h"
 #include "ApiServer.h"
 #include "CoverArt.h"
+#include "Library.h"
 #include "MediaWriter.h"
-#include "SongFile.h"
 #include "Text.h"
 
 namespace fs = std::filesystem;
@@ -45,19 +45,17 @@ bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
   return true;
 }
 
-// The album's picture from its song's file, that song's folder or its own file; the shared cover
-// when it has none (or no album).
+// The album's picture from its song's file or that song's folder, or its own file; the shared
+// cover when it has none (or no album).
 void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
-  if (a && !a->coverSongFile.empty()) {
-    if (auto picture = covers_.Get(a->coverSongFile)) {
-      res.contentType = picture->mime.empty() ? "image/jpeg" : picture->mime;
+  if (a && !a->coverSongFile.empty() && options_.library) {
+    if (auto picture = options_.library->Cover(cat.root, a->coverSongFile, a->coverEmbedded)) {
+      res.contentType = picture->mime;
       res.body = picture->bytes;
       return;
     }
-    res.file = FindFolderPicture(cat.root, a->coverSongFile);
   }
-  if (res.file.empty())
-    res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
+  res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
   if (ToLowerAscii(res.file).ends_with(".png")) res.contentType = "image/png";
 }
 

@@ -7,8 +7,8 @@
 
 #include "AccountInput.h"
 #include "ApiAnswer.h"
+#include "Library.h"
 #include "Secrets.h"
-#include "SongFile.h"
 #include "Text.h"
 
 namespace fs = std::filesystem;
@@ -359,7 +359,8 @@ void ApiServer::Lyric(const Catalogue& cat, const HttpRequest& req, HttpResponse
   if (!id) return;
   const Song* s = cat.FindSong(*id);
   if (!s) return Error(res, 404, "歌曲不存在");
-  const std::string lyric = cat.root.empty() ? s->lyric : ReadSongLyric(cat.root, s->audioFile);
+  const std::string lyric =
+      cat.root.empty() || !options_.library ? s->lyric : options_.library->Lyric(cat.root, *s);
   if (lyric.empty()) return Answer(res, 200, "{\"nolyric\":true,\"code\":200}");
   // The player cuts the lyric out between ,"lyric":" and "},"klyric": so the lrc
   // object keeps lyric as its last member, directly followed by klyric.
@@ -417,8 +418,12 @@ void ApiServer::Login(const HttpRequest& req, HttpResponse& res, bool byPhone) {
   if (byPhone ? !IsPhone(name) : !IsEmail(name))
     return Error(res, 400, byPhone ? "手机号格式错误" : "邮箱格式错误");
   if (!IsMd5(md5)) return Error(res, 400, "密码格式错误");
-  auto attempt = throttle_.Begin(req.peer, name);
-  if (!attempt) return Error(res, 429, "登录太频繁，请稍后再试");
+  const LoginThrottle::Admission admitted = throttle_.Begin(req.peer, name);
+  const std::shared_ptr<LoginThrottle::Attempt> attempt = admitted.attempt;
+  if (!attempt) {
+    res.headers.emplace_back("Retry-After", std::to_string((admitted.retryAfterMs + 999) / 1000));
+    return Error(res, 429, "登录太频繁，请稍后再试");
+  }
   res.delayMs = attempt->delayMs;
   // The hash runs on the server's worker once the wait is over, not on a request thread.
   res.work = [this, byPhone, name, md5, attempt, base = BaseUrl(req)](HttpResponse& out) {

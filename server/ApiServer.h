@@ -7,16 +7,18 @@
 #include <vector>
 
 #include "Catalogue.h"
-#include "CoverCache.h"
 #include "HttpServer.h"
 #include "LoginThrottle.h"
 #include "Store.h"
 
 namespace lumora::server {
 
+class Library;
+
 struct ApiOptions {
   std::string assetsDir;      // avatars and the fallback cover
   bool testControls = false;  // serve /__control/...
+  Library* library = nullptr;  // the user's library served: its songs' lyrics and covers
 };
 
 // One injected misbehaviour. path is exact, or a prefix when it ends with "*".
@@ -70,7 +72,6 @@ class ApiServer {
   Playlist LikedPlaylist(const Catalogue& cat, const Account& account);
 
   const CurrentCatalogue& catalogue_;
-  CoverCache covers_;
   Store& store_;
   ApiOptions options_;
   HttpServer* http_ = nullptr;

@@ -20,9 +20,10 @@ struct Album {
   std::string name;
   std::string type;       // "专辑", "EP"...
   std::string coverFile;  // a picture on disk; empty: none
-  // A library song whose embedded picture, else its folder's picture file, is the cover, read
-  // when asked.
+  // A library song whose embedded picture (when coverEmbedded), else its folder's picture file,
+  // is the cover, read when asked.
   std::string coverSongFile;
+  bool coverEmbedded = false;
 };
 
 struct Song {
@@ -59,8 +60,8 @@ class Catalogue {
   // Songs personal FM draws from (indexes into songs).
   std::vector<std::size_t> fmPool;
   // A library's real path: its files are served only from beneath it, and its songs' lyrics and
-  // pictures are read from them when asked for. Empty for the generated catalogues, whose files
-  // the server made itself.
+  // pictures come from the library (Library::Lyric, Library::Cover). Empty for the generated
+  // catalogues, whose files the server made itself.
   std::string root;
 
   // Rebuilds the id lookups; call after filling the vectors.

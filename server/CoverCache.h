@@ -1,30 +1,45 @@
 #pragma once
-// The last few embedded pictures asked for, so that a page of covers does not open one file many
-// times; bounded in count and in bytes, and never a picture of a file changed since.
+// The album covers asked for last: a song's embedded picture (read by a tag reader), else the
+// picture file in its folder (cover.*, folder.*, front.*: jpg, jpeg or png, any case), each read
+// beneath the library's root and only as Picture.h allows. Bounded in count and in bytes, and
+// never a picture of a file changed since, so a page of covers does not open one file many times.
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
-#include "SongFile.h"
+#include "Picture.h"
+#include "TagReader.h"
 
 namespace lumora::server {
 
 class CoverCache {
  public:
-  // The picture songFile holds; nullptr when it holds none.
-  std::shared_ptr<const Picture> Get(const std::string& songFile);
+  explicit CoverCache(TagReaders& readers) : readers_(readers) {}
 
-  static constexpr std::size_t kMaxPictures = 16;
-  static constexpr std::size_t kMaxBytes = 4 << 20;
+  // The cover of the song at songFile, inside root: its embedded picture (when the scan found
+  // one), else its folder's; nullptr when neither is one to show.
+  std::shared_ptr<const Picture> Get(const std::string& root, const std::string& songFile,
+                                     bool embedded);
+
+  static constexpr std::size_t kMaxPictures = 64;
+  static constexpr std::size_t kMaxBytes = 32 << 20;
 
  private:
+  // What file (open at fd) holds as it is now: from the cache, else read() and kept.
+  std::shared_ptr<const Picture> Cached(const std::string& file, int fd,
+                                        const std::function<std::optional<Picture>()>& read);
+  std::shared_ptr<const Picture> FolderPicture(const std::string& root, const std::string& dir);
+
   struct Entry {
     std::string file;
     std::int64_t size = 0, mtimeNs = 0;
     std::shared_ptr<const Picture> picture;
   };
+  TagReaders& readers_;
   std::mutex mutex_;
   std::list<Entry> entries_;  // the most recently asked first
   std::size_t bytes_ = 0;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 namespace lumora::server {
@@ -25,6 +26,7 @@ constexpr std::uint32_t kMask = IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVE
 
 FolderWatch::FolderWatch()
     : inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+      failure_(inotify_ < 0 ? std::strerror(errno) : ""),
       wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 FolderWatch::~FolderWatch() {

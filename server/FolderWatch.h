@@ -16,7 +16,11 @@ class FolderWatch {
   FolderWatch(const FolderWatch&) = delete;
   FolderWatch& operator=(const FolderWatch&) = delete;
 
-  bool ok() const { return inotify_ >= 0 && wake_ >= 0; }
+  // Whether folders can be watched (an inotify instance was had); why not, when not.
+  bool watching() const { return inotify_ >= 0; }
+  const std::string& failure() const { return failure_; }
+  // Whether Wait can be woken (Wake); without it the watch is no use at all.
+  bool wakes() const { return wake_ >= 0; }
 
   // Watches a folder below realRoot ("" is the root itself).
   void Add(const std::string& realRoot, const std::string& folder);
@@ -39,6 +43,7 @@ class FolderWatch {
 
  private:
   int inotify_ = -1;
+  std::string failure_;
   int wake_ = -1;
   std::map<int, std::string> folders_;  // watch -> folder below the root
   bool saidFull_ = false;

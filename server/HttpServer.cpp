@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 #include "LibraryJail.h"
 
@@ -76,6 +77,26 @@ MHD_Result Refuse(MHD_Connection* connection, unsigned status, const std::string
   MHD_Result result = MHD_queue_response(connection, status, response);
   MHD_destroy_response(response);
   return result;
+}
+
+// The name a Host header gives: without its port (an IPv6 address keeps its brackets), in lower
+// case, without a final dot.
+std::string HostName(std::string host) {
+  host = host.front() == '[' ? host.substr(0, host.find(']') + 1) : host.substr(0, host.rfind(':'));
+  std::transform(host.begin(), host.end(), host.begin(),
+                 [](unsigned char ch) { return std::tolower(ch); });
+  if (!host.empty() && host.back() == '.') host.pop_back();
+  return host;
+}
+
+// Says which option would admit the name, so whoever set up the client knows what to change.
+// The name is the client's text: only printable ASCII of it is logged, and not much.
+std::string RefusedHostLine(const HttpRequest& req) {
+  std::string name;
+  for (char ch : HostName(req.Header("host")).substr(0, 100))
+    name += ch > ' ' && ch < 127 ? ch : '?';
+  return req.method + " " + RedactTarget(req.target) + " 421: Host " + name +
+         " is not a name of this server; start it with --name " + name + " to answer to it";
 }
 
 }  // namespace
@@ -216,6 +237,7 @@ struct Dispatch {
       }
       if (!server->OurName(c->req.Header("host"))) {
         c->answered = c->refused = true;
+        if (server->logger_) server->logger_(RefusedHostLine(c->req));
         return Refuse(connection, 421, R"({"code":421,"msg":"unknown host"})",
                       "application/json; charset=utf-8");
       }
@@ -275,6 +297,26 @@ bool ParseListenAddress(const std::string& host, ListenAddress* out) {
   return true;
 }
 
+std::string TakenMessage(const std::string& host, int port) {
+  return host + ":" + std::to_string(port) +
+         " is taken: another server listens there (stop it, or give another --port)";
+}
+
+bool ListenAddressTaken(const ListenAddress& listen, int port) {
+  if (port == 0) return false;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(listen.ip);
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  const bool taken =
+      bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 && errno == EADDRINUSE;
+  close(fd);
+  return taken;
+}
+
 HttpServer::HttpServer(Handler handler, Logger logger, HttpLimits limits)
     : handler_(std::move(handler)), logger_(std::move(logger)), limits_(limits) {}
 
@@ -321,10 +363,12 @@ bool HttpServer::Start(const std::string& host, int port, std::string* error,
       MHD_OPTION_URI_LOG_CALLBACK, &Dispatch::UriLog, this, MHD_OPTION_NOTIFY_COMPLETED,
       &Dispatch::Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Dispatch::Notify, this,
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionBytes, MHD_OPTION_CONNECTION_TIMEOUT,
-      static_cast<unsigned>(limits_.idleSeconds), MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
-      MHD_OPTION_END);
+      static_cast<unsigned>(limits_.idleSeconds), MHD_OPTION_END);
   if (!daemon_) {
-    if (error) *error = "cannot listen on " + host + ":" + std::to_string(port);
+    if (error)
+      *error = ListenAddressTaken(listen, port)
+                   ? TakenMessage(host, port)
+                   : "cannot listen on " + host + ":" + std::to_string(port);
     return false;
   }
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
@@ -473,11 +517,7 @@ void HttpServer::Uncount(Open& open) {
 
 bool HttpServer::OurName(const std::string& hostHeader) const {
   if (hostHeader.empty()) return true;  // HTTP/1.0; browsers always send one
-  std::string name = hostHeader;
-  if (name.front() != '[') name = name.substr(0, name.rfind(':'));
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char ch) { return std::tolower(ch); });
-  if (!name.empty() && name.back() == '.') name.pop_back();
+  const std::string name = HostName(hostHeader);
   if (name == listenHost_ || name == "localhost") return true;
   if (std::find(names_.begin(), names_.end(), name) != names_.end()) return true;
   // Listening on every address, any of this machine's addresses may be asked for; an

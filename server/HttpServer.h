@@ -64,6 +64,11 @@ struct ListenAddress {
 };
 // nullopt-like false for anything but a dotted IPv4 address.
 bool ParseListenAddress(const std::string& host, ListenAddress* out);
+// Whether a socket listens on the address and port already (never for port 0): the server takes
+// its port alone, so two servers never split one port's requests between their libraries.
+bool ListenAddressTaken(const ListenAddress& listen, int port);
+// What the server says when it is.
+std::string TakenMessage(const std::string& host, int port);
 
 struct HttpLimits {
   int connections = 0;   // in all; 0: from the descriptor limit

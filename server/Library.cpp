@@ -8,21 +8,19 @@
 #include <cstdlib>
 
 #include "LibraryCatalogue.h"
+#include "LibraryJail.h"
+#include "TextEncodings.h"
 
 namespace lumora::server {
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-}  // namespace
-
 Library::Library(std::string root, std::string indexFile, CurrentCatalogue& served,
-                 std::function<bool()> stopAsked)
+                 std::function<bool()> stopAsked, std::string readerProgram)
     : root_(std::move(root)),
       indexFile_(std::move(indexFile)),
       served_(served),
-      stopAsked_(std::move(stopAsked)) {}
+      stopAsked_(std::move(stopAsked)),
+      // The scan's threads, and one for the covers that requests ask for meanwhile.
+      readers_(std::move(readerProgram), ReadingThreads() + 1) {}
 
 Library::~Library() {
   stopping_ = true;
@@ -31,9 +29,17 @@ Library::~Library() {
 }
 
 bool Library::Start(std::string* error) {
-  if (!watch_.ok()) {
-    if (error) *error = "cannot watch the library's folders";
+  if (!watch_.wakes()) {
+    if (error) *error = "cannot make an event descriptor";
     return false;
+  }
+  if (!watch_.watching()) {
+    check_.Start(PeriodicCheck::kInterval);
+    std::fprintf(stderr,
+                 "lumora-server: cannot watch the library's folders (%s); looking for changes"
+                 " every %lld s instead\n",
+                 watch_.failure().c_str(),
+                 static_cast<long long>(PeriodicCheck::kInterval.count()));
   }
   realRoot_ = RealPath(root_);
   if (!realRoot_.empty() && !index_.Open(indexFile_, realRoot_, error)) return false;
@@ -79,8 +85,20 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
     }
   ScanOutcome outcome = ScanAreas(
       realRoot_, index_, scanned, [&](const std::string& folder) { watch_.Add(realRoot_, folder); },
-      [&] { return stopping_ || stopAsked_(); });
+      [&] { return stopping_ || stopAsked_(); }, readers_);
+  readers_.Trim(1);
   if (outcome.stopped) return false;
+  if (everything) check_.Looked();
+  if (!outcome.indexFailure.empty()) {
+    writeBackWait_ = kFirstWriteBack;
+    writeBackAt_ = Clock::now() + writeBackWait_;
+    std::fprintf(stderr,
+                 "lumora-server: cannot write the library index (%s); serving it from memory and"
+                 " writing it again in %lld s\n",
+                 outcome.indexFailure.c_str(),
+                 static_cast<long long>(
+                     std::chrono::duration_cast<std::chrono::seconds>(writeBackWait_).count()));
+  }
   watch_.Prune(scanned, outcome.folders);
   const std::vector<FolderLink> before = links_;
   links_.erase(std::remove_if(links_.begin(), links_.end(),
@@ -110,14 +128,17 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
 }
 
 void Library::Follow() {
+  if (index_.InMemory()) writeBackAt_ = Clock::now() + writeBackWait_;
   while (!stopping_) {
     FolderWatch::Events events;
-    if (realRoot_.empty()) {
-      watch_.Wait(kMissingRootPollMs, events);
-      if (!stopping_) Rescan({});
+    const bool came = watch_.Wait(WaitMs(), events);
+    if (stopping_) break;
+    WriteBackWhenDue();
+    if (!came) {
+      // Nothing happened: the time of a look at the whole library, or at a missing root.
+      if (realRoot_.empty() || check_.MsUntilDue() == 0) Rescan({});
       continue;
     }
-    watch_.Wait(-1, events);
     // Gather until the folder is quiet, but never longer than kGatherMs.
     const auto end = Clock::now() + std::chrono::milliseconds(kGatherMs);
     while (!stopping_ && !rescanAll_) {
@@ -132,6 +153,49 @@ void Library::Follow() {
     else if (!events.areas.empty())
       Rescan(events.areas);
   }
+}
+
+int Library::WaitMs() const {
+  int wait = realRoot_.empty() ? kMissingRootPollMs : check_.MsUntilDue();
+  if (index_.InMemory()) {
+    const auto due =
+        std::chrono::duration_cast<std::chrono::milliseconds>(writeBackAt_ - Clock::now());
+    const int ms = static_cast<int>(std::max<long>(0, due.count()));
+    wait = wait < 0 ? ms : std::min(wait, ms);
+  }
+  return wait;
+}
+
+void Library::WriteBackWhenDue() {
+  if (!index_.InMemory() || Clock::now() < writeBackAt_) return;
+  std::string error;
+  if (index_.WriteBack(&error)) {
+    std::fprintf(stderr, "lumora-server: the library index is written to %s again\n",
+                 indexFile_.c_str());
+    return;
+  }
+  writeBackWait_ = std::min<Clock::duration>(writeBackWait_ * 2, kLastWriteBack);
+  writeBackAt_ = Clock::now() + writeBackWait_;
+  std::fprintf(stderr,
+               "lumora-server: cannot write the library index yet (%s); trying again in %lld s\n",
+               error.c_str(),
+               static_cast<long long>(
+                   std::chrono::duration_cast<std::chrono::seconds>(writeBackWait_).count()));
+}
+
+std::string Library::Lyric(const std::string& root, const Song& song) {
+  if (std::string lyric = index_.Lyric(song.id); !lyric.empty()) return lyric;
+  const std::string& audio = song.audioFile;
+  const std::size_t dot = audio.rfind('.');
+  for (const char* ext : {".lrc", ".LRC"})
+    if (auto bytes = ReadFileBeneath(root, audio.substr(0, dot) + ext, kMaxLyricBytes))
+      return DecodeTextFile(*bytes);
+  return "";
+}
+
+std::shared_ptr<const Picture> Library::Cover(const std::string& root, const std::string& songFile,
+                                              bool embedded) {
+  return covers_.Get(root, songFile, embedded);
 }
 
 }  // namespace lumora::server

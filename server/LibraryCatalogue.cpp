@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <string_view>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "TextEncodings.h"
 
@@ -21,6 +24,42 @@ std::string Leaf(const std::string& path) { return path.substr(path.rfind('/') +
 std::string Stem(const std::string& path) {
   std::string leaf = Leaf(path);
   return leaf.substr(0, std::min(leaf.rfind('.'), leaf.size()));
+}
+
+// The player saves downloads here, inside the music folder it may be serving.
+constexpr std::string_view kDownloadFolder = "下载音乐/";
+
+std::string SongName(const SongFileTags& t, const std::string& path) {
+  return t.title.empty() ? ReadableName(Stem(path)) : t.title;
+}
+
+std::string AlbumName(const SongFileTags& t, const std::string& folder,
+                      const std::string& rootName) {
+  return !t.album.empty() ? t.album : folder.empty() ? rootName : ReadableName(Leaf(folder));
+}
+
+// A song the player downloaded from this library into it is listed once, where it was: a file
+// in the download folder is left out when another file shows the same name, artists, album and
+// length (a copy downloaded twice counts once too). The ids of those left out.
+std::unordered_set<std::uint64_t> CopiesLeftOut(LibraryIndex& index, const std::string& rootName) {
+  std::unordered_set<std::string> listed;
+  std::vector<std::pair<std::string, std::uint64_t>> downloads;
+  index.ForEach([&](const IndexedFile& f) {
+    if (!f.tags) return;
+    const SongFileTags& t = *f.tags;
+    // A download holds the artists joined as the player shows them.
+    std::string key = SongName(t, f.path) + '\n' + AlbumName(t, Folder(f.path), rootName) + '\n' +
+                      std::to_string(t.durationMs / 1000) + '\n';
+    for (std::size_t i = 0; i < t.artists.size(); ++i) key += (i ? "," : "") + t.artists[i];
+    if (f.path.starts_with(kDownloadFolder))
+      downloads.emplace_back(std::move(key), f.id);
+    else
+      listed.insert(std::move(key));
+  });
+  std::unordered_set<std::uint64_t> leftOut;
+  for (auto& [key, id] : downloads)
+    if (!listed.insert(std::move(key)).second) leftOut.insert(id);
+  return leftOut;
 }
 
 std::string AlbumKey(const SongFileTags& t, const std::string& folder) {
@@ -65,27 +104,26 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
   using Place = std::tuple<int, int, std::string, std::size_t, bool>;
   std::map<std::uint64_t, std::pair<std::size_t, std::vector<Place>>> albumSongs;
 
+  const std::unordered_set<std::uint64_t> copies = CopiesLeftOut(index, rootName);
   // Row by row, in path order: the whole index is never in memory at once.
   index.ForEach([&](const IndexedFile& f) {
-    if (!f.tags) return;
+    if (!f.tags || copies.contains(f.id)) return;
     const SongFileTags& t = *f.tags;
     const std::string folder = Folder(f.path);
     Song s;
     s.id = f.id;
-    s.name = t.title.empty() ? ReadableName(Stem(f.path)) : t.title;
+    s.name = SongName(t, f.path);
     for (const std::string& name : t.artists)
       s.artists.push_back({StableId("artist:" + name), name});
     s.durationMs = t.durationMs;
     s.audioFile = realRoot + "/" + f.file();
     s.fileType = t.extension;
     s.mime = t.mime;
-    const std::string albumName = !t.album.empty() ? t.album
-                                  : folder.empty() ? rootName
-                                                   : ReadableName(Leaf(folder));
+    const std::string albumName = AlbumName(t, folder, rootName);
     s.albumId = StableId("album:" + AlbumKey(t, folder));
     auto [entry, freshAlbum] = albumSongs.try_emplace(s.albumId);
     if (freshAlbum) {
-      cat.albums.push_back({s.albumId, albumName, "专辑", "", ""});
+      cat.albums.push_back({s.albumId, albumName, "专辑", "", "", false});
       entry->second.first = playlistFor("album:" + std::to_string(s.albumId), albumName);
     }
     entry->second.second.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
@@ -107,8 +145,10 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     Album& album = cat.albums[cat.FindAlbum(albumId) - cat.albums.data()];
     for (const auto& [disc, track, name, song, hasPicture] : places) {
       cat.playlists[at].trackIds.push_back(cat.songs[song].id);
-      if (album.coverSongFile.empty() && hasPicture)
+      if (album.coverSongFile.empty() && hasPicture) {
         album.coverSongFile = cat.songs[song].audioFile;
+        album.coverEmbedded = true;
+      }
     }
     // Without an embedded picture, the first song's folder may hold one (looked for when asked).
     if (album.coverSongFile.empty())

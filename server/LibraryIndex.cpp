@@ -1,13 +1,21 @@
 #include "LibraryIndex.h"
 
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <set>
+
 #include "SqlStatement.h"
 
 namespace lumora::server {
 
 namespace {
 
-// Index rows whose form differs are dropped; the next scan reads their files again.
-constexpr int kSchema = 2;
+// Index rows of another form are converted: their ids stay, their files are read again.
+constexpr int kSchema = 3;
+// How long a write waits for a lock held elsewhere before it counts as failed.
+constexpr int kBusyMs = 2000;
+constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
 constexpr char kArtistSeparator = '\x1f';
 
 std::string JoinArtists(const std::vector<std::string>& artists) {
@@ -51,65 +59,232 @@ std::optional<SongFileTags> ReadTags(const SqlStatement& r) {
   return t;
 }
 
+bool Exec(sqlite3* db, const char* sql, std::string* error) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  if (error) *error = message ? message : sqlite3_errmsg(db);
+  sqlite3_free(message);
+  return false;
+}
+
+// The index file opened for reading and writing and checked; nullptr, with error, when it
+// cannot be, and damaged set when that is because its content is broken.
+sqlite3* OpenFile(const std::string& file, std::string* error, bool* damaged) {
+  sqlite3* db = nullptr;
+  *damaged = false;
+  bool ok = sqlite3_open_v2(file.c_str(), &db, kOpenFlags, nullptr) == SQLITE_OK;
+  if (ok) {
+    sqlite3_busy_timeout(db, kBusyMs);
+    // A lost write costs one file read again at the next start, never the accounts.
+    ok = Exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error);
+  }
+  if (ok) {
+    // A file cut short or overwritten in part opens well and fails somewhere in the middle.
+    // (A check that cannot run at all, on a full disk say, tells nothing of the content.)
+    SqlStatement check(db, "PRAGMA quick_check(1)");
+    ok = check.Step() && check.Text(0) == "ok";
+    if (!ok && !check.Text(0).empty()) {
+      *damaged = true;
+      *error = check.Text(0);
+    }
+  }
+  if (ok) return db;
+  const int code = db ? sqlite3_errcode(db) & 0xFF : SQLITE_CANTOPEN;
+  *damaged = *damaged || code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+  if (error->empty()) *error = db ? sqlite3_errmsg(db) : "cannot open it";
+  sqlite3_close(db);
+  return nullptr;
+}
+
+// The rows that can still be read from an index (their path, id, size and link), each id once;
+// their files are read again (no modification time matches -1).
+std::vector<IndexedFile> Salvage(sqlite3* db) {
+  std::vector<IndexedFile> rows;
+  std::set<std::uint64_t> ids;
+  SqlStatement r(db, "SELECT path, id, size, target FROM files");
+  while (r.Step()) {
+    IndexedFile f;
+    f.path = r.Text(0);
+    f.id = static_cast<std::uint64_t>(r.Int(1));
+    f.size = r.Int(2);
+    f.mtimeNs = -1;
+    f.target = r.Text(3);
+    if (ids.insert(f.id).second) rows.push_back(std::move(f));
+  }
+  return rows;
+}
+
+// Removes the rows of gone and writes those of changed, in one transaction.
+bool WriteRows(sqlite3* db, const std::vector<std::string>& gone,
+               const std::vector<IndexedFile>& changed, std::string* error) {
+  if (gone.empty() && changed.empty()) return true;
+  if (!Exec(db, "BEGIN IMMEDIATE;", error)) return false;
+  bool ok = true;
+  for (const std::string& path : gone) {
+    SqlStatement r(db, "DELETE FROM files WHERE path = ?1");
+    r.Bind(1, path);
+    ok = ok && r.Done();
+  }
+  for (const IndexedFile& f : changed) {
+    if (!ok) break;
+    SqlStatement r(db, (std::string("INSERT OR REPLACE INTO files(") + kColumns +
+                        ", fingerprint, lyric) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,"
+                        "?14,?15,?16,?17,?18,?19)")
+                           .c_str());
+    r.Bind(1, f.path);
+    r.Bind(2, f.size);
+    r.Bind(3, f.mtimeNs);
+    r.Bind(4, static_cast<std::int64_t>(f.id));
+    r.Bind(17, f.target);
+    r.Bind(18, static_cast<std::int64_t>(f.fingerprint));
+    if (const auto& t = f.tags) {
+      r.Bind(5, t->durationMs);
+      r.Bind(6, t->title);
+      r.Bind(7, JoinArtists(t->artists));
+      r.Bind(8, t->album);
+      r.Bind(9, t->albumArtist);
+      r.Bind(10, std::int64_t{t->compilation});
+      r.Bind(11, std::int64_t{t->disc});
+      r.Bind(12, std::int64_t{t->track});
+      r.Bind(13, t->genre);
+      r.Bind(14, std::int64_t{t->hasPicture});
+      r.Bind(15, t->extension);
+      r.Bind(16, t->mime);
+      if (!t->lyric.empty()) r.Bind(19, t->lyric);
+    }
+    ok = r.Done();
+  }
+  if (!ok && error) *error = sqlite3_errmsg(db);
+  return Exec(db, ok ? "COMMIT;" : "ROLLBACK;", ok ? error : nullptr) && ok;
+}
+
+// Copies the database src into dst; SQLITE_DONE when it is all there.
+int Copy(sqlite3* src, sqlite3* dst) {
+  sqlite3_backup* backup = sqlite3_backup_init(dst, "main", src, "main");
+  if (!backup) return sqlite3_errcode(dst);
+  sqlite3_backup_step(backup, -1);
+  return sqlite3_backup_finish(backup) == SQLITE_OK ? SQLITE_DONE : sqlite3_errcode(dst);
+}
+
+// The rows that can still be read from an index file (see Salvage).
+std::vector<IndexedFile> SalvageFile(const std::string& file) {
+  sqlite3* db = nullptr;
+  std::vector<IndexedFile> rows;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+    rows = Salvage(db);
+  sqlite3_close(db);
+  return rows;
+}
+
+// What an index file holds, where it can be read, copied into db.
+void LoadFile(const std::string& file, sqlite3* db) {
+  sqlite3* from = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &from, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+    Copy(from, db);
+  sqlite3_close(from);
+}
+
+// Moves a damaged index and its journal aside, where a person may look at them.
+void MoveAside(const std::string& file, const std::string& aside) {
+  std::error_code ec;
+  std::filesystem::rename(file, aside, ec);
+  std::filesystem::rename(file + "-wal", aside + "-wal", ec);
+  std::filesystem::remove(file + "-shm", ec);
+}
+
 }  // namespace
 
 LibraryIndex::~LibraryIndex() {
   if (db_) sqlite3_close(db_);
 }
 
-bool LibraryIndex::Exec(const char* sql, std::string* error) {
-  char* message = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
-  if (error) *error = message ? message : "sqlite error";
-  sqlite3_free(message);
-  return false;
+void LibraryIndex::Use(sqlite3* db, bool inMemory) {
+  std::unique_lock lock(swap_);
+  if (db_) sqlite3_close(db_);
+  db_ = db;
+  inMemory_ = inMemory;
 }
 
 bool LibraryIndex::Open(const std::string& file, const std::string& realRoot, std::string* error) {
-  if (db_) sqlite3_close(db_);
-  db_ = nullptr;
-  if (sqlite3_open(file.c_str(), &db_) != SQLITE_OK) {
-    if (error) *error = db_ ? sqlite3_errmsg(db_) : "cannot open the library index";
+  file_ = file;
+  root_ = realRoot;
+  std::string why;
+  bool damaged = false;
+  sqlite3* db = OpenFile(file, &why, &damaged);
+  std::vector<IndexedFile> kept;
+  if (!db && damaged) {
+    kept = SalvageFile(file);
+    const std::string aside = file + ".damaged";
+    MoveAside(file, aside);
+    std::fprintf(stderr,
+                 "lumora-server: the library index was damaged (%s); moved it to %s and making it"
+                 " again, keeping the ids of the %zu songs that could be read from it\n",
+                 why.c_str(), aside.c_str(), kept.size());
+    why.clear();
+    db = OpenFile(file, &why, &damaged);
+  }
+  if (db && Prepare(db, &why) && WriteRows(db, {}, kept, &why)) {
+    Use(db, false);
+    return true;
+  }
+  sqlite3_close(db);
+  std::fprintf(stderr,
+               "lumora-server: cannot write the library index %s (%s); keeping it in memory until"
+               " it can be written\n",
+               file.c_str(), why.c_str());
+  sqlite3* memory = nullptr;
+  if (sqlite3_open_v2(":memory:", &memory, kOpenFlags, nullptr) != SQLITE_OK) {
+    if (error) *error = "no memory for the library index";
+    sqlite3_close(memory);
     return false;
   }
-  // A lost write costs one file read again at the next start, never the accounts.
-  if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
-            "CREATE TABLE IF NOT EXISTS facts(name TEXT PRIMARY KEY, value TEXT NOT NULL);",
+  if (!damaged) LoadFile(file, memory);
+  Use(memory, true);
+  return Prepare(memory, error) && WriteRows(memory, {}, kept, error);
+}
+
+bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
+  if (!Exec(db, "CREATE TABLE IF NOT EXISTS facts(name TEXT PRIMARY KEY, value TEXT NOT NULL);",
             error))
     return false;
   std::string root, schema;
   {
-    SqlStatement r(db_, "SELECT name, value FROM facts");
+    SqlStatement r(db, "SELECT name, value FROM facts");
     while (r.Step()) (r.Text(0) == "root" ? root : schema) = r.Text(1);
   }
-  if (root != realRoot || schema != std::to_string(kSchema)) {
-    if (!Exec("DROP TABLE IF EXISTS files;", error)) return false;
-    SqlStatement r(db_,
+  std::vector<IndexedFile> kept;
+  if (root != root_ || schema != std::to_string(kSchema)) {
+    if (root == root_) kept = Salvage(db);  // an older form: its ids stay
+    if (!Exec(db, "DROP TABLE IF EXISTS files;", error)) return false;
+    SqlStatement r(db,
                    "INSERT OR REPLACE INTO facts(name, value) VALUES('root', ?1), ('schema', ?2)");
-    r.Bind(1, realRoot);
+    r.Bind(1, root_);
     r.Bind(2, std::to_string(kSchema));
     if (!r.Done()) {
-      if (error) *error = sqlite3_errmsg(db_);
+      if (error) *error = sqlite3_errmsg(db);
       return false;
     }
   }
   // duration_ms is NULL for a file the reader refused.
-  return Exec(
-      "CREATE TABLE IF NOT EXISTS files(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"
-      " mtime_ns INTEGER NOT NULL, id INTEGER NOT NULL, duration_ms INTEGER, title BLOB,"
-      " artists BLOB, album BLOB, album_artist BLOB, compilation INTEGER, disc INTEGER,"
-      " track INTEGER, genre BLOB, has_picture INTEGER, extension TEXT, mime TEXT,"
-      " target BLOB NOT NULL);"
-      "CREATE INDEX IF NOT EXISTS files_by_id ON files(id);",
-      error);
+  if (!Exec(db,
+            "CREATE TABLE IF NOT EXISTS files(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"
+            " mtime_ns INTEGER NOT NULL, id INTEGER NOT NULL, duration_ms INTEGER, title BLOB,"
+            " artists BLOB, album BLOB, album_artist BLOB, compilation INTEGER, disc INTEGER,"
+            " track INTEGER, genre BLOB, has_picture INTEGER, extension TEXT, mime TEXT,"
+            " target BLOB NOT NULL, fingerprint INTEGER NOT NULL, lyric BLOB);"
+            "CREATE INDEX IF NOT EXISTS files_by_id ON files(id);",
+            error))
+    return false;
+  return WriteRows(db, {}, kept, error);
 }
 
 std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recursive) {
   const std::string prefix = dir.empty() ? "" : dir + "/";
   // Every path that starts with prefix sorts between prefix and prefix with its "/" raised by one.
-  SqlStatement r(db_, dir.empty() ? "SELECT path, size, mtime_ns, id, target FROM files"
-                                  : "SELECT path, size, mtime_ns, id, target FROM files"
-                                    " WHERE path >= ?1 AND path < ?2");
+  SqlStatement r(db_, dir.empty()
+                          ? "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
+                          : "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
+                            " WHERE path >= ?1 AND path < ?2");
   if (!dir.empty()) {
     r.Bind(1, prefix);
     r.Bind(2, dir + "0");
@@ -123,6 +298,7 @@ std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recurs
     f.mtimeNs = r.Int(2);
     f.id = static_cast<std::uint64_t>(r.Int(3));
     f.target = r.Text(4);
+    f.fingerprint = static_cast<std::uint64_t>(r.Int(5));
     rows.push_back(std::move(f));
   }
   return rows;
@@ -133,12 +309,6 @@ std::vector<std::pair<std::string, std::string>> LibraryIndex::FileLinks() {
   std::vector<std::pair<std::string, std::string>> links;
   while (r.Step()) links.emplace_back(r.Text(0), r.Text(1));
   return links;
-}
-
-std::optional<SongFileTags> LibraryIndex::TagsOf(const std::string& path) {
-  SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files WHERE path = ?1").c_str());
-  r.Bind(1, path);
-  return r.Step() ? ReadTags(r) : std::nullopt;
 }
 
 void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each) {
@@ -167,51 +337,43 @@ bool LibraryIndex::IdTaken(std::uint64_t id) {
 }
 
 bool LibraryIndex::Apply(const std::vector<std::string>& gone,
-                         const std::vector<IndexedFile>& changed, const std::vector<Move>& moved) {
-  if (gone.empty() && changed.empty() && moved.empty()) return true;
-  if (!Exec("BEGIN IMMEDIATE;", nullptr)) return false;
-  bool ok = true;
-  for (const std::string& path : gone) {
-    SqlStatement r(db_, "DELETE FROM files WHERE path = ?1");
-    r.Bind(1, path);
-    ok = r.Done() && ok;
+                         const std::vector<IndexedFile>& changed, std::string* failure) {
+  if (WriteRows(db_, gone, changed, failure)) return true;
+  std::string error;
+  return !inMemory_ && ToMemory(&error) && WriteRows(db_, gone, changed, &error);
+}
+
+bool LibraryIndex::ToMemory(std::string* error) {
+  sqlite3* memory = nullptr;
+  if (sqlite3_open_v2(":memory:", &memory, kOpenFlags, nullptr) != SQLITE_OK ||
+      Copy(db_, memory) != SQLITE_DONE) {
+    *error = sqlite3_errmsg(memory);
+    sqlite3_close(memory);
+    return false;
   }
-  for (const Move& m : moved) {
-    SqlStatement r(
-        db_, "UPDATE files SET path = ?2, size = ?3, mtime_ns = ?4, target = ?5 WHERE path = ?1");
-    r.Bind(1, m.from);
-    r.Bind(2, m.to.path);
-    r.Bind(3, m.to.size);
-    r.Bind(4, m.to.mtimeNs);
-    r.Bind(5, m.to.target);
-    ok = r.Done() && ok;
+  Use(memory, true);
+  return true;
+}
+
+bool LibraryIndex::WriteBack(std::string* error) {
+  if (!inMemory_) return true;
+  bool damaged = false;
+  sqlite3* file = OpenFile(file_, error, &damaged);
+  if (!file) return false;
+  if (const int done = Copy(db_, file); done != SQLITE_DONE) {
+    *error = sqlite3_errstr(done);
+    sqlite3_close(file);
+    return false;
   }
-  for (const IndexedFile& f : changed) {
-    SqlStatement r(db_, (std::string("INSERT OR REPLACE INTO files(") + kColumns +
-                         ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17)")
-                            .c_str());
-    r.Bind(1, f.path);
-    r.Bind(2, f.size);
-    r.Bind(3, f.mtimeNs);
-    r.Bind(4, static_cast<std::int64_t>(f.id));
-    r.Bind(17, f.target);
-    if (const auto& t = f.tags) {
-      r.Bind(5, t->durationMs);
-      r.Bind(6, t->title);
-      r.Bind(7, JoinArtists(t->artists));
-      r.Bind(8, t->album);
-      r.Bind(9, t->albumArtist);
-      r.Bind(10, std::int64_t{t->compilation});
-      r.Bind(11, std::int64_t{t->disc});
-      r.Bind(12, std::int64_t{t->track});
-      r.Bind(13, t->genre);
-      r.Bind(14, std::int64_t{t->hasPicture});
-      r.Bind(15, t->extension);
-      r.Bind(16, t->mime);
-    }
-    ok = r.Done() && ok;
-  }
-  return Exec(ok ? "COMMIT;" : "ROLLBACK;", nullptr) && ok;
+  Use(file, false);
+  return true;
+}
+
+std::string LibraryIndex::Lyric(std::uint64_t id) {
+  std::shared_lock lock(swap_);
+  SqlStatement r(db_, "SELECT lyric FROM files WHERE id = ?1 AND lyric IS NOT NULL");
+  r.Bind(1, static_cast<std::int64_t>(id));
+  return r.Step() ? r.Text(0) : "";
 }
 
 }  // namespace lumora::server

@@ -1,13 +1,20 @@
 #pragma once
 // The saved index of a served library: one row per audio file, keyed by its path below the
-// library's real root, with the size and modification time it had when its tags were read.
-// It lives in its own SQLite file beside the accounts' database: it can be thrown away and made
-// again at any time, and a long scan's writes never hold up a login.
+// library's real root, with the size and modification time it had when its tags were read, a
+// fingerprint of its content and the lyric it holds. It lives in its own SQLite file beside the
+// accounts' database: it can be thrown away and made again at any time, and a long scan's writes
+// never hold up a login.
+//
+// A damaged file is moved aside and made again, keeping the ids it can still read (so the likes
+// that name them stay); a file that cannot be written (a full disk, a lock held elsewhere, a
+// read-only folder) leaves the index in memory, filled from the file where it can be read, until
+// WriteBack gets it into the file again. Each of these says so on stderr.
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +29,7 @@ struct IndexedFile {
   std::int64_t size = 0;
   std::int64_t mtimeNs = 0;
   std::uint64_t id = 0;
+  std::uint64_t fingerprint = 0;     // of a few of its blocks; 0: not read
   std::optional<SongFileTags> tags;  // nullopt: the reader refused the file
 
   const std::string& file() const { return target.empty() ? path : target; }
@@ -34,34 +42,41 @@ class LibraryIndex {
   LibraryIndex(const LibraryIndex&) = delete;
   LibraryIndex& operator=(const LibraryIndex&) = delete;
 
-  // Opens (creating when absent) the index file; an index of another root is emptied.
+  // Opens (creating when absent) the index file; an index of another root is emptied, one of an
+  // older form is converted keeping its ids. False only when not even memory can hold it.
   bool Open(const std::string& file, const std::string& realRoot, std::string* error);
 
   // The rows directly in dir ("" is the root), or anywhere below it when recursive, without
-  // their tags (TagsOf reads those).
+  // their tags.
   std::vector<IndexedFile> Under(const std::string& dir, bool recursive);
-  std::optional<SongFileTags> TagsOf(const std::string& path);
   // The links to files inside the library: (path, target).
   std::vector<std::pair<std::string, std::string>> FileLinks();
-  // Every row with its tags, in path order.
+  // Every row with its tags but the lyric, in path order.
   void ForEach(const std::function<void(const IndexedFile&)>& each);
   // How many files the reader refused.
   std::int64_t Refused();
   bool IdTaken(std::uint64_t id);
+  // The lyric a song's file holds; empty when none. From any thread.
+  std::string Lyric(std::uint64_t id);
 
-  struct Move {
-    std::string from;
-    IndexedFile to;  // its tags stay those of the row
-  };
-  // Removes the rows of gone, writes those of changed and moves those of moved, in one
-  // transaction.
+  // Removes the rows of gone and writes those of changed, in one transaction. When the file
+  // refuses them, failure says why and the index carries on in memory with them written there;
+  // false only when that fails too.
   bool Apply(const std::vector<std::string>& gone, const std::vector<IndexedFile>& changed,
-             const std::vector<Move>& moved);
+             std::string* failure);
+  bool InMemory() const { return inMemory_; }
+  // Puts the index in memory into its file again; false, with error, while it cannot.
+  bool WriteBack(std::string* error);
 
  private:
-  bool Exec(const char* sql, std::string* error);
+  bool Prepare(sqlite3* db, std::string* error);
+  bool ToMemory(std::string* error);
+  void Use(sqlite3* db, bool inMemory);
 
+  std::string file_, root_;
   sqlite3* db_ = nullptr;
+  bool inMemory_ = false;
+  std::shared_mutex swap_;  // held shared by Lyric, alone where db_ changes
 };
 
 }  // namespace lumora::server

@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-
-namespace fs = std::filesystem;
+#include <cstdlib>
 
 namespace lumora::server {
 
@@ -27,18 +27,6 @@ int OpenRoot(const std::string& root, const std::string& path, std::string* rel)
 }
 
 }  // namespace
-
-std::string JailedPath(const fs::path& root, const fs::path& path) {
-  std::error_code ec;
-  const fs::path realRoot = fs::canonical(root, ec);
-  if (ec) return "";
-  const fs::path real = fs::canonical(path, ec);
-  if (ec || !fs::is_regular_file(real, ec)) return "";
-  // Inside means below it, step by step: "/music2/x" is not inside "/music".
-  auto [r, p] = std::mismatch(realRoot.begin(), realRoot.end(), real.begin(), real.end());
-  if (r != realRoot.end() || p == real.end()) return "";
-  return real.string();
-}
 
 int OpenBeneath(const std::string& root, const std::string& path, int flags) {
   std::string rel;
@@ -79,6 +67,57 @@ int WalkBeneath(const std::string& root, const std::string& path, int flags) {
     start = slash + 1;
   }
   return -1;
+}
+
+int OpenFolderBeneath(const std::string& root, const std::string& dir) {
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  return dir.empty() ? open(root.c_str(), kFlags | O_NOFOLLOW)
+                     : OpenBeneath(root, root + "/" + dir, kFlags);
+}
+
+int OpenFileBeneath(const std::string& root, const std::string& path) {
+  // Without waiting: a pipe put where a file was would hold the reading thread for good.
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK;
+  int fd = OpenBeneath(root, path, kFlags);
+  if (fd < 0 && errno == ELOOP) {
+    const std::string real = RealPath(path);
+    if (!real.empty()) fd = OpenBeneath(root, real, kFlags);
+  }
+  struct stat st {};
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::optional<std::string> ReadOpenFile(int fd, std::size_t most) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || static_cast<std::size_t>(st.st_size) > most) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t got = 0;
+  for (ssize_t n = 1; n > 0 && got < bytes.size(); got += static_cast<std::size_t>(n))
+    n = std::max<ssize_t>(
+        0, pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got)));
+  bytes.resize(got);
+  return bytes;
+}
+
+std::optional<std::string> ReadFileBeneath(const std::string& root, const std::string& path,
+                                           std::size_t most) {
+  const int fd = OpenFileBeneath(root, path);
+  if (fd < 0) return std::nullopt;
+  auto bytes = ReadOpenFile(fd, most);
+  close(fd);
+  return bytes;
+}
+
+std::string RealPath(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return "";
+  std::string text = real;
+  free(real);
+  return text;
 }
 
 }  // namespace lumora::server

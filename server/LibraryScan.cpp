@@ -3,14 +3,17 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <thread>
 
 #include "LibraryCatalogue.h"
+#include "LibraryJail.h"
 
 namespace lumora::server {
 
@@ -29,52 +32,58 @@ std::string Join(const std::string& dir, const std::string& name) {
   return dir.empty() ? name : dir + "/" + name;
 }
 
-// Walks dir below realRoot without following links: a link to a file inside the library is a
-// song of its own; a link to a folder inside it is recorded, not walked (its target is walked
-// where it lies); a link that leads out of the library is passed over.
-void Walk(const std::string& realRoot, const std::string& dir, bool recursive,
+// Walks an area below realRoot, each folder opened beneath the root through no link: a link to a
+// file inside the library is a song of its own; a link to a folder inside it is recorded, not
+// walked (its target is walked where it lies); a link that leads out of the library is passed
+// over. A folder too deep to be named in a path is passed over too.
+void Walk(const std::string& realRoot, const ScanArea& area,
           const std::function<void(const std::string&)>& entering,
           const std::function<bool()>& stopAsked, std::map<std::string, FileStamp>& files,
           ScanOutcome& out) {
-  out.stopped = out.stopped || stopAsked();
-  if (out.stopped) return;
-  const std::string full = dir.empty() ? realRoot : realRoot + "/" + dir;
-  entering(dir);
-  DIR* d = opendir(full.c_str());
-  if (!d) return;
-  out.folders.push_back(dir);
-  std::vector<std::string> subfolders;
-  while (dirent* e = readdir(d)) {
-    const std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    const std::string rel = Join(dir, name), path = full + "/" + name;
-    // The entry's type spares a stat of every folder and every picture or text file.
-    if (e->d_type == DT_DIR) {
-      subfolders.push_back(rel);
+  for (std::vector<std::string> folders{area.dir}; !folders.empty();) {
+    out.stopped = out.stopped || stopAsked();
+    if (out.stopped) return;
+    const std::string dir = std::move(folders.back());
+    folders.pop_back();
+    entering(dir);
+    const int fd = OpenFolderBeneath(realRoot, dir);
+    DIR* d = fd < 0 ? nullptr : fdopendir(fd);
+    if (!d) {
+      if (fd >= 0) close(fd);
       continue;
     }
-    if (e->d_type == DT_REG && !SongFileFormat(name)) continue;
-    struct stat st {};
-    if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
-      subfolders.push_back(rel);
-    } else if (S_ISREG(st.st_mode) && SongFileFormat(name)) {
-      files[rel] = {st.st_size, MtimeNs(st), ""};
-    } else if (S_ISLNK(st.st_mode)) {
-      const std::string target = RealPath(path);
-      struct stat ts {};
-      if (stat(target.c_str(), &ts) != 0 || target.rfind(realRoot + "/", 0) != 0) continue;
-      const std::string to = target.substr(realRoot.size() + 1);
-      if (S_ISREG(ts.st_mode) && SongFileFormat(name))
-        files[rel] = {ts.st_size, MtimeNs(ts), to};
-      else if (S_ISDIR(ts.st_mode) && !IsWithin(to, rel))  // a link to its own ancestor loops
-        out.links.push_back({rel, to});
+    out.folders.push_back(dir);
+    const std::string full = dir.empty() ? realRoot : realRoot + "/" + dir;
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      const std::string rel = Join(dir, name);
+      // The entry's type spares a stat of every folder and every picture or text file.
+      struct stat st {};
+      if (e->d_type == DT_DIR) {
+        st.st_mode = S_IFDIR;
+      } else if (e->d_type == DT_REG && !SongFileFormat(name)) {
+        continue;
+      } else if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        continue;
+      }
+      if (S_ISDIR(st.st_mode)) {
+        if (area.recursive) folders.push_back(rel);
+      } else if (S_ISREG(st.st_mode) && SongFileFormat(name)) {
+        files[rel] = {st.st_size, MtimeNs(st), ""};
+      } else if (S_ISLNK(st.st_mode)) {
+        const std::string target = RealPath(full + "/" + name);
+        struct stat ts {};
+        if (stat(target.c_str(), &ts) != 0 || target.rfind(realRoot + "/", 0) != 0) continue;
+        const std::string to = target.substr(realRoot.size() + 1);
+        if (S_ISREG(ts.st_mode) && SongFileFormat(name))
+          files[rel] = {ts.st_size, MtimeNs(ts), to};
+        else if (S_ISDIR(ts.st_mode) && !IsWithin(to, rel))  // a link to its own ancestor loops
+          out.links.push_back({rel, to});
+      }
     }
+    closedir(d);
   }
-  closedir(d);
-  if (recursive)
-    for (const std::string& sub : subfolders)
-      Walk(realRoot, sub, true, entering, stopAsked, files, out);
 }
 
 // A recursive area covers everything below it; an area covered by another is dropped.
@@ -92,36 +101,55 @@ std::vector<ScanArea> Merged(std::vector<ScanArea> areas) {
   return kept;
 }
 
-// Reads the files' tags on a few threads: opening and parsing files is most of a first scan.
-// ReadSongFile is called on several threads at once: it must keep no state between calls.
-void ReadTags(const std::string& realRoot, std::vector<IndexedFile>& files,
-              const std::function<bool()>& stopAsked) {
+// A hash of a file's size and three of its blocks (start, middle, end): two files that differ in
+// their tags or their audio differ here, so a song moved is told from another of its size.
+std::uint64_t Fingerprint(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return 0;
+  constexpr off_t kBlock = 4096;
+  std::uint64_t h = 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(st.st_size);
+  for (off_t at : {off_t{0}, st.st_size / 2, st.st_size - kBlock}) {
+    std::uint64_t words[kBlock / 8] = {};
+    const ssize_t n = pread(fd, words, sizeof words, std::max<off_t>(0, at));
+    for (ssize_t i = 0; i < (n + 7) / 8; ++i) {
+      h = (h ^ words[i]) * 0x100000001B3ull;
+      h ^= h >> 29;
+    }
+  }
+  return h | 1;  // 0 stands for a file not read
+}
+
+// Opens a file beneath the root, takes its fingerprint and has a reader read its tags; a file
+// that cannot be opened so (gone, or swapped for a link out since the walk) is refused, and a
+// file that ends its reader is refused with one line on stderr.
+void ReadFile(const std::string& realRoot, IndexedFile& f, TagReaders& readers) {
+  const std::string path = realRoot + "/" + f.file();
+  f.tags.reset();
+  const int fd = OpenFileBeneath(realRoot, path);
+  if (fd < 0) return;
+  f.fingerprint = Fingerprint(fd);
+  std::string why;
+  if (!readers.ReadTags(fd, path.substr(path.rfind('/') + 1), &f.tags, &why))
+    std::fprintf(stderr, "lumora-server: left out %s: %s\n", path.c_str(), why.c_str());
+  close(fd);
+}
+
+void ReadFiles(const std::string& realRoot, std::vector<IndexedFile>& files,
+               const std::function<bool()>& stopAsked, TagReaders& readers) {
   std::atomic<std::size_t> next{0};
   auto work = [&] {
     for (std::size_t i = next++; i < files.size() && !stopAsked(); i = next++)
-      files[i].tags = ReadSongFile(realRoot + "/" + files[i].file());
+      ReadFile(realRoot, files[i], readers);
   };
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  std::vector<std::thread> helpers(files.size() < 32 ? 0 : std::min(cores, 4u) - 1);
+  std::vector<std::thread> helpers(files.size() < 32 ? 0 : ReadingThreads() - 1);
   for (std::thread& t : helpers) t = std::thread(work);
   work();
   for (std::thread& t : helpers) t.join();
 }
 
-bool SameSong(const SongFileTags& a, const SongFileTags& b) {
-  return a.durationMs == b.durationMs && a.title == b.title && a.artists == b.artists &&
-         a.album == b.album && a.track == b.track;
-}
-
 }  // namespace
 
-std::string RealPath(const std::string& path) {
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real) return "";
-  std::string text = real;
-  free(real);
-  return text;
-}
+unsigned ReadingThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 4u); }
 
 bool IsWithin(const std::string& dir, const std::string& path) {
   return dir.empty() || path == dir || path.rfind(dir + "/", 0) == 0;
@@ -136,19 +164,19 @@ bool ScanArea::Holds(const std::string& path) const {
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::vector<ScanArea>& areas,
                       const std::function<void(const std::string& folder)>& entering,
-                      const std::function<bool()>& stopAsked) {
+                      const std::function<bool()>& stopAsked, TagReaders& readers) {
   ScanOutcome out;
   std::map<std::string, FileStamp> found;
   std::map<std::string, IndexedFile> known;
   for (const ScanArea& area : Merged(areas)) {
-    Walk(realRoot, area.dir, area.recursive, entering, stopAsked, found, out);
+    Walk(realRoot, area, entering, stopAsked, found, out);
     for (IndexedFile& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
   }
   std::vector<IndexedFile> changed, fresh;
   for (const auto& [path, stamp] : found) {
     auto row = known.find(path);
     if (row == known.end()) {
-      fresh.push_back({path, stamp.target, stamp.size, stamp.mtimeNs, 0, std::nullopt});
+      fresh.push_back({path, stamp.target, stamp.size, stamp.mtimeNs, 0, 0, std::nullopt});
     } else {
       IndexedFile& f = row->second;
       if (f.size != stamp.size || f.mtimeNs != stamp.mtimeNs || f.target != stamp.target) {
@@ -160,45 +188,26 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
       known.erase(row);
     }
   }
-  // What is left in known vanished; a fresh file may be one of them, moved: of the same size, and
-  // of the same modification time (a rename: its row moves as it is) or the same tags (a copy).
-  std::multimap<std::int64_t, const IndexedFile*> vanished;
-  for (const auto& [path, row] : known) vanished.emplace(row.size, &row);
-  auto findMoved = [&](const IndexedFile& f, const auto& same) {
-    auto [from, to] = vanished.equal_range(f.size);
-    auto it = std::find_if(from, to, [&](const auto& entry) { return same(*entry.second); });
-    return it == to ? vanished.end() : it;
-  };
-  std::vector<LibraryIndex::Move> moves;
-  std::vector<IndexedFile> added;
-  for (IndexedFile& f : fresh) {
-    auto renamed = findMoved(f, [&](const IndexedFile& old) { return old.mtimeNs == f.mtimeNs; });
-    if (renamed == vanished.end()) {
-      added.push_back(std::move(f));
-      continue;
-    }
-    f.id = renamed->second->id;
-    moves.push_back({renamed->second->path, std::move(f)});
-    vanished.erase(renamed);
-  }
-  out.filesRead = static_cast<int>(changed.size() + added.size());
-  ReadTags(realRoot, changed, stopAsked);
-  ReadTags(realRoot, added, stopAsked);
+  out.filesRead = static_cast<int>(changed.size() + fresh.size());
+  ReadFiles(realRoot, changed, stopAsked, readers);
+  ReadFiles(realRoot, fresh, stopAsked, readers);
   out.stopped = out.stopped || stopAsked();
   if (out.stopped) return out;
 
-  std::set<std::uint64_t> used;
+  // What is left in known vanished; a fresh file with the fingerprint of one of them is that
+  // file moved or copied, and keeps its id.
+  std::multimap<std::uint64_t, std::uint64_t> vanished;  // fingerprint -> id
   std::vector<std::string> gone;
-  for (IndexedFile& f : added) {
-    auto copied = findMoved(f, [&](const IndexedFile& old) {
-      if (!f.tags) return false;
-      auto tags = index.TagsOf(old.path);
-      return tags && SameSong(*f.tags, *tags);
-    });
-    if (copied != vanished.end()) {
-      f.id = copied->second->id;
-      gone.push_back(copied->second->path);
-      vanished.erase(copied);
+  for (const auto& [path, row] : known) {
+    if (row.fingerprint) vanished.emplace(row.fingerprint, row.id);
+    gone.push_back(path);
+  }
+  std::set<std::uint64_t> used;
+  for (IndexedFile& f : fresh) {
+    auto moved = f.fingerprint ? vanished.find(f.fingerprint) : vanished.end();
+    if (moved != vanished.end()) {
+      f.id = moved->second;
+      vanished.erase(moved);
     } else {
       f.id = StableId("song:" + f.path);
       for (int n = 1; used.count(f.id) || index.IdTaken(f.id); ++n)
@@ -207,9 +216,8 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
     used.insert(f.id);
     changed.push_back(std::move(f));
   }
-  for (const auto& [size, row] : vanished) gone.push_back(row->path);
-  index.Apply(gone, changed, moves);
-  out.indexChanged = !gone.empty() || !changed.empty() || !moves.empty();
+  index.Apply(gone, changed, &out.indexFailure);
+  out.indexChanged = !gone.empty() || !changed.empty();
   return out;
 }
 

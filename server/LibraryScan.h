@@ -1,12 +1,15 @@
 #pragma once
 // Brings the saved index up to date with parts of the library's folder: files whose size and
 // modification time match their row are not read again, and a file that vanished from one path
-// and appeared at another in the same scan keeps its id (and so the likes that name it).
+// and appeared at another in the same scan, with the same size and content fingerprint, keeps its
+// id (and so the likes that name it) and takes the tags it has now. Folders and files are opened
+// beneath the root through no link (LibraryJail.h); tags are read by the tag readers.
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "LibraryIndex.h"
+#include "TagReader.h"
 
 namespace lumora::server {
 
@@ -18,9 +21,6 @@ struct ScanArea {
   // Whether path (a file or folder below the root) is in the area.
   bool Holds(const std::string& path) const;
 };
-
-// The path with every link resolved; empty when it does not lead anywhere.
-std::string RealPath(const std::string& path);
 
 // Whether path is dir itself or lies below it (paths below the root; "" is the root).
 bool IsWithin(const std::string& dir, const std::string& path);
@@ -37,13 +37,17 @@ struct ScanOutcome {
   std::vector<std::string> folders;  // every folder walked, below the root
   std::vector<FolderLink> links;     // the folder links met in the walked folders
   bool stopped = false;              // cut short when asked to stop: the index is as it was
+  std::string indexFailure;  // why the index file refused the changes (see LibraryIndex::Apply)
 };
+
+// How many files a scan reads at once: opening and parsing files is most of a first scan.
+unsigned ReadingThreads();
 
 // entering is called with each folder before its files are listed, so that a watch set up there
 // misses nothing written meanwhile; stopAsked between folders and files, from several threads.
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::vector<ScanArea>& areas,
                       const std::function<void(const std::string& folder)>& entering,
-                      const std::function<bool()>& stopAsked);
+                      const std::function<bool()>& stopAsked, TagReaders& readers);
 
 }  // namespace lumora::server

@@ -1,13 +1,24 @@
 #pragma once
-// Slows a password guesser down by counting attempts, not sequences: at most kPerAddress
-// logins from one address, kPerAccount for one account and kInFlight in all are under way at
-// once (others are refused at once), and after kFreeFailures failures of an address or an
-// account each of its logins is held before its password is even looked at, and a further one
+// Slows a password guesser down without turning the slowing against the account's owner. Each
+// login is counted against three records: its address and account together (the pair), its
+// address, and its account. A guesser's pace is its pair's own: after kFreeFailures failures of
+// the pair each of its logins is held before its password is even looked at, and a further one
 // sooner than an interval after it is refused at once. The interval doubles per failure up to
-// kMaxIntervalMs, the pace a guesser had when it waited for each answer in turn; the hold
-// stops at kMaxDelayMs, far below the time a client waits for an answer. A quarter of an hour
-// without failures forgives; an account's success forgives the account, never the address (a
-// guesser may well own an account).
+// kMaxIntervalMs, the pace a guesser had when it waited for each answer in turn; the hold stops
+// at kMaxDelayMs, far below the time a client waits for an answer.
+//
+// Beside it, an address that failed on kFreeFailures accounts (one password tried on many)
+// is paced the same way by its address record, and an account that failed from several
+// addresses (one account guessed from many) by its account record, so spreading the guesses
+// gains nothing. The owner is spared both: a pair that logged in lately is paced by its own
+// failures only, and a pair without failures of its own is let through while fewer than two
+// other addresses are failing on the account. Other people's typos at the same address, or a
+// guesser at another one, therefore never refuse the owner's right password.
+//
+// At most kPerAddress logins from one address, kPerAccount for one account (the owner's
+// aside) and kInFlight in all are under way at once; logins held by a pace take at most
+// kHeldInFlight of those, so a crowd of held guessers leaves room for a login nobody holds.
+// A quarter of an hour without failures forgives a record.
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -25,6 +36,7 @@ class LoginThrottle {
   static constexpr int kPerAddress = 2;
   static constexpr int kPerAccount = 2;
   static constexpr int kInFlight = 16;
+  static constexpr int kHeldInFlight = 12;
 
   // One login under way; it ends when the last copy goes, failed or not as said.
   class Attempt {
@@ -38,29 +50,41 @@ class LoginThrottle {
     friend class LoginThrottle;
     LoginThrottle* throttle_ = nullptr;
     std::string peer_, account_;
+    bool spared_ = false;  // not counted among the account's logins under way
     bool failed_ = false, succeeded_ = false;
   };
 
-  // A new login from peer for account (as typed, compared without case); nullptr when too
-  // many are under way.
-  std::shared_ptr<Attempt> Begin(const std::string& peer, const std::string& account);
+  // A login begun, or the time after which one may begin.
+  struct Admission {
+    std::shared_ptr<Attempt> attempt;
+    int retryAfterMs = 0;
+  };
+
+  // A new login from peer for account (as typed, compared without case).
+  Admission Begin(const std::string& peer, const std::string& account);
 
  private:
   using Clock = std::chrono::steady_clock;
   struct Record {
-    int failures = 0;
+    int failures = 0;        // a pair's and an account's failures; an address's failing accounts
+    int failingPairs = 0;    // an account's addresses that failed on it
+    int sparedInFlight = 0;  // an account's logins under way spared its pace
     int inFlight = 0;
-    Clock::time_point last;  // the latest failure
-    Clock::time_point next;  // once past its free failures, no login begins before this
+    Clock::time_point last;       // the latest failure
+    Clock::time_point next;       // once past its free failures, no login begins before this
+    Clock::time_point knownTill;  // a pair: its latest login, and a while after
   };
   void End(const Attempt& attempt);
-  // The record of key, forgiven when its last failure is old.
+  // The record of key, forgiven when its last failure is old; null when there is none.
+  Record* Find(const std::string& key, Clock::time_point now);
   Record& At(const std::string& key, Clock::time_point now);
   void Forget(Clock::time_point now);  // idle records older than the forgiving time
 
   std::mutex mutex_;
   int inFlight_ = 0;
-  std::unordered_map<std::string, Record> records_;  // "a:" address, "u:" account
+  int heldInFlight_ = 0;
+  // "p:" address and account, "a:" address, "u:" account.
+  std::unordered_map<std::string, Record> records_;
 };
 
 }  // namespace lumora::server

@@ -12,15 +12,13 @@
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
-#include "LibraryJail.h"
 #include "Text.h"
-#include "TextEncodings.h"
 
 namespace fs = std::filesystem;
 
@@ -39,29 +37,18 @@ constexpr FormatName kFormats[] = {
     {"wav", "wav", "audio/wav"},
 };
 
-// A lyric file is a few kilobytes; anything far bigger is not one.
-constexpr std::uintmax_t kMaxLyricFile = 1 << 20;
-
 std::string Utf8(const TagLib::String& s) { return s.to8Bit(true); }
 
 std::string First(const TagLib::PropertyMap& tags, const char* key) {
   auto it = tags.find(key);
-  return it == tags.end() || it->second.isEmpty() ? "" : Utf8(it->second.front());
+  return it == tags.end() || it->second.isEmpty() ? ""
+                                                  : CutText(Utf8(it->second.front()), kMaxTagText);
 }
 
 // "2/3" -> 2; 0 when it is no number.
 int LeadingNumber(const std::string& text) {
   const int n = std::atoi(text.c_str());
   return n > 0 ? n : 0;
-}
-
-// What the picture's bytes say it is; the tag's word where they say nothing known.
-std::string SniffMime(const TagLib::ByteVector& data, const TagLib::String& stated) {
-  if (data.startsWith("\x89PNG")) return "image/png";
-  if (data.startsWith("\xFF\xD8")) return "image/jpeg";
-  if (data.startsWith("GIF8")) return "image/gif";
-  const std::string mime = Utf8(stated);
-  return mime.find('/') != std::string::npos ? mime : "image/jpeg";
 }
 
 // The ID3v2 tag of the formats that carry one.
@@ -77,20 +64,22 @@ constexpr int kFrontCover = 3;  // the picture type of ID3 and of FLAC's picture
 
 std::optional<Picture> PictureOf(TagLib::File* file) {
   std::optional<Picture> any;
-  // Returns true when this one is the front cover.
-  auto consider = [&](int type, const TagLib::ByteVector& data, const TagLib::String& mime) {
-    if (data.isEmpty() || (any && type != kFrontCover)) return false;
-    any = Picture{std::string(data.data(), data.size()), SniffMime(data, mime)};
-    return type == kFrontCover;
+  // Returns true when this one is the front cover. A picture too big to keep is passed over.
+  auto consider = [&](int type, const TagLib::ByteVector& data) {
+    if (data.isEmpty() || data.size() > kMaxPictureBytes || (any && type != kFrontCover))
+      return false;
+    auto kept = KeptPicture(std::string(data.data(), data.size()));
+    if (kept) any = std::move(kept);
+    return kept && type == kFrontCover;
   };
   auto flacPictures = [&](const TagLib::List<TagLib::FLAC::Picture*>& list) {
     for (const TagLib::FLAC::Picture* p : list)
-      if (consider(p->type(), p->data(), p->mimeType())) return;
+      if (consider(p->type(), p->data())) return;
   };
   if (TagLib::ID3v2::Tag* id3 = Id3v2Of(file)) {
     for (const TagLib::ID3v2::Frame* frame : id3->frameList("APIC"))
       if (auto* p = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame))
-        if (consider(p->type(), p->picture(), p->mimeType())) break;
+        if (consider(p->type(), p->picture())) break;
   } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
     flacPictures(flac->pictureList());
   } else if (auto* xiph = dynamic_cast<TagLib::Ogg::XiphComment*>(file->tag())) {
@@ -99,25 +88,42 @@ std::optional<Picture> PictureOf(TagLib::File* file) {
     // covr has no picture types: its first picture is the cover by custom.
     if (mp4->tag() && mp4->tag()->contains("covr"))
       for (const TagLib::MP4::CoverArt& art : mp4->tag()->item("covr").toCoverArtList())
-        if (consider(kFrontCover, art.data(), "")) break;
+        if (consider(kFrontCover, art.data())) break;
   }
   return any;
 }
 
+// The file at a descriptor under the name that tells its format: TagLib picks the format by the
+// name's extension, then by the content, as it does for a file opened by its path.
+class NamedStream : public TagLib::FileStream {
+ public:
+  NamedStream(int fd, std::string name) : FileStream(fd, true), name_(std::move(name)) {}
+  TagLib::FileName name() const override { return name_.c_str(); }
+
+ private:
+  std::string name_;
+};
+
 // A song opened for reading only: TagLib opens for writing where it may, and every close of a
 // file opened so tells the folder watch that the file was written.
 struct OpenedSong {
-  std::unique_ptr<TagLib::FileStream> stream;
+  std::unique_ptr<NamedStream> stream;
   TagLib::FileRef ref;  // declared after the stream it reads, so it goes first
   TagLib::File* file() const { return ref.file(); }
   TagLib::AudioProperties* audioProperties() const { return ref.audioProperties(); }
 };
 
-std::unique_ptr<OpenedSong> OpenSong(const std::string& path) {
-  if (!SongFileFormat(path)) return nullptr;
+std::unique_ptr<OpenedSong> OpenSong(int fd, const std::string& name) {
+  if (!SongFileFormat(name)) {
+    close(fd);
+    return nullptr;
+  }
   auto song = std::make_unique<OpenedSong>();
-  song->stream = std::make_unique<TagLib::FileStream>(path.c_str(), true);
-  if (!song->stream->isOpen()) return nullptr;
+  song->stream = std::make_unique<NamedStream>(fd, name);  // closes fd when it goes
+  if (!song->stream->isOpen()) {
+    close(fd);
+    return nullptr;
+  }
   song->ref = TagLib::FileRef(song->stream.get(), true, TagLib::AudioProperties::Average);
   if (song->ref.isNull() || !song->audioProperties() ||
       song->audioProperties()->lengthInMilliseconds() <= 0)
@@ -127,14 +133,25 @@ std::unique_ptr<OpenedSong> OpenSong(const std::string& path) {
   return song;
 }
 
-std::string ReadSmallFile(const std::string& path) {
-  std::error_code ec;
-  if (fs::file_size(path, ec) > kMaxLyricFile || ec) return "";
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+// USLT (with or without a description), MP4's ©lyr and Vorbis LYRICS all come as LYRICS.
+std::string LyricOf(const TagLib::PropertyMap& props) {
+  for (const auto& [key, values] : props)
+    if ((key.startsWith("LYRICS") || key == "UNSYNCEDLYRICS") && !values.isEmpty() &&
+        !values.front().isEmpty())
+      return CutText(Utf8(values.front()), kMaxLyricBytes);
+  return "";
 }
 
 }  // namespace
+
+std::string CutText(std::string text, std::size_t most) {
+  if (text.size() <= most) return text;
+  std::size_t end = most;
+  // Back to the first byte of the character that would be cut.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  text.resize(end);
+  return text;
+}
 
 std::optional<AudioFormat> SongFileFormat(const std::string& path) {
   const fs::path name = fs::path(path).filename();
@@ -147,16 +164,17 @@ std::optional<AudioFormat> SongFileFormat(const std::string& path) {
   return std::nullopt;
 }
 
-std::optional<SongFileTags> ReadSongFile(const std::string& path) {
-  std::unique_ptr<OpenedSong> file = OpenSong(path);
+std::optional<SongFileTags> ReadSongFile(int fd, const std::string& name) {
+  std::unique_ptr<OpenedSong> file = OpenSong(fd, name);
   if (!file) return std::nullopt;
   SongFileTags tags;
   tags.durationMs = file->audioProperties()->lengthInMilliseconds();
   const TagLib::PropertyMap props = file->file()->properties();
   tags.title = First(props, "TITLE");
   if (auto it = props.find("ARTIST"); it != props.end())
-    for (const TagLib::String& name : it->second)
-      if (std::string artist = Utf8(name.stripWhiteSpace()); !artist.empty())
+    for (const TagLib::String& value : it->second)
+      if (std::string artist = CutText(Utf8(value.stripWhiteSpace()), kMaxTagText);
+          !artist.empty() && tags.artists.size() < kMaxArtists)
         tags.artists.push_back(artist);
   tags.album = First(props, "ALBUM");
   tags.albumArtist = First(props, "ALBUMARTIST");
@@ -166,52 +184,16 @@ std::optional<SongFileTags> ReadSongFile(const std::string& path) {
   tags.track = LeadingNumber(First(props, "TRACKNUMBER"));
   tags.genre = First(props, "GENRE");
   tags.hasPicture = PictureOf(file->file()).has_value();
-  AudioFormat format = *SongFileFormat(path);
+  tags.lyric = LyricOf(props);
+  AudioFormat format = *SongFileFormat(name);
   tags.extension = std::move(format.extension);
   tags.mime = std::move(format.mime);
   return tags;
 }
 
-std::string ReadSongLyric(const std::string& root, const std::string& path) {
-  if (std::unique_ptr<OpenedSong> file = OpenSong(path)) {
-    // USLT (with or without a description), MP4's ©lyr and Vorbis LYRICS all come as LYRICS.
-    for (const auto& [key, values] : file->file()->properties())
-      if ((key.startsWith("LYRICS") || key == "UNSYNCEDLYRICS") && !values.isEmpty() &&
-          !values.front().isEmpty())
-        return Utf8(values.front());
-  }
-  for (const char* ext : {".lrc", ".LRC"}) {
-    const std::string lrc = JailedPath(root, fs::path(path).replace_extension(ext));
-    if (!lrc.empty()) return DecodeTextFile(ReadSmallFile(lrc));
-  }
-  return "";
-}
-
-std::optional<Picture> ReadEmbeddedPicture(const std::string& path) {
-  std::unique_ptr<OpenedSong> file = OpenSong(path);
+std::optional<Picture> ReadEmbeddedPicture(int fd, const std::string& name) {
+  std::unique_ptr<OpenedSong> file = OpenSong(fd, name);
   return file ? PictureOf(file->file()) : std::nullopt;
-}
-
-std::string FindFolderPicture(const std::string& root, const std::string& songPath) {
-  std::string best;
-  int bestRank = 3;
-  std::error_code ec;
-  for (const fs::directory_entry& entry :
-       fs::directory_iterator(fs::path(songPath).parent_path(), ec)) {
-    const fs::path name = entry.path().filename();
-    const std::string ext = ToLowerAscii(name.extension().string());
-    if (ext != ".jpg" && ext != ".jpeg" && ext != ".png") continue;
-    const std::string stem = ToLowerAscii(name.stem().string());
-    const int rank = stem == "cover" ? 0 : stem == "folder" ? 1 : stem == "front" ? 2 : 3;
-    // The lowest rank, then the first name, whatever order the folder lists them in.
-    if (rank == 3 || rank > bestRank || (rank == bestRank && entry.path().string() > best))
-      continue;
-    if (!JailedPath(root, entry.path()).empty()) {
-      best = entry.path().string();
-      bestRank = rank;
-    }
-  }
-  return best.empty() ? "" : JailedPath(root, best);
 }
 
 }  // namespace lumora::server

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <utility>
 
 #include "Secrets.h"
@@ -92,6 +93,27 @@ bool Store::Migrate(std::string* error) {
 
 bool Store::Open(const std::string& path, std::string* error) {
   std::lock_guard lock(mutex_);
+  if (OpenWritable(path, error)) return true;
+  // On a full disk (or in a read-only folder) what is stored can still be read: the service
+  // goes on, and every login, logout and like is refused (500) as any write the disk refuses,
+  // until the next start.
+  sqlite3_close(db_);
+  db_ = nullptr;
+  std::string uri = "file:";
+  for (char c : path)
+    uri += c == '?' ? "%3F" : c == '#' ? "%23" : c == '%' ? "%25" : std::string(1, c);
+  if (sqlite3_open_v2((uri + "?immutable=1").c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                      nullptr) != SQLITE_OK ||
+      !SqlStatement(db_, "SELECT count(*) FROM accounts").Step())
+    return false;
+  std::fprintf(stderr,
+               "lumora-server: cannot write the accounts' database (%s); serving what it holds,"
+               " and refusing logins, logouts and likes until a start with room to write\n",
+               error ? error->c_str() : "");
+  return true;
+}
+
+bool Store::OpenWritable(const std::string& path, std::string* error) {
   // An older version left them readable by all; new journals take the database's mode.
   for (const char* tail : {"", "-wal", "-shm"}) chmod((path + tail).c_str(), 0600);
   if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {

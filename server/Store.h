@@ -38,7 +38,7 @@ class Store {
 
   // Opens (creating when absent, readable by its owner only) the database file, brings an
   // older one to the present form (passwords hashed, tokens digested) and seeds the demo
-  // accounts.
+  // accounts. One that cannot be written is opened for reading only, and says so.
   bool Open(const std::string& path, std::string* error);
 
   std::optional<Account> AccountByPhone(const std::string& phone);
@@ -63,6 +63,7 @@ class Store {
   bool Exec(const char* sql, std::string* error);
   bool Failed(std::string* error);  // false, with SQLite's latest message in error
   bool Migrate(std::string* error);
+  bool OpenWritable(const std::string& path, std::string* error);
 
   std::mutex mutex_;
   sqlite3* db_ = nullptr;

@@ -19,11 +19,11 @@
 #include "ApiServer.h"
 #include "DemoCatalogue.h"
 #include "HttpServer.h"
-#include "LegacyTagText.h"
 #include "Library.h"
 #include "MediaWriter.h"
 #include "MusicFolder.h"
 #include "Store.h"
+#include "TagReader.h"
 #include "TestCatalogue.h"
 
 namespace fs = std::filesystem;
@@ -93,6 +93,8 @@ void RaiseDescriptorLimit() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The server starts itself as its own tag readers, with their socket at descriptor 3.
+  if (argc == 2 && std::string(argv[1]) == kTagReaderArgument) return RunTagReader(3);
   std::string host = "127.0.0.1", dataDir = DefaultDataDir(), library, demoDir;
   std::vector<std::string> names;
   int port = 3000;
@@ -144,6 +146,7 @@ int main(int argc, char** argv) {
   if (!listen.loopback)
     std::cerr << "lumora-server: listening on " << host
               << ", so the service is reachable from the network\n";
+  if (ListenAddressTaken(listen, port)) return Fail(TakenMessage(host, port));
 
   // Signals are taken by sigwait below, never by the server's threads.
   sigset_t stopSignals;
@@ -185,10 +188,9 @@ int main(int argc, char** argv) {
                 << " does not exist; serving an empty library until it appears\n";
     else if (!fs::is_directory(library, ec))
       return Fail("not a folder: " + library);
-    ReadLegacyGbkTags();
     // A throw-away cache of the files' tags, apart from the accounts (see LibraryIndex.h).
-    followed =
-        std::make_unique<Library>(library, dataDir + "/library-index.db", catalogue, stopPending);
+    followed = std::make_unique<Library>(library, dataDir + "/library-index.db", catalogue,
+                                         stopPending, "/proc/self/exe");
     if (!followed->Start(&error)) return Fail("library: " + error);
   } else {
     if (demoDir.empty()) demoDir = dataDir + (testCatalogue ? "/test-catalogue" : "/demo");
@@ -205,7 +207,7 @@ int main(int argc, char** argv) {
   Store store;
   if (!store.Open(dataDir + "/lumora-server.db", &error)) return Fail("database: " + error);
 
-  ApiServer api(catalogue, store, {assets, testControls});
+  ApiServer api(catalogue, store, {assets, testControls, followed.get()});
   std::mutex logMutex;
   HttpServer http([&](const HttpRequest& req, HttpResponse& res) { api.Handle(req, res); },
                   [&](const std::string& line) {

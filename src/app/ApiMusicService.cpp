@@ -26,7 +26,9 @@ class QueueFiller : public PlaylistLoadListener {
 
 ServiceReply ToServiceReply(ApiReply reply) {
   switch (reply) {
+    // Playback waits for a server that turns it away as for one that is gone; the face says which.
     case ApiReply::Unreachable:
+    case ApiReply::Refused:
       return ServiceReply::Unreachable;
     case ApiReply::NeedsLogin:
       return ServiceReply::NeedsLogin;

@@ -41,14 +41,14 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
       objects_(objects),
       presenter_(presenter ? std::move(presenter) : MessageBoxPresenter(showMessageBox)),
       waits_(new PumpedWaits(this)),
-      account_(objects.options.apiBaseAddress, *waits_) {
+      account_(objects.options.ApiBaseAddress, *waits_) {
   // The player outlives the window: it goes back to waiting in place when the window goes.
   objects_.player.setRunner(*waits_);
   background_ = std::make_unique<SvgPicture>(picturePath("background"));
   setObjectName(QStringLiteral("MainWindow"));
   controls_ = buildMainWindowControls(this);
   square_ = new SquareWidgets(controls_.square, controls_.settings.panel, objects_.apiJson,
-                              objects_.options.apiBaseAddress, *waits_, this);
+                              objects_.options.ApiBaseAddress, *waits_, this);
   connectControls();
   settings_ = new SettingsWiring(
       controls_.settings, objects_.desktopLyrics,
@@ -85,7 +85,7 @@ MainWindow::MainWindow(ProgramObjects& objects, MessageBoxPresenter presenter, Q
   onMainWindowCreated();
   new DesktopWiring(*this, controls_, objects_.player, playback(),
                     *trayWiring_->notificationSwitch(), objects_.options.cacheHome + "/lumora",
-                    objects_.options.apiBaseAddress,
+                    objects_.options.ApiBaseAddress,
                     {[this] { destroyMainWindow(); }, [this] { hideToTray_->bringBack(); }});
   new FaceSight(*this, objects_.desktopLyrics.Handle(),
                 [this](bool seen) { playback().setWatched(seen); });

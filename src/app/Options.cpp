@@ -7,8 +7,8 @@
 namespace lumora {
 
 std::string Options::lastingApiBase() const {
-  return apiBaseTemporary || apiBaseAddress == Options{}.apiBaseAddress ? std::string()
-                                                                        : apiBaseAddress;
+  return apiBaseTemporary || ApiBaseAddress == Options{}.ApiBaseAddress ? std::string()
+                                                                        : ApiBaseAddress;
 }
 
 namespace {
@@ -32,7 +32,7 @@ Options ReadOptions(const EnvironmentReader& environment) {
   Options options;
   std::string base = Read(environment, "LUMORA_API_BASE");
   while (!base.empty() && base.back() == '/') base.pop_back();
-  if (!base.empty()) options.apiBaseAddress = base;
+  if (!base.empty()) options.ApiBaseAddress = base;
   options.apiBaseTemporary = Read(environment, "LUMORA_API_BASE_TEMPORARY") == "1";
   if (Read(environment, "LUMORA_AUDIO_DEVICE") == "0") options.audioDevice = 0;
   options.traceFile = Read(environment, "LUMORA_TRACE_FILE");

@@ -7,7 +7,7 @@ namespace lumora {
 
 struct Options {
   // The music API server: scheme, host and port, no trailing slash.
-  std::string apiBaseAddress = "http://127.0.0.1:3000";
+  std::string ApiBaseAddress = "http://127.0.0.1:3000";
   // The server lives only as long as this session (scripts/run.sh starts one on a free port), so
   // nothing meant for a later session may name its address.
   bool apiBaseTemporary = false;

@@ -43,7 +43,7 @@ PlaybackHooks windowHooks(PumpedWaits& waits, const FaceControls& face, QTimer* 
   // The cache is shared by the hook's copies; it reads each song's lyric once.
   hooks.findLyricLine = [cache = std::make_shared<LyricLineCache>()](const std::string& lyric,
                                                                      const std::string& key) {
-    return cache->findLine(lyric, key);
+    return cache->FindLine(lyric, key);
   };
   hooks.pumpedWait = [&waits](int ms) { waits.pause(ms); };
   hooks.processPendingEvents = [] { QCoreApplication::processEvents(); };
@@ -72,11 +72,14 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       objects_(objects),
       playerOutput_(objects.player),
       face_(window, controls.face, controls.square.frame, std::move(showMessage)),
-      presenter_(face_),
+      presenter_(face_,
+                 [this, &square] {
+                   return apiClient_.LastReply() == ApiReply::Refused || square.square().refused();
+                 }),
       desktopLyrics_(objects.desktopLyrics,
                      [this]() -> const std::string& { return controller_.state().now.lyricText; }),
-      apiClient_(objects.apiJson, session, objects.options.apiBaseAddress, waits),
-      apiService_(apiClient_, session, objects.options.apiBaseAddress),
+      apiClient_(objects.apiJson, session, objects.options.ApiBaseAddress, waits),
+      apiService_(apiClient_, session, objects.options.ApiBaseAddress),
       squarePlaylists_(square),
       retryTimer_(new QTimer(this)),
       likeBoxTimer_(new QTimer(this)),
@@ -84,7 +87,7 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       controller_(
           objects.audioOutput ? *objects.audioOutput : playerOutput_,
           objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
-          objects.options.apiBaseAddress,
+          objects.options.ApiBaseAddress,
           windowHooks(waits, controls.face, retryTimer_, likeBoxTimer_,
                       objects.background ? *objects.background : *jobs_, objects.playbackPeriods)) {
   controller_.addObserver(presenter_);

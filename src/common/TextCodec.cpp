@@ -107,6 +107,10 @@ std::string utf8ToUtf16Le(std::string_view text) {
   return convert("UTF-16LE", "UTF-8", valid, [](std::string_view) { return std::size_t{1}; });
 }
 
+std::string decodeToUtf8(std::string_view bytes, const char* encoding) {
+  return convert("UTF-8", encoding, bytes, [](std::string_view) { return std::size_t{1}; });
+}
+
 std::string gbkToUtf8(std::string_view bytes) {
   return convert("UTF-8", "CP936", bytes, [](std::string_view) { return std::size_t{1}; });
 }

@@ -16,6 +16,10 @@ std::string gbkToUtf8(std::string_view bytes);
 // becomes "?".
 std::string utf8ToUtf16Le(std::string_view text);
 
+// Bytes in the named encoding (iconv's names: "ISO-8859-1", "UTF-16" with or without its byte-order
+// mark, "UTF-16BE") as UTF-8 text; what does not decode becomes "?".
+std::string decodeToUtf8(std::string_view bytes, const char* encoding);
+
 // The bytes unchanged when they are valid UTF-8; otherwise every maximal invalid sequence is
 // replaced by "?". Overlong forms, surrogates and values above U+10FFFF count as invalid.
 std::string toValidUtf8(std::string_view bytes);

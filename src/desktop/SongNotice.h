@@ -15,8 +15,9 @@ namespace lumora {
 
 class Notifications;
 
-// Less than half of the face on the screens counts as docked away.
-bool faceInSight(bool shown, bool exposed, const QRect& frame, const QList<QRect>& screens);
+// In sight: at least half of the face on the screens and not under the windows `above` it.
+bool faceInSight(bool shown, bool exposed, const QRect& frame, const QList<QRect>& screens,
+                 const QList<QRect>& above = {});
 
 class SongNotice : public PlaybackObserver {
  public:

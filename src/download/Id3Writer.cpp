@@ -25,6 +25,12 @@ std::uint32_t ReadBigEndian32(std::string_view bytes) {
   return n;
 }
 
+std::uint32_t SynchSafe32(std::string_view bytes) {
+  std::uint32_t n = 0;
+  for (int i = 0; i < 4; ++i) n = (n << 7) | (static_cast<unsigned char>(bytes[i]) & 0x7F);
+  return n;
+}
+
 void AppendFrame(std::string& out, std::string_view id, std::string_view body) {
   out += id;
   AppendBigEndian32(out, static_cast<std::uint32_t>(body.size()));
@@ -41,14 +47,88 @@ std::string TextBody(std::string_view text) {
   return "\x01\xFF\xFE" + utf8ToUtf16Le(text);
 }
 
-bool IsKnownId(std::string_view id) {
+// The record's texts in the order of kTagFrameIds; the picture comes last.
+std::array<const std::string*, kTagFrameIds.size()> Slots(const TagRecord& r) {
+  return {&r.year,  &r.title,    &r.artist, &r.encodedBy, &r.rightsNotice, &r.track,  &r.album,
+          &r.genre, &r.composer, &r.url,    &r.comment,   &r.lyrics,       &r.picture};
+}
+
+// Whether the record writes a frame of this id itself (an ID3v2.4 date stands for the year).
+bool Writes(const TagRecord& record, std::string_view id) {
   id = id.substr(0, id.find('\0'));
-  return std::find(kTagFrameIds.begin(), kTagFrameIds.end(), id) != kTagFrameIds.end();
+  if (id == "TDRC") id = "TYER";
+  const auto at = std::find(kTagFrameIds.begin(), kTagFrameIds.end(), id);
+  return at != kTagFrameIds.end() && !Slots(record)[at - kTagFrameIds.begin()]->empty();
+}
+
+// The values of a text frame, parted in ID3v2.4 by the encoding's terminator, as UTF-8.
+std::vector<std::string> TextValues(std::string_view body) {
+  if (body.empty()) return {};
+  const char encoding = body[0];
+  body.remove_prefix(1);
+  const char* const names[] = {"ISO-8859-1", "UTF-16", "UTF-16BE"};
+  auto decode = [&](std::string_view bytes) {
+    return encoding >= 0 && encoding <= 2 ? decodeToUtf8(bytes, names[int(encoding)])
+                                          : toValidUtf8(bytes);
+  };
+  const std::size_t unit = encoding == 1 || encoding == 2 ? 2 : 1;
+  std::vector<std::string> values;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i + unit <= body.size(); i += unit) {
+    if (body.substr(i, unit).find_first_not_of('\0') != std::string_view::npos) continue;
+    values.push_back(decode(body.substr(start, i - start)));
+    start = i + unit;
+  }
+  if (start < body.size()) values.push_back(decode(body.substr(start)));
+  return values;
+}
+
+std::string Joined(const std::vector<std::string>& values, std::size_t from) {
+  std::string text;
+  for (std::size_t i = from; i < values.size(); ++i) text += (i > from ? "/" : "") + values[i];
+  return text;
+}
+
+// One frame of an ID3v2.4 tag as our ID3v2.3 tag may hold it; empty to leave it out. Texts are
+// decoded and written as ours are, several values joined by "/"; the recording time keeps its
+// year; what version 2.3 cannot hold (other dates, packed or grouped frames, UTF-8 outside text
+// frames) is left out.
+std::string Version3Frame(std::string_view frame) {
+  const std::string_view id = frame.substr(0, 4);
+  const std::string_view body = frame.substr(kTagHeaderSize);
+  if (static_cast<unsigned char>(frame[9]) & 0x4F) return {};
+  std::string out;
+  if (id == "TXXX") {
+    const std::vector<std::string> values = TextValues(body);
+    const std::string description = values.empty() ? "" : values[0];
+    const std::string value = Joined(values, 1);
+    // Both parts in the one encoding they need, the description ended by its terminator.
+    const bool ascii = TextBody(description + value)[0] == '\0';
+    const std::string pair = ascii ? std::string(1, '\0') + description + '\0' + value
+                                   : "\x01\xFF\xFE" + utf8ToUtf16Le(description) +
+                                         std::string(2, '\0') + "\xFF\xFE" + utf8ToUtf16Le(value);
+    AppendFrame(out, id, pair);
+  } else if (id == "TDRC") {
+    const std::vector<std::string> values = TextValues(body);
+    if (values.empty() || values[0].size() < 4) return {};
+    AppendFrame(out, "TYER", TextBody(values[0].substr(0, 4)));
+  } else if (id.starts_with("TD")) {
+    return {};
+  } else if (id[0] == 'T') {
+    AppendFrame(out, id, TextBody(Joined(TextValues(body), 0)));
+  } else if (!body.empty() && body[0] >= 2 &&
+             (id == "COMM" || id == "USLT" || id == "APIC" || id == "SYLT" || id == "USER" ||
+              id == "WXXX" || id == "GEOB")) {
+    return {};
+  } else {
+    AppendFrame(out, id, body);
+  }
+  return out;
 }
 
 // The new tag for a file whose first bytes are `oldTag` (empty without one).
 std::string ComposeTag(const TagRecord& record, std::string_view oldTag) {
-  return BuildTag(BuildFrames(record) + KeptOldFrames(oldTag));
+  return BuildTag(BuildFrames(record) + KeptOldFrames(oldTag, record));
 }
 
 bool ReadAt(int fd, std::uint64_t offset, std::size_t length, std::string& out) {
@@ -103,13 +183,10 @@ std::error_code CopyRange(int in, std::uint64_t from, std::uint64_t length, int 
 }  // namespace
 
 std::string BuildFrames(const TagRecord& r) {
-  // Slots in the order of kTagFrameIds; the picture comes last.
-  const std::string* texts[] = {&r.year,         &r.title, &r.artist,  &r.encodedBy,
-                                &r.rightsNotice, &r.track, &r.album,   &r.genre,
-                                &r.composer,     &r.url,   &r.comment, &r.lyrics};
+  const auto slots = Slots(r);
   std::string frames;
-  for (std::size_t i = 0; i < std::size(texts); ++i) {
-    if (!texts[i]->empty()) AppendFrame(frames, kTagFrameIds[i], TextBody(*texts[i]));
+  for (std::size_t i = 0; i + 1 < slots.size(); ++i) {
+    if (!slots[i]->empty()) AppendFrame(frames, kTagFrameIds[i], TextBody(*slots[i]));
   }
   if (!r.picture.empty()) {
     // Encoding 0, MIME type and its end, front cover, empty description.
@@ -123,22 +200,32 @@ std::uint64_t OldTagEnd(std::string_view front, std::uint64_t fileSize) {
   if (!front.starts_with("ID3")) return 0;
   // A header cut short by the file's end: the whole file is that broken tag.
   if (front.size() < kTagHeaderSize) return fileSize;
-  std::uint64_t size = 0;
-  for (std::size_t i = 6; i < 10; ++i) size = (size << 7) | (front[i] & 0x7F);
+  const std::uint64_t size = SynchSafe32(front.substr(6, 4));
   return std::min(size + kTagHeaderSize, fileSize);
 }
 
-std::string KeptOldFrames(std::string_view tag) {
+std::string KeptOldFrames(std::string_view tag, const TagRecord& record) {
   std::string kept;
+  // Version 2.2 frames have ids and sizes of another length: none of them can be carried.
+  const char version = tag.size() >= kTagHeaderSize ? tag[3] : 0;
+  if (version != 3 && version != 4) return kept;
   std::uint64_t at = kTagHeaderSize;
   const std::uint64_t end = tag.size();
+  // An extended header comes first: its size leaves out its own four bytes in 2.3 only.
+  if ((tag[5] & 0x40) && at + 4 <= end)
+    at += version == 4 ? SynchSafe32(tag.substr(at, 4)) : ReadBigEndian32(tag.substr(at, 4)) + 4;
   while (at + 8 <= end) {
     std::string_view id = tag.substr(at, 4);
-    std::uint64_t length = ReadBigEndian32(tag.substr(at + 4, 4));
+    const std::string_view size = tag.substr(at + 4, 4);
+    std::uint64_t length = version == 4 ? SynchSafe32(size) : ReadBigEndian32(size);
     // Padding (or a zero-filled header) is carried in chunks of 10 bytes; a frame whole.
     std::uint64_t span = length < 1 ? 10 : length + 10;
     if (at + span > end) break;
-    if (length < 1 || !IsKnownId(id)) kept += tag.substr(at, span);
+    const std::string_view whole = tag.substr(at, span);
+    if (length < 1)
+      kept += whole;
+    else if (!Writes(record, id))
+      kept += version == 4 ? Version3Frame(whole) : std::string(whole);
     at += span;
   }
   return kept;

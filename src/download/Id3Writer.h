@@ -1,6 +1,7 @@
 #pragma once
 // The ID3v2.3 tag we put in front of a downloaded song: our own frames first, then whatever frames
-// of an older tag we do not write ourselves, then 50 bytes of padding.
+// of an older tag we do not write ourselves (so a song keeps its own track, year, genre, disc and
+// the rest), then 50 bytes of padding.
 //
 // A file is never changed in place: the tagged file is written beside it and renamed over it, so
 // a crash or a full disk leaves the old file whole.
@@ -29,7 +30,8 @@ struct TagRecord {
   std::string picture;       // APIC, the picture's bytes
 };
 
-// The frames we write, in the order we write them. An old tag's frames with these ids are dropped.
+// The frames we write, in the order we write them. An old tag's frame is dropped where the record
+// writes one of its id.
 inline constexpr std::array<std::string_view, 13> kTagFrameIds = {
     "TYER", "TIT2", "TPE1", "TENC", "TCOP", "TRCK", "TALB",
     "TCON", "TCOM", "WXXX", "COMM", "USLT", "APIC"};
@@ -48,9 +50,10 @@ std::string BuildFrames(const TagRecord& record);
 std::uint64_t OldTagEnd(std::string_view front, std::uint64_t fileSize);
 
 // The frames and padding chunks of an old tag (the file's first OldTagEnd bytes) that a new tag
-// keeps. The walk stops at the first frame or padding chunk that does not fit in the tag, so no
-// audio byte is ever taken into the new tag.
-std::string KeptOldFrames(std::string_view oldTag);
+// with the record's frames keeps; those of an ID3v2.4 tag made fit for version 2.3, none of an
+// ID3v2.2 tag. The walk stops at the first frame or padding chunk that does not fit in the tag, so
+// no audio byte is ever taken into the new tag.
+std::string KeptOldFrames(std::string_view oldTag, const TagRecord& record);
 
 // Header, frames, padding; empty when the frames are too large for the header to state.
 std::string BuildTag(std::string_view frames);

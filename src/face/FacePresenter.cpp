@@ -89,10 +89,10 @@ void FacePresenter::failed(const PlaybackFailure& failure) {
     case PlaybackFailure::Kind::ServerUnreachable:
     case PlaybackFailure::Kind::NeedsLogin:
     case PlaybackFailure::Kind::NoPlaylists:
-      view_.setArtistCaption(failure.kind == PlaybackFailure::Kind::NeedsLogin ? kFmNeedsLogin
-                             : failure.kind == PlaybackFailure::Kind::NoPlaylists
-                                 ? kNoPlaylists
-                                 : kServerUnreachable);
+      view_.setArtistCaption(failure.kind == PlaybackFailure::Kind::NeedsLogin    ? kFmNeedsLogin
+                             : failure.kind == PlaybackFailure::Kind::NoPlaylists ? kNoPlaylists
+                             : serverRefused_ && serverRefused_()                 ? kServerRefused
+                                                                  : kServerUnreachable);
       noticeShown_ = true;
       // The buttons follow the stream: an old song that plays on keeps its pause button, and
       // with nothing playing play is offered.

@@ -1,6 +1,7 @@
 #pragma once
 // How the player face shows playback: captions, the cover, the play and pause buttons and the
 // progress bar, all turned from playback's events. It starts and stops nothing.
+#include <functional>
 #include <string>
 
 #include "face/FaceSize.h"
@@ -9,9 +10,10 @@
 namespace lumora {
 
 inline constexpr const char* kPlaylistNotFound = "找不到歌单，ID是否错误！";
-inline constexpr const char* kServerUnreachable = "连不上音乐服务器，稍后自动重试";
+inline constexpr const char* kServerUnreachable = "连不上服务器，稍后自动重试";
+inline constexpr const char* kServerRefused = "音乐服务器拒绝了请求";
 inline constexpr const char* kFmNeedsLogin = "私人FM需登录：右键→登录";
-inline constexpr const char* kNoPlaylists = "歌单列表为空，没有可播放的歌单";
+inline constexpr const char* kNoPlaylists = "没有可播放的歌单";
 
 // The controls of the face the presenter writes to. The window implements it; tests record it.
 class FaceView {
@@ -39,7 +41,10 @@ int ProgressWidth(std::int64_t position, std::int64_t length);
 
 class FacePresenter : public PlaybackObserver {
  public:
-  explicit FacePresenter(FaceView& view) : view_(view) {}
+  // `serverRefused` tells whether a server that did not answer was there but turned the player
+  // away (it does not answer to the name in the player's address).
+  explicit FacePresenter(FaceView& view, std::function<bool()> serverRefused = {})
+      : view_(view), serverRefused_(std::move(serverRefused)) {}
 
   void stateChanged(PlayState state) override;
   void songStarted(const SongStart& start) override;
@@ -62,6 +67,7 @@ class FacePresenter : public PlaybackObserver {
   void showButtons(PlayState state);
 
   FaceView& view_;
+  std::function<bool()> serverRefused_;
   PlayState state_ = PlayState::Stopped;
   // A failure's reason stays on the artist line, over the lyric, until something new starts.
   bool noticeShown_ = false;

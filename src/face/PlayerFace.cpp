@@ -1,8 +1,10 @@
 #include "face/PlayerFace.h"
 
+#include <QCursor>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
+#include <QToolTip>
 #include <algorithm>
 
 #include "widgets/PictureButton.h"
@@ -71,9 +73,16 @@ void PlayerFace::setProgressWidth(int pixels) {
 // Asked every tick, changed once a second; each change is an event through the application.
 void PlayerFace::setPlayTimes(const std::string& elapsed, const std::string& total) {
   const QString tip = text(elapsed + " / " + total);
-  if (face_.progressBar->toolTip() == tip) return;
+  const QString before = face_.progressBar->toolTip();
+  if (before == tip) return;
   face_.progressBar->setToolTip(tip);
   face_.pic->setToolTip(tip);
+  // A tip showing the times goes on with them; the pointer stands where it was brought up.
+  if (!QToolTip::isVisible() || QToolTip::text() != before) return;
+  const QPoint pointer = QCursor::pos();
+  QWidget* owner =
+      face_.pic->rect().contains(face_.pic->mapFromGlobal(pointer)) ? face_.pic : window_;
+  QToolTip::showText(pointer, tip, owner);
 }
 
 void PlayerFace::setLikeInfoVisible(bool visible) { face_.likeBox->setVisible(visible); }

@@ -74,7 +74,7 @@ JsonDocument SubDocumentOf(const JsonTree& t, Index i) {
 
 JsonDocument::JsonDocument() { Create(); }
 
-JsonDocument::JsonDocument(TreeRef tree) : tree_(std::move(tree)) {
+JsonDocument::JsonDocument(EngineRef engine) : tree_(std::move(engine)) {
   if (!tree_) Create();
 }
 
@@ -324,7 +324,7 @@ std::string JsonDocument::ToTextAt(std::string_view path) const {
   return JsonText(t, Locate(t, path));
 }
 
-JsonDocument::TreeRef JsonDocument::Tree() const { return tree_; }
+JsonDocument::EngineRef JsonDocument::Engine() const { return tree_; }
 
 int JsonDocument::NodeValues(std::vector<std::string>& values, std::string_view path,
                              bool recursive) const {

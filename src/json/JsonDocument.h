@@ -15,11 +15,11 @@ struct JsonTree;
 // unusable nodes read as the empty text, 0 or false. Nothing here throws.
 class JsonDocument {
  public:
-  using TreeRef = std::shared_ptr<JsonTree>;
+  using EngineRef = std::shared_ptr<JsonTree>;
 
   JsonDocument();
-  // A document over an existing tree (what Tree() hands out): both share it.
-  explicit JsonDocument(TreeRef tree);
+  // A document over an existing tree (what Engine() hands out): both share it.
+  explicit JsonDocument(EngineRef engine);
 
   // Starts a fresh tree whose root is the empty object; copies keep the old one.
   bool Create();
@@ -80,7 +80,7 @@ class JsonDocument {
   // an object or any other text reads as 0. Numbers beyond the double range are infinities.
   double GetNumber(std::string_view path) const;
   std::string ToTextAt(std::string_view path) const;
-  TreeRef Tree() const;
+  EngineRef Engine() const;
   // Strings, numbers and booleans among the node's members, descending into containers when
   // recursive; replaces the list's content. Returns the count.
   int NodeValues(std::vector<std::string>& values, std::string_view path,
@@ -88,7 +88,7 @@ class JsonDocument {
 
  private:
   std::string rootName_ = "da";
-  TreeRef tree_;
+  EngineRef tree_;
 };
 
 }  // namespace lumora

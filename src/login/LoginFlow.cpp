@@ -10,6 +10,11 @@ std::optional<std::string> ShownNickname(const Session& session) {
   return std::nullopt;
 }
 
+std::string TooManyLoginsText(int retryAfterSeconds) {
+  if (retryAfterSeconds <= 0) return kTooManyLogins;
+  return "登录太频繁，请" + std::to_string(retryAfterSeconds) + "秒后再试";
+}
+
 std::string LoginInputProblem(const std::string& account, const std::string& password) {
   if (account.empty() && password.empty()) return kEnterAccountAndPassword;
   if (password.empty()) return kEnterPassword;
@@ -63,6 +68,8 @@ void LoginFlow::login(LoginWindowView& view) {
   explicit_bzero(password.data(), password.size());
 
   if (code == "200") return loggedIn(view);
+  // Not a verdict on the password: the one shown for an earlier try must not stand for it.
+  if (code == "429") view.setMessage(TooManyLoginsText(client_.loginRetryAfter()));
   const char* refusal = code == "400"   ? kBadInput
                         : code == "501" ? kNoSuchAccount
                         : code == "502" ? kWrongPassword

@@ -26,6 +26,8 @@ inline constexpr const char* kLoggingIn = "登录中，请稍候…";
 inline constexpr const char* kBadInput = "输入错误";
 inline constexpr const char* kNoSuchAccount = "账号不存在";
 inline constexpr const char* kWrongPassword = "密码错误";
+// The server turned the login away before looking at the password (code 429).
+inline constexpr const char* kTooManyLogins = "登录太频繁，请稍后再试";
 inline constexpr const char* kLoginItemCaption = "登录";
 inline constexpr const char* kVipPrefix = "【VIP】";
 
@@ -68,6 +70,9 @@ class LoginHost {
 // The caption the menu and the nickname label show for an account: the nickname, marked for a
 // member ("11"); nothing for any other membership type.
 std::optional<std::string> ShownNickname(const Session& session);
+
+// What 标签3 says of a login turned away unchecked: when to try again, if the server said.
+std::string TooManyLoginsText(int retryAfterSeconds);
 
 // The validation text for what the two boxes hold; empty when both are filled.
 std::string LoginInputProblem(const std::string& account, const std::string& password);

@@ -1,5 +1,7 @@
 #include "lyrics/DesktopLyricsWindow.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -56,23 +58,35 @@ QRgb ColourRefToArgb(int colour, int alpha) {
   return (a << 24) | (red << 16) | (green << 8) | blue;
 }
 
+// Asked of fontconfig, which knows a face by each of its names: the toolkit lists only the one
+// in the locale's language (文泉驿微米黑 in zh_CN, WenQuanYi Micro Hei elsewhere).
+bool FamilyInstalled(const QString& name) {
+  if (name.isEmpty()) return false;
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddString(pattern, FC_FAMILY,
+                     reinterpret_cast<const FcChar8*>(name.toUtf8().constData()));
+  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+  FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+  const bool found = fonts && fonts->nfont > 0;
+  if (fonts) FcFontSetDestroy(fonts);
+  FcObjectSetDestroy(objects);
+  FcPatternDestroy(pattern);
+  return found;
+}
+
 QString ChooseLyricsFontFamily(const QString& family) {
-  const QStringList installed = QFontDatabase::families();
   const QStringList candidates = {family,
                                   QStringLiteral("微软雅黑"),
                                   QStringLiteral("楷体"),
                                   QStringLiteral("黑体"),
                                   QStringLiteral("宋体"),
                                   QStringLiteral("Tahoma")};
-  auto isInstalled = [&](const QString& name) {
-    return !name.isEmpty() && installed.contains(name, Qt::CaseInsensitive);
-  };
   for (const QString& name : candidates) {
-    if (isInstalled(name)) return name;
+    if (FamilyInstalled(name)) return name;
     for (const LyricFace& face : kLyricFaces) {
       if (name != QString::fromUtf8(face.designed)) continue;
       for (const char* standIn : face.installed) {
-        if (isInstalled(QString::fromUtf8(standIn))) return QString::fromUtf8(standIn);
+        if (FamilyInstalled(QString::fromUtf8(standIn))) return QString::fromUtf8(standIn);
       }
     }
   }
@@ -412,9 +426,9 @@ std::optional<DesktopLyricsWindow::Shape> DesktopLyricsWindow::shapeText(QSize s
   const QFontMetricsF metrics(font);
   const QSizeF textSize = metrics.size(look_.textFlags, look_.text);
   Shape shape;
-  shape.textRect = QRectF((size.width() - textSize.width()) / 2,
-                          (size.height() - textSize.height()) / 2, textSize.width(),
-                          textSize.height());
+  shape.textRect =
+      QRectF((size.width() - textSize.width()) / 2, (size.height() - textSize.height()) / 2,
+             textSize.width(), textSize.height());
   shape.path.addText(QPointF(shape.textRect.left(), shape.textRect.top() + metrics.ascent()), font,
                      look_.text);
   return shape;
@@ -430,19 +444,26 @@ QImage DesktopLyricsWindow::renderUnlit(QSize size, const std::optional<Shape>& 
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  if (look_.background) painter.fillRect(image.rect(), QColor::fromRgba(*look_.background));
-  if (!shape) return image;
+  FillBackground(painter, image.rect());
+  if (shape) DrawText(painter, *shape);
+  return image;
+}
+
+void DesktopLyricsWindow::FillBackground(QPainter& painter, const QRect& area) const {
+  if (look_.background) painter.fillRect(area, QColor::fromRgba(*look_.background));
+}
+
+void DesktopLyricsWindow::DrawText(QPainter& painter, const Shape& shape) const {
   // Shaping the text is most of a render: the shadow is the same outline, moved.
   if (look_.shadow) {
-    painter.fillPath(shape->path.translated(look_.shadowOffset, look_.shadowOffset),
+    painter.fillPath(shape.path.translated(look_.shadowOffset, look_.shadowOffset),
                      QColor::fromRgba(*look_.shadow));
   }
   // The outline goes first so that the fill covers its inner half.
   if (look_.fillOutline) {
-    painter.strokePath(shape->path, QPen(QColor::fromRgba(*look_.fillOutline), 1.0));
+    painter.strokePath(shape.path, QPen(QColor::fromRgba(*look_.fillOutline), 1.0));
   }
-  painter.fillPath(shape->path, CreateBrush(look_.fillMode, look_.fillColours, shape->textRect));
-  return image;
+  painter.fillPath(shape.path, CreateBrush(look_.fillMode, look_.fillColours, shape.textRect));
 }
 
 DesktopLyricsWindow::LitInk DesktopLyricsWindow::renderLit(

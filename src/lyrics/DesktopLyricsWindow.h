@@ -170,6 +170,9 @@ class DesktopLyricsWindow {
   QImage render(QSize size, std::optional<LitInk>* kept, QImage canvas = {}) const;
   // Background, shadow, outline and fill: the line with nothing lit.
   QImage renderUnlit(QSize size, const std::optional<Shape>& shape, QImage canvas) const;
+  void FillBackground(QPainter& painter, const QRect& area) const;
+  // Shadow, outline and fill; the lit share is drawn over it by the sweep.
+  void DrawText(QPainter& painter, const Shape& shape) const;
   LitInk renderLit(QSize size, const std::optional<Shape>& shape) const;
   // Where the lit share's edge falls at a given percent, in whole columns.
   static int shareEdge(const LitInk& lit, int imageWidth, int percent);

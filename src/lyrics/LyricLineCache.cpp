@@ -48,7 +48,7 @@ void LyricLineCache::index(const std::string& lyricText) {
   }
 }
 
-std::string LyricLineCache::findLine(const std::string& lyricText, std::string_view timeKey) {
+std::string LyricLineCache::FindLine(const std::string& lyricText, std::string_view timeKey) {
   if (!isClockLike(timeKey)) return FindLyricLine(lyricText, timeKey);
   if (lyricText != text_) index(lyricText);
   const auto found = lastSegmentWith_.find(std::string(timeKey));

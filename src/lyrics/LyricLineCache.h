@@ -13,7 +13,7 @@ namespace lumora {
 // Gives exactly FindLyricLine's line for every text and key.
 class LyricLineCache {
  public:
-  std::string findLine(const std::string& lyricText, std::string_view timeKey);
+  std::string FindLine(const std::string& lyricText, std::string_view timeKey);
 
  private:
   struct Segment {

@@ -53,9 +53,11 @@ std::string AccountClient::Login(LoginMode mode, std::string_view account,
                                  std::string_view password) {
   const std::string target = LoginTarget(mode, account, PasswordDigest(password), MakeTimestamp());
   if (target.empty()) return {};
-  if (!accountJson_.Parse(BodyText(HttpClient::Request(
-          baseAddress_ + target, {.method = HttpClient::kPost, .runner = &runner_}))))
-    return {};
+  HttpClient::Outputs answer;
+  const Bytes body = HttpClient::Request(
+      baseAddress_ + target, {.method = HttpClient::kPost, .runner = &runner_}, &answer);
+  loginRetryAfter_ = RetryAfterSeconds(answer.headers);
+  if (!accountJson_.Parse(BodyText(body))) return {};
   const std::string code = accountJson_.GetSubDocument("code").ToText();
   session_.cookie = accountJson_.GetText("cookie");
   session_.accountId = accountJson_.GetSubDocument("account.id").ToText();
@@ -90,8 +92,13 @@ void AccountClient::LoadAccountPlaylists(const std::string& accountId) {
   session_.accountPlaylistIds = std::move(ids);
 }
 
+// The session goes with the request, or the server could not end it and the cookie would go on
+// working for whoever kept a copy.
 void AccountClient::Logout() {
-  HttpClient::Request(baseAddress_ + "/logout", {.method = HttpClient::kPost, .runner = &runner_});
+  std::string target = "/logout";
+  if (!session_.cookie.empty())
+    target += "?cookie=" + UrlEncode(session_.cookie, kEncodeURIComponent);
+  HttpClient::Request(baseAddress_ + target, {.method = HttpClient::kPost, .runner = &runner_});
   session_.cookie.clear();
   session_.loginState = kLoggedOut;
 }

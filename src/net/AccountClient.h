@@ -37,10 +37,14 @@ class AccountClient {
   // sent or the answer did not parse. Every answer that parses overwrites cookie, accountId,
   // nickname, avatarUrl and vipType, with the empty text for a member it lacks.
   std::string Login(LoginMode mode, std::string_view account, std::string_view password);
+  // Of the last login the server turned away unchecked ("429"): after how many seconds it takes
+  // one again; 0 when it did not say.
+  int loginRetryAfter() const { return loginRetryAfter_; }
   // Replaces the session's playlist lists with the account's first 30 playlists; leaves them
   // as they are when logged out or when the answer holds no playlist list.
   void LoadAccountPlaylists(const std::string& accountId);
-  // Tells the server and forgets the cookie; the profile fields and playlists stay.
+  // Tells the server, handing it the session to end, and forgets the cookie; the profile fields
+  // and playlists stay.
   void Logout();
   // The session's avatar picture; empty when it could not be fetched.
   Bytes fetchAvatar() const;
@@ -52,6 +56,7 @@ class AccountClient {
   Session session_;
   const std::string baseAddress_;
   BlockingRunner& runner_;
+  int loginRetryAfter_ = 0;
 };
 
 }  // namespace lumora

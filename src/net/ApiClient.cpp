@@ -48,7 +48,9 @@ bool ApiClient::Fetch(const std::string& pathAndQuery, int method) {
   const bool parsed = apiJson_.Parse(BodyText(answer));
   // A server error or an answer that does not read tells no more than silence: never "nothing
   // there", so callers say the server is away and try again.
-  if (outputs.status == 0 || outputs.status >= 500 || !parsed)
+  if (outputs.status == HttpClient::kMisdirectedRequest)
+    lastReply_ = ApiReply::Refused;
+  else if (outputs.status == 0 || outputs.status >= 500 || !parsed)
     lastReply_ = ApiReply::Unreachable;
   else
     lastReply_ = Code() == "301" ? ApiReply::NeedsLogin : ApiReply::Answered;

@@ -51,6 +51,9 @@ enum class ApiReply {
   Unreachable,
   // The answer's code 301: the routine needs a logged-in account.
   NeedsLogin,
+  // The server does not answer to the name in the base address (421): it is up, but turned the
+  // request away.
+  Refused,
 };
 
 class ApiClient {

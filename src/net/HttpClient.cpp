@@ -2,7 +2,9 @@
 
 #include <nettle/base64.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -438,6 +440,18 @@ std::string HeaderValue(std::string_view line) {
   std::size_t colon = line.find(':');
   if (colon == std::string_view::npos) return {};
   return trimText(line.substr(colon + 1));
+}
+
+int RetryAfterSeconds(std::string_view headers) {
+  for (const std::string& line : splitText(headers, kCrLf)) {
+    if (!equalsNoCase(HeaderName(line), "Retry-After")) continue;
+    const std::string value = HeaderValue(line);
+    if (value.empty() || value.size() > 6 ||
+        !std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); }))
+      return 0;
+    return std::stoi(value);
+  }
+  return 0;
 }
 
 std::string Base64Encode(std::string_view bytes) {

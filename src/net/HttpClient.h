@@ -99,6 +99,10 @@ struct Outputs {
 Bytes Request(const std::string& url, const Parameters& parameters = {},
               Outputs* outputs = nullptr);
 
+// The status of a request the server turned away because it does not answer to the name the
+// address used (its Host).
+inline constexpr int kMisdirectedRequest = 421;
+
 // Largest body a request accepts; a longer answer fails (empty bytes) rather than exhausting
 // memory.
 inline constexpr std::size_t kMaxBodyBytes = std::size_t{1} << 30;
@@ -131,6 +135,10 @@ std::string NormaliseHeaderNames(std::string_view block);
 // The trimmed text before / after the first colon of a header line; empty without a colon.
 std::string HeaderName(std::string_view line);
 std::string HeaderValue(std::string_view line);
+
+// The seconds the Retry-After line of a header block asks a client to wait; 0 without one, or
+// for one that names a date.
+int RetryAfterSeconds(std::string_view headers);
 
 // Standard Base64 (RFC 4648 alphabet, "=" padding).
 std::string Base64Encode(std::string_view bytes);

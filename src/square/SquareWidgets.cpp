@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QTreeWidget>
 
 namespace lumora {
@@ -92,6 +93,11 @@ bool SquareWidgets::eventFilter(QObject* watched, QEvent* event) {
           static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         emit playlistChosen(selectedRow());
       break;
+    case QEvent::Resize:
+      // The note spans the rows as they are laid out, not as they were made.
+      if (watched == rowsViewportObject_ && emptyNote_)
+        emptyNote_->resize(static_cast<QResizeEvent*>(event)->size().width(), emptyNote_->height());
+      break;
     default:
       break;
   }
@@ -126,7 +132,10 @@ void SquareWidgets::pageLoading() {
 // Past the last page there is nothing to ask for; 首页 is the way back, and the way to try again.
 void SquareWidgets::pageLoaded(bool answered, bool morePages) {
   if (nextPageButton_) nextPageButton_->setEnabled(morePages);
-  if (emptyNote_) emptyNote_->setText(QString::fromUtf8(answered ? kNothingToShow : kLoadFailed));
+  if (emptyNote_)
+    emptyNote_->setText(QString::fromUtf8(answered            ? kNothingToShow
+                                          : square_.refused() ? kLoadRefused
+                                                              : kLoadFailed));
 }
 
 void SquareWidgets::appendRow(const std::string& name, const std::string& id) {

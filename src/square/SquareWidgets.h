@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "square/PlaylistSquare.h"
+#include "square/PlaylistBrowser.h"
 #include "square/SquareControls.h"
 
 class QComboBox;
@@ -19,12 +19,13 @@ class QAbstractButton;
 
 namespace lumora {
 
-class SquareWidgets : public QObject, private PlaylistSquareView {
+class SquareWidgets : public QObject, private PlaylistBrowserView {
   Q_OBJECT
  public:
   // What the empty square says: the server has none to show, or could not be reached.
   static constexpr const char* kNothingToShow = "这里还没有歌单";
   static constexpr const char* kLoadFailed = "歌单加载失败，点首页重试";
+  static constexpr const char* kLoadRefused = "服务器拒绝了请求";
   // ... and what it says while a page is on its way.
   static constexpr const char* kLoading = "歌单加载中...";
 
@@ -34,7 +35,7 @@ class SquareWidgets : public QObject, private PlaylistSquareView {
                 std::string apiBase, BlockingRunner& runner = InPlaceRunner(),
                 QObject* parent = nullptr);
 
-  PlaylistSquare& square() { return square_; }
+  PlaylistBrowser& square() { return square_; }
   void loadOpeningPage() { square_.loadOpeningPage(); }
   void ShowAccountPlaylists(const std::vector<std::string>& names,
                             const std::vector<std::string>& ids) {
@@ -81,7 +82,7 @@ class SquareWidgets : public QObject, private PlaylistSquareView {
   // while they are being destroyed.
   const QObject* searchEditObject_ = nullptr;
   const QObject* rowsViewportObject_ = nullptr;
-  PlaylistSquare square_;
+  PlaylistBrowser square_;
 };
 
 }  // namespace lumora

@@ -32,9 +32,9 @@ TEST(MainWindowStartUp, SetsTheProgramValuesAndOpensTheDeviceOnce) {
   EXPECT_EQ(f.window->playback().state().playMode, "歌单模式");
   EXPECT_EQ(f.window->playback().state().now.currentTitle, "Lumora");
   const SquarePaging& browse = f.window->squareWidgets()->square().paging();
-  EXPECT_EQ(browse.mode, "默认");
-  EXPECT_EQ(browse.keyword, "全部");
-  EXPECT_EQ(browse.offset, 0);
+  EXPECT_EQ(browse.browseMode, "默认");
+  EXPECT_EQ(browse.browseKeyword, "全部");
+  EXPECT_EQ(browse.browseOffset, 0);
   EXPECT_EQ(f.window->windowTitle().toStdString(), "暂无播放");
 }
 
@@ -222,7 +222,7 @@ TEST(MainWindowShutdown, EveryRoadOutWithABoxOpenEndsTheLoopWithZeroAndWritesBot
   for (const Road& road : roads) {
     SCOPED_TRACE(road.name);
     Options options = ReadOptions();
-    options.apiBaseAddress = "http://127.0.0.1:1";
+    options.ApiBaseAddress = "http://127.0.0.1:1";
     const auto settingsFile = SettingsFilePath(options.configHome);
     const auto stateFile = PlayerMemoryPath(options.stateHome);
     std::filesystem::remove(settingsFile);

@@ -41,7 +41,7 @@ TEST(SteppedVolume, MovesOnTheFivePercentGridWithinBounds) {
 class FaceGesturesOnWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    objects.options.apiBaseAddress = "http://127.0.0.1:9";
+    objects.options.ApiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
     const std::string mp3 = tmp.file("ten.mp3");
     ASSERT_TRUE(writeFile(mp3, makeMp3(10.0)));
@@ -165,6 +165,20 @@ TEST_F(FaceGesturesOnWindow, TheTimesShowOnTheCoverAndAlongTheWholeProgressRow) 
   };
   for (const auto& row : rows)
     EXPECT_EQ(restAt(row.at), row.tip) << row.at.x() << "," << row.at.y();
+}
+
+// A tip that shows the times goes on with them while the song plays on under it, wherever it
+// was brought up.
+TEST_F(FaceGesturesOnWindow, TheTimesTipMovesWhileShown) {
+  for (const QPoint at : {QPoint(77, 80), QPoint(140, progressRow())}) {
+    objects.player.setPosition(stream, objects.player.secondsToBytes(stream, 5.0));
+    window->playback().progressTick();
+    ASSERT_EQ(restAt(at), "00:05 / 00:10");
+    objects.player.setPosition(stream, objects.player.secondsToBytes(stream, 8.0));
+    window->playback().progressTick();
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text().toStdString(), "00:08 / 00:10") << at.x() << "," << at.y();
+  }
 }
 
 TEST_F(FaceGesturesOnWindow, WithNoSongAClickDoesNothing) {

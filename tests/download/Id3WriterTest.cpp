@@ -28,15 +28,27 @@ std::string Text(std::string_view ascii) { return '\0' + std::string(ascii); }
 
 std::string Zeros(std::size_t n) { return std::string(n, '\0'); }
 
+// Every byte of a literal, zeros included.
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
 std::string SynchSafe(std::uint32_t size) {
   return {char(size >> 21 & 0x7F), char(size >> 14 & 0x7F), char(size >> 7 & 0x7F),
           char(size & 0x7F)};
 }
 
-// An old tag as other writers leave it: any version, frames, then padding.
-std::string OldTag(std::string_view frames, std::size_t padding) {
-  return "ID3\x04" + Zeros(2) + SynchSafe(std::uint32_t(frames.size() + padding)) +
-         std::string(frames) + Zeros(padding);
+// An old tag as other writers leave it: frames, then padding.
+std::string OldTag(std::string_view frames, std::size_t padding, char version = 3) {
+  return std::string("ID3") + version + Zeros(2) +
+         SynchSafe(std::uint32_t(frames.size() + padding)) + std::string(frames) + Zeros(padding);
+}
+
+// A frame of an ID3v2.4 tag: its size synch-safe, with format flags.
+std::string Frame24(std::string_view id, std::string_view body, char format = 0) {
+  return std::string(id) + SynchSafe(std::uint32_t(body.size())) + '\0' + format +
+         std::string(body);
 }
 
 // The tag we write: version 2.3, frames, 50 bytes of padding.
@@ -105,11 +117,47 @@ std::vector<Case> Cases() {
               Frame("TALB", Text("l")) + Frame("TCON", Text("g")) + Frame("TCOM", Text("o")) +
               Frame("WXXX", Text("u")) + Frame("COMM", Text("m")) + Frame("USLT", Text("y"))) +
            kAudio},
-      {"KnownIdsDroppedOthersKeptInOrder", ArtistOnly(),
-       OldTag(Frame("TIT2", Text("old")) + kTxxx + Frame("TPE1", Text("x")) + kPriv, 0) + kAudio,
-       OurTag(Frame("TPE1", Text("B")) + kTxxx + kPriv) + kAudio},
-      {"OldTagOfTwentyThousandBytesRemovedWhole", ArtistOnly(),
+      // The song keeps its own track, year, genre and the rest; what the record writes replaces.
+      {"OldFramesKeptInOrderButThoseTheRecordWrites", ArtistOnly(),
+       OldTag(Frame("TIT2", Text("old")) + kTxxx + Frame("TPE1", Text("x")) +
+                  Frame("TRCK", Text("3")) + Frame("TYER", Text("2005")) + kPriv,
+              0) +
+           kAudio,
+       OurTag(Frame("TPE1", Text("B")) + Frame("TIT2", Text("old")) + kTxxx +
+              Frame("TRCK", Text("3")) + Frame("TYER", Text("2005")) + kPriv) +
+           kAudio},
+      {"OldTagOfTwentyThousandBytesRemovedWhole", TitleOnly("t"),
        OldTag(Frame("TIT2", std::string(19990, 'x')), 0) + kAudio,
+       OurTag(Frame("TIT2", Text("t"))) + kAudio},
+      // Version 2.4: sizes read as they are written there, texts decoded and written as ours,
+      // the recording time as its year, what 2.3 cannot hold left out.
+      {"Version24FramesAreMadeFitForVersion23", ArtistOnly(),
+       OldTag(Frame24("TRCK", Bytes("\x03"
+                                    "3/12")) +
+                  Frame24("TDRC", Bytes("\x03"
+                                        "2005-03-01")) +
+                  Frame24("TCON", Bytes("\x03"
+                                        "Pop")) +
+                  Frame24("TPOS", Text("1/2")) +
+                  Frame24("TPE2", Bytes("\x03"
+                                        "A\0B")) +
+                  Frame24("TIT2", Bytes("\x03\xE6\x99\xB4")) +
+                  Frame24("TDOR", Bytes("\x03"
+                                        "2001")) +
+                  Frame24("COMM", Bytes("\x03"
+                                        "eng\0note")) +
+                  Frame24("PRIV", std::string(200, 'p')) + Frame24("TCOM", Text("packed"), 0x01) +
+                  Frame24("TXXX", Bytes("\x03"
+                                        "k\0v")),
+              0, '\x04') +
+           kAudio,
+       OurTag(Frame("TPE1", Text("B")) + Frame("TRCK", Text("3/12")) + Frame("TYER", Text("2005")) +
+              Frame("TCON", Text("Pop")) + Frame("TPOS", Text("1/2")) + Frame("TPE2", Text("A/B")) +
+              Frame("TIT2", Bytes("\x01\xFF\xFE\x74\x66")) + Frame("PRIV", std::string(200, 'p')) +
+              Frame("TXXX", Bytes("\0k\0v"))) +
+           kAudio},
+      {"Version22TagCarriesNothing", ArtistOnly(),
+       OldTag(Bytes("TT2\x00\x00\x04\x00old"), 0, '\x02') + kAudio,
        OurTag(Frame("TPE1", Text("B"))) + kAudio},
       {"OldPaddingCarriedInTenByteChunks", ArtistOnly(), OldTag(kTxxx, 30) + kAudio,
        OurTag(Frame("TPE1", Text("B")) + kTxxx + Zeros(30)) + kAudio},

@@ -47,7 +47,7 @@ struct DownloadWindow : ::testing::Test {
   void open(fs::path library = {}) {
     server = std::make_unique<ServerProcess>(ServerProcess::Options{{}, std::move(library), {}});
     ASSERT_TRUE(server->start()) << server->errors();
-    objects.options.apiBaseAddress = server->baseUrl();
+    objects.options.ApiBaseAddress = server->baseUrl();
     objects.options.musicDir = dir.path().string();
     window = std::make_unique<MainWindow>(objects, [this](QWidget*, const MessageBoxRequest& r) {
       boxes.push_back(r.title.toStdString() + ": " + r.text.toStdString());

@@ -30,7 +30,7 @@ using namespace std::chrono_literals;
 struct LoginWindowOnServer : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server.start()) << server.errors();
-    objects.options.apiBaseAddress = server.baseUrl();
+    objects.options.ApiBaseAddress = server.baseUrl();
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
     window->show();
   }

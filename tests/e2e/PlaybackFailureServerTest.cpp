@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 
 struct FailureWindow : ::testing::Test {
   void open(const std::string& baseUrl) {
-    objects.options.apiBaseAddress = baseUrl;
+    objects.options.ApiBaseAddress = baseUrl;
     // A lost server is tried again within a fifth of a second, not after the real back-off.
     objects.playbackPeriods.firstRetryMs = 50;
     objects.playbackPeriods.longestRetryMs = 200;
@@ -103,6 +103,25 @@ TEST_F(FailureWindow, NoServerAtStartIsFoundAgainOncePlayWasPressed) {
   EXPECT_EQ(again.requestsTo("/top/playlist").size(), 1u);
   EXPECT_EQ(again.requestsTo("/playlist/detail").size(), 1u);
   EXPECT_TRUE(shown("图形按钮_暂停"));
+}
+
+// A server that does not answer to the name in the player's address is up but refuses: the square
+// and the face say so rather than that nothing is there, and the server's log says how to admit
+// the name.
+TEST_F(FailureWindow, AServerThatRefusesTheNameSaysSo) {
+  ServerProcess server;
+  ASSERT_TRUE(server.start()) << server.errors();
+  // The same loopback address, written as IPv6 asks for a name the server does not answer to.
+  open("http://[::ffff:127.0.0.1]:" + std::to_string(server.port()));
+  const QLabel* note = window->findChild<QLabel*>("emptySquareNote");
+  EXPECT_TRUE(pump([&] { return note->text().toStdString() == SquareWidgets::kLoadRefused; }, 15s))
+      << note->text().toStdString();
+  click("图形按钮_播放");
+  EXPECT_EQ(artist(), kServerRefused);
+  EXPECT_FALSE(playing());
+  EXPECT_TRUE(
+      pump([&] { return server.output().find("start it with --name [") != std::string::npos; }, 5s))
+      << server.output();
 }
 
 // A server error or an answer that is not JSON is no answer: the face says the server is away

@@ -34,7 +34,7 @@ constexpr const char* kShortPlaylist = "3000013";  // songs of 2 to 3 seconds
 struct ServerWindow : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(server.start()) << server.errors();
-    objects.options.apiBaseAddress = server.baseUrl();
+    objects.options.ApiBaseAddress = server.baseUrl();
     // A lost server is tried again within a fifth of a second, not after the real back-off.
     objects.playbackPeriods.firstRetryMs = 50;
     objects.playbackPeriods.longestRetryMs = 200;

@@ -67,7 +67,7 @@ struct RealPlayerWindow {
     url = "file://" + song;
     objects.musicService = &service;
     objects.background = &background;
-    objects.options.apiBaseAddress = "http://127.0.0.1:9";
+    objects.options.ApiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
     // Shown: the progress tick rests while nobody can see the face.
     window->show();

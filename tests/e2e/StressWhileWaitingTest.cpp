@@ -145,7 +145,7 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   ASSERT_TRUE(server.start()) << server.errors();
   TempDir dir;
   ProgramObjects objects{ReadOptions()};
-  objects.options.apiBaseAddress = server.baseUrl();
+  objects.options.ApiBaseAddress = server.baseUrl();
   objects.options.musicDir = dir.path().string();
   // Outlives the window, whose controller tells it of each start.
   std::optional<StartedRecords> started;

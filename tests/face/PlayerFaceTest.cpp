@@ -1,6 +1,7 @@
 // What each write of the play modes does to the face's controls.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -8,12 +9,14 @@
 #include <QLabel>
 #include <QTreeWidget>
 
+#include "app/Fonts.h"
 #include "app/PlaybackWiring.h"
 #include "face/MainWindowControls.h"
 #include "square/SquareWidgets.h"
 #include "support/Controls.h"
 #include "support/PictureBytes.h"
 #include "support/PlaybackWindowSupport.h"
+#include "widgets/FittedLabel.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora::test {
@@ -70,6 +73,29 @@ TEST_F(FaceTest, ProgressBarWidthAndTimesTooltip) {
   EXPECT_EQ(bar->width(), 0);
   face.setPlayTimes("01:05", "03:07");
   EXPECT_EQ(bar->toolTip().toStdString(), "01:05 / 03:07");
+}
+
+// The program's own texts are read whole where they are shown, in the faces the program starts
+// with: none is cut at its end.
+TEST_F(FaceTest, TheProgramsOwnTextsFitTheirLabels) {
+  installFontFallbacks();
+  auto* artist = control<FittedLabel>(window, "歌手名称");
+  for (const char* text :
+       {kServerUnreachable, kServerRefused, kFmNeedsLogin, kNoPlaylists, "歌曲下载中... 100%"}) {
+    artist->setText(QString::fromUtf8(text));
+    EXPECT_FALSE(artist->cut()) << text;
+  }
+  // The square's note, over its rows as they are laid out on the shown face, on one line.
+  window.show();
+  control<QFrame>(window, "外形框1")->show();
+  QApplication::processEvents();
+  auto* note = window.findChild<QLabel*>("emptySquareNote");
+  ASSERT_NE(note, nullptr);
+  for (const char* text : {SquareWidgets::kNothingToShow, SquareWidgets::kLoadFailed,
+                           SquareWidgets::kLoadRefused, SquareWidgets::kLoading}) {
+    EXPECT_LE(note->fontMetrics().horizontalAdvance(QString::fromUtf8(text)), note->width())
+        << text;
+  }
 }
 
 TEST_F(FaceTest, LikeBoxSquareAndFmButton) {

@@ -274,11 +274,11 @@ TEST(JsonDocument, CopiesShareTheDocumentUntilAParse) {
   JsonDocument a;
   a.Parse(R"({"x":1})");
   JsonDocument b = a;
-  JsonDocument c(a.Tree());
+  JsonDocument c(a.Engine());
   b.SetValue("y", "two");
   EXPECT_EQ(a.GetText("y"), "two");
   EXPECT_EQ(c.GetText("y"), "two");
-  EXPECT_EQ(a.Tree(), b.Tree());
+  EXPECT_EQ(a.Engine(), b.Engine());
   b.Parse("[1]");
   EXPECT_EQ(a.ToText(), R"({"x":1,"y":"two"})");
   EXPECT_EQ(b.ToText(), "[1]");

@@ -38,7 +38,7 @@ TEST_P(JsonAnswers, AsTheEngineGaveThem) {
   ASSERT_TRUE(doc.Parse(c.json));
   if (form == Form::Edited) {
     doc.Delete("absent");  // an edit that changes nothing but the form
-    ASSERT_FALSE(doc.Tree()->tape);
+    ASSERT_FALSE(doc.Engine()->tape);
   }
   // GetNumber first: on the parsed form nothing before it may have converted the document.
   EXPECT_EQ(doc.GetNumber(c.path), c.number);

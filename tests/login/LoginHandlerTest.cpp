@@ -11,7 +11,9 @@ namespace {
 
 using Events = std::vector<std::string>;
 
-TEST(LoginValidation, ShowsWhatIsMissingAndSendsNothing) {
+// The login flow against a server that records what it is sent and answers as it is told.
+struct RecordedFlow {
+  explicit RecordedFlow(RecordingServer::Handler answer) : recorder(std::move(answer)) {}
   RecordingServer recorder;
   AccountClient client{recorder.url("")};
   Events events;
@@ -19,6 +21,10 @@ TEST(LoginValidation, ShowsWhatIsMissingAndSendsNothing) {
   RecordingMainWindow mainWindow{events, apiJson, client.session(), recorder.url("")};
   LoginFlow flow{client, mainWindow};
   RecordingLoginWindow window{events};
+};
+
+TEST(LoginValidation, ShowsWhatIsMissingAndSendsNothing) {
+  RecordedFlow f([](const RecordingServer::Request&) { return RecordingServer::ok("ok"); });
   const struct {
     const char* account;
     const char* password;
@@ -29,13 +35,39 @@ TEST(LoginValidation, ShowsWhatIsMissingAndSendsNothing) {
       {"", "lumora123", "请输入账号"},
   };
   for (const auto& c : cases) {
-    window.account = c.account;
-    window.password = c.password;
-    events.clear();
-    flow.login(window);
-    EXPECT_EQ(events, Events{std::string("message ") + c.message});
+    f.window.account = c.account;
+    f.window.password = c.password;
+    f.events.clear();
+    f.flow.login(f.window);
+    EXPECT_EQ(f.events, Events{std::string("message ") + c.message});
   }
-  EXPECT_TRUE(recorder.requests().empty());
+  EXPECT_TRUE(f.recorder.requests().empty());
+}
+
+// A login the server turned away before looking at the password is not called wrong: the
+// window says when to try again, replacing what an earlier try left there.
+TEST(LoginRefusal, SaysWhenToTryAgain) {
+  const struct {
+    std::vector<std::string> headers;
+    const char* message;
+  } cases[] = {
+      {{"Retry-After: 7"}, "登录太频繁，请7秒后再试"},
+      {{"retry-after:16"}, "登录太频繁，请16秒后再试"},
+      {{}, "登录太频繁，请稍后再试"},
+      {{"Retry-After: Wed, 21 Oct 2015 07:28:00 GMT"}, "登录太频繁，请稍后再试"},
+  };
+  for (const auto& c : cases) {
+    RecordedFlow f([&c](const RecordingServer::Request&) {
+      return RecordingServer::Answer{RecordingServer::response(
+          429, c.headers, R"({"code":429,"msg":"登录太频繁，请稍后再试"})")};
+    });
+    f.window.message = kWrongPassword;
+    f.window.account = "13800000001";
+    f.window.password = kDemoPassword;
+    f.events.clear();
+    f.flow.login(f.window);
+    EXPECT_EQ(f.events, Events{std::string("message ") + c.message});
+  }
 }
 
 TEST_F(LoginFlowTest, ThePlainAccountLogsInStepByStep) {

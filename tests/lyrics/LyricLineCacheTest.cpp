@@ -52,7 +52,7 @@ TEST(LyricLineCache, GivesThePlainLineForEverySecond) {
   for (int second = 0; second <= seconds + 2; ++second) {
     const std::string key = ClockText(second);
     const std::string plain = FindLyricLine(lyric, key);
-    ASSERT_EQ(cache.findLine(lyric, key), plain) << key;
+    ASSERT_EQ(cache.FindLine(lyric, key), plain) << key;
     nonEmpty += !plain.empty();
   }
   // The generated text must really exercise found lines, not only misses.
@@ -70,9 +70,9 @@ TEST(LyricLineCache, FollowsANewSongAndOddKeys) {
   for (const Case& c : {Case{first, "00:01"}, Case{second, "00:01"}, Case{first, "00:01"},
                         Case{first, "100:02"}, Case{first, "0:02"}, Case{first, "one"},
                         Case{first, ""}, Case{first, "1234567:02"}, Case{second, "00:02"}}) {
-    EXPECT_EQ(cache.findLine(c.lyric, c.key), FindLyricLine(c.lyric, c.key)) << c.key;
+    EXPECT_EQ(cache.FindLine(c.lyric, c.key), FindLyricLine(c.lyric, c.key)) << c.key;
   }
-  EXPECT_EQ(cache.findLine(second, "00:01"), "two");
+  EXPECT_EQ(cache.FindLine(second, "00:01"), "two");
 }
 
 }  // namespace

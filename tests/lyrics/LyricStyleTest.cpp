@@ -1,8 +1,10 @@
 // The form's Windows face names stand for installed faces of the same style.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QImage>
+#include <QProcess>
 
 #include "lyrics/DesktopLyricsWindow.h"
 #include "lyrics/LyricStyle.h"
@@ -41,6 +43,21 @@ TEST(LyricStyle, AMissingFaceFallsThroughTheListToAStandIn) {
   if (QFontDatabase::families().contains("AR PL UMing CN")) GTEST_SKIP();
   EXPECT_EQ(ChooseLyricsFontFamily("宋体").toStdString(), "WenQuanYi Micro Hei");
   EXPECT_EQ(ChooseLyricsFontFamily("No Such Face").toStdString(), "WenQuanYi Micro Hei");
+}
+
+// A Chinese desktop lists the faces by their Chinese names; the form's faces find the same
+// stand-ins there, so the two tests above run again in a process of that locale.
+TEST(LyricStyle, FacesAreFoundByAnyOfTheirNamesInAChineseLocale) {
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("LC_ALL");
+  env.insert("LANG", "zh_CN.UTF-8");
+  env.insert("LANGUAGE", "zh_CN");
+  child.setProcessEnvironment(env);
+  child.start(QCoreApplication::applicationFilePath(),
+              {"--gtest_filter=LyricStyle.EachFormFace*:LyricStyle.AMissingFace*"});
+  ASSERT_TRUE(child.waitForFinished(120000));
+  EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
 }
 
 TEST(LyricStyle, PresetsAreAddressedByTheirIndexOnly) {

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "net/AccountClient.h"
+#include "net/ApiClient.h"
 #include "net/UrlEncode.h"
 #include "support/RecordingServer.h"
 #include "support/ServerSuite.h"
@@ -86,7 +87,8 @@ TEST_F(AccountWire, SendsEachRequestLineByteForByte) {
                        std::string(kPasswordMd5) + "&timestamp=" + ts.str() + " HTTP/1.1");
   EXPECT_EQ(requestLine(2), "GET /user/playlist?cookie=" + UrlEncode("lumora_session=a b;c", 1) +
                                 "&uid=1001&limit=30&offset=0 HTTP/1.1");
-  EXPECT_EQ(requestLine(3), "POST /logout HTTP/1.1");
+  EXPECT_EQ(requestLine(3),
+            "POST /logout?cookie=" + UrlEncode("lumora_session=a b;c", 1) + " HTTP/1.1");
   for (const auto& request : requests) {
     EXPECT_TRUE(request.body.empty()) << request.target;
     for (const std::string& line : requestHeaderLines(request.raw))
@@ -188,7 +190,15 @@ TEST_F(AccountClientTest, LogoutForgetsTheCookieAndKeepsTheProfile) {
   ASSERT_EQ(client.Login(LoginMode::Email, "vip@lumora.test", kPassword), "200");
   client.LoadAccountPlaylists(session.accountId);
   const Session before = session;
+  // Whoever kept a copy of the cookie gets nothing for it once the account logged out.
+  JsonDocument keptJson;
+  ApiClient kept{keptJson, before, server_->baseUrl()};
+  ASSERT_FALSE(kept.FetchPersonalFm().empty());
+  ASSERT_EQ(kept.LikeSong("1000005"), kLikeSucceeded);
   client.Logout();
+  EXPECT_TRUE(kept.FetchPersonalFm().empty());
+  EXPECT_EQ(kept.LastReply(), ApiReply::NeedsLogin);
+  EXPECT_NE(kept.LikeSong("1000006"), kLikeSucceeded);
   EXPECT_EQ(session.cookie, "");
   EXPECT_EQ(session.loginState, kLoggedOut);
   EXPECT_EQ(session.accountId, before.accountId);
@@ -199,7 +209,7 @@ TEST_F(AccountClientTest, LogoutForgetsTheCookieAndKeepsTheProfile) {
   // The server logs a request once its answer is out.
   ASSERT_TRUE(
       waitFor([] { return !server_->requestsTo("/logout").empty(); }, std::chrono::seconds(5)));
-  EXPECT_EQ(server_->requestsTo("/logout").back().rfind("POST /logout ", 0), 0u);
+  EXPECT_EQ(server_->requestsTo("/logout").back().rfind("POST /logout?cookie=", 0), 0u);
 }
 
 }  // namespace

@@ -93,11 +93,15 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
   ServerProcess server;
   ASSERT_TRUE(server.start()) << server.errors();
   const int port = server.port();
-  // Ten free failures from 127.0.0.2 against one account: both are now held before answers.
-  for (int i = 0; i < 10; ++i)
-    ASSERT_EQ(CodeOf(Ask(port, "127.0.0.2", LoginTarget("13800000001", false))), "502");
+  // 127.0.0.2 tries one password on ten accounts, 127.0.0.3 guesses one of them ten times: the
+  // address and the account are now paced.
+  for (int i = 0; i < 10; ++i) {
+    const std::string account = i == 0 ? "13800000001" : "139000001" + std::to_string(10 + i);
+    ASSERT_NE(CodeOf(Ask(port, "127.0.0.2", LoginTarget(account, false))), "429");
+    ASSERT_EQ(CodeOf(Ask(port, "127.0.0.3", LoginTarget("13800000001", false))), "502");
+  }
 
-  // Six logins at once: from one address to six accounts, or to one account from six addresses.
+  // Six logins at once: from the address to six accounts, or to the account from six addresses.
   const struct Case {
     const char* what;
     std::function<std::pair<std::string, std::string>(int)> login;
@@ -108,7 +112,7 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
        }},
       {"one account, six addresses",
        [](int i) {
-         return std::pair{"127.0.0." + std::to_string(3 + i), LoginTarget("13800000001", false)};
+         return std::pair{"127.0.0." + std::to_string(4 + i), LoginTarget("13800000001", false)};
        }},
   };
   for (const Case& c : cases) {
@@ -142,25 +146,92 @@ TEST(LoginThrottle, CountsAttemptsNotSequences) {
   EXPECT_EQ(CountStored(server.dataDir(), "SELECT count(*) FROM sessions WHERE uid = 1001"), 1);
 }
 
-// Past its free failures, a guesser that waits for each answer gets no more turns than one
-// per interval, whether it asks again at once or from a second connection.
-TEST(LoginThrottle, PacesAGuesserToOneLoginPerInterval) {
+// A guesser's pace is its own: other people's typos, a guesser elsewhere or many guessers do not
+// refuse the owner's right password, while spreading the guesses over addresses or accounts
+// gains a guesser nothing, and a refusal says when to come back. Each row starts afresh.
+TEST(LoginThrottle, PacesEachGuesserWithoutLockingTheOwnerOut) {
   using server::LoginThrottle;
-  const struct Step {
-    const char *peer, *account;
-    bool begins;
-  } steps[] = {
-      {"10.0.0.1", "13800000001", true},   // held, then checked
-      {"10.0.0.1", "13800000002", false},  // the address's turn has not come
-      {"10.0.0.2", "13800000002", true},   // another address, another account: free
-      {"10.0.0.3", "13800000001", true},   // the account had no failures of its own
+  enum What { Fail, Succeed, Keep, Probe };
+  struct Step {
+    What what;
+    std::string peer, account;
+    // Of a probe: whether it begins and is held before its password is looked at, or else
+    // within how long it may come back.
+    bool begins = true, held = false;
+    int retryWithinMs = 0;
   };
-  LoginThrottle throttle;
-  for (int i = 0; i < LoginThrottle::kFreeFailures; ++i) throttle.Begin("10.0.0.1", "x")->Failed();
-  for (const Step& s : steps) {
-    auto attempt = throttle.Begin(s.peer, s.account);
-    EXPECT_EQ(attempt != nullptr, s.begins) << s.peer << " " << s.account;
-    if (attempt) attempt->Failed();
+  using Steps = std::vector<Step>;
+  // `times` steps; a "#" in the address or the account stands for the step's number divided by
+  // `per`, so that each of several guessers takes `per` steps in turn.
+  auto repeat = [](What what, int times, const std::string& peer, const std::string& account,
+                   int per = 1) {
+    Steps steps;
+    for (int i = 0; i < times; ++i) {
+      auto at = [&](std::string text) {
+        if (const auto hash = text.find('#'); hash != std::string::npos)
+          text.replace(hash, 1, std::to_string(i / per));
+        return text;
+      };
+      steps.push_back({what, at(peer), at(account)});
+    }
+    return steps;
+  };
+  auto join = [](std::initializer_list<Steps> parts) {
+    Steps all;
+    for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+  };
+  const int free = LoginThrottle::kFreeFailures;
+  const std::string owner = "13800000001";
+  const Step ownerProbe{Probe, "10.0.0.1", owner};
+  const struct Case {
+    const char* what;
+    Steps steps;
+  } cases[] = {
+      {"others' typos at the owner's address",
+       join({repeat(Fail, 15, "10.0.0.1", "13800000002"), {ownerProbe}})},
+      {"the owner's own few typos", join({repeat(Fail, 9, "10.0.0.1", owner), {ownerProbe}})},
+      {"a guesser at another address",
+       join({repeat(Fail, 15, "10.0.0.2", owner), {ownerProbe, ownerProbe}})},
+      {"the guesser's own pace",
+       join({repeat(Fail, free, "10.0.0.2", owner),
+             {{Probe, "10.0.0.2", owner, true, true},
+              {Probe, "10.0.0.2", owner, false, false, LoginThrottle::kFirstDelayMs},
+              {Probe, "10.0.0.2", "13800000002"}}})},
+      {"one account guessed from many addresses",
+       join({repeat(Fail, free, "10.1.0.#", owner),
+             {{Probe, "10.0.0.1", owner, true, true}, {Probe, "10.0.0.3", owner, false}}})},
+      {"the owner known from an earlier login", join({{{Succeed, "10.0.0.1", owner}},
+                                                      repeat(Fail, 12, "10.1.0.#", owner),
+                                                      {ownerProbe, ownerProbe}})},
+      {"one password tried on many accounts", join({repeat(Fail, free, "10.0.0.2", "1390000000#"),
+                                                    {{Probe, "10.0.0.2", "13800000002", true, true},
+                                                     {Probe, "10.0.0.2", "13800000003", false},
+                                                     ownerProbe}})},
+      {"two under way from one address", join({repeat(Keep, 2, "10.0.0.2", "1390000000#"),
+                                               {{Probe, "10.0.0.2", owner, false, false, 1000}}})},
+      {"held guessers leave room for the owner",
+       join({repeat(Fail, 16 * free, "10.1.0.#", "139000010#", free),
+             repeat(Keep, LoginThrottle::kInFlight, "10.1.0.#", "139000010#"),
+             {ownerProbe}})},
+  };
+  for (const Case& c : cases) {
+    LoginThrottle throttle;
+    std::vector<std::shared_ptr<LoginThrottle::Attempt>> kept;
+    for (const Step& step : c.steps) {
+      const auto [attempt, retryAfterMs] = throttle.Begin(step.peer, step.account);
+      if (step.what == Probe) {
+        EXPECT_EQ(attempt != nullptr, step.begins) << c.what << ": " << step.peer;
+        EXPECT_EQ(attempt && attempt->delayMs > 0, step.held) << c.what << ": " << step.peer;
+        if (step.retryWithinMs) {
+          EXPECT_GT(retryAfterMs, 0) << c.what;
+          EXPECT_LE(retryAfterMs, step.retryWithinMs) << c.what;
+        }
+      }
+      if (attempt && step.what == Fail) attempt->Failed();
+      if (attempt && step.what == Succeed) attempt->Succeeded();
+      if (attempt && step.what == Keep) kept.push_back(attempt);
+    }
   }
 }
 

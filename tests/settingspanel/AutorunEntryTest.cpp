@@ -60,7 +60,7 @@ TEST(AutorunEntry, ATickedBoxRewritesAStaleEntryThatStartsAtTheNextLogin) {
 
     Options options = ReadOptions();
     options.configHome = home.path().string();
-    options.apiBaseAddress = c.apiBase;
+    options.ApiBaseAddress = c.apiBase;
     options.apiBaseTemporary = c.temporary;
     std::string program;
     {

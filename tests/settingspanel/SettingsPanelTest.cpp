@@ -329,7 +329,7 @@ TEST(SettingsPanel, TheAutorunBoxWritesThenRemovesTheEntry) {
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString(bin.path().string()));
     Options options = optionsIn(home.path());
-    options.apiBaseAddress = "http://127.0.0.1:4711";
+    options.ApiBaseAddress = "http://127.0.0.1:4711";
     WindowFixture f(true, options);
     Panel p(*f.window);
     const fs::path entry = AutostartEntryPath(home.path(), "Lumora");

@@ -121,7 +121,7 @@ TEST_F(SquareWidgetsTest, SearchRunsFromTheButtonAndFromEnter) {
   EXPECT_TRUE(searchBox()->isHidden());
   ASSERT_EQ(rowsView()->topLevelItemCount(), 1);
   EXPECT_EQ(rowsView()->topLevelItem(0)->text(0).toStdString(), "Bar Night 酒吧之夜");
-  EXPECT_EQ(paging().mode, "查询");
+  EXPECT_EQ(paging().browseMode, "查询");
   EXPECT_EQ(newSquareTargets(),
             (std::vector<std::string>{
                 "/search?keywords=%E4%B8%8B%E5%8D%88%E8%8C%B6&limit=8&offset=0&type=1000",
@@ -140,7 +140,7 @@ TEST_F(SquareWidgetsTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
   }
   EXPECT_EQ(rowsView()->topLevelItemCount(), 1);
   EXPECT_TRUE(pagingHidden());
-  EXPECT_EQ(paging().mode, "默认");
+  EXPECT_EQ(paging().browseMode, "默认");
   EXPECT_EQ(newSquareTargets().size(), 1u);
 }
 
@@ -181,10 +181,10 @@ TEST_F(SquareWidgetsTest, AccountPlaylistsHidePagingUntilACategoryIsChosen) {
   EXPECT_TRUE(pagingHidden());
   ASSERT_EQ(widgets->rowCount(), 2);
   EXPECT_EQ(rowsView()->topLevelItem(1)->text(0).toStdString(), "夜跑");
-  EXPECT_EQ(paging().offset, 8);
+  EXPECT_EQ(paging().browseOffset, 8);
   chooseCategory(0);
   EXPECT_TRUE(pagingShown());
-  EXPECT_EQ(paging().offset, 0);
+  EXPECT_EQ(paging().browseOffset, 0);
   EXPECT_EQ(widgets->rowCount(), 8);
 }
 
@@ -254,7 +254,7 @@ TEST_F(SquareServerTest, FirstPageOfAllIsListedOnceTheFaceIsShown) {
   setenv("LUMORA_API_BASE", (server_->baseUrl() + "/").c_str(), 1);
   const Options options = ReadOptions();
   unsetenv("LUMORA_API_BASE");
-  ASSERT_EQ(options.apiBaseAddress, server_->baseUrl());
+  ASSERT_EQ(options.ApiBaseAddress, server_->baseUrl());
   WindowFixture f(true, options);
   QApplication::processEvents();
   EXPECT_TRUE(newSquareTargets().empty());

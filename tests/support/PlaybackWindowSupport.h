@@ -45,7 +45,7 @@ struct PlaybackWindow {
     objects.audioOutput = &audio;
     objects.musicService = &service;
     objects.background = &background;
-    objects.options.apiBaseAddress = "http://127.0.0.1:9";
+    objects.options.ApiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(
         objects, [this](QWidget*, const MessageBoxRequest& box) { boxes.push_back(box); });
     fillSquare(*window, service, {"a", "b"});

@@ -91,6 +91,7 @@ bool ServerProcess::start() {
     if (fd >= 0) dup2(fd, STDOUT_FILENO);
     if (err >= 0) dup2(err, STDERR_FILENO);
     prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (options_.beforeStart) options_.beforeStart();
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ class ServerProcess {
     std::vector<std::string> extraArgs;
     // 0 picks a free one; a port given again lets a test restart a server where it was.
     int port = 0;
+    // Runs in the server's process just before the program starts there: a test takes its
+    // user or its limits there.
+    std::function<void()> beforeStart = nullptr;
   };
 
   ServerProcess();

@@ -98,7 +98,7 @@ class WindowOnServer : public ServerSuite {
  protected:
   void SetUp() override {
     ServerSuite::SetUp();
-    objects.options.apiBaseAddress = server_->baseUrl();
+    objects.options.ApiBaseAddress = server_->baseUrl();
     objects.options.cacheHome = tmp.path().string();
     objects.options.traceFile = tmp.file("trace.txt");
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});

@@ -1,4 +1,4 @@
-#include "square/PlaylistSquare.h"
+#include "square/PlaylistBrowser.h"
 
 #include "net/HttpClient.h"
 
@@ -70,16 +70,17 @@ std::vector<PlaylistRow> ReadPlaylistRows(JsonDocument& json, std::string_view a
   return rows;
 }
 
-PlaylistSquare::PlaylistSquare(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
-                               BlockingRunner& runner, SquarePaging start)
+PlaylistBrowser::PlaylistBrowser(JsonDocument& apiJson, std::string apiBase,
+                                 PlaylistBrowserView& view, BlockingRunner& runner,
+                                 SquarePaging start)
     : state_(std::move(start)),
       apiJson_(apiJson),
       apiBase_(std::move(apiBase)),
       view_(view),
       runner_(runner) {}
 
-void PlaylistSquare::LoadPage(std::string_view mode, std::string_view keyword,
-                              std::string_view offset) {
+void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
+                               std::string_view offset) {
   // Cleared first, so a failed request leaves the square empty rather than stale.
   if (!rows_.empty()) rowsBefore_ = rows_;
   clearRows();
@@ -95,93 +96,94 @@ void PlaylistSquare::LoadPage(std::string_view mode, std::string_view keyword,
   loading_ = false;
   std::vector<PlaylistRow> rows = ReadPlaylistRows(apiJson_, answer, request.arrayName);
   // A server error or an answer that does not read is a failed load, not an empty page.
-  answered_ =
-      outputs.status > 0 && outputs.status < 500 && (!rows.empty() || apiJson_.Parse(answer));
+  refused_ = outputs.status == HttpClient::kMisdirectedRequest;
+  answered_ = outputs.status > 0 && outputs.status < 500 && !refused_ &&
+              (!rows.empty() || apiJson_.Parse(answer));
   for (PlaylistRow& row : rows) appendRow(std::move(row));
   view_.pageLoaded(answered_, morePages(mode));
 }
 
 // The answer tells whether more follow; without that, only a full page may have a next one.
-bool PlaylistSquare::morePages(std::string_view mode) const {
+bool PlaylistBrowser::morePages(std::string_view mode) const {
   if (rows_.empty()) return false;
   if (mode == kSquareHot && apiJson_.Exists("more"))
     return apiJson_.GetSubDocument("more").ToText() == "true";
   if (mode == kSquareSearch && apiJson_.Exists("result.playlistCount"))
     return apiJson_.GetNumber("result.playlistCount") >
-           static_cast<double>(state_.offset) + static_cast<double>(rows_.size());
+           static_cast<double>(state_.browseOffset) + static_cast<double>(rows_.size());
   return rows_.size() >= kSquarePageSize;
 }
 
-void PlaylistSquare::clearRows() {
+void PlaylistBrowser::clearRows() {
   fills_.renew();
   loading_ = false;
   rows_.clear();
   view_.clearRows();
 }
 
-void PlaylistSquare::appendRow(PlaylistRow row) {
+void PlaylistBrowser::appendRow(PlaylistRow row) {
   view_.appendRow(row.name, row.id);
   rows_.push_back(std::move(row));
 }
 
-void PlaylistSquare::loadCurrentPage() {
-  LoadPage(state_.mode, state_.keyword, std::to_string(state_.offset));
+void PlaylistBrowser::loadCurrentPage() {
+  LoadPage(state_.browseMode, state_.browseKeyword, std::to_string(state_.browseOffset));
 }
 
 // Asked for once the face is on screen: a play pressed before, or the account's lists shown
 // from the tray while the face stayed hidden, has filled the square already.
-void PlaylistSquare::loadOpeningPage() {
+void PlaylistBrowser::loadOpeningPage() {
   if (fills_.untouched()) loadCurrentPage();
 }
 
-void PlaylistSquare::chooseCategory(int index) {
+void PlaylistBrowser::chooseCategory(int index) {
   view_.setPagingButtonsVisible(true);
-  state_.mode = kSquareHot;
+  state_.browseMode = kSquareHot;
   if (index < 0 || index >= static_cast<int>(kSquareCategories.size())) return;
-  state_.keyword = kSquareCategories[static_cast<std::size_t>(index)];
-  category_ = state_.keyword;
-  state_.offset = 0;
-  LoadPage(kSquareHot, state_.keyword, "0");
+  state_.browseKeyword = kSquareCategories[static_cast<std::size_t>(index)];
+  category_ = state_.browseKeyword;
+  state_.browseOffset = 0;
+  LoadPage(kSquareHot, state_.browseKeyword, "0");
 }
 
-bool PlaylistSquare::pagingMode() const {
-  return state_.mode == kSquareHot || state_.mode == kSquareSearch;
+bool PlaylistBrowser::pagingMode() const {
+  return state_.browseMode == kSquareHot || state_.browseMode == kSquareSearch;
 }
 
 // A search that found nothing has no first page to go back to: 首页 leads back to the hot
 // playlists of the category last chosen.
-void PlaylistSquare::firstPage() {
+void PlaylistBrowser::firstPage() {
   if (!pagingMode()) return;
-  if (state_.mode == kSquareSearch && searchFoundNothing_) {
-    state_.mode = kSquareHot;
-    state_.keyword = category_;
+  if (state_.browseMode == kSquareSearch && searchFoundNothing_) {
+    state_.browseMode = kSquareHot;
+    state_.browseKeyword = category_;
   }
-  state_.offset = 0;
-  LoadPage(state_.mode, state_.keyword, "0");
+  state_.browseOffset = 0;
+  LoadPage(state_.browseMode, state_.browseKeyword, "0");
 }
 
-void PlaylistSquare::nextPage() {
+void PlaylistBrowser::nextPage() {
   if (!pagingMode()) return;
-  state_.offset += static_cast<int>(kSquarePageSize);
-  LoadPage(state_.mode, state_.keyword, std::to_string(state_.offset));
+  state_.browseOffset += static_cast<int>(kSquarePageSize);
+  LoadPage(state_.browseMode, state_.browseKeyword, std::to_string(state_.browseOffset));
 }
 
-void PlaylistSquare::search(const std::string& text) {
+void PlaylistBrowser::search(const std::string& text) {
   if (text.empty() || text == kSearchPrompt) {
     view_.hideSearchBox();
     return;
   }
   view_.setPagingButtonsVisible(true);
-  state_.mode = kSquareSearch;
+  state_.browseMode = kSquareSearch;
   view_.hideSearchBox();
-  state_.offset = 0;
-  state_.keyword = text;
-  LoadPage(kSquareSearch, state_.keyword, "0");
+  state_.browseOffset = 0;
+  state_.browseKeyword = text;
+  LoadPage(kSquareSearch, state_.browseKeyword, "0");
   searchFoundNothing_ = answered_ && rows_.empty();
 }
 
-void PlaylistSquare::ShowAccountPlaylists(const std::vector<std::string>& names,
-                                          const std::vector<std::string>& ids) {
+void PlaylistBrowser::ShowAccountPlaylists(const std::vector<std::string>& names,
+                                           const std::vector<std::string>& ids) {
   clearRows();
   answered_ = true;
   // The lists come in pairs; a name missing from a short list shows as an empty cell.

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "common/BlockingWork.h"
-#include "square/PlaylistSquare.h"
+#include "square/PlaylistBrowser.h"
 #include "square/SquareTestSupport.h"
 
 namespace lumora::test {
@@ -72,7 +72,7 @@ TEST(ReadPlaylistRows, NothingFromNonJsonOrAnAnswerWithoutTheArray) {
 }
 
 // Records what the square writes to its controls.
-struct RecordingView : PlaylistSquareView {
+struct RecordingView : PlaylistBrowserView {
   void clearRows() override {
     rows.clear();
     ++clears;
@@ -98,12 +98,12 @@ struct RecordingView : PlaylistSquareView {
   bool morePages = true;
 };
 
-class PlaylistSquareTest : public SquareServerTest {
+class PlaylistBrowserTest : public SquareServerTest {
  protected:
-  PlaylistSquare squareAt(const std::string& base, BlockingRunner& runner = InPlaceRunner()) {
-    return PlaylistSquare(apiJson, base, view, runner, start);
+  PlaylistBrowser squareAt(const std::string& base, BlockingRunner& runner = InPlaceRunner()) {
+    return PlaylistBrowser(apiJson, base, view, runner, start);
   }
-  PlaylistSquare square(BlockingRunner& runner = InPlaceRunner()) {
+  PlaylistBrowser square(BlockingRunner& runner = InPlaceRunner()) {
     return squareAt(server_->baseUrl(), runner);
   }
   void prefill() { view.rows = {{"旧", "1"}, {"旧", "2"}}; }
@@ -113,7 +113,7 @@ class PlaylistSquareTest : public SquareServerTest {
   RecordingView view;
 };
 
-TEST_F(PlaylistSquareTest, FirstPageOfAllAsStartUpLoadsIt) {
+TEST_F(PlaylistBrowserTest, FirstPageOfAllAsStartUpLoadsIt) {
   square().loadCurrentPage();
   EXPECT_EQ(
       newSquareTargets(),
@@ -127,8 +127,8 @@ TEST_F(PlaylistSquareTest, FirstPageOfAllAsStartUpLoadsIt) {
   }
 }
 
-TEST_F(PlaylistSquareTest, CategoriesAreSentFromTheProgramsOwnTable) {
-  PlaylistSquare sq = square();
+TEST_F(PlaylistBrowserTest, CategoriesAreSentFromTheProgramsOwnTable) {
+  PlaylistBrowser sq = square();
   sq.chooseCategory(14);
   sq.chooseCategory(15);
   sq.chooseCategory(21);
@@ -137,22 +137,22 @@ TEST_F(PlaylistSquareTest, CategoriesAreSentFromTheProgramsOwnTable) {
                 "/top/playlist?limit=8&offset=0&order=hot&cat=KTV",
                 "/top/playlist?limit=8&offset=0&order=hot&cat=70%E5%90%8E",
                 "/top/playlist?limit=8&offset=0&order=hot&cat=%E6%A6%9C%E5%8D%95"}));
-  EXPECT_EQ(sq.paging().mode, "默认");
-  EXPECT_EQ(sq.paging().keyword, "榜单");
+  EXPECT_EQ(sq.paging().browseMode, "默认");
+  EXPECT_EQ(sq.paging().browseKeyword, "榜单");
   // 榜单 holds two playlists in the demo catalogue.
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_TRUE(view.pagingVisible);
 }
 
-TEST_F(PlaylistSquareTest, AnIdBeyondTwoToThe53KeepsEveryDigit) {
+TEST_F(PlaylistBrowserTest, AnIdBeyondTwoToThe53KeepsEveryDigit) {
   square().chooseCategory(19);  // 经典 holds the demo playlist 2^53 + 3
   bool found = false;
   for (const PlaylistRow& row : view.rows) found = found || row.id == "9007199254740995";
   EXPECT_TRUE(found);
 }
 
-TEST_F(PlaylistSquareTest, NextPageStepsByEightAndFirstPageGoesBack) {
-  PlaylistSquare sq = square();
+TEST_F(PlaylistBrowserTest, NextPageStepsByEightAndFirstPageGoesBack) {
+  PlaylistBrowser sq = square();
   sq.chooseCategory(0);
   EXPECT_TRUE(view.morePages);
   sq.nextPage();
@@ -161,9 +161,9 @@ TEST_F(PlaylistSquareTest, NextPageStepsByEightAndFirstPageGoesBack) {
   sq.nextPage();
   EXPECT_TRUE(view.rows.empty());  // past the end: an empty page, no bound
   sq.nextPage();
-  EXPECT_EQ(sq.paging().offset, 24);
+  EXPECT_EQ(sq.paging().browseOffset, 24);
   sq.firstPage();
-  EXPECT_EQ(sq.paging().offset, 0);
+  EXPECT_EQ(sq.paging().browseOffset, 0);
   EXPECT_EQ(view.rows.size(), 8u);
   const std::string all = "&order=hot&cat=%E5%85%A8%E9%83%A8";
   EXPECT_EQ(newSquareTargets(), (std::vector<std::string>{
@@ -175,12 +175,12 @@ TEST_F(PlaylistSquareTest, NextPageStepsByEightAndFirstPageGoesBack) {
                                 }));
 }
 
-TEST_F(PlaylistSquareTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
-  PlaylistSquare sq = square();
+TEST_F(PlaylistBrowserTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
+  PlaylistBrowser sq = square();
   sq.search("a b/c_d");
   sq.search("Study");
-  EXPECT_EQ(sq.paging().mode, "查询");
-  EXPECT_EQ(sq.paging().keyword, "Study");
+  EXPECT_EQ(sq.paging().browseMode, "查询");
+  EXPECT_EQ(sq.paging().browseKeyword, "Study");
   ASSERT_EQ(view.rows.size(), 1u);
   EXPECT_EQ(view.rows[0].name, "学习专注 Study Focus");
   EXPECT_EQ(view.rows[0].id, "3000003");
@@ -196,31 +196,31 @@ TEST_F(PlaylistSquareTest, SearchSendsTheTextEncodedAndPagesInSearchMode) {
 
 // 首页 loads the first page of what is shown; only a search that found nothing leads back to
 // the hot playlists of the category last chosen. 下一页 stays off on a last page.
-TEST_F(PlaylistSquareTest, FirstPageIsTheFirstPageOfWhatIsShown) {
+TEST_F(PlaylistBrowserTest, FirstPageIsTheFirstPageOfWhatIsShown) {
   const std::string hot = "/top/playlist?limit=8&offset=0&order=hot&cat=";
   const struct {
     const char* name;
-    std::function<void(PlaylistSquare&)> steps;
+    std::function<void(PlaylistBrowser&)> steps;
     const char* mode;
     const char* keyword;
     std::string firstPageTarget;
     std::size_t rows;
   } cases[] = {
       {"a category, two pages on",
-       [](PlaylistSquare& sq) {
+       [](PlaylistBrowser& sq) {
          sq.chooseCategory(0);
          sq.nextPage();
          sq.nextPage();
        },
        "默认", "全部", hot + "%E5%85%A8%E9%83%A8", 8},
       {"a search with results, a page on",
-       [](PlaylistSquare& sq) {
+       [](PlaylistBrowser& sq) {
          sq.search("Study");
          sq.nextPage();
        },
        "查询", "Study", "/search?keywords=Study&limit=8&offset=0&type=1000", 1},
       {"a search that found nothing",
-       [](PlaylistSquare& sq) {
+       [](PlaylistBrowser& sq) {
          sq.chooseCategory(0);
          sq.search("nothing-like-this");
        },
@@ -228,21 +228,21 @@ TEST_F(PlaylistSquareTest, FirstPageIsTheFirstPageOfWhatIsShown) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PlaylistSquare sq = square();
+    PlaylistBrowser sq = square();
     c.steps(sq);
     seen_ = server_->requestLog().size();
     sq.firstPage();
     EXPECT_EQ(newSquareTargets(), std::vector<std::string>{c.firstPageTarget});
-    EXPECT_EQ(sq.paging().mode, c.mode);
-    EXPECT_EQ(sq.paging().keyword, c.keyword);
-    EXPECT_EQ(sq.paging().offset, 0);
+    EXPECT_EQ(sq.paging().browseMode, c.mode);
+    EXPECT_EQ(sq.paging().browseKeyword, c.keyword);
+    EXPECT_EQ(sq.paging().browseOffset, 0);
     EXPECT_EQ(view.rows.size(), c.rows);
     EXPECT_EQ(view.morePages, c.rows == 8u) << "下一页 on the last page";
   }
 }
 
-TEST_F(PlaylistSquareTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
-  PlaylistSquare sq = square();
+TEST_F(PlaylistBrowserTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
+  PlaylistBrowser sq = square();
   view.pagingVisible = false;
   prefill();
   for (const char* text : {"", "输入查询(回车键)"}) sq.search(text);
@@ -250,13 +250,13 @@ TEST_F(PlaylistSquareTest, EmptyOrPromptSearchOnlyHidesTheSearchBox) {
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_EQ(view.clears, 0);
   EXPECT_FALSE(view.pagingVisible);
-  EXPECT_EQ(sq.paging().mode, "默认");
-  EXPECT_EQ(sq.paging().keyword, "全部");
+  EXPECT_EQ(sq.paging().browseMode, "默认");
+  EXPECT_EQ(sq.paging().browseKeyword, "全部");
   EXPECT_TRUE(newSquareTargets().empty());
 }
 
-TEST_F(PlaylistSquareTest, WhateverTheAnswerHoldsIsListed) {
-  PlaylistSquare sq = square();
+TEST_F(PlaylistBrowserTest, WhateverTheAnswerHoldsIsListed) {
+  PlaylistBrowser sq = square();
   server_->answerWith("/top/playlist", playlistsAnswer(5));
   sq.chooseCategory(0);
   ASSERT_EQ(view.rows.size(), 5u);
@@ -271,8 +271,8 @@ TEST_F(PlaylistSquareTest, WhateverTheAnswerHoldsIsListed) {
   EXPECT_TRUE(view.answered);
 }
 
-TEST_F(PlaylistSquareTest, FailuresLeaveTheSquareEmpty) {
-  PlaylistSquare sq = square();
+TEST_F(PlaylistBrowserTest, FailuresLeaveTheSquareEmpty) {
+  PlaylistBrowser sq = square();
   server_->failWith("/top/playlist", 500);
   prefill();
   sq.chooseCategory(0);
@@ -289,10 +289,10 @@ TEST_F(PlaylistSquareTest, FailuresLeaveTheSquareEmpty) {
   EXPECT_EQ(newSquareTargets().size(), 3u);
 }
 
-TEST_F(PlaylistSquareTest, NoServerLeavesTheSquareEmpty) {
+TEST_F(PlaylistBrowserTest, NoServerLeavesTheSquareEmpty) {
   // Nothing listens on port 1 of the loopback: the connection is refused at once.
   const std::string base = "http://127.0.0.1:1";
-  PlaylistSquare sq = squareAt(base);
+  PlaylistBrowser sq = squareAt(base);
   prefill();
   sq.loadCurrentPage();
   EXPECT_TRUE(view.rows.empty());
@@ -304,7 +304,7 @@ TEST_F(PlaylistSquareTest, NoServerLeavesTheSquareEmpty) {
 
 // Whether 下一页 leads anywhere: from the answer's own word when it gives one, else from a full
 // page.
-TEST_F(PlaylistSquareTest, NextPageIsOfferedOnlyWhenAPageFollows) {
+TEST_F(PlaylistBrowserTest, NextPageIsOfferedOnlyWhenAPageFollows) {
   struct Case {
     const char* path;
     std::string answer;
@@ -317,7 +317,7 @@ TEST_F(PlaylistSquareTest, NextPageIsOfferedOnlyWhenAPageFollows) {
       {"/search", R"({"result":{"playlists":[{"name":"a","id":1}],"playlistCount":9}})", true},
       {"/search", R"({"result":{"playlists":[{"name":"a","id":1}],"playlistCount":1}})", false},
   };
-  PlaylistSquare sq = square();
+  PlaylistBrowser sq = square();
   for (const Case& c : cases) {
     server_->clearFaults();
     server_->answerWith(c.path, c.answer);
@@ -329,27 +329,27 @@ TEST_F(PlaylistSquareTest, NextPageIsOfferedOnlyWhenAPageFollows) {
   }
 }
 
-TEST_F(PlaylistSquareTest, OutOfRangeCategoryOrUnknownModeChangesNothingFurther) {
-  start.offset = 16;
-  PlaylistSquare sq = square();
+TEST_F(PlaylistBrowserTest, OutOfRangeCategoryOrUnknownModeChangesNothingFurther) {
+  start.browseOffset = 16;
+  PlaylistBrowser sq = square();
   view.pagingVisible = false;
   sq.chooseCategory(22);
   sq.chooseCategory(-1);
   EXPECT_TRUE(view.pagingVisible);
-  EXPECT_EQ(sq.paging().keyword, "全部");
-  EXPECT_EQ(sq.paging().offset, 16);
-  start.mode = "别的";
-  PlaylistSquare other = square();
+  EXPECT_EQ(sq.paging().browseKeyword, "全部");
+  EXPECT_EQ(sq.paging().browseOffset, 16);
+  start.browseMode = "别的";
+  PlaylistBrowser other = square();
   prefill();
   other.firstPage();
   other.nextPage();
-  EXPECT_EQ(other.paging().offset, 16);
+  EXPECT_EQ(other.paging().browseOffset, 16);
   EXPECT_EQ(view.rows.size(), 2u);
   EXPECT_TRUE(newSquareTargets().empty());
 }
 
-TEST_F(PlaylistSquareTest, AccountPlaylistsReplaceTheRowsAndStopPaging) {
-  PlaylistSquare sq = square();
+TEST_F(PlaylistBrowserTest, AccountPlaylistsReplaceTheRowsAndStopPaging) {
+  PlaylistBrowser sq = square();
   sq.chooseCategory(0);
   sq.nextPage();
   sq.ShowAccountPlaylists({"我喜欢的音乐", "跑步"}, {"9007199254740995", "42"});
@@ -359,8 +359,8 @@ TEST_F(PlaylistSquareTest, AccountPlaylistsReplaceTheRowsAndStopPaging) {
   EXPECT_EQ(view.rows[1].id, "42");
   EXPECT_FALSE(view.pagingVisible);
   EXPECT_EQ(view.squareShows, 1);
-  EXPECT_EQ(sq.paging().mode, "默认");
-  EXPECT_EQ(sq.paging().offset, 8);
+  EXPECT_EQ(sq.paging().browseMode, "默认");
+  EXPECT_EQ(sq.paging().browseOffset, 8);
   // A short name list leaves empty names rather than reading past its end.
   sq.ShowAccountPlaylists({"一"}, {"1", "2", "3"});
   ASSERT_EQ(view.rows.size(), 3u);
@@ -378,10 +378,10 @@ struct ClickDuringWait : BlockingRunner {
   std::function<void()> meanwhile;
 };
 
-TEST_F(PlaylistSquareTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
+TEST_F(PlaylistBrowserTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
   std::vector<PlaylistRow> secondPage;
   {
-    PlaylistSquare sq = square();
+    PlaylistBrowser sq = square();
     sq.chooseCategory(0);
     sq.nextPage();
     secondPage = view.rows;
@@ -389,17 +389,17 @@ TEST_F(PlaylistSquareTest, AnAnswerOvertakenDuringItsWaitIsNotShown) {
   }
   const struct {
     const char* click;
-    std::function<void(PlaylistSquare&)> run;
+    std::function<void(PlaylistBrowser&)> run;
     std::vector<PlaylistRow> shown;
   } cases[] = {
-      {"next page", [](PlaylistSquare& sq) { sq.nextPage(); }, secondPage},
+      {"next page", [](PlaylistBrowser& sq) { sq.nextPage(); }, secondPage},
       {"account playlists",
-       [](PlaylistSquare& sq) { sq.ShowAccountPlaylists({"我的"}, {"42"}); },
+       [](PlaylistBrowser& sq) { sq.ShowAccountPlaylists({"我的"}, {"42"}); },
        {{"我的", "42"}}},
   };
   for (const auto& c : cases) {
     ClickDuringWait runner;
-    PlaylistSquare sq = square(runner);
+    PlaylistBrowser sq = square(runner);
     runner.meanwhile = [&] { c.run(sq); };
     sq.chooseCategory(0);
     ASSERT_EQ(view.rows.size(), c.shown.size()) << c.click;
@@ -421,9 +421,9 @@ struct LookDuringWait : BlockingRunner {
   std::function<void()> look;
 };
 
-TEST_F(PlaylistSquareTest, APlayWhileAPageComesDrawsFromTheRowsShownBeforeOrWaitsForIt) {
+TEST_F(PlaylistBrowserTest, APlayWhileAPageComesDrawsFromTheRowsShownBeforeOrWaitsForIt) {
   LookDuringWait runner;
-  PlaylistSquare sq = square(runner);
+  PlaylistBrowser sq = square(runner);
   std::vector<PlaylistRow> playable;
   bool answered = true;
   runner.look = [&] {

@@ -1,6 +1,6 @@
 #pragma once
 // The playlist square without its widgets: which page to ask for, how to ask, and how an answer
-// becomes rows. SquareWidgets shows the rows through PlaylistSquareView.
+// becomes rows. SquareWidgets shows the rows through PlaylistBrowserView.
 #include <array>
 #include <string>
 #include <string_view>
@@ -48,9 +48,9 @@ std::vector<PlaylistRow> ReadPlaylistRows(JsonDocument& json, std::string_view a
                                           std::string_view arrayName);
 
 // The controls the square writes to.
-class PlaylistSquareView {
+class PlaylistBrowserView {
  public:
-  virtual ~PlaylistSquareView() = default;
+  virtual ~PlaylistBrowserView() = default;
   virtual void clearRows() = 0;                                                // 超级列表框1
   virtual void appendRow(const std::string& name, const std::string& id) = 0;  // columns 0 and 1
   virtual void setPagingButtonsVisible(bool visible) = 0;                      // 首页, 下一页
@@ -65,16 +65,16 @@ class PlaylistSquareView {
 // Which page 首页 and 下一页 start from; a run starts at the first page of every category's hot
 // playlists. Only the square changes it.
 struct SquarePaging {
-  std::string mode{kSquareHot};  // kSquareHot or kSquareSearch
-  std::string keyword{kSquareCategories[0]};
-  int offset = 0;
+  std::string browseMode{kSquareHot};  // kSquareHot or kSquareSearch
+  std::string browseKeyword{kSquareCategories[0]};
+  int browseOffset = 0;
 };
 
-class PlaylistSquare {
+class PlaylistBrowser {
  public:
   // Its page requests wait through `runner`.
-  PlaylistSquare(JsonDocument& apiJson, std::string apiBase, PlaylistSquareView& view,
-                 BlockingRunner& runner = InPlaceRunner(), SquarePaging start = {});
+  PlaylistBrowser(JsonDocument& apiJson, std::string apiBase, PlaylistBrowserView& view,
+                  BlockingRunner& runner = InPlaceRunner(), SquarePaging start = {});
 
   // Empties the square, then fills it with the page the server answers (nothing on failure). The
   // window lives on while the server answers: an answer to a page that another load or the
@@ -103,6 +103,8 @@ class PlaylistSquare {
   // False before the first page came and after a page load that met no server: the square is
   // empty for want of an answer. Also while a page is coming and no rows were shown before it.
   bool answered() const { return answered_ && !(loading_ && rowsBefore_.empty()); }
+  // Whether the last page load was turned away by a server that does not answer to its name.
+  bool refused() const { return refused_; }
   // The playlists a play may draw from: while a page is coming, the rows shown before it, so
   // a play then never finds the square empty.
   const std::vector<PlaylistRow>& playableRows() const { return loading_ ? rowsBefore_ : rows_; }
@@ -116,13 +118,14 @@ class PlaylistSquare {
   SquarePaging state_;
   JsonDocument& apiJson_;
   std::string apiBase_;
-  PlaylistSquareView& view_;
+  PlaylistBrowserView& view_;
   BlockingRunner& runner_;
   std::vector<PlaylistRow> rows_;
   // The last rows shown, kept while the page that replaces them is on its way.
   std::vector<PlaylistRow> rowsBefore_;
   bool loading_ = false;
   bool answered_ = false;
+  bool refused_ = false;
   std::string category_{kSquareCategories[0]};
   bool searchFoundNothing_ = false;
   // Renewed with each filling of the square; a load whose ticket is no longer the latest is
