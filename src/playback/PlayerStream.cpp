@@ -49,6 +49,21 @@ GstElement* makeOutput(GstElement* sink, GstElement** volume, GstElement** lock,
   return bin;
 }
 
+// The first song's sample format, rate and channels, kept for the songs after it: any change
+// would make the sink renegotiate between two songs. Interleaved and in a sample format the
+// volume takes, since a decoder may hand out its channels in planes or in a format it does not.
+GstCaps* outputFormat(GstCaps* decoded, GstElement* volume) {
+  GstCaps* locked = gst_caps_copy(decoded);
+  gst_caps_set_simple(locked, "layout", G_TYPE_STRING, "interleaved", nullptr);
+  GstPad* pad = gst_element_get_static_pad(volume, "sink");
+  GstCaps* taken = gst_pad_get_pad_template_caps(pad);
+  if (!gst_caps_can_intersect(locked, taken))
+    gst_caps_set_simple(locked, "format", G_TYPE_STRING, "F32LE", nullptr);
+  gst_caps_unref(taken);
+  gst_object_unref(pad);
+  return locked;
+}
+
 }  // namespace
 
 std::unique_ptr<PlayerStream> PlayerStream::make(const std::string& uri, std::string memory,
@@ -88,6 +103,7 @@ PlayerStream::~PlayerStream() {
     gst_object_unref(playbin_);
   }
   if (entrance_) gst_object_unref(entrance_);
+  if (oldSegment_) gst_event_unref(oldSegment_);
   if (bus_) {
     gst_bus_set_flushing(bus_, TRUE);
     gst_object_unref(bus_);
@@ -126,10 +142,13 @@ GstPadProbeReturn PlayerStream::onHeld(GstPad*, GstPadProbeInfo* info, gpointer 
   GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
   if (GST_EVENT_TYPE(event) == GST_EVENT_STREAM_START) return GST_PAD_PROBE_PASS;
   if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS && !self->opened_.exchange(true)) {
-    // Sample format, layout, rate and channels alike: any change would make the sink renegotiate.
     GstCaps* caps = nullptr;
     gst_event_parse_caps(event, &caps);
-    if (caps) g_object_set(self->formatLock_, "caps", caps, nullptr);
+    if (caps) {
+      GstCaps* locked = outputFormat(caps, self->volume_);
+      g_object_set(self->formatLock_, "caps", locked, nullptr);
+      gst_caps_unref(locked);
+    }
     gst_element_post_message(
         self->playbin_,
         gst_message_new_application(GST_OBJECT(self->playbin_), gst_structure_new_empty(kOpened)));
@@ -169,6 +188,8 @@ void PlayerStream::handle(GstMessage* msg) {
         length_ = -1;
         lengthCurrent_ = false;
         formatKnown_ = false;
+        if (oldSegment_) gst_event_unref(oldSegment_);
+        oldSegment_ = sinkSegment();
       }
       break;
     case GST_MESSAGE_DURATION_CHANGED:
@@ -339,10 +360,27 @@ std::int64_t PlayerStream::position() {
     return lastPosition_;
   }
   if (!formatKnown_) readFormat();
+  // The song it took is heard before its segment reaches the sink: until then the sink still
+  // counts in the song before, and the new one stands at its start.
+  if (oldSegment_) {
+    GstEvent* segment = sinkSegment();
+    const bool stale = segment == oldSegment_;
+    if (segment) gst_event_unref(segment);
+    if (stale) return lastPosition_;
+    gst_event_unref(std::exchange(oldSegment_, nullptr));
+  }
   gint64 ns = 0;
   if (gst_element_query_position(sink_, GST_FORMAT_TIME, &ns) && ns >= 0)
     lastPosition_ = timeToBytes(ns);
   return lastPosition_;
+}
+
+GstEvent* PlayerStream::sinkSegment() const {
+  GstPad* pad = gst_element_get_static_pad(sink_, "sink");
+  if (!pad) return nullptr;
+  GstEvent* segment = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+  gst_object_unref(pad);
+  return segment;
 }
 
 std::int64_t PlayerStream::length() {

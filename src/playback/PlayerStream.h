@@ -80,6 +80,8 @@ class PlayerStream final : public OpenedStream {
   int bytesPerFrame() const { return channels_ * 2; }
   std::int64_t timeToBytes(gint64 ns) const;
   void readFormat();
+  // The segment the sink counts in, held; null when it has none.
+  GstEvent* sinkSegment() const;
   void queryLength();
   std::int64_t estimateLength();
 
@@ -88,8 +90,8 @@ class PlayerStream final : public OpenedStream {
   GstElement* volume_ = nullptr;
   // The last elements of the output bin. The position is asked of the sink alone: asked of
   // playbin, the query walks every bin on the way down, ten times a second. The format lock
-  // keeps the output in the first song's rate and channels, so that a later song of another
-  // format is converted rather than the sound server's stream made again.
+  // keeps the output in the first song's format, so that a later song of another format is
+  // converted rather than the sound server's stream made again.
   GstElement* sink_ = nullptr;
   GstElement* formatLock_ = nullptr;
   // The output bin's entrance and the probe that holds the first sample there.
@@ -120,6 +122,8 @@ class PlayerStream final : public OpenedStream {
   std::atomic<int> handed_ = 0;
   int startsSeen_ = 0;
   bool nextStarted_ = false;
+  // The sink's segment when the song it took was heard, held until the sink has the new one.
+  GstEvent* oldSegment_ = nullptr;
 };
 
 }  // namespace lumora
