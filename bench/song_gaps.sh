@@ -1,57 +1,60 @@
 #!/usr/bin/env bash
-# Silence between songs, and from a press of next to the new song's first sample, heard on a
-# private PulseAudio server's null sink. lumora-server serves a library of 96 unbroken tones of
-# 4 s, each its own pitch (made here with GStreamer), and the Release player plays them in
-# playlist mode. The sink's monitor is recorded throughout (bench/sound_runs.py stamps each read
-# with the wall clock), so each figure is a wall time read off the recording:
-#   - gaps: ten songs play through; the silence from one tone's last sample to the next tone's
-#     first, against gst-launch-1.0 playing five of the same tone files one after the other
-#     through a concat element (the baseline, in the same run); each tone is checked
-#     to be whole (4 s) and a different song from the one before;
+# The joins between songs, and the time from a press of next to the new song's first sample,
+# heard on a private PulseAudio server's null sink. lumora-server serves a library of 96 unbroken
+# tones of 4 s, each its own pitch (made here with GStreamer): two in three are FLAC at 48 kHz
+# mono, every third Ogg Vorbis at 44.1 kHz stereo, so some joins change format (not MP3: an MP3
+# file begins and ends with some silence of its encoder's own). The sink's monitor is
+# recorded throughout (bench/sound_runs.py stamps each read with the wall clock), and each figure
+# is read off the recording. Each build given plays in turn, in the same run:
+#   - joins: ten songs play through; at each change of song, the silence between the two tones
+#     and the time both sound at once, for changes within a format and between formats, against
+#     gst-launch-1.0 playing five of the FLAC tones through a concat element (the baseline);
+#     each tone is checked to be whole (4 s) and a different song from the one before;
 #   - next: 50 presses of next through the media-player service, 2 s apart (so each lands while
-#     the following song waits opened aside), from just before playerctl starts to the first
-#     cycle of the new tone, against a bare gst-launch-1.0 playbin from its launch
-#     to its first sample (five launches).
+#     the following song is opened ahead), to the first cycle of the new tone, from just before
+#     playerctl starts and (the press without the start of playerctl's process) from just after
+#     its call has returned, against a bare playbin kept warm in its own process switching to a
+#     new address written to it (bench/warm_playbin, 20 switches).
 #
-#   bench/song_gaps.sh [BUILD_DIR]    (default build/bench)
+#   bench/song_gaps.sh [BUILD_DIR [BASE_BUILD_DIR]]    (default build/bench; the base is
+#                                                       optional: an older build to compare)
 set -euo pipefail
 # shellcheck source=bench/whole_program.sh
 source "$(dirname "$0")/whole_program.sh"
 wp_init gaps "$@"
+base_build="${2:-}"
 wp_need pulseaudio parec gst-launch-1.0 playerctl python3 curl
 runs_py="$wp_root/bench/sound_runs.py"
+warm="$wp_build/bench/warm_playbin"
+[ -x "$warm" ] || { echo "gaps: missing $warm" >&2; exit 2; }
 # Enough that the playlist never runs out: a new one is shown for 1 s before its first song.
 songs=96
 played=10
 presses=50
-aim_gap_ms=50
-aim_worst_ms=200
+bare_presses=20
+aim_join_ms=5
+aim_cross_ms=50
+aim_next_ratio=1.2
 aim_next_ms=100
 
-# The sound server: one null sink at 48 kHz mono, reached by a socket of this run only.
-export PULSE_RUNTIME_PATH="$wp_work/pulse"
-mkdir -p "$PULSE_RUNTIME_PATH"
-chmod 700 "$PULSE_RUNTIME_PATH"
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
-  -L "module-null-sink sink_name=bench rate=48000 channels=1" \
-  -L "module-native-protocol-unix socket=$PULSE_RUNTIME_PATH/native auth-anonymous=1" \
-  >"$wp_work/pulse.log" 2>&1 &
-wp_pids+=($!)
-export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
-for _ in $(seq 1 100); do
-  [ -S "$PULSE_RUNTIME_PATH/native" ] && break
-  sleep 0.05
-done
-[ -S "$PULSE_RUNTIME_PATH/native" ] || { echo "gaps: no sound server" >&2; exit 1; }
+# The sound server: one null sink, reached by a socket of this run only.
+wp_start_pulse bench
 
-# The tones: song k at 200 + 40 k Hz.
+# The tones: song k at 200 + 40 k Hz; every third one Ogg Vorbis.
 tones="$wp_work/tones"
 mkdir -p "$tones"
 for k in $(seq 1 "$songs"); do
-  gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=40 \
-    samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=1 ! \
-    taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! \
-    flacenc ! filesink "location=$(printf '%s/%02d.flac' "$tones" "$k")"
+  if [ $((k % 3)) = 0 ]; then
+    gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=40 \
+      samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=2 ! \
+      taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! vorbisenc ! oggmux ! \
+      filesink "location=$(printf '%s/%02d.ogg' "$tones" "$k")"
+  else
+    gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=40 \
+      samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=1 ! \
+      taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! \
+      flacenc ! filesink "location=$(printf '%s/%02d.flac' "$tones" "$k")"
+  fi
 done
 
 wp_start_xvfb
@@ -62,40 +65,47 @@ parec --raw --format=s16le --rate=48000 --channels=1 --latency-msec=5 -d bench.m
 wp_pids+=($!)
 sleep 1
 
-# Tone runs between two wall times: "START END HZ" per line.
 runs() { python3 "$runs_py" runs "$wp_work/sink.raw" "$wp_work/sink.stamps" "$1" "$2"; }
+joins() { python3 "$runs_py" joins "$wp_work/sink.raw" "$wp_work/sink.stamps" "$1" "$2"; }
 first_sound() { python3 "$runs_py" first "$wp_work/sink.raw" "$wp_work/sink.stamps" "$1"; }
-# Gaps in ms between consecutive runs, and the runs that are not whole or repeat a pitch.
-gaps_of() {
-  awk 'NR > 1 { printf "%.1f\n", ($1 - end) * 1000 } { end = $2 }' "$1"
-}
 faults_of() {
   awk '{ d = $2 - $1; if (d < 3.95 || d > 4.05) printf "gaps:   tone %d lasted %.3f s\n", NR, d
          if (NR > 1 && ($3 - hz < 10 && hz - $3 < 10)) printf "gaps:   tone %d repeats %d Hz\n", NR, hz
          hz = $3 }' "$1"
 }
-summary() {  # LABEL FILE_OF_MS
-  sort -g "$2" | awk -v l="$1" '{ v[NR] = $1 } END {
-    m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-    printf "gaps: %-34s median %7.1f ms, worst %7.1f ms, best %7.1f ms (%d)\n", l, m, v[NR], v[1], NR }'
+# Every third pitch is Ogg Vorbis: "same" or "cross" for a join between two pitches.
+kind_of_join() {
+  awk '{ a = int(($3 - 200) / 40 + 0.5) % 3 == 0; b = int(($4 - 200) / 40 + 0.5) % 3 == 0
+         print (a == b ? "same" : "cross"), $1, $2 }' "$1"
 }
-median_of() { sort -g "$1" | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-worst_of() { sort -g "$1" | tail -n 1; }
+median_of() { sort -g | awk '{ v[NR] = $1 } END { if (!NR) print "-"; else print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+worst_of() { sort -g | tail -n 1; }
+# Milliseconds from each stamp in FILE to the first new tone after it.
+to_sound() {
+  local at heard
+  while read -r at; do
+    heard="$(first_sound "$at")"
+    if [ -n "$heard" ]; then
+      awk -v a="$at" -v b="$heard" 'BEGIN { printf "%.1f\n", (b - a) * 1000 }'
+    else
+      echo 9999
+    fi
+  done <"$1"
+}
 
-# The baseline first: five of the same tones, one after the other.
+# The baselines first: five FLAC tones one after the other, then the warm playbin.
 mapfile -t urls < <(python3 - "$wp_address" <<'EOF'
 import json, sys, urllib.request
 base = sys.argv[1]
 get = lambda path: json.load(urllib.request.urlopen(base + path))
 playlist = get("/top/playlist?limit=1&offset=0")["playlists"][0]["id"]
-for track in get(f"/playlist/detail?id={playlist}")["playlist"]["trackIds"][:5]:
+for track in get(f"/playlist/detail?id={playlist}")["playlist"]["trackIds"][:21]:
     print(get(f"/song/url?id={track['id']}&br=320000")["data"][0]["url"])
 EOF
 )
-[ "${#urls[@]}" = 5 ] || { echo "gaps: the server lists no tones" >&2; exit 1; }
+[ "${#urls[@]}" -ge 21 ] || { echo "gaps: the server lists no tones" >&2; exit 1; }
 concat=(concat name=c ! audioconvert ! audioresample ! pulsesink)
-# From the files themselves: decoding over HTTP, concat's delayed links fail now and then.
-for k in 1 2 3 4 5; do
+for k in 1 2 4 5 7; do
   concat+=(filesrc "location=$(printf '%s/%02d.flac' "$tones" "$k")" ! flacparse ! flacdec ! c.)
 done
 base_from="$EPOCHREALTIME"
@@ -105,79 +115,100 @@ gst-launch-1.0 -q "${concat[@]}" >"$wp_work/concat.log" 2>&1 || {
   exit 1
 }
 sleep 0.5
-runs "$base_from" "$EPOCHREALTIME" >"$wp_work/base.runs"
-gaps_of "$wp_work/base.runs" >"$wp_work/base.gaps"
-[ -s "$wp_work/base.gaps" ] || { echo "gaps: the baseline played no two tones" >&2; exit 1; }
+runs "$base_from" "$EPOCHREALTIME" >"$wp_work/concat.runs"
+joins "$base_from" "$EPOCHREALTIME" | kind_of_join /dev/stdin >"$wp_work/concat.joins"
 
-# A bare playbin, launch to first sample.
-: >"$wp_work/bare.ms"
-for _ in 1 2 3 4 5; do
-  launched="$EPOCHREALTIME"
-  gst-launch-1.0 -q playbin "uri=${urls[0]}" flags=audio >/dev/null 2>&1 &
-  pid=$!
-  wp_pids+=("$pid")
-  sleep 1.5
-  wp_stop "$pid"
-  sleep 0.5
-  heard="$(first_sound "$launched")"
-  [ -n "$heard" ] && awk -v a="$launched" -v b="$heard" 'BEGIN { printf "%.1f\n", (b - a) * 1000 }' \
-    >>"$wp_work/bare.ms"
-done
-
-# The player: ten songs through, then the presses.
-dir="$wp_work/lumora"
-LUMORA_AUDIO_DEVICE=default wp_launch "$dir" "$wp_lumora"
-wp_wait_trace "$dir/trace" onFaceShown 60 || { echo "gaps: no face" >&2; exit 1; }
+mkfifo "$wp_work/warm.in"
+"$warm" <"$wp_work/warm.in" >/dev/null 2>&1 &
+wp_pids+=($!)
+exec {warm_fd}>"$wp_work/warm.in"
+echo "${urls[0]}" >&"$warm_fd"
 sleep 2
-play_from="$EPOCHREALTIME"
-playerctl -p lumora play
-# Room for gaps of up to 2 s.
-sleep $((played * 6 + 4))
-play_to="$EPOCHREALTIME"
-runs "$play_from" "$play_to" >"$wp_work/all.runs"
-head -n "$played" "$wp_work/all.runs" >"$wp_work/player.runs"
-gaps_of "$wp_work/player.runs" >"$wp_work/player.gaps"
-[ "$(wc -l <"$wp_work/player.runs")" = "$played" ] || {
-  cat "$wp_work/player.runs" >&2
-  echo "gaps: the player did not play $played tones" >&2
-  exit 1
-}
-
-: >"$wp_work/press.times"
-for _ in $(seq 1 "$presses"); do
-  echo "$EPOCHREALTIME" >>"$wp_work/press.times"
-  playerctl -p lumora next
+: >"$wp_work/warm.times"
+for i in $(seq 1 "$bare_presses"); do
+  echo "$EPOCHREALTIME" >>"$wp_work/warm.times"
+  echo "${urls[$i]}" >&"$warm_fd"
   sleep 2
 done
+exec {warm_fd}>&-
 sleep 1
-: >"$wp_work/press.ms"
-while read -r pressed; do
-  heard="$(first_sound "$pressed")"
-  if [ -n "$heard" ]; then
-    awk -v a="$pressed" -v b="$heard" 'BEGIN { printf "%.1f\n", (b - a) * 1000 }' >>"$wp_work/press.ms"
-  else
-    echo 9999 >>"$wp_work/press.ms"
-  fi
-done <"$wp_work/press.times"
-wp_stop "$wp_pid"
+to_sound "$wp_work/warm.times" >"$wp_work/warm.ms"
+
+# A build plays ten songs through, then takes the presses: LABEL BUILD_DIR.
+play_build() {
+  local label="$1" build="$2" dir="$wp_work/$1"
+  LUMORA_AUDIO_DEVICE=default wp_launch "$dir" "$build/src/app/lumora"
+  wp_wait_trace "$dir/trace" onFaceShown 60 || { echo "gaps: no face ($label)" >&2; exit 1; }
+  sleep 2
+  local from="$EPOCHREALTIME"
+  playerctl -p lumora play
+  # Room for gaps of up to 2 s.
+  sleep $((played * 6 + 4))
+  local to="$EPOCHREALTIME"
+  runs "$from" "$to" | head -n "$played" >"$wp_work/$label.runs"
+  [ "$(wc -l <"$wp_work/$label.runs")" = "$played" ] || {
+    cat "$wp_work/$label.runs" >&2
+    echo "gaps: $label did not play $played tones" >&2
+    exit 1
+  }
+  local last_end
+  last_end="$(tail -n 1 "$wp_work/$label.runs" | awk '{ print $2 }')"
+  joins "$from" "$last_end" | kind_of_join /dev/stdin >"$wp_work/$label.joins"
+  : >"$wp_work/$label.times"
+  : >"$wp_work/$label.returned"
+  for _ in $(seq 1 "$presses"); do
+    echo "$EPOCHREALTIME" >>"$wp_work/$label.times"
+    playerctl -p lumora next
+    echo "$EPOCHREALTIME" >>"$wp_work/$label.returned"
+    sleep 2
+  done
+  sleep 1
+  to_sound "$wp_work/$label.times" >"$wp_work/$label.ms"
+  to_sound "$wp_work/$label.returned" >"$wp_work/$label.returned.ms"
+  wp_stop "$wp_pid"
+}
+
+builds=(after)
+[ -n "$base_build" ] && builds=(before after)
+for label in "${builds[@]}"; do
+  if [ "$label" = before ]; then play_build before "$(cd "$base_build" && pwd)"; else play_build after "$wp_build"; fi
+done
+
+report_joins() {  # LABEL FILE
+  local same_gap same_overlap cross_gap
+  same_gap="$(awk '$1 == "same" { print $2 }' "$2" | worst_of)"
+  same_overlap="$(awk '$1 == "same" && $3 != "-" { print $3 }' "$2" | worst_of)"
+  cross_gap="$(awk '$1 == "cross" { print $2 }' "$2" | worst_of)"
+  printf 'gaps: %-34s within a format: worst silence %5s ms, worst overlap %4s ms (%d joins);' \
+    "$1" "${same_gap:--}" "${same_overlap:--}" "$(awk '$1 == "same"' "$2" | wc -l)"
+  printf ' between formats: worst silence %5s ms (%d)\n' "${cross_gap:--}" \
+    "$(awk '$1 == "cross"' "$2" | wc -l)"
+}
 
 echo "gaps: sink bench (null, 48 kHz mono) on a private PulseAudio server; server $wp_address;" \
-  "tones of 4 s, FLAC"
-faults_of "$wp_work/base.runs"
-faults_of "$wp_work/player.runs"
-summary "gst-launch-1.0 concat (baseline)" "$wp_work/base.gaps"
-summary "lumora, song to song" "$wp_work/player.gaps"
-awk -v b="$(median_of "$wp_work/base.gaps")" -v p="$(median_of "$wp_work/player.gaps")" \
-  -v w="$(worst_of "$wp_work/player.gaps")" -v aim="$aim_gap_ms" -v aimw="$aim_worst_ms" 'BEGIN {
-  printf "gaps:   lumora - baseline: median %+.1f ms", p - b
-  if (b > 0) printf ", ratio %.2f×", p / b
-  printf " (aims: median <= %d ms: %s; worst <= %d ms: %s)\n", aim, p <= aim ? "met" : "NOT met", aimw, w <= aimw ? "met" : "NOT met" }'
-summary "bare playbin, launch to sound" "$wp_work/bare.ms"
-summary "lumora, next to sound" "$wp_work/press.ms"
-awk -v b="$(median_of "$wp_work/bare.ms")" -v p="$(median_of "$wp_work/press.ms")" \
-  -v w="$(worst_of "$wp_work/press.ms")" -v aim="$aim_next_ms" -v n="$presses" 'BEGIN {
-  printf "gaps:   next / bare playbin: median %.2f×; presses over %d ms: ", p / b, aim }'
-awk -v aim="$aim_next_ms" '$1 > aim { n++ } END { printf "%d", n }' "$wp_work/press.ms"
-echo " of $presses (aim: none)"
-echo "gaps:   lumora, each next to sound (ms, in press order): $(tr '\n' ' ' <"$wp_work/press.ms")"
-echo "gaps:   lumora, each song to song (ms): $(tr '\n' ' ' <"$wp_work/player.gaps")"
+  "tones of 4 s, FLAC 48 kHz mono and Ogg Vorbis 44.1 kHz stereo; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+faults_of "$wp_work/concat.runs"
+report_joins "gst-launch-1.0 concat (baseline)" "$wp_work/concat.joins"
+warm_median="$(median_of <"$wp_work/warm.ms")"
+printf 'gaps: %-34s next to sound: median %6.1f ms, worst %6.1f ms (%d)\n' "warm bare playbin" \
+  "$warm_median" "$(worst_of <"$wp_work/warm.ms")" "$(wc -l <"$wp_work/warm.ms")"
+for label in "${builds[@]}"; do
+  faults_of "$wp_work/$label.runs"
+  report_joins "lumora $label" "$wp_work/$label.joins"
+  awk -v l="lumora $label" -v aim="$aim_join_ms" -v cross="$aim_cross_ms" '
+    $1 == "same" && ($2 > aim || ($3 != "-" && $3 > aim)) { bad++ }
+    $1 == "cross" && $2 > cross { badx++ }
+    END { printf "gaps:   %s: joins within a format over %d ms: %d (aim: none); between formats over %d ms: %d (aim: none)\n", l, aim, bad, cross, badx }' \
+    "$wp_work/$label.joins"
+  for from in ms returned.ms; do
+    median="$(median_of <"$wp_work/$label.$from")"
+    over="$(awk -v aim="$aim_next_ms" '$1 > aim { n++ } END { print n + 0 }' "$wp_work/$label.$from")"
+    printf 'gaps: %-34s next to sound, %-16s median %6.1f ms, worst %6.1f ms (%d); %.2f× the warm playbin (aim: <= %s); presses over %d ms: %d (aim: none)\n' \
+      "lumora $label" "$([ "$from" = ms ] && echo "press:" || echo "call returned:")" "$median" \
+      "$(worst_of <"$wp_work/$label.$from")" "$(wc -l <"$wp_work/$label.$from")" \
+      "$(awk -v a="$median" -v b="$warm_median" 'BEGIN { print a / b }')" "$aim_next_ratio" \
+      "$aim_next_ms" "$over"
+  done
+  echo "gaps:   lumora $label, each join (kind silence overlap): $(tr '\n' ';' <"$wp_work/$label.joins")"
+  echo "gaps:   lumora $label, each next to sound (ms, in press order): $(tr '\n' ' ' <"$wp_work/$label.ms")"
+done

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Sound and silence in a recording of a sound server's monitor, for bench/song_gaps.sh.
+"""Sound and silence in a recording of a sound server's monitor, for the sound benchmarks.
 
   sound_runs.py record RAW STAMPS     reads raw s16le mono at 48 kHz from stdin into RAW and
                                       writes one "BYTES_SO_FAR WALL_TIME" line per read to STAMPS
@@ -11,6 +11,17 @@
                                       to one cycle
   sound_runs.py first RAW STAMPS AT   the wall time of the first tone that starts after AT (a
                                       start that replaces the song sounding at AT)
+  sound_runs.py joins RAW STAMPS FROM TO
+                                      each change from one tone to the next between FROM and TO:
+                                      "GAP_MS OVERLAP_MS HZ_BEFORE HZ_AFTER"; the overlap is the
+                                      time both pitches sound at once (1 ms steps of a 5 ms
+                                      window, each pitch at 45 % of its own level or more: a clean
+                                      cut gives 0),
+                                      "-" when the two pitches are too close to tell apart
+  sound_runs.py dropouts RAW SKIP SECONDS
+                                      silences of 1 ms or more inside the sound of a recording
+                                      without stamps, from SKIP s after its first sound for
+                                      SECONDS: "COUNT" then each length in ms
 
 A sample is silent below 100 of 32767; a stretch of at least 1 ms of silent samples is silence.
 The wall time of a sample comes from the reads: each read's arrival, less the samples in it
@@ -111,6 +122,57 @@ def frequency(samples, start, end):
     return crossings / 2 / ((end - start) / RATE)
 
 
+def level(samples, start, hz):
+    """The amplitude of the pitch hz in a 5 ms window from start."""
+    import math
+    n = RATE // 200
+    re = im = 0.0
+    for i in range(n):
+        x = samples[start + i]
+        a = 2 * math.pi * hz * i / RATE
+        re += x * math.cos(a)
+        im -= x * math.sin(a)
+    return 2 * math.hypot(re, im) / n
+
+
+def joins(samples, origin, found):
+    """(gap ms, overlap ms or None, hz before, hz after) for each pair of tones in a row."""
+    out = []
+    for (s1, e1, hz1), (s2, e2, hz2) in zip(found, found[1:]):
+        gap = sum(1 for i in range(e1, s2) if -QUIET < samples[i] < QUIET) / RATE * 1000
+        overlap = None
+        if abs(hz1 - hz2) >= 400:
+            mid1 = (s1 + e1) // 2
+            mid2 = (s2 + e2) // 2
+            own1 = level(samples, mid1, hz1)
+            own2 = level(samples, mid2, hz2)
+            both = 0
+            for at in range(max(s1, e1 - RATE // 5), min(e2, s2 + RATE // 5) - RATE // 200, RATE // 1000):
+                if level(samples, at, hz1) >= own1 * 0.45 and level(samples, at, hz2) >= own2 * 0.45:
+                    both += 1
+            overlap = both
+        out.append((gap, overlap, hz1, hz2))
+    return out
+
+
+def dropouts(samples, skip, seconds):
+    loud = next((i for i in range(len(samples)) if not -QUIET < samples[i] < QUIET), None)
+    if loud is None:
+        return None
+    first = loud + int(skip * RATE)
+    last = min(len(samples), first + int(seconds * RATE))
+    quiet = 0
+    found = []
+    for i in range(first, last):
+        if -QUIET < samples[i] < QUIET:
+            quiet += 1
+        else:
+            if quiet >= SILENCE:
+                found.append(quiet / RATE * 1000)
+            quiet = 0
+    return found, (last - first) / RATE
+
+
 def index(origin, wall, count):
     return max(0, min(count, int((wall - origin) * RATE)))
 
@@ -119,19 +181,38 @@ def main():
     if sys.argv[1] == "record":
         record(sys.argv[2], sys.argv[3])
         return
+    if sys.argv[1] == "dropouts":
+        samples = array.array("h")
+        with open(sys.argv[2], "rb") as raw:
+            data = raw.read()
+        samples.frombytes(data[: len(data) // 2 * 2])
+        result = dropouts(samples, float(sys.argv[3]), float(sys.argv[4]))
+        if result is None:
+            print("silent")
+            return
+        found, span = result
+        print(len(found), f"{span:.1f}", " ".join(f"{ms:.0f}" for ms in found))
+        return
     samples, origin = load(sys.argv[2], sys.argv[3])
-    if sys.argv[1] == "runs":
+    if sys.argv[1] in ("runs", "joins"):
         first = index(origin, float(sys.argv[4]), len(samples))
         last = index(origin, float(sys.argv[5]), len(samples))
+        found = []
         for run_start, run_end in runs(samples, first, last):
             for start, end in tones(samples, run_start, run_end):
                 if end - start >= 10 * SILENCE:
-                    hz = frequency(samples, start, end)
-                    print(f"{origin + start / RATE:.6f} {origin + end / RATE:.6f} {hz:.0f}")
+                    found.append((start, end, frequency(samples, start, end)))
+        if sys.argv[1] == "runs":
+            for start, end, hz in found:
+                print(f"{origin + start / RATE:.6f} {origin + end / RATE:.6f} {hz:.0f}")
+        else:
+            for gap, overlap, hz1, hz2 in joins(samples, origin, found):
+                shown = "-" if overlap is None else str(overlap)
+                print(f"{gap:.1f} {shown} {hz1:.0f} {hz2:.0f}")
     elif sys.argv[1] == "first":
         at = index(origin, float(sys.argv[4]), len(samples))
         found = []
-        for run_start, run_end in runs(samples, at, min(len(samples), at + 5 * RATE)):
+        for run_start, run_end in runs(samples, at, min(len(samples), at + 10 * RATE)):
             found += tones(samples, run_start, run_end)
         # The song that sounded at the press ends first, unless it had stopped already.
         if found and found[0][0] == at:

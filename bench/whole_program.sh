@@ -20,6 +20,12 @@
 #   wp_thread_rates BEFORE AFTER SECONDS   the per-second rates between two wp_threads lists
 #   wp_cpu_ticks PID                   utime + stime of the whole process, in clock ticks
 #   wp_median NUMBERS...               the median
+#   wp_start_pulse SINK...             a private PulseAudio server with a null sink (48 kHz mono) of
+#                                      each name; exports PULSE_SERVER
+#   wp_each_build FUNCTION [BASE_DIR]  FUNCTION before BASE_DIR (when given), then FUNCTION after
+#                                      BUILD_DIR: each called as FUNCTION LABEL DIR; sets wp_labels
+#   wp_rounds LABEL FILE AIM_MS WHAT   one line: median and worst of the numbers in FILE, the aim
+#                                      on the worst, then every number
 
 wp_init() {
   wp_name="$1"
@@ -208,4 +214,42 @@ wp_cpu_ticks() {
 wp_median() {
   printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
     if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+wp_start_pulse() {
+  export PULSE_RUNTIME_PATH="$wp_work/pulse"
+  mkdir -p "$PULSE_RUNTIME_PATH"
+  chmod 700 "$PULSE_RUNTIME_PATH"
+  local modules=() sink
+  for sink in "$@"; do modules+=(-L "module-null-sink sink_name=$sink rate=48000 channels=1"); done
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+    "${modules[@]}" \
+    -L "module-native-protocol-unix socket=$PULSE_RUNTIME_PATH/native auth-anonymous=1" \
+    >"$wp_work/pulse.log" 2>&1 &
+  wp_pids+=($!)
+  export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+  for _ in $(seq 1 100); do
+    [ -S "$PULSE_RUNTIME_PATH/native" ] && return 0
+    sleep 0.05
+  done
+  echo "$wp_name: no sound server" >&2
+  exit 1
+}
+
+wp_each_build() {
+  wp_labels=()
+  if [ -n "${2:-}" ]; then
+    wp_labels+=(before)
+    "$1" before "$(cd "$2" && pwd)"
+  fi
+  wp_labels+=(after)
+  "$1" after "$wp_build"
+}
+
+wp_rounds() {
+  sort -g "$2" | awk -v n="$wp_name" -v l="$1" -v aim="$3" -v what="$4" '{ v[NR] = $1 } END {
+    m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "%s: lumora %-6s %s: median %5d ms, worst %5d ms (%d rounds; aim: <= %d ms: %s)\n",
+      n, l, what, m, v[NR], NR, aim, v[NR] <= aim ? "met" : "NOT met" }'
+  echo "$wp_name:   each round (ms): $(tr '\n' ' ' <"$2")"
 }

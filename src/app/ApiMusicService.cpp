@@ -24,7 +24,63 @@ class QueueFiller : public PlaylistLoadListener {
   PlaylistLoadProgress& progress_;
 };
 
+ServiceReply ToServiceReply(ApiReply reply) {
+  switch (reply) {
+    // Playback waits for a server that turns it away as for one that is gone; the face says which.
+    case ApiReply::Unreachable:
+    case ApiReply::Refused:
+      return ServiceReply::Unreachable;
+    case ApiReply::NeedsLogin:
+      return ServiceReply::NeedsLogin;
+    case ApiReply::Answered:
+      break;
+  }
+  return ServiceReply::Answered;
+}
+
+// Each request has a client of its own over this object's document, stopped by the caller's
+// flag; nothing here is shared with the window's thread.
+class ApiSongRequests final : public SongRequests {
+ public:
+  ApiSongRequests(std::string cookie, std::string baseAddress)
+      : baseAddress_(std::move(baseAddress)) {
+    session_.cookie = std::move(cookie);
+  }
+
+  std::string GetSongUrl(const std::string& songId, const std::string& bitRate,
+                         const StopFlag& stop) override {
+    FlaggedRunner runner(stop);
+    ApiClient client(json_, session_, baseAddress_, runner);
+    std::string url = client.GetSongUrl(songId, bitRate);
+    reply_ = ToServiceReply(client.LastReply());
+    return url;
+  }
+  std::string GetLyric(const std::string& songId, const StopFlag& stop) override {
+    FlaggedRunner runner(stop);
+    return ApiClient(json_, session_, baseAddress_, runner).GetLyric(songId);
+  }
+  std::string GetCoverImage(const std::string& songId, const StopFlag& stop) override {
+    FlaggedRunner runner(stop);
+    return ApiClient(json_, session_, baseAddress_, runner).GetCoverImage(songId);
+  }
+  std::string LikeSong(const std::string& songId, const StopFlag& stop) override {
+    FlaggedRunner runner(stop);
+    return ApiClient(json_, session_, baseAddress_, runner).LikeSong(songId);
+  }
+  ServiceReply LastReply() const override { return reply_; }
+
+ private:
+  Session session_;
+  const std::string baseAddress_;
+  JsonDocument json_;
+  ServiceReply reply_ = ServiceReply::Answered;
+};
+
 }  // namespace
+
+std::unique_ptr<SongRequests> ApiMusicService::songRequests() {
+  return std::make_unique<ApiSongRequests>(session_.cookie, baseAddress_);
+}
 
 void ApiMusicService::FetchPersonalFm(PlayQueue& fmQueue) {
   for (const Song& song : client_.FetchPersonalFm()) fmQueue.append(song);
@@ -40,18 +96,6 @@ void ApiMusicService::LoadPlaylist(const std::string& playlistId, PlayQueue& pla
   loadState = {result.code, result.coverUrl, result.name};
 }
 
-ServiceReply ApiMusicService::LastReply() const {
-  switch (client_.LastReply()) {
-    // Playback waits for a server that turns it away as for one that is gone; the face says which.
-    case ApiReply::Unreachable:
-    case ApiReply::Refused:
-      return ServiceReply::Unreachable;
-    case ApiReply::NeedsLogin:
-      return ServiceReply::NeedsLogin;
-    case ApiReply::Answered:
-      break;
-  }
-  return ServiceReply::Answered;
-}
+ServiceReply ApiMusicService::LastReply() const { return ToServiceReply(client_.LastReply()); }
 
 }  // namespace lumora

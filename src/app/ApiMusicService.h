@@ -1,29 +1,31 @@
 #pragma once
 // The play modes' MusicService over the music API client.
+#include <memory>
+#include <string>
+
 #include "net/ApiClient.h"
+#include "net/Session.h"
 #include "playback/PlaybackInterfaces.h"
 
 namespace lumora {
 
 class ApiMusicService : public MusicService {
  public:
-  explicit ApiMusicService(ApiClient& client) : client_(client) {}
+  // `client` fills the queues, waiting as the window does; the requests of an opening or a like
+  // are made afresh for a worker, with the cookie of `session` as it is then.
+  ApiMusicService(ApiClient& client, const Session& session, std::string baseAddress)
+      : client_(client), session_(session), baseAddress_(std::move(baseAddress)) {}
 
-  std::string GetSongUrl(const std::string& songId, const std::string& bitRate) override {
-    return client_.GetSongUrl(songId, bitRate);
-  }
-  std::string GetLyric(const std::string& songId) override { return client_.GetLyric(songId); }
-  std::string GetCoverImage(const std::string& songId) override {
-    return client_.GetCoverImage(songId);
-  }
+  std::unique_ptr<SongRequests> songRequests() override;
   void FetchPersonalFm(PlayQueue& fmQueue) override;
   void LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
                     PlaylistLoadState& loadState, PlaylistLoadProgress& progress) override;
-  std::string LikeSong(const std::string& songId) override { return client_.LikeSong(songId); }
   ServiceReply LastReply() const override;
 
  private:
   ApiClient& client_;
+  const Session& session_;
+  const std::string baseAddress_;
 };
 
 }  // namespace lumora

@@ -37,6 +37,7 @@ class TimerTicker : public Ticker {
 };
 
 PlaybackHooks windowHooks(PumpedWaits& waits, const FaceControls& face, QTimer* retryTimer,
+                          QTimer* likeBoxTimer, BackgroundRunner& background,
                           const PlaybackPeriods& periods) {
   PlaybackHooks hooks;
   // The cache is shared by the hook's copies; it reads each song's lyric once.
@@ -52,6 +53,8 @@ PlaybackHooks windowHooks(PumpedWaits& waits, const FaceControls& face, QTimer* 
   hooks.progressTicker = std::make_shared<TimerTicker>(face.progressTimer);
   hooks.autoPlayTicker = std::make_shared<TimerTicker>(face.autoPlayTimer);
   hooks.retryTicker = std::make_shared<TimerTicker>(retryTimer);
+  hooks.likeBoxTicker = std::make_shared<TimerTicker>(likeBoxTimer);
+  hooks.background = &background;
   hooks.periods = periods;
   // tickCount and random: the controller's own steady clock and generator.
   return hooks;
@@ -76,13 +79,17 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       desktopLyrics_(objects.desktopLyrics,
                      [this]() -> const std::string& { return controller_.state().now.lyricText; }),
       apiClient_(objects.apiJson, session, objects.options.ApiBaseAddress, waits),
-      apiService_(apiClient_),
+      apiService_(apiClient_, session, objects.options.ApiBaseAddress),
       squarePlaylists_(square),
       retryTimer_(new QTimer(this)),
-      controller_(objects.audioOutput ? *objects.audioOutput : playerOutput_,
-                  objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
-                  objects.options.ApiBaseAddress,
-                  windowHooks(waits, controls.face, retryTimer_, objects.playbackPeriods)) {
+      likeBoxTimer_(new QTimer(this)),
+      jobs_(new WorkerJobs(this)),
+      controller_(
+          objects.audioOutput ? *objects.audioOutput : playerOutput_,
+          objects.musicService ? *objects.musicService : apiService_, squarePlaylists_,
+          objects.options.ApiBaseAddress,
+          windowHooks(waits, controls.face, retryTimer_, likeBoxTimer_,
+                      objects.background ? *objects.background : *jobs_, objects.playbackPeriods)) {
   controller_.addObserver(presenter_);
   controller_.addObserver(desktopLyrics_);
   // Told on a media thread; the player and the controller hear of it on this one, if the
@@ -97,7 +104,7 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
           *queued = false;
           if (!wiring) return;
           wiring->objects_.player.handlePosted();
-          wiring->controller_.streamEnded();
+          wiring->controller_.streamPosted();
         },
         Qt::QueuedConnection);
   });
@@ -106,7 +113,8 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
   connectLyricsSwitch();
 }
 
-PlaybackWiring::~PlaybackWiring() = default;
+// Nothing of an opening or a like may come back to a controller that is gone.
+PlaybackWiring::~PlaybackWiring() { jobs_->stopAll(); }
 
 void PlaybackWiring::connectButtonsAndMenu() {
   PlaybackController* c = &controller_;
@@ -131,6 +139,7 @@ void PlaybackWiring::connectButtonsAndMenu() {
   connect(faceControls_.progressTimer, &QTimer::timeout, this, [c] { c->progressTick(); });
   connect(faceControls_.autoPlayTimer, &QTimer::timeout, this, [c] { c->autoPlayTick(); });
   connect(retryTimer_, &QTimer::timeout, this, [c] { c->retryTick(); });
+  connect(likeBoxTimer_, &QTimer::timeout, this, [c] { c->likeBoxTick(); });
 
   faceControls_.songName->installEventFilter(this);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ApiMusicService.h"
+#include "app/WorkerJobs.h"
 #include "face/FacePresenter.h"
 #include "face/MainWindowControls.h"
 #include "face/PlayerFace.h"
@@ -57,8 +58,12 @@ class PlaybackWiring : public QObject {
   ApiClient apiClient_;
   ApiMusicService apiService_;
   SquarePlaylists squarePlaylists_;
-  // Playback's third ticker: the next try while the server is away. Not a control of the form.
+  // Playback's own tickers, not controls of the form: the next try while the server is away,
+  // and the end of the like box.
   QTimer* retryTimer_;
+  QTimer* likeBoxTimer_;
+  // Where songs open and likes are sent; stopped before the controller goes.
+  WorkerJobs* jobs_;
   PlaybackController controller_;
 };
 

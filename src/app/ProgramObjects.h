@@ -36,6 +36,8 @@ struct ProgramObjects {
   // modes' state (mode, queues, history, the current song) lives in the window's controller.
   AudioOutput* audioOutput = nullptr;
   MusicService* musicService = nullptr;
+  // Where songs are opened and likes sent; left empty, on worker threads of the window's own.
+  BackgroundRunner* background = nullptr;
   // How often playback ticks and how long it waits before trying a lost server again; tests
   // shorten them instead of waiting.
   PlaybackPeriods playbackPeriods;

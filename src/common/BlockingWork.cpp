@@ -12,7 +12,21 @@ class InPlace final : public BlockingRunner {
   }
 };
 
+class InPlaceJobs final : public BackgroundRunner {
+ public:
+  void start(Job job, BlockingWork work, std::function<void()> done) override {
+    work(*job.flag());
+    done();
+  }
+  void stopAll() override {}
+};
+
 }  // namespace
+
+BackgroundRunner& InPlaceBackground() {
+  static InPlaceJobs runner;
+  return runner;
+}
 
 BlockingRunner& InPlaceRunner() {
   static InPlace runner;

@@ -10,7 +10,9 @@
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackEvents.h"
 #include "playback/PlaybackInterfaces.h"
+#include "playback/PlaybackPlan.h"
 #include "playback/PlaybackState.h"
+#include "playback/SongOpening.h"
 #include "playback/StartGate.h"
 
 namespace lumora {
@@ -33,21 +35,26 @@ struct PlaybackHooks {
   std::function<std::uint32_t()> tickCount;
   // Default: a generator of its own.
   std::shared_ptr<RandomSource> random;
-  // The progress bar's ticker (`time`), the auto-play ticker (`时钟_自动播放`) and the one that
-  // tries again while the server is away; each ticks the routine of its name. Default: idle.
+  // Where a song's opening and a like run while the window goes on; default right away, in
+  // place. Must outlive the controller.
+  BackgroundRunner* background = nullptr;
+  // The progress bar's ticker (`time`), the auto-play ticker (`时钟_自动播放`), the one that
+  // tries again while the server is away and the one that hides the like box; each ticks the
+  // routine of its name. Default: idle.
   std::shared_ptr<Ticker> progressTicker;
   std::shared_ptr<Ticker> autoPlayTicker;
   std::shared_ptr<Ticker> retryTicker;
+  std::shared_ptr<Ticker> likeBoxTicker;
   PlaybackPeriods periods;
 };
 
-// The play modes and the song queues. Every member runs on the window thread; the window binds
-// its controls and timers to them, and observers hear what happens. The controller alone writes
-// its state and starts and stops its tickers; others ask through the operations below.
+// The play modes and the song queues: the order in which things happen. What is decided along
+// the way is in PlaybackPlan.h, how a song is opened in SongOpening. Every member runs on the
+// window thread; the window binds its controls and timers to them, and observers hear what
+// happens. The controller alone writes its state and starts and stops its tickers; others ask
+// through the operations below.
 class PlaybackController : private PlaylistLoadProgress {
  public:
-  static constexpr const char* kBitRate = "320000";
-
   PlaybackController(AudioOutput& audio, MusicService& service, PlaylistSource& playlists,
                      std::string apiBaseAddress, PlaybackHooks hooks = {});
 
@@ -68,6 +75,7 @@ class PlaybackController : private PlaylistLoadProgress {
   void resumeOrStart();    // play button
   void pausePlayback();    // pause button
   void likeCurrentSong();
+  void likeBoxTick();
   void onFmButtonClicked(bool selected);
   // "私人FM模式" or "歌单模式"; the next song comes from that mode's queue.
   void setPlayMode(const std::string& mode);
@@ -75,17 +83,17 @@ class PlaybackController : private PlaylistLoadProgress {
   void forgetFmBatch();
   // What a download calls the song until one starts.
   void setTitle(const std::string& title);
-  // Shutdown: once the device is released nothing starts again, not even a start that is still
-  // on the stack.
+  // Shutdown: every opening and like is given up and nothing starts again, not even a start
+  // that is still on the stack.
   void stopTickers();
   // Left button on the song name.
   void openSongPage();
-  // The auto-play timer: starts the next song once the stream has stopped, and opens the next
-  // song shortly before the end when it is known.
+  // The auto-play timer: the end of a song that was never told, and the next song opened
+  // shortly before the end when it is known.
   void autoPlayTick();
-  // The player says a stream ended or failed, as it happens: what comes next starts now, the
-  // auto-play tick staying behind it in case the word never comes.
-  void streamEnded();
+  // The player posted something: the song it took began, or the stream ended or failed. The
+  // one place the end of a song is told; the auto-play tick stays behind it.
+  void streamPosted();
   // Whether the face or the desktop lyrics can be seen; unseen, the progress ticker rests.
   void setWatched(bool watched);
   // The progress half and then the lyric half of the progress timer.
@@ -99,6 +107,27 @@ class PlaybackController : private PlaylistLoadProgress {
   // Tests set a scene up directly.
   friend struct PlaybackControllerAccess;
 
+  // A song being opened, and what for.
+  struct Opening {
+    Song song;
+    // To start now, or opened ahead to follow the song that plays.
+    enum class For { Start, Prepare } purpose = For::Start;
+    // A step back: the history entries it leaves out.
+    std::optional<StepBack> back;
+    // The mode whose queue holds the song.
+    std::string mode;
+    // What a retry runs when the server did not answer.
+    StartGate::Wish again;
+  };
+  // The next song, opened ahead; it stays in its queue until it plays.
+  struct Prepared {
+    Song song;
+    std::string mode;
+    NowPlaying record;
+    // Handed to the stream that plays, to follow its last sample.
+    bool offered = false;
+  };
+
   // Runs now, or when the running start ends; a routine that may start a song enters first.
   bool admit(StartGate::Kind kind, StartGate::Steps wish);
   bool admit(StartGate::Wish wish) {
@@ -107,37 +136,39 @@ class PlaybackController : private PlaylistLoadProgress {
   void playNextSteps(int times);
   void playPreviousSteps(int times);
   void playPlaylist(const std::string& playlistId);
-  // Takes a song from the queue and starts it; `passOver` songs drawn before it are left out
-  // unheard, as if next had been pressed on each.
-  void startFromQueue(PlayQueue& queue, int passOver = 0);
-  // How a start's answers went: all in, none from the server, or a wish came meanwhile.
-  enum class Opening { Ready, NoServer, GaveWay };
-  // Asks for the song's address, stream, lyric and cover into `next`, holding off the swap.
-  Opening openSong(const std::string& songId, NowPlaying& next);
-  // A start that waited gives way to a wish that came meanwhile, or to the shutdown.
-  bool superseded() const { return stopped_ || gate_.hasKept(); }
-  bool starting() const { return gate_.busy() && !preparing_; }
+  // Fills the mode's empty queue; false when nothing more should happen now.
+  bool fillQueue();
+  // Draws the song to open from the queue; `passOver` songs drawn before it are left out
+  // unheard, as if next had been pressed on each. None when a newer wish came meanwhile.
+  std::optional<Opening> drawFrom(PlayQueue& queue, int passOver = 0);
+  void open(Opening opening, std::optional<NowPlaying> known = std::nullopt);
+  void startSounding(std::uint32_t stream);
+  // A stream of a start plays or waits paused, as the user last asked during the start.
+  void followStartPause(std::uint32_t stream, bool paused);
+  void opened(OpenedSong song);
+  // A start under way gives way to a newer one: its song is passed over.
+  void supersedeOpening();
+  // The song leaves its queue, or the history the entries a step back left out.
+  void leaveOrigin(const Opening& opening);
+  bool starting() const;
   // The one moment a start changes what plays: `next` replaces the record whole and is told.
-  // `followsEnd`: the old song ended by itself and sounds out meanwhile.
-  void commit(const Song& song, bool fromHistory, NowPlaying next, bool followsEnd = false);
-  void releaseStream(std::uint32_t stream);
-  // The song drawn from the queue is in the record now; the history learns of it.
-  void startDrawn(const Song& song, NowPlaying next, bool followsEnd = false);
-  // The queue the next song of the mode comes from, when it already holds songs.
-  PlayQueue* nextSongQueue();
-  // Shortly before the end: the next song's answers and stream, held aside until the end.
+  void commit(const Song& song, bool fromHistory, NowPlaying next);
+  void appendHistory(const Song& song);
+  // Shortly before the end: the next song's answers, offered to the stream that plays.
   void prepareNext();
-  // At the end: the prepared song plays, in one step. False when there is none to play.
-  bool startPrepared();
-  // Anything that changes what comes next (a start, a pause, a mode change) drops it.
-  void discardPrepared();
-  void freeRetired();
+  void keepPrepared(const Opening& opening, NowPlaying record);
+  // Anything that changes what comes next (a start, a pause, a mode change) drops the song
+  // opened ahead, unless the stream has taken it already.
+  void dropAhead();
+  // The song the stream took began to sound.
+  void nextSongBegan();
+  // The stream ended or failed, or the tick found it stopped.
+  void songEnded();
   // At each song start and each resume: both tickers from the start of their periods.
   void startTickers();
   void fail(PlaybackFailure::Kind kind);
-  void waitForServer();
+  void waitForServer(StartGate::Wish again);
   void setState(PlayState state);
-  void showLyric(const std::string& timeKey);
   // False when nothing was loaded: no playlist to draw, or no server.
   bool loadRandomSquarePlaylist();
   void loadPlaylist(const std::string& playlistId);
@@ -160,33 +191,26 @@ class PlaybackController : private PlaylistLoadProgress {
   PlaybackHooks hooks_;
   PlaybackState state_;
   PlayState playState_ = PlayState::Stopped;
-  // Closed while a start runs: pumped waits inside the service let clicks and ticks in mid-start.
+  // Closed while a start fills its queue: pumped waits inside the service let clicks and ticks
+  // in mid-start.
   StartGate gate_;
+  SongOpening opener_;
+  std::optional<Opening> opening_;
+  std::optional<Prepared> prepared_;
+  // The song that plays had its next song opened ahead once already.
+  bool nextTried_ = false;
   bool stopped_ = false;
   // The auto-play tick runs from the first song start on, except while paused or waiting.
   bool autoPlayArmed_ = false;
   // Personal FM wants a login: the auto-play tick asks nothing until the user plays again.
   bool waitingForLogin_ = false;
-  // The next song, asked for and opened aside; it stays in its queue until it plays.
-  struct Prepared {
-    Song song;
-    std::string mode;
-    NowPlaying record;
-  };
-  std::optional<Prepared> prepared_;
-  // Counts the discards: a preparation that sees it change while it waits keeps nothing.
-  std::uint64_t discards_ = 0;
-  // The start (its startSerial) whose next song was last tried; 0 after a discard.
-  std::uint64_t preparedFor_ = 0;
-  // Set while a preparation awaits its answers: the gate is closed then, but no song starts.
-  bool preparing_ = false;
   bool watched_ = true;
-  // Streams freed at the next tick rather than on the way to a start, since taking a pipeline
-  // down may take a while: a song that ended by itself, sounding out its last samples, and a
-  // next song opened aside and dropped.
-  std::vector<std::uint32_t> retired_;
+  // The next progress tick shows the lyric line in effect, not only a line tagged this second.
+  bool catchUp_ = false;
   // A pause (or the toggle) pressed while a song starts: the song starts paused.
   bool startPaused_ = false;
+  // The stream of the start under way, sounding (or paused) before its record is committed.
+  std::uint32_t startingStream_ = 0;
   // While the server does not answer: the pause before the next try, and what is tried.
   int retryDelayMs_ = 0;
   StartGate::Wish retry_;

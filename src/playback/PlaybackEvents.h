@@ -15,8 +15,6 @@ struct SongStart {
   Song song;
   // A step back through the history: the caption is name - artists.
   bool fromHistory = false;
-  // The now-playing record's startSerial from this start on.
-  std::uint64_t serial = 0;
 };
 
 struct PlaybackPosition {

@@ -2,28 +2,45 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 
+#include "common/BlockingWork.h"
+#include "playback/AudioTypes.h"
 #include "playback/PlaybackState.h"
 
 namespace lumora {
 
-// The audio operations the play modes use; isActive answers AudioPlayer's codes (kPlaying...).
+// The audio operations the play modes use.
 class AudioOutput {
  public:
   virtual ~AudioOutput() = default;
-  // 0 when the URL cannot be opened.
-  virtual std::uint32_t createStream(const std::string& url) = 0;
+  // Opens a URL stream held at its first sample until played. Runs on a worker thread: it
+  // touches nothing the player's thread uses, and `stop` ends it early. Null when the URL
+  // cannot be opened.
+  virtual std::unique_ptr<OpenedStream> openStream(const std::string& url,
+                                                   const StopFlag& stop) = 0;
+  // On the player's thread: the opened stream under a handle; 0 for none.
+  virtual std::uint32_t adopt(std::unique_ptr<OpenedStream> opened) = 0;
   virtual bool play(std::uint32_t stream, bool restart) = 0;
   virtual bool pause(std::uint32_t stream) = 0;
   virtual bool stop(std::uint32_t stream) = 0;
-  virtual int isActive(std::uint32_t stream) = 0;
+  virtual ChannelState isActive(std::uint32_t stream) = 0;
   // In bytes; negative when unknown.
   virtual std::int64_t getPosition(std::uint32_t stream) = 0;
   virtual std::int64_t getLength(std::uint32_t stream) = 0;
   virtual double bytesToSeconds(std::uint32_t stream, std::int64_t bytes) = 0;
+  // Silent at once, gone soon after.
   virtual bool freeStream(std::uint32_t stream) = 0;
+  // The song that follows the stream's end in the same pipeline, from its last sample. False
+  // when the stream cannot take one.
+  virtual bool offerNext(std::uint32_t stream, const std::string& url) = 0;
+  // True when the stream holds no song to follow any more; false when it took the offered one
+  // already and will play it.
+  virtual bool withdrawNext(std::uint32_t stream) = 0;
+  // True once after the song the stream took has begun to sound.
+  virtual bool takeNextStarted(std::uint32_t stream) = 0;
 };
 
 // How a playlist load goes, reported by the service while it runs.
@@ -40,22 +57,34 @@ class PlaylistLoadProgress {
 // How the service met its last request.
 enum class ServiceReply { Answered, Unreachable, NeedsLogin };
 
+// The requests of one song's opening or of one like, run on a worker thread alone: made on the
+// window's thread with what they need from it (the login's cookie as it is then), so that
+// nothing they touch is shared. A set stop flag ends a transfer under way at once.
+class SongRequests {
+ public:
+  virtual ~SongRequests() = default;
+  virtual std::string GetSongUrl(const std::string& songId, const std::string& bitRate,
+                                 const StopFlag& stop) = 0;
+  virtual std::string GetLyric(const std::string& songId, const StopFlag& stop) = 0;
+  // Picture bytes, empty when there is none.
+  virtual std::string GetCoverImage(const std::string& songId, const StopFlag& stop) = 0;
+  // The text that tells how the like went; empty when there is nothing to tell.
+  virtual std::string LikeSong(const std::string& songId, const StopFlag& stop) = 0;
+  // Of the last song URL request.
+  virtual ServiceReply LastReply() const = 0;
+};
+
 // The music API routines playback needs. Failures give empty results, never throw.
 class MusicService {
  public:
   virtual ~MusicService() = default;
-  virtual std::string GetSongUrl(const std::string& songId, const std::string& bitRate) = 0;
-  virtual std::string GetLyric(const std::string& songId) = 0;
-  // Picture bytes, empty when there is none.
-  virtual std::string GetCoverImage(const std::string& songId) = 0;
+  virtual std::unique_ptr<SongRequests> songRequests() = 0;
   // Appends one batch behind what is left.
   virtual void FetchPersonalFm(PlayQueue& fmQueue) = 0;
   // Replaces the queue with the playlist's tracks and reports the code, cover and name.
   virtual void LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
                             PlaylistLoadState& loadState, PlaylistLoadProgress& progress) = 0;
-  // The text that tells how the like went; empty when there is nothing to tell.
-  virtual std::string LikeSong(const std::string& songId) = 0;
-  // Of the last song URL, personal FM or playlist request.
+  // Of the last personal FM or playlist request.
   virtual ServiceReply LastReply() const { return ServiceReply::Answered; }
 };
 

@@ -39,8 +39,6 @@ using PlayHistory = SongList;
 // The song being played, one record: a start builds the next one aside and puts it here whole,
 // so nothing ever reads half of one song and half of another.
 struct NowPlaying {
-  // Counts the records put here; a reader that keeps what it read across a wait compares it.
-  std::uint64_t startSerial = 0;
   std::uint32_t currentStream = 0;
   std::string currentUrl;
   std::string currentSongId;

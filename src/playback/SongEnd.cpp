@@ -1,37 +1,68 @@
-// The end of a song: the auto-play tick, the player's word that a stream ended, and the next
-// song opened aside shortly before the end so that it follows the last sample at once.
-#include <algorithm>
+// The end of a song: the next song opened ahead and offered to the stream that plays, which
+// moves on to it from its last sample; the player's word that the song it took began, or that
+// the stream ended; and the auto-play tick behind them.
 #include <utility>
 
-#include "playback/AudioPlayer.h"
 #include "playback/PlaybackController.h"
 
 namespace lumora {
 
-// A tick during a start is not kept as a wish: the next one looks again a period later.
+// A tick during a playlist load is not kept as a wish: the next one looks again a period later.
 void PlaybackController::autoPlayTick() {
-  freeRetired();
   if (gate_.busy()) return;
-  if (audio_.isActive(state_.now.currentStream) != AudioPlayer::kStopped) {
+  if (audio_.takeNextStarted(state_.now.currentStream)) nextSongBegan();
+  if (audio_.isActive(state_.now.currentStream) != ChannelState::Stopped) {
     prepareNext();
     return;
   }
-  // The prepared song plays without a stop between the two songs.
-  if (startPrepared()) return;
+  songEnded();
+}
+
+// The word comes queued from the player's thread, for any stream and for more than ends. A
+// length that came only as the song began lets a short song's next one be opened in time.
+void PlaybackController::streamPosted() {
+  if (stopped_ || gate_.busy()) return;
+  if (audio_.takeNextStarted(state_.now.currentStream)) nextSongBegan();
+  if (!autoPlayArmed_ || playState_ != PlayState::Playing) return;
+  if (audio_.isActive(state_.now.currentStream) == ChannelState::Stopped)
+    songEnded();
+  else
+    prepareNext();
+}
+
+// A song the stream took and failed on, before it began (its address gone with the server, or
+// not audio), stays in its queue and is asked for again as any next song.
+void PlaybackController::songEnded() {
+  if (prepared_ && prepared_->offered && !audio_.withdrawNext(state_.now.currentStream))
+    prepared_.reset();
+  const EndStep step =
+      atEnd({opening_.has_value(), prepared_.has_value(), waitingForLogin_ || bool(retry_)});
+  if (step == EndStep::AwaitOpening) return;
+  if (step == EndStep::PlayPrepared) {
+    Prepared next = std::move(*prepared_);
+    prepared_.reset();
+    open({next.song, Opening::For::Start, std::nullopt, next.mode, [this] { playNext(); }},
+         std::move(next.record));
+    return;
+  }
   if (playState_ != PlayState::Stopped) setState(PlayState::Stopped);
   // Nothing to do until the user or the retry acts; either starts the tick again.
-  if (waitingForLogin_ || retry_) {
+  if (step == EndStep::Rest) {
     hooks_.autoPlayTicker->stop();
     return;
   }
   playNext();
 }
 
-// The word comes queued from the player's thread, for any stream and for more than ends: it only
-// makes the auto-play tick look now, instead of up to a period later, when the song has stopped.
-void PlaybackController::streamEnded() {
-  if (stopped_ || !autoPlayArmed_ || playState_ != PlayState::Playing) return;
-  if (audio_.isActive(state_.now.currentStream) == AudioPlayer::kStopped) autoPlayTick();
+// The face, the lyric, the media player and the tray change as the song is heard.
+void PlaybackController::nextSongBegan() {
+  if (!prepared_ || !prepared_->offered) return;
+  Prepared next = std::move(*prepared_);
+  prepared_.reset();
+  next.record.currentStream = state_.now.currentStream;
+  leaveOrigin({next.song, Opening::For::Start, std::nullopt, next.mode, {}});
+  commit(next.song, false, std::move(next.record));
+  appendHistory(next.song);
 }
 
 void PlaybackController::setWatched(bool watched) {
@@ -44,91 +75,50 @@ void PlaybackController::setWatched(bool watched) {
   if (stopped_ || !autoPlayArmed_) return;
   // Right at once: the bar, the times and the lyric line of this moment.
   if (playState_ == PlayState::Playing) hooks_.progressTicker->start(hooks_.periods.progressMs);
+  catchUp_ = true;
   progressTick();
 }
 
-PlayQueue* PlaybackController::nextSongQueue() {
-  PlayQueue* queue = nullptr;
-  if (state_.playMode == kPersonalFmMode)
-    queue = &state_.fmQueue;
-  else if (state_.playMode == kPlaylistMode && state_.playlist.playlistLoadCode == "200")
-    queue = &state_.playlistQueue;
-  return queue && !queue->empty() ? queue : nullptr;
-}
-
-// Drawn as the start at the end would draw it; the song stays queued until it plays, so a
-// preparation dropped leaves the queue and the history as they were.
+// Drawn as a press of next would draw it; the song stays queued until it plays, so a song
+// opened ahead and dropped leaves the queue and the history as they were. One try per song: a
+// server that does not answer is asked again only at the end.
 void PlaybackController::prepareNext() {
-  // One try per song: a server that does not answer is asked again only at the end.
-  if (prepared_ || stopped_ || retry_ || playState_ != PlayState::Playing ||
-      preparedFor_ == state_.now.startSerial)
+  if (opening_ || prepared_ || stopped_ || retry_ || nextTried_ || gate_.busy() ||
+      playState_ != PlayState::Playing)
     return;
   const std::uint32_t stream = state_.now.currentStream;
   const std::int64_t length = audio_.getLength(stream);
   const std::int64_t position = audio_.getPosition(stream);
   if (length <= 0 || position < 0) return;
-  if (audio_.bytesToSeconds(stream, length - position) * 1000 > hooks_.periods.prepareAheadMs)
-    return;
-  PlayQueue* queue = nextSongQueue();
-  if (!queue || !gate_.enter(StartGate::Kind::Other, [](int) {})) return;
+  if (!prepareDue(audio_.bytesToSeconds(stream, length - position), hooks_.periods)) return;
   if (state_.playMode == kPlaylistMode) hooks_.random->seed(hooks_.tickCount());
-  const Song song = queue->at(
-      static_cast<std::size_t>(RandomBetween(*hooks_.random, 1, static_cast<int>(queue->size()))));
-  const std::string mode = state_.playMode;
-  preparedFor_ = state_.now.startSerial;
-  const std::uint64_t discards = discards_;
-  {
-    // A press meanwhile is kept by the gate and runs when this scope is left.
-    const StartGate::Pass pass(gate_);
-    preparing_ = true;
-    NowPlaying record;
-    const Opening opening = openSong(song.id, record);
-    preparing_ = false;
-    if (opening == Opening::Ready && discards == discards_)
-      prepared_ = Prepared{song, mode, std::move(record)};
-    else if (opening == Opening::Ready)
-      releaseStream(record.currentStream);
-  }
+  PlayQueue* queue = drawableQueue(state_);
+  if (!queue) return;
+  nextTried_ = true;
+  const Song song = queue->at(drawPosition(*hooks_.random, queue->size()));
+  open({song, Opening::For::Prepare, std::nullopt, state_.playMode, {}});
+}
+
+void PlaybackController::keepPrepared(const Opening& opening, NowPlaying record) {
+  const std::uint32_t stream = state_.now.currentStream;
+  const bool offered = !record.currentUrl.empty() && audio_.offerNext(stream, record.currentUrl);
+  prepared_ = Prepared{opening.song, opening.mode, std::move(record), offered};
   // The end may have come while the answers were awaited.
-  if (prepared_ && audio_.isActive(state_.now.currentStream) == AudioPlayer::kStopped)
-    autoPlayTick();
+  if (playState_ == PlayState::Playing && audio_.isActive(stream) == ChannelState::Stopped)
+    songEnded();
 }
 
-bool PlaybackController::startPrepared() {
-  if (!prepared_) return false;
-  Prepared next = std::move(*prepared_);
-  prepared_.reset();
-  PlayQueue* queue = next.mode == state_.playMode ? nextSongQueue() : nullptr;
-  std::size_t position = 0;
-  if (queue) {
-    const auto found = std::find(queue->ids.begin(), queue->ids.end(), next.song.id);
-    if (found != queue->ids.end())
-      position = static_cast<std::size_t>(found - queue->ids.begin()) + 1;
+// What is dropped may be opened again later for the same song.
+void PlaybackController::dropAhead() {
+  if (opening_ && opening_->purpose == Opening::For::Prepare) {
+    opening_.reset();
+    opener_.cancel();
+    nextTried_ = false;
   }
-  if (position == 0 || !admit(StartGate::Kind::Next, [this](int n) { playNextSteps(n); })) {
-    releaseStream(next.record.currentStream);
-    return false;
+  if (prepared_ && (!prepared_->offered || audio_.withdrawNext(state_.now.currentStream))) {
+    prepared_.reset();
+    nextTried_ = false;
   }
-  const StartGate::Pass pass(gate_);
-  queue->removeAt(position);
-  state_.queueCount = static_cast<int>(queue->size());
-  startDrawn(next.song, std::move(next.record), true);
-  return true;
-}
-
-void PlaybackController::discardPrepared() {
-  ++discards_;
-  preparedFor_ = 0;
-  if (!prepared_) return;
-  const std::uint32_t stream = prepared_->record.currentStream;
-  prepared_.reset();
-  if (stream == 0) return;
-  audio_.stop(stream);
-  retired_.push_back(stream);
-}
-
-void PlaybackController::freeRetired() {
-  for (const std::uint32_t stream : std::exchange(retired_, {})) releaseStream(stream);
 }
 
 }  // namespace lumora

@@ -84,7 +84,7 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
   // Cleared first, so a failed request leaves the square empty rather than stale.
   if (!rows_.empty()) rowsBefore_ = rows_;
   clearRows();
-  const unsigned filling = filling_;
+  const Latest::Ticket filling = fills_.current();
   const SquarePageRequest request = MakeSquarePageRequest(apiBase_, mode, keyword, offset);
   if (request.url.empty()) return;
   loading_ = true;
@@ -92,7 +92,7 @@ void PlaylistBrowser::LoadPage(std::string_view mode, std::string_view keyword,
   HttpClient::Outputs outputs;
   const std::string answer =
       BodyText(HttpClient::Request(request.url, {.runner = &runner_}, &outputs));
-  if (filling != filling_) return;
+  if (!fills_.isLatest(filling)) return;
   loading_ = false;
   std::vector<PlaylistRow> rows = ReadPlaylistRows(apiJson_, answer, request.arrayName);
   // A server error or an answer that does not read is a failed load, not an empty page.
@@ -115,7 +115,7 @@ bool PlaylistBrowser::morePages(std::string_view mode) const {
 }
 
 void PlaylistBrowser::clearRows() {
-  ++filling_;
+  fills_.renew();
   loading_ = false;
   rows_.clear();
   view_.clearRows();
@@ -133,7 +133,7 @@ void PlaylistBrowser::loadCurrentPage() {
 // Asked for once the face is on screen: a play pressed before, or the account's lists shown
 // from the tray while the face stayed hidden, has filled the square already.
 void PlaylistBrowser::loadOpeningPage() {
-  if (filling_ == 0) loadCurrentPage();
+  if (fills_.untouched()) loadCurrentPage();
 }
 
 void PlaylistBrowser::chooseCategory(int index) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/BlockingWork.h"
+#include "common/Latest.h"
 #include "json/JsonDocument.h"
 
 namespace lumora {
@@ -127,8 +128,9 @@ class PlaylistBrowser {
   bool refused_ = false;
   std::string category_{kSquareCategories[0]};
   bool searchFoundNothing_ = false;
-  // Counts what was put into the square; a load whose number is no longer the latest is stale.
-  unsigned filling_ = 0;
+  // Renewed with each filling of the square; a load whose ticket is no longer the latest is
+  // stale.
+  Latest fills_;
 };
 
 }  // namespace lumora

@@ -21,7 +21,7 @@ struct RecordingProgress : PlaylistLoadProgress {
 };
 
 TEST_F(ApiClientTest, MusicServiceForwardsToTheClient) {
-  ApiMusicService service(client);
+  ApiMusicService service(client, session, server_->baseUrl());
   MusicService& music = service;
   session.cookie = loginCookie();
   PlayQueue queue;
@@ -32,15 +32,26 @@ TEST_F(ApiClientTest, MusicServiceForwardsToTheClient) {
   EXPECT_THAT(queue.ids, ElementsAre("1000901", "1000902", "1000903"));
   EXPECT_EQ(state.playlistLoadCode, "200");
   EXPECT_THAT(progress.events, ElementsAre("found " + state.playlistName, "1/3", "2/3", "3/3"));
-  EXPECT_EQ(music.GetSongUrl("1000901", "320000"), server_->baseUrl() + "/audio/1000901.mp3");
-  EXPECT_EQ(music.GetLyric("1000902").rfind("[00:00.00]", 0), 0u);
-  EXPECT_EQ(music.GetCoverImage("1000903").substr(0, 2), "\xFF\xD8");
   PlayQueue fm;
   fm.append({"2", "kept", "", ""});
   music.FetchPersonalFm(fm);
   EXPECT_EQ(fm.size(), 4u);
   EXPECT_EQ(fm.names[0], "kept");
-  EXPECT_EQ(music.LikeSong("1000901"), kLikeSucceeded);
+
+  // An opening's requests, with the login's cookie as it was when they were made.
+  const std::unique_ptr<SongRequests> requests = music.songRequests();
+  session.cookie.clear();
+  const StopFlag go{false};
+  EXPECT_EQ(requests->GetSongUrl("1000901", "320000", go),
+            server_->baseUrl() + "/audio/1000901.mp3");
+  EXPECT_EQ(requests->LastReply(), ServiceReply::Answered);
+  EXPECT_EQ(requests->GetLyric("1000902", go).rfind("[00:00.00]", 0), 0u);
+  EXPECT_EQ(requests->GetCoverImage("1000903", go).substr(0, 2), "\xFF\xD8");
+  EXPECT_EQ(requests->LikeSong("1000901", go), kLikeSucceeded);
+  // Stopped, a request ends at once, unanswered.
+  const StopFlag stopped{true};
+  EXPECT_EQ(requests->GetSongUrl("1000901", "320000", stopped), "");
+  EXPECT_EQ(requests->LastReply(), ServiceReply::Unreachable);
 
   // An unknown playlist empties the queue and says so; the old load's fields stay.
   progress.events.clear();

@@ -65,7 +65,7 @@ struct DownloadWindow : ::testing::Test {
   void playFirstPlaylistRow() {
     window->playback().playSelectedPlaylist(0);
     ASSERT_TRUE(waitFor(
-        [&] { return objects.player.isActive(state().now.currentStream) == AudioPlayer::kPlaying; },
+        [&] { return objects.player.isActive(state().now.currentStream) == ChannelState::Playing; },
         10s, [] { QApplication::processEvents(QEventLoop::AllEvents, 10); }));
   }
 

@@ -41,7 +41,7 @@ struct LoginWindowOnServer : ::testing::Test {
   const MenuControls& menu() const { return window->controls().menu; }
   const PlaybackState& state() const { return window->playback().state(); }
   bool playing() {
-    return objects.player.isActive(state().now.currentStream) == AudioPlayer::kPlaying;
+    return objects.player.isActive(state().now.currentStream) == ChannelState::Playing;
   }
   // The logged requests whose target starts with prefix, once the server logged all sent so far.
   std::vector<std::string> requests(const std::string& prefix) {

@@ -38,7 +38,7 @@ struct FailureWindow : ::testing::Test {
   }
   bool playing() {
     return objects.player.isActive(window->playback().state().now.currentStream) ==
-           AudioPlayer::kPlaying;
+           ChannelState::Playing;
   }
   std::string artist() const { return control<QLabel>(*window, "歌手名称")->text().toStdString(); }
   bool shown(const char* name) const { return !control<QWidget>(*window, name)->isHidden(); }

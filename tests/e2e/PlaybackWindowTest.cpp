@@ -66,6 +66,7 @@ struct RealPlayerWindow {
     EXPECT_TRUE(writeFile(song, makeMp3(seconds)));
     url = "file://" + song;
     objects.musicService = &service;
+    objects.background = &background;
     objects.options.ApiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(objects, [](QWidget*, const MessageBoxRequest&) {});
     // Shown: the progress tick rests while nobody can see the face.
@@ -79,7 +80,7 @@ struct RealPlayerWindow {
   std::string artist() const { return control<QLabel>(*window, "歌手名称")->text().toStdString(); }
   std::string desktopText() const { return objects.desktopLyrics.look().text.toStdString(); }
   const PlaybackState& state() const { return window->playback().state(); }
-  int active() { return objects.player.isActive(state().now.currentStream); }
+  ChannelState active() { return objects.player.isActive(state().now.currentStream); }
   double position() {
     const std::uint32_t s = state().now.currentStream;
     return objects.player.bytesToSeconds(s, objects.player.getPosition(s));
@@ -92,6 +93,7 @@ struct RealPlayerWindow {
   std::string url;
   EventLog log;
   FakeService service{log};
+  FakeBackground background;
   ProgramObjects objects{ReadOptions()};
   std::unique_ptr<MainWindow> window;
 };
@@ -104,7 +106,7 @@ TEST(PlaybackWindow, SongsFollowEachOtherWithTheirLyricLinesInBothPlaces) {
   const int row = first[1] - '0';
   EXPECT_GE(row, 1);
   EXPECT_LE(row, 7);
-  ASSERT_TRUE(w.pump([&] { return w.active() == AudioPlayer::kPlaying; }, 5s));
+  ASSERT_TRUE(w.pump([&] { return w.active() == ChannelState::Playing; }, 5s));
   const auto started = Clock::now();
 
   // Every change of the lyric line, with the song position it came at.
@@ -126,7 +128,7 @@ TEST(PlaybackWindow, SongsFollowEachOtherWithTheirLyricLinesInBothPlaces) {
       },
       10s));
   const double untilNext = secondsSince(started);
-  ASSERT_TRUE(w.pump([&] { return w.active() == AudioPlayer::kPlaying; }, 5s));
+  ASSERT_TRUE(w.pump([&] { return w.active() == ChannelState::Playing; }, 5s));
   const double untilSounding = secondsSince(started);
 
   std::vector<std::string> texts;
@@ -158,7 +160,7 @@ TEST(PlaybackWindow, PauseAndResumeKeepThePosition) {
   const TimerTicks ticks(&clock);
   clock.start(100);
   EXPECT_TRUE(w.pump([&] { return ticks.count() >= 12; }, 30s));
-  EXPECT_EQ(w.active(), AudioPlayer::kPaused);
+  EXPECT_EQ(w.active(), ChannelState::Paused);
   const double stillAt = w.position();
   EXPECT_NEAR(stillAt, paused, 0.05);
   const std::string song = w.state().now.currentSongId;
@@ -176,7 +178,7 @@ TEST(PlaybackWindow, PauseAndResumeKeepThePosition) {
                     Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(w.window.get(), &press);
   EXPECT_TRUE(w.pump([&] { return std::abs(bar->width() - 115) <= 2; }, 5s)) << bar->width();
-  EXPECT_EQ(w.active(), AudioPlayer::kPaused);
+  EXPECT_EQ(w.active(), ChannelState::Paused);
   EXPECT_TRUE(w.pump([&] { return !progressTimer->isActive(); }, 5s));
   std::printf("[ figures  ] paused at %.3f s, twelve ticks of 100 ms later still %.3f s\n", paused,
               stillAt);
@@ -192,7 +194,7 @@ TEST(PlaybackWindow, AnUnavailableSongIsPassedOver) {
   const auto started = Clock::now();
   ASSERT_TRUE(w.pump(
       [&] {
-        return w.state().now.currentSongId != "members-only" && w.active() == AudioPlayer::kPlaying;
+        return w.state().now.currentSongId != "members-only" && w.active() == ChannelState::Playing;
       },
       5s));
   // How soon is a matter of ticks, checked in the controller tests; here only the figure.
@@ -212,7 +214,7 @@ TEST(PlaybackWindow, TwoHundredSongsDoNotPileUpMemory) {
   const auto started = Clock::now();
   for (int n = 1; n <= kSongs; ++n) {
     w.window->playback().playNext();
-    ASSERT_TRUE(w.pump([&] { return w.active() == AudioPlayer::kPlaying; }, 5s)) << n;
+    ASSERT_TRUE(w.pump([&] { return w.active() == ChannelState::Playing; }, 5s)) << n;
     if (n == kWarmUp) {
       rssAtWarmUp = residentKiB();
       heapAtWarmUp = heapInUse();

@@ -90,11 +90,11 @@ std::string Disagreement(MainWindow& window, AudioPlayer& player, const MprisSer
   if (playShown == pauseShown) return "the face shows both play buttons or neither";
   if (state == PlayState::Playing && !pauseShown) return "playing, and the face offers play";
   if (state == PlayState::Paused && !playShown) return "paused, and the face offers pause";
-  const int active = player.isActive(now.currentStream);
+  const ChannelState active = player.isActive(now.currentStream);
   if (state == PlayState::Paused &&
-      (active == AudioPlayer::kPlaying || active == AudioPlayer::kStalled))
+      (active == ChannelState::Playing || active == ChannelState::Stalled))
     return "paused on the face, and the song sounds";
-  if (state == PlayState::Playing && active == AudioPlayer::kPaused)
+  if (state == PlayState::Playing && active == ChannelState::Paused)
     return "playing on the face, and the song is paused";
   if (mpris.playbackStatus() != PlaybackStatusName(state)) return "the media player's status";
   if (now.currentSongId.empty()) return {};
@@ -235,7 +235,7 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   // The routines started meanwhile have ended once a queued call gets through at the top level.
   const PlaybackState& state = window->playback().state();
   auto playing = [&] {
-    return objects.player.isActive(state.now.currentStream) == AudioPlayer::kPlaying;
+    return objects.player.isActive(state.now.currentStream) == ChannelState::Playing;
   };
   const std::string before = state.now.currentSongId;
   window->playback().onFmButtonClicked(false);
@@ -245,7 +245,7 @@ TEST(StressWhileWaiting, RandomInputWhileAnswersAreSlowOrCutLeavesAPlayerThatPla
   ASSERT_TRUE(pump([&] { return playing() && state.now.currentSongId != before; }, 60s))
       << "seed " << kSeed << "; song " << before << " then " << state.now.currentSongId
       << ", state " << int(window->playback().playState()) << ", stream "
-      << objects.player.isActive(state.now.currentStream) << ", rows "
+      << int(objects.player.isActive(state.now.currentStream)) << ", rows "
       << window->squareWidgets()->rowCount() << ", caption "
       << control<QLabel>(*window, "歌手名称")->text().toStdString();
   check(kActions + 1);

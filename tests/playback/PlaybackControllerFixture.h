@@ -84,6 +84,8 @@ class PlaybackControllerTest : public ::testing::Test {
     hooks.progressTicker = progress;
     hooks.autoPlayTicker = autoPlay;
     hooks.retryTicker = retry;
+    hooks.likeBoxTicker = likeBox;
+    hooks.background = &background;
     return hooks;
   }
 
@@ -113,6 +115,8 @@ class PlaybackControllerTest : public ::testing::Test {
   std::shared_ptr<FakeTicker> progress = std::make_shared<FakeTicker>();
   std::shared_ptr<FakeTicker> autoPlay = std::make_shared<FakeTicker>();
   std::shared_ptr<FakeTicker> retry = std::make_shared<FakeTicker>();
+  std::shared_ptr<FakeTicker> likeBox = std::make_shared<FakeTicker>();
+  FakeBackground background;
   PlaybackController controller;
 };
 

@@ -47,7 +47,7 @@ TEST(PlaybackControllerPlayerTest, PlaysThroughTheRealPlayerToTheEndOfTheSong) {
   controller.autoPlayTick();
   const std::uint32_t stream = controller.state().now.currentStream;
   ASSERT_NE(stream, 0u);
-  ASSERT_TRUE(waitFor([&] { return player.isActive(stream) == AudioPlayer::kPlaying; }, 3s));
+  ASSERT_TRUE(waitFor([&] { return player.isActive(stream) == ChannelState::Playing; }, 3s));
 
   const bool reachedEnd = waitFor(
       [&] {
@@ -64,7 +64,7 @@ TEST(PlaybackControllerPlayerTest, PlaysThroughTheRealPlayerToTheEndOfTheSong) {
   ASSERT_FALSE(view.desktop.empty());
   EXPECT_EQ(view.desktop.back(), std::make_pair(std::string("line of ok"), 0));
 
-  ASSERT_TRUE(waitFor([&] { return player.isActive(stream) == AudioPlayer::kStopped; }, 5s));
+  ASSERT_TRUE(waitFor([&] { return player.isActive(stream) == ChannelState::Stopped; }, 5s));
   service.fmBatches.push_back({MakeSong("ok")});
   controller.autoPlayTick();
   EXPECT_NE(controller.state().now.currentStream, stream);

@@ -120,7 +120,7 @@ TEST_F(PlaybackControllerTest, FailureWhileASongPlaysKeepsTheFaceOnTheStream) {
     service.reply = c.reply;
 
     controller.playNext();
-    EXPECT_EQ(audio.isActive(stream), 1) << c.notice;
+    EXPECT_EQ(audio.isActive(stream), ChannelState::Playing) << c.notice;
     EXPECT_EQ(view.artist, c.notice);
     EXPECT_TRUE(view.pauseVisible) << c.notice;
     EXPECT_FALSE(view.playVisible) << c.notice;
@@ -139,7 +139,7 @@ TEST_F(PlaybackControllerTest, FailureWhileASongPlaysKeepsTheFaceOnTheStream) {
     EXPECT_TRUE(view.playVisible);
     controller.togglePlayPause();
     EXPECT_TRUE(view.pauseVisible);
-    EXPECT_EQ(audio.isActive(stream), 1);
+    EXPECT_EQ(audio.isActive(stream), ChannelState::Playing);
     EXPECT_EQ(progress->interval, 100);
   }
 }

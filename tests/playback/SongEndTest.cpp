@@ -1,7 +1,8 @@
 // The end of a song. Five seconds before song "a" ends the auto-play tick opens the next song
-// aside; something may happen meanwhile; then the end comes, by the player's word or only by
-// the tick. Whatever happened, one whole song plays afterwards, nothing opened is left behind,
-// and the face never showed the next song while "a" was still heard.
+// ahead and offers its address to a's stream; then the stream takes it and it is heard, or the
+// stream runs out, or fails, told by the player or found by the tick. Whatever happened, one
+// whole song plays afterwards, a song that followed in the same stream opened no stream of its
+// own, and nothing opened is left behind.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -16,10 +17,11 @@ using ::testing::ElementsAreArray;
 
 struct Row {
   const char* name;
-  const char* during;  // what happens while the next song waits aside
-  const char* endBy;   // "word", "tick" or "" (nothing ends)
-  const char* song;    // what plays at the end
-  int urlAsks;         // how often that song's address was asked for
+  const char* scene;                // "" or what differs before the end
+  std::vector<const char*> events;  // in order, after b was offered
+  const char* song;                 // what plays at the end
+  int urlAsks;                      // how often its address was asked for
+  bool ownStream;                   // it opened a stream of its own
   std::vector<std::string> history;
 };
 
@@ -27,77 +29,128 @@ void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
 
 class SongEndTest : public PlaybackControllerTest, public ::testing::WithParamInterface<Row> {
  protected:
-  void EndOfA() {
-    if (*GetParam().endBy == '\0') return;
-    audio.streams[aStream].active = 0;
-    if (std::string(GetParam().endBy) == "word") controller.streamEnded();
-    if (std::string(GetParam().endBy) == "tick") controller.autoPlayTick();
+  void Event(const std::string& event) {
+    if (event == "runs out") audio.runOut(aStream);
+    if (event == "heard") audio.nextHeard(aStream);
+    if (event == "fails") audio.streams[aStream].active = 0;
+    if (event == "told") controller.streamPosted();
+    if (event == "tick") controller.autoPlayTick();
+    if (event == "next") controller.playNext();
+    if (event == "pause") controller.pausePlayback();
+    if (event == "play") controller.resumeOrStart();
   }
   std::uint32_t aStream = 0;
 };
 
 TEST_P(SongEndTest, OneWholeSongFollows) {
   const Row& row = GetParam();
-  const std::string during = row.during;
+  const std::string scene = row.scene;
   controller.onFmButtonClicked(true);
   std::vector<Song> batch{MakeSong("z"), MakeSong("a")};
-  if (during != "queue empty") batch.insert(batch.end(), {MakeSong("b"), MakeSong("c")});
+  if (scene != "next unknown") batch.insert(batch.end(), {MakeSong("b"), MakeSong("c")});
   service.fmBatches.push_back(batch);
   service.fmBatches.push_back({MakeSong("f")});
-  if (during == "address fails") service.noUrl.insert("b");
-  view.rows = {"p0"};
-  service.playlists["p0"] = {"200", {MakeSong("x")}};
+  if (scene == "no address") service.noUrl.insert("b");
   controller.playNext();
   controller.playNext();
   ASSERT_EQ(state().now.currentSongId, "a");
   aStream = state().now.currentStream;
-  if (during == "end while preparing")
+  // The end comes while b's answers are awaited: there is nothing to offer yet.
+  if (scene == "late answers")
     service.held = [&](const std::string& answer, const std::string&) {
-      if (answer == "lyric" && audio.isActive(aStream) == 1) EndOfA();
+      if (answer != "lyric" || audio.streams[aStream].active == 0) return;
+      audio.runOut(aStream);
+      controller.streamPosted();
     };
 
   audio.streams[aStream].position = 195000;  // five seconds left
   controller.autoPlayTick();
-  EXPECT_EQ(view.songName,
-            during == "end while preparing" ? "name" + std::string(row.song) : "namea");
-  if (during == "next") controller.playNext();
-  if (during == "previous") controller.playPrevious();
-  if (during == "pause") controller.pausePlayback();
-  if (during == "mode change") controller.onFmButtonClicked(false);
-  if (during != "end while preparing") EndOfA();
-  if (during == "address fails") {
-    EXPECT_EQ(state().now.currentSongId, "b");
-    EXPECT_EQ(view.songName, "nameb");
-    controller.autoPlayTick();  // unplayable: passed over on the next tick, as ever
-  }
+  const bool offered = scene.empty() || scene == "pause";
+  EXPECT_EQ(Count("offer " + std::to_string(aStream) + " http://audio/b"), offered ? 1u : 0u);
+  EXPECT_EQ(view.songName, scene == "late answers" ? "nameb" : "namea");
+  for (const char* event : row.events) Event(event);
 
   const NowPlaying& now = state().now;
   const std::string song = row.song;
   EXPECT_EQ(now.currentSongId, song);
   EXPECT_EQ(now.lyricText, "[00:01.00]line of " + song + "\\n");
-  EXPECT_EQ(view.songName, song == "z" ? "namez - artistz" : "name" + song);
+  EXPECT_EQ(view.songName, "name" + song);
   EXPECT_EQ(view.cover, "cover-" + song);
   EXPECT_EQ(Count("url " + song + " "), static_cast<std::size_t>(row.urlAsks));
+  EXPECT_EQ(Count("create http://audio/" + song), row.ownStream ? 1u : 0u);
+  EXPECT_EQ(now.currentStream == aStream, !row.ownStream);
   EXPECT_THAT(state().history.ids, ElementsAreArray(row.history));
-  EXPECT_EQ(controller.playState(), during == "pause" ? PlayState::Paused : PlayState::Playing);
-  // A tick later only the stream that plays is held.
-  controller.autoPlayTick();
+  EXPECT_EQ(controller.playState(), PlayState::Playing);
+  // Only the stream that plays is held.
   EXPECT_EQ(audio.streams.size(), 1u);
-  EXPECT_EQ(audio.isActive(now.currentStream), during == "pause" ? 3 : 1);
+  EXPECT_EQ(audio.isActive(now.currentStream), ChannelState::Playing);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Ends, SongEndTest,
-    ::testing::Values(
-        Row{"next known, word", "nothing", "word", "b", 1, {"z", "a", "b"}},
-        Row{"next known, no word, the tick", "nothing", "tick", "b", 1, {"z", "a", "b"}},
-        Row{"next unknown", "queue empty", "word", "f", 1, {"z", "a", "f"}},
-        Row{"next fails to open", "address fails", "word", "c", 1, {"z", "a", "b", "c"}},
-        Row{"end while preparing", "end while preparing", "word", "b", 1, {"z", "a", "b"}},
-        Row{"next pressed", "next", "", "b", 2, {"z", "a", "b"}},
-        Row{"previous pressed", "previous", "", "z", 2, {"a"}},
-        Row{"paused", "pause", "", "a", 1, {"z", "a"}},
-        Row{"mode changed", "mode change", "word", "x", 1, {"z", "a", "x"}}),
+    ::testing::Values(Row{"next known, heard, told",
+                          "",
+                          {"runs out", "heard", "told"},
+                          "b",
+                          1,
+                          false,
+                          {"z", "a", "b"}},
+                      Row{"next known, heard, found by the tick",
+                          "",
+                          {"runs out", "heard", "tick"},
+                          "b",
+                          1,
+                          false,
+                          {"z", "a", "b"}},
+                      Row{"next known, told twice",
+                          "",
+                          {"runs out", "heard", "told", "told", "tick"},
+                          "b",
+                          1,
+                          false,
+                          {"z", "a", "b"}},
+                      Row{"next known, answers too late for the stream",
+                          "late answers",
+                          {},
+                          "b",
+                          1,
+                          true,
+                          {"z", "a", "b"}},
+                      Row{"next unknown",
+                          "next unknown",
+                          {"runs out", "told", "tick"},
+                          "f",
+                          1,
+                          true,
+                          {"z", "a", "f"}},
+                      Row{"next taken, then the stream fails on it: asked again",
+                          "",
+                          {"runs out", "fails", "told"},
+                          "b",
+                          2,
+                          true,
+                          {"z", "a", "b"}},
+                      Row{"next without an address",
+                          "no address",
+                          {"runs out", "told", "tick"},
+                          "c",
+                          1,
+                          true,
+                          {"z", "a", "b", "c"}},
+                      Row{"next pressed after the stream took b",
+                          "",
+                          {"runs out", "next", "heard", "told"},
+                          "b",
+                          2,
+                          true,
+                          {"z", "a", "b"}},
+                      Row{"paused and resumed: offered again",
+                          "pause",
+                          {"pause", "play", "tick", "runs out", "heard", "told"},
+                          "b",
+                          2,
+                          false,
+                          {"z", "a", "b"}}),
     [](const auto& info) {
       std::string name = info.param.name;
       for (char& c : name)

@@ -4,11 +4,13 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/BlockingWork.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackEvents.h"
 #include "playback/PlaybackInterfaces.h"
@@ -28,15 +30,24 @@ class FakeAudio : public AudioOutput {
   explicit FakeAudio(EventLog& log) : log_(log) {}
 
   struct Stream {
-    int active = 0;
+    int active = 0;  // a ChannelState
     std::int64_t position = 0;
     std::int64_t length = 200000;
+    // The song offered to follow; taken (handed over) once the stream runs out of data.
+    std::string next;
+    bool handed = false;
+    bool nextStarted = false;
   };
 
-  std::uint32_t createStream(const std::string& url) override {
+  std::unique_ptr<OpenedStream> openStream(const std::string& url, const StopFlag& stop) override {
+    lastStop = &stop;
     log_.push_back("create " + url);
     if (held) held("open", url.substr(url.rfind('/') + 1));
-    if (url.empty() || unplayable.count(url)) return 0;
+    if (url.empty() || unplayable.count(url)) return nullptr;
+    return std::make_unique<OpenedStream>();
+  }
+  std::uint32_t adopt(std::unique_ptr<OpenedStream> opened) override {
+    if (!opened) return 0;
     streams[++lastHandle] = Stream{};
     return lastHandle;
   }
@@ -52,7 +63,9 @@ class FakeAudio : public AudioOutput {
     log_.push_back("stop " + std::to_string(h));
     return set(h, 0);
   }
-  int isActive(std::uint32_t h) override { return streams.count(h) ? streams[h].active : 0; }
+  ChannelState isActive(std::uint32_t h) override {
+    return ChannelState(streams.count(h) ? streams[h].active : 0);
+  }
   std::int64_t getPosition(std::uint32_t h) override {
     return streams.count(h) ? streams[h].position : -1;
   }
@@ -66,11 +79,45 @@ class FakeAudio : public AudioOutput {
     log_.push_back("free " + std::to_string(h));
     return streams.erase(h) > 0;
   }
+  bool offerNext(std::uint32_t h, const std::string& url) override {
+    if (!streams.count(h) || streams[h].active == 0) return false;
+    log_.push_back("offer " + std::to_string(h) + " " + url);
+    streams[h].next = url;
+    return true;
+  }
+  bool withdrawNext(std::uint32_t h) override {
+    if (!streams.count(h)) return true;
+    streams[h].next.clear();
+    return !streams[h].handed;
+  }
+  bool takeNextStarted(std::uint32_t h) override {
+    return streams.count(h) && std::exchange(streams[h].nextStarted, false);
+  }
+
+  // The stream has read all of its song: it takes the song offered, or runs out.
+  void runOut(std::uint32_t h) {
+    if (!streams.count(h)) return;
+    Stream& s = streams[h];
+    s.handed = !s.next.empty();
+    if (s.handed) log_.push_back("took " + s.next);
+    s.next.clear();
+    if (!s.handed) s.active = 0;
+  }
+  // The song it took is heard now.
+  void nextHeard(std::uint32_t h) {
+    if (!streams.count(h)) return;
+    Stream& s = streams[h];
+    s.handed = false;
+    s.nextStarted = true;
+    s.position = 0;
+  }
 
   std::map<std::uint32_t, Stream> streams;
   std::set<std::string> unplayable;
   std::uint32_t lastHandle = 0;
   HeldAnswer held;
+  // The stop flag of the last stream open.
+  const StopFlag* lastStop = nullptr;
 
  private:
   bool set(std::uint32_t h, int active) {
@@ -90,18 +137,21 @@ class FakeService : public MusicService {
  public:
   explicit FakeService(EventLog& log) : log_(log) {}
 
-  std::string GetSongUrl(const std::string& id, const std::string& br) override {
+  std::unique_ptr<SongRequests> songRequests() override {
+    return std::make_unique<Requests>(*this);
+  }
+  std::string GetSongUrl(const std::string& id, const std::string& br) {
     log_.push_back("url " + id + " " + br);
     if (held) held("url", id);
     if (urls.count(id)) return urls[id];
     return noUrl.count(id) ? "" : "http://audio/" + id;
   }
-  std::string GetLyric(const std::string& id) override {
+  std::string GetLyric(const std::string& id) {
     log_.push_back("lyric " + id);
     if (held) held("lyric", id);
     return lyrics.count(id) ? lyrics[id] : "[00:01.00]line of " + id + "\\n";
   }
-  std::string GetCoverImage(const std::string& id) override {
+  virtual std::string GetCoverImage(const std::string& id) {
     log_.push_back("cover " + id);
     if (held) held("detail", id);
     if (held) held("cover", id);
@@ -130,7 +180,7 @@ class FakeService : public MusicService {
       if (reportLoad) progress.songsLoaded(queue.size(), it->second.songs.size());
     }
   }
-  std::string LikeSong(const std::string& id) override {
+  std::string LikeSong(const std::string& id) {
     log_.push_back("like " + id);
     return likeResult;
   }
@@ -147,9 +197,78 @@ class FakeService : public MusicService {
   bool reportLoad = false;
   std::string likeResult;
   ServiceReply reply = ServiceReply::Answered;
+  // The stop flag of the last request of an opening or a like.
+  const StopFlag* lastStop = nullptr;
 
  private:
+  // What an opening or a like asks, in the service's own log.
+  class Requests : public SongRequests {
+   public:
+    explicit Requests(FakeService& service) : service_(service) {}
+    std::string GetSongUrl(const std::string& id, const std::string& br,
+                           const StopFlag& stop) override {
+      service_.lastStop = &stop;
+      return service_.GetSongUrl(id, br);
+    }
+    std::string GetLyric(const std::string& id, const StopFlag& stop) override {
+      service_.lastStop = &stop;
+      return service_.GetLyric(id);
+    }
+    std::string GetCoverImage(const std::string& id, const StopFlag& stop) override {
+      service_.lastStop = &stop;
+      return service_.GetCoverImage(id);
+    }
+    std::string LikeSong(const std::string& id, const StopFlag& stop) override {
+      service_.lastStop = &stop;
+      return service_.LikeSong(id);
+    }
+    ServiceReply LastReply() const override { return service_.reply; }
+
+   private:
+    FakeService& service_;
+  };
+
   EventLog& log_;
+};
+
+// Runs each job's work at once, and its `done` once the outermost job started has finished its
+// work, as the window's event loop would deliver it: a job started inside another's work (a
+// press while an answer is awaited) is done only after it. With `holdDone`, nothing is done
+// until finish().
+class FakeBackground : public BackgroundRunner {
+ public:
+  void start(Job job, BlockingWork work, std::function<void()> done) override {
+    if (stopped) return;
+    ++depth_;
+    work(*job.flag());
+    --depth_;
+    if (stopped) return;
+    pending_.push_back(std::move(done));
+    if (depth_ == 0 && !holdDone) finish();
+  }
+  void stopAll() override {
+    stopped = true;
+    pending_.clear();
+  }
+  // Delivers every `done` waiting, and those they lead to.
+  void finish() {
+    if (draining_) return;
+    draining_ = true;
+    while (!pending_.empty()) {
+      std::function<void()> done = std::move(pending_.front());
+      pending_.pop_front();
+      done();
+    }
+    draining_ = false;
+  }
+
+  bool holdDone = false;
+  bool stopped = false;
+
+ private:
+  int depth_ = 0;
+  bool draining_ = false;
+  std::deque<std::function<void()>> pending_;
 };
 
 // A ticker driven by hand: what it was last started with, 0 once stopped.

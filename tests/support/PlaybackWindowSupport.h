@@ -44,6 +44,7 @@ struct PlaybackWindow {
     objects.audio.free = [] { return true; };
     objects.audioOutput = &audio;
     objects.musicService = &service;
+    objects.background = &background;
     objects.options.ApiBaseAddress = "http://127.0.0.1:9";
     window = std::make_unique<MainWindow>(
         objects, [this](QWidget*, const MessageBoxRequest& box) { boxes.push_back(box); });
@@ -62,6 +63,7 @@ struct PlaybackWindow {
   EventLog log;
   FakeAudio audio{log};
   FakeService service{log};
+  FakeBackground background;
   ProgramObjects objects{ReadOptions()};
   std::vector<MessageBoxRequest> boxes;
   std::unique_ptr<MainWindow> window;

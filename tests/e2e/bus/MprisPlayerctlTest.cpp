@@ -106,7 +106,7 @@ class WindowOnServer : public ServerSuite {
   }
 
   const PlaybackState& state() const { return window->playback().state(); }
-  int active() { return objects.player.isActive(state().now.currentStream); }
+  ChannelState active() { return objects.player.isActive(state().now.currentStream); }
   QString label(const char* name) { return control<QLabel>(*window, name)->text(); }
   QFrame* progressBar() { return control<QFrame>(*window, "进度条"); }
   PictureButton* button(const char* name) { return control<PictureButton>(*window, name); }
@@ -118,7 +118,7 @@ class WindowOnServer : public ServerSuite {
   }
   // Playing, and the stream knows its length.
   bool playingWithLength() {
-    return active() == AudioPlayer::kPlaying && !playTimes().second.empty() &&
+    return active() == ChannelState::Playing && !playTimes().second.empty() &&
            playTimes().second != "00:00";
   }
 
@@ -207,7 +207,7 @@ TEST_F(Mpris, NextStartsAnotherSongOnTheFace) {
   ASSERT_TRUE(pump([&] { return state().now.currentSongId != first.currentSongId; }, 20s))
       << "still " << first.currentSongId << ", " << state().playlistQueue.size() << " queued";
   // A URL stream may buffer for a moment before it sounds.
-  EXPECT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
+  EXPECT_TRUE(pump([&] { return active() == ChannelState::Playing; }, 10s));
   EXPECT_EQ(label("歌曲名称").toStdString(), state().now.currentName);
   EXPECT_NE(label("歌曲名称").toStdString(), first.currentName);
   EXPECT_EQ(meta("xesam:title"), state().now.currentName);
@@ -228,21 +228,21 @@ TEST_F(Mpris, PlayPauseAndStopShowOnTheFaceButtons) {
   EXPECT_FALSE(button("图形按钮_暂停")->isHidden());
 
   ctl({"play-pause"});
-  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPaused; }, 10s));
+  ASSERT_TRUE(pump([&] { return active() == ChannelState::Paused; }, 10s));
   EXPECT_EQ(ctl({"status"}), "Paused");
   EXPECT_FALSE(button("图形按钮_播放")->isHidden());
   EXPECT_TRUE(button("图形按钮_暂停")->isHidden());
   EXPECT_EQ(window->windowTitle().toStdString(), "暂停播放");
 
   ctl({"play-pause"});
-  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPlaying; }, 10s));
+  ASSERT_TRUE(pump([&] { return active() == ChannelState::Playing; }, 10s));
   EXPECT_EQ(ctl({"status"}), "Playing");
   EXPECT_TRUE(button("图形按钮_播放")->isHidden());
 
   // Stop: paused at the start, so that play starts the song over.
   ctl({"position", "8"});
   ctl({"stop"});
-  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPaused; }, 10s));
+  ASSERT_TRUE(pump([&] { return active() == ChannelState::Paused; }, 10s));
   EXPECT_FALSE(button("图形按钮_播放")->isHidden());
   EXPECT_LT(position(), 0.5);
 }
@@ -254,7 +254,7 @@ TEST_F(Mpris, PositionSeeksAndTheProgressFollows) {
   ASSERT_GT(length, 12.0);  // every square song lasts 20 s or more
   // Paused, the position moves only by the seeks, however slowly the clients start.
   ctl({"pause"});
-  ASSERT_TRUE(pump([&] { return active() == AudioPlayer::kPaused; }, 10s));
+  ASSERT_TRUE(pump([&] { return active() == ChannelState::Paused; }, 10s));
 
   const auto watch = listeningWatch();
   ctl({"position", "10"});
@@ -362,13 +362,14 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   struct {
     bool done = false;
     std::string status, statusPaused;
-    int paints = 0, activePaused = -1;
+    int paints = 0;
+    ChannelState activePaused = ChannelState::Stopped;
     bool squareShown = false, unanswered = false;
   } seen;
   QTimer probe;
   probe.setInterval(20);
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (seen.done || active() != AudioPlayer::kPlaying || !unanswered()) return;
+    if (seen.done || active() != ChannelState::Playing || !unanswered()) return;
     seen.done = true;
     seen.status = ctl({"status"});
     button("图形按钮_列表")->click();
@@ -390,7 +391,7 @@ TEST_F(Mpris, EverythingAnswersWhileTheServerHoldsAnAnswerBack) {
   EXPECT_TRUE(seen.status == "Stopped" || seen.status == "Playing") << seen.status;
   EXPECT_GT(seen.paints, 0);
   EXPECT_TRUE(seen.squareShown);
-  EXPECT_EQ(seen.activePaused, AudioPlayer::kPaused);
+  EXPECT_EQ(seen.activePaused, ChannelState::Paused);
   EXPECT_EQ(seen.statusPaused, "Paused");
   EXPECT_TRUE(seen.unanswered);
   // The routine under the wait has ended, and the server still holds the answer.

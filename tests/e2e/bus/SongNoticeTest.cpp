@@ -123,12 +123,14 @@ TEST(SongNotice, OnePerSongChangeWhileTheFaceIsHiddenNoneWhileShown) {
   EventLog log;
   FakeAudio audio{log};
   PictureService service{log};
+  FakeBackground background;
   ProgramObjects objects{ReadOptions()};
   objects.options.cacheHome = cache.path().string();
   objects.audio.init = [] { return true; };
   objects.audio.free = [] { return true; };
   objects.audioOutput = &audio;
   objects.musicService = &service;
+  objects.background = &background;
   MainWindow window(objects, [](QWidget*, const MessageBoxRequest&) {});
   fillSquare(window, service, {"a", "b", "c", "d", "e", "f"});
   QAction* enabled = window.trayWiring()->notificationSwitch();

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# A slow server and an impatient user: lumora-server holds each /song/url answer back 3 s, and
+# next is pressed three times, 0.2 s apart, while a song plays. Measured from just before the
+# first press to the first sample of the song that then sounds, on a private PulseAudio null
+# sink, ROUNDS times for each build given in the same run. The library holds tones of 30 s, so no
+# next song is opened ahead while the answers are held.
+#
+#   bench/held_address.sh [BUILD_DIR [BASE_BUILD_DIR [ROUNDS]]]   (default build/bench, no base, 3)
+set -euo pipefail
+# shellcheck source=bench/whole_program.sh
+source "$(dirname "$0")/whole_program.sh"
+wp_init held "$@"
+base_build="${2:-}"
+rounds="${3:-3}"
+wp_need pulseaudio parec gst-launch-1.0 playerctl python3 curl
+runs_py="$wp_root/bench/sound_runs.py"
+held_ms=3000
+aim_ms=3600
+
+wp_start_pulse bench
+
+tones="$wp_work/tones"
+mkdir -p "$tones"
+for k in $(seq 1 40); do
+  gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=300 \
+    samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=1 ! \
+    taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! \
+    flacenc ! filesink "location=$(printf '%s/%02d.flac' "$tones" "$k")"
+done
+wp_start_xvfb
+wp_start_server --library "$tones" --test-controls
+
+parec --raw --format=s16le --rate=48000 --channels=1 --latency-msec=5 -d bench.monitor |
+  python3 "$runs_py" record "$wp_work/sink.raw" "$wp_work/sink.stamps" &
+wp_pids+=($!)
+sleep 1
+first_sound() { python3 "$runs_py" first "$wp_work/sink.raw" "$wp_work/sink.stamps" "$1"; }
+control() { curl -fsS "$wp_address/__control/$1" >/dev/null; }
+
+measure() {  # LABEL BUILD_DIR
+  local label="$1" dir="$wp_work/$1"
+  LUMORA_AUDIO_DEVICE=default wp_launch "$dir" "$2/src/app/lumora"
+  wp_wait_trace "$dir/trace" onFaceShown 60 || { echo "held: no face ($label)" >&2; exit 1; }
+  sleep 1
+  playerctl -p lumora play
+  sleep 4
+  : >"$wp_work/$label.times"
+  for _ in $(seq 1 "$rounds"); do
+    control reset
+    control "fault?path=/song/url&delay_ms=$held_ms&times=3"
+    echo "$EPOCHREALTIME" >>"$wp_work/$label.times"
+    playerctl -p lumora next
+    wp_pause_ms 200
+    playerctl -p lumora next
+    wp_pause_ms 200
+    playerctl -p lumora next
+    sleep $((2 * held_ms / 1000 + 4))
+  done
+  control reset
+  wp_stop "$wp_pid"
+  : >"$wp_work/$label.ms"
+  local at heard
+  while read -r at; do
+    heard="$(first_sound "$at")"
+    if [ -n "$heard" ]; then
+      awk -v a="$at" -v b="$heard" 'BEGIN { printf "%.0f\n", (b - a) * 1000 }' >>"$wp_work/$label.ms"
+    else
+      echo 99999 >>"$wp_work/$label.ms"
+    fi
+  done <"$wp_work/$label.times"
+}
+
+wp_each_build measure "$base_build"
+
+echo "held: /song/url held ${held_ms} ms, three presses of next 0.2 s apart; load average" \
+  "$(cut -d' ' -f1-3 /proc/loadavg)"
+for label in "${wp_labels[@]}"; do
+  wp_rounds "$label" "$wp_work/$label.ms" "$aim_ms" "first press to sound"
+  echo "held:   that is $(wp_median $(cat "$wp_work/$label.ms")) ms, $(awk -v m="$(wp_median $(cat "$wp_work/$label.ms"))" -v h="$held_ms" 'BEGIN { printf "%.2f", m / h }') held answers"
+done
