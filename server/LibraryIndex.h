@@ -43,8 +43,13 @@ class LibraryIndex {
   LibraryIndex& operator=(const LibraryIndex&) = delete;
 
   // Opens (creating when absent) the index file; an index of another root is emptied, one of an
-  // older form is converted keeping its ids. False only when not even memory can hold it.
-  bool Open(const std::string& file, const std::string& realRoot, std::string* error);
+  // older form is converted keeping its ids. given: the root as the user named it. False only
+  // when not even memory can hold it.
+  bool Open(const std::string& file, const std::string& realRoot, const std::string& given,
+            std::string* error);
+  // The real root an index file was made for, when it was made for the root named given; else
+  // empty. It serves a library whose root cannot be resolved now (a share not mounted).
+  static std::string SavedRoot(const std::string& file, const std::string& given);
 
   // The rows directly in dir ("" is the root), or anywhere below it when recursive, without
   // their tags.
@@ -53,8 +58,9 @@ class LibraryIndex {
   std::vector<std::pair<std::string, std::string>> FileLinks();
   // Every row with its tags but the lyric, in path order.
   void ForEach(const std::function<void(const IndexedFile&)>& each);
-  // How many files the reader refused.
+  // How many files the reader refused; how many rows there are.
   std::int64_t Refused();
+  std::int64_t Rows();
   bool IdTaken(std::uint64_t id);
   // The lyric a song's file holds; empty when none. From any thread.
   std::string Lyric(std::uint64_t id);
@@ -73,7 +79,7 @@ class LibraryIndex {
   bool ToMemory(std::string* error);
   void Use(sqlite3* db, bool inMemory);
 
-  std::string file_, root_;
+  std::string file_, root_, given_;
   sqlite3* db_ = nullptr;
   bool inMemory_ = false;
   std::shared_mutex swap_;  // held shared by Lyric, alone where db_ changes
