@@ -85,9 +85,9 @@ bool Library::Start(std::string* error) {
   realRoot_ = RealPath(root_);
   if (realRoot_.empty()) realRoot_ = LibraryIndex::SavedRoot(indexFile_, given_);
   if (!realRoot_.empty() && !index_.Open(indexFile_, realRoot_, given_, error)) return false;
-  // The index is served before the disk is looked at.
-  if (!realRoot_.empty() && index_.Rows() > 0) Serve();
   follower_ = std::thread([this] {
+    // The index is served before the disk is looked at; the server listens meanwhile.
+    if (!realRoot_.empty() && index_.Rows() > 0) Serve();
     Rescan({});
     Follow();
   });

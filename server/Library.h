@@ -43,7 +43,7 @@ class Library {
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
 
-  // Opens the index and serves it, then scans and follows the folder on a thread of its own.
+  // Opens the index, then serves it, scans and follows the folder on a thread of its own.
   bool Start(std::string* error);
   // Rescans everything (SIGHUP), from any thread.
   void RescanAll();

@@ -334,8 +334,15 @@ std::vector<std::pair<std::string, std::string>> LibraryIndex::FileLinks() {
   return links;
 }
 
-void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each) {
-  SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files ORDER BY path").c_str());
+void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each,
+                           const std::string& dir) {
+  SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files" +
+                       (dir.empty() ? "" : " WHERE path >= ?1 AND path < ?2") + " ORDER BY path")
+                          .c_str());
+  if (!dir.empty()) {
+    r.Bind(1, dir + "/");
+    r.Bind(2, dir + "0");
+  }
   while (r.Step()) {
     IndexedFile f;
     f.path = r.Text(0);

@@ -56,8 +56,8 @@ class LibraryIndex {
   std::vector<IndexedFile> Under(const std::string& dir, bool recursive);
   // The links to files inside the library: (path, target).
   std::vector<std::pair<std::string, std::string>> FileLinks();
-  // Every row with its tags but the lyric, in path order.
-  void ForEach(const std::function<void(const IndexedFile&)>& each);
+  // Every row (below dir, when given) with its tags but the lyric, in path order.
+  void ForEach(const std::function<void(const IndexedFile&)>& each, const std::string& dir = "");
   // How many files the reader refused; how many rows there are.
   std::int64_t Refused();
   std::int64_t Rows();
