@@ -122,13 +122,18 @@ std::uint64_t Fingerprint(int fd) {
 }
 
 // Opens a file beneath the root, takes its fingerprint and has a reader read its tags; a file
-// that cannot be opened so (gone, or swapped for a link out since the walk) is refused, and a
-// file that ends its reader is refused with one line on stderr.
+// that cannot be opened so (gone, or swapped for a link out since the walk) is refused without a
+// modification time, so that the next look reads it again should it come back as it was (a
+// folder moved out and back while it was scanned); a file that ends its reader is refused with
+// one line on stderr.
 void ReadFile(const std::string& realRoot, IndexedFile& f, TagReaders& readers) {
   const std::string path = realRoot + "/" + f.file();
   f.tags.reset();
   const int fd = OpenFileBeneath(realRoot, path);
-  if (fd < 0) return;
+  if (fd < 0) {
+    f.mtimeNs = -1;
+    return;
+  }
   f.fingerprint = Fingerprint(fd);
   std::string why;
   if (!readers.ReadTags(fd, path.substr(path.rfind('/') + 1), &f.tags, &why))
