@@ -153,6 +153,7 @@ std::size_t Library::Serve() {
   auto next = std::make_shared<const Catalogue>(BuildLibraryCatalogue(realRoot_, index_, links_));
   const std::size_t songs = next->songs.size();
   served_.Set(std::move(next));
+  servedIndex_ = true;
   // The old catalogue's memory goes back to the system, not to the next scan.
   malloc_trim(0);
   return songs;
@@ -216,10 +217,11 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
                links_.end());
   links_.insert(links_.end(), outcome.links.begin(), outcome.links.end());
   // Reading a file may itself raise an event (a reader that opens files for writing); a rescan
-  // that finds nothing new serves what is served.
-  if (!everything && !outcome.indexChanged && links_ == before) return true;
+  // that finds nothing new serves what is served (a restart: the index it served at once).
+  const bool same = servedIndex_ && !outcome.indexChanged && links_ == before;
+  if (same && !everything) return true;
 
-  const std::size_t songs = Serve();
+  const std::size_t songs = same ? served_.Get()->songs.size() : Serve();
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::fprintf(stderr,
                "lumora-server: %s scanned in %.2f s: %zu songs, %d files read, left out %ld files"

@@ -87,6 +87,7 @@ class Library {
   // What is served; while the root is missing, what it was (from the index), or empty.
   std::string realRoot_;
   bool missing_ = false, saidUnwatched_ = false, saidNetwork_ = false;
+  bool servedIndex_ = false;  // a catalogue was made from the index
   TagReaders readers_;
   CoverCache covers_{readers_};
   LibraryIndex index_;

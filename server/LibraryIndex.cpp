@@ -301,7 +301,7 @@ bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
   return WriteRows(db, {}, kept, error);
 }
 
-std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recursive) {
+std::vector<IndexedRow> LibraryIndex::Under(const std::string& dir, bool recursive) {
   const std::string prefix = dir.empty() ? "" : dir + "/";
   // Every path that starts with prefix sorts between prefix and prefix with its "/" raised by one.
   SqlStatement r(db_, dir.empty()
@@ -312,9 +312,9 @@ std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recurs
     r.Bind(1, prefix);
     r.Bind(2, dir + "0");
   }
-  std::vector<IndexedFile> rows;
+  std::vector<IndexedRow> rows;
   while (r.Step()) {
-    IndexedFile f;
+    IndexedRow f;
     f.path = r.Text(0);
     if (!recursive && f.path.find('/', prefix.size()) != std::string::npos) continue;
     f.size = r.Int(1);

@@ -23,16 +23,20 @@
 
 namespace lumora::server {
 
-struct IndexedFile {
+// A row without its tags: what a scan holds of each file it compares (a tenth of the size).
+struct IndexedRow {
   std::string path;    // below the root, "/"-separated
   std::string target;  // for a link to a file inside the library: that file; else empty
   std::int64_t size = 0;
   std::int64_t mtimeNs = 0;
   std::uint64_t id = 0;
-  std::uint64_t fingerprint = 0;     // of a few of its blocks; 0: not read
-  std::optional<SongFileTags> tags;  // nullopt: the reader refused the file
+  std::uint64_t fingerprint = 0;  // of a few of its blocks; 0: not read
 
   const std::string& file() const { return target.empty() ? path : target; }
+};
+
+struct IndexedFile : IndexedRow {
+  std::optional<SongFileTags> tags;  // nullopt: the reader refused the file
 };
 
 class LibraryIndex {
@@ -53,7 +57,7 @@ class LibraryIndex {
 
   // The rows directly in dir ("" is the root), or anywhere below it when recursive, without
   // their tags.
-  std::vector<IndexedFile> Under(const std::string& dir, bool recursive);
+  std::vector<IndexedRow> Under(const std::string& dir, bool recursive);
   // The links to files inside the library: (path, target).
   std::vector<std::pair<std::string, std::string>> FileLinks();
   // Every row (below dir, when given) with its tags but the lyric, in path order.

@@ -175,21 +175,21 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::function<void()>& committed) {
   ScanOutcome out;
   std::map<std::string, FileStamp> found;
-  std::map<std::string, IndexedFile> known;
+  std::map<std::string, IndexedRow> known;
   for (const ScanArea& area : Merged(areas)) {
     Walk(realRoot, area, entering, stopAsked, found, out);
-    for (IndexedFile& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
+    for (IndexedRow& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
   }
   out.stopped = out.stopped || out.rootUnreadable;
   if (out.stopped) return out;
-  std::vector<IndexedFile> work, fresh;  // changed files first, then fresh ones (id 0)
+  std::vector<IndexedRow> work, fresh;  // changed files first, then fresh ones (id 0)
   for (auto& [path, stamp] : found) {
     auto row = known.find(path);
     if (row == known.end()) {
-      fresh.push_back({path, std::move(stamp.target), stamp.size, stamp.mtimeNs, 0, 0, {}});
+      fresh.push_back({path, std::move(stamp.target), stamp.size, stamp.mtimeNs, 0, 0});
       continue;
     }
-    IndexedFile& f = row->second;
+    IndexedRow& f = row->second;
     if (f.size != stamp.size || f.mtimeNs != stamp.mtimeNs || f.target != stamp.target) {
       f.size = stamp.size;
       f.mtimeNs = stamp.mtimeNs;
@@ -206,7 +206,7 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
 
   // What is left in known vanished; a fresh file with the fingerprint of one of them is that
   // file moved or copied, and keeps its id.
-  std::multimap<std::uint64_t, const IndexedFile*> vanished;  // by fingerprint
+  std::multimap<std::uint64_t, const IndexedRow*> vanished;  // by fingerprint
   std::set<std::string> gone;
   for (const auto& [path, row] : known) {
     if (row.fingerprint) vanished.emplace(row.fingerprint, &row);
@@ -216,10 +216,9 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
   // from there.
   std::set<std::uint64_t> used;
   for (std::size_t from = 0; from < work.size(); from += kScanBatch) {
-    std::vector<IndexedFile> batch(
-        std::make_move_iterator(work.begin() + static_cast<std::ptrdiff_t>(from)),
-        std::make_move_iterator(work.begin() + static_cast<std::ptrdiff_t>(
-                                                   std::min(work.size(), from + kScanBatch))));
+    std::vector<IndexedFile> batch(std::min(work.size(), from + kScanBatch) - from);
+    for (std::size_t i = 0; i < batch.size(); ++i)
+      static_cast<IndexedRow&>(batch[i]) = std::move(work[from + i]);
     ReadFiles(realRoot, batch, stopAsked, readers);
     out.stopped = stopAsked();
     if (out.stopped) return out;
