@@ -177,10 +177,12 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
   auto serveWait = std::chrono::duration_cast<Clock::duration>(kFirstServe);
   auto serveAt = start + serveWait;
   auto committed = [&] {
-    if (Clock::now() < serveAt) return;
+    const auto now = Clock::now();
+    if (now < serveAt) return;
     Serve();
+    // Serving costs a fifth of the scan at most: a catalogue of many songs takes a while.
     serveWait = std::min<Clock::duration>(serveWait * 2, kLastServe);
-    serveAt = Clock::now() + serveWait;
+    serveAt = Clock::now() + std::max<Clock::duration>(serveWait, (Clock::now() - now) * 4);
   };
   ScanOutcome outcome = ScanAreas(
       realRoot_, index_, scanned,

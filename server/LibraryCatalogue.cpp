@@ -114,9 +114,14 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
         std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
       p.categories.push_back(genre);
   };
-  // Per album: its playlist and its songs as (disc, track, file name, index, has a picture).
+  // Per album: where it and its playlist are, its songs as (disc, track, file name, index, has a
+  // picture).
   using Place = std::tuple<int, int, std::string, std::size_t, bool>;
-  std::map<std::uint64_t, std::pair<std::size_t, std::vector<Place>>> albumSongs;
+  struct AlbumSongs {
+    std::size_t album = 0, playlist = 0;
+    std::vector<Place> places;
+  };
+  std::map<std::uint64_t, AlbumSongs> albumSongs;
 
   const std::unordered_set<std::uint64_t> copies = CopiesLeftOut(index, rootName);
   constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -140,12 +145,13 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     s.albumId = StableId("album:" + AlbumKey(t, folder));
     auto [entry, freshAlbum] = albumSongs.try_emplace(s.albumId);
     if (freshAlbum) {
+      entry->second.album = cat.albums.size();
       cat.albums.push_back({s.albumId, albumName, "专辑", "", "", false});
-      entry->second.first = playlistFor("album:" + std::to_string(s.albumId), albumName);
+      entry->second.playlist = playlistFor("album:" + std::to_string(s.albumId), albumName);
     }
-    entry->second.second.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
+    entry->second.places.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
                                       t.hasPicture);
-    addGenre(cat.playlists[entry->second.first], t.genre);
+    addGenre(cat.playlists[entry->second.playlist], t.genre);
     // A folder's songs mostly come one after another: its playlist is looked up once for them.
     if (folder != lastFolder || byFolder == kNone) {
       byFolder = playlistFor("folder:" + folder, folder.empty() ? rootName : ReadableName(folder));
@@ -158,11 +164,10 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     cat.songs.push_back(std::move(s));
   });
 
-  cat.Index();
   for (auto& [albumId, entry] : albumSongs) {
-    auto& [at, places] = entry;
+    auto& [albumAt, at, places] = entry;
     std::sort(places.begin(), places.end());
-    Album& album = cat.albums[cat.FindAlbum(albumId) - cat.albums.data()];
+    Album& album = cat.albums[albumAt];
     for (const auto& [disc, track, name, song, hasPicture] : places) {
       cat.playlists[at].trackIds.push_back(cat.songs[song].id);
       if (album.coverSongFile.empty() && hasPicture) {
