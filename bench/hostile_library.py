@@ -243,6 +243,12 @@ class Server:
             if "listening on" in line:
                 self.port = int(line.rsplit(":", 1)[1])
                 break
+        # A server may listen before its first scan ends: the scan ends at its line on stderr.
+        while self.proc.poll() is None:
+            self.err.seek(0)
+            if "library scanned in" in self.err.read():
+                break
+            time.sleep(0.01)
         self.scan = time.monotonic() - start
         self.peak = peak.stop()
         threading.Thread(target=lambda: [None for _ in self.proc.stdout], daemon=True).start()

@@ -162,7 +162,8 @@ lumora_start() {
     >"$work/lumora.out" 2>"$work/lumora.err" &
   lumora_pid=$!
   pids+=("$lumora_pid")
-  until grep -q "listening on" "$work/lumora.out"; do
+  # It listens before its first scan ends; the scan ends at its line on stderr.
+  until grep -q "listening on" "$work/lumora.out" && grep -q "library scanned" "$work/lumora.err"; do
     kill -0 "$lumora_pid" || { cat "$work/lumora.err" >&2; exit 1; }
     sleep 0.02
   done

@@ -108,7 +108,9 @@ wp_start_server() {
   for _ in $(seq 1 1200); do
     wp_address="$(sed -n 's/^lumora-server listening on \(http[^ ]*\).*/\1/p' \
       "$wp_work/server.log" | head -n 1)"
-    [ -n "$wp_address" ] && return 0
+    # A library is served once its first scan ends (the server listens before).
+    [ -n "$wp_address" ] && { [[ " $* " != *" --library "* ]] ||
+      grep -q "library scanned in" "$wp_work/server.err"; } && return 0
     kill -0 "${wp_pids[-1]}" 2>/dev/null || break
     sleep 0.1
   done

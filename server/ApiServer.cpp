@@ -253,31 +253,31 @@ void ApiServer::Search(const Catalogue& cat, const HttpRequest& req, HttpRespons
   const std::string needle = ToLowerAscii(keywords);
   const std::string base = BaseUrl(req);
   std::string items;
-  std::size_t total = 0;
-  auto take = [&](const std::string& name, const std::string& json) {
-    if (ToLowerAscii(name).find(needle) == std::string::npos) return;
-    if (total >= static_cast<std::size_t>(offset) &&
-        total < static_cast<std::size_t>(offset) + limit)
-      items += (items.empty() ? "" : ",") + json;
-    ++total;
+  const auto shown = [&](std::size_t n) {
+    return n >= static_cast<std::size_t>(offset) && n < static_cast<std::size_t>(offset) + limit;
   };
   if (type == 1000) {
+    std::size_t total = 0;
     std::vector<const Playlist*> sorted;
     for (const Playlist& pl : cat.playlists) sorted.push_back(&pl);
     std::stable_sort(sorted.begin(), sorted.end(), [](const Playlist* a, const Playlist* b) {
       return a->playCount > b->playCount;
     });
-    for (const Playlist* pl : sorted)
-      if (ToLowerAscii(pl->name).find(needle) != std::string::npos)
-        take(pl->name, PlaylistJson(*pl, base));
+    for (const Playlist* pl : sorted) {
+      if (ToLowerAscii(pl->name).find(needle) == std::string::npos) continue;
+      if (shown(total)) items += (items.empty() ? "" : ",") + PlaylistJson(*pl, base);
+      ++total;
+    }
     return Answer(res, 200,
                   "{\"code\":200,\"result\":{\"playlists\":[" + items +
                       "],\"playlistCount\":" + std::to_string(total) + "}}");
   }
-  for (std::size_t i : cat.fmPool) take(cat.songs[i].name, SongJson(cat, cat.songs[i], base));
+  const std::vector<std::size_t> found = cat.FindSongs(keywords);
+  for (std::size_t i = offset; i < found.size() && shown(i); ++i)
+    items += (items.empty() ? "" : ",") + SongJson(cat, cat.songs[found[i]], base);
   Answer(res, 200,
          "{\"code\":200,\"result\":{\"songs\":[" + items +
-             "],\"songCount\":" + std::to_string(total) + "}}");
+             "],\"songCount\":" + std::to_string(found.size()) + "}}");
 }
 
 void ApiServer::PlaylistDetail(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {

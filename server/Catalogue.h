@@ -69,9 +69,15 @@ class Catalogue {
   const Song* FindSong(std::uint64_t id) const;
   const Album* FindAlbum(std::uint64_t id) const;
   const Playlist* FindPlaylist(std::uint64_t id) const;
+  // The songs of fmPool whose name holds text, ASCII letters in any case, in fmPool's order.
+  std::vector<std::size_t> FindSongs(const std::string& text) const;
 
  private:
   std::unordered_map<std::uint64_t, std::size_t> songIndex_, albumIndex_, playlistIndex_;
+  // The names of fmPool's songs in lower case, each after a '\n', and where each starts: a
+  // search is one pass over one string, without a look at any song.
+  std::string songNames_;
+  std::vector<std::size_t> nameAt_;
 };
 
 // The catalogue being served. A request takes the current one and answers from it to the end,

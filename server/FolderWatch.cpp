@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -34,18 +33,19 @@ FolderWatch::~FolderWatch() {
   if (wake_ >= 0) close(wake_);
 }
 
-void FolderWatch::Add(const std::string& realRoot, const std::string& folder) {
+bool FolderWatch::Add(const std::string& realRoot, const std::string& folder) {
+  if (inotify_ < 0) return true;  // the caller knows: watching() is false
+  if (limit_ >= 0 && folders_.size() >= static_cast<std::size_t>(limit_)) {
+    // A folder watched already (moved, or walked again) takes no watch of its own.
+    const bool known = std::any_of(folders_.begin(), folders_.end(),
+                                   [&](const auto& f) { return f.second == folder; });
+    if (!known) return false;
+  }
   const std::string path = folder.empty() ? realRoot : realRoot + "/" + folder;
   // A folder moved inside the library keeps its watch, now under its new name.
   const int wd = inotify_add_watch(inotify_, path.c_str(), kMask);
-  if (wd >= 0) {
-    folders_[wd] = folder;
-  } else if (errno == ENOSPC && !saidFull_) {
-    saidFull_ = true;
-    std::fprintf(stderr,
-                 "lumora-server: no more folders can be watched (fs.inotify.max_user_watches);"
-                 " changes in the others are seen at the next SIGHUP\n");
-  }
+  if (wd >= 0) folders_[wd] = folder;
+  return wd >= 0 || errno != ENOSPC;
 }
 
 void FolderWatch::Prune(const std::vector<ScanArea>& areas,

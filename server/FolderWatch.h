@@ -22,8 +22,11 @@ class FolderWatch {
   // Whether Wait can be woken (Wake); without it the watch is no use at all.
   bool wakes() const { return wake_ >= 0; }
 
-  // Watches a folder below realRoot ("" is the root itself).
-  void Add(const std::string& realRoot, const std::string& folder);
+  // Watches at most max folders (-1: as many as the system allows).
+  void SetLimit(int max) { limit_ = max; }
+  // Watches a folder below realRoot ("" is the root itself); false when it is left unwatched
+  // for want of watches.
+  bool Add(const std::string& realRoot, const std::string& folder);
   // After a scan of areas that found folders: the folders watched there and gone stop being
   // watched.
   void Prune(const std::vector<ScanArea>& areas, const std::vector<std::string>& folders);
@@ -46,7 +49,7 @@ class FolderWatch {
   std::string failure_;
   int wake_ = -1;
   std::map<int, std::string> folders_;  // watch -> folder below the root
-  bool saidFull_ = false;
+  int limit_ = -1;
 };
 
 }  // namespace lumora::server

@@ -79,6 +79,17 @@ MHD_Result Refuse(MHD_Connection* connection, unsigned status, const std::string
   return result;
 }
 
+// A target as the log shows it: without secrets, and short whatever the query.
+std::string LoggedTarget(std::string_view target, const HttpLimits& limits) {
+  std::string shown = RedactTarget(target);
+  if (shown.size() > limits.loggedTarget) {
+    const std::size_t more = shown.size() - limits.loggedTarget;
+    shown.resize(limits.loggedTarget);
+    shown += "...(" + std::to_string(more) + " more bytes)";
+  }
+  return shown;
+}
+
 // The name a Host header gives: without its port (an IPv6 address keeps its brackets), in lower
 // case, without a final dot.
 std::string HostName(std::string host) {
@@ -95,7 +106,7 @@ std::string RefusedHostLine(const HttpRequest& req) {
   std::string name;
   for (char ch : HostName(req.Header("host")).substr(0, 100))
     name += ch > ' ' && ch < 127 ? ch : '?';
-  return req.method + " " + RedactTarget(req.target) + " 421: Host " + name +
+  return req.method + " " + LoggedTarget(req.target, {}) + " 421: Host " + name +
          " is not a name of this server; start it with --name " + name + " to answer to it";
 }
 
@@ -282,7 +293,7 @@ struct Dispatch {
       auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::steady_clock::now() - c.start)
                     .count();
-      server->logger_(c.req.method + " " + RedactTarget(c.req.target) + " " +
+      server->logger_(c.req.method + " " + LoggedTarget(c.req.target, server->limits_) + " " +
                       std::to_string(res.status) + " " + std::to_string(ms) + "ms");
     }
     return result;

@@ -80,6 +80,8 @@ struct HttpLimits {
   int headerSeconds = 10;  // from a request's start to the end of its headers
   int idleSeconds = 60;    // without any traffic
   unsigned threads = 0;    // 0: the cores, at least 4
+  // Of a request's target, the log keeps this many bytes and how many more there were.
+  std::size_t loggedTarget = 200;
 };
 
 class HttpServer {

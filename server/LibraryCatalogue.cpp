@@ -4,6 +4,7 @@
 #include <map>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -27,7 +28,7 @@ std::string Stem(const std::string& path) {
 }
 
 // The player saves downloads here, inside the music folder it may be serving.
-constexpr std::string_view kDownloadFolder = "下载音乐/";
+constexpr std::string_view kDownloadFolder = "下载音乐";
 
 std::string SongName(const SongFileTags& t, const std::string& path) {
   return t.title.empty() ? ReadableName(Stem(path)) : t.title;
@@ -38,27 +39,40 @@ std::string AlbumName(const SongFileTags& t, const std::string& folder,
   return !t.album.empty() ? t.album : folder.empty() ? rootName : ReadableName(Leaf(folder));
 }
 
+bool Downloaded(const std::string& path) {
+  return path.size() > kDownloadFolder.size() && path.starts_with(kDownloadFolder) &&
+         path[kDownloadFolder.size()] == '/';
+}
+
 // A song the player downloaded from this library into it is listed once, where it was: a file
 // in the download folder is left out when another file shows the same name, artists, album and
 // length (a copy downloaded twice counts once too). The ids of those left out.
 std::unordered_set<std::uint64_t> CopiesLeftOut(LibraryIndex& index, const std::string& rootName) {
-  std::unordered_set<std::string> listed;
-  std::vector<std::pair<std::string, std::uint64_t>> downloads;
-  index.ForEach([&](const IndexedFile& f) {
-    if (!f.tags) return;
+  auto key = [&](const IndexedFile& f) {
     const SongFileTags& t = *f.tags;
     // A download holds the artists joined as the player shows them.
-    std::string key = SongName(t, f.path) + '\n' + AlbumName(t, Folder(f.path), rootName) + '\n' +
-                      std::to_string(t.durationMs / 1000) + '\n';
-    for (std::size_t i = 0; i < t.artists.size(); ++i) key += (i ? "," : "") + t.artists[i];
-    if (f.path.starts_with(kDownloadFolder))
-      downloads.emplace_back(std::move(key), f.id);
-    else
-      listed.insert(std::move(key));
-  });
+    std::string text = SongName(t, f.path) + '\n' + AlbumName(t, Folder(f.path), rootName) +
+                       '\n' + std::to_string(t.durationMs / 1000) + '\n';
+    for (std::size_t i = 0; i < t.artists.size(); ++i) text += (i ? "," : "") + t.artists[i];
+    return text;
+  };
+  // Most libraries hold no downloads: then the other songs are not looked at.
+  std::unordered_map<std::string, std::vector<std::uint64_t>> downloads;
+  index.ForEach(
+      [&](const IndexedFile& f) {
+        if (f.tags) downloads[key(f)].push_back(f.id);
+      },
+      std::string(kDownloadFolder));
   std::unordered_set<std::uint64_t> leftOut;
-  for (auto& [key, id] : downloads)
-    if (!listed.insert(std::move(key)).second) leftOut.insert(id);
+  if (downloads.empty()) return leftOut;
+  index.ForEach([&](const IndexedFile& f) {
+    if (!f.tags || Downloaded(f.path)) return;
+    if (auto copies = downloads.find(key(f)); copies != downloads.end()) {
+      leftOut.insert(copies->second.begin(), copies->second.end());
+      downloads.erase(copies);
+    }
+  });
+  for (const auto& [text, ids] : downloads) leftOut.insert(ids.begin() + 1, ids.end());
   return leftOut;
 }
 
@@ -100,11 +114,19 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
         std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
       p.categories.push_back(genre);
   };
-  // Per album: its playlist and its songs as (disc, track, file name, index, has a picture).
+  // Per album: where it and its playlist are, its songs as (disc, track, file name, index, has a
+  // picture).
   using Place = std::tuple<int, int, std::string, std::size_t, bool>;
-  std::map<std::uint64_t, std::pair<std::size_t, std::vector<Place>>> albumSongs;
+  struct AlbumSongs {
+    std::size_t album = 0, playlist = 0;
+    std::vector<Place> places;
+  };
+  std::map<std::uint64_t, AlbumSongs> albumSongs;
 
   const std::unordered_set<std::uint64_t> copies = CopiesLeftOut(index, rootName);
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::string lastFolder;
+  std::size_t byFolder = kNone;
   // Row by row, in path order: the whole index is never in memory at once.
   index.ForEach([&](const IndexedFile& f) {
     if (!f.tags || copies.contains(f.id)) return;
@@ -123,26 +145,29 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     s.albumId = StableId("album:" + AlbumKey(t, folder));
     auto [entry, freshAlbum] = albumSongs.try_emplace(s.albumId);
     if (freshAlbum) {
+      entry->second.album = cat.albums.size();
       cat.albums.push_back({s.albumId, albumName, "专辑", "", "", false});
-      entry->second.first = playlistFor("album:" + std::to_string(s.albumId), albumName);
+      entry->second.playlist = playlistFor("album:" + std::to_string(s.albumId), albumName);
     }
-    entry->second.second.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
+    entry->second.places.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
                                       t.hasPicture);
-    addGenre(cat.playlists[entry->second.first], t.genre);
-    const std::size_t byFolder =
-        playlistFor("folder:" + folder, folder.empty() ? rootName : ReadableName(folder));
-    folderPlaylist.emplace(folder, byFolder);
+    addGenre(cat.playlists[entry->second.playlist], t.genre);
+    // A folder's songs mostly come one after another: its playlist is looked up once for them.
+    if (folder != lastFolder || byFolder == kNone) {
+      byFolder = playlistFor("folder:" + folder, folder.empty() ? rootName : ReadableName(folder));
+      folderPlaylist.emplace(folder, byFolder);
+      lastFolder = folder;
+    }
     cat.playlists[byFolder].trackIds.push_back(s.id);
     addGenre(cat.playlists[byFolder], t.genre);
     cat.fmPool.push_back(cat.songs.size());
     cat.songs.push_back(std::move(s));
   });
 
-  cat.Index();
   for (auto& [albumId, entry] : albumSongs) {
-    auto& [at, places] = entry;
+    auto& [albumAt, at, places] = entry;
     std::sort(places.begin(), places.end());
-    Album& album = cat.albums[cat.FindAlbum(albumId) - cat.albums.data()];
+    Album& album = cat.albums[albumAt];
     for (const auto& [disc, track, name, song, hasPicture] : places) {
       cat.playlists[at].trackIds.push_back(cat.songs[song].id);
       if (album.coverSongFile.empty() && hasPicture) {

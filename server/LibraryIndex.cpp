@@ -205,9 +205,23 @@ void LibraryIndex::Use(sqlite3* db, bool inMemory) {
   inMemory_ = inMemory;
 }
 
-bool LibraryIndex::Open(const std::string& file, const std::string& realRoot, std::string* error) {
+std::string LibraryIndex::SavedRoot(const std::string& file, const std::string& given) {
+  sqlite3* db = nullptr;
+  std::string root, named;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    SqlStatement r(db, "SELECT name, value FROM facts WHERE name IN ('root', 'given')");
+    while (r.Step()) (r.Text(0) == "root" ? root : named) = r.Text(1);
+  }
+  sqlite3_close(db);
+  // An index from before the name was kept: its root, when it is the name.
+  return named == given || (named.empty() && root == given) ? root : "";
+}
+
+bool LibraryIndex::Open(const std::string& file, const std::string& realRoot,
+                        const std::string& given, std::string* error) {
   file_ = file;
   root_ = realRoot;
+  given_ = given;
   std::string why;
   bool damaged = false;
   sqlite3* db = OpenFile(file, &why, &damaged);
@@ -247,10 +261,19 @@ bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
   if (!Exec(db, "CREATE TABLE IF NOT EXISTS facts(name TEXT PRIMARY KEY, value TEXT NOT NULL);",
             error))
     return false;
-  std::string root, schema;
+  std::string root, schema, given;
   {
     SqlStatement r(db, "SELECT name, value FROM facts");
-    while (r.Step()) (r.Text(0) == "root" ? root : schema) = r.Text(1);
+    while (r.Step())
+      (r.Text(0) == "root" ? root : r.Text(0) == "given" ? given : schema) = r.Text(1);
+  }
+  if (given != given_) {
+    SqlStatement r(db, "INSERT OR REPLACE INTO facts(name, value) VALUES('given', ?1)");
+    r.Bind(1, given_);
+    if (!r.Done()) {
+      if (error) *error = sqlite3_errmsg(db);
+      return false;
+    }
   }
   std::vector<IndexedFile> kept;
   if (root != root_ || schema != std::to_string(kSchema)) {
@@ -278,7 +301,7 @@ bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
   return WriteRows(db, {}, kept, error);
 }
 
-std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recursive) {
+std::vector<IndexedRow> LibraryIndex::Under(const std::string& dir, bool recursive) {
   const std::string prefix = dir.empty() ? "" : dir + "/";
   // Every path that starts with prefix sorts between prefix and prefix with its "/" raised by one.
   SqlStatement r(db_, dir.empty()
@@ -289,9 +312,9 @@ std::vector<IndexedFile> LibraryIndex::Under(const std::string& dir, bool recurs
     r.Bind(1, prefix);
     r.Bind(2, dir + "0");
   }
-  std::vector<IndexedFile> rows;
+  std::vector<IndexedRow> rows;
   while (r.Step()) {
-    IndexedFile f;
+    IndexedRow f;
     f.path = r.Text(0);
     if (!recursive && f.path.find('/', prefix.size()) != std::string::npos) continue;
     f.size = r.Int(1);
@@ -311,8 +334,15 @@ std::vector<std::pair<std::string, std::string>> LibraryIndex::FileLinks() {
   return links;
 }
 
-void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each) {
-  SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files ORDER BY path").c_str());
+void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each,
+                           const std::string& dir) {
+  SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files" +
+                       (dir.empty() ? "" : " WHERE path >= ?1 AND path < ?2") + " ORDER BY path")
+                          .c_str());
+  if (!dir.empty()) {
+    r.Bind(1, dir + "/");
+    r.Bind(2, dir + "0");
+  }
   while (r.Step()) {
     IndexedFile f;
     f.path = r.Text(0);
@@ -327,6 +357,12 @@ void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each) 
 
 std::int64_t LibraryIndex::Refused() {
   SqlStatement r(db_, "SELECT count(*) FROM files WHERE duration_ms IS NULL");
+  return r.Step() ? r.Int(0) : 0;
+}
+
+std::int64_t LibraryIndex::Rows() {
+  if (!db_) return 0;
+  SqlStatement r(db_, "SELECT count(*) FROM files");
   return r.Step() ? r.Int(0) : 0;
 }
 

@@ -23,16 +23,20 @@
 
 namespace lumora::server {
 
-struct IndexedFile {
+// A row without its tags: what a scan holds of each file it compares (a tenth of the size).
+struct IndexedRow {
   std::string path;    // below the root, "/"-separated
   std::string target;  // for a link to a file inside the library: that file; else empty
   std::int64_t size = 0;
   std::int64_t mtimeNs = 0;
   std::uint64_t id = 0;
-  std::uint64_t fingerprint = 0;     // of a few of its blocks; 0: not read
-  std::optional<SongFileTags> tags;  // nullopt: the reader refused the file
+  std::uint64_t fingerprint = 0;  // of a few of its blocks; 0: not read
 
   const std::string& file() const { return target.empty() ? path : target; }
+};
+
+struct IndexedFile : IndexedRow {
+  std::optional<SongFileTags> tags;  // nullopt: the reader refused the file
 };
 
 class LibraryIndex {
@@ -43,18 +47,24 @@ class LibraryIndex {
   LibraryIndex& operator=(const LibraryIndex&) = delete;
 
   // Opens (creating when absent) the index file; an index of another root is emptied, one of an
-  // older form is converted keeping its ids. False only when not even memory can hold it.
-  bool Open(const std::string& file, const std::string& realRoot, std::string* error);
+  // older form is converted keeping its ids. given: the root as the user named it. False only
+  // when not even memory can hold it.
+  bool Open(const std::string& file, const std::string& realRoot, const std::string& given,
+            std::string* error);
+  // The real root an index file was made for, when it was made for the root named given; else
+  // empty. It serves a library whose root cannot be resolved now (a share not mounted).
+  static std::string SavedRoot(const std::string& file, const std::string& given);
 
   // The rows directly in dir ("" is the root), or anywhere below it when recursive, without
   // their tags.
-  std::vector<IndexedFile> Under(const std::string& dir, bool recursive);
+  std::vector<IndexedRow> Under(const std::string& dir, bool recursive);
   // The links to files inside the library: (path, target).
   std::vector<std::pair<std::string, std::string>> FileLinks();
-  // Every row with its tags but the lyric, in path order.
-  void ForEach(const std::function<void(const IndexedFile&)>& each);
-  // How many files the reader refused.
+  // Every row (below dir, when given) with its tags but the lyric, in path order.
+  void ForEach(const std::function<void(const IndexedFile&)>& each, const std::string& dir = "");
+  // How many files the reader refused; how many rows there are.
   std::int64_t Refused();
+  std::int64_t Rows();
   bool IdTaken(std::uint64_t id);
   // The lyric a song's file holds; empty when none. From any thread.
   std::string Lyric(std::uint64_t id);
@@ -73,7 +83,7 @@ class LibraryIndex {
   bool ToMemory(std::string* error);
   void Use(sqlite3* db, bool inMemory);
 
-  std::string file_, root_;
+  std::string file_, root_, given_;
   sqlite3* db_ = nullptr;
   bool inMemory_ = false;
   std::shared_mutex swap_;  // held shared by Lyric, alone where db_ changes

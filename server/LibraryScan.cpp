@@ -50,6 +50,8 @@ void Walk(const std::string& realRoot, const ScanArea& area,
     DIR* d = fd < 0 ? nullptr : fdopendir(fd);
     if (!d) {
       if (fd >= 0) close(fd);
+      // Its files are not gone: they cannot be seen (a share that went, a mode changed).
+      out.rootUnreadable = out.rootUnreadable || dir.empty();
       continue;
     }
     out.folders.push_back(dir);
@@ -120,13 +122,18 @@ std::uint64_t Fingerprint(int fd) {
 }
 
 // Opens a file beneath the root, takes its fingerprint and has a reader read its tags; a file
-// that cannot be opened so (gone, or swapped for a link out since the walk) is refused, and a
-// file that ends its reader is refused with one line on stderr.
+// that cannot be opened so (gone, or swapped for a link out since the walk) is refused without a
+// modification time, so that the next look reads it again should it come back as it was (a
+// folder moved out and back while it was scanned); a file that ends its reader is refused with
+// one line on stderr.
 void ReadFile(const std::string& realRoot, IndexedFile& f, TagReaders& readers) {
   const std::string path = realRoot + "/" + f.file();
   f.tags.reset();
   const int fd = OpenFileBeneath(realRoot, path);
-  if (fd < 0) return;
+  if (fd < 0) {
+    f.mtimeNs = -1;
+    return;
+  }
   f.fingerprint = Fingerprint(fd);
   std::string why;
   if (!readers.ReadTags(fd, path.substr(path.rfind('/') + 1), &f.tags, &why))
@@ -164,60 +171,81 @@ bool ScanArea::Holds(const std::string& path) const {
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::vector<ScanArea>& areas,
                       const std::function<void(const std::string& folder)>& entering,
-                      const std::function<bool()>& stopAsked, TagReaders& readers) {
+                      const std::function<bool()>& stopAsked, TagReaders& readers,
+                      const std::function<void()>& committed) {
   ScanOutcome out;
   std::map<std::string, FileStamp> found;
-  std::map<std::string, IndexedFile> known;
+  std::map<std::string, IndexedRow> known;
   for (const ScanArea& area : Merged(areas)) {
     Walk(realRoot, area, entering, stopAsked, found, out);
-    for (IndexedFile& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
+    for (IndexedRow& f : index.Under(area.dir, area.recursive)) known[f.path] = std::move(f);
   }
-  std::vector<IndexedFile> changed, fresh;
-  for (const auto& [path, stamp] : found) {
+  out.stopped = out.stopped || out.rootUnreadable;
+  if (out.stopped) return out;
+  std::vector<IndexedRow> work, fresh;  // changed files first, then fresh ones (id 0)
+  for (auto& [path, stamp] : found) {
     auto row = known.find(path);
     if (row == known.end()) {
-      fresh.push_back({path, stamp.target, stamp.size, stamp.mtimeNs, 0, 0, std::nullopt});
-    } else {
-      IndexedFile& f = row->second;
-      if (f.size != stamp.size || f.mtimeNs != stamp.mtimeNs || f.target != stamp.target) {
-        f.size = stamp.size;
-        f.mtimeNs = stamp.mtimeNs;
-        f.target = stamp.target;
-        changed.push_back(std::move(f));
-      }
-      known.erase(row);
+      fresh.push_back({path, std::move(stamp.target), stamp.size, stamp.mtimeNs, 0, 0});
+      continue;
     }
+    IndexedRow& f = row->second;
+    if (f.size != stamp.size || f.mtimeNs != stamp.mtimeNs || f.target != stamp.target) {
+      f.size = stamp.size;
+      f.mtimeNs = stamp.mtimeNs;
+      f.target = stamp.target;
+      work.push_back(std::move(f));
+    }
+    known.erase(row);
   }
-  out.filesRead = static_cast<int>(changed.size() + fresh.size());
-  ReadFiles(realRoot, changed, stopAsked, readers);
-  ReadFiles(realRoot, fresh, stopAsked, readers);
-  out.stopped = out.stopped || stopAsked();
-  if (out.stopped) return out;
+  found.clear();
+  work.insert(work.end(), std::make_move_iterator(fresh.begin()),
+              std::make_move_iterator(fresh.end()));
+  fresh = {};
+  out.filesRead = static_cast<int>(work.size());
 
   // What is left in known vanished; a fresh file with the fingerprint of one of them is that
   // file moved or copied, and keeps its id.
-  std::multimap<std::uint64_t, std::uint64_t> vanished;  // fingerprint -> id
-  std::vector<std::string> gone;
+  std::multimap<std::uint64_t, const IndexedRow*> vanished;  // by fingerprint
+  std::set<std::string> gone;
   for (const auto& [path, row] : known) {
-    if (row.fingerprint) vanished.emplace(row.fingerprint, row.id);
-    gone.push_back(path);
+    if (row.fingerprint) vanished.emplace(row.fingerprint, &row);
+    gone.insert(path);
   }
+  // Read and written in batches: a scan cut short keeps what it read, and the next one goes on
+  // from there.
   std::set<std::uint64_t> used;
-  for (IndexedFile& f : fresh) {
-    auto moved = f.fingerprint ? vanished.find(f.fingerprint) : vanished.end();
-    if (moved != vanished.end()) {
-      f.id = moved->second;
-      vanished.erase(moved);
-    } else {
-      f.id = StableId("song:" + f.path);
-      for (int n = 1; used.count(f.id) || index.IdTaken(f.id); ++n)
-        f.id = StableId("song:" + f.path + "#" + std::to_string(n));
+  for (std::size_t from = 0; from < work.size(); from += kScanBatch) {
+    std::vector<IndexedFile> batch(std::min(work.size(), from + kScanBatch) - from);
+    for (std::size_t i = 0; i < batch.size(); ++i)
+      static_cast<IndexedRow&>(batch[i]) = std::move(work[from + i]);
+    ReadFiles(realRoot, batch, stopAsked, readers);
+    out.stopped = stopAsked();
+    if (out.stopped) return out;
+    std::vector<std::string> moved;
+    for (IndexedFile& f : batch) {
+      if (f.id) continue;
+      auto was = f.fingerprint ? vanished.find(f.fingerprint) : vanished.end();
+      if (was != vanished.end()) {
+        f.id = was->second->id;
+        moved.push_back(was->second->path);
+        gone.erase(was->second->path);
+        vanished.erase(was);
+      } else {
+        f.id = StableId("song:" + f.path);
+        for (int n = 1; used.count(f.id) || index.IdTaken(f.id); ++n)
+          f.id = StableId("song:" + f.path + "#" + std::to_string(n));
+      }
+      used.insert(f.id);
     }
-    used.insert(f.id);
-    changed.push_back(std::move(f));
+    index.Apply(moved, batch, &out.indexFailure);
+    out.indexChanged = true;
+    if (committed) committed();
   }
-  index.Apply(gone, changed, &out.indexFailure);
-  out.indexChanged = !gone.empty() || !changed.empty();
+  if (!gone.empty()) {
+    index.Apply({gone.begin(), gone.end()}, {}, &out.indexFailure);
+    out.indexChanged = true;
+  }
   return out;
 }
 

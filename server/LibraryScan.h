@@ -36,18 +36,24 @@ struct ScanOutcome {
   bool indexChanged = false;
   std::vector<std::string> folders;  // every folder walked, below the root
   std::vector<FolderLink> links;     // the folder links met in the walked folders
-  bool stopped = false;              // cut short when asked to stop: the index is as it was
+  // Cut short when asked to stop: the batches read so far are in the index, nothing is removed.
+  bool stopped = false;
+  bool rootUnreadable = false;  // the root could not be opened: stopped, nothing changed
   std::string indexFailure;  // why the index file refused the changes (see LibraryIndex::Apply)
 };
 
 // How many files a scan reads at once: opening and parsing files is most of a first scan.
 unsigned ReadingThreads();
+// How many files are read between two writes of the index.
+inline constexpr std::size_t kScanBatch = 500;
 
 // entering is called with each folder before its files are listed, so that a watch set up there
-// misses nothing written meanwhile; stopAsked between folders and files, from several threads.
+// misses nothing written meanwhile; stopAsked between folders and files, from several threads;
+// committed (when given) after each batch of files is in the index.
 ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
                       const std::vector<ScanArea>& areas,
                       const std::function<void(const std::string& folder)>& entering,
-                      const std::function<bool()>& stopAsked, TagReaders& readers);
+                      const std::function<bool()>& stopAsked, TagReaders& readers,
+                      const std::function<void()>& committed = nullptr);
 
 }  // namespace lumora::server

@@ -1,7 +1,7 @@
 #pragma once
 // The library looked at whole, by size and modification time, at an interval: how changes are
-// followed where the folder watch cannot follow them (no inotify instance to be had). Off until
-// started.
+// followed where the folder watch cannot follow them (no inotify instance to be had, folders past
+// the watch limit, a network file system). Off until started.
 #include <algorithm>
 #include <chrono>
 
@@ -10,7 +10,8 @@ namespace lumora::server {
 class PeriodicCheck {
  public:
   using Clock = std::chrono::steady_clock;
-  static constexpr std::chrono::seconds kInterval{30};
+  // The default: a walk of a large share every two minutes costs its server little.
+  static constexpr std::chrono::seconds kInterval{120};
 
   void Start(Clock::duration every) {
     every_ = every;

@@ -35,7 +35,7 @@ const char kUsage[] =
     "usage: lumora-server [--host 127.0.0.1] [--name NAME]... [--port 3000] [--data DIR]\n"
     "                     [--library DIR | --music | --demo | --test-catalogue]\n"
     "                     [--demo-dir DIR]\n"
-    "                     [--test-controls]\n"
+    "                     [--check-every SECONDS] [--max-watches N] [--test-controls]\n"
     "  --host ADDR      IPv4 address to listen on (default 127.0.0.1); any but\n"
     "                   127.x.x.x makes the service reachable from the network\n"
     "  --name NAME      another name clients reach it by (besides the address and\n"
@@ -46,6 +46,10 @@ const char kUsage[] =
     "  --library DIR    serve the music files of DIR, following its changes\n"
     "  --music          serve the music files of the desktop's music folder\n"
     "                   (XDG_MUSIC_DIR, else what user-dirs.dirs names, else ~/Music)\n"
+    "  --check-every S  where changes send no events (a network share, folders past\n"
+    "                   the watch limit), look at the library every S seconds\n"
+    "                   (default 120; 0: only on SIGHUP)\n"
+    "  --max-watches N  watch at most N folders; the others are looked at as above\n"
     "  --demo           serve the generated demo catalogue (the default)\n"
     "  --test-catalogue serve the generated catalogue of the tests' fixtures\n"
     "  --demo-dir DIR   where the generated catalogue is made and kept\n"
@@ -98,6 +102,7 @@ int main(int argc, char** argv) {
   std::string host = "127.0.0.1", dataDir = DefaultDataDir(), library, demoDir;
   std::vector<std::string> names;
   int port = 3000;
+  FollowOptions follow;
   bool testControls = false, testCatalogue = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -108,16 +113,24 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
+    // A whole number from 0 to max, else the program ends.
+    auto number = [&](long max) {
+      const std::string text = value();
+      char* end = nullptr;
+      const long n = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end || n < 0 || n > max) std::exit(Fail("bad " + arg + ": " + text));
+      return n;
+    };
     if (arg == "--host") {
       host = value();
     } else if (arg == "--name") {
       names.push_back(value());
     } else if (arg == "--port") {
-      std::string text = value();
-      char* end = nullptr;
-      long n = std::strtol(text.c_str(), &end, 10);
-      if (text.empty() || *end || n < 0 || n > 65535) return Fail("bad port: " + text);
-      port = static_cast<int>(n);
+      port = static_cast<int>(number(65535));
+    } else if (arg == "--check-every") {
+      follow.checkEvery = std::chrono::seconds(number(24 * 3600));
+    } else if (arg == "--max-watches") {
+      follow.maxWatches = static_cast<int>(number(1 << 30));
     } else if (arg == "--data") {
       dataDir = value();
     } else if (arg == "--library" || arg == "--music") {
@@ -181,16 +194,13 @@ int main(int argc, char** argv) {
   CurrentCatalogue catalogue;
   std::unique_ptr<Library> followed;
   if (!library.empty()) {
-    // The user unit serves the music folder, which a new account may not have: an empty library
-    // beats a service that fails at every restart.
-    if (!fs::exists(library, ec))
-      std::cerr << "lumora-server: " << library
-                << " does not exist; serving an empty library until it appears\n";
-    else if (!fs::is_directory(library, ec))
+    // The user unit serves the music folder, which a new account may not have, and a share may
+    // not be mounted yet: the library is served from its index, or empty, until it appears.
+    if (fs::exists(library, ec) && !fs::is_directory(library, ec))
       return Fail("not a folder: " + library);
     // A throw-away cache of the files' tags, apart from the accounts (see LibraryIndex.h).
     followed = std::make_unique<Library>(library, dataDir + "/library-index.db", catalogue,
-                                         stopPending, "/proc/self/exe");
+                                         "/proc/self/exe", follow);
     if (!followed->Start(&error)) return Fail("library: " + error);
   } else {
     if (demoDir.empty()) demoDir = dataDir + (testCatalogue ? "/test-catalogue" : "/demo");
@@ -209,12 +219,16 @@ int main(int argc, char** argv) {
 
   ApiServer api(catalogue, store, {assets, testControls, followed.get()});
   std::mutex logMutex;
+  HttpLimits limits;
+  // The tests read which ids a client asked for from the log.
+  if (testControls) limits.loggedTarget = std::string::npos;
   HttpServer http([&](const HttpRequest& req, HttpResponse& res) { api.Handle(req, res); },
                   [&](const std::string& line) {
                     std::lock_guard lock(logMutex);
                     std::fprintf(stdout, "%s\n", line.c_str());
                     std::fflush(stdout);
-                  });
+                  },
+                  limits);
   api.SetHttpServer(&http);
   if (!http.Start(host, port, &error, names)) return Fail(error);
   {

@@ -8,6 +8,7 @@
 #include <regex>
 #include <set>
 
+#include "Catalogue.h"
 #include "DemoCatalogue.h"
 #include "TestCatalogue.h"
 #include "support/TempDir.h"
@@ -198,6 +199,32 @@ TEST(GeneratedCatalogue, MakesFilesOnceAndRemakesThemForAnotherStamp) {
   EXPECT_EQ(cat.FindSong(12)->durationMs, 2000);
   EXPECT_EQ(cat.fmPool, std::vector<std::size_t>{0});
   EXPECT_EQ(cat.FindAlbum(7)->coverFile, folder + "/covers/album-7.jpg");
+}
+
+TEST(CatalogueSearch, FindsSongsThroughItsNamesIndex) {
+  server::Catalogue cat;
+  // The last is not in fmPool: a search never finds it.
+  for (const char* name :
+       {"Morning Light", "晨光序曲", "Night\nLight", "light", "Twilight", "Lighthouse"}) {
+    cat.songs.emplace_back();
+    cat.songs.back().name = name;
+  }
+  cat.fmPool = {4, 3, 2, 1, 0};            // searched in fmPool's order
+  cat.Index();
+  struct Case {
+    const char* what;
+    const char* text;
+    std::vector<std::size_t> found;
+  } cases[] = {
+      {"any case of ASCII, in fmPool's order", "LIGHT", {4, 3, 2, 0}},
+      {"a match at a name's very start and end", "twilight", {4}},
+      {"a name in Chinese, by part of it", "光序", {1}},
+      {"two matches in one name count once", "i", {4, 3, 2, 0}},
+      {"never across two names", "lightlight", {}},
+      {"never across a name's line break", "night\nlight", {}},
+      {"nothing found", "dusk", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(cat.FindSongs(c.text), c.found) << c.what;
 }
 
 }  // namespace

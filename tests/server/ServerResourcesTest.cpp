@@ -14,7 +14,6 @@
 #include <functional>
 
 #include "LibraryFixture.h"
-#include "PeriodicCheck.h"
 #include "ServerTestUtil.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -92,7 +91,7 @@ TEST(ServerResources, WithoutInotifyTheWholeLibraryIsLookedAtNowAndThen) {
   TempDir lib;
   ASSERT_TRUE(writeSong(lib.path() / "first.mp3", Tags("First", "Band", "Album")));
   ServerProcess server(ServerProcess::Options{
-      {}, lib.path(), {}, 0, [] {
+      {}, lib.path(), {"--check-every", "2"}, 0, [] {
         if (setgroups(0, nullptr) != 0 || setgid(kUser) != 0 || setuid(kUser) != 0) _exit(126);
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // a change of user cleared it
         while (inotify_init() >= 0) {
@@ -103,8 +102,7 @@ TEST(ServerResources, WithoutInotifyTheWholeLibraryIsLookedAtNowAndThen) {
   EXPECT_NE(server.errors().find("cannot watch the library's folders"), std::string::npos);
   ASSERT_TRUE(writeSong(lib.path() / "later.mp3", Tags("Later", "Band", "Album")));
   LibraryView view(server);
-  EXPECT_TRUE(waitFor([&] { return view.find("Later").size() == 1; },
-                      server::PeriodicCheck::kInterval + kSeenWithin))
+  EXPECT_TRUE(waitFor([&] { return view.find("Later").size() == 1; }, kSeenWithin))
       << server.errors();
 }
 

@@ -103,7 +103,11 @@ bool ServerProcess::start() {
   while (std::chrono::steady_clock::now() < deadline) {
     std::string out = output();
     std::size_t at = out.find(marker);
-    if (at != std::string::npos && out.find('\n', at) != std::string::npos) {
+    const bool await = !options_.library.empty() && options_.awaitLibrary;
+    const std::string err = await ? errors() : "";
+    const bool served = !await || err.find("library scanned in") != std::string::npos ||
+                        err.find("of its index until it comes back") != std::string::npos;
+    if (at != std::string::npos && out.find('\n', at) != std::string::npos && served) {
       port_ = std::atoi(out.c_str() + at + marker.size());
       return port_ > 0;
     }

@@ -30,6 +30,8 @@ class ServerProcess {
     // Runs in the server's process just before the program starts there: a test takes its
     // user or its limits there.
     std::function<void()> beforeStart = nullptr;
+    // start() waits for the library's first scan (or its "missing" line), not only the port.
+    bool awaitLibrary = true;
   };
 
   ServerProcess();
@@ -39,7 +41,7 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   // Starts the server and waits until it listens (up to two minutes: the first start of a
-  // test run makes the demo catalogue). false when it did not come up; see output().
+  // test run makes the demo catalogue), and a library until its first scan is served. false when it did not come up; see output().
   bool start();
   // SIGTERM, then waits for the process; returns its exit status (-1 if it was not running).
   int stop();
