@@ -184,6 +184,11 @@ void ApiServer::Handle(const HttpRequest& req, HttpResponse& res) {
       return;
     }
   }
+  // A player told "no songs" would show an empty square; told to come back, it tries again.
+  if (!catalogue_.Ready()) {
+    res.headers.emplace_back("Retry-After", "1");
+    return Error(res, 503, "正在读取音乐库，请稍后再试");
+  }
   // One catalogue from start to end, even when the library changes meanwhile.
   const std::shared_ptr<const Catalogue> cat = catalogue_.Get();
   Route(*cat, req, res, fault ? &*fault : nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 // The songs, albums and playlists the server hands out, held in memory. Ids are 64-bit
 // unsigned integers and always leave the server as exact decimal text.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -91,9 +92,15 @@ class CurrentCatalogue {
   void Set(std::shared_ptr<const Catalogue> next) {
     std::lock_guard lock(mutex_);
     current_.swap(next);
+    ready_ = true;
   }  // the old one ends here, outside the lock, unless a request still holds it
+  // While a library's index is read the catalogue is not the library yet: served, it would read
+  // as a library of no songs. Ready again at the next Set.
+  void Loading() { ready_ = false; }
+  bool Ready() const { return ready_; }
 
  private:
+  std::atomic<bool> ready_{true};
   mutable std::mutex mutex_;
   std::shared_ptr<const Catalogue> current_ = std::make_shared<const Catalogue>();
 };

@@ -85,6 +85,8 @@ bool Library::Start(std::string* error) {
   realRoot_ = RealPath(root_);
   if (realRoot_.empty()) realRoot_ = LibraryIndex::SavedRoot(indexFile_, given_);
   if (!realRoot_.empty() && !index_.Open(indexFile_, realRoot_, given_, error)) return false;
+  // Until the index is served, requests are asked to come back rather than told of no songs.
+  if (!realRoot_.empty() && index_.Rows() > 0) served_.Loading();
   follower_ = std::thread([this] {
     // The index is served before the disk is looked at; the server listens meanwhile.
     if (!realRoot_.empty() && index_.Rows() > 0) Serve();
@@ -143,8 +145,9 @@ bool Library::RootHere() {
   }
   if (!saidNetwork_ && OnNetworkFileSystem(realRoot_)) {
     saidNetwork_ = true;
-    CheckNowAndThen("the library is on a network file system, whose changes made elsewhere send"
-                    " no events");
+    CheckNowAndThen(
+        "the library is on a network file system, whose changes made elsewhere send"
+        " no events");
   }
   return true;
 }
@@ -189,8 +192,9 @@ bool Library::Rescan(const std::vector<ScanArea>& areas) {
       [&](const std::string& folder) {
         if (!watch_.Add(realRoot_, folder) && !saidUnwatched_) {
           saidUnwatched_ = true;
-          CheckNowAndThen("no more folders can be watched (fs.inotify.max_user_watches or"
-                          " --max-watches)");
+          CheckNowAndThen(
+              "no more folders can be watched (fs.inotify.max_user_watches or"
+              " --max-watches)");
         }
       },
       [&] { return stopping_.load(); }, readers_, committed);

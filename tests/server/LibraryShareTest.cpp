@@ -3,10 +3,12 @@
 // folders past the watch limit are looked at now and then, and no change is lost under churn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
-#include <thread>
 #include <regex>
+#include <thread>
 
+#include "ApiServer.h"
 #include "LibraryFixture.h"
 #include "ServerTestUtil.h"
 #include "support/TempDir.h"
@@ -34,6 +36,30 @@ std::string UrlCode(const ServerProcess& server, const std::string& id) {
   return reply ? Between(reply->body, ",\"code\":", ",") : "";
 }
 
+// While a library's index is read, a player is asked to come back: told "no songs", it would show
+// an empty square and an empty play list.
+TEST(LibraryShare, AnIndexBeingReadIsNotServedAsALibraryOfNoSongs) {
+  server::CurrentCatalogue catalogue;
+  server::Store store;
+  server::ApiServer api(catalogue, store, {});
+  auto ask = [&] {
+    server::HttpRequest req;
+    req.method = "GET";
+    req.path = "/top/playlist";
+    server::HttpResponse res;
+    api.Handle(req, res);
+    return res;
+  };
+  catalogue.Loading();
+  const server::HttpResponse loading = ask();
+  EXPECT_EQ(loading.status, 503);
+  EXPECT_NE(std::find(loading.headers.begin(), loading.headers.end(),
+                      std::pair<std::string, std::string>("Retry-After", "1")),
+            loading.headers.end());
+  catalogue.Set(std::make_shared<const server::Catalogue>());
+  EXPECT_EQ(ask().status, 200);
+}
+
 TEST(LibraryShare, AStoppedFirstScanGoesOnWhereItStopped) {
   constexpr int kSongs = 4000;  // eight batches: far more than a scan reads before it serves
   TempDir lib, data;
@@ -48,8 +74,7 @@ TEST(LibraryShare, AStoppedFirstScanGoesOnWhereItStopped) {
     ASSERT_TRUE(first.start()) << first.errors();
     LibraryView view(first);
     // What the scan has read so far is served while it goes on.
-    ASSERT_TRUE(waitFor([&] { return !view.find("Copy").empty(); }, kSeenWithin))
-        << first.errors();
+    ASSERT_TRUE(waitFor([&] { return !view.find("Copy").empty(); }, kSeenWithin)) << first.errors();
     EXPECT_EQ(first.stop(), 0);
     if (LastScan(first).first >= 0) GTEST_SKIP() << "the first scan ended before it was stopped";
   }
@@ -64,7 +89,7 @@ TEST(LibraryShare, AStoppedFirstScanGoesOnWhereItStopped) {
 TEST(LibraryShare, AMissingRootKeepsItsIndexServedUntilItComesBack) {
   struct Case {
     const char* what;
-    std::function<void(const fs::path& root, const fs::path& aside)> away, back;
+    std::function<void(const fs::path&root, const fs::path&aside)> away, back;
   };
   const Case cases[] = {
       {"absent: a share's mount point gone",
@@ -145,8 +170,8 @@ TEST(LibraryShare, NoChangeIsLostUnderChurn) {
   const Change changes[] = {
       {"a folder moved in", [&] { fs::rename(outside.path() / "Arriving", root / "Arriving"); },
        "Arriving 2", ""},
-      {"a folder moved out", [&] { fs::rename(root / "Leaving", outside.path() / "Leaving"); },
-       "", "Leaving"},
+      {"a folder moved out", [&] { fs::rename(root / "Leaving", outside.path() / "Leaving"); }, "",
+       "Leaving"},
       {"a tree deleted", [&] { fs::remove_all(root / "Nested"); }, "", "Inner"},
       {"a folder moved in and deleted at once",
        [&] {
