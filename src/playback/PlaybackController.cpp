@@ -175,6 +175,7 @@ bool PlaybackController::admit(StartGate::Kind kind, StartGate::Steps wish) {
     return false;
   }
   if (!gate_.handingOver()) startPaused_ = false;
+  waitingForUser_ = false;
   hooks_.retryTicker->stop();
   retry_ = nullptr;
   supersedeOpening();
@@ -345,8 +346,10 @@ void PlaybackController::songsLoaded(std::size_t loaded, std::size_t total) {
   hooks_.processPendingEvents();
 }
 
-// A playlist the server does not know puts back the title of what played before.
+// A playlist the server does not know puts back the title of what played before. Its box is
+// opened once: the tick does not load it again behind the user's back.
 void PlaybackController::failPlaylistLoad() {
+  waitingForUser_ = true;
   const PlaybackFailure failure{PlaybackFailure::Kind::PlaylistLoadFailed,
                                 {},
                                 state_.playlist.playlistLoadCode,
@@ -364,7 +367,7 @@ bool PlaybackController::fillQueue() {
   const std::size_t queued = queue.size();
   announce([queued](PlaybackObserver& o) { o.fmBatchFetched(queued); });
   if (queue.empty() && service_.LastReply() == ServiceReply::NeedsLogin) {
-    waitingForLogin_ = true;
+    waitingForUser_ = true;
     fail(PlaybackFailure::Kind::NeedsLogin);
   } else if (queue.empty() && service_.LastReply() == ServiceReply::Unreachable) {
     waitForServer(gate_.current());
@@ -380,7 +383,6 @@ void PlaybackController::playNextSteps(int times) {
   {
     if (!admit(StartGate::Kind::Next, [this](int n) { playNextSteps(n); })) return;
     const StartGate::Pass pass(gate_);
-    waitingForLogin_ = false;
     if (state_.playMode == kPlaylistMode) hooks_.random->seed(hooks_.tickCount());
     QueueStep step = nextQueueStep(state_, false);
     if (step == QueueStep::Fill) {
@@ -526,7 +528,10 @@ void PlaybackController::onFmButtonClicked(bool selected) {
 }
 
 void PlaybackController::setPlayMode(const std::string& mode) {
-  if (mode != state_.playMode) dropAhead();
+  if (mode != state_.playMode) {
+    dropAhead();
+    waitingForUser_ = false;
+  }
   state_.playMode = mode;
 }
 

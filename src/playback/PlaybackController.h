@@ -202,8 +202,9 @@ class PlaybackController : private PlaylistLoadProgress {
   bool stopped_ = false;
   // The auto-play tick runs from the first song start on, except while paused or waiting.
   bool autoPlayArmed_ = false;
-  // Personal FM wants a login: the auto-play tick asks nothing until the user plays again.
-  bool waitingForLogin_ = false;
+  // Personal FM wants a login, or the playlist loaded is gone: the auto-play tick asks nothing
+  // (and opens no box) until the user plays or changes the mode.
+  bool waitingForUser_ = false;
   bool watched_ = true;
   // The next progress tick shows the lyric line in effect, not only a line tagged this second.
   bool catchUp_ = false;

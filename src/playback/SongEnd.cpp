@@ -36,7 +36,7 @@ void PlaybackController::songEnded() {
   if (prepared_ && prepared_->offered && !audio_.withdrawNext(state_.now.currentStream))
     prepared_.reset();
   const EndStep step =
-      atEnd({opening_.has_value(), prepared_.has_value(), waitingForLogin_ || bool(retry_)});
+      atEnd({opening_.has_value(), prepared_.has_value(), waitingForUser_ || bool(retry_)});
   if (step == EndStep::AwaitOpening) return;
   if (step == EndStep::PlayPrepared) {
     Prepared next = std::move(*prepared_);

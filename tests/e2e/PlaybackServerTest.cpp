@@ -180,9 +180,16 @@ TEST_F(ServerWindow, ServerOutageKeepsTheQueueUntilItAnswersAgain) {
   ServerProcess again(samePort);
   ASSERT_TRUE(again.start()) << again.errors();
   ASSERT_TRUE(pump([&] { return active() == ChannelState::Playing; }, 40s));
+  const auto holds = [](const std::vector<std::string>& ids, const std::string& id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+  };
   const std::string now = state().now.currentSongId;
-  EXPECT_NE(std::find(queued.ids.begin(), queued.ids.end(), now), queued.ids.end()) << now;
-  EXPECT_EQ(state().playlistQueue.size(), queued.size() - 1);
+  EXPECT_TRUE(holds(queued.ids, now)) << now;
+  // A loaded machine may let the first of these short songs end before this looks: every song
+  // gone from the queue was heard, none passed over.
+  EXPECT_LT(state().playlistQueue.size(), queued.size());
+  for (const std::string& id : queued.ids)
+    EXPECT_TRUE(holds(state().playlistQueue.ids, id) || holds(state().history.ids, id)) << id;
 }
 
 }  // namespace

@@ -186,6 +186,55 @@ TEST_F(PlaybackControllerTest, LostServerBeforeTheFirstSongIsTriedAgain) {
   EXPECT_EQ(Count("load"), loads);
 }
 
+// The square's only playlist is gone when the song ends: one box, and the tick loads it again
+// only after the user acted, however many ticks come (a stray one included).
+TEST_F(PlaybackControllerTest, MissingPlaylistOpensOneBoxUntilTheUserActs) {
+  struct Case {
+    const char* act;
+    std::function<void(PlaybackController&)> userAct;
+    // Since the song ended.
+    std::size_t loads, boxes;
+    const char* playing;
+  } cases[] = {
+      {"ticks alone", [](PlaybackController&) {}, 1, 1, "s"},
+      {"next", [](PlaybackController& c) { c.playNext(); }, 2, 2, "s"},
+      {"play button", [](PlaybackController& c) { c.resumeOrStart(); }, 2, 2, "s"},
+      {"double-click", [](PlaybackController& c) { c.playSelectedPlaylist(0); }, 2, 2, "s"},
+      {"new square page, next",
+       [this](PlaybackController& c) {
+         view.rows = {"other"};
+         c.playNext();
+       },
+       2, 1, "t"},
+      {"personal FM, play",
+       [this](PlaybackController& c) {
+         c.onFmButtonClicked(true);
+         service.fmBatches.push_back({MakeSong("f")});
+         c.resumeOrStart();
+       },
+       1, 1, "f"},
+  };
+  for (const Case& c : cases) {
+    PlaybackController fresh(audio, service, view, "http://127.0.0.1:3000", Hooks());
+    FacePresenter face(view);
+    fresh.addObserver(face);
+    view.rows = {"only"};
+    service.playlists["only"] = {"200", {MakeSong("s")}};
+    service.playlists["other"] = {"200", {MakeSong("t")}};
+    fresh.resumeOrStart();
+    ASSERT_EQ(fresh.state().now.currentSongId, "s") << c.act;
+    service.playlists["only"] = {"404", {}};
+    audio.streams[fresh.state().now.currentStream].active = 0;
+    log.clear();
+    for (int tick = 0; tick < 5; ++tick) fresh.autoPlayTick();
+    c.userAct(fresh);
+    for (int tick = 0; tick < 5; ++tick) fresh.autoPlayTick();
+    EXPECT_EQ(Count("load"), c.loads) << c.act;
+    EXPECT_EQ(Count(std::string("message ") + kPlaylistNotFound), c.boxes) << c.act;
+    EXPECT_EQ(fresh.state().now.currentSongId, c.playing) << c.act;
+  }
+}
+
 // Clicks during a playlist load are not lost: the start gives way to the latest once the load is
 // done, the song it drew passed over unfetched.
 TEST_F(PlaybackControllerTest, WishesDuringAStartRunWhenItEnds) {
