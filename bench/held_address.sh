@@ -22,10 +22,7 @@ wp_start_pulse bench
 tones="$wp_work/tones"
 mkdir -p "$tones"
 for k in $(seq 1 40); do
-  gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=300 \
-    samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=1 ! \
-    taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! \
-    flacenc ! filesink "location=$(printf '%s/%02d.flac' "$tones" "$k")"
+  wp_make_tone "$(printf '%s/%02d.flac' "$tones" "$k")" $((200 + 40 * k)) 300 "Tone$k" Tones
 done
 wp_start_xvfb
 wp_start_server --library "$tones" --test-controls

@@ -23,10 +23,7 @@ line_area=(4 208 146 18)
 songs="$wp_work/songs"
 mkdir -p "$songs"
 for k in 1 2; do
-  gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((300 * k))" volume=0.5 num-buffers=600 \
-    samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=1 ! \
-    taginject "tags=title=Lines$k,artist=Bench,album=Lines" ! \
-    flacenc ! filesink "location=$songs/$k.flac"
+  wp_make_tone "$songs/$k.flac" $((300 * k)) 600 "Lines$k" Lines
   for s in $(seq 0 3 57); do printf '[%02d:%02d.00]line %02d of song %d\n' $((s / 60)) $((s % 60)) $((s / 3 + 1)) "$k"; done \
     >"$songs/$k.lrc"
 done

@@ -44,17 +44,9 @@ wp_start_pulse bench
 tones="$wp_work/tones"
 mkdir -p "$tones"
 for k in $(seq 1 "$songs"); do
-  if [ $((k % 3)) = 0 ]; then
-    gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=40 \
-      samplesperbuffer=4410 ! audio/x-raw,rate=44100,channels=2 ! \
-      taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! vorbisenc ! oggmux ! \
-      filesink "location=$(printf '%s/%02d.ogg' "$tones" "$k")"
-  else
-    gst-launch-1.0 -q audiotestsrc wave=sine "freq=$((200 + 40 * k))" volume=0.5 num-buffers=40 \
-      samplesperbuffer=4800 ! audio/x-raw,rate=48000,channels=1 ! \
-      taginject "tags=title=Tone$k,artist=Bench,album=Tones" ! \
-      flacenc ! filesink "location=$(printf '%s/%02d.flac' "$tones" "$k")"
-  fi
+  extension=flac
+  if [ $((k % 3)) = 0 ]; then extension=ogg; fi
+  wp_make_tone "$(printf '%s/%02d.%s' "$tones" "$k" "$extension")" $((200 + 40 * k)) 40 "Tone$k" Tones
 done
 
 wp_start_xvfb

@@ -218,6 +218,18 @@ wp_median() {
     if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# A sine tone of HZ Hz lasting TENTHS tenths of a second, tagged TITLE by Bench on ALBUM, written
+# to FILE: FLAC at 48 kHz mono, or Ogg Vorbis at 44.1 kHz stereo for a name ending in .ogg.
+wp_make_tone() {
+  local file="$1" hz="$2" tenths="$3" title="$4" album="$5"
+  local rate=48000 channels=1 encode=(flacenc)
+  if [[ $file == *.ogg ]]; then rate=44100 channels=2 encode=(vorbisenc ! oggmux); fi
+  gst-launch-1.0 -q audiotestsrc wave=sine "freq=$hz" volume=0.5 "num-buffers=$tenths" \
+    "samplesperbuffer=$((rate / 10))" ! "audio/x-raw,rate=$rate,channels=$channels" ! \
+    taginject "tags=title=$title,artist=Bench,album=$album" ! "${encode[@]}" ! \
+    filesink "location=$file"
+}
+
 wp_start_pulse() {
   export PULSE_RUNTIME_PATH="$wp_work/pulse"
   mkdir -p "$PULSE_RUNTIME_PATH"
