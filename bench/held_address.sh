@@ -3,7 +3,9 @@
 # next is pressed three times, 0.2 s apart, while a song plays. Measured from just before the
 # first press to the first sample of the song that then sounds, on a private PulseAudio null
 # sink, ROUNDS times for each build given in the same run. The library holds tones of 30 s, so no
-# next song is opened ahead while the answers are held.
+# next song is opened ahead while the answers are held. Each tone has a pitch of its own: a round
+# counts only when the first new pitch heard is that of the song the player names at its end (a
+# build that played an earlier press's song first is timed to a song nobody wanted).
 #
 #   bench/held_address.sh [BUILD_DIR [BASE_BUILD_DIR [ROUNDS]]]   (default build/bench, no base, 3)
 set -euo pipefail
@@ -31,7 +33,12 @@ parec --raw --format=s16le --rate=48000 --channels=1 --latency-msec=5 -d bench.m
   python3 "$runs_py" record "$wp_work/sink.raw" "$wp_work/sink.stamps" &
 wp_pids+=($!)
 sleep 1
-first_sound() { python3 "$runs_py" first "$wp_work/sink.raw" "$wp_work/sink.stamps" "$1"; }
+first_sound() { python3 "$runs_py" first-pitch "$wp_work/sink.raw" "$wp_work/sink.stamps" "$1"; }
+# The pitch of the tone the player names: ToneK sounds at 200 + 40 K Hz.
+named_pitch() {
+  playerctl -p lumora metadata title 2>/dev/null | sed -n 's/^Tone\([0-9]*\)$/\1/p' |
+    awk '{ print 200 + 40 * $1 }'
+}
 control() { curl -fsS "$wp_address/__control/$1" >/dev/null; }
 
 measure() {  # LABEL BUILD_DIR
@@ -45,24 +52,28 @@ measure() {  # LABEL BUILD_DIR
   for _ in $(seq 1 "$rounds"); do
     control reset
     control "fault?path=/song/url&delay_ms=$held_ms&times=3"
-    echo "$EPOCHREALTIME" >>"$wp_work/$label.times"
+    local pressed="$EPOCHREALTIME"
     playerctl -p lumora next
     wp_pause_ms 200
     playerctl -p lumora next
     wp_pause_ms 200
     playerctl -p lumora next
     sleep $((2 * held_ms / 1000 + 4))
+    echo "$pressed $(named_pitch)" >>"$wp_work/$label.times"
   done
   control reset
   wp_stop "$wp_pid"
   : >"$wp_work/$label.ms"
-  local at heard
-  while read -r at; do
-    heard="$(first_sound "$at")"
-    if [ -n "$heard" ]; then
-      awk -v a="$at" -v b="$heard" 'BEGIN { printf "%.0f\n", (b - a) * 1000 }' >>"$wp_work/$label.ms"
-    else
+  local at named heard hz
+  while read -r at named; do
+    read -r heard hz <<<"$(first_sound "$at")"
+    if [ -z "$heard" ]; then
       echo 99999 >>"$wp_work/$label.ms"
+    elif [ -z "$named" ] || awk -v h="$hz" -v n="$named" 'BEGIN { exit !(h - n > 15 || n - h > 15) }'; then
+      echo "held: $label played ${hz} Hz first, then named the ${named:-unnamed} Hz song" >&2
+      echo 99999 >>"$wp_work/$label.ms"
+    else
+      awk -v a="$at" -v b="$heard" 'BEGIN { printf "%.0f\n", (b - a) * 1000 }' >>"$wp_work/$label.ms"
     fi
   done <"$wp_work/$label.times"
 }

@@ -9,8 +9,10 @@
                                       frequency from its zero crossings); a tone that follows
                                       another without silence starts where the pitch changes,
                                       to one cycle
-  sound_runs.py first RAW STAMPS AT   the wall time of the first tone that starts after AT (a
-                                      start that replaces the song sounding at AT)
+  sound_runs.py first RAW STAMPS AT   the wall time of the first tone that starts after AT with
+                                      a pitch other than the song sounding at AT
+  sound_runs.py first-pitch RAW STAMPS AT
+                                      the same, then that tone's frequency: "WALL_TIME HZ"
   sound_runs.py joins RAW STAMPS FROM TO
                                       each change from one tone to the next between FROM and TO:
                                       "GAP_MS OVERLAP_MS HZ_BEFORE HZ_AFTER"; the overlap is the
@@ -209,16 +211,22 @@ def main():
             for gap, overlap, hz1, hz2 in joins(samples, origin, found):
                 shown = "-" if overlap is None else str(overlap)
                 print(f"{gap:.1f} {shown} {hz1:.0f} {hz2:.0f}")
-    elif sys.argv[1] == "first":
+    elif sys.argv[1] in ("first", "first-pitch"):
         at = index(origin, float(sys.argv[4]), len(samples))
         found = []
         for run_start, run_end in runs(samples, at, min(len(samples), at + 10 * RATE)):
             found += tones(samples, run_start, run_end)
-        # The song that sounded at the press ends first, unless it had stopped already.
+        # The song that sounded at the press ends first, unless it had stopped already; a dropout
+        # in it is not a new song.
         if found and found[0][0] == at:
-            found = found[1:]
+            before = frequency(samples, found[0][0], found[0][1])
+            found = [t for t in found if abs(frequency(samples, t[0], t[1]) - before) > 15]
         if found:
-            print(f"{origin + found[0][0] / RATE:.6f}")
+            start, end = found[0]
+            shown = f"{origin + start / RATE:.6f}"
+            if sys.argv[1] == "first-pitch":
+                shown += f" {frequency(samples, start, min(end, start + RATE // 5)):.0f}"
+            print(shown)
 
 
 if __name__ == "__main__":

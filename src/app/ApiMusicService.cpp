@@ -42,8 +42,9 @@ ServiceReply ToServiceReply(ApiReply reply) {
 // flag; nothing here is shared with the window's thread.
 class ApiSongRequests final : public SongRequests {
  public:
-  ApiSongRequests(std::string cookie, std::string baseAddress)
-      : baseAddress_(std::move(baseAddress)) {
+  ApiSongRequests(std::string cookie, std::string baseAddress,
+                  std::shared_ptr<std::atomic<bool>> addressRefused)
+      : baseAddress_(std::move(baseAddress)), addressRefused_(std::move(addressRefused)) {
     session_.cookie = std::move(cookie);
   }
 
@@ -53,6 +54,7 @@ class ApiSongRequests final : public SongRequests {
     ApiClient client(json_, session_, baseAddress_, runner);
     std::string url = client.GetSongUrl(songId, bitRate);
     reply_ = ToServiceReply(client.LastReply());
+    if (!stop) addressRefused_->store(client.LastReply() == ApiReply::Refused);
     return url;
   }
   std::string GetLyric(const std::string& songId, const StopFlag& stop) override {
@@ -72,6 +74,7 @@ class ApiSongRequests final : public SongRequests {
  private:
   Session session_;
   const std::string baseAddress_;
+  std::shared_ptr<std::atomic<bool>> addressRefused_;
   JsonDocument json_;
   ServiceReply reply_ = ServiceReply::Answered;
 };
@@ -79,7 +82,7 @@ class ApiSongRequests final : public SongRequests {
 }  // namespace
 
 std::unique_ptr<SongRequests> ApiMusicService::songRequests() {
-  return std::make_unique<ApiSongRequests>(session_.cookie, baseAddress_);
+  return std::make_unique<ApiSongRequests>(session_.cookie, baseAddress_, addressRefused_);
 }
 
 void ApiMusicService::FetchPersonalFm(PlayQueue& fmQueue) {

@@ -1,5 +1,6 @@
 #pragma once
 // The play modes' MusicService over the music API client.
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -21,11 +22,15 @@ class ApiMusicService : public MusicService {
   void LoadPlaylist(const std::string& playlistId, PlayQueue& playlistQueue,
                     PlaylistLoadState& loadState, PlaylistLoadProgress& progress) override;
   ServiceReply LastReply() const override;
+  // The last song address asked for was refused (the server does not answer to our name), which
+  // playback waits out like a lost server but the face tells apart.
+  bool SongAddressRefused() const { return addressRefused_->load(); }
 
  private:
   ApiClient& client_;
   const Session& session_;
   const std::string baseAddress_;
+  std::shared_ptr<std::atomic<bool>> addressRefused_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace lumora

@@ -74,7 +74,8 @@ PlaybackWiring::PlaybackWiring(QWidget* window, const MainWindowControls& contro
       face_(window, controls.face, controls.square.frame, std::move(showMessage)),
       presenter_(face_,
                  [this, &square] {
-                   return apiClient_.LastReply() == ApiReply::Refused || square.square().refused();
+                   return apiClient_.LastReply() == ApiReply::Refused ||
+                          apiService_.SongAddressRefused() || square.square().refused();
                  }),
       desktopLyrics_(objects.desktopLyrics,
                      [this]() -> const std::string& { return controller_.state().now.lyricText; }),
