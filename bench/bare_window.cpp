@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Trace.h"
+#include "common/Trace.h"
 
 namespace {
 

@@ -13,7 +13,9 @@
 #    beside the including file, by "..", a symlink, an absolute name, a folder added by hand), a
 #    file of the build tree that the target did not generate, or an include spelt with ".."
 #    fails the compile. So does a compile that keeps that record from being complete.
-# Any other way to link a library than its declaration fails configuration (lumora_finish_layers).
+# Any other way to link a library than its declaration fails configuration, and so does a target
+# compiled outside these functions: programs, tests, benchmarks and fuzz targets all have views
+# (lumora_finish_layers).
 include_guard(GLOBAL)
 
 set(LUMORA_LAYER_GUARD /bin/sh ${CMAKE_CURRENT_LIST_DIR}/layer-guard.sh ${CMAKE_COMMAND})
@@ -226,9 +228,41 @@ function(lumora_program name)
     DECLARED "${name} uses: ${layered}")
 endfunction()
 
+# lumora_fuzz(NAME FEATURE library SOURCES file... [LIBS package...])
+#   A fuzz target of the calling folder. The libraries are built without the fuzzer's coverage,
+#   so the sources under test, of FEATURE and of what it sees, are among its SOURCES. It sees its
+#   own folder and what FEATURE sees, as a test of FEATURE would; it links packages only.
+function(lumora_fuzz name)
+  cmake_parse_arguments(ARG "" "FEATURE" "SOURCES;LIBS" ${ARGN})
+  lumora_rank("${ARG_FEATURE}" rank)
+  if(rank STREQUAL "")
+    message(FATAL_ERROR "${name} fuzzes '${ARG_FEATURE}', which has no row in lumora_layers()")
+  endif()
+  lumora_split_uses(${name} "${ARG_LIBS}" layered others)
+  if(layered)
+    message(SEND_ERROR "${name} links ${layered}: a fuzz target compiles in the sources it fuzzes")
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  lumora_link(${name} PRIVATE "" "${others}")
+  lumora_view(${name} FOLDERS ${CMAKE_CURRENT_SOURCE_DIR} VIEWS_OF ${ARG_FEATURE}
+    DECLARED "${name} fuzzes ${ARG_FEATURE}")
+endfunction()
+
+# Sets `out` to the targets made in `folder` and the folders added below it.
+function(lumora_targets_below folder out)
+  get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(below DIRECTORY ${folder} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS below)
+    lumora_targets_below(${sub} more)
+    list(APPEND targets ${more})
+  endforeach()
+  set(${out} "${targets}" PARENT_SCOPE)
+endfunction()
+
 # Once every folder is read: makes the views, then fails configuration where a target of the
 # layers links anything its declaration does not name, links a target that is neither of the
-# layers nor an imported package, or lost its guard.
+# layers nor an imported package, or lost its guard, and where anything is compiled outside the
+# layers (a bare add_executable or add_library).
 function(lumora_finish_layers)
   get_property(views GLOBAL PROPERTY LUMORA_VIEWS)
   foreach(target IN LISTS views)
@@ -264,6 +298,15 @@ function(lumora_finish_layers)
     get_property(guard GLOBAL PROPERTY LUMORA_GUARD_${target})
     if(NOT type STREQUAL "INTERFACE_LIBRARY" AND NOT launcher STREQUAL guard)
       message(SEND_ERROR "${target} compiles without its layer guard (CXX_COMPILER_LAUNCHER)")
+    endif()
+  endforeach()
+  lumora_targets_below(${CMAKE_SOURCE_DIR} made)
+  foreach(target IN LISTS made)
+    get_target_property(type ${target} TYPE)
+    if(type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$"
+       AND NOT target IN_LIST targets)
+      message(SEND_ERROR "${target} is compiled outside the layers: make it with lumora_library(), "
+        "lumora_program(), lumora_fuzz() or a test's function")
     endif()
   endforeach()
 endfunction()

@@ -50,14 +50,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint64_t end = lumora::OldTagEnd(file.substr(0, lumora::kTagHeaderSize), size);
   Check(end <= size);
   Check((end == 0) == !file.starts_with("ID3"));
-  const std::string kept = lumora::KeptOldFrames(file.substr(0, end));
+  const std::string kept = lumora::KeptOldFrames(file.substr(0, end), Record());
   Check(end < lumora::kTagHeaderSize ? kept.empty() : kept.size() <= end - 10);
 
   const std::string tag = lumora::BuildTag(lumora::BuildFrames(Record()) + kept);
   Check(!tag.empty());
   // Our own tag walks cleanly: the kept pieces come back whole, followed by our padding.
   Check(lumora::OldTagEnd(tag, tag.size()) == tag.size());
-  Check(lumora::KeptOldFrames(tag) == kept + std::string(lumora::kTagPaddingSize, '\0'));
+  Check(lumora::KeptOldFrames(tag, Record()) == kept + std::string(lumora::kTagPaddingSize, '\0'));
 
   // Through the file on disk: exactly our tag, then every byte after the old tag.
   const std::string& path = FilePath();

@@ -3,10 +3,17 @@
 // work (transfers, stream opens) both run a local event loop, so the window keeps painting and
 // answering meanwhile; the work itself runs on a worker thread. The window hands it to every
 // client whose work it waits for.
+//
+// Inside a wait anything the event loop delivers may run: paints, ticks, clicks, the media-player
+// service. What keeps that safe: a start never runs inside another (StartGate keeps the wish); a
+// routine reads the answer it parsed into apiJson with no wait in between; an answer for a
+// routine superseded meanwhile is dropped (Latest); the window puts off its deletion until the
+// outermost wait has returned (waitsFinished); and stop(), at the exit, ends the transfers and
+// stream opens under way, so the routines beneath unwind at once, showing nothing.
 #include <QObject>
 #include <vector>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 
 class QEventLoop;
 

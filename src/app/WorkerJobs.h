@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 
 namespace lumora {
 

@@ -1,5 +1,5 @@
 #pragma once
-// The face places its own windows: its position, edge docking, the lyrics band, always on top.
+// The face places its own windows: its position, edge docking, the desktop lyrics, always on top.
 // Only X11 lets a program do that, so in a Wayland session the player runs on the X server the
 // session offers (XWayland) unless the user chose a platform; with Wayland alone it runs anyway
 // and says once what it cannot do there.

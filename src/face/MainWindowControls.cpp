@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "behaviour/SleepTimer.h"
+#include "face/FacePictures.h"
 #include "settings/Settings.h"
 #include "widgets/ColourPicker.h"
 #include "widgets/ColourStrip.h"

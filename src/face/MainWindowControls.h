@@ -1,9 +1,6 @@
 #pragma once
 // The main window's form: every control under its designed name, at its designed place. The
 // builder hands out typed groups; each feature takes the group it needs.
-#include <QPixmap>
-#include <QString>
-
 #include "behaviour/SleepControls.h"
 #include "settingspanel/SettingsPanelControls.h"
 #include "square/SquareControls.h"
@@ -78,10 +75,5 @@ struct MainWindowControls {
 // Builds the form on `window` as designed (741 × 349, panels to the right of the face), tooltips
 // included; the created handler then cuts it down and moves the panels over the face.
 MainWindowControls buildMainWindowControls(QWidget* window);
-
-// The resource path of one of the form's pictures, e.g. picturePath("cover").
-QString picturePath(const char* name);
-// The designed cover, drawn at the size of the label that shows it.
-QPixmap designedCover(const QWidget& pic);
 
 }  // namespace lumora

@@ -7,6 +7,7 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "face/FacePictures.h"
 #include "widgets/PictureButton.h"
 
 namespace lumora {

@@ -112,7 +112,7 @@ LyricsSurface::LyricsSurface()
 namespace {
 
 // The input shape is the drawn pixels, so a click on a transparent one reaches whatever lies
-// beneath the band. Nothing drawn leaves one pixel, since an empty mask would mean no shape at
+// beneath the window. Nothing drawn leaves one pixel, since an empty mask would mean no shape at
 // all.
 QRegion DrawnRegion(const QImage& image) {
   QImage bits(image.size(), QImage::Format_MonoLSB);
@@ -393,7 +393,7 @@ void DesktopLyricsWindow::refreshImage() {
     window_->amendImage(QRect(from, 0, to - from, size.height()),
                         [&](QPainter& painter) { lightColumns(painter, *lit_, from, to); });
   } else {
-    // The band is as wide as the screen: drawn over the last image's pixels rather than new
+    // The window is as wide as the screen: drawn over the last image's pixels rather than new
     // memory, a new line costs no page faults.
     window_->setImage(render(size, &lit_, window_->releaseImage()));
   }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "json/JsonDocument.h"
 #include "net/HttpClient.h"
 #include "net/Session.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 
 namespace lumora {
 

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "playback/AudioTypes.h"
 
 namespace lumora {

@@ -1,5 +1,11 @@
 #pragma once
-
+// The play modes: personal FM and playlists, their queues and history, the song playing, its
+// tickers (progress, auto-play, retry, the like box) and what is announced to the observers. It
+// alone writes PlaybackState, but during a call of its MusicService, which fills the FM queue, or
+// the playlist queue and the load's state, it is handed. Others ask through named operations
+// (setPlayMode, forgetFmBatch, setTitle, positionMoved, stopTickers). While the server is away,
+// the routine that met no server is tried again after 1 s, 2, 4, ... up to 30 s; any start the
+// user asks for replaces it. The end of a song and the song opened ahead are in SongEnd.cpp.
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "playback/AudioTypes.h"
 #include "playback/PlaybackState.h"
 

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "playback/AudioTypes.h"
 #include "playback/MemorySource.h"
 

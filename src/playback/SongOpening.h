@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "common/Latest.h"
 #include "playback/PlaybackInterfaces.h"
 #include "playback/PlaybackState.h"

@@ -6,7 +6,8 @@
 
 namespace lumora {
 
-// Colours are 0x00BBGGRR values; mode 0 plain, 1 two-colour gradient, 2 three-band gradient.
+// Colours are 0x00BBGGRR values; mode 0 plain, 1 a two-colour gradient, 2 the gradient mirrored
+// (first, second, first from top to bottom).
 struct LyricColours {
   int colour1;
   int colour2;

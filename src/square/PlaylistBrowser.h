@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "common/Latest.h"
 #include "json/JsonDocument.h"
 

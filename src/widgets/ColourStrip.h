@@ -1,6 +1,6 @@
 #pragma once
-// A plain band of one colour that paints itself in full: resizing it ten times a second repaints
-// only the band, not the window beneath it, and skips the style sheet.
+// A plain strip of one colour that paints itself in full: resizing it ten times a second repaints
+// only the strip, not the window beneath it, and skips the style sheet.
 #include <QColor>
 #include <QFrame>
 

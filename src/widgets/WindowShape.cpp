@@ -15,7 +15,7 @@ void roundWindowCorners(QWidget* window, int cornerWidth, int cornerHeight) {
   const double rx = std::clamp(cornerWidth, 0, w) / 2.0;
   const double ry = std::clamp(cornerHeight, 0, h) / 2.0;
   const int rows = static_cast<int>(std::ceil(ry));
-  // The middle band is a plain rectangle; each corner row is inset by the ellipse at the row's
+  // The middle part is a plain rectangle; each corner row is inset by the ellipse at the row's
   // outer edge, so even a 2 × 2 corner takes the corner pixel away.
   QRegion region(0, rows, w, std::max(0, h - 2 * rows));
   for (int y = 0; y < rows; ++y) {

@@ -136,6 +136,14 @@ lumora_library(lumora_sneak DEPS lumora_common net_headers)]==])
     tests/sneak/CMakeLists.txt
     "lumora_test_program(test_sneak SOURCES PeekTest.cpp FEATURE lumora_playback)"
     tricks.cmake "add_subdirectory(tests/sneak)")
+  # A fuzz target compiles in the sources it fuzzes, but only those its feature may see.
+  trick(fuzz_beyond "compiling @FILE@ for sneak_fuzz: [^(]*@FILE@ is outside what sneak_fuzz may see"
+    src/net/NetCall.cpp "int netCall() { return 2; }"
+    fuzz/CMakeLists.txt [==[
+lumora_fuzz(sneak_fuzz FEATURE lumora_playback
+  SOURCES SneakFuzz.cpp ${PROJECT_SOURCE_DIR}/src/net/NetCall.cpp)]==]
+    fuzz/SneakFuzz.cpp "#include \"playback/Player.h\"\nint main() { return play(); }"
+    tricks.cmake "add_subdirectory(fuzz)")
 else()
   trick(upward "lumora_playback uses lumora_face \\(rank 2\\), which is not below rank 1"
     src/playback/CMakeLists.txt "lumora_library(lumora_playback DEPS lumora_common lumora_face)")
@@ -151,7 +159,14 @@ lumora_library(lumora_sneak DEPS lumora_common net_headers)]==]
     tests/sneak/CMakeLists.txt
     "lumora_test_program(test_sneak SOURCES PeekTest.cpp FEATURE lumora_playback LIBS lumora_face)"
     tests/sneak/PeekTest.cpp "int main() { return 0; }")
-  file(APPEND ${tree}/tricks.cmake "add_subdirectory(tests/sneak)\n")
+  # A program made by hand, as the benchmarks' baselines once were, has no view at all.
+  trick(bare_program "bare_window is compiled outside the layers"
+    tricks.cmake "add_executable(bare_window src/playback/Player.cpp)")
+  trick(fuzz_links "sneak_fuzz links lumora_net: a fuzz target compiles in the sources it fuzzes"
+    fuzz/CMakeLists.txt
+    "lumora_fuzz(sneak_fuzz FEATURE lumora_playback SOURCES SneakFuzz.cpp LIBS lumora_net)"
+    fuzz/SneakFuzz.cpp "int main() { return 0; }")
+  file(APPEND ${tree}/tricks.cmake "add_subdirectory(tests/sneak)\nadd_subdirectory(fuzz)\n")
 endif()
 
 # Runs a command; sets `output` to what it printed, with every run of blanks one space, since

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "net/HttpClient.h"
 #include "support/RecordingServer.h"
 #include "support/WaitFor.h"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <utility>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "square/PlaylistBrowser.h"
 #include "support/SquareServerTest.h"
 

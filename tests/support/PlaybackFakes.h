@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackEvents.h"
 #include "playback/PlaybackInterfaces.h"

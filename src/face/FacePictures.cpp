@@ -1,9 +1,7 @@
-// The form's pictures, compiled into the library as resources.
-#include <QPixmap>
-#include <QString>
+#include "face/FacePictures.h"
+
 #include <QWidget>
 
-#include "face/MainWindowControls.h"
 #include "widgets/SvgPicture.h"
 
 // Resources of a static library are only linked in when something asks for them, and the

@@ -1,4 +1,4 @@
-#include "app/Trace.h"
+#include "common/Trace.h"
 
 #include <cstdio>
 

@@ -1,10 +1,10 @@
 #pragma once
-// Work that blocks its thread for a while (a transfer, a stream open), and how the thread that
-// asks for it waits. Each client that does such work is handed the runner it waits with: the
-// window's hands the work to a worker and keeps handling events until it is done; the default
-// runs it right on the calling thread. Callers stay synchronous either way, so the order of what
-// they do never changes. Work that the asking thread should not wait for at all goes to a
-// BackgroundRunner instead.
+// The runners: how work that blocks its thread for a while (a transfer, a stream open) is run,
+// and how the thread that asks for it waits. Each client that does such work is handed the
+// runner it waits with: the window's hands the work to a worker and keeps handling events until
+// it is done; the default runs it right on the calling thread. Callers stay synchronous either
+// way, so the order of what they do never changes. Work that the asking thread should not wait
+// for at all goes to a BackgroundRunner instead.
 #include <atomic>
 #include <functional>
 #include <memory>

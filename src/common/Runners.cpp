@@ -1,4 +1,4 @@
-#include "common/BlockingWork.h"
+#include "common/Runners.h"
 
 namespace lumora {
 
