@@ -44,12 +44,23 @@ def frame(fid, text):
     return fid.encode() + len(payload).to_bytes(4, "big") + b"\0\0" + payload
 
 
-def tag(title, artist, album, track):
+def tag(title, artist, album, track, album_artist=""):
     frames = (frame("TIT2", title) + frame("TPE1", artist) + frame("TALB", album) +
-              frame("TRCK", str(track)))
+              (frame("TRCK", str(track)) if track else b"") +
+              (frame("TPE2", album_artist) if album_artist else b""))
     size = len(frames)
     syncsafe = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
     return b"ID3\x03\x00\x00" + syncsafe + frames
+
+
+def clip(where):
+    """A half-second MP3 without a tag, made in where."""
+    path = os.path.join(where, ".clip.mp3")
+    subprocess.run(["gst-launch-1.0", "-q", "audiotestsrc", "num-buffers=11",
+                    "samplesperbuffer=1024", "!", "audio/x-raw,rate=22050,channels=1", "!",
+                    "audioconvert", "!", "lamemp3enc", "bitrate=32", "!", "filesink",
+                    f"location={path}"], check=True)
+    return open(path, "rb").read()
 
 
 def make_library(where, songs):
@@ -58,12 +69,7 @@ def make_library(where, songs):
     print(f"library: making {songs} songs in {where} (once)", flush=True)
     shutil.rmtree(where, ignore_errors=True)
     os.makedirs(where)
-    clip = os.path.join(where, ".clip.mp3")
-    subprocess.run(["gst-launch-1.0", "-q", "audiotestsrc", "num-buffers=11",
-                    "samplesperbuffer=1024", "!", "audio/x-raw,rate=22050,channels=1", "!",
-                    "audioconvert", "!", "lamemp3enc", "bitrate=32", "!", "filesink",
-                    f"location={clip}"], check=True)
-    audio = open(clip, "rb").read()
+    audio = clip(where)
     for n in range(songs):
         artist, album, track = n // 100, n // 10, n % 10 + 1
         folder = os.path.join(where, f"Artist {artist:05d}", f"Album {album:06d}")

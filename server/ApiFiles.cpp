@@ -49,7 +49,7 @@ bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
 // cover when it has none (or no album).
 void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
   if (a && !a->coverSongFile.empty() && options_.library) {
-    if (auto picture = options_.library->Cover(cat.root, a->coverSongFile, a->coverEmbedded)) {
+    if (auto picture = options_.library->Cover(cat.root, *a)) {
       res.contentType = picture->mime;
       res.body = picture->bytes;
       return;
@@ -82,7 +82,8 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
     return;
   }
   if (auto id = IdInPath(p, "/cover/playlist/", ".jpg")) {
-    const Playlist* pl = cat.FindPlaylist(*id);
+    std::optional<Playlist> made;
+    const Playlist* pl = FindPlaylist(cat, *id, made);
     if (!pl && *id <= kLikedPlaylistBase) return Error(res, 404, "歌单不存在");
     if (pl && !pl->coverFile.empty()) {
       res.file = pl->coverFile;

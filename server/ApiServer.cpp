@@ -113,10 +113,12 @@ std::string ApiServer::AlbumCoverUrl(const Song& s, const std::string& base) con
   return base + "/cover/album/" + std::to_string(s.albumId) + ".jpg";
 }
 
-std::string ApiServer::PlaylistJson(const Playlist& p, const std::string& base) const {
+std::string ApiServer::PlaylistJson(const Playlist& p, const std::string& base,
+                                    const std::string& shownName) const {
   std::string tags;
   for (const auto& c : p.categories) tags += (tags.empty() ? "" : ",") + JsonQuote(c);
-  return "{\"id\":" + std::to_string(p.id) + ",\"name\":" + JsonQuote(p.name) +
+  return "{\"id\":" + std::to_string(p.id) +
+         ",\"name\":" + JsonQuote(shownName.empty() ? p.name : shownName) +
          ",\"coverImgUrl\":" +
          JsonQuote(base + "/cover/playlist/" + std::to_string(p.id) + ".jpg") +
          ",\"playCount\":" + std::to_string(p.playCount) +
@@ -137,6 +139,16 @@ std::string ApiServer::SongJson(const Catalogue& cat, const Song& s,
          ",\"picUrl\":" + JsonQuote(AlbumCoverUrl(s, base)) +
          "},\"dt\":" + std::to_string(s.durationMs) + ",\"fee\":" + (s.membersOnly ? "1" : "0") +
          "}";
+}
+
+const Playlist* ApiServer::FindPlaylist(const Catalogue& cat, std::uint64_t id,
+                                        std::optional<Playlist>& made) const {
+  if (const Playlist* pl = cat.FindPlaylist(id)) return pl;
+  if (auto text = searches_.Text(id)) {
+    made = cat.TitlesPlaylist(*text);
+    return &*made;
+  }
+  return nullptr;
 }
 
 Playlist ApiServer::LikedPlaylist(const Catalogue& cat, const Account& account) {
@@ -255,27 +267,27 @@ void ApiServer::Search(const Catalogue& cat, const HttpRequest& req, HttpRespons
   std::string keywords = req.Param("keywords");
   if (keywords.empty()) return Error(res, 400, "缺少参数: keywords");
   if (type != 1000 && type != 1) return Error(res, 400, "不支持的搜索类型");
-  const std::string needle = ToLowerAscii(keywords);
   const std::string base = BaseUrl(req);
   std::string items;
   const auto shown = [&](std::size_t n) {
     return n >= static_cast<std::size_t>(offset) && n < static_cast<std::size_t>(offset) + limit;
   };
   if (type == 1000) {
-    std::size_t total = 0;
-    std::vector<const Playlist*> sorted;
-    for (const Playlist& pl : cat.playlists) sorted.push_back(&pl);
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Playlist* a, const Playlist* b) {
-      return a->playCount > b->playCount;
-    });
-    for (const Playlist* pl : sorted) {
-      if (ToLowerAscii(pl->name).find(needle) == std::string::npos) continue;
-      if (shown(total)) items += (items.empty() ? "" : ",") + PlaylistJson(*pl, base);
-      ++total;
+    // Playlists to play at once: the artists', the albums', the song titles', then those named so.
+    const SearchFind find = cat.Search(keywords);
+    std::vector<std::pair<const Playlist*, std::string>> found;  // and the name shown
+    for (const Playlist* pl : find.artists) found.emplace_back(pl, "");
+    for (const Playlist* pl : find.albums) found.emplace_back(pl, "专辑：" + pl->name);
+    if (!find.titles.trackIds.empty()) {
+      searches_.Remember(find.titles.id, keywords);
+      found.emplace_back(&find.titles, "");
     }
+    for (const Playlist* pl : find.named) found.emplace_back(pl, "");
+    for (std::size_t i = offset; i < found.size() && shown(i); ++i)
+      items += (items.empty() ? "" : ",") + PlaylistJson(*found[i].first, base, found[i].second);
     return Answer(res, 200,
                   "{\"code\":200,\"result\":{\"playlists\":[" + items +
-                      "],\"playlistCount\":" + std::to_string(total) + "}}");
+                      "],\"playlistCount\":" + std::to_string(found.size()) + "}}");
   }
   const std::vector<std::size_t> found = cat.FindSongs(keywords);
   for (std::size_t i = offset; i < found.size() && shown(i); ++i)
@@ -288,12 +300,12 @@ void ApiServer::Search(const Catalogue& cat, const HttpRequest& req, HttpRespons
 void ApiServer::PlaylistDetail(const Catalogue& cat, const HttpRequest& req, HttpResponse& res) {
   auto id = IdParam(req, res, "id");
   if (!id) return;
-  std::optional<Playlist> liked;
-  const Playlist* pl = cat.FindPlaylist(*id);
+  std::optional<Playlist> made;
+  const Playlist* pl = FindPlaylist(cat, *id, made);
   if (!pl && *id > kLikedPlaylistBase) {
     if (auto account = store_.AccountById(*id - kLikedPlaylistBase)) {
-      liked = LikedPlaylist(cat, *account);
-      pl = &*liked;
+      made = LikedPlaylist(cat, *account);
+      pl = &*made;
     }
   }
   if (!pl) return Error(res, 404, "歌单不存在");

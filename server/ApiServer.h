@@ -9,6 +9,7 @@
 #include "Catalogue.h"
 #include "HttpServer.h"
 #include "LoginThrottle.h"
+#include "RecentSearches.h"
 #include "Store.h"
 
 namespace lumora::server {
@@ -63,7 +64,13 @@ class ApiServer {
 
   std::optional<Account> SessionAccount(const HttpRequest& req);
   std::string BaseUrl(const HttpRequest& req) const;
-  std::string PlaylistJson(const Playlist& p, const std::string& base) const;
+  // shownName: the name the square shows, when not its own.
+  std::string PlaylistJson(const Playlist& p, const std::string& base,
+                           const std::string& shownName = "") const;
+  // The catalogue's playlist of that id, else the song titles of a recent search (made into
+  // made); nullptr when neither.
+  const Playlist* FindPlaylist(const Catalogue& cat, std::uint64_t id,
+                               std::optional<Playlist>& made) const;
   std::string SongJson(const Catalogue& cat, const Song& s, const std::string& base) const;
   void SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* album);
   std::string AlbumCoverUrl(const Song& s, const std::string& base) const;
@@ -78,6 +85,7 @@ class ApiServer {
   std::mutex faultMutex_;
   std::vector<Fault> faults_;
   LoginThrottle throttle_;
+  RecentSearches searches_;
 };
 
 // The name of the session cookie.

@@ -1,8 +1,10 @@
 #include "Catalogue.h"
 
 #include <algorithm>
+#include <unordered_set>
+#include <utility>
 
-#include "Text.h"
+#include "AlbumGrouping.h"
 
 namespace lumora::server {
 
@@ -19,40 +21,113 @@ bool IsCategory(const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+std::uint64_t StableId(const std::string& text) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : text) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return (h >> 2) | 1;
+}
+
 void Catalogue::Index() {
   songIndex_.clear();
   albumIndex_.clear();
-  playlistIndex_.clear();
   for (std::size_t i = 0; i < songs.size(); ++i) songIndex_.emplace(songs[i].id, i);
   for (std::size_t i = 0; i < albums.size(); ++i) albumIndex_.emplace(albums[i].id, i);
+  MakeFoundPlaylists();
+  playlistIndex_.clear();
   for (std::size_t i = 0; i < playlists.size(); ++i) playlistIndex_.emplace(playlists[i].id, i);
-  songNames_.clear();
-  nameAt_.clear();
-  nameAt_.reserve(fmPool.size());
+  for (std::size_t i = 0; i < foundPlaylists.size(); ++i)
+    playlistIndex_.emplace(foundPlaylists[i].id, playlists.size() + i);
+
+  songFields_ = titles_ = named_ = albums_ = {};
   for (std::size_t i : fmPool) {
-    songNames_ += '\n';
-    nameAt_.push_back(songNames_.size());
-    // A line break in a name would let a search run into the next one.
-    for (char ch : ToLowerAscii(songs[i].name)) songNames_ += ch == '\n' ? ' ' : ch;
+    const Song& s = songs[i];
+    titles_.Add(s.name, i);
+    songFields_.Add(s.name, i);
+    for (const Artist& a : s.artists) songFields_.Add(a.name, i);
+    if (const Album* album = FindAlbum(s.albumId)) songFields_.Add(album->name, i);
   }
+  std::unordered_set<std::uint64_t> ofAlbums;
+  for (std::size_t i = 0; i < albums.size(); ++i) {
+    albums_.Add(albums[i].name, i);
+    albums_.Add(albums[i].artist, i);
+    ofAlbums.insert(albums[i].playlistId);
+  }
+  for (std::size_t i = 0; i < playlists.size(); ++i)
+    if (!ofAlbums.contains(playlists[i].id)) named_.Add(playlists[i].name, i);
+}
+
+// One playlist per artist named on fmPool's songs (each credited name of "X feat. Y" counts),
+// one per album without its own.
+void Catalogue::MakeFoundPlaylists() {
+  foundPlaylists.clear();
+  artists_ = {};
+  artistNames_.clear();
+  std::unordered_map<std::string, std::size_t> byName;
+  for (std::size_t i : fmPool) {
+    for (const Artist& a : songs[i].artists) {
+      for (const std::string& name : CreditedArtists(a.name)) {
+        std::string folded = FoldForSearch(name);
+        auto [it, fresh] = byName.try_emplace(folded, foundPlaylists.size());
+        if (fresh) {
+          foundPlaylists.push_back({StableId("playlist:artist:" + folded), "歌手：" + name, "",
+                                    {}, 0, {}});
+          artists_.Add(name, it->second);
+          artistNames_.push_back(std::move(folded));
+        }
+        std::vector<std::uint64_t>& tracks = foundPlaylists[it->second].trackIds;
+        if (tracks.empty() || tracks.back() != songs[i].id) tracks.push_back(songs[i].id);
+      }
+    }
+  }
+  std::unordered_set<std::uint64_t> own;
+  for (const Playlist& p : playlists) own.insert(p.id);
+  std::unordered_map<std::uint64_t, std::size_t> albumPlaylist;
+  for (Album& album : albums) {
+    if (own.contains(album.playlistId)) continue;
+    album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
+    albumPlaylist.emplace(album.id, foundPlaylists.size());
+    foundPlaylists.push_back({album.playlistId, album.name, album.coverFile, {}, 0, {}});
+  }
+  for (std::size_t i : fmPool)
+    if (auto it = albumPlaylist.find(songs[i].albumId); it != albumPlaylist.end())
+      foundPlaylists[it->second].trackIds.push_back(songs[i].id);
+  for (Playlist& p : foundPlaylists)
+    p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);
 }
 
 std::vector<std::size_t> Catalogue::FindSongs(const std::string& text) const {
-  std::vector<std::size_t> found;
-  const std::string needle = ToLowerAscii(text);
-  if (needle.empty()) return fmPool;
-  if (needle.find('\n') != std::string::npos) return found;
-  for (std::size_t at = songNames_.find(needle); at != std::string::npos;) {
-    // The name the match starts in: the last that starts at or before it.
-    const std::size_t name =
-        static_cast<std::size_t>(std::upper_bound(nameAt_.begin(), nameAt_.end(), at) -
-                                 nameAt_.begin()) -
-        1;
-    found.push_back(fmPool[name]);
-    if (name + 1 == nameAt_.size()) break;
-    at = songNames_.find(needle, nameAt_[name + 1]);
-  }
-  return found;
+  return songFields_.Find(FoldForSearch(text));
+}
+
+SearchFind Catalogue::Search(const std::string& text) const {
+  const std::string folded = FoldForSearch(text);
+  SearchFind find;
+  // An artist of exactly that name first, then the artists of more songs.
+  std::vector<std::size_t> artists = artists_.Find(folded);
+  std::stable_sort(artists.begin(), artists.end(), [&](std::size_t a, std::size_t b) {
+    return std::make_pair(artistNames_[a] != folded, foundPlaylists[b].trackIds.size()) <
+           std::make_pair(artistNames_[b] != folded, foundPlaylists[a].trackIds.size());
+  });
+  for (std::size_t i : artists) find.artists.push_back(&foundPlaylists[i]);
+  for (std::size_t i : albums_.Find(folded))
+    if (const Playlist* p = FindPlaylist(albums[i].playlistId)) find.albums.push_back(p);
+  find.titles = TitlesPlaylist(text);
+  for (std::size_t i : named_.Find(folded)) find.named.push_back(&playlists[i]);
+  std::stable_sort(find.named.begin(), find.named.end(), [](const Playlist* a, const Playlist* b) {
+    return a->playCount > b->playCount;
+  });
+  return find;
+}
+
+Playlist Catalogue::TitlesPlaylist(const std::string& text) const {
+  const std::string folded = FoldForSearch(text);
+  Playlist titles{StableId("playlist:titles:" + folded), "歌曲：" + text, "", {}, 0, {}};
+  for (std::size_t i : titles_.Find(folded)) titles.trackIds.push_back(songs[i].id);
+  titles.playCount = static_cast<std::int64_t>(titles.trackIds.size() * 1000);
+  return titles;
 }
 
 const Song* Catalogue::FindSong(std::uint64_t id) const {
@@ -67,7 +142,9 @@ const Album* Catalogue::FindAlbum(std::uint64_t id) const {
 
 const Playlist* Catalogue::FindPlaylist(std::uint64_t id) const {
   auto it = playlistIndex_.find(id);
-  return it == playlistIndex_.end() ? nullptr : &playlists[it->second];
+  if (it == playlistIndex_.end()) return nullptr;
+  return it->second < playlists.size() ? &playlists[it->second]
+                                       : &foundPlaylists[it->second - playlists.size()];
 }
 
 }  // namespace lumora::server

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "FoldedNames.h"
+
 namespace lumora::server {
 
 struct Artist {
@@ -25,6 +27,10 @@ struct Album {
   // is the cover, read when asked.
   std::string coverSongFile;
   bool coverEmbedded = false;
+  // A library album's folder: above its disc folders, its picture may be there.
+  std::string folder;
+  std::string artist;            // its album artist, else the artist its songs share; or empty
+  std::uint64_t playlistId = 0;  // its own playlist; 0: none
 };
 
 struct Song {
@@ -49,6 +55,17 @@ struct Playlist {
   std::vector<std::uint64_t> trackIds;
 };
 
+// Stable ids: FNV-1a of a text, kept below 2^62 so they also fit SQLite's integers.
+std::uint64_t StableId(const std::string& text);
+
+// What the square's search finds for a text.
+struct SearchFind {
+  std::vector<const Playlist*> artists;  // one per artist whose name holds it: all their songs
+  std::vector<const Playlist*> albums;   // the albums whose title or artist holds it
+  Playlist titles;                       // the songs whose title holds it; no tracks: none
+  std::vector<const Playlist*> named;    // the other playlists whose name holds it
+};
+
 // The 22 categories the player offers, "全部" first.
 const std::vector<std::string>& CategoryNames();
 bool IsCategory(const std::string& name);
@@ -58,6 +75,9 @@ class Catalogue {
   std::vector<Song> songs;
   std::vector<Album> albums;
   std::vector<Playlist> playlists;
+  // Playlists that only a search finds (Index makes them): one per artist, with all their songs,
+  // and one per album that has none of its own.
+  std::vector<Playlist> foundPlaylists;
   // Songs personal FM draws from (indexes into songs).
   std::vector<std::size_t> fmPool;
   // A library's real path: its files are served only from beneath it, and its songs' lyrics and
@@ -65,20 +85,30 @@ class Catalogue {
   // catalogues, whose files the server made itself.
   std::string root;
 
-  // Rebuilds the id lookups; call after filling the vectors.
+  // Rebuilds the id lookups, the search index and foundPlaylists; call after filling the
+  // vectors.
   void Index();
   const Song* FindSong(std::uint64_t id) const;
   const Album* FindAlbum(std::uint64_t id) const;
   const Playlist* FindPlaylist(std::uint64_t id) const;
-  // The songs of fmPool whose name holds text, ASCII letters in any case, in fmPool's order.
+  // Searches fold case and accents (FoldForSearch) and find any part of a name.
+  // The songs of fmPool whose title, artist or album holds text, in fmPool's order.
   std::vector<std::size_t> FindSongs(const std::string& text) const;
+  SearchFind Search(const std::string& text) const;
+  // The playlist of the songs whose title holds text, as Search makes it.
+  Playlist TitlesPlaylist(const std::string& text) const;
 
  private:
+  void MakeFoundPlaylists();
+
+  // Playlists by id: an index into playlists, else (past its size) into foundPlaylists.
   std::unordered_map<std::uint64_t, std::size_t> songIndex_, albumIndex_, playlistIndex_;
-  // The names of fmPool's songs in lower case, each after a '\n', and where each starts: a
-  // search is one pass over one string, without a look at any song.
-  std::string songNames_;
-  std::vector<std::size_t> nameAt_;
+  FoldedNames songFields_;  // fmPool's songs: title, artists, album
+  FoldedNames titles_;      // fmPool's songs: title
+  FoldedNames artists_;     // the artists of foundPlaylists
+  FoldedNames albums_;      // albums: title, artist
+  FoldedNames named_;       // the playlists that are no album's
+  std::vector<std::string> artistNames_;  // folded, as artists_ holds them
 };
 
 // The catalogue being served. A request takes the current one and answers from it to the end,

@@ -33,9 +33,14 @@ int Rank(const std::string& name) {
 }  // namespace
 
 std::shared_ptr<const Picture> CoverCache::Get(const std::string& root, const std::string& songFile,
-                                               bool embedded) {
+                                               bool embedded, const std::string& albumFolder) {
   const std::string dir = songFile.substr(0, songFile.rfind('/'));
-  if (!embedded) return FolderPicture(root, dir);
+  auto folders = [&]() {
+    auto picture = FolderPicture(root, dir);
+    return picture || albumFolder.empty() || albumFolder == dir ? picture
+                                                                : FolderPicture(root, albumFolder);
+  };
+  if (!embedded) return folders();
   const int fd = OpenFileBeneath(root, songFile);
   if (fd < 0) return nullptr;
   // A file without a picture is kept too, so that its album's cover does not open it each time.
@@ -48,7 +53,7 @@ std::shared_ptr<const Picture> CoverCache::Get(const std::string& root, const st
     return picture;
   });
   close(fd);
-  return picture ? picture : FolderPicture(root, dir);
+  return picture ? picture : folders();
 }
 
 std::shared_ptr<const Picture> CoverCache::FolderPicture(const std::string& root,

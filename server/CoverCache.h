@@ -1,6 +1,7 @@
 #pragma once
 // The album covers asked for last: a song's embedded picture (read by a tag reader), else the
-// picture file in its folder (cover.*, folder.*, front.*: jpg, jpeg or png, any case), each read
+// picture file in its folder, else in its album's folder (cover.*, folder.*, front.*: jpg, jpeg
+// or png, any case; the album's folder holds its disc folders), each read
 // beneath the library's root and only as Picture.h allows. Bounded in count and in bytes, and
 // never a picture of a file changed since, so a page of covers does not open one file many times.
 #include <cstdint>
@@ -21,9 +22,9 @@ class CoverCache {
   explicit CoverCache(TagReaders& readers) : readers_(readers) {}
 
   // The cover of the song at songFile, inside root: its embedded picture (when the scan found
-  // one), else its folder's; nullptr when neither is one to show.
+  // one), else its folder's, else albumFolder's; nullptr when none is one to show.
   std::shared_ptr<const Picture> Get(const std::string& root, const std::string& songFile,
-                                     bool embedded);
+                                     bool embedded, const std::string& albumFolder);
 
   static constexpr std::size_t kMaxPictures = 64;
   static constexpr std::size_t kMaxBytes = 32 << 20;

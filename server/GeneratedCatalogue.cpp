@@ -195,7 +195,7 @@ Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
   Catalogue cat;
   for (RecipeAlbum& a : recipe.albums)
     cat.albums.push_back(
-        {a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), ""});
+        {a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), "", false, "", "", 0});
   for (RecipeSong& r : recipe.songs) {
     Song s;
     s.id = r.id;

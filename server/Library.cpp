@@ -303,9 +303,8 @@ std::string Library::Lyric(const std::string& root, const Song& song) {
   return "";
 }
 
-std::shared_ptr<const Picture> Library::Cover(const std::string& root, const std::string& songFile,
-                                              bool embedded) {
-  return covers_.Get(root, songFile, embedded);
+std::shared_ptr<const Picture> Library::Cover(const std::string& root, const Album& album) {
+  return covers_.Get(root, album.coverSongFile, album.coverEmbedded, album.folder);
 }
 
 }  // namespace lumora::server

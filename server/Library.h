@@ -51,9 +51,8 @@ class Library {
   // A song's lyric: what its file holds (kept by the scan), else the .lrc file beside it, read
   // beneath root up to kMaxLyricBytes; empty when it has none. From any thread.
   std::string Lyric(const std::string& root, const Song& song);
-  // The cover of an album whose song is songFile (CoverCache). From any thread.
-  std::shared_ptr<const Picture> Cover(const std::string& root, const std::string& songFile,
-                                       bool embedded);
+  // An album's cover (CoverCache). From any thread.
+  std::shared_ptr<const Picture> Cover(const std::string& root, const Album& album);
 
   static constexpr int kQuietMs = 300;
   static constexpr int kGatherMs = 1000;

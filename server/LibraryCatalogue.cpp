@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <map>
 #include <string_view>
-#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "AlbumGrouping.h"
 #include "TextEncodings.h"
 
 namespace lumora::server {
@@ -76,25 +76,7 @@ std::unordered_set<std::uint64_t> CopiesLeftOut(LibraryIndex& index, const std::
   return leftOut;
 }
 
-std::string AlbumKey(const SongFileTags& t, const std::string& folder) {
-  if (t.album.empty()) return "folder:" + folder;
-  if (t.compilation) return "compilation:" + t.album + "\n" + t.albumArtist;
-  return t.album + "\n" +
-         (!t.albumArtist.empty() ? t.albumArtist
-          : t.artists.empty()    ? std::string()
-                                 : t.artists.front());
-}
-
 }  // namespace
-
-std::uint64_t StableId(const std::string& text) {
-  std::uint64_t h = 1469598103934665603ull;
-  for (unsigned char c : text) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
-  return (h >> 2) | 1;
-}
 
 Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index,
                                 const std::vector<FolderLink>& links) {
@@ -102,31 +84,19 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
   cat.root = realRoot;
   const std::string rootName = ReadableName(Leaf(realRoot));
 
-  std::map<std::uint64_t, std::size_t> playlistAt;
-  std::map<std::string, std::size_t> folderPlaylist;
-  auto playlistFor = [&](const std::string& key, const std::string& name) -> std::size_t {
-    auto [it, fresh] = playlistAt.emplace(StableId("playlist:" + key), cat.playlists.size());
-    if (fresh) cat.playlists.push_back({it->first, name, "", {}, 0, {}});
-    return it->second;
-  };
   auto addGenre = [](Playlist& p, const std::string& genre) {
     if (IsCategory(genre) && genre != "全部" &&
         std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
       p.categories.push_back(genre);
   };
-  // Per album: where it and its playlist are, its songs as (disc, track, file name, index, has a
-  // picture).
-  using Place = std::tuple<int, int, std::string, std::size_t, bool>;
-  struct AlbumSongs {
-    std::size_t album = 0, playlist = 0;
-    std::vector<Place> places;
-  };
-  std::map<std::uint64_t, AlbumSongs> albumSongs;
+  // The songs of each album folder, as grouping needs them; each song's genre and picture.
+  std::map<std::string, std::vector<AlbumTrack>> byAlbumFolder;
+  std::vector<std::string> genres;
+  std::vector<bool> pictured;
+  // The songs of each folder, in path order.
+  std::map<std::string, std::vector<std::size_t>> byFolder;
 
   const std::unordered_set<std::uint64_t> copies = CopiesLeftOut(index, rootName);
-  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  std::string lastFolder;
-  std::size_t byFolder = kNone;
   // Row by row, in path order: the whole index is never in memory at once.
   index.ForEach([&](const IndexedFile& f) {
     if (!f.tags || copies.contains(f.id)) return;
@@ -141,50 +111,65 @@ Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index
     s.audioFile = realRoot + "/" + f.file();
     s.fileType = t.extension;
     s.mime = t.mime;
-    const std::string albumName = AlbumName(t, folder, rootName);
-    s.albumId = StableId("album:" + AlbumKey(t, folder));
-    auto [entry, freshAlbum] = albumSongs.try_emplace(s.albumId);
-    if (freshAlbum) {
-      entry->second.album = cat.albums.size();
-      cat.albums.push_back({s.albumId, albumName, "专辑", "", "", false});
-      entry->second.playlist = playlistFor("album:" + std::to_string(s.albumId), albumName);
-    }
-    entry->second.places.emplace_back(t.disc, t.track, Leaf(f.path), cat.songs.size(),
-                                      t.hasPicture);
-    addGenre(cat.playlists[entry->second.playlist], t.genre);
-    // A folder's songs mostly come one after another: its playlist is looked up once for them.
-    if (folder != lastFolder || byFolder == kNone) {
-      byFolder = playlistFor("folder:" + folder, folder.empty() ? rootName : ReadableName(folder));
-      folderPlaylist.emplace(folder, byFolder);
-      lastFolder = folder;
-    }
-    cat.playlists[byFolder].trackIds.push_back(s.id);
-    addGenre(cat.playlists[byFolder], t.genre);
+    byAlbumFolder[AlbumFolder(folder)].push_back(
+        {cat.songs.size(), folder, Leaf(f.path), t.album, t.albumArtist,
+         t.artists.empty() ? std::string() : t.artists.front(), t.disc, t.track});
+    byFolder[folder].push_back(cat.songs.size());
+    genres.push_back(t.genre);
+    pictured.push_back(t.hasPicture);
     cat.fmPool.push_back(cat.songs.size());
     cat.songs.push_back(std::move(s));
   });
 
-  for (auto& [albumId, entry] : albumSongs) {
-    auto& [albumAt, at, places] = entry;
-    std::sort(places.begin(), places.end());
-    Album& album = cat.albums[albumAt];
-    for (const auto& [disc, track, name, song, hasPicture] : places) {
-      cat.playlists[at].trackIds.push_back(cat.songs[song].id);
-      if (album.coverSongFile.empty() && hasPicture) {
-        album.coverSongFile = cat.songs[song].audioFile;
-        album.coverEmbedded = true;
+  for (auto& [albumFolder, tracks] : byAlbumFolder) {
+    const std::string folderName = albumFolder.empty() ? rootName : ReadableName(Leaf(albumFolder));
+    for (const GroupedAlbum& grouped : GroupAlbums(albumFolder, std::move(tracks))) {
+      Album album{StableId("album:" + grouped.key),
+                  grouped.title.empty() ? folderName : grouped.title,
+                  "专辑", "", "", false, realRoot + (albumFolder.empty() ? "" : "/" + albumFolder),
+                  grouped.artist, 0};
+      album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
+      Playlist playlist{album.playlistId, album.name, "", {}, 0, {}};
+      for (std::size_t song : grouped.songs) {
+        cat.songs[song].albumId = album.id;
+        playlist.trackIds.push_back(cat.songs[song].id);
+        addGenre(playlist, genres[song]);
+        if (album.coverSongFile.empty() && pictured[song]) {
+          album.coverSongFile = cat.songs[song].audioFile;
+          album.coverEmbedded = true;
+        }
       }
+      // Without an embedded picture: the first song's folder, else the album's folder, may hold
+      // one (looked for when asked).
+      if (album.coverSongFile.empty())
+        album.coverSongFile = cat.songs[grouped.songs.front()].audioFile;
+      cat.albums.push_back(std::move(album));
+      cat.playlists.push_back(std::move(playlist));
     }
-    // Without an embedded picture, the first song's folder may hold one (looked for when asked).
-    if (album.coverSongFile.empty())
-      album.coverSongFile = cat.songs[std::get<3>(places.front())].audioFile;
   }
 
+  // Each folder's own playlist, listed where it holds more than the songs of one album.
+  std::vector<std::pair<std::string, Playlist>> folders;
+  for (const auto& [folder, songs] : byFolder) {
+    Playlist playlist{StableId("playlist:folder:" + folder),
+                      folder.empty() ? rootName : ReadableName(folder), "", {}, 0, {}};
+    for (std::size_t song : songs) {
+      playlist.trackIds.push_back(cat.songs[song].id);
+      addGenre(playlist, genres[song]);
+    }
+    const std::uint64_t album = cat.songs[songs.front()].albumId;
+    if (!std::all_of(songs.begin(), songs.end(),
+                     [&](std::size_t s) { return cat.songs[s].albumId == album; }))
+      cat.playlists.push_back(playlist);
+    folders.emplace_back(folder, std::move(playlist));
+  }
+
+  // A linked folder is no copy of the albums it holds: its name is the user's own.
   for (const FolderLink& link : links) {
-    for (const auto& [folder, at] : folderPlaylist) {
+    for (const auto& [folder, playlist] : folders) {
       if (folder != link.target && folder.rfind(link.target + "/", 0) != 0) continue;
       const std::string path = link.link + folder.substr(link.target.size());
-      Playlist copy = cat.playlists[at];
+      Playlist copy = playlist;
       copy.id = StableId("playlist:folder:" + path);
       copy.name = ReadableName(path);
       cat.playlists.push_back(std::move(copy));

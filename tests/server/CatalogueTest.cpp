@@ -8,6 +8,7 @@
 #include <regex>
 #include <set>
 
+#include "AlbumGrouping.h"
 #include "Catalogue.h"
 #include "DemoCatalogue.h"
 #include "TestCatalogue.h"
@@ -225,6 +226,39 @@ TEST(CatalogueSearch, FindsSongsThroughItsNamesIndex) {
       {"nothing found", "dusk", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(cat.FindSongs(c.text), c.found) << c.what;
+}
+
+TEST(AlbumGrouping, DiscFoldersAreToldFromOtherFolders) {
+  const struct {
+    const char* name;
+    int disc;
+  } cases[] = {
+      {"CD1", 1},  {"cd 2", 2},   {"Disc 3", 3},         {"disc_04", 4},     {"DISK-1", 1},
+      {"CDs", 0},  {"CD", 0},     {"Discography", 0},    {"CD1 Bonus", 0},   {"Album 2", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(server::DiscOfFolder(c.name), c.disc) << c.name;
+  EXPECT_EQ(server::AlbumFolder("Artist/Album/CD2"), "Artist/Album");
+  EXPECT_EQ(server::AlbumFolder("CD2"), "");
+  EXPECT_EQ(server::AlbumFolder("Artist/Discography"), "Artist/Discography");
+}
+
+TEST(AlbumGrouping, CreditsNameTheirArtists) {
+  const struct {
+    const char* credit;
+    std::vector<std::string> names;
+    const char* lead;
+  } cases[] = {
+      {"Singer feat. Guest", {"Singer", "Guest"}, "Singer"},
+      {"Singer FT. Guest ft. Other", {"Singer", "Guest", "Other"}, "Singer"},
+      {"Singer (feat. Guest)", {"Singer", "Guest"}, "Singer"},
+      {"Band (US)", {"Band (US)"}, "Band (US)"},  // a bracket of its own name stays
+      {"Ann & Bob", {"Ann & Bob"}, "Ann"},        // a duo is one name, led by its first
+      {"Featherweight", {"Featherweight"}, "Featherweight"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(server::CreditedArtists(c.credit), c.names) << c.credit;
+    EXPECT_EQ(server::LeadArtist(c.credit), c.lead) << c.credit;
+  }
 }
 
 }  // namespace

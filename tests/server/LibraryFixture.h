@@ -75,16 +75,18 @@ class LibraryView {
     for (auto p : list)
       named.emplace_back(std::string(p["name"].get_string().value()),
                          std::to_string(p["id"].get_uint64().value()));
-    for (const auto& [name, id] : named) {
-      simdjson::dom::element detail;
-      std::vector<std::string> tracks;
-      if (fetch("/playlist/detail?id=" + id, detail)) {
-        simdjson::dom::array ids = detail["playlist"]["trackIds"].get_array().value();
-        for (auto t : ids) tracks.push_back(std::to_string(t["id"].get_uint64().value()));
-      }
-      all.emplace_back(name, tracks);
-    }
+    for (const auto& [name, id] : named) all.emplace_back(name, tracks(id));
     return all;
+  }
+
+  // The track ids of a playlist.
+  std::vector<std::string> tracks(const std::string& playlist) {
+    simdjson::dom::element detail;
+    std::vector<std::string> ids;
+    if (!fetch("/playlist/detail?id=" + playlist, detail)) return ids;
+    simdjson::dom::array tracks = detail["playlist"]["trackIds"].get_array().value();
+    for (auto t : tracks) ids.push_back(std::to_string(t["id"].get_uint64().value()));
+    return ids;
   }
 
   // The songs of ids the server knows, in its order.

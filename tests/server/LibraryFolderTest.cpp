@@ -71,11 +71,11 @@ TEST(ServerLibrary, FollowsTheFolderWhileRunning) {
       {"the library's folder made",
        [&] { fs::copy(kept.path(), lib, fs::copy_options::recursive); },
        [&] { return listedOnly("Keeper", ""); }},
-      {"a song added",
-       [&] { writeSong(lib / "Live/new.mp3", Tags("Fresh", "Band", "Live Album")); },
+      // Without an album tag: its album is its folder, named after it.
+      {"a song added", [&] { writeSong(lib / "Live/new.mp3", Tags("Fresh", "Band", "")); },
        [&] { return listedOnly("Fresh", ""); }},
       {"a song retagged",
-       [&] { writeSong(lib / "Live/new.mp3", Tags("Retitled", "Band", "Live Album")); },
+       [&] { writeSong(lib / "Live/new.mp3", Tags("Retitled", "Band", "")); },
        [&] { return view.find("Fresh").empty() && listedOnly("Retitled", id); }},
       {"a song renamed", [&] { fs::rename(lib / "Live/new.mp3", lib / "Live/old.mp3"); },
        [&] { return listedOnly("Retitled", id); }},
@@ -188,19 +188,15 @@ TEST(ServerLibrary, AlbumsGatherByAlbumArtistAndPlayByDiscThenTrack) {
       {"下载音乐/Opener-Band.mp3", Tags("Opener", "Band", "Record")},
       {"下载音乐/Elsewhere-X.mp3", Tags("Elsewhere", "X", "Away")},
   };
-  // Every playlist: one per album, one per folder (in file-name order), one per linked folder.
+  // Every playlist: one per album, one per linked folder (in file-name order); no folder here
+  // holds more than one album, so none is listed as a folder.
   Playlists expected = {
       {"Record", {"Opener", "Middle", "Closer"}},
       {"Record", {"Cover Version"}},
       {"Summer Hits", {"Song Q", "Song P"}},
       {"Untagged", {"One", "Two"}},
-      {"Band - 1999", {"Closer", "Middle", "Opener"}},
       {"Favourites", {"Closer", "Middle", "Opener"}},
-      {"Various", {"Song P", "Song Q"}},
-      {"Tribute", {"Cover Version"}},
-      {"Untagged", {"One", "Two"}},
       {"Away", {"Elsewhere"}},
-      {"下载音乐", {"Elsewhere"}},
   };
   TempDir lib;
   for (const File& f : files) ASSERT_TRUE(writeSong(lib.path() / f.path, f.tags)) << f.path;

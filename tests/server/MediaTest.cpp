@@ -202,14 +202,15 @@ TEST(ServerLibrary, ServesTaggedFilesWithLyricsAndCovers) {
   ASSERT_TRUE(server.start()) << server.errors();
   auto top = server.get("/top/playlist?limit=50&offset=0&order=hot&cat=%E5%85%A8%E9%83%A8");
   ASSERT_TRUE(top);
-  // One playlist per album (two albums) and one per folder (two folders).
-  EXPECT_NE(top->body.find("\"total\":4"), std::string::npos) << top->body;
-  EXPECT_NE(top->body.find("\"name\":\"夜晚\""), std::string::npos);
+  // One playlist per album: the album's songs in two folders are two albums, and a folder of
+  // one album is not listed again.
+  EXPECT_NE(top->body.find("\"total\":2"), std::string::npos) << top->body;
   // The album's genre tag is a category.
   auto chinese = server.get("/top/playlist?limit=50&offset=0&order=hot&cat=%E5%8D%8E%E8%AF%AD");
   EXPECT_NE(chinese->body.find("晨光 Morning Light"), std::string::npos) << chinese->body;
 
-  auto search = server.get("/search?keywords=%E5%A4%9C%E6%99%9A&limit=8&offset=0&type=1000");
+  // The playlist of the songs of that title, found by its id too.
+  auto search = server.get("/search?keywords=" + UrlEncode("晨光序曲", 1) + "&limit=8&offset=0&type=1000");
   std::string id = Between(search->body, "\"id\":", ",");
   ASSERT_FALSE(id.empty()) << search->body;
   auto detail = server.get("/playlist/detail?id=" + id);

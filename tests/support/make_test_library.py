@@ -152,12 +152,36 @@ SONGS = [
     song("Pictures/None/plain.wav", "No Cover", ["Painter"], "Bare Album"),
 ]
 
+# Albums as a person sees them: one title and artist in two folders is two albums; a featuring
+# guest without an album artist, discs in folders without disc tags (the cover above them) and
+# a compilation tagged only in ID3v1 are one album each. One artist is spelt three ways.
+SONGS += [
+    song("Albums/Twin One/a.mp3", "Twin Song One", ["Twin Band"], "Twins",
+         albumArtist="Twin Band", track=1),
+    song("Albums/Twin Two/a.mp3", "Twin Song Two", ["Twin Band"], "Twins",
+         albumArtist="Twin Band", track=1),
+    song("Albums/Guests/b.mp3", "Guest Song", ["Björk feat. Guest Star"], "Guest Album", track=2),
+    song("Albums/Guests/a.ogg", "Own Song", ["Björk"], "Guest Album", track=1),
+    song("Albums/Live/live.mp3", "Live Song", ["BJÖRK"], "Live Set"),
+    song("Albums/Double/CD2/01.mp3", "Disc Two One", ["Doubler"], "Double", track=1,
+         cover="upper"),
+    song("Albums/Double/CD1/02.mp3", "Disc One Two", ["Doubler"], "Double", track=2,
+         cover="upper"),
+    song("Albums/Double/CD1/01.flac", "Disc One One", ["Doubler"], "Double", track=1,
+         cover="upper"),
+    song("Albums/Double/cd 2/02.mp3", "Disc Two Two", ["Doubler"], "Double", track=2,
+         cover="upper"),
+    song("Albums/Oldies/1.mp3", "Oldie One", ["Old Singer"], "Oldies Mix", encoding="id3v1"),
+    song("Albums/Oldies/2.mp3", "Oldie Two", ["Other Singer"], "Oldies Mix", encoding="id3v1"),
+]
+
 FOLDER_PICTURES = {
     "Pictures/Cover/cover.jpg": "folder",
     "Pictures/Upper/Folder.JPG": "upper",
     "Pictures/Front/front.png": "frontpng",
     "Pictures/Embedded/cover.jpg": "folder",  # the files' own pictures come first
     "Pictures/None/back.jpg": "back",  # not a name a folder picture has
+    "Albums/Double/cover.jpg": "upper",  # above its disc folders
 }
 
 # Files with an audio extension that are not audio.
