@@ -28,7 +28,7 @@ class Id3v1Handler : public TagLib::ID3v1::StringHandler {
 
 }  // namespace
 
-void ReadLegacyGbkTags() {
+void ReadLegacyCodePageTags() {
   // TagLib keeps the handlers for the life of the process.
   static const Id3v2Handler id3v2;
   static const Id3v1Handler id3v1;
