@@ -15,9 +15,10 @@ struct CodePageText {
 };
 
 // bytes as UTF-8 from the code page whose reading gives the most everyday characters beyond the
-// rare ones. A reading is refused when it gives more rare than everyday characters, fails to
-// convert, or puts a lone character between two ASCII letters (as "Canção" is çã in all three);
-// nullopt when every reading is.
+// rare ones, the most used of Chinese counting twice. A reading is refused when it gives more rare
+// than everyday characters, fails to convert, puts a lone character between two ASCII letters (as
+// "Canção" is çã in all three), or gives no more everyday characters than the bytes have accented
+// Latin-1 letters beside ASCII ones ("Åsa"); nullopt when every reading is.
 std::optional<CodePageText> ReadEastAsianCodePage(std::string_view bytes);
 
 }  // namespace lumora::server

@@ -75,6 +75,7 @@ TEST(ServerText, LegacyBytesReadAsTheirWriterMeantThem) {
       // Big5, with trail bytes in ASCII's range, and with bytes GBK reads as rare characters.
       {"\xBB\xA1\xC1\xC0\xAA\xBA\xB7\x52\xB1\xA1", "說謊的愛情", "說謊的愛情"},
       {"\xC5\xA5\xAE\xFC", "聽海", "聽海"},
+      {"\xBB\xA1\xC1\xC0", "說謊", "說謊"},  // GB2312's 弧晾 too: the much used 說 decides
       {"\xB2\xC4\xA4\x40\xA6\xB8 Live", "第一次 Live", "第一次 Live"},
       {"\x89\xC4\x8D\xD5\x82\xE8", "夏祭り", "夏祭り"},  // Shift-JIS
       {"\x83\x78\x83\x58\x83\x67", "ベスト", "ベスト"},
