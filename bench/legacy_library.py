@@ -2,7 +2,7 @@
 """Text, names and lengths of a library as years of other tools left it, read by lumora-server and
 by another build of it, same files, same run.
 
-usage: bench/legacy_library.py SERVER BASELINE_SERVER [--songs N] [--scan-songs M]
+usage: bench/legacy_library.py SERVER BASELINE_SERVER [--songs N] [--scan-songs M] [--scans K]
 
 Makes (once, in /tmp/lumora-legacy-library-N) N songs (default 1 000), a song to a folder, in turns:
 titles and albums in GBK, Big5 or Shift-JIS behind ID3v2's Latin-1 byte or in an ID3v1 tag,
@@ -14,7 +14,8 @@ to know how long it plays.
 
 Then, for each server, from no index: the texts that read as written, the names taken from paths,
 the lyrics that read as written without a CR, and the lengths within 2 % of the decoded audio;
-and the first scan of a library of M songs (default 20 000, made by big_library.py).
+and the first scan of a library of M songs (default 20 000, made by big_library.py), K times each
+(default 3) in turns: the median of each and their ratio.
 
 Needs python3-mutagen, GStreamer's lamemp3enc and xingmux.
 """
@@ -23,6 +24,7 @@ import json
 import os
 import random
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -198,6 +200,7 @@ def main():
     ap.add_argument("baseline")
     ap.add_argument("--songs", type=int, default=1000)
     ap.add_argument("--scan-songs", type=int, default=20000)
+    ap.add_argument("--scans", type=int, default=3)
     a = ap.parse_args()
     lib = f"/tmp/lumora-legacy-library-{a.songs}"
     manifest = make_library(lib, a.songs)
@@ -217,15 +220,19 @@ def main():
                   ", ".join(f"{k} {fraction(v)}" for k, v in lengths.items()), flush=True)
             print(f"{who:10} lyrics as written: {fraction(lyrics)}, with a CR: {carriage}",
                   flush=True)
-            fresh = os.path.join(work, who.replace(" ", "-") + "-big")
-            os.makedirs(fresh)
-            scans[who] = big_library.first_scan(program, big, fresh)
-            print(f"{who:10} first scan of {a.scan_songs}: {big_library.fmt(scans[who])}",
-                  flush=True)
+        # The scans in turns, so that both meet the same load.
+        for run_ in range(a.scans):
+            for who, program in (("baseline", a.baseline), ("this build", a.server)):
+                fresh = os.path.join(work, f"{who.replace(' ', '-')}-big-{run_}")
+                os.makedirs(fresh)
+                scan = big_library.first_scan(program, big, fresh)
+                scans.setdefault(who, []).append(scan["scan s"])
+                print(f"{who:10} first scan of {a.scan_songs}: {big_library.fmt(scan)}",
+                      flush=True)
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    print(f"first scan, this build / baseline: "
-          f"{scans['this build']['scan s'] / scans['baseline']['scan s']:.2f}")
+    mine, base = statistics.median(scans["this build"]), statistics.median(scans["baseline"])
+    print(f"first scan median s: baseline {base:.2f}, this build {mine:.2f}, ratio {mine / base:.2f}")
     print(f"load average at end: {os.getloadavg()}")
 
 

@@ -118,6 +118,9 @@ SONGS = [
     song("Texts/id3v1 big5.mp3", "聽海", ["林志豪"], "國語經典", encoding="id3v1", codec="cp950"),
     song("Texts/id3v1 sjis.mp3", "さよなら", ["鈴木一郎"], "東京", encoding="id3v1",
          codec="cp932"),
+    # A title longer than ID3v1's 30 bytes, cut there inside a character.
+    song("Texts/id3v1 cut.mp3", "A一个人的夜晚在城市的海边听见", ["歌手戊"], "长标题",
+         encoding="id3v1", written="A一个人的夜晚在城市的海边听见你的声音"),
     # No tags under an artist's folder and a "year - album" one: the names are in the path.
     song("Named/Chloé Vance/2010 - Wild Harbor/03 - Quiet River.mp3", "Quiet River",
          ["Chloé Vance"], "Wild Harbor", encoding="none", track=3),
@@ -309,7 +312,7 @@ def legacy(text, codec):
 def id3v1_block(s):
     def field(text, width):
         return text.encode(s["codec"])[:width].ljust(width, b"\0")
-    return (b"TAG" + field(s["title"], 30) + field(s["artists"][0], 30) + field(s["album"], 30)
+    return (b"TAG" + field(s.get("written", s["title"]), 30) + field(s["artists"][0], 30) + field(s["album"], 30)
             + b"\0" * 4 + b"\0" * 30 + b"\xff")
 
 
