@@ -1,26 +1,79 @@
 #include "AudioLength.h"
 
 #include <taglib/mpegfile.h>
-#include <taglib/mpegheader.h>
 #include <taglib/xingheader.h>
+
+#include <optional>
 
 namespace lumora::server {
 namespace {
 
-using TagLib::MPEG::Header;
+// kbit/s by MPEG-1 or -2 (and 2.5), layer and the header's index.
+constexpr short kBitrates[2][3][16] = {
+    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
+    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}}};
+constexpr int kSampleRates[3] = {44100, 48000, 32000};  // MPEG-1's; halved for 2, quartered for 2.5
+
+struct Frame {
+  int bytes = 0, samples = 0, sampleRate = 0, bitrate = 0;
+};
+
+// The frame whose header is h (4 bytes); nullopt when they are no frame header.
+std::optional<Frame> FrameOf(const unsigned char* h) {
+  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return std::nullopt;
+  const int version = (h[1] >> 3) & 3;  // 0: 2.5, 1: none, 2: 2, 3: 1
+  const int layer = 4 - ((h[1] >> 1) & 3);
+  const int index = h[2] >> 4, rateIndex = (h[2] >> 2) & 3, padding = (h[2] >> 1) & 1;
+  if (version == 1 || layer == 4 || index == 0 || index == 15 || rateIndex == 3)
+    return std::nullopt;
+  const bool mpeg1 = version == 3;
+  Frame f;
+  f.bitrate = kBitrates[mpeg1 ? 0 : 1][layer - 1][index] * 1000;
+  f.sampleRate = kSampleRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+  f.samples = layer == 1 ? 384 : layer == 3 && !mpeg1 ? 576 : 1152;
+  f.bytes = layer == 1 ? (12 * f.bitrate / f.sampleRate + padding) * 4
+                       : f.samples / 8 * f.bitrate / f.sampleRate + padding;
+  return f;
+}
+
+// The frames of an MPEG stream read a block at a time: a frame costs no read of its own.
+class Frames {
+ public:
+  explicit Frames(TagLib::MPEG::File& file) : file_(file) {}
+
+  std::optional<Frame> At(long offset) {
+    if (offset < from_ || offset + 4 > from_ + static_cast<long>(block_.size())) {
+      file_.seek(offset);
+      block_ = file_.readBlock(kBlock);
+      from_ = offset;
+      if (block_.size() < 4) return std::nullopt;
+    }
+    return FrameOf(reinterpret_cast<const unsigned char*>(block_.data()) + (offset - from_));
+  }
+
+ private:
+  static constexpr unsigned long kBlock = 1 << 16;
+  TagLib::MPEG::File& file_;
+  TagLib::ByteVector block_;
+  long from_ = 0;
+};
 
 // Whether a few frames at eight places through the stream share one bit rate: a constant rate
-// is what the length from the file's size assumes. (Counting every frame reads the whole file.)
-bool OneBitrate(TagLib::MPEG::File& file, long first, long last) {
+// is what the length from the file's size assumes.
+bool OneBitrate(TagLib::MPEG::File& file, Frames& frames, long first, long last) {
   int bitrate = 0;
   for (int place = 0; place < 8; ++place) {
     long at = place == 0 ? first : file.nextFrameOffset(first + (last - first) / 8 * place);
     for (int i = 0; i < 8 && at >= 0 && at <= last; ++i) {
-      const Header frame(&file, at, true);
-      if (!frame.isValid() || frame.frameLength() <= 0) break;
-      if (bitrate != 0 && frame.bitrate() != bitrate) return false;
-      bitrate = frame.bitrate();
-      at += frame.frameLength();
+      const std::optional<Frame> frame = frames.At(at);
+      if (!frame || frame->bytes <= 0) break;
+      if (bitrate != 0 && frame->bitrate != bitrate) return false;
+      bitrate = frame->bitrate;
+      at += frame->bytes;
     }
   }
   return true;
@@ -28,36 +81,39 @@ bool OneBitrate(TagLib::MPEG::File& file, long first, long last) {
 
 // The audio of the frames from first to last, but for the first when it holds the header that
 // counts them; 0 when there is none.
-std::int64_t CountedMs(TagLib::MPEG::File& file, long first, long last, bool skipFirst) {
+std::int64_t CountedMs(TagLib::MPEG::File& file, Frames& frames, long first, long last,
+                       bool skipFirst) {
   std::int64_t samples = 0;
-  int rate = 0;
+  int sampleRate = 0;
   for (long at = first; at >= 0 && at <= last;) {
-    const Header frame(&file, at, false);
-    if (!frame.isValid() || frame.frameLength() <= 0) {
+    const std::optional<Frame> frame = frames.At(at);
+    if (!frame || frame->bytes <= 0) {
       at = file.nextFrameOffset(at + 1);  // bytes that are no frame: the next that is
       continue;
     }
-    if (!skipFirst) samples += frame.samplesPerFrame();
+    if (!skipFirst) samples += frame->samples;
     skipFirst = false;
-    rate = frame.sampleRate();
-    at += frame.frameLength();
+    sampleRate = frame->sampleRate;
+    at += frame->bytes;
   }
-  return rate > 0 ? samples * 1000 / rate : 0;
+  return sampleRate > 0 ? samples * 1000 / sampleRate : 0;
 }
 
 std::int64_t MpegLengthMs(TagLib::MPEG::File& file, std::int64_t headerMs) {
   const long first = file.firstFrameOffset(), last = file.lastFrameOffset();
   if (first < 0 || last < first) return headerMs;
+  Frames frames(file);
   const auto* properties = file.audioProperties();
   const TagLib::MPEG::XingHeader* xing = properties ? properties->xingHeader() : nullptr;
   if (xing && xing->isValid()) {
     // The header counts the frames as written; a file cut short has fewer bytes than it says.
-    const Header end(&file, last, false);
-    const long streamBytes = last + (end.isValid() ? end.frameLength() : 0) - first;
+    const std::optional<Frame> end = frames.At(last);
+    const long streamBytes = last + (end ? end->bytes : 0) - first;
     const bool cut = streamBytes < static_cast<long>(xing->totalSize()) * 99 / 100;
-    return cut ? CountedMs(file, first, last, true) : headerMs;
+    return cut ? CountedMs(file, frames, first, last, true) : headerMs;
   }
-  return OneBitrate(file, first, last) ? headerMs : CountedMs(file, first, last, false);
+  return OneBitrate(file, frames, first, last) ? headerMs
+                                               : CountedMs(file, frames, first, last, false);
 }
 
 }  // namespace
