@@ -14,8 +14,9 @@ to know how long it plays.
 
 Then, for each server, from no index: the texts that read as written, the names taken from paths,
 the lyrics that read as written without a CR, and the lengths within 2 % of the decoded audio;
-and the first scan of a library of M songs (default 20 000, made by big_library.py), K times each
-(default 3) in turns: the median of each and their ratio.
+and the first scan of a library of M songs (default 20 000, made by big_library.py) and of 20
+five-minute songs of varying rate without a header, K times each (default 3) in turns: the median
+of each and their ratio.
 
 Needs python3-mutagen, GStreamer's lamemp3enc and xingmux.
 """
@@ -86,6 +87,24 @@ def make_clip(where, name, encoder, seconds, kept):
     decoded = open(wav, "rb").read()
     os.remove(wav)
     return data[:int(len(data) * kept)], (len(decoded) - decoded.index(b"data") - 8) / 176400
+
+
+LONG = "20 five-minute songs of varying rate without a header"
+
+
+def long_library():
+    """LONG: what counting frames costs where a whole file is read for it."""
+    where = "/tmp/lumora-long-vbr-library"
+    if not os.path.exists(os.path.join(where, ".complete")):
+        shutil.rmtree(where, ignore_errors=True)
+        os.makedirs(where)
+        audio, seconds = make_clip(where, ".clip", "lamemp3enc target=quality quality=4", 300, 1)
+        print(f"library: {LONG}, each {seconds:.2f} s decoded", flush=True)
+        for n in range(20):
+            os.makedirs(os.path.join(where, f"{n:02d}"))
+            open(os.path.join(where, f"{n:02d}", "song.mp3"), "wb").write(audio)
+        open(os.path.join(where, ".complete"), "w").close()
+    return where
 
 
 def text(rnd, codec, limit):
@@ -208,7 +227,6 @@ def main():
     big_library.make_library(big, a.scan_songs)
     print(f"load average at start: {os.getloadavg()}", flush=True)
     work = tempfile.mkdtemp()
-    scans = {}
     try:
         for who, program in (("baseline", a.baseline), ("this build", a.server)):
             data = os.path.join(work, who.replace(" ", "-"))
@@ -221,18 +239,19 @@ def main():
             print(f"{who:10} lyrics as written: {fraction(lyrics)}, with a CR: {carriage}",
                   flush=True)
         # The scans in turns, so that both meet the same load.
-        for run_ in range(a.scans):
-            for who, program in (("baseline", a.baseline), ("this build", a.server)):
-                fresh = os.path.join(work, f"{who.replace(' ', '-')}-big-{run_}")
-                os.makedirs(fresh)
-                scan = big_library.first_scan(program, big, fresh)
-                scans.setdefault(who, []).append(scan["scan s"])
-                print(f"{who:10} first scan of {a.scan_songs}: {big_library.fmt(scan)}",
-                      flush=True)
+        for library, what in ((big, f"{a.scan_songs} short songs"), (long_library(), LONG)):
+            scans = {}
+            for run_ in range(a.scans):
+                for who, program in (("baseline", a.baseline), ("this build", a.server)):
+                    fresh = tempfile.mkdtemp(dir=work)
+                    scan = big_library.first_scan(program, library, fresh)
+                    scans.setdefault(who, []).append(scan["scan s"])
+                    print(f"{who:10} first scan of {what}: {big_library.fmt(scan)}", flush=True)
+            mine, base = statistics.median(scans["this build"]), statistics.median(scans["baseline"])
+            print(f"first scan of {what}, median s: baseline {base:.2f}, this build {mine:.2f}, "
+                  f"ratio {mine / base:.2f}", flush=True)
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    mine, base = statistics.median(scans["this build"]), statistics.median(scans["baseline"])
-    print(f"first scan median s: baseline {base:.2f}, this build {mine:.2f}, ratio {mine / base:.2f}")
     print(f"load average at end: {os.getloadavg()}")
 
 

@@ -1,8 +1,6 @@
 #include "CodePages.h"
 
-#include <algorithm>
 #include <cctype>
-#include <string_view>
 #include <unordered_set>
 
 #include "TextEncodings.h"
@@ -112,10 +110,7 @@ struct Score {
 
 // The characters of bytes read in a code page; nullopt for a refused reading.
 std::optional<Score> Read(std::string_view bytes, Classify classify) {
-  auto letter = [&](std::size_t at) { return AsciiLetter(bytes, at); };
   Score score;
-  int& everyday = score.everyday;
-  int& rare = score.rare;
   for (std::size_t i = 0; i < bytes.size();) {
     if (static_cast<unsigned char>(bytes[i]) < 0x80) {
       ++i;
@@ -127,13 +122,14 @@ std::optional<Score> Read(std::string_view bytes, Classify classify) {
       const int trail = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : -1;
       const Char c = classify(static_cast<unsigned char>(bytes[i]), trail);
       if (c.length == 0) return std::nullopt;
-      everyday += c.kind == Kind::kEveryday;
-      rare += c.kind == Kind::kRare;
+      score.everyday += c.kind == Kind::kEveryday;
+      score.rare += c.kind == Kind::kRare;
       i += c.length;
     }
-    if (run == 1 && start > 0 && letter(start - 1) && letter(i)) return std::nullopt;
+    if (run == 1 && start > 0 && AsciiLetter(bytes, start - 1) && AsciiLetter(bytes, i))
+      return std::nullopt;
   }
-  if (rare > everyday) return std::nullopt;
+  if (score.rare > score.everyday) return std::nullopt;
   return score;
 }
 
