@@ -3,6 +3,7 @@
 #include <taglib/mpegfile.h>
 #include <taglib/xingheader.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace lumora::server {
@@ -40,35 +41,59 @@ std::optional<Frame> FrameOf(const unsigned char* h) {
   return f;
 }
 
-// The frames of an MPEG stream read a block at a time: a frame costs no read of its own.
+constexpr long kBlock = 1 << 16;
+
+// The frames of an MPEG stream up to its end, read a block at a time: a frame costs no read of
+// its own.
 class Frames {
  public:
-  explicit Frames(TagLib::MPEG::File& file) : file_(file) {}
+  Frames(TagLib::MPEG::File& file, long end) : file_(file), end_(end) {}
+
+  long end() const { return end_; }
 
   std::optional<Frame> At(long offset) {
-    if (offset < from_ || offset + 4 > from_ + static_cast<long>(block_.size())) {
-      file_.seek(offset);
-      block_ = file_.readBlock(kBlock);
-      from_ = offset;
-      if (block_.size() < 4) return std::nullopt;
+    const unsigned char* header = Bytes(offset, 4);
+    return header ? FrameOf(header) : std::nullopt;
+  }
+
+  // The first frame at or after offset that the frame after it confirms; -1 when none is.
+  long Next(long offset) {
+    for (; offset + 4 <= end_; ++offset) {
+      const std::optional<Frame> frame = At(offset);
+      if (!frame || frame->bytes <= 0) continue;
+      const std::optional<Frame> after = At(offset + frame->bytes);
+      if (offset + frame->bytes >= end_ || (after && after->sampleRate == frame->sampleRate))
+        return offset;
     }
-    return FrameOf(reinterpret_cast<const unsigned char*>(block_.data()) + (offset - from_));
+    return -1;
   }
 
  private:
-  static constexpr unsigned long kBlock = 1 << 16;
+  // size bytes at offset, within the stream; nullptr past its end.
+  const unsigned char* Bytes(long offset, long size) {
+    if (offset < 0 || offset + size > end_) return nullptr;
+    if (offset < from_ || offset + size > from_ + static_cast<long>(block_.size())) {
+      file_.seek(offset);
+      block_ = file_.readBlock(std::min(kBlock, end_ - offset));
+      from_ = offset;
+      if (static_cast<long>(block_.size()) < size) return nullptr;
+    }
+    return reinterpret_cast<const unsigned char*>(block_.data()) + (offset - from_);
+  }
+
   TagLib::MPEG::File& file_;
+  const long end_;
   TagLib::ByteVector block_;
   long from_ = 0;
 };
 
 // Whether a few frames at eight places through the stream share one bit rate: a constant rate
 // is what the length from the file's size assumes.
-bool OneBitrate(TagLib::MPEG::File& file, Frames& frames, long first, long last) {
+bool OneBitrate(Frames& frames, long first) {
   int bitrate = 0;
   for (int place = 0; place < 8; ++place) {
-    long at = place == 0 ? first : file.nextFrameOffset(first + (last - first) / 8 * place);
-    for (int i = 0; i < 8 && at >= 0 && at <= last; ++i) {
+    long at = frames.Next(first + (frames.end() - first) / 8 * place);
+    for (int i = 0; i < 8 && at >= 0; ++i) {
       const std::optional<Frame> frame = frames.At(at);
       if (!frame || frame->bytes <= 0) break;
       if (bitrate != 0 && frame->bitrate != bitrate) return false;
@@ -79,16 +104,15 @@ bool OneBitrate(TagLib::MPEG::File& file, Frames& frames, long first, long last)
   return true;
 }
 
-// The audio of the frames from first to last, but for the first when it holds the header that
-// counts them; 0 when there is none.
-std::int64_t CountedMs(TagLib::MPEG::File& file, Frames& frames, long first, long last,
-                       bool skipFirst) {
+// The audio of the frames from first to the end, but for the first when it holds the header
+// that counts them; 0 when there is none.
+std::int64_t CountedMs(Frames& frames, long first, bool skipFirst) {
   std::int64_t samples = 0;
   int sampleRate = 0;
-  for (long at = first; at >= 0 && at <= last;) {
+  for (long at = first; at >= 0 && at < frames.end();) {
     const std::optional<Frame> frame = frames.At(at);
     if (!frame || frame->bytes <= 0) {
-      at = file.nextFrameOffset(at + 1);  // bytes that are no frame: the next that is
+      at = frames.Next(at + 1);  // bytes that are no frame: the next that is
       continue;
     }
     if (!skipFirst) samples += frame->samples;
@@ -100,20 +124,23 @@ std::int64_t CountedMs(TagLib::MPEG::File& file, Frames& frames, long first, lon
 }
 
 std::int64_t MpegLengthMs(TagLib::MPEG::File& file, std::int64_t headerMs) {
-  const long first = file.firstFrameOffset(), last = file.lastFrameOffset();
-  if (first < 0 || last < first) return headerMs;
-  Frames frames(file);
+  const long first = file.firstFrameOffset();
+  // The stream ends where a tag at the end begins (an APE tag, rare, is found by the last frame).
+  const long end = file.hasAPETag()     ? file.lastFrameOffset() + 4
+                   : file.hasID3v1Tag() ? file.length() - 128
+                                        : file.length();
+  if (first < 0 || end <= first) return headerMs;
+  Frames frames(file, end);
   const auto* properties = file.audioProperties();
   const TagLib::MPEG::XingHeader* xing = properties ? properties->xingHeader() : nullptr;
   if (xing && xing->isValid()) {
     // The header counts the frames as written; a file cut short has fewer bytes than it says.
-    const std::optional<Frame> end = frames.At(last);
-    const long streamBytes = last + (end ? end->bytes : 0) - first;
-    const bool cut = streamBytes < static_cast<long>(xing->totalSize()) * 99 / 100;
-    return cut ? CountedMs(file, frames, first, last, true) : headerMs;
+    const bool cut = end - first < static_cast<long>(xing->totalSize()) * 99 / 100;
+    return cut ? CountedMs(frames, first, true) : headerMs;
   }
-  return OneBitrate(file, frames, first, last) ? headerMs
-                                               : CountedMs(file, frames, first, last, false);
+  // A stream of one block costs no more to count than to sample.
+  const bool counted = end - first < kBlock || !OneBitrate(frames, first);
+  return counted ? CountedMs(frames, first, false) : headerMs;
 }
 
 }  // namespace
