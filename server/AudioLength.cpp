@@ -1,5 +1,6 @@
 #include "AudioLength.h"
 
+#include <taglib/flacfile.h>
 #include <taglib/mpegfile.h>
 #include <taglib/xingheader.h>
 
@@ -143,11 +144,78 @@ std::int64_t MpegLengthMs(TagLib::MPEG::File& file, std::int64_t headerMs) {
   return counted ? CountedMs(frames, first, false) : headerMs;
 }
 
+// A FLAC frame's header: its number (fixed block sizes) or its first sample's, and its samples.
+struct FlacFrame {
+  std::uint64_t number = 0, samples = 0;
+  bool fixed = true;
+};
+
+// The frame whose header starts at h (up to end); nullopt when the bytes are no frame header
+// (their CRC-8 tells).
+
+std::optional<FlacFrame> FlacFrameAt(const unsigned char* h, const unsigned char* end) {
+  if (end - h < 6 || h[0] != 0xFF || (h[1] & 0xFE) != 0xF8 || (h[2] >> 4) == 0 ||
+      (h[2] & 0xF) == 0xF || (h[3] >> 4) > 10 || (h[3] & 1))
+    return std::nullopt;
+  // The frame's number (fixed block sizes) or first sample's, coded as UTF-8 codes its points.
+  const unsigned char* p = h + 4;
+  int more = 0;
+  std::uint64_t number = *p;
+  if (*p >= 0x80) {
+    while (more < 6 && (*p & (0x40 >> more))) ++more;
+    if (more == 0 || more == 6 || end - p < more + 1) return std::nullopt;
+    number = *p & (0x3F >> more);
+  }
+  for (++p; more > 0; --more, ++p) {
+    if ((*p & 0xC0) != 0x80) return std::nullopt;
+    number = number << 6 | (*p & 0x3F);
+  }
+  const int sizeCode = h[2] >> 4, rateCode = h[2] & 0xF;
+  std::uint64_t size = sizeCode == 1 ? 192 : sizeCode <= 5 ? 576u << (sizeCode - 2) : 0;
+  if (sizeCode >= 8) size = 256u << (sizeCode - 8);
+  const int sizeBytes = sizeCode == 6 ? 1 : sizeCode == 7 ? 2 : 0;
+  const int rateBytes = rateCode == 12 ? 1 : rateCode == 13 || rateCode == 14 ? 2 : 0;
+  if (end - p < sizeBytes + rateBytes + 1) return std::nullopt;
+  if (sizeBytes == 1) size = p[0] + 1u;
+  if (sizeBytes == 2) size = (p[0] << 8 | p[1]) + 1u;
+  p += sizeBytes + rateBytes;
+  unsigned crc = 0;  // CRC-8, polynomial x^8 + x^2 + x + 1
+  for (const unsigned char* b = h; b < p; ++b) {
+    crc ^= *b;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc << 1 ^ (crc & 0x80 ? 0x07 : 0)) & 0xFF;
+  }
+  if (crc != *p) return std::nullopt;
+  return FlacFrame{number, size, h[1] == 0xF8};
+}
+
+// A FLAC file cut short holds fewer samples than its STREAMINFO counts: its length is what
+// comes before its last frame, which is cut too.
+std::int64_t FlacLengthMs(TagLib::FLAC::File& file, std::int64_t headerMs) {
+  const TagLib::FLAC::Properties* properties = file.audioProperties();
+  if (!properties || properties->sampleRate() <= 0) return headerMs;
+  const long length = file.length();
+  const long from = std::max(0L, length - kBlock);
+  file.seek(from);
+  const TagLib::ByteVector tail = file.readBlock(length - from);
+  const auto* begin = reinterpret_cast<const unsigned char*>(tail.data());
+  const unsigned char* end = begin + tail.size();
+  // The last frame, and the one before it that has the stream's block size (the last may not).
+  std::optional<FlacFrame> last, before;
+  for (const unsigned char* h = end - 2; h >= begin && !before; --h)
+    if (std::optional<FlacFrame> frame = FlacFrameAt(h, end)) (last ? before : last) = frame;
+  if (!last) return headerMs;
+  const std::uint64_t first =
+      last->fixed ? last->number * (before ? before->samples : last->samples) : last->number;
+  if (first + last->samples >= properties->sampleFrames()) return headerMs;
+  return static_cast<std::int64_t>(first * 1000 / properties->sampleRate());
+}
+
 }  // namespace
 
 std::int64_t AudioLengthMs(TagLib::File* file, const TagLib::AudioProperties& properties) {
   const std::int64_t headerMs = properties.lengthInMilliseconds();
   if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) return MpegLengthMs(*mpeg, headerMs);
+  if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) return FlacLengthMs(*flac, headerMs);
   return headerMs;
 }
 

@@ -129,10 +129,11 @@ SONGS = [
     song("Named/Chloé Vance/2010 - Wild Harbor/05 Salt Air.mp3", "Salt Air", ["Chloé Vance"],
          "Wild Harbor", encoding="none", track=5),
     song("Named/Loose Ends/1999 Nights.mp3", "1999 Nights", [], "Loose Ends", encoding="none"),
-    # Lengths: a varying bit rate without a header that counts the frames, and a file cut short
-    # under one; "seconds" is what a decoder plays of each.
+    # Lengths: a varying bit rate without a header that counts the frames, and files cut short
+    # under the header that gives their length; "seconds" is what a decoder plays of each.
     song("Lengths/vbr.mp3", "Varying Rate", ["Timer"], "Lengths", audio="vbr"),
     song("Lengths/cut.mp3", "Cut Short", ["Timer"], "Lengths", audio="cut"),
+    song("Lengths/cut.flac", "Cut Short FLAC", ["Timer"], "Lengths", audio="cut flac"),
     # No tags: the names come from the file and its folder, which are not UTF-8.
     song(b"Texts/" + "老歌.mp3".encode("gbk"), "老歌", [], "Texts", encoding="none"),
     song(b"Caf\xe9/\xe9t\xe9.mp3", "été", [], "Café", encoding="none"),
@@ -227,15 +228,23 @@ def tone(fmt, cache):
     return path
 
 
-def long_mp3(kind, cache):
-    """Five seconds at a varying bit rate without a Xing header, or at a constant rate
-    under one (as most encoders write) and then cut to its first two seconds."""
-    path = os.path.join(cache, kind + ".mp3")
+# Five seconds of audio: (its format, its encoder, the part of it kept).
+LONG_AUDIO = {
+    # A varying bit rate without a Xing header.
+    "vbr": ("mp3", "lamemp3enc target=quality quality=2", 1),
+    # A constant rate under a Xing header, as most encoders write, cut to two seconds.
+    "cut": ("mp3", "lamemp3enc target=bitrate cbr=true bitrate=128 ! xingmux", 0.4),
+    "cut flac": ("flac", "flacenc", 0.4),
+}
+
+
+def long_audio(kind, cache):
+    fmt, encoder, kept = LONG_AUDIO[kind]
+    path = os.path.join(cache, kind.replace(" ", "-") + "." + fmt)
     if not os.path.exists(path):
-        fd, part = tempfile.mkstemp(dir=cache, suffix=".mp3")
+        fd, part = tempfile.mkstemp(dir=cache, suffix="." + fmt)
         os.close(fd)
-        encoder = (["lamemp3enc", "target=quality", "quality=2"] if kind == "vbr" else
-                   ["lamemp3enc", "target=bitrate", "cbr=true", "bitrate=128", "!", "xingmux"])
+        encoder = encoder.split()
         # Ticks over silence: the bit rate of each frame follows them.
         run(["gst-launch-1.0", "-q", "-e", "audiotestsrc", "wave=ticks", "num-buffers=216",
              "tick-interval=100000000", "sine-periods-per-tick=20",
@@ -244,8 +253,7 @@ def long_mp3(kind, cache):
             ["!", "filesink", "location=" + part])
         with open(part, "rb") as f:
             data = f.read()
-        if kind == "cut":
-            data = data[:len(data) * 2 // 5]
+        data = data[:int(len(data) * kept)]
         with open(part, "wb") as f:
             f.write(data)
         os.replace(part, path)
@@ -413,7 +421,7 @@ def make(root, cache):
                 with open(tone(fmt_of(rel.decode("latin-1")), cache), "rb") as f:
                     path = write(root, rel, f.read())
             else:
-                path = write(root, rel, long_mp3(s["audio"], cache))
+                path = write(root, rel, long_audio(s["audio"], cache))
                 s = dict(s, seconds=decoded_seconds(path, cache))
             tag_file(path, s, work)
             if "lrc" in s:
