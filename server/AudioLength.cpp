@@ -57,9 +57,10 @@ class Frames {
     return header ? FrameOf(header) : std::nullopt;
   }
 
-  // The first frame at or after offset that the frame after it confirms; -1 when none is.
+  // The first frame within a block from offset that the frame after it confirms; -1 when none
+  // is (a file of anything but frames costs a block a look, not the whole file).
   long Next(long offset) {
-    for (; offset + 4 <= end_; ++offset) {
+    for (const long stop = std::min(end_, offset + kBlock); offset + 4 <= stop; ++offset) {
       const std::optional<Frame> frame = At(offset);
       if (!frame || frame->bytes <= 0) continue;
       const std::optional<Frame> after = At(offset + frame->bytes);
