@@ -24,7 +24,7 @@ constexpr const char* kNames[] = {"a.mp3", "a.flac", "a.ogg", "a.opus", "a.m4a",
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  lumora::server::ReadLegacyGbkTags();
+  lumora::server::ReadLegacyCodePageTags();
   return 0;
 }
 

@@ -11,8 +11,9 @@ namespace lumora::server {
 
 namespace {
 
-// Index rows of another form are converted: their ids stay, their files are read again.
-constexpr int kSchema = 3;
+// Index rows of another form, or read by an older reader, are converted: their ids stay, their
+// files are read again. 4: code pages beside GBK, names from paths, MP3 lengths from frames.
+constexpr int kSchema = 4;
 // How long a write waits for a lock held elsewhere before it counts as failed.
 constexpr int kBusyMs = 2000;
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;

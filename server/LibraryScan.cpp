@@ -14,6 +14,7 @@
 
 #include "LibraryCatalogue.h"
 #include "LibraryJail.h"
+#include "PathNames.h"
 
 namespace lumora::server {
 
@@ -121,11 +122,11 @@ std::uint64_t Fingerprint(int fd) {
   return h | 1;  // 0 stands for a file not read
 }
 
-// Opens a file beneath the root, takes its fingerprint and has a reader read its tags; a file
-// that cannot be opened so (gone, or swapped for a link out since the walk) is refused without a
-// modification time, so that the next look reads it again should it come back as it was (a
-// folder moved out and back while it was scanned); a file that ends its reader is refused with
-// one line on stderr.
+// Opens a file beneath the root, takes its fingerprint, has a reader read its tags and takes what
+// they lack from its path; a file that cannot be opened so (gone, or swapped for a link out since
+// the walk) is refused without a modification time, so that the next look reads it again should
+// it come back as it was (a folder moved out and back while it was scanned); a file that ends its
+// reader is refused with one line on stderr.
 void ReadFile(const std::string& realRoot, IndexedFile& f, TagReaders& readers) {
   const std::string path = realRoot + "/" + f.file();
   f.tags.reset();
@@ -138,6 +139,7 @@ void ReadFile(const std::string& realRoot, IndexedFile& f, TagReaders& readers) 
   std::string why;
   if (!readers.ReadTags(fd, path.substr(path.rfind('/') + 1), &f.tags, &why))
     std::fprintf(stderr, "lumora-server: left out %s: %s\n", path.c_str(), why.c_str());
+  if (f.tags) NameFromPath(f.path, *f.tags);
   close(fd);
 }
 

@@ -18,7 +18,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "AudioLength.h"
 #include "Text.h"
+#include "TextEncodings.h"
 
 namespace fs = std::filesystem;
 
@@ -133,12 +135,13 @@ std::unique_ptr<OpenedSong> OpenSong(int fd, const std::string& name) {
   return song;
 }
 
-// USLT (with or without a description), MP4's ©lyr and Vorbis LYRICS all come as LYRICS.
+// USLT (with or without a description), MP4's ©lyr and Vorbis LYRICS all come as LYRICS;
+// the lines end in "\n" whatever a tagger wrote.
 std::string LyricOf(const TagLib::PropertyMap& props) {
   for (const auto& [key, values] : props)
     if ((key.startsWith("LYRICS") || key == "UNSYNCEDLYRICS") && !values.isEmpty() &&
         !values.front().isEmpty())
-      return CutText(Utf8(values.front()), kMaxLyricBytes);
+      return UnixLineEnds(CutText(Utf8(values.front()), kMaxLyricBytes));
   return "";
 }
 
@@ -168,7 +171,7 @@ std::optional<SongFileTags> ReadSongFile(int fd, const std::string& name) {
   std::unique_ptr<OpenedSong> file = OpenSong(fd, name);
   if (!file) return std::nullopt;
   SongFileTags tags;
-  tags.durationMs = file->audioProperties()->lengthInMilliseconds();
+  tags.durationMs = AudioLengthMs(file->file(), *file->audioProperties());
   const TagLib::PropertyMap props = file->file()->properties();
   tags.title = First(props, "TITLE");
   if (auto it = props.find("ARTIST"); it != props.end())

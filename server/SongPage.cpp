@@ -1,5 +1,5 @@
 // The page a song's link opens: it reads the id from the address's fragment, asks the API for
-// the song and plays its audio.
+// the song and the address of its audio, and plays it.
 #include "ApiServer.h"
 
 namespace lumora::server {
@@ -26,7 +26,11 @@ function show() {
     document.getElementById('artists').textContent = s.ar.map(function (a) { return a.name; }).join(' / ');
     document.getElementById('album').textContent = s.al.name;
     document.getElementById('cover').src = s.al.picUrl;
-    document.getElementById('audio').src = '/audio/' + id + '.mp3';
+  });
+  // The song's own address: its file's format, and the account's right to it.
+  fetch('/song/url?id=' + id).then(function (r) { return r.json(); }).then(function (doc) {
+    var url = doc.data && doc.data[0] && doc.data[0].url;
+    if (url) document.getElementById('audio').src = url;
   });
 }
 window.addEventListener('hashchange', show);

@@ -305,7 +305,7 @@ int RunTagReader(int socket) {
   // a page fault for every page of every file.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
-  ReadLegacyGbkTags();
+  ReadLegacyCodePageTags();
   for (;;) {
     // Between scans a reader waits with nothing of the last files left on its hands.
     pollfd next{socket, POLLIN, 0};

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ApiServer.h"
+#include "PathNames.h"
 #include "Text.h"
 #include "TextEncodings.h"
 
@@ -71,6 +72,15 @@ TEST(ServerText, LegacyBytesReadAsTheirWriterMeantThem) {
       {"\xC7\xE7\xCC\xEC", "晴天", "晴天"},
       {"Bj\xC3\xB6rk", "Björk", "Björk"},  // UTF-8 behind the Latin-1 byte
       {"\xE6\x99\xB4\xE5\xA4\xA9", "晴天", "晴天"},
+      // Big5, with trail bytes in ASCII's range, and with bytes GBK reads as rare characters.
+      {"\xBB\xA1\xC1\xC0\xAA\xBA\xB7\x52\xB1\xA1", "說謊的愛情", "說謊的愛情"},
+      {"\xC5\xA5\xAE\xFC", "聽海", "聽海"},
+      {"\xBB\xA1\xC1\xC0", "說謊", "說謊"},  // GB2312's 弧晾 too: the much used 說 decides
+      {"\xB2\xC4\xA4\x40\xA6\xB8 Live", "第一次 Live", "第一次 Live"},
+      {"\x89\xC4\x8D\xD5\x82\xE8", "夏祭り", "夏祭り"},  // Shift-JIS
+      {"\x83\x78\x83\x58\x83\x67", "ベスト", "ベスト"},
+      {"Love \xB7\xE7\xF3\xDD", "Love 风筝", "Love 风筝"},  // GBK with a character of level 2
+      {"\xC5sa", "Åsa", "Åsa"},  // Big5 reads Ås as one everyday character
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.tag);
@@ -102,6 +112,55 @@ TEST(ServerText, LyricFilesInEveryEncodingPeopleHave) {
   };
   for (const auto& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), "[00:01.00]晴天") << c.what;
   EXPECT_EQ(DecodeTextFile("caf\xE9"), "café");  // neither UTF-8 nor GBK
+}
+
+// Lines as other systems end them, in a code page each; the player takes a "\r" for text.
+TEST(ServerText, LyricFilesEndTheirLinesInNewLines) {
+  const struct {
+    const char *what, *bytes, *text;
+  } cases[] = {
+      {"Big5, CR LF", "[00:01.00]\xC5\xA5\xAE\xFC\r\n[00:02.00]x\r\n",
+       "[00:01.00]聽海\n[00:02.00]x\n"},
+      {"Shift-JIS, CR", "[00:01.00]\x89\xC4\x8D\xD5\x82\xE8\r[00:02.00]x\r",
+       "[00:01.00]夏祭り\n[00:02.00]x\n"},
+      {"UTF-8, both", "a\r\r\nb\n\rc", "a\n\nb\n\nc"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), c.text) << c.what;
+}
+
+// What the path of a file without tags says: only what the tags leave empty is taken.
+TEST(ServerText, NamesFromThePathsOfUntaggedFiles) {
+  const struct {
+    const char* path;
+    bool tagged;  // with a title, artist, album and track of its own
+    const char *title, *artist, *album;
+    int track;
+  } cases[] = {
+      {"A/2010 - Harbor/03 - Quiet River.mp3", false, "Quiet River", "A", "Harbor", 3},
+      {"A/1999-Harbor/4. Low Tide.flac", false, "Low Tide", "A", "Harbor", 4},
+      {"A/Harbor/05 Salt Air.mp3", false, "Salt Air", "", "", 5},       // no year: just a folder
+      {"2010 - Harbor/05 Salt Air.mp3", false, "Salt Air", "", "", 5},  // no artist's folder
+      {"A/Live/1999 Nights.mp3", false, "", "", "", 0},  // a title starting with a year
+      {"A/Live/Intro.mp3", false, "", "", "", 0},
+      {"A/2010 - Harbor/03 - x.mp3", true, "T", "B", "C", 9},
+      {"A/Live/\xE9t\xE9 - 01.mp3", false, "", "", "", 0},  // a number after the title
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    SongFileTags tags;
+    if (c.tagged) {
+      tags.title = "T";
+      tags.artists = {"B"};
+      tags.album = "C";
+      tags.track = 9;
+    }
+    NameFromPath(c.path, tags);
+    EXPECT_EQ(tags.title, c.title);
+    EXPECT_EQ(tags.artists,
+              *c.artist ? std::vector<std::string>{c.artist} : std::vector<std::string>{});
+    EXPECT_EQ(tags.album, c.album);
+    EXPECT_EQ(tags.track, c.track);
+  }
 }
 
 }  // namespace

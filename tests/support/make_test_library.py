@@ -59,7 +59,7 @@ def song(path, title, artists, album, **more):
     entry = {"path": path, "title": title, "artists": artists, "album": album,
              "albumArtist": "", "compilation": False, "disc": 0, "track": 0, "genre": "",
              "lyric": "", "pictures": [], "cover": "", "playable": True, "encoding": "utf-8",
-             "discText": "", "trackText": ""}
+             "discText": "", "trackText": "", "codec": "gbk", "audio": "tone"}
     entry.update(more)
     return entry
 
@@ -112,6 +112,28 @@ SONGS = [
     song("Texts/gbk.mp3", "绿皮火车", ["歌手甲"], "老歌专辑", encoding="gbk"),
     song("Texts/gbk mixed.mp3", "Love 晴天", ["歌手乙"], "老歌专辑", encoding="gbk"),
     song("Texts/id3v1.mp3", "晴天", ["歌手丙"], "叶惠美", encoding="id3v1"),
+    # Big5 and Shift-JIS in the same places; the Big5 album's bytes are GB2312's too.
+    song("Texts/big5.mp3", "說謊的愛情", ["陳美玲"], "夜空精選", encoding="cp950"),
+    song("Texts/sjis.mp3", "夏祭り", ["佐藤花子"], "ベスト", encoding="cp932"),
+    song("Texts/id3v1 big5.mp3", "聽海", ["林志豪"], "國語經典", encoding="id3v1", codec="cp950"),
+    song("Texts/id3v1 sjis.mp3", "さよなら", ["鈴木一郎"], "東京", encoding="id3v1",
+         codec="cp932"),
+    # A title longer than ID3v1's 30 bytes, cut there inside a character.
+    song("Texts/id3v1 cut.mp3", "A一个人的夜晚在城市的海边听见", ["歌手戊"], "长标题",
+         encoding="id3v1", written="A一个人的夜晚在城市的海边听见你的声音"),
+    # No tags under an artist's folder and a "year - album" one: the names are in the path.
+    song("Named/Chloé Vance/2010 - Wild Harbor/03 - Quiet River.mp3", "Quiet River",
+         ["Chloé Vance"], "Wild Harbor", encoding="none", track=3),
+    song("Named/Chloé Vance/2010 - Wild Harbor/04. Low Tide.mp3", "Low Tide", ["Chloé Vance"],
+         "Wild Harbor", encoding="none", track=4),
+    song("Named/Chloé Vance/2010 - Wild Harbor/05 Salt Air.mp3", "Salt Air", ["Chloé Vance"],
+         "Wild Harbor", encoding="none", track=5),
+    song("Named/Loose Ends/1999 Nights.mp3", "1999 Nights", [], "Loose Ends", encoding="none"),
+    # Lengths: a varying bit rate without a header that counts the frames, and files cut short
+    # under the header that gives their length; "seconds" is what a decoder plays of each.
+    song("Lengths/vbr.mp3", "Varying Rate", ["Timer"], "Lengths", audio="vbr"),
+    song("Lengths/cut.mp3", "Cut Short", ["Timer"], "Lengths", audio="cut"),
+    song("Lengths/cut.flac", "Cut Short FLAC", ["Timer"], "Lengths", audio="cut flac"),
     # No tags: the names come from the file and its folder, which are not UTF-8.
     song(b"Texts/" + "老歌.mp3".encode("gbk"), "老歌", [], "Texts", encoding="none"),
     song(b"Caf\xe9/\xe9t\xe9.mp3", "été", [], "Café", encoding="none"),
@@ -129,6 +151,15 @@ SONGS = [
          lyric="[00:00.50]GBK 的歌词\n"),
     song("Lyrics/both.flac", "LRC Both", ["Lyricist"], "Lyrics", lrc="utf-8",
          lyric="[00:00.50]embedded wins"),
+    song("Lyrics/big5.mp3", "LRC Big5", ["Lyricist"], "Lyrics", lrc="cp950",
+         lyric="[00:00.50]聽見你的聲音\n[00:01.00]說再見\n"),
+    song("Lyrics/sjis.mp3", "LRC Shift-JIS", ["Lyricist"], "Lyrics", lrc="cp932",
+         lyric="[00:00.50]君の名前を\n[00:01.00]呼んだ\n"),
+    # Line ends of other systems: CR LF, and a lone CR.
+    song("Lyrics/crlf.mp3", "LRC CRLF", ["Lyricist"], "Lyrics", lrc="utf-8", lineEnd="\r\n",
+         lyric="[00:00.50]CRLF 歌词\n[00:01.00]second line\n"),
+    song("Lyrics/cr.mp3", "LRC CR", ["Lyricist"], "Lyrics", lrc="gbk", lineEnd="\r",
+         lyric="[00:00.50]CR 歌词\n[00:01.00]second line\n"),
 
     # One album per picture case: the front cover wins wherever it comes in the file, any
     # picture beats none, a picture in the file beats the folder's.
@@ -221,6 +252,54 @@ def tone(fmt, cache):
     return path
 
 
+# Five seconds of audio: (its format, its encoder, the part of it kept).
+LONG_AUDIO = {
+    # A varying bit rate without a Xing header.
+    "vbr": ("mp3", "lamemp3enc target=quality quality=2", 1),
+    # A constant rate under a Xing header, as most encoders write, cut to two seconds.
+    "cut": ("mp3", "lamemp3enc target=bitrate cbr=true bitrate=128 ! xingmux", 0.4),
+    "cut flac": ("flac", "flacenc", 0.4),
+}
+
+
+def long_audio(kind, cache):
+    fmt, encoder, kept = LONG_AUDIO[kind]
+    path = os.path.join(cache, kind.replace(" ", "-") + "." + fmt)
+    if not os.path.exists(path):
+        fd, part = tempfile.mkstemp(dir=cache, suffix="." + fmt)
+        os.close(fd)
+        encoder = encoder.split()
+        # Ticks over silence: the bit rate of each frame follows them.
+        run(["gst-launch-1.0", "-q", "-e", "audiotestsrc", "wave=ticks", "num-buffers=216",
+             "tick-interval=100000000", "sine-periods-per-tick=20",
+             "samplesperbuffer=1024", "!", "audio/x-raw,rate=44100,channels=2", "!",
+             "audioconvert", "!"] + encoder +
+            ["!", "filesink", "location=" + part])
+        with open(part, "rb") as f:
+            data = f.read()
+        data = data[:int(len(data) * kept)]
+        with open(part, "wb") as f:
+            f.write(data)
+        os.replace(part, path)
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def decoded_seconds(path, cache):
+    """How long a decoder plays the file: its samples decoded to WAV."""
+    fd, wav = tempfile.mkstemp(dir=cache, suffix=".wav")
+    os.close(fd)
+    try:
+        run(["gst-launch-1.0", "-q", "filesrc", "location=" + path.decode(), "!", "decodebin",
+             "!", "audioconvert", "!", "audio/x-raw,format=S16LE,channels=2", "!", "wavenc", "!",
+             "filesink", "location=" + wav])
+        with open(wav, "rb") as f:
+            data = f.read()
+        return (len(data) - data.index(b"data") - 8) / (44100 * 4)
+    finally:
+        os.remove(wav)
+
+
 def fmt_of(path):
     return os.path.splitext(path)[1][1:].lower()
 
@@ -264,8 +343,8 @@ def legacy(text, codec):
 
 def id3v1_block(s):
     def field(text, width):
-        return text.encode("gbk")[:width].ljust(width, b"\0")
-    return (b"TAG" + field(s["title"], 30) + field(s["artists"][0], 30) + field(s["album"], 30)
+        return text.encode(s["codec"])[:width].ljust(width, b"\0")
+    return (b"TAG" + field(s.get("written", s["title"]), 30) + field(s["artists"][0], 30) + field(s["album"], 30)
             + b"\0" * 4 + b"\0" * 30 + b"\xff")
 
 
@@ -278,7 +357,7 @@ def tag_mp3(path, s, work):
             f.write(id3v1_block(s))
         return
     tag = ID3()
-    if enc in ("latin-1", "gbk"):
+    if enc in ("latin-1", "gbk", "cp950", "cp932"):
         legacy_song = dict(s, title=legacy(s["title"], enc), album=legacy(s["album"], enc),
                            artists=[legacy(a, enc) for a in s["artists"]])
         tag_id3(tag, legacy_song, work, 0)
@@ -362,15 +441,19 @@ def make(root, cache):
         manifest = []
         for s in SONGS:
             rel = s["path"] if isinstance(s["path"], bytes) else s["path"].encode()
-            with open(tone(fmt_of(rel.decode("latin-1")), cache), "rb") as f:
-                path = write(root, rel, f.read())
+            if s["audio"] == "tone":
+                with open(tone(fmt_of(rel.decode("latin-1")), cache), "rb") as f:
+                    path = write(root, rel, f.read())
+            else:
+                path = write(root, rel, long_audio(s["audio"], cache))
+                s = dict(s, seconds=decoded_seconds(path, cache))
             tag_file(path, s, work)
             if "lrc" in s:
                 lrc = os.path.splitext(path)[0] + b".lrc"
                 text = s["lyric"] if not s["path"].endswith(".flac") else "[00:00.50]the file"
                 bom = {"utf-16-le": b"\xff\xfe", "utf-16-be": b"\xfe\xff"}.get(s["lrc"], b"")
                 with open(lrc, "wb") as f:
-                    f.write(bom + text.encode(s["lrc"]))
+                    f.write(bom + text.replace("\n", s.get("lineEnd", "\n")).encode(s["lrc"]))
             # Names that are not UTF-8 are listed with escapes, and by their bytes.
             entry = dict(s, path=rel.decode("utf-8", "backslashreplace"), pathHex=rel.hex())
             if s["cover"]:
