@@ -1,7 +1,9 @@
 #include "ReaderWire.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace lumora::server {
 
@@ -43,6 +45,30 @@ class Reader {
 };
 
 constexpr char kNone = 'N', kSome = 'Y';
+// A figure as millionths; none as the least number.
+constexpr double kFigureUnit = 1e6;
+constexpr std::int64_t kNoFigure = INT64_MIN;
+
+void WriteGain(Writer& w, const ReplayGain& gain) {
+  for (const std::optional<double>* figure :
+       {&gain.trackGain, &gain.trackPeak, &gain.albumGain, &gain.albumPeak})
+    w.Number(*figure ? std::llround(**figure * kFigureUnit) : kNoFigure);
+}
+
+// Only figures a tag or a measurement can give.
+bool ReadGain(Reader& r, ReplayGain* gain) {
+  for (auto [figure, most] : {std::pair{&gain->trackGain, kMaxGainDb},
+                              std::pair{&gain->trackPeak, kMaxPeak},
+                              std::pair{&gain->albumGain, kMaxGainDb},
+                              std::pair{&gain->albumPeak, kMaxPeak}}) {
+    std::int64_t n = 0;
+    if (!r.Number(&n)) return false;
+    if (n == kNoFigure) continue;
+    *figure = static_cast<double>(n) / kFigureUnit;
+    if (!(std::abs(**figure) <= most)) return false;
+  }
+  return true;
+}
 constexpr std::size_t kMaxTypeText = 32;  // "mp3", "audio/mpeg"
 
 }  // namespace
@@ -62,6 +88,7 @@ std::string EncodeTags(const std::optional<SongFileTags>& tags) {
   w.Text(tags->extension);
   w.Text(tags->mime);
   w.Text(tags->lyric);
+  WriteGain(w, tags->gain);
   return w.out_;
 }
 
@@ -79,7 +106,8 @@ bool DecodeTags(std::string_view bytes, std::optional<SongFileTags>* tags) {
     ok = r.Text(&t.artists.emplace_back(), kMaxTagText);
   ok = ok && r.Number(&compilation) && r.Number(&disc) && r.Number(&track) &&
        r.Number(&t.durationMs) && r.Number(&picture) && r.Text(&t.extension, kMaxTypeText) &&
-       r.Text(&t.mime, kMaxTypeText) && r.Text(&t.lyric, kMaxLyricBytes) && r.AtEnd();
+       r.Text(&t.mime, kMaxTypeText) && r.Text(&t.lyric, kMaxLyricBytes) && ReadGain(r, &t.gain) &&
+       r.AtEnd();
   // Numbers that a tag can hold; anything else did not come from ReadSongFile.
   ok = ok && disc >= 0 && disc <= INT32_MAX && track >= 0 && track <= INT32_MAX && t.durationMs > 0;
   if (!ok) return false;
@@ -88,6 +116,24 @@ bool DecodeTags(std::string_view bytes, std::optional<SongFileTags>* tags) {
   t.track = static_cast<int>(track);
   t.hasPicture = picture != 0;
   *tags = std::move(t);
+  return true;
+}
+
+std::string EncodeGain(const std::optional<ReplayGain>& gain) {
+  Writer w;
+  w.out_ += gain ? kSome : kNone;
+  if (gain) WriteGain(w, *gain);
+  return w.out_;
+}
+
+bool DecodeGain(std::string_view bytes, std::optional<ReplayGain>* gain) {
+  gain->reset();
+  if (bytes == std::string_view(&kNone, 1)) return true;
+  if (bytes.empty() || bytes[0] != kSome) return false;
+  Reader r(bytes.substr(1));
+  ReplayGain g;
+  if (!ReadGain(r, &g) || !r.AtEnd()) return false;
+  *gain = g;
   return true;
 }
 

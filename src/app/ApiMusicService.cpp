@@ -51,7 +51,7 @@ class ApiSongRequests final : public SongRequests {
                          const StopFlag& stop) override {
     FlaggedRunner runner(stop);
     ApiClient client(json_, session_, baseAddress_, runner);
-    std::string url = client.GetSongUrl(songId, bitRate);
+    std::string url = client.GetSongUrl(songId, bitRate, &gain_);
     reply_ = ToServiceReply(client.LastReply());
     return url;
   }
@@ -68,12 +68,14 @@ class ApiSongRequests final : public SongRequests {
     return ApiClient(json_, session_, baseAddress_, runner).LikeSong(songId);
   }
   ServiceReply LastReply() const override { return reply_; }
+  std::optional<SongGain> LastSongGain() const override { return gain_; }
 
  private:
   Session session_;
   const std::string baseAddress_;
   JsonDocument json_;
   ServiceReply reply_ = ServiceReply::Answered;
+  std::optional<SongGain> gain_;
 };
 
 }  // namespace
