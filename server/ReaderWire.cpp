@@ -1,5 +1,6 @@
 #include "ReaderWire.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -45,31 +46,37 @@ class Reader {
 };
 
 constexpr char kNone = 'N', kSome = 'Y';
-// A figure as millionths; none as the least number.
-constexpr double kFigureUnit = 1e6;
-constexpr std::int64_t kNoFigure = INT64_MIN;
-
+// Which figures there are (a bit each), then each one's bits, so that it comes back the same.
 void WriteGain(Writer& w, const ReplayGain& gain) {
-  for (const std::optional<double>* figure :
-       {&gain.trackGain, &gain.trackPeak, &gain.albumGain, &gain.albumPeak})
-    w.Number(*figure ? std::llround(**figure * kFigureUnit) : kNoFigure);
+  const std::optional<double>* figures[] = {&gain.trackGain, &gain.trackPeak, &gain.albumGain,
+                                            &gain.albumPeak};
+  std::int64_t present = 0;
+  for (int i = 0; i < 4; ++i)
+    if (*figures[i]) present |= 1 << i;
+  w.Number(present);
+  for (const std::optional<double>* figure : figures)
+    if (*figure) w.Number(std::bit_cast<std::int64_t>(**figure));
 }
 
 // Only figures a tag or a measurement can give.
 bool ReadGain(Reader& r, ReplayGain* gain) {
-  for (auto [figure, most] : {std::pair{&gain->trackGain, kMaxGainDb},
-                              std::pair{&gain->trackPeak, kMaxPeak},
-                              std::pair{&gain->albumGain, kMaxGainDb},
-                              std::pair{&gain->albumPeak, kMaxPeak}}) {
-    std::int64_t n = 0;
-    if (!r.Number(&n)) return false;
-    if (n == kNoFigure) continue;
-    *figure = static_cast<double>(n) / kFigureUnit;
-    if (!(std::abs(**figure) <= most)) return false;
+  const std::pair<std::optional<double>*, double> figures[] = {
+      {&gain->trackGain, kMaxGainDb},
+      {&gain->trackPeak, kMaxPeak},
+      {&gain->albumGain, kMaxGainDb},
+      {&gain->albumPeak, kMaxPeak}};
+  std::int64_t present = 0;
+  if (!r.Number(&present) || present < 0 || present > 15) return false;
+  for (int i = 0; i < 4; ++i) {
+    if (!(present & (1 << i))) continue;
+    std::int64_t bits = 0;
+    if (!r.Number(&bits)) return false;
+    const double value = std::bit_cast<double>(bits);
+    if (!(std::abs(value) <= figures[i].second)) return false;
+    *figures[i].first = value;
   }
   return true;
 }
-constexpr std::size_t kMaxTypeText = 32;  // "mp3", "audio/mpeg"
 
 }  // namespace
 
