@@ -43,6 +43,20 @@ constexpr const char* kColumns =
     "path, size, mtime_ns, id, duration_ms, title, artists, album, album_artist, compilation,"
     " disc, track, genre, has_picture, extension, mime, target";
 
+// A row without its tags, as the scan and the loudness survey hold it.
+constexpr const char* kRowColumns = "path, size, mtime_ns, id, target, fingerprint";
+
+IndexedRow RowOf(const SqlStatement& r) {
+  IndexedRow f;
+  f.path = r.Text(0);
+  f.size = r.Int(1);
+  f.mtimeNs = r.Int(2);
+  f.id = static_cast<std::uint64_t>(r.Int(3));
+  f.target = r.Text(4);
+  f.fingerprint = static_cast<std::uint64_t>(r.Int(5));
+  return f;
+}
+
 // The figures of a row's ReplayGain, bound from the given parameter on.
 void BindGain(SqlStatement& r, int first, const ReplayGain& gain) {
   for (const std::optional<double>* figure :
@@ -340,26 +354,17 @@ bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
 std::vector<IndexedRow> LibraryIndex::Under(const std::string& dir, bool recursive) {
   const std::string prefix = dir.empty() ? "" : dir + "/";
   // Every path that starts with prefix sorts between prefix and prefix with its "/" raised by one.
-  SqlStatement r(db_, dir.empty()
-                          ? "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
-                          : "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
-                            " WHERE path >= ?1 AND path < ?2");
+  SqlStatement r(db_, (std::string("SELECT ") + kRowColumns + " FROM files" +
+                       (dir.empty() ? "" : " WHERE path >= ?1 AND path < ?2"))
+                          .c_str());
   if (!dir.empty()) {
     r.Bind(1, prefix);
     r.Bind(2, dir + "0");
   }
   std::vector<IndexedRow> rows;
-  while (r.Step()) {
-    IndexedRow f;
-    f.path = r.Text(0);
-    if (!recursive && f.path.find('/', prefix.size()) != std::string::npos) continue;
-    f.size = r.Int(1);
-    f.mtimeNs = r.Int(2);
-    f.id = static_cast<std::uint64_t>(r.Int(3));
-    f.target = r.Text(4);
-    f.fingerprint = static_cast<std::uint64_t>(r.Int(5));
-    rows.push_back(std::move(f));
-  }
+  while (r.Step())
+    if (recursive || r.Text(0).find('/', prefix.size()) == std::string::npos)
+      rows.push_back(RowOf(r));
   return rows;
 }
 
@@ -450,26 +455,16 @@ std::string LibraryIndex::Lyric(std::uint64_t id) {
   return r.Step() ? r.Text(0) : "";
 }
 
-}  // namespace lumora::server
-
-namespace lumora::server {
-
 std::vector<IndexedRow> LibraryIndex::Unmeasured(int most) {
   std::shared_lock lock(swap_);
   SqlStatement r(db_,
-                 "SELECT path, size, mtime_ns, id, target FROM files WHERE gain_from IS NULL AND"
-                 " duration_ms IS NOT NULL ORDER BY path LIMIT ?1");
+                 (std::string("SELECT ") + kRowColumns +
+                  " FROM files WHERE gain_from IS NULL AND duration_ms IS NOT NULL"
+                  " ORDER BY path LIMIT ?1")
+                     .c_str());
   r.Bind(1, std::int64_t{most});
   std::vector<IndexedRow> rows;
-  while (r.Step()) {
-    IndexedRow f;
-    f.path = r.Text(0);
-    f.size = r.Int(1);
-    f.mtimeNs = r.Int(2);
-    f.id = static_cast<std::uint64_t>(r.Int(3));
-    f.target = r.Text(4);
-    rows.push_back(std::move(f));
-  }
+  while (r.Step()) rows.push_back(RowOf(r));
   return rows;
 }
 
