@@ -46,6 +46,8 @@ class Reader {
 };
 
 constexpr char kNone = 'N', kSome = 'Y';
+constexpr std::size_t kMaxTypeText = 32;  // "mp3", "audio/mpeg"
+
 // Which figures there are (a bit each), then each one's bits, so that it comes back the same.
 void WriteGain(Writer& w, const ReplayGain& gain) {
   const std::optional<double>* figures[] = {&gain.trackGain, &gain.trackPeak, &gain.albumGain,
