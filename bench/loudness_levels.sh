@@ -28,7 +28,8 @@ pieces=(
   "buzz|wave=saw freq=147 volume=0.35|wave=triangle freq=1200 volume=0.2"
   "pad|wave=sine freq=196 volume=0.3|wave=sine freq=294 volume=0.25|wave=sine freq=392 volume=0.2"
 )
-library="$wp_work/library"
+# Untagged: each song is named by its file, the album by its folder.
+library="$wp_work/Levels"
 mkdir -p "$library"
 for piece in "${pieces[@]}"; do
   IFS='|' read -r -a parts <<<"$piece"
@@ -36,7 +37,7 @@ for piece in "${pieces[@]}"; do
   for db in 0 -12 -24; do
     command=(gst-launch-1.0 -q audiomixer name=m ! "audio/x-raw,rate=44100,channels=2" !
       volume "volume=$(awk -v d="$db" 'BEGIN { print 10 ^ (d / 20) }')" !
-      taginject "tags=title=$name $db dB,artist=Bench,album=Levels" ! flacenc !
+      flacenc !
       filesink "location=$library/$name$db.flac")
     for source in "${parts[@]:1}"; do
       # shellcheck disable=SC2206  # the source's properties are words of their own
@@ -56,8 +57,11 @@ mapfile -t ids < <(python3 - "$wp_address" <<'EOF'
 import json, sys, urllib.request
 base = sys.argv[1]
 get = lambda path: json.load(urllib.request.urlopen(base + path))
-for song in get("/search?keywords=dB&type=1&limit=100")["result"]["songs"]:
-    print(song["id"], song["name"].replace(" ", "_"))
+playlists = get("/top/playlist?limit=50&offset=0")["playlists"]
+album = next(p for p in playlists if p["name"] == "Levels")  # the folder's
+tracks = [str(t["id"]) for t in get(f"/playlist/detail?id={album['id']}")["playlist"]["trackIds"]]
+for song in get("/song/detail?ids=" + ",".join(tracks))["songs"]:
+    print(song["id"], song["name"])
 EOF
 )
 [ "${#ids[@]}" = "$songs" ] || { echo "levels: the server lists ${#ids[@]} of $songs songs" >&2; exit 1; }

@@ -156,6 +156,18 @@ std::optional<double> Figure(const TagLib::PropertyMap& tags, const char* key, d
   return value;
 }
 
+// The tags with an MP4 file's freeform atoms ("----:com.apple.iTunes:NAME") under their NAME in
+// upper case, as the other formats' fields come: the tag library leaves them out.
+TagLib::PropertyMap WithFreeformAtoms(TagLib::File* file, TagLib::PropertyMap tags) {
+  auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file);
+  if (!mp4 || !mp4->tag()) return tags;
+  const TagLib::String prefix = "----:com.apple.iTunes:";
+  for (const auto& [key, item] : mp4->tag()->itemMap())
+    if (key.startsWith(prefix) && !item.toStringList().isEmpty())
+      tags.insert(key.substr(prefix.size()).upper(), item.toStringList());
+  return tags;
+}
+
 // ReplayGain as ID3's TXXX frames, Vorbis comments and MP4's freeform atoms name it. Opus files
 // carry R128 gains instead: Q7.8 dB towards -23 LUFS, on top of the header's output gain, which
 // every decoder (the player's and the measurement's) applies already.
@@ -228,7 +240,7 @@ std::optional<SongFileTags> ReadSongFile(int fd, const std::string& name) {
   tags.hasPicture = PictureOf(file->file()).has_value();
   tags.lyric = LyricOf(props);
   AudioFormat format = *SongFileFormat(name);
-  tags.gain = GainOf(props, format.extension == "opus");
+  tags.gain = GainOf(WithFreeformAtoms(file->file(), props), format.extension == "opus");
   tags.extension = std::move(format.extension);
   tags.mime = std::move(format.mime);
   return tags;
