@@ -116,7 +116,7 @@ play_pass() {  # LABEL true|false
   awk 'NR > 1 && !seen[id]++ { print at, $1, id } { at = $1; id = $2 }' "$dir/changes" |
     while read -r start end song; do
       for entry in "${ids[@]}"; do
-        [ "${entry%% *}" = "$song" ] && echo "$start $end ${entry#* }"
+        if [ "${entry%% *}" = "$song" ]; then echo "$start $end ${entry#* }"; fi
       done
     done >"$wp_work/$label.segments"
 }

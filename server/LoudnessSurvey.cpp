@@ -45,7 +45,9 @@ MeasuredGain LoudnessSurvey::Measure(const std::string& root, const IndexedRow& 
   const int fd = OpenFileBeneath(root, path);
   if (fd < 0) return m;  // gone since the scan: the next one removes it
   std::string why;
-  if (!reader_.MeasureGain(fd, path.substr(path.rfind('/') + 1), &m.gain, &why))
+  const bool measured = reader_.MeasureGain(fd, path.substr(path.rfind('/') + 1), &m.gain, &why);
+  std::lock_guard lock(mutex_);
+  if (!measured && !stopping_)  // a reader ended by the server's stop is no fault of the file
     std::fprintf(stderr, "lumora-server: cannot measure the loudness of %s: %s\n", path.c_str(),
                  why.c_str());
   close(fd);

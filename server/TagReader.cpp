@@ -223,11 +223,13 @@ bool TagReaders::Ask(char kind, int fd, const std::string& name, std::string* an
       return false;
     }
   }
+  bool interrupted = false;
   {
     std::lock_guard lock(mutex_);
-    if (!interrupted_) busy_.push_back(reader->pid);
+    interrupted = interrupted_;
+    if (!interrupted) busy_.push_back(reader->pid);
   }
-  if (interrupted_) {
+  if (interrupted) {
     End(*reader, true, nullptr);
     give(false);
     *why = "the server is stopping";

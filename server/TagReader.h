@@ -7,7 +7,6 @@
 // reported as the cause, and the next file gets a new reader.
 #include <sys/types.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -75,7 +74,7 @@ class TagReaders {
   std::vector<Reader> idle_;
   unsigned running_ = 0;  // idle or working
   std::vector<pid_t> busy_;  // the readers reading, until their answer came or failed
-  std::atomic<bool> interrupted_ = false;
+  bool interrupted_ = false;
 };
 
 // The reader's side: answers the requests that come on socket until it closes.
