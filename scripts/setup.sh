@@ -10,7 +10,7 @@ PACKAGES=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools
   gstreamer1.0-alsa gstreamer1.0-pulseaudio gstreamer1.0-libav
   libcurl4-openssl-dev nettle-dev libsimdjson-dev libxcb1-dev
-  libcpp-httplib-dev libsqlite3-dev libtag1-dev libmicrohttpd-dev zlib1g-dev libutf8proc-dev
+  libcpp-httplib-dev libsqlite3-dev libtag1-dev libmicrohttpd-dev zlib1g-dev libutf8proc-dev libebur128-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick trayer
   fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-ukai

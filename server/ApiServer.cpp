@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <cstdio>
 #include <random>
+#include <tuple>
 
 #include "AccountInput.h"
 #include "ApiAnswer.h"
@@ -73,6 +75,23 @@ bool IdsParam(const HttpRequest& req, HttpResponse& res, const std::string& name
     ids->push_back(*id);
   }
   return true;
+}
+
+// A song's loudness for the player: ReplayGain's gains in dB and peaks (1.0: full scale), each
+// only where it is known; nothing at all for a song whose loudness is not known yet.
+std::string GainMembers(const std::optional<ReplayGain>& gain) {
+  if (!gain) return "";
+  std::string members;
+  for (auto [name, figure, format] :
+       {std::tuple{"gain", gain->trackGain, "%.2f"}, std::tuple{"peak", gain->trackPeak, "%.6f"},
+        std::tuple{"albumGain", gain->albumGain, "%.2f"},
+        std::tuple{"albumPeak", gain->albumPeak, "%.6f"}}) {
+    if (!figure) continue;
+    char number[32];
+    std::snprintf(number, sizeof number, format, *figure);
+    members += std::string(",\"") + name + "\":" + number;
+  }
+  return members;
 }
 
 }  // namespace
@@ -363,7 +382,10 @@ void ApiServer::SongUrl(const Catalogue& cat, const HttpRequest& req, HttpRespon
       item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->fileType) +
               ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
               ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->fileType) +
-              ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") + "}";
+              ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") +
+              (cat.root.empty() || !options_.library ? ""
+                                                     : GainMembers(options_.library->Gain(*s))) +
+              "}";
     }
     json += item;
   }

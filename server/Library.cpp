@@ -64,7 +64,8 @@ Library::Library(std::string root, std::string indexFile, CurrentCatalogue& serv
       served_(served),
       options_(options),
       // The scan's threads, and one for the covers that requests ask for meanwhile.
-      readers_(std::move(readerProgram), ReadingThreads() + 1) {
+      readers_(readerProgram, ReadingThreads() + 1),
+      survey_(index_, std::move(readerProgram)) {
   watch_.SetLimit(options_.maxWatches);
 }
 
@@ -163,6 +164,13 @@ std::size_t Library::Serve() {
 }
 
 bool Library::Rescan(const std::vector<ScanArea>& areas) {
+  survey_.Pause();
+  const bool scanned = ScanAndServe(areas);
+  if (scanned) survey_.Resume(realRoot_);
+  return scanned;
+}
+
+bool Library::ScanAndServe(const std::vector<ScanArea>& areas) {
   const auto start = Clock::now();
   const bool everything = areas.empty();
   // A folder that cannot be opened is gone only while its root is there.

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "CoverCache.h"
 #include "FolderWatch.h"
 #include "LibraryIndex.h"
+#include "LoudnessSurvey.h"
 #include "PeriodicCheck.h"
 #include "TagReader.h"
 
@@ -51,6 +53,9 @@ class Library {
   // A song's lyric: what its file holds (kept by the scan), else the .lrc file beside it, read
   // beneath root up to kMaxLyricBytes; empty when it has none. From any thread.
   std::string Lyric(const std::string& root, const Song& song);
+  // A song's loudness, from its tags or measured after the scan; nullopt while it is not known.
+  // From any thread.
+  std::optional<ReplayGain> Gain(const Song& song) { return index_.Gain(song.id); }
   // An album's cover (CoverCache). From any thread.
   std::shared_ptr<const Picture> Cover(const std::string& root, const Album& album);
 
@@ -66,8 +71,9 @@ class Library {
  private:
   using Clock = std::chrono::steady_clock;
   // Scans areas (everything when empty) and serves the result; false when the root is missing
-  // or the scan was stopped.
+  // or the scan was stopped. The loudness survey rests meanwhile.
   bool Rescan(const std::vector<ScanArea>& areas);
+  bool ScanAndServe(const std::vector<ScanArea>& areas);
   // Whether the root is there to be scanned, the index opened for it; else says why once.
   bool RootHere();
   void Missing(const std::string& why);
@@ -90,6 +96,7 @@ class Library {
   TagReaders readers_;
   CoverCache covers_{readers_};
   LibraryIndex index_;
+  LoudnessSurvey survey_;
   FolderWatch watch_;
   PeriodicCheck check_;
   Clock::time_point writeBackAt_;

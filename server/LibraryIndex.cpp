@@ -12,7 +12,8 @@ namespace lumora::server {
 namespace {
 
 // Index rows of another form, or read by an older reader, are converted: their ids stay, their
-// files are read again. 4: code pages beside GBK, names from paths, MP3 lengths from frames.
+// files are read again. 4: code pages beside GBK, names from paths, MP3 lengths from frames, and
+// each song's loudness.
 constexpr int kSchema = 4;
 // How long a write waits for a lock held elsewhere before it counts as failed.
 constexpr int kBusyMs = 2000;
@@ -40,6 +41,33 @@ std::vector<std::string> SplitArtists(const std::string& text) {
 constexpr const char* kColumns =
     "path, size, mtime_ns, id, duration_ms, title, artists, album, album_artist, compilation,"
     " disc, track, genre, has_picture, extension, mime, target";
+
+// A row without its tags, as the scan and the loudness survey hold it.
+constexpr const char* kRowColumns = "path, size, mtime_ns, id, target, fingerprint";
+
+IndexedRow RowOf(const SqlStatement& r) {
+  IndexedRow f;
+  f.path = r.Text(0);
+  f.size = r.Int(1);
+  f.mtimeNs = r.Int(2);
+  f.id = static_cast<std::uint64_t>(r.Int(3));
+  f.target = r.Text(4);
+  f.fingerprint = static_cast<std::uint64_t>(r.Int(5));
+  return f;
+}
+
+// The figures of a row's ReplayGain, bound from the given parameter on.
+void BindGain(SqlStatement& r, int first, const ReplayGain& gain) {
+  for (const std::optional<double>* figure :
+       {&gain.trackGain, &gain.trackPeak, &gain.albumGain, &gain.albumPeak}) {
+    if (*figure) r.Bind(first, **figure);
+    ++first;
+  }
+}
+
+std::optional<double> Figure(const SqlStatement& r, int column) {
+  return r.Null(column) ? std::nullopt : std::optional<double>(r.Real(column));
+}
 
 // The tags of a row selected with kColumns; nullopt for a file the reader refused.
 std::optional<SongFileTags> ReadTags(const SqlStatement& r) {
@@ -129,8 +157,9 @@ bool WriteRows(sqlite3* db, const std::vector<std::string>& gone,
   for (const IndexedFile& f : changed) {
     if (!ok) break;
     SqlStatement r(db, (std::string("INSERT OR REPLACE INTO files(") + kColumns +
-                        ", fingerprint, lyric) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,"
-                        "?14,?15,?16,?17,?18,?19)")
+                        ", fingerprint, lyric, gain_from, track_gain, track_peak, album_gain,"
+                        " album_peak) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,"
+                        "?16,?17,?18,?19,?20,?21,?22,?23,?24)")
                            .c_str());
     r.Bind(1, f.path);
     r.Bind(2, f.size);
@@ -152,6 +181,11 @@ bool WriteRows(sqlite3* db, const std::vector<std::string>& gone,
       r.Bind(15, t->extension);
       r.Bind(16, t->mime);
       if (!t->lyric.empty()) r.Bind(19, t->lyric);
+      // A song without a figure of its own waits for the measurement (gain_from NULL).
+      if (!t->gain.empty()) {
+        r.Bind(20, std::int64_t{LibraryIndex::kGainFromTags});
+        BindGain(r, 21, t->gain);
+      }
     }
     ok = r.Done();
   }
@@ -295,8 +329,11 @@ bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
             " mtime_ns INTEGER NOT NULL, id INTEGER NOT NULL, duration_ms INTEGER, title BLOB,"
             " artists BLOB, album BLOB, album_artist BLOB, compilation INTEGER, disc INTEGER,"
             " track INTEGER, genre BLOB, has_picture INTEGER, extension TEXT, mime TEXT,"
-            " target BLOB NOT NULL, fingerprint INTEGER NOT NULL, lyric BLOB);"
-            "CREATE INDEX IF NOT EXISTS files_by_id ON files(id);",
+            " target BLOB NOT NULL, fingerprint INTEGER NOT NULL, lyric BLOB, gain_from INTEGER,"
+            " track_gain REAL, track_peak REAL, album_gain REAL, album_peak REAL);"
+            "CREATE INDEX IF NOT EXISTS files_by_id ON files(id);"
+            "CREATE INDEX IF NOT EXISTS files_unmeasured ON files(path)"
+            " WHERE gain_from IS NULL AND duration_ms IS NOT NULL;",
             error))
     return false;
   return WriteRows(db, {}, kept, error);
@@ -305,26 +342,17 @@ bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
 std::vector<IndexedRow> LibraryIndex::Under(const std::string& dir, bool recursive) {
   const std::string prefix = dir.empty() ? "" : dir + "/";
   // Every path that starts with prefix sorts between prefix and prefix with its "/" raised by one.
-  SqlStatement r(db_, dir.empty()
-                          ? "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
-                          : "SELECT path, size, mtime_ns, id, target, fingerprint FROM files"
-                            " WHERE path >= ?1 AND path < ?2");
+  SqlStatement r(db_, (std::string("SELECT ") + kRowColumns + " FROM files" +
+                       (dir.empty() ? "" : " WHERE path >= ?1 AND path < ?2"))
+                          .c_str());
   if (!dir.empty()) {
     r.Bind(1, prefix);
     r.Bind(2, dir + "0");
   }
   std::vector<IndexedRow> rows;
-  while (r.Step()) {
-    IndexedRow f;
-    f.path = r.Text(0);
-    if (!recursive && f.path.find('/', prefix.size()) != std::string::npos) continue;
-    f.size = r.Int(1);
-    f.mtimeNs = r.Int(2);
-    f.id = static_cast<std::uint64_t>(r.Int(3));
-    f.target = r.Text(4);
-    f.fingerprint = static_cast<std::uint64_t>(r.Int(5));
-    rows.push_back(std::move(f));
-  }
+  while (r.Step())
+    if (recursive || r.Text(0).find('/', prefix.size()) == std::string::npos)
+      rows.push_back(RowOf(r));
   return rows;
 }
 
@@ -375,6 +403,7 @@ bool LibraryIndex::IdTaken(std::uint64_t id) {
 
 bool LibraryIndex::Apply(const std::vector<std::string>& gone,
                          const std::vector<IndexedFile>& changed, std::string* failure) {
+  std::lock_guard writing(writing_);
   if (WriteRows(db_, gone, changed, failure)) return true;
   std::string error;
   return !inMemory_ && ToMemory(&error) && WriteRows(db_, gone, changed, &error);
@@ -393,6 +422,7 @@ bool LibraryIndex::ToMemory(std::string* error) {
 }
 
 bool LibraryIndex::WriteBack(std::string* error) {
+  std::lock_guard writing(writing_);
   if (!inMemory_) return true;
   bool damaged = false;
   sqlite3* file = OpenFile(file_, error, &damaged);
@@ -411,6 +441,52 @@ std::string LibraryIndex::Lyric(std::uint64_t id) {
   SqlStatement r(db_, "SELECT lyric FROM files WHERE id = ?1 AND lyric IS NOT NULL");
   r.Bind(1, static_cast<std::int64_t>(id));
   return r.Step() ? r.Text(0) : "";
+}
+
+std::vector<IndexedRow> LibraryIndex::Unmeasured(int most) {
+  std::shared_lock lock(swap_);
+  SqlStatement r(db_,
+                 (std::string("SELECT ") + kRowColumns +
+                  " FROM files WHERE gain_from IS NULL AND duration_ms IS NOT NULL"
+                  " ORDER BY path LIMIT ?1")
+                     .c_str());
+  r.Bind(1, std::int64_t{most});
+  std::vector<IndexedRow> rows;
+  while (r.Step()) rows.push_back(RowOf(r));
+  return rows;
+}
+
+bool LibraryIndex::SetGains(const std::vector<MeasuredGain>& measured, std::string* error) {
+  std::lock_guard writing(writing_);
+  std::shared_lock lock(swap_);
+  if (!Exec(db_, "BEGIN IMMEDIATE;", error)) return false;
+  bool ok = true;
+  for (const MeasuredGain& m : measured) {
+    // Only the file as it was measured: one changed meanwhile is measured again.
+    SqlStatement r(db_,
+                   "UPDATE files SET gain_from = ?1, track_gain = ?2, track_peak = ?3,"
+                   " album_gain = ?4, album_peak = ?5 WHERE path = ?6 AND size = ?7 AND"
+                   " mtime_ns = ?8");
+    r.Bind(1, std::int64_t{m.gain ? m.from : kGainUnmeasurable});
+    if (m.gain) BindGain(r, 2, *m.gain);
+    r.Bind(6, m.row.path);
+    r.Bind(7, m.row.size);
+    r.Bind(8, m.row.mtimeNs);
+    ok = ok && r.Done();
+  }
+  if (!ok && error) *error = sqlite3_errmsg(db_);
+  return Exec(db_, ok ? "COMMIT;" : "ROLLBACK;", ok ? error : nullptr) && ok;
+}
+
+std::optional<ReplayGain> LibraryIndex::Gain(std::uint64_t id) {
+  std::shared_lock lock(swap_);
+  SqlStatement r(db_,
+                 "SELECT track_gain, track_peak, album_gain, album_peak FROM files WHERE id = ?1"
+                 " AND gain_from > 0");
+  r.Bind(1, static_cast<std::int64_t>(id));
+  if (!r.Step()) return std::nullopt;
+  ReplayGain gain{Figure(r, 0), Figure(r, 1), Figure(r, 2), Figure(r, 3)};
+  return gain.empty() ? std::nullopt : std::optional<ReplayGain>(gain);
 }
 
 }  // namespace lumora::server

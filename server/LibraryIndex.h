@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <shared_mutex>
 #include <string>
@@ -39,8 +40,12 @@ struct IndexedFile : IndexedRow {
   std::optional<SongFileTags> tags;  // nullopt: the reader refused the file
 };
 
+struct MeasuredGain;
+
 class LibraryIndex {
  public:
+  // Where a row's gain came from; NULL in the file until its loudness is known.
+  enum GainFrom { kGainUnmeasurable = 0, kGainFromTags = 1, kGainMeasured = 2 };
   LibraryIndex() = default;
   ~LibraryIndex();
   LibraryIndex(const LibraryIndex&) = delete;
@@ -75,6 +80,14 @@ class LibraryIndex {
   bool Apply(const std::vector<std::string>& gone, const std::vector<IndexedFile>& changed,
              std::string* failure);
   bool InMemory() const { return inMemory_; }
+
+  // Up to most songs whose loudness is not known yet, in path order. From any thread.
+  std::vector<IndexedRow> Unmeasured(int most);
+  // Keeps what was found of each, in one transaction; a row whose file changed since is left
+  // alone. From any thread.
+  bool SetGains(const std::vector<MeasuredGain>& measured, std::string* error);
+  // A song's gain, when it is known. From any thread.
+  std::optional<ReplayGain> Gain(std::uint64_t id);
   // Puts the index in memory into its file again; false, with error, while it cannot.
   bool WriteBack(std::string* error);
 
@@ -87,6 +100,13 @@ class LibraryIndex {
   sqlite3* db_ = nullptr;
   bool inMemory_ = false;
   std::shared_mutex swap_;  // held shared by Lyric, alone where db_ changes
+  std::mutex writing_;      // one transaction at a time on db_, whichever thread writes
+};
+
+struct MeasuredGain {
+  IndexedRow row;
+  std::optional<ReplayGain> gain;  // nullopt: it could not be measured
+  LibraryIndex::GainFrom from = LibraryIndex::kGainMeasured;
 };
 
 }  // namespace lumora::server

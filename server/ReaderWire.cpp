@@ -1,7 +1,10 @@
 #include "ReaderWire.h"
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace lumora::server {
 
@@ -45,6 +48,38 @@ class Reader {
 constexpr char kNone = 'N', kSome = 'Y';
 constexpr std::size_t kMaxTypeText = 32;  // "mp3", "audio/mpeg"
 
+// Which figures there are (a bit each), then each one's bits, so that it comes back the same.
+void WriteGain(Writer& w, const ReplayGain& gain) {
+  const std::optional<double>* figures[] = {&gain.trackGain, &gain.trackPeak, &gain.albumGain,
+                                            &gain.albumPeak};
+  std::int64_t present = 0;
+  for (int i = 0; i < 4; ++i)
+    if (*figures[i]) present |= 1 << i;
+  w.Number(present);
+  for (const std::optional<double>* figure : figures)
+    if (*figure) w.Number(std::bit_cast<std::int64_t>(**figure));
+}
+
+// Only figures a tag or a measurement can give.
+bool ReadGain(Reader& r, ReplayGain* gain) {
+  const std::pair<std::optional<double>*, double> figures[] = {
+      {&gain->trackGain, kMaxGainDb},
+      {&gain->trackPeak, kMaxPeak},
+      {&gain->albumGain, kMaxGainDb},
+      {&gain->albumPeak, kMaxPeak}};
+  std::int64_t present = 0;
+  if (!r.Number(&present) || present < 0 || present > 15) return false;
+  for (int i = 0; i < 4; ++i) {
+    if (!(present & (1 << i))) continue;
+    std::int64_t bits = 0;
+    if (!r.Number(&bits)) return false;
+    const double value = std::bit_cast<double>(bits);
+    if (!(std::abs(value) <= figures[i].second)) return false;
+    *figures[i].first = value;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string EncodeTags(const std::optional<SongFileTags>& tags) {
@@ -62,6 +97,7 @@ std::string EncodeTags(const std::optional<SongFileTags>& tags) {
   w.Text(tags->extension);
   w.Text(tags->mime);
   w.Text(tags->lyric);
+  WriteGain(w, tags->gain);
   return w.out_;
 }
 
@@ -79,7 +115,8 @@ bool DecodeTags(std::string_view bytes, std::optional<SongFileTags>* tags) {
     ok = r.Text(&t.artists.emplace_back(), kMaxTagText);
   ok = ok && r.Number(&compilation) && r.Number(&disc) && r.Number(&track) &&
        r.Number(&t.durationMs) && r.Number(&picture) && r.Text(&t.extension, kMaxTypeText) &&
-       r.Text(&t.mime, kMaxTypeText) && r.Text(&t.lyric, kMaxLyricBytes) && r.AtEnd();
+       r.Text(&t.mime, kMaxTypeText) && r.Text(&t.lyric, kMaxLyricBytes) && ReadGain(r, &t.gain) &&
+       r.AtEnd();
   // Numbers that a tag can hold; anything else did not come from ReadSongFile.
   ok = ok && disc >= 0 && disc <= INT32_MAX && track >= 0 && track <= INT32_MAX && t.durationMs > 0;
   if (!ok) return false;
@@ -88,6 +125,24 @@ bool DecodeTags(std::string_view bytes, std::optional<SongFileTags>* tags) {
   t.track = static_cast<int>(track);
   t.hasPicture = picture != 0;
   *tags = std::move(t);
+  return true;
+}
+
+std::string EncodeGain(const std::optional<ReplayGain>& gain) {
+  Writer w;
+  w.out_ += gain ? kSome : kNone;
+  if (gain) WriteGain(w, *gain);
+  return w.out_;
+}
+
+bool DecodeGain(std::string_view bytes, std::optional<ReplayGain>* gain) {
+  gain->reset();
+  if (bytes == std::string_view(&kNone, 1)) return true;
+  if (bytes.empty() || bytes[0] != kSome) return false;
+  Reader r(bytes.substr(1));
+  ReplayGain g;
+  if (!ReadGain(r, &g) || !r.AtEnd()) return false;
+  *gain = g;
   return true;
 }
 

@@ -16,6 +16,10 @@ std::string EncodeTags(const std::optional<SongFileTags>& tags);
 // false when bytes are not an answer EncodeTags makes, or say more than the caps allow.
 bool DecodeTags(std::string_view bytes, std::optional<SongFileTags>* tags);
 
+// A measured loudness (Loudness.h); nullopt for a file that could not be measured.
+std::string EncodeGain(const std::optional<ReplayGain>& gain);
+bool DecodeGain(std::string_view bytes, std::optional<ReplayGain>* gain);
+
 std::string EncodePicture(const std::optional<Picture>& picture);
 bool DecodePicture(std::string_view bytes, std::optional<Picture>* picture);
 

@@ -14,6 +14,8 @@
 #include <taglib/xiphcomment.h>
 #include <unistd.h>
 
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -145,6 +147,58 @@ std::string LyricOf(const TagLib::PropertyMap& props) {
   return "";
 }
 
+// "-6.20 dB", "+1.5", "0.98765" -> the number; nullopt for text that is none, or one beyond most.
+std::optional<double> Figure(const TagLib::PropertyMap& tags, const char* key, double most) {
+  std::string text = First(tags, key);
+  const std::size_t start = text.find_first_not_of(" \t+");
+  if (start == std::string::npos) return std::nullopt;
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
+  if (error != std::errc() || end == text.data() + start || !(std::abs(value) <= most))
+    return std::nullopt;
+  return value;
+}
+
+// The tags with an MP4 file's freeform atoms ("----:com.apple.iTunes:NAME") under their NAME in
+// upper case, as the other formats' fields come: the tag library leaves them out.
+TagLib::PropertyMap WithFreeformAtoms(TagLib::File* file, TagLib::PropertyMap tags) {
+  auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file);
+  if (!mp4 || !mp4->tag()) return tags;
+  const TagLib::String prefix = "----:com.apple.iTunes:";
+  for (const auto& [key, item] : mp4->tag()->itemMap())
+    if (key.startsWith(prefix) && !item.toStringList().isEmpty())
+      tags.insert(key.substr(prefix.size()).upper(), item.toStringList());
+  return tags;
+}
+
+// ReplayGain as ID3's TXXX frames, Vorbis comments and MP4's freeform atoms name it. Opus files
+// carry R128 gains instead: Q7.8 dB towards -23 LUFS, on top of the header's output gain, which
+// every decoder (the player's and the measurement's) applies already.
+ReplayGain GainOf(const TagLib::PropertyMap& tags, bool opus) {
+  ReplayGain gain;
+  if (opus) {
+    constexpr double kToReplayGain = 5;  // -23 LUFS -> -18 LUFS
+    for (auto [key, into] : {std::pair{"R128_TRACK_GAIN", &gain.trackGain},
+                             std::pair{"R128_ALBUM_GAIN", &gain.albumGain}}) {
+      const std::string text = First(tags, key);
+      int q78 = 0;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), q78);
+      if (error == std::errc() && end == text.data() + text.size() && !text.empty() &&
+          q78 >= -32768 && q78 <= 32767)
+        *into = q78 / 256.0 + kToReplayGain;
+    }
+    return gain;
+  }
+  gain.trackGain = Figure(tags, "REPLAYGAIN_TRACK_GAIN", kMaxGainDb);
+  gain.trackPeak = Figure(tags, "REPLAYGAIN_TRACK_PEAK", kMaxPeak);
+  gain.albumGain = Figure(tags, "REPLAYGAIN_ALBUM_GAIN", kMaxGainDb);
+  gain.albumPeak = Figure(tags, "REPLAYGAIN_ALBUM_PEAK", kMaxPeak);
+  // A peak of nothing is no peak.
+  for (std::optional<double>* peak : {&gain.trackPeak, &gain.albumPeak})
+    if (*peak && **peak <= 0) peak->reset();
+  return gain;
+}
+
 }  // namespace
 
 std::string CutText(std::string text, std::size_t most) {
@@ -189,6 +243,7 @@ std::optional<SongFileTags> ReadSongFile(int fd, const std::string& name) {
   tags.hasPicture = PictureOf(file->file()).has_value();
   tags.lyric = LyricOf(props);
   AudioFormat format = *SongFileFormat(name);
+  tags.gain = GainOf(WithFreeformAtoms(file->file(), props), format.extension == "opus");
   tags.extension = std::move(format.extension);
   tags.mime = std::move(format.mime);
   return tags;

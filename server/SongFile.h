@@ -13,6 +13,19 @@
 
 namespace lumora::server {
 
+// A song's loudness as ReplayGain says it: gains in dB towards the -18 LUFS reference, peaks as
+// the largest sample (1.0 is full scale). Empty where the file says nothing of it.
+struct ReplayGain {
+  std::optional<double> trackGain, trackPeak, albumGain, albumPeak;
+
+  bool empty() const { return !trackGain && !albumGain; }
+  bool operator==(const ReplayGain&) const = default;
+};
+
+// What a figure may be: anything outside is a broken tag, not a loudness.
+inline constexpr double kMaxGainDb = 64;
+inline constexpr double kMaxPeak = 64;
+
 struct SongFileTags {
   std::string title;                 // empty when the tags have none
   std::vector<std::string> artists;  // one entry per value the tag itself holds
@@ -28,6 +41,7 @@ struct SongFileTags {
       extension;     // how the audio route names it: "mp3", "flac", "ogg", "opus", "m4a", "wav"
   std::string mime;  // its content type: "audio/mpeg", "audio/flac", ...
   std::string lyric;  // the lyric the file holds, UTF-8; empty when none
+  ReplayGain gain;    // from its tags
 
   bool operator==(const SongFileTags&) const = default;
 };

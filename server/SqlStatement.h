@@ -19,6 +19,7 @@ class SqlStatement {
     sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
   void Bind(int i, std::int64_t value) { sqlite3_bind_int64(stmt_, i, value); }
+  void Bind(int i, double value) { sqlite3_bind_double(stmt_, i, value); }
   int Parameters() const { return sqlite3_bind_parameter_count(stmt_); }
   // The next row of a query.
   bool Step() { return stmt_ && sqlite3_step(stmt_) == SQLITE_ROW; }
@@ -30,6 +31,7 @@ class SqlStatement {
                 : std::string();
   }
   std::int64_t Int(int col) const { return sqlite3_column_int64(stmt_, col); }
+  double Real(int col) const { return sqlite3_column_double(stmt_, col); }
   bool Null(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
 
  private:

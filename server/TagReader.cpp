@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include <thread>
 
 #include "LegacyTagText.h"
+#include "Loudness.h"
 #include "ReaderWire.h"
 
 extern char** environ;
@@ -29,7 +31,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr char kTags = 'T', kPicture = 'P';
+constexpr char kTags = 'T', kPicture = 'P', kGain = 'G';
 constexpr int kReaderSocket = 3;  // where a reader finds its end of the socket
 constexpr std::size_t kMaxName = 4096;
 constexpr int kOutOfMemory = 3;  // a reader's exit status when a file took all its memory
@@ -148,6 +150,14 @@ rlim_t AddressSpace() {
   return pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
 }
 
+// The reader yields to everything else: the lowest CPU priority and the idle I/O class, for its
+// threads to come too (the decoder's).
+void YieldToAll() {
+  setpriority(PRIO_PROCESS, 0, 19);
+  constexpr int kWhoProcess = 1, kClassIdle = 3, kClassShift = 13;
+  syscall(SYS_ioprio_set, kWhoProcess, 0, kClassIdle << kClassShift);
+}
+
 }  // namespace
 
 TagReaders::TagReaders(std::string program, unsigned most)
@@ -165,6 +175,12 @@ bool TagReaders::ReadPicture(int fd, const std::string& name, std::optional<Pict
                              std::string* why) {
   return Read(kPicture, fd, name, why,
               [&](std::string_view answer) { return DecodePicture(answer, picture); });
+}
+
+bool TagReaders::MeasureGain(int fd, const std::string& name, std::optional<ReplayGain>* gain,
+                              std::string* why) {
+  return Read(kGain, fd, name, why,
+              [&](std::string_view answer) { return DecodeGain(answer, gain); });
 }
 
 bool TagReaders::Read(char kind, int fd, const std::string& name, std::string* why,
@@ -207,7 +223,20 @@ bool TagReaders::Ask(char kind, int fd, const std::string& name, std::string* an
       return false;
     }
   }
-  const auto deadline = Clock::now() + std::chrono::seconds(kAnswerWithin);
+  bool interrupted = false;
+  {
+    std::lock_guard lock(mutex_);
+    interrupted = interrupted_;
+    if (!interrupted) busy_.push_back(reader->pid);
+  }
+  if (interrupted) {
+    End(*reader, true, nullptr);
+    give(false);
+    *why = "the server is stopping";
+    return false;
+  }
+  const auto deadline =
+      Clock::now() + std::chrono::seconds(kind == kGain ? kMeasureWithin : kAnswerWithin);
   std::uint32_t size = 0;
   bool late = false;
   bool ok = ReadAll(reader->socket, reinterpret_cast<char*>(&size), sizeof size, deadline, &late);
@@ -219,8 +248,14 @@ bool TagReaders::Ask(char kind, int fd, const std::string& name, std::string* an
     answer->resize(size);
     ok = ReadAll(reader->socket, answer->data(), size, deadline, &late);
   }
+  {
+    // Reaped below: from here on its number may go to another process.
+    std::lock_guard lock(mutex_);
+    busy_.erase(std::find(busy_.begin(), busy_.end(), reader->pid));
+  }
   if (!ok && late) {
-    *why = "the tag reader gave no answer within " + std::to_string(kAnswerWithin) + " s";
+    *why = "the tag reader gave no answer within " +
+           std::to_string(kind == kGain ? kMeasureWithin : kAnswerWithin) + " s";
     End(*reader, true, nullptr);
   } else if (!ok && reader->socket >= 0) {
     End(*reader, false, why);
@@ -280,6 +315,12 @@ void TagReaders::End(Reader& reader, bool kill, std::string* why) {
   if (why) *why = Status(status);
 }
 
+void TagReaders::Interrupt() {
+  std::lock_guard lock(mutex_);
+  interrupted_ = true;
+  for (pid_t pid : busy_) ::kill(pid, SIGKILL);
+}
+
 void TagReaders::Trim(unsigned keep) {
   std::vector<Reader> ending;
   {
@@ -317,12 +358,19 @@ int RunTagReader(int socket) {
     // The time limit is for each file alone: SIGXCPU ends a reader that spends longer.
     rusage used{};
     getrusage(RUSAGE_SELF, &used);
-    Limit(RLIMIT_CPU, static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec + 1 +
-                                          TagReaders::kCpuPerFile));
+    Limit(RLIMIT_CPU, static_cast<rlim_t>(
+                          used.ru_utime.tv_sec + used.ru_stime.tv_sec + 1 +
+                          (kind == kGain ? TagReaders::kCpuPerMeasure : TagReaders::kCpuPerFile)));
     std::string answer;
     try {
-      answer = kind == kTags ? EncodeTags(ReadSongFile(fd, name))
-                             : EncodePicture(ReadEmbeddedPicture(fd, name));
+      if (kind == kGain) {
+        YieldToAll();
+        answer = EncodeGain(TaggedOrMeasuredGain(fd, name));
+        close(fd);
+      } else {
+        answer = kind == kTags ? EncodeTags(ReadSongFile(fd, name))
+                               : EncodePicture(ReadEmbeddedPicture(fd, name));
+      }
     } catch (const std::bad_alloc&) {
       _exit(kOutOfMemory);  // what the file left behind goes with the reader
     }

@@ -36,6 +36,13 @@ class TagReaders {
                 std::string* why);
   bool ReadPicture(int fd, const std::string& name, std::optional<Picture>* picture,
                    std::string* why);
+  // The loudness TaggedOrMeasuredGain finds in the file (Loudness.h). The reader that measures
+  // runs at the lowest CPU and I/O priority from then on: keep such readers to themselves.
+  bool MeasureGain(int fd, const std::string& name, std::optional<ReplayGain>* gain,
+                   std::string* why);
+  // Ends the readers at work, whose reads fail at once, and every read asked for later (a
+  // server stopping).
+  void Interrupt();
   // Ends the idle readers but keep of them (after a scan).
   void Trim(unsigned keep);
 
@@ -43,6 +50,9 @@ class TagReaders {
   static constexpr int kAnswerWithin = 60;  // seconds, for a reader waiting on a slow disk
   static constexpr int kMemoryMiB = 512;    // what a reader may allocate
   static constexpr int kStackMiB = 8;
+  // Decoding a whole song takes longer than its tags: an hour's mix at low priority.
+  static constexpr int kCpuPerMeasure = 120;
+  static constexpr int kMeasureWithin = 900;
 
  private:
   struct Reader {
@@ -63,6 +73,8 @@ class TagReaders {
   std::condition_variable freed_;
   std::vector<Reader> idle_;
   unsigned running_ = 0;  // idle or working
+  std::vector<pid_t> busy_;  // the readers reading, until their answer came or failed
+  bool interrupted_ = false;
 };
 
 // The reader's side: answers the requests that come on socket until it closes.

@@ -52,7 +52,7 @@ class ApiSongRequests final : public SongRequests {
                          const StopFlag& stop) override {
     FlaggedRunner runner(stop);
     ApiClient client(json_, session_, baseAddress_, runner);
-    std::string url = client.GetSongUrl(songId, bitRate);
+    std::string url = client.GetSongUrl(songId, bitRate, &gain_);
     reply_ = ToServiceReply(client.LastReply());
     if (!stop) addressRefused_->store(client.LastReply() == ApiReply::Refused);
     return url;
@@ -70,6 +70,7 @@ class ApiSongRequests final : public SongRequests {
     return ApiClient(json_, session_, baseAddress_, runner).LikeSong(songId);
   }
   ServiceReply LastReply() const override { return reply_; }
+  std::optional<SongGain> LastSongGain() const override { return gain_; }
 
  private:
   Session session_;
@@ -77,6 +78,7 @@ class ApiSongRequests final : public SongRequests {
   std::shared_ptr<std::atomic<bool>> addressRefused_;
   JsonDocument json_;
   ServiceReply reply_ = ServiceReply::Answered;
+  std::optional<SongGain> gain_;
 };
 
 }  // namespace

@@ -167,7 +167,8 @@ void MainWindow::onMainWindowCreated() {
   applySavedSettings();
   memory_ = std::make_unique<PlayerMemoryWiring>(
       *this, controls_, objects_.player, objects_.desktopLyrics, *trayWiring_->notificationSwitch(),
-      *trayWiring_->karaokeSwitch(), PlayerMemoryPath(objects_.options.stateHome),
+      *trayWiring_->karaokeSwitch(), *trayWiring_->levellingSwitch(),
+      PlayerMemoryPath(objects_.options.stateHome),
       WindowPlacementLimits(QGuiApplication::platformName()).isEmpty());
   memory_->restore();
   alignDockingTimer();
@@ -205,6 +206,8 @@ void MainWindow::putTrayIcon() {
   trayWiring_ = new TrayWiring(*tray_, playback(), controls_.menu, this);
   connect(trayWiring_->karaokeSwitch(), &QAction::toggled, this,
           [this](bool on) { playback_->lyricsFollower().setSweep(on); });
+  connect(trayWiring_->levellingSwitch(), &QAction::toggled, this,
+          [this](bool on) { objects_.player.setLevelling(on); });
   // Without a notification area the program runs on; the menu stays on the right button.
   if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
 }

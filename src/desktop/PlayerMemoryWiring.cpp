@@ -58,13 +58,15 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens) {
 PlayerMemoryWiring::PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls,
                                        AudioPlayer& player, DesktopLyricsWindow& lyrics,
                                        QAction& notificationSwitch, QAction& karaokeSwitch,
-                                       std::filesystem::path file, bool placesReadable)
+                                       QAction& levellingSwitch, std::filesystem::path file,
+                                       bool placesReadable)
     : window_(window),
       controls_(controls),
       player_(player),
       lyrics_(lyrics),
       notificationSwitch_(notificationSwitch),
       karaokeSwitch_(karaokeSwitch),
+      levellingSwitch_(levellingSwitch),
       file_(std::move(file)),
       placesReadable_(placesReadable) {}
 
@@ -84,6 +86,7 @@ void PlayerMemoryWiring::restore() {
     controls_.menu.lyrics->trigger();
   if (memory_.notifications) notificationSwitch_.setChecked(*memory_.notifications);
   if (memory_.karaoke) karaokeSwitch_.setChecked(*memory_.karaoke);
+  if (memory_.levelling) levellingSwitch_.setChecked(*memory_.levelling);
 }
 
 void PlayerMemoryWiring::save() {
@@ -96,6 +99,7 @@ void PlayerMemoryWiring::save() {
   memory_.lyricsShown = controls_.menu.lyrics->isChecked();
   memory_.notifications = notificationSwitch_.isChecked();
   memory_.karaoke = karaokeSwitch_.isChecked();
+  memory_.levelling = levellingSwitch_.isChecked();
   WritePlayerMemory(file_, memory_);
 }
 

@@ -22,12 +22,13 @@ QPoint clampToScreens(const QRect& frame, const QList<QRect>& screens);
 
 class PlayerMemoryWiring {
  public:
-  // The two switches are the tray menu's; `file` is where the memory is kept. Without
+  // The three switches are the tray menu's; `file` is where the memory is kept. Without
   // `placesReadable` (a Wayland-only session) the window system does not tell where windows are,
   // and the places read at start-up are kept as they were.
   PlayerMemoryWiring(QWidget& window, const MainWindowControls& controls, AudioPlayer& player,
                      DesktopLyricsWindow& lyrics, QAction& notificationSwitch,
-                     QAction& karaokeSwitch, std::filesystem::path file, bool placesReadable);
+                     QAction& karaokeSwitch, QAction& levellingSwitch, std::filesystem::path file,
+                     bool placesReadable);
 
   // After the saved settings (edge auto-hide among them) and with the output device open. A face
   // place at which docking would slide the face out of sight is not put back.
@@ -42,6 +43,7 @@ class PlayerMemoryWiring {
   DesktopLyricsWindow& lyrics_;
   QAction& notificationSwitch_;
   QAction& karaokeSwitch_;
+  QAction& levellingSwitch_;
   std::filesystem::path file_;
   bool placesReadable_;
   PlayerMemory memory_;

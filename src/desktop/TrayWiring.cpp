@@ -35,7 +35,8 @@ TrayWiring::TrayWiring(QSystemTrayIcon& tray, PlaybackController& playback,
       tray_(&tray),
       menu_(menu),
       notificationSwitch_(traySwitch("新歌通知", true, this)),
-      karaokeSwitch_(traySwitch("卡拉OK歌词", false, this)) {
+      karaokeSwitch_(traySwitch("卡拉OK歌词", false, this)),
+      levellingSwitch_(traySwitch("响度均衡", true, this)) {
   playback.addObserver(*this);
 }
 
@@ -44,11 +45,12 @@ void TrayWiring::arrangeMenu(bool fromTray) {
   QMenu* menu = menu_.menu;
   if (fromTray) {
     menu->insertActions(menu_.login, {menu_.playPause, menu_.next, menu_.previous});
-    menu->insertActions(menu_.about, {notificationSwitch_, karaokeSwitch_});
+    menu->insertActions(menu_.about, {notificationSwitch_, karaokeSwitch_, levellingSwitch_});
   } else {
     menu->insertActions(menu_.lyrics, {menu_.playPause, menu_.previous, menu_.next});
     menu->removeAction(notificationSwitch_);
     menu->removeAction(karaokeSwitch_);
+    menu->removeAction(levellingSwitch_);
   }
 }
 

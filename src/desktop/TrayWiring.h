@@ -31,6 +31,8 @@ class TrayWiring : public QObject, public PlaybackObserver {
   QAction* notificationSwitch() const { return notificationSwitch_; }
   // The karaoke sweep of the desktop lyrics; off by default.
   QAction* karaokeSwitch() const { return karaokeSwitch_; }
+  // Every song at the same loudness (AudioPlayer::setLevelling); on by default.
+  QAction* levellingSwitch() const { return levellingSwitch_; }
 
   void songStarted(const SongStart& start) override;
   void stateChanged(PlayState state) override;
@@ -43,6 +45,7 @@ class TrayWiring : public QObject, public PlaybackObserver {
   MenuControls menu_;
   QAction* notificationSwitch_;
   QAction* karaokeSwitch_;
+  QAction* levellingSwitch_;
   Song song_;
   PlayState state_ = PlayState::Stopped;
 };

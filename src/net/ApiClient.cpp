@@ -57,6 +57,19 @@ bool ApiClient::Fetch(const std::string& pathAndQuery, int method) {
   return parsed;
 }
 
+std::optional<SongGain> SongGainOf(const JsonDocument& json, const std::string& item) {
+  // Only numbers a loudness can be: anything else is no figure, and the song plays as it is.
+  auto figure = [&](const char* name, double least, double most) -> std::optional<double> {
+    const std::string path = item + "." + name;
+    if (json.TypeOf(path) != JsonDocument::kNumber) return std::nullopt;
+    const double value = json.GetNumber(path);
+    return value >= least && value <= most ? std::optional<double>(value) : std::nullopt;
+  };
+  const std::optional<double> gainDb = figure("gain", -64, 64);
+  if (!gainDb) return std::nullopt;
+  return SongGain{*gainDb, figure("peak", 1e-6, 64)};
+}
+
 std::string ApiClient::Code() const { return apiJson_.GetSubDocument("code").ToText(); }
 
 std::string ApiClient::CookieParameter() const {
@@ -77,10 +90,13 @@ std::string ApiClient::LikeSong(const std::string& songId) {
   return {};
 }
 
-std::string ApiClient::GetSongUrl(const std::string& songId, const std::string& bitRate) {
+std::string ApiClient::GetSongUrl(const std::string& songId, const std::string& bitRate,
+                                  std::optional<SongGain>* gain) {
+  if (gain) gain->reset();
   if (!Fetch("/song/url?" + CookieParameter() + "id=" + songId + "&br=" + bitRate +
              "&timestamp=" + MakeTimestamp()))
     return {};
+  if (gain) *gain = SongGainOf(apiJson_, "data[0]");
   return apiJson_.GetText("data[0].url");
 }
 

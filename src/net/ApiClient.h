@@ -4,10 +4,12 @@
 // it found; a playlist load reports its progress as it goes. Failures give empty results.
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/Song.h"
+#include "common/SongGain.h"
 #include "json/JsonDocument.h"
 #include "net/HttpClient.h"
 #include "net/Session.h"
@@ -56,6 +58,10 @@ enum class ApiReply {
   Refused,
 };
 
+// The loudness an answer's item tells ("data[0]" of /song/url: its gain and peak); nullopt when
+// it tells none, or nothing a loudness can be.
+std::optional<SongGain> SongGainOf(const JsonDocument& json, const std::string& item);
+
 class ApiClient {
  public:
   // All references outlive the client; the client keeps nothing between calls. Its requests
@@ -66,8 +72,10 @@ class ApiClient {
 
   // The result text for 提示1; empty when logged out or when the answer tells nothing.
   std::string LikeSong(const std::string& songId);
-  // The play URL, empty when the answer has none.
-  std::string GetSongUrl(const std::string& songId, const std::string& bitRate);
+  // The play URL, empty when the answer has none; gain, when given, is the song's loudness where
+  // the answer tells it, else nullopt.
+  std::string GetSongUrl(const std::string& songId, const std::string& bitRate,
+                         std::optional<SongGain>* gain = nullptr);
   // The raw LRC content of the answer, JSON escapes untouched; empty when there is none.
   std::string GetLyric(const std::string& songId);
   // The album picture's bytes; empty when there is none.

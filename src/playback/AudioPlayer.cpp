@@ -123,19 +123,22 @@ std::unique_ptr<PlayerStream> AudioPlayer::make(const std::string& uri, std::str
 }
 
 std::uint32_t AudioPlayer::add(std::unique_ptr<PlayerStream> stream) {
-  // Meanwhile the volume may have changed, or the device gone with every stream.
+  // Meanwhile the volume or levelling may have changed, or the device gone with every stream.
   if (!stream || !initialised_) return 0;
   stream->setVolume(double(volume_.load()));
+  stream->setLevelling(levelling_);
   if (++lastHandle_ == 0) ++lastHandle_;
   streams_.emplace(lastHandle_, std::move(stream));
   return lastHandle_;
 }
 
-std::unique_ptr<OpenedStream> AudioPlayer::openUrl(const std::string& url,
-                                                   const StopFlag& stop) const {
+std::unique_ptr<OpenedStream> AudioPlayer::openUrl(const std::string& url, const StopFlag& stop,
+                                                   const std::optional<SongGain>& gain) const {
   if (url.empty() || !gst_uri_is_valid(url.c_str())) return nullptr;
   std::unique_ptr<PlayerStream> stream = make(url, {});
-  if (!stream || !stream->open(stop)) return nullptr;
+  if (!stream) return nullptr;
+  stream->levelSong(gain, levelling_);
+  if (!stream->open(stop)) return nullptr;
   return stream;
 }
 
@@ -280,9 +283,15 @@ std::int64_t AudioPlayer::secondsToBytes(std::uint32_t handle, double seconds) {
   return s->toBytes(seconds);
 }
 
-bool AudioPlayer::offerNext(std::uint32_t handle, const std::string& url) {
+bool AudioPlayer::offerNext(std::uint32_t handle, const std::string& url,
+                            const std::optional<SongGain>& gain) {
   PlayerStream* s = find(handle);
-  return s && !url.empty() && gst_uri_is_valid(url.c_str()) && s->offerNext(url);
+  return s && !url.empty() && gst_uri_is_valid(url.c_str()) && s->offerNext(url, gain);
+}
+
+void AudioPlayer::setLevelling(bool on) {
+  levelling_ = on;
+  for (auto& [handle, stream] : streams_) stream->setLevelling(on);
 }
 
 bool AudioPlayer::withdrawNext(std::uint32_t handle) {

@@ -11,11 +11,13 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/Runners.h"
+#include "common/SongGain.h"
 #include "playback/AudioTypes.h"
 
 namespace lumora {
@@ -57,6 +59,9 @@ class AudioPlayer {
   // while. False for an unknown handle.
   bool freeStream(std::uint32_t handle);
   bool setVolume(float volume);
+  // Each song at the same loudness where the server told it (Levelling.h); on at first. The
+  // streams playing follow at once.
+  void setLevelling(bool on);
   float getVolume() const;                                             // -1 before init
   double bytesToSeconds(std::uint32_t handle, std::int64_t position);  // -1 for an unknown handle
   std::int64_t secondsToBytes(std::uint32_t handle, double seconds);   // -1 for an unknown handle
@@ -64,13 +69,16 @@ class AudioPlayer {
 
   // A URL stream opened on any thread, the player's own left free meanwhile; `stop` ends the
   // open early. Null when it cannot be opened. Valid between init and free.
-  std::unique_ptr<OpenedStream> openUrl(const std::string& url, const StopFlag& stop) const;
+  // gain levels the song (Levelling.h).
+  std::unique_ptr<OpenedStream> openUrl(const std::string& url, const StopFlag& stop,
+                                        const std::optional<SongGain>& gain = std::nullopt) const;
   // The opened stream under a handle of its own; 0 for none.
   std::uint32_t adopt(std::unique_ptr<OpenedStream> opened);
 
   // The song that follows the stream's end in the same pipeline, without a gap; see
   // PlayerStream. False for an unknown handle.
-  bool offerNext(std::uint32_t handle, const std::string& url);
+  bool offerNext(std::uint32_t handle, const std::string& url,
+                 const std::optional<SongGain>& gain = std::nullopt);
   bool withdrawNext(std::uint32_t handle);
   bool takeNextStarted(std::uint32_t handle);
 
@@ -103,6 +111,7 @@ class AudioPlayer {
   std::string sinkFactory_;
   void* device_ = nullptr;  // GstDevice* for an output chosen by number
   std::atomic<float> volume_ = 1.0f;
+  std::atomic<bool> levelling_ = true;
   std::uint32_t lastHandle_ = 0;
   PostNotifier notifyPosted_;
   std::map<std::uint32_t, std::unique_ptr<PlayerStream>> streams_;

@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
 #include "common/Runners.h"
+#include "common/SongGain.h"
 #include "playback/AudioTypes.h"
 #include "playback/PlaybackState.h"
 
@@ -16,10 +18,11 @@ namespace lumora {
 class AudioOutput {
  public:
   virtual ~AudioOutput() = default;
-  // Opens a URL stream held at its first sample until played. Runs on a worker thread: it
-  // touches nothing the player's thread uses, and `stop` ends it early. Null when the URL
-  // cannot be opened.
+  // Opens a URL stream held at its first sample until played, its song levelled by gain
+  // (Levelling.h). Runs on a worker thread: it touches nothing the player's thread uses, and
+  // `stop` ends it early. Null when the URL cannot be opened.
   virtual std::unique_ptr<OpenedStream> openStream(const std::string& url,
+                                                   const std::optional<SongGain>& gain,
                                                    const StopFlag& stop) = 0;
   // On the player's thread: the opened stream under a handle; 0 for none.
   virtual std::uint32_t adopt(std::unique_ptr<OpenedStream> opened) = 0;
@@ -33,9 +36,10 @@ class AudioOutput {
   virtual double bytesToSeconds(std::uint32_t stream, std::int64_t bytes) = 0;
   // Silent at once, gone soon after.
   virtual bool freeStream(std::uint32_t stream) = 0;
-  // The song that follows the stream's end in the same pipeline, from its last sample. False
-  // when the stream cannot take one.
-  virtual bool offerNext(std::uint32_t stream, const std::string& url) = 0;
+  // The song that follows the stream's end in the same pipeline, from its last sample, levelled
+  // by its own gain from its first. False when the stream cannot take one.
+  virtual bool offerNext(std::uint32_t stream, const std::string& url,
+                         const std::optional<SongGain>& gain) = 0;
   // True when the stream holds no song to follow any more; false when it took the offered one
   // already and will play it.
   virtual bool withdrawNext(std::uint32_t stream) = 0;
@@ -72,6 +76,8 @@ class SongRequests {
   virtual std::string LikeSong(const std::string& songId, const StopFlag& stop) = 0;
   // Of the last song URL request.
   virtual ServiceReply LastReply() const = 0;
+  // The song's loudness, when the last song URL answer told it.
+  virtual std::optional<SongGain> LastSongGain() const { return std::nullopt; }
 };
 
 // The music API routines playback needs. Failures give empty results, never throw.

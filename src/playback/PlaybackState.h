@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/Song.h"
+#include "common/SongGain.h"
 
 namespace lumora {
 
@@ -41,6 +43,7 @@ using PlayHistory = SongList;
 struct NowPlaying {
   std::uint32_t currentStream = 0;
   std::string currentUrl;
+  std::optional<SongGain> gain;  // the song's loudness, when the server told it
   std::string currentSongId;
   std::string likeSongId;
   std::string currentTitle = "Lumora";

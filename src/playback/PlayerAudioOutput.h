@@ -14,8 +14,10 @@ class PlayerAudioOutput : public AudioOutput {
  public:
   explicit PlayerAudioOutput(AudioPlayer& player) : player_(player) {}
 
-  std::unique_ptr<OpenedStream> openStream(const std::string& url, const StopFlag& stop) override {
-    return player_.openUrl(url, stop);
+  std::unique_ptr<OpenedStream> openStream(const std::string& url,
+                                           const std::optional<SongGain>& gain,
+                                           const StopFlag& stop) override {
+    return player_.openUrl(url, stop, gain);
   }
   std::uint32_t adopt(std::unique_ptr<OpenedStream> opened) override {
     return player_.adopt(std::move(opened));
@@ -30,8 +32,9 @@ class PlayerAudioOutput : public AudioOutput {
     return player_.bytesToSeconds(stream, bytes);
   }
   bool freeStream(std::uint32_t stream) override { return player_.freeStream(stream); }
-  bool offerNext(std::uint32_t stream, const std::string& url) override {
-    return player_.offerNext(stream, url);
+  bool offerNext(std::uint32_t stream, const std::string& url,
+                 const std::optional<SongGain>& gain) override {
+    return player_.offerNext(stream, url, gain);
   }
   bool withdrawNext(std::uint32_t stream) override { return player_.withdrawNext(stream); }
   bool takeNextStarted(std::uint32_t stream) override { return player_.takeNextStarted(stream); }

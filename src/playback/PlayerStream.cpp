@@ -6,6 +6,8 @@
 #include <cmath>
 #include <utility>
 
+#include "playback/Levelling.h"
+
 namespace lumora {
 
 namespace {
@@ -21,26 +23,27 @@ constexpr GstClockTime kWatch = 25 * GST_MSECOND;
 // Posted by the hold when the first sample has come.
 constexpr const char* kOpened = "lumora-opened";
 
-// converter ! resampler ! format lock ! volume ! sink, entered through a ghost pad, where the
-// first sample is held. A song's own stage (a gain of its own) would go first, set on the
-// stream-start event that leads its samples in, which passes the entrance before any of them.
-GstElement* makeOutput(GstElement* sink, GstElement** volume, GstElement** lock,
+// converter ! resampler ! format lock ! song gain ! volume ! sink, entered through a ghost pad,
+// where the first sample is held. The song gain levels each song (Levelling.h), set when the
+// stream-start event that leads the song's samples in passes it; the volume is the user's.
+GstElement* makeOutput(GstElement* sink, GstElement** gain, GstElement** volume, GstElement** lock,
                        GstPad** entrance) {
   GstElement* bin = gst_bin_new(nullptr);
   GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
   GstElement* resample = gst_element_factory_make("audioresample", nullptr);
   *lock = gst_element_factory_make("capsfilter", nullptr);
+  *gain = gst_element_factory_make("volume", nullptr);
   *volume = gst_element_factory_make("volume", nullptr);
-  for (GstElement* e : {convert, resample, *lock, *volume, sink}) {
+  for (GstElement* e : {convert, resample, *lock, *gain, *volume, sink}) {
     if (!e) {
-      for (GstElement* made : {convert, resample, *lock, *volume, sink})
+      for (GstElement* made : {convert, resample, *lock, *gain, *volume, sink})
         if (made) gst_object_unref(gst_object_ref_sink(made));
       gst_object_unref(gst_object_ref_sink(bin));
       return nullptr;
     }
   }
-  gst_bin_add_many(GST_BIN(bin), convert, resample, *lock, *volume, sink, nullptr);
-  gst_element_link_many(convert, resample, *lock, *volume, sink, nullptr);
+  gst_bin_add_many(GST_BIN(bin), convert, resample, *lock, *gain, *volume, sink, nullptr);
+  gst_element_link_many(convert, resample, *lock, *gain, *volume, sink, nullptr);
   GstPad* pad = gst_element_get_static_pad(convert, "sink");
   *entrance = gst_ghost_pad_new("sink", pad);
   gst_object_unref(pad);
@@ -71,7 +74,8 @@ std::unique_ptr<PlayerStream> PlayerStream::make(const std::string& uri, std::st
   if (!sink) return nullptr;
   std::unique_ptr<PlayerStream> stream(new PlayerStream);
   stream->playbin_ = gst_element_factory_make("playbin", nullptr);
-  GstElement* output = makeOutput(sink, &stream->volume_, &stream->formatLock_, &stream->entrance_);
+  GstElement* output = makeOutput(sink, &stream->gain_, &stream->volume_, &stream->formatLock_,
+                                  &stream->entrance_);
   if (!stream->playbin_ || !output) {
     if (output) gst_object_unref(gst_object_ref_sink(output));
     return nullptr;
@@ -82,6 +86,10 @@ std::unique_ptr<PlayerStream> PlayerStream::make(const std::string& uri, std::st
   stream->bus_ = gst_element_get_bus(stream->playbin_);
   gst_bus_set_sync_handler(stream->bus_, &PlayerStream::onPosted, stream.get(), nullptr);
   g_object_set(stream->volume_, "volume", volume, nullptr);
+  GstPad* gainPad = gst_element_get_static_pad(stream->gain_, "sink");
+  gst_pad_add_probe(gainPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &PlayerStream::onSongStart,
+                    stream.get(), nullptr);
+  gst_object_unref(gainPad);
   g_object_set(stream->playbin_, "uri", uri.c_str(), "audio-sink", output, "flags", kPlayFlagAudio,
                nullptr);
   g_signal_connect(stream->playbin_, "about-to-finish", G_CALLBACK(&PlayerStream::onAboutToFinish),
@@ -163,7 +171,38 @@ void PlayerStream::onAboutToFinish(GstElement* playbin, gpointer user) {
   if (self->nextUri_.empty()) return;
   g_object_set(playbin, "uri", self->nextUri_.c_str(), nullptr);
   self->nextUri_.clear();
+  self->handedGain_ = std::exchange(self->nextGain_, std::nullopt);
   ++self->handed_;
+}
+
+// On the streaming thread, in the samples' order: the song before has passed the song gain in
+// whole, the one taken comes next, so its own gain applies from its first sample.
+GstPadProbeReturn PlayerStream::onSongStart(GstPad*, GstPadProbeInfo* info, gpointer user) {
+  auto* self = static_cast<PlayerStream*>(user);
+  if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) != GST_EVENT_STREAM_START ||
+      ++self->songsEntered_ == 1)
+    return GST_PAD_PROBE_OK;
+  std::lock_guard lock(self->nextMutex_);
+  self->songGain_ = std::exchange(self->handedGain_, std::nullopt);
+  self->applyGain();
+  return GST_PAD_PROBE_OK;
+}
+
+void PlayerStream::applyGain() {
+  g_object_set(gain_, "volume", levellingFactor(songGain_, levelling_), nullptr);
+}
+
+void PlayerStream::levelSong(const std::optional<SongGain>& gain, bool on) {
+  std::lock_guard lock(nextMutex_);
+  songGain_ = gain;
+  levelling_ = on;
+  applyGain();
+}
+
+void PlayerStream::setLevelling(bool on) {
+  std::lock_guard lock(nextMutex_);
+  levelling_ = on;
+  applyGain();
 }
 
 std::int64_t PlayerStream::timeToBytes(gint64 ns) const {
@@ -413,16 +452,18 @@ std::int64_t PlayerStream::toBytes(double seconds) {
 
 void PlayerStream::setVolume(double volume) { g_object_set(volume_, "volume", volume, nullptr); }
 
-bool PlayerStream::offerNext(const std::string& uri) {
+bool PlayerStream::offerNext(const std::string& uri, const std::optional<SongGain>& gain) {
   if (failed_ || ended_) return false;
   std::lock_guard lock(nextMutex_);
   nextUri_ = uri;
+  nextGain_ = gain;
   return true;
 }
 
 bool PlayerStream::withdrawNext() {
   std::lock_guard lock(nextMutex_);
   nextUri_.clear();
+  nextGain_.reset();
   return !awaitingNext();
 }
 

@@ -12,9 +12,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "common/Runners.h"
+#include "common/SongGain.h"
 #include "playback/AudioTypes.h"
 #include "playback/MemorySource.h"
 
@@ -50,10 +52,15 @@ class PlayerStream final : public OpenedStream {
   double toSeconds(std::int64_t bytes);
   std::int64_t toBytes(double seconds);
   void setVolume(double volume);
+  // The stream's own song's loudness, before it is opened, and whether levelling is on
+  // (Levelling.h).
+  void levelSong(const std::optional<SongGain>& gain, bool on);
+  // Levelling on or off, from the sample now at the song gain.
+  void setLevelling(bool on);
 
   // The song that follows this one's end without a gap: handed to the pipeline when it is about
   // to run out of data. False for a stream that ended or failed.
-  bool offerNext(const std::string& uri);
+  bool offerNext(const std::string& uri, const std::optional<SongGain>& gain);
   // True when the stream holds no song to follow any more; false when it took the offered song
   // already and will play it.
   bool withdrawNext();
@@ -71,6 +78,9 @@ class PlayerStream final : public OpenedStream {
   static GstBusSyncReply onPosted(GstBus*, GstMessage* msg, gpointer user);
   static GstPadProbeReturn onHeld(GstPad*, GstPadProbeInfo* info, gpointer user);
   static void onAboutToFinish(GstElement* playbin, gpointer user);
+  static GstPadProbeReturn onSongStart(GstPad*, GstPadProbeInfo* info, gpointer user);
+  // Sets the song gain for songGain_; under nextMutex_.
+  void applyGain();
 
   void handle(GstMessage* msg);
   void apply(GstState state) { gst_element_set_state(playbin_, state); }
@@ -87,6 +97,7 @@ class PlayerStream final : public OpenedStream {
 
   GstElement* playbin_ = nullptr;
   GstBus* bus_ = nullptr;
+  GstElement* gain_ = nullptr;
   GstElement* volume_ = nullptr;
   // The last elements of the output bin. The position is asked of the sink alone: asked of
   // playbin, the query walks every bin on the way down, ten times a second. The format lock
@@ -122,6 +133,11 @@ class PlayerStream final : public OpenedStream {
   std::atomic<int> handed_ = 0;
   int startsSeen_ = 0;
   bool nextStarted_ = false;
+  // The loudness of the song at the song gain, of the song offered, and of the one the pipeline
+  // took, which applies once its first sample comes; under nextMutex_.
+  std::optional<SongGain> songGain_, nextGain_, handedGain_;
+  bool levelling_ = true;
+  int songsEntered_ = 0;  // stream-start events at the song gain; on the streaming thread
   // The sink's segment when the song it took was heard, held until the sink has the new one.
   GstEvent* oldSegment_ = nullptr;
 };

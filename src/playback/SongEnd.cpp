@@ -101,7 +101,7 @@ void PlaybackController::prepareNext() {
 
 void PlaybackController::keepPrepared(const Opening& opening, NowPlaying record) {
   const std::uint32_t stream = state_.now.currentStream;
-  const bool offered = !record.currentUrl.empty() && audio_.offerNext(stream, record.currentUrl);
+  const bool offered = !record.currentUrl.empty() && audio_.offerNext(stream, record.currentUrl, record.gain);
   prepared_ = Prepared{opening.song, opening.mode, std::move(record), offered};
   // The end may have come while the answers were awaited.
   if (playState_ == PlayState::Playing && audio_.isActive(stream) == ChannelState::Stopped)

@@ -36,13 +36,14 @@ void SongOpening::begin(const std::string& songId, bool withStream, std::optiona
     NowPlaying& record = answers->song.record;
     if (!answers->asked) {
       record.currentUrl = answers->requests->GetSongUrl(answers->songId, kBitRate, stop);
+      record.gain = answers->requests->LastSongGain();
       if (answers->requests->LastReply() == ServiceReply::Unreachable) {
         answers->song.answered = false;
         return;
       }
     }
     if (!stop && withStream && !record.currentUrl.empty())
-      answers->stream = audio.openStream(record.currentUrl, stop);
+      answers->stream = audio.openStream(record.currentUrl, record.gain, stop);
     // A cancelled opening lets its stream go here, away from the window's thread.
     if (stop) answers->stream.reset();
   };

@@ -72,6 +72,7 @@ std::string PlayerMemoryText(const PlayerMemory& m) {
   if (m.lyricsShown) put(text, "lyricsShown", switchText(*m.lyricsShown));
   if (m.notifications) put(text, "notifications", switchText(*m.notifications));
   if (m.karaoke) put(text, "karaoke", switchText(*m.karaoke));
+  if (m.levelling) put(text, "levelling", switchText(*m.levelling));
   return text;
 }
 
@@ -98,6 +99,8 @@ PlayerMemory ParsePlayerMemory(std::string_view text) {
       if (auto s = readSwitch(value)) m.notifications = s;
     } else if (key == "karaoke") {
       if (auto s = readSwitch(value)) m.karaoke = s;
+    } else if (key == "levelling") {
+      if (auto s = readSwitch(value)) m.levelling = s;
     }
   }
   return m;

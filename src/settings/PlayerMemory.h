@@ -24,6 +24,7 @@ struct PlayerMemory {
   std::optional<bool> lyricsShown;
   std::optional<bool> notifications;
   std::optional<bool> karaoke;
+  std::optional<bool> levelling;  // every song at the same loudness
 
   bool operator==(const PlayerMemory&) const = default;
 };

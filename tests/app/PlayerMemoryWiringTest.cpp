@@ -33,6 +33,7 @@ struct ProgramRun {
   }
   QAction* notificationSwitch() const { return window->trayWiring()->notificationSwitch(); }
   QAction* karaokeSwitch() const { return window->trayWiring()->karaokeSwitch(); }
+  QAction* levellingSwitch() const { return window->trayWiring()->levellingSwitch(); }
   bool fmChecked() const { return control<PictureButton>(*window, "图形按钮_私人FM")->isChecked(); }
 
   ProgramObjects objects;
@@ -81,6 +82,8 @@ TEST_F(PlayerMemoryRestart, ARestartKeepsWhatTheUserLeft) {
     first.notificationSwitch()->trigger();
     ASSERT_FALSE(first.karaokeSwitch()->isChecked());
     first.karaokeSwitch()->trigger();
+    ASSERT_TRUE(first.levellingSwitch()->isChecked());
+    first.levellingSwitch()->trigger();
   }
   const std::string settingsAfterFirst = settingsBytes();
   ASSERT_FALSE(settingsAfterFirst.empty());
@@ -103,6 +106,7 @@ TEST_F(PlayerMemoryRestart, ARestartKeepsWhatTheUserLeft) {
       {"lyrics shown", [&] { return second.lyricsItem()->isChecked(); }},
       {"notifications off", [&] { return !second.notificationSwitch()->isChecked(); }},
       {"karaoke on", [&] { return second.karaokeSwitch()->isChecked(); }},
+      {"levelling off", [&] { return !second.levellingSwitch()->isChecked(); }},
   };
   for (const auto& row : rows) EXPECT_TRUE(row.kept()) << row.what;
   second.window.reset();
@@ -173,7 +177,7 @@ TEST_F(PlayerMemoryRestart, PlacesTheWindowSystemDoesNotTellAreNotSaved) {
   ProgramRun run(options);
   PlayerMemoryWiring blind(*run.window, run.window->controls(), run.objects.player,
                            run.objects.desktopLyrics, *run.notificationSwitch(),
-                           *run.karaokeSwitch(), file, false);
+                           *run.karaokeSwitch(), *run.levellingSwitch(), file, false);
   blind.restore();
   run.window->move(0, 0);
   run.objects.desktopLyrics.Move(0, 0);

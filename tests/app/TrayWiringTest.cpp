@@ -47,13 +47,15 @@ TEST(TrayWiring, TooltipFollowsEventsAndTheMenuLeadsWithTheTransport) {
   window.onTrayOperation(3);
   ASSERT_TRUE(window.menu()->isVisible());
   const std::vector<std::string> trayOrder = captions(window.menu());
-  ASSERT_EQ(trayOrder.size(), 13u);
+  ASSERT_EQ(trayOrder.size(), 14u);
   EXPECT_EQ(trayOrder[0], "播放/暂停(&Ctrl+ P)");
   EXPECT_EQ(trayOrder[1], "下一曲(&Ctrl+ Right)");
   EXPECT_EQ(trayOrder[2], "上一曲(&Ctrl+ Left)");
   EXPECT_EQ(trayOrder[3], "登录");
   EXPECT_EQ(trayOrder[9], "新歌通知");
   EXPECT_EQ(trayOrder[10], "卡拉OK歌词");
+  EXPECT_EQ(trayOrder[11], "响度均衡");
+  EXPECT_TRUE(window.menu()->actions()[11]->isChecked());
   window.menu()->hide();
   QAction* const playPause = window.menu()->actions()[0];
   QAction* const next = window.menu()->actions()[1];

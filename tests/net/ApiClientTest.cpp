@@ -14,6 +14,30 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
+// The loudness /song/url's item tells: only numbers a loudness can be, so that an answer that
+// says nothing of it, or nonsense, leaves the song as it is.
+TEST(SongGainOf, TakesOnlyFiguresALoudnessCanBe) {
+  const struct {
+    const char* item;
+    std::optional<SongGain> gain;
+  } rows[] = {
+      {R"({"url":"u","gain":-6.5,"peak":0.98})", SongGain{-6.5, 0.98}},
+      {R"({"url":"u","gain":3})", SongGain{3, std::nullopt}},
+      {R"({"url":"u"})", std::nullopt},                        // a server that sends none
+      {R"({"url":"u","gain":"-6.5"})", std::nullopt},          // text is no figure
+      {R"({"url":"u","gain":null,"peak":0.5})", std::nullopt},  // a peak alone levels nothing
+      {R"({"url":"u","gain":1e300})", std::nullopt},           // beyond any loudness
+      {R"({"url":"u","gain":-2,"peak":0})", SongGain{-2, std::nullopt}},  // no peak at all
+      {R"({"url":"u","gain":-2,"peak":"1"})", SongGain{-2, std::nullopt}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.item);
+    JsonDocument json;
+    ASSERT_TRUE(json.Parse(std::string(R"({"data":[)") + row.item + "]}"));
+    EXPECT_EQ(SongGainOf(json, "data[0]"), row.gain);
+  }
+}
+
 TEST(MakeTimestamp, IsUnixMillisecondsInEveryTimeZone) {
   // 2026-12-08 12:00:00.045 on a clock set to UTC+8.
   const auto noonInBeijing = std::chrono::system_clock::time_point(

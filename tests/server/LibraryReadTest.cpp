@@ -13,6 +13,7 @@
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
 #include "support/TestLibrary.h"
+#include "support/WaitFor.h"
 
 namespace fs = std::filesystem;
 
@@ -318,6 +319,67 @@ TEST_F(LibraryRead, SearchFindsArtistsAlbumsAndTitlesInAnyCaseOrAccent) {
     // The song search finds them by their artist, album or title too.
     for (const std::string& title : expected)
       EXPECT_TRUE(std::binary_search(songs.begin(), songs.end(), title)) << title;
+  }
+}
+
+// Each format's own loudness tags give their figures; a figure that is no number gives none.
+TEST_F(LibraryRead, EachKindOfLoudnessTagIsRead) {
+  using lumora::server::ReplayGain;
+  const struct {
+    const char* file;
+    ReplayGain gain;  // track gain, track peak, album gain, album peak
+  } cases[] = {
+      {"Formats/mp3 song.mp3", {-6.5, 0.988547, -7.25, 1.0}},  // ID3 TXXX
+      {"Formats/flac song.FLAC", {2.1, 0.5, {}, {}}},          // Vorbis comment, with its sign
+      {"Formats/ogg song.ogg", {{}, 0.7, {}, {}}},             // "loud" is no gain
+      {"Formats/opus song.opus", {-2.0, {}, 6.0, {}}},         // R128, Q7.8 towards -23 LUFS
+      {"Formats/m4a song.M4A", {-3.0, 0.9, {}, {}}},           // MP4 freeform, in lower case
+      {"Formats/wav song.wav", {-1.0, {}, {}, {}}},            // WAV's ID3 chunk, lower case
+      {"Formats/LOUD.MP3", {}},                                // none at all
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const auto tags = ReadTags(Path(c.file));
+    ASSERT_TRUE(tags);
+    EXPECT_EQ(tags->gain, c.gain);
+  }
+}
+
+// The player learns each song's loudness with its address: a tagged song's at once, another's
+// once the server has measured it after the scan (the test tone: a 440 Hz sine at -1.9 dBFS).
+TEST_F(LibraryRead, SongAddressesCarryTheSongsLoudness) {
+  const struct {
+    const char* title;
+    const char* members;  // as the answer has them; nullptr: measured
+  } cases[] = {
+      {"MP3 Song", ",\"gain\":-6.50,\"peak\":0.988547,\"albumGain\":-7.25,\"albumPeak\":1.000000}"},
+      {"Opus Song", ",\"gain\":-2.00,\"albumGain\":6.00}"},
+      {"Loud", nullptr},
+      {"Ogg Song", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    const ListedSong* song = Song(c.title);
+    if (!song) continue;
+    std::string body;
+    const bool told = waitFor(
+        [&] {
+          auto answer = server_->get("/song/url?id=" + song->id);
+          body = answer ? answer->body : "";
+          return body.find("\"gain\":") != std::string::npos;
+        },
+        std::chrono::seconds(120));
+    ASSERT_TRUE(told) << body;
+    if (c.members) {
+      EXPECT_NE(body.find(c.members), std::string::npos) << body;
+      continue;
+    }
+    // Its loudness between -6 and 0 LUFS (MP3's and Vorbis's own silence at the ends and a
+    // second of sound make it less than the sine alone), so lowered by 12 to 18 dB.
+    const double gain = std::stod(Between(body, "\"gain\":", ","));
+    EXPECT_GT(gain, -18) << body;
+    EXPECT_LT(gain, -12) << body;
+    EXPECT_NEAR(std::stod(Between(body, "\"peak\":", "}")), 0.8, 0.1) << body;
   }
 }
 

@@ -13,6 +13,7 @@ TEST(PlayerMemory, RoundTripsEveryField) {
   m.lyricsShown = false;
   m.notifications = true;
   m.karaoke = false;
+  m.levelling = false;
   EXPECT_EQ(ParsePlayerMemory(PlayerMemoryText(m)), m);
   EXPECT_EQ(PlayerMemoryText(PlayerMemory{}), "");
 }
@@ -35,6 +36,7 @@ TEST(PlayerMemory, EachDamagedLineLosesOnlyItsField) {
       {"\xff\xfe=\nface=99999999999,1\nlyricsShown=true", with(&PlayerMemory::lyricsShown, true)},
       {"notifications=false\nnotifications=1\n", with(&PlayerMemory::notifications, false)},
       {"karaoke=true\nkaraoke=\n", with(&PlayerMemory::karaoke, true)},
+      {"levelling=false\nlevelling=off\n", with(&PlayerMemory::levelling, false)},
       {"face=40000,10\nlyrics=-32767,32767\n",
        with(&PlayerMemory::lyricsPosition, ScreenPoint{-32767, 32767})},
       {"lyrics=2147483647,0\nface=-32768,5\nmode=私人FM模式\n", {}},

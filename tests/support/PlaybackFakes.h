@@ -39,7 +39,8 @@ class FakeAudio : public AudioOutput {
     bool nextStarted = false;
   };
 
-  std::unique_ptr<OpenedStream> openStream(const std::string& url, const StopFlag& stop) override {
+  std::unique_ptr<OpenedStream> openStream(const std::string& url, const std::optional<SongGain>&,
+                                           const StopFlag& stop) override {
     lastStop = &stop;
     log_.push_back("create " + url);
     if (held) held("open", url.substr(url.rfind('/') + 1));
@@ -79,7 +80,8 @@ class FakeAudio : public AudioOutput {
     log_.push_back("free " + std::to_string(h));
     return streams.erase(h) > 0;
   }
-  bool offerNext(std::uint32_t h, const std::string& url) override {
+  bool offerNext(std::uint32_t h, const std::string& url,
+                 const std::optional<SongGain>&) override {
     if (!streams.count(h) || streams[h].active == 0) return false;
     log_.push_back("offer " + std::to_string(h) + " " + url);
     streams[h].next = url;

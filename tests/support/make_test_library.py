@@ -7,7 +7,8 @@ Tens of one-second files in all six formats (MP3, FLAC, Ogg Vorbis, Opus, M4A, W
 upper-case extensions), tagged with mutagen the way common tools tag them: album artist,
 compilation flag, disc and track numbers ("2/3" forms), several artists where the tag itself
 holds several values, front and back covers in the order that catches a reader taking the first,
-embedded lyrics, .lrc files in every encoding people have, folder pictures, Latin-1 and GBK tag
+embedded lyrics, loudness (ReplayGain in each format's own fields, Opus R128 gains, a figure
+that is no number), .lrc files in every encoding people have, folder pictures, Latin-1 and GBK tag
 text, file and folder names that are not UTF-8, and files that are not audio at all.
 
 DIR/library.json lists every file with what a reader should find in it (see SONGS below);
@@ -24,8 +25,8 @@ import sys
 import tempfile
 
 from mutagen.flac import FLAC, Picture
-from mutagen.id3 import (APIC, ID3, TALB, TCMP, TCON, TIT2, TPE1, TPE2, TPOS, TRCK, USLT)
-from mutagen.mp4 import MP4, MP4Cover
+from mutagen.id3 import (APIC, ID3, TALB, TCMP, TCON, TIT2, TPE1, TPE2, TPOS, TRCK, TXXX, USLT)
+from mutagen.mp4 import MP4, MP4Cover, MP4FreeForm
 from mutagen.oggopus import OggOpus
 from mutagen.oggvorbis import OggVorbis
 from mutagen.wave import WAVE
@@ -59,7 +60,8 @@ def song(path, title, artists, album, **more):
     entry = {"path": path, "title": title, "artists": artists, "album": album,
              "albumArtist": "", "compilation": False, "disc": 0, "track": 0, "genre": "",
              "lyric": "", "pictures": [], "cover": "", "playable": True, "encoding": "utf-8",
-             "discText": "", "trackText": "", "codec": "gbk", "audio": "tone"}
+             "discText": "", "trackText": "", "codec": "gbk", "audio": "tone",
+             "gain": {}}
     entry.update(more)
     return entry
 
@@ -69,20 +71,26 @@ SONGS = [
     # first, the Opus file has only a back cover.
     song("Formats/mp3 song.mp3", "MP3 Song", ["Format Band"], FORMATS, albumArtist="Format Band",
          track=1, trackText="1/6", disc=1, discText="1/1", genre="Rock",
-         pictures=["back", "front"], cover="front", lyric="[00:00.50]mp3 USLT 歌词"),
+         pictures=["back", "front"], cover="front", lyric="[00:00.50]mp3 USLT 歌词",
+         gain={"REPLAYGAIN_TRACK_GAIN": "-6.50 dB", "REPLAYGAIN_TRACK_PEAK": "0.988547",
+               "REPLAYGAIN_ALBUM_GAIN": "-7.25 dB", "REPLAYGAIN_ALBUM_PEAK": "1.000000"}),
     song("Formats/flac song.FLAC", "FLAC Song", ["Format Band", "Guest One"], FORMATS,
          albumArtist="Format Band", track=2, trackText="2", genre="Rock",
-         pictures=["back", "green"], cover="green", lyric="[00:00.50]flac LYRICS 歌词"),
+         pictures=["back", "green"], cover="green", lyric="[00:00.50]flac LYRICS 歌词",
+         gain={"REPLAYGAIN_TRACK_GAIN": "+2.10 dB", "REPLAYGAIN_TRACK_PEAK": "0.5"}),
     song("Formats/ogg song.ogg", "Ogg Song", ["Format Band"], FORMATS, albumArtist="Format Band",
          track=3, trackText="3/6", pictures=["front"], cover="front",
-         lyric="[00:00.50]ogg UNSYNCEDLYRICS 歌词"),
+         lyric="[00:00.50]ogg UNSYNCEDLYRICS 歌词",
+         gain={"REPLAYGAIN_TRACK_GAIN": "loud", "REPLAYGAIN_TRACK_PEAK": "0.7"}),
     song("Formats/opus song.opus", "Opus Song", ["Format Band"], FORMATS,
-         albumArtist="Format Band", track=4, trackText="4", pictures=["back"], cover="back"),
+         albumArtist="Format Band", track=4, trackText="4", pictures=["back"], cover="back",
+         gain={"R128_TRACK_GAIN": "-1792", "R128_ALBUM_GAIN": "256"}),
     song("Formats/m4a song.M4A", "M4A Song", ["Format Band", "Guest Two"], FORMATS,
          albumArtist="Format Band", track=5, disc=1, discText="1/1", pictures=["front"],
-         cover="front", lyric="[00:00.50]m4a ©lyr 歌词"),
+         cover="front", lyric="[00:00.50]m4a ©lyr 歌词",
+         gain={"replaygain_track_gain": "-3.00 dB", "replaygain_track_peak": "0.9"}),
     song("Formats/wav song.wav", "WAV Song", ["Format Band"], FORMATS, albumArtist="Format Band",
-         track=6, trackText="6/6"),
+         track=6, trackText="6/6", gain={"replaygain_track_gain": "-1.00 dB"}),
     song("Formats/LOUD.MP3", "Loud", ["Format Band"], FORMATS, albumArtist="Format Band",
          track=7, trackText="7"),
 
@@ -330,6 +338,8 @@ def tag_id3(tag, s, work, text_encoding):
         tag.add(TCMP(encoding=3, text=["1"]))
     if s["lyric"] and "lrc" not in s:
         tag.add(USLT(encoding=3, lang="eng", desc="", text=s["lyric"]))
+    for name, value in s["gain"].items():
+        tag.add(TXXX(encoding=3, desc=name, text=[value]))
     for name in s["pictures"]:
         data = picture_bytes(name, work)
         tag.add(APIC(encoding=3, mime="image/" + PICTURES[name][1], type=4 if name == "back" else 3,
@@ -378,6 +388,8 @@ def tag_xiph(f, s, work):
         f["ARTIST"] = s["artists"]  # repeated fields
     if s["compilation"]:
         f["COMPILATION"] = ["1"]
+    for name, value in s["gain"].items():
+        f[name] = [value]
     if s["lyric"] and ("lrc" not in s or s["path"].endswith(".flac")):
         f["LYRICS" if isinstance(f, FLAC) else "UNSYNCEDLYRICS"] = [s["lyric"]]
 
@@ -408,6 +420,8 @@ def tag_file(path, s, work):
                 f[key] = [value]
         if s["artists"]:
             f["\xa9ART"] = s["artists"]
+        for name, value in s["gain"].items():
+            f["----:com.apple.iTunes:" + name] = [MP4FreeForm(value.encode())]
         if s["compilation"]:
             f["cpil"] = True
         if s["disc"]:
