@@ -35,7 +35,9 @@ void Catalogue::Index() {
   albumIndex_.clear();
   for (std::size_t i = 0; i < songs.size(); ++i) songIndex_.emplace(songs[i].id, i);
   for (std::size_t i = 0; i < albums.size(); ++i) albumIndex_.emplace(albums[i].id, i);
-  MakeFoundPlaylists();
+  // A title is folded once for both its lists, an artist's or album's name once for all its songs.
+  FoldMemo fold;
+  MakeFoundPlaylists(fold);
   playlistIndex_.clear();
   for (std::size_t i = 0; i < playlists.size(); ++i) playlistIndex_.emplace(playlists[i].id, i);
   for (std::size_t i = 0; i < foundPlaylists.size(); ++i)
@@ -44,15 +46,16 @@ void Catalogue::Index() {
   songFields_ = titles_ = named_ = albums_ = {};
   for (std::size_t i : fmPool) {
     const Song& s = songs[i];
-    titles_.Add(s.name, i);
-    songFields_.Add(s.name, i);
-    for (const Artist& a : s.artists) songFields_.Add(a.name, i);
-    if (const Album* album = FindAlbum(s.albumId)) songFields_.Add(album->name, i);
+    const std::string title = FoldForSearch(s.name);
+    titles_.AddFolded(title, i);
+    songFields_.AddFolded(title, i);
+    for (const Artist& a : s.artists) songFields_.AddFolded(fold(a.name), i);
+    if (const Album* album = FindAlbum(s.albumId)) songFields_.AddFolded(fold(album->name), i);
   }
   std::unordered_set<std::uint64_t> ofAlbums;
   for (std::size_t i = 0; i < albums.size(); ++i) {
-    albums_.Add(albums[i].name, i);
-    albums_.Add(albums[i].artist, i);
+    albums_.AddFolded(fold(albums[i].name), i);
+    albums_.AddFolded(fold(albums[i].artist), i);
     ofAlbums.insert(albums[i].playlistId);
   }
   for (std::size_t i = 0; i < playlists.size(); ++i)
@@ -61,7 +64,7 @@ void Catalogue::Index() {
 
 // One playlist per artist named on fmPool's songs (each credited name of "X feat. Y" counts),
 // one per album without its own.
-void Catalogue::MakeFoundPlaylists() {
+void Catalogue::MakeFoundPlaylists(FoldMemo& fold) {
   foundPlaylists.clear();
   artists_ = {};
   artistNames_.clear();
@@ -69,13 +72,13 @@ void Catalogue::MakeFoundPlaylists() {
   for (std::size_t i : fmPool) {
     for (const Artist& a : songs[i].artists) {
       for (const std::string& name : CreditedArtists(a.name)) {
-        std::string folded = FoldForSearch(name);
+        const std::string& folded = fold(name);
         auto [it, fresh] = byName.try_emplace(folded, foundPlaylists.size());
         if (fresh) {
           foundPlaylists.push_back({StableId("playlist:artist:" + folded), "歌手：" + name, "",
                                     {}, 0, {}});
-          artists_.Add(name, it->second);
-          artistNames_.push_back(std::move(folded));
+          artists_.AddFolded(folded, it->second);
+          artistNames_.push_back(folded);
         }
         std::vector<std::uint64_t>& tracks = foundPlaylists[it->second].trackIds;
         if (tracks.empty() || tracks.back() != songs[i].id) tracks.push_back(songs[i].id);

@@ -99,7 +99,7 @@ class Catalogue {
   Playlist TitlesPlaylist(const std::string& text) const;
 
  private:
-  void MakeFoundPlaylists();
+  void MakeFoundPlaylists(FoldMemo& fold);
 
   // Playlists by id: an index into playlists, else (past its size) into foundPlaylists.
   std::unordered_map<std::uint64_t, std::size_t> songIndex_, albumIndex_, playlistIndex_;

@@ -24,13 +24,19 @@ std::string FoldForSearch(std::string_view text) {
   return out;
 }
 
-void FoldedNames::Add(std::string_view name, std::size_t owner) {
+const std::string& FoldMemo::operator()(const std::string& name) {
+  auto [it, fresh] = folded_.try_emplace(name);
+  if (fresh) it->second = FoldForSearch(name);
+  return it->second;
+}
+
+void FoldedNames::AddFolded(std::string_view folded, std::size_t owner) {
   text_ += '\n';
   startAt_.push_back(text_.size());
   owners_.push_back(owner);
-  std::string folded = FoldForSearch(name);
-  std::replace(folded.begin(), folded.end(), '\n', ' ');
   text_ += folded;
+  std::replace(text_.begin() + static_cast<std::ptrdiff_t>(startAt_.back()), text_.end(), '\n',
+               ' ');
 }
 
 std::vector<std::size_t> FoldedNames::Find(std::string_view folded) const {

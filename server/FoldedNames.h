@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace lumora::server {
@@ -12,12 +13,23 @@ namespace lumora::server {
 // is not UTF-8 only loses the case of its ASCII letters.
 std::string FoldForSearch(std::string_view text);
 
+// FoldForSearch once per distinct name, for names that many songs share (artists, albums).
+class FoldMemo {
+ public:
+  const std::string& operator()(const std::string& name);
+
+ private:
+  std::unordered_map<std::string, std::string> folded_;
+};
+
 // Names, each of an owner (a song, an album...), held as one folded text: a search is one pass
 // over it, never a look at the owners themselves.
 class FoldedNames {
  public:
   // Adds a name of owner; an owner's names are added one after another.
-  void Add(std::string_view name, std::size_t owner);
+  void Add(std::string_view name, std::size_t owner) { AddFolded(FoldForSearch(name), owner); }
+  // The same for a name already folded.
+  void AddFolded(std::string_view folded, std::size_t owner);
   // The owners of the names that hold folded (FoldForSearch's text), each once, in the order
   // they were added. All of them for the empty text.
   std::vector<std::size_t> Find(std::string_view folded) const;
