@@ -34,13 +34,6 @@ int DiscOfFolder(std::string_view name);
 // The album folder of a song's folder: its parent when it is a disc folder, else itself.
 std::string AlbumFolder(const std::string& folder);
 
-// The names a credit holds: "X feat. Y", "X ft. Y" and "X (feat. Y)" give X and Y; any other
-// name is itself ("Ann & Bob" is a duo's name).
-std::vector<std::string> CreditedArtists(std::string_view artist);
-
-// The artist a credit leads with: X of "X feat. Y" and of "X & Y".
-std::string LeadArtist(std::string_view artist);
-
 // The albums of one album folder's songs. Songs of one title are one album whatever their track
 // artists (a compilation tagged without an album artist included); only two album artists
 // tagged on songs of the same title make two albums. A song without an album artist joins the

@@ -4,7 +4,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "AlbumGrouping.h"
+#include "ArtistCredits.h"
 
 namespace lumora::server {
 

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "AlbumGrouping.h"
+#include "ArtistCredits.h"
 #include "Catalogue.h"
 #include "DemoCatalogue.h"
 #include "TestCatalogue.h"
