@@ -1,12 +1,9 @@
-// The music API's files: songs' audio, album and playlist covers, avatars, and the pictures
-// the server draws for itself.
+// The music API's files: songs' audio, album and playlist covers, avatars.
 #include <filesystem>
 
 #include "ApiAnswer.h"
 #include "ApiServer.h"
-#include "CoverArt.h"
 #include "Library.h"
-#include "MediaWriter.h"
 #include "Text.h"
 
 namespace fs = std::filesystem;
@@ -14,10 +11,6 @@ namespace fs = std::filesystem;
 namespace lumora::server {
 
 namespace {
-
-std::string AvatarPath(const std::string& assets, std::uint64_t uid) {
-  return assets + "/avatar-" + std::to_string(uid) + ".jpg";
-}
 
 // "/audio/123.mp3" with prefix "/audio/" and suffix ".mp3" -> 123.
 std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string& prefix,
@@ -29,21 +22,11 @@ std::optional<std::uint64_t> IdInPath(const std::string& path, const std::string
 
 }  // namespace
 
-bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
-  std::error_code ec;
-  fs::create_directories(assetsDir, ec);
-  std::string cover = assetsDir + "/cover.jpg";
-  if (!fs::exists(cover) && !WriteJpeg(cover, MakeCoverPixels(424242, 300), 300, 300, error))
-    return false;
-  for (const Account& a : DemoAccounts()) {
-    std::string path = AvatarPath(assetsDir, a.uid);
-    if (!fs::exists(path) &&
-        !WriteJpeg(path, MakeCoverPixels(static_cast<std::uint32_t>(a.uid) * 13, 200), 200, 200,
-                   error))
-      return false;
-  }
-  return true;
+std::string ApiServer::AvatarFile(const std::string& assetsDir, std::uint64_t uid) {
+  return assetsDir + "/avatar-" + std::to_string(uid) + ".jpg";
 }
+
+std::string ApiServer::CoverFile(const std::string& assetsDir) { return assetsDir + "/cover.jpg"; }
 
 // The album's picture from its song's file or that song's folder, or its own file; the shared
 // cover when it has none (or no album).
@@ -55,7 +38,7 @@ void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Al
       return;
     }
   }
-  res.file = a && !a->coverFile.empty() ? a->coverFile : options_.assetsDir + "/cover.jpg";
+  res.file = a && !a->coverFile.empty() ? a->coverFile : CoverFile(options_.assetsDir);
   if (ToLowerAscii(res.file).ends_with(".png")) res.contentType = "image/png";
 }
 
@@ -95,8 +78,8 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
     return;
   }
   if (auto uid = IdInPath(p, "/avatar/", ".jpg")) {
-    std::string path = AvatarPath(options_.assetsDir, *uid);
-    res.file = fs::exists(path) ? path : options_.assetsDir + "/cover.jpg";
+    std::string path = AvatarFile(options_.assetsDir, *uid);
+    res.file = fs::exists(path) ? path : CoverFile(options_.assetsDir);
     return;
   }
   Error(res, 404, "not found");

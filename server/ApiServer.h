@@ -41,8 +41,10 @@ class ApiServer {
   void Handle(const HttpRequest& req, HttpResponse& res);
   void SetHttpServer(HttpServer* server) { http_ = server; }
 
-  // Makes the avatar and fallback-cover pictures of assetsDir when missing.
-  static bool EnsureAssets(const std::string& assetsDir, std::string* error);
+  // The pictures of assetsDir it serves: each account's avatar, and the cover of whatever has
+  // none of its own. The program draws them.
+  static std::string AvatarFile(const std::string& assetsDir, std::uint64_t uid);
+  static std::string CoverFile(const std::string& assetsDir);
 
  private:
   void Route(const Catalogue& cat, const HttpRequest& req, HttpResponse& res, const Fault* fault);

@@ -17,7 +17,7 @@
 #include <sstream>
 #include <thread>
 
-#include "CoverArt.h"
+#include "DrawnPictures.h"
 #include "MediaWriter.h"
 
 namespace fs = std::filesystem;

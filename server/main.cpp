@@ -18,6 +18,7 @@
 
 #include "ApiServer.h"
 #include "DemoCatalogue.h"
+#include "DrawnPictures.h"
 #include "HttpServer.h"
 #include "Library.h"
 #include "MediaWriter.h"
@@ -30,6 +31,18 @@ namespace fs = std::filesystem;
 using namespace lumora::server;
 
 namespace {
+
+// The fallback cover and the demo accounts' avatars, each drawn once.
+bool DrawAssets(const std::string& assets, std::string* error) {
+  std::error_code ec;
+  fs::create_directories(assets, ec);
+  if (!DrawPictureOnce(ApiServer::CoverFile(assets), 424242, 300, error)) return false;
+  for (const Account& a : DemoAccounts())
+    if (!DrawPictureOnce(ApiServer::AvatarFile(assets, a.uid), static_cast<std::uint32_t>(a.uid) * 13,
+                         200, error))
+      return false;
+  return true;
+}
 
 const char kUsage[] =
     "usage: lumora-server [--host 127.0.0.1] [--name NAME]... [--port 3000] [--data DIR]\n"
@@ -190,7 +203,7 @@ int main(int argc, char** argv) {
   // The pictures are drawn while the catalogue is read: on a first start both take a while.
   const std::string assets = dataDir + "/assets";
   std::future<bool> assetsMade =
-      std::async(std::launch::async, [&] { return ApiServer::EnsureAssets(assets, &assetsError); });
+      std::async(std::launch::async, [&] { return DrawAssets(assets, &assetsError); });
   CurrentCatalogue catalogue;
   std::unique_ptr<Library> followed;
   if (!library.empty()) {

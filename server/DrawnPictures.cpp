@@ -1,8 +1,11 @@
-#include "CoverArt.h"
+#include "DrawnPictures.h"
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <random>
+
+#include "MediaWriter.h"
 
 namespace lumora::server {
 
@@ -70,6 +73,12 @@ std::vector<std::uint8_t> MakeCoverPixels(std::uint32_t seed, int size) {
     }
   }
   return rgb;
+}
+
+bool DrawPictureOnce(const std::string& path, std::uint32_t seed, int size, std::string* error) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec) ||
+         WriteJpeg(path, MakeCoverPixels(seed, size), size, size, error);
 }
 
 }  // namespace lumora::server
