@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <random>
 
-#include "MediaWriter.h"
+#include "Encoders.h"
 
 namespace lumora::server {
 

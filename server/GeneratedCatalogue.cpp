@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "DrawnPictures.h"
-#include "MediaWriter.h"
+#include "Encoders.h"
 
 namespace fs = std::filesystem;
 

@@ -21,7 +21,7 @@
 #include "DrawnPictures.h"
 #include "HttpServer.h"
 #include "Library.h"
-#include "MediaWriter.h"
+#include "Encoders.h"
 #include "MusicFolder.h"
 #include "Store.h"
 #include "TagReader.h"

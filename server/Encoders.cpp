@@ -1,4 +1,4 @@
-#include "MediaWriter.h"
+#include "Encoders.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
