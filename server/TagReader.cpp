@@ -19,7 +19,7 @@
 #include <new>
 #include <thread>
 
-#include "LegacyTagText.h"
+#include "Latin1TagHandlers.h"
 #include "Loudness.h"
 #include "ReaderWire.h"
 
@@ -346,7 +346,7 @@ int RunTagReader(int socket) {
   // a page fault for every page of every file.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
-  ReadLegacyCodePageTags();
+  InstallLatin1TagHandlers();
   for (;;) {
     // Between scans a reader waits with nothing of the last files left on its hands.
     pollfd next{socket, POLLIN, 0};

@@ -1,4 +1,4 @@
-#include "LegacyTagText.h"
+#include "Latin1TagHandlers.h"
 
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
@@ -35,7 +35,7 @@ class Id3v1Handler : public TagLib::ID3v1::StringHandler {
 
 }  // namespace
 
-void ReadLegacyCodePageTags() {
+void InstallLatin1TagHandlers() {
   // TagLib keeps the handlers for the life of the process.
   static const Id3v2Handler id3v2;
   static const Id3v1Handler id3v1;

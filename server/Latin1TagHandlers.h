@@ -7,6 +7,6 @@
 namespace lumora::server {
 
 // From now on TagLib reads ID3v2 Latin-1 frames and ID3v1 tags through ReadLatin1TagText.
-void ReadLegacyCodePageTags();
+void InstallLatin1TagHandlers();
 
 }  // namespace lumora::server
