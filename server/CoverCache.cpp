@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "LibraryJail.h"
+#include "OpenBeneath.h"
 #include "Text.h"
 
 namespace lumora::server {

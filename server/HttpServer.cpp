@@ -12,7 +12,7 @@
 #include <cctype>
 #include <cerrno>
 
-#include "LibraryJail.h"
+#include "OpenBeneath.h"
 
 namespace lumora::server {
 

@@ -3,7 +3,7 @@
 // modification time match their row are not read again, and a file that vanished from one path
 // and appeared at another in the same scan, with the same size and content fingerprint, keeps its
 // id (and so the likes that name it) and takes the tags it has now. Folders and files are opened
-// beneath the root through no link (LibraryJail.h); tags are read by the tag readers.
+// beneath the root through no link (OpenBeneath.h); tags are read by the tag readers.
 #include <functional>
 #include <string>
 #include <vector>

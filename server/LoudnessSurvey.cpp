@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "LibraryJail.h"
+#include "OpenBeneath.h"
 
 namespace lumora::server {
 

@@ -16,7 +16,7 @@
 #include <regex>
 
 #include "HttpServer.h"
-#include "LibraryJail.h"
+#include "OpenBeneath.h"
 #include "RawHttp.h"
 #include "ServerTestUtil.h"
 #include "support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "LibraryJail.h"
+#include "OpenBeneath.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
