@@ -22,7 +22,7 @@
 #include "HttpServer.h"
 #include "Library.h"
 #include "Encoders.h"
-#include "MusicFolder.h"
+#include "DesktopMusicFolder.h"
 #include "Store.h"
 #include "TagReader.h"
 #include "TestCatalogue.h"

@@ -1,4 +1,4 @@
-#include "MusicFolder.h"
+#include "DesktopMusicFolder.h"
 
 #include <glib.h>
 
