@@ -9,6 +9,7 @@
 
 #include "HttpRequest.h"
 #include "Text.h"
+#include "common/Text.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "ArtistCredits.h"
-#include "Text.h"
+#include "common/Text.h"
 
 namespace lumora::server {
 

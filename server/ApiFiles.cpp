@@ -5,6 +5,7 @@
 #include "ApiServer.h"
 #include "Library.h"
 #include "Text.h"
+#include "common/Text.h"
 
 namespace fs = std::filesystem;
 

@@ -12,6 +12,7 @@
 #include "Library.h"
 #include "Secrets.h"
 #include "Text.h"
+#include "common/Text.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
 #include "ArtistCredits.h"
 
-#include "Text.h"
+#include "common/Text.h"
 
 namespace lumora::server {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "OpenBeneath.h"
-#include "Text.h"
+#include "common/Text.h"
 
 namespace lumora::server {
 

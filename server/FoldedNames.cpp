@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "Text.h"
+#include "common/Text.h"
 
 namespace lumora::server {
 

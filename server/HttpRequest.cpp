@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "Text.h"
+#include "common/Text.h"
 
 namespace lumora::server {
 

@@ -21,7 +21,7 @@
 #include <memory>
 
 #include "AudioLength.h"
-#include "Text.h"
+#include "common/Text.h"
 #include "TextEncodings.h"
 
 namespace fs = std::filesystem;

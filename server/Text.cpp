@@ -1,6 +1,6 @@
 #include "Text.h"
 
-#include <cctype>
+#include "common/Utf8.h"
 
 namespace lumora::server {
 
@@ -56,22 +56,6 @@ std::string JsonQuote(const std::string& text) {
   }
   out += '"';
   return out;
-}
-
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
-  const auto c = static_cast<unsigned char>(text[at]);
-  if (c < 0x80) return 1;
-  const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
-                        : c >= 0xE0 && c <= 0xEF ? 3
-                        : c >= 0xF0 && c <= 0xF4 ? 4
-                                                 : 0;
-  if (n == 0 || at + n > text.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k)
-    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
-  const auto c1 = static_cast<unsigned char>(text[at + 1]);
-  if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0)) return 0;  // overlong, surrogate
-  if ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90)) return 0;  // overlong, too high
-  return n;
 }
 
 static int HexValue(char c) {
@@ -136,11 +120,6 @@ std::optional<int> ParseCount(const std::string& text) {
     value = value * 10 + (c - '0');
   }
   return value;
-}
-
-std::string ToLowerAscii(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace lumora::server

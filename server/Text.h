@@ -12,10 +12,6 @@ namespace lumora::server {
 // unchanged, every byte of anything else becomes U+FFFD.
 std::string JsonQuote(const std::string& text);
 
-// The length of the well-formed UTF-8 sequence that starts at text[at] (1 for ASCII); 0 when
-// none does (a stray continuation byte, an overlong form, a surrogate, a lead byte past U+10FFFF).
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
-
 // Percent-decodes; "+" stays "+" (the player encodes spaces as %20). Malformed escapes
 // are kept literally.
 std::string PercentDecode(const std::string& text);
@@ -29,7 +25,5 @@ std::optional<std::uint64_t> ParseId(const std::string& text);
 
 // A non-negative decimal integer of at most 9 digits.
 std::optional<int> ParseCount(const std::string& text);
-
-std::string ToLowerAscii(std::string text);
 
 }  // namespace lumora::server

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "CodePages.h"
-#include "Text.h"
+#include "common/Utf8.h"
 
 namespace lumora::server {
 
@@ -23,15 +23,6 @@ std::optional<std::string> ConvertToUtf8(std::string_view bytes, const char* fro
   if (!whole || inLeft != 0) return std::nullopt;
   out.resize(out.size() - outLeft);
   return out;
-}
-
-bool IsUtf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t n = Utf8SequenceLength(bytes, i);
-    if (n == 0) return false;
-    i += n;
-  }
-  return true;
 }
 
 std::string ReadLatin1TagText(std::string_view bytes) {

@@ -11,8 +11,6 @@ namespace lumora::server {
 // bytes converted from the iconv encoding from to UTF-8; nullopt when any sequence is not in it.
 std::optional<std::string> ConvertToUtf8(std::string_view bytes, const char* from);
 
-bool IsUtf8(std::string_view bytes);
-
 // The UTF-8 reading of a "Latin-1" tag text (cut at its first NUL): plain ASCII as it is, GBK
 // where that is the plausible reading (CodePages.h), else valid UTF-8 as it is, else Big5 or
 // Shift-JIS where plausible, anything else as Latin-1.
