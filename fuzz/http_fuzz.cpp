@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "HttpRequest.h"
-#include "Text.h"
 #include "common/Text.h"
 
 namespace {

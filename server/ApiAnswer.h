@@ -3,7 +3,7 @@
 #include <string>
 
 #include "HttpServer.h"
-#include "Text.h"
+#include "ApiText.h"
 
 namespace lumora::server {
 

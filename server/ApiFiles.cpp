@@ -4,7 +4,7 @@
 #include "ApiAnswer.h"
 #include "ApiServer.h"
 #include "Library.h"
-#include "Text.h"
+#include "ApiText.h"
 #include "common/Text.h"
 
 namespace fs = std::filesystem;

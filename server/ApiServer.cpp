@@ -11,7 +11,7 @@
 #include "ApiAnswer.h"
 #include "Library.h"
 #include "Secrets.h"
-#include "Text.h"
+#include "ApiText.h"
 #include "common/Text.h"
 
 namespace fs = std::filesystem;

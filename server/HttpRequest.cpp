@@ -3,10 +3,55 @@
 #include <algorithm>
 #include <limits>
 
-#include "Text.h"
 #include "common/Text.h"
 
 namespace lumora::server {
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string PercentDecode(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+      if (hi >= 0 && lo >= 0) {
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+std::map<std::string, std::string> ParseQuery(const std::string& query) {
+  std::map<std::string, std::string> params;
+  std::size_t start = 0;
+  while (start <= query.size()) {
+    std::size_t end = query.find('&', start);
+    if (end == std::string::npos) end = query.size();
+    std::string part = query.substr(start, end - start);
+    if (!part.empty()) {
+      std::size_t eq = part.find('=');
+      std::string key = PercentDecode(part.substr(0, eq));
+      std::string value = eq == std::string::npos ? "" : PercentDecode(part.substr(eq + 1));
+      params.emplace(std::move(key), std::move(value));
+    }
+    start = end + 1;
+  }
+  return params;
+}
 
 std::string HttpRequest::Param(const std::string& name) const {
   auto it = params.find(name);

@@ -31,6 +31,14 @@ inline constexpr std::size_t kMaxQueryBytes = 24 * 1024;
 // it for every connection, stalled or not, so it is what bounds a connection's memory.
 inline constexpr std::size_t kConnectionBytes = 36 * 1024;
 
+// Percent-decodes; "+" stays "+" (the player encodes spaces as %20). Malformed escapes
+// are kept literally.
+std::string PercentDecode(const std::string& text);
+
+// "a=1&b=x%20y" -> {a:1, b:"x y"}. The first occurrence of a name wins; a value runs to
+// the next "&", so an unencoded "lumora_session=..." cookie keeps its "=".
+std::map<std::string, std::string> ParseQuery(const std::string& query);
+
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
 // Fills req from the request line's parts and the headers in the order received. false

@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "ApiServer.h"
+#include "ApiText.h"
+#include "HttpRequest.h"
 #include "PathNames.h"
-#include "Text.h"
 #include "TextEncodings.h"
 
 namespace lumora::server {
