@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "OpenBeneath.h"
+#include "base/OpenBeneath.h"
 #include "common/Text.h"
 
 namespace lumora::server {

@@ -12,7 +12,7 @@
 #include <cctype>
 #include <cerrno>
 
-#include "OpenBeneath.h"
+#include "base/OpenBeneath.h"
 
 namespace lumora::server {
 

@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "LibraryCatalogue.h"
-#include "OpenBeneath.h"
+#include "base/OpenBeneath.h"
 #include "TextEncodings.h"
 
 namespace lumora::server {

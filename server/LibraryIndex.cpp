@@ -5,7 +5,7 @@
 #include <mutex>
 #include <set>
 
-#include "SqlStatement.h"
+#include "base/SqlStatement.h"
 
 namespace lumora::server {
 

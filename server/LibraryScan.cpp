@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "LibraryCatalogue.h"
-#include "OpenBeneath.h"
+#include "base/OpenBeneath.h"
 #include "PathNames.h"
 
 namespace lumora::server {

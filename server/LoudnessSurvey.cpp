@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "OpenBeneath.h"
+#include "base/OpenBeneath.h"
 
 namespace lumora::server {
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "Secrets.h"
-#include "SqlStatement.h"
+#include "base/SqlStatement.h"
 
 namespace lumora::server {
 

@@ -16,7 +16,7 @@
 #include <regex>
 
 #include "HttpServer.h"
-#include "OpenBeneath.h"
+#include "base/OpenBeneath.h"
 #include "RawHttp.h"
 #include "ServerTestUtil.h"
 #include "support/TempDir.h"

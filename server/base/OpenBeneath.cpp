@@ -1,4 +1,4 @@
-#include "OpenBeneath.h"
+#include "base/OpenBeneath.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
