@@ -5,7 +5,7 @@
 #include <set>
 #include <tuple>
 
-#include "ArtistCredits.h"
+#include "catalogue/ArtistCredits.h"
 #include "common/Text.h"
 
 namespace lumora::server {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "HttpServer.h"
 #include "LoginThrottle.h"
 #include "RecentSearches.h"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "Synth.h"
 
 namespace lumora::server {

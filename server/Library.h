@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "CoverCache.h"
 #include "FolderWatch.h"
 #include "LibraryIndex.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "LibraryIndex.h"
 #include "LibraryScan.h"
 

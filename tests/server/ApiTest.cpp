@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <set>
 
-#include "Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "ServerTestUtil.h"
 
 namespace lumora::test {

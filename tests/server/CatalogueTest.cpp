@@ -9,8 +9,8 @@
 #include <set>
 
 #include "AlbumGrouping.h"
-#include "ArtistCredits.h"
-#include "Catalogue.h"
+#include "catalogue/ArtistCredits.h"
+#include "catalogue/Catalogue.h"
 #include "DemoCatalogue.h"
 #include "TestCatalogue.h"
 #include "support/TempDir.h"

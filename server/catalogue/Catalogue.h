@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "FoldedNames.h"
+#include "catalogue/FoldedNames.h"
 
 namespace lumora::server {
 

@@ -1,4 +1,4 @@
-#include "FoldedNames.h"
+#include "catalogue/FoldedNames.h"
 
 #include <string.h>
 #include <utf8proc.h>

@@ -1,10 +1,10 @@
-#include "Catalogue.h"
+#include "catalogue/Catalogue.h"
 
 #include <algorithm>
 #include <unordered_set>
 #include <utility>
 
-#include "ArtistCredits.h"
+#include "catalogue/ArtistCredits.h"
 
 namespace lumora::server {
 

@@ -1,4 +1,4 @@
-#include "ArtistCredits.h"
+#include "catalogue/ArtistCredits.h"
 
 #include "common/Text.h"
 
