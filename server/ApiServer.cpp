@@ -7,10 +7,10 @@
 #include <random>
 #include <tuple>
 
-#include "AccountInput.h"
+#include "accounts/AccountInput.h"
 #include "ApiAnswer.h"
 #include "Library.h"
-#include "Secrets.h"
+#include "accounts/Secrets.h"
 #include "ApiText.h"
 #include "common/Text.h"
 

@@ -8,9 +8,9 @@
 
 #include "catalogue/Catalogue.h"
 #include "HttpServer.h"
-#include "LoginThrottle.h"
+#include "accounts/LoginThrottle.h"
 #include "RecentSearches.h"
-#include "Store.h"
+#include "accounts/Store.h"
 
 namespace lumora::server {
 

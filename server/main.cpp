@@ -23,7 +23,7 @@
 #include "Library.h"
 #include "Encoders.h"
 #include "DesktopMusicFolder.h"
-#include "Store.h"
+#include "accounts/Store.h"
 #include "TagReader.h"
 #include "TestCatalogue.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <future>
 
-#include "LoginThrottle.h"
+#include "accounts/LoginThrottle.h"
 #include "RawHttp.h"
 #include "ServerTestUtil.h"
 #include "support/WaitFor.h"

@@ -1,4 +1,4 @@
-#include "Secrets.h"
+#include "accounts/Secrets.h"
 
 #include <nettle/memops.h>
 #include <nettle/pbkdf2.h>

@@ -1,4 +1,4 @@
-#include "LoginThrottle.h"
+#include "accounts/LoginThrottle.h"
 
 #include <algorithm>
 #include <cctype>

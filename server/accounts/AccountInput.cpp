@@ -1,4 +1,4 @@
-#include "AccountInput.h"
+#include "accounts/AccountInput.h"
 
 #include <algorithm>
 #include <cctype>

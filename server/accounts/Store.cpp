@@ -1,4 +1,4 @@
-#include "Store.h"
+#include "accounts/Store.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "Secrets.h"
+#include "accounts/Secrets.h"
 #include "base/SqlStatement.h"
 
 namespace lumora::server {
