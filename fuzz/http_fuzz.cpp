@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "HttpRequest.h"
+#include "http/HttpRequest.h"
 #include "common/Text.h"
 
 namespace {

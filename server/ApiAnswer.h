@@ -2,7 +2,7 @@
 // The answer shapes every route of the music API shares.
 #include <string>
 
-#include "HttpServer.h"
+#include "http/HttpServer.h"
 #include "ApiText.h"
 
 namespace lumora::server {

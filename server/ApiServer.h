@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "catalogue/Catalogue.h"
-#include "HttpServer.h"
+#include "http/HttpServer.h"
 #include "accounts/LoginThrottle.h"
 #include "RecentSearches.h"
 #include "accounts/Store.h"

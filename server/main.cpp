@@ -19,7 +19,7 @@
 #include "ApiServer.h"
 #include "DemoCatalogue.h"
 #include "DrawnPictures.h"
-#include "HttpServer.h"
+#include "http/HttpServer.h"
 #include "Library.h"
 #include "Encoders.h"
 #include "DesktopMusicFolder.h"

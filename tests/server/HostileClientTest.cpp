@@ -15,7 +15,7 @@
 #include <future>
 #include <regex>
 
-#include "HttpServer.h"
+#include "http/HttpServer.h"
 #include "base/OpenBeneath.h"
 #include "RawHttp.h"
 #include "ServerTestUtil.h"

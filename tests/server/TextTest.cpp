@@ -3,7 +3,7 @@
 
 #include "ApiServer.h"
 #include "ApiText.h"
-#include "HttpRequest.h"
+#include "http/HttpRequest.h"
 #include "PathNames.h"
 #include "TextEncodings.h"
 

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "HttpRequest.h"
+#include "http/HttpRequest.h"
 
 struct MHD_Daemon;
 struct MHD_Connection;

@@ -1,4 +1,4 @@
-#include "HttpServer.h"
+#include "http/HttpServer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
