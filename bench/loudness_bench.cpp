@@ -18,7 +18,7 @@
 #include <map>
 #include <string>
 
-#include "Loudness.h"
+#include "songfiles/Loudness.h"
 #include "RunTimes.h"
 
 namespace {

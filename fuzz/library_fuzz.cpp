@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "Latin1TagHandlers.h"
-#include "ReaderWire.h"
-#include "SongFile.h"
+#include "songfiles/Latin1TagHandlers.h"
+#include "songfiles/ReaderWire.h"
+#include "songfiles/SongFile.h"
 
 namespace {
 

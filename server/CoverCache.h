@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
-#include "Picture.h"
-#include "TagReader.h"
+#include "songfiles/Picture.h"
+#include "songfiles/TagReader.h"
 
 namespace lumora::server {
 

@@ -13,7 +13,7 @@
 
 #include "LibraryCatalogue.h"
 #include "base/OpenBeneath.h"
-#include "TextEncodings.h"
+#include "songfiles/TextEncodings.h"
 
 namespace lumora::server {
 

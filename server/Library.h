@@ -24,7 +24,7 @@
 #include "LibraryIndex.h"
 #include "LoudnessSurvey.h"
 #include "PeriodicCheck.h"
-#include "TagReader.h"
+#include "songfiles/TagReader.h"
 
 namespace lumora::server {
 

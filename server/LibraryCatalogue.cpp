@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "AlbumGrouping.h"
-#include "TextEncodings.h"
+#include "songfiles/TextEncodings.h"
 
 namespace lumora::server {
 

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "SongFile.h"
+#include "songfiles/SongFile.h"
 
 namespace lumora::server {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "LibraryIndex.h"
-#include "TagReader.h"
+#include "songfiles/TagReader.h"
 
 namespace lumora::server {
 

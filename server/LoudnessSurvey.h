@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "LibraryIndex.h"
-#include "TagReader.h"
+#include "songfiles/TagReader.h"
 
 namespace lumora::server {
 

@@ -3,7 +3,7 @@
 #include <regex>
 #include <vector>
 
-#include "TextEncodings.h"
+#include "songfiles/TextEncodings.h"
 
 namespace lumora::server {
 namespace {

@@ -4,7 +4,7 @@
 // "Artist/2010 - Album/" the artist and the album. Only what the tags leave empty is taken.
 #include <string>
 
-#include "SongFile.h"
+#include "songfiles/SongFile.h"
 
 namespace lumora::server {
 

@@ -24,7 +24,7 @@
 #include "Encoders.h"
 #include "DesktopMusicFolder.h"
 #include "accounts/Store.h"
-#include "TagReader.h"
+#include "songfiles/TagReader.h"
 #include "TestCatalogue.h"
 
 namespace fs = std::filesystem;

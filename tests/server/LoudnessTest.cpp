@@ -10,7 +10,7 @@
 #include <string>
 
 #include "LibraryIndex.h"
-#include "Loudness.h"
+#include "songfiles/Loudness.h"
 #include "support/TempDir.h"
 
 namespace lumora::test {

@@ -5,7 +5,7 @@
 #include "ApiText.h"
 #include "http/HttpRequest.h"
 #include "PathNames.h"
-#include "TextEncodings.h"
+#include "songfiles/TextEncodings.h"
 
 namespace lumora::server {
 namespace {

@@ -1,10 +1,10 @@
-#include "Latin1TagHandlers.h"
+#include "songfiles/Latin1TagHandlers.h"
 
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 
-#include "CodePages.h"
-#include "TextEncodings.h"
+#include "songfiles/CodePages.h"
+#include "songfiles/TextEncodings.h"
 
 namespace lumora::server {
 namespace {

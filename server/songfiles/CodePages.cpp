@@ -1,9 +1,9 @@
-#include "CodePages.h"
+#include "songfiles/CodePages.h"
 
 #include <cctype>
 #include <unordered_set>
 
-#include "TextEncodings.h"
+#include "songfiles/TextEncodings.h"
 
 namespace lumora::server {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "SongFile.h"
+#include "songfiles/SongFile.h"
 
 namespace lumora::server {
 

@@ -1,10 +1,10 @@
-#include "TextEncodings.h"
+#include "songfiles/TextEncodings.h"
 
 #include <iconv.h>
 
 #include <algorithm>
 
-#include "CodePages.h"
+#include "songfiles/CodePages.h"
 #include "common/Utf8.h"
 
 namespace lumora::server {

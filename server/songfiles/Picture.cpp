@@ -1,4 +1,4 @@
-#include "Picture.h"
+#include "songfiles/Picture.h"
 
 namespace lumora::server {
 

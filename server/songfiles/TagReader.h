@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SongFile.h"
+#include "songfiles/SongFile.h"
 
 namespace lumora::server {
 

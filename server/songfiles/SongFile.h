@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Picture.h"
+#include "songfiles/Picture.h"
 
 namespace lumora::server {
 

@@ -1,4 +1,4 @@
-#include "Loudness.h"
+#include "songfiles/Loudness.h"
 
 #include <ebur128.h>
 #include <gst/audio/audio.h>

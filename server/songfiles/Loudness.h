@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "SongFile.h"
+#include "songfiles/SongFile.h"
 
 namespace lumora::server {
 

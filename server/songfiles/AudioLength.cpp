@@ -1,4 +1,4 @@
-#include "AudioLength.h"
+#include "songfiles/AudioLength.h"
 
 #include <taglib/flacfile.h>
 #include <taglib/mpegfile.h>

@@ -1,4 +1,4 @@
-#include "SongFile.h"
+#include "songfiles/SongFile.h"
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
@@ -20,9 +20,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "AudioLength.h"
+#include "songfiles/AudioLength.h"
 #include "common/Text.h"
-#include "TextEncodings.h"
+#include "songfiles/TextEncodings.h"
 
 namespace fs = std::filesystem;
 

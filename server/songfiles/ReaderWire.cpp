@@ -1,4 +1,4 @@
-#include "ReaderWire.h"
+#include "songfiles/ReaderWire.h"
 
 #include <bit>
 #include <cmath>

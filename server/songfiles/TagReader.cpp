@@ -1,4 +1,4 @@
-#include "TagReader.h"
+#include "songfiles/TagReader.h"
 
 #include <malloc.h>
 #include <poll.h>
@@ -19,9 +19,9 @@
 #include <new>
 #include <thread>
 
-#include "Latin1TagHandlers.h"
-#include "Loudness.h"
-#include "ReaderWire.h"
+#include "songfiles/Latin1TagHandlers.h"
+#include "songfiles/Loudness.h"
+#include "songfiles/ReaderWire.h"
 
 extern char** environ;
 
