@@ -3,7 +3,7 @@
 
 #include "ApiAnswer.h"
 #include "ApiServer.h"
-#include "Library.h"
+#include "library/Library.h"
 #include "ApiText.h"
 #include "common/Text.h"
 

@@ -9,7 +9,7 @@
 
 #include "accounts/AccountInput.h"
 #include "ApiAnswer.h"
-#include "Library.h"
+#include "library/Library.h"
 #include "accounts/Secrets.h"
 #include "ApiText.h"
 #include "common/Text.h"

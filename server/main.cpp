@@ -20,7 +20,7 @@
 #include "DemoCatalogue.h"
 #include "DrawnPictures.h"
 #include "http/HttpServer.h"
-#include "Library.h"
+#include "library/Library.h"
 #include "Encoders.h"
 #include "DesktopMusicFolder.h"
 #include "accounts/Store.h"

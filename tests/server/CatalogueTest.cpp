@@ -8,7 +8,7 @@
 #include <regex>
 #include <set>
 
-#include "AlbumGrouping.h"
+#include "library/AlbumGrouping.h"
 #include "catalogue/ArtistCredits.h"
 #include "catalogue/Catalogue.h"
 #include "DemoCatalogue.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "LibraryIndex.h"
+#include "library/LibraryIndex.h"
 #include "songfiles/Loudness.h"
 #include "support/TempDir.h"
 

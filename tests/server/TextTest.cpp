@@ -4,7 +4,7 @@
 #include "ApiServer.h"
 #include "ApiText.h"
 #include "http/HttpRequest.h"
-#include "PathNames.h"
+#include "library/PathNames.h"
 #include "songfiles/TextEncodings.h"
 
 namespace lumora::server {

@@ -1,4 +1,4 @@
-#include "AlbumGrouping.h"
+#include "library/AlbumGrouping.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "LoudnessSurvey.h"
+#include "library/LoudnessSurvey.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

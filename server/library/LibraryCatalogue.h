@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "catalogue/Catalogue.h"
-#include "LibraryIndex.h"
-#include "LibraryScan.h"
+#include "library/LibraryIndex.h"
+#include "library/LibraryScan.h"
 
 namespace lumora::server {
 

@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "catalogue/Catalogue.h"
-#include "CoverCache.h"
-#include "FolderWatch.h"
-#include "LibraryIndex.h"
-#include "LoudnessSurvey.h"
-#include "PeriodicCheck.h"
+#include "library/CoverCache.h"
+#include "library/FolderWatch.h"
+#include "library/LibraryIndex.h"
+#include "library/LoudnessSurvey.h"
+#include "library/PeriodicCheck.h"
 #include "songfiles/TagReader.h"
 
 namespace lumora::server {

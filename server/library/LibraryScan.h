@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "LibraryIndex.h"
+#include "library/LibraryIndex.h"
 #include "songfiles/TagReader.h"
 
 namespace lumora::server {

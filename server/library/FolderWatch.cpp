@@ -1,4 +1,4 @@
-#include "FolderWatch.h"
+#include "library/FolderWatch.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

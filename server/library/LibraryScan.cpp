@@ -1,4 +1,4 @@
-#include "LibraryScan.h"
+#include "library/LibraryScan.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,9 +12,9 @@
 #include <set>
 #include <thread>
 
-#include "LibraryCatalogue.h"
+#include "library/LibraryCatalogue.h"
 #include "base/OpenBeneath.h"
-#include "PathNames.h"
+#include "library/PathNames.h"
 
 namespace lumora::server {
 

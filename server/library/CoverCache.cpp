@@ -1,4 +1,4 @@
-#include "CoverCache.h"
+#include "library/CoverCache.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "PathNames.h"
+#include "library/PathNames.h"
 
 #include <regex>
 #include <vector>

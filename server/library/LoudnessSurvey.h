@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "LibraryIndex.h"
+#include "library/LibraryIndex.h"
 #include "songfiles/TagReader.h"
 
 namespace lumora::server {

@@ -1,4 +1,4 @@
-#include "LibraryIndex.h"
+#include "library/LibraryIndex.h"
 
 #include <cstdio>
 #include <filesystem>

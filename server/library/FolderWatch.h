@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "LibraryScan.h"
+#include "library/LibraryScan.h"
 
 namespace lumora::server {
 

@@ -1,4 +1,4 @@
-#include "Library.h"
+#include "library/Library.h"
 
 #include <dirent.h>
 #include <malloc.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "LibraryCatalogue.h"
+#include "library/LibraryCatalogue.h"
 #include "base/OpenBeneath.h"
 #include "songfiles/TextEncodings.h"
 

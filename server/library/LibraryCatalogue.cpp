@@ -1,4 +1,4 @@
-#include "LibraryCatalogue.h"
+#include "library/LibraryCatalogue.h"
 
 #include <algorithm>
 #include <map>
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "AlbumGrouping.h"
+#include "library/AlbumGrouping.h"
 #include "songfiles/TextEncodings.h"
 
 namespace lumora::server {
