@@ -17,15 +17,15 @@
 #include <vector>
 
 #include "ApiServer.h"
-#include "DemoCatalogue.h"
-#include "DrawnPictures.h"
+#include "generated/DemoCatalogue.h"
+#include "generated/DrawnPictures.h"
 #include "http/HttpServer.h"
 #include "library/Library.h"
-#include "Encoders.h"
+#include "generated/Encoders.h"
 #include "DesktopMusicFolder.h"
 #include "accounts/Store.h"
 #include "songfiles/TagReader.h"
-#include "TestCatalogue.h"
+#include "generated/TestCatalogue.h"
 
 namespace fs = std::filesystem;
 using namespace lumora::server;

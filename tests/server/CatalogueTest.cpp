@@ -11,8 +11,8 @@
 #include "library/AlbumGrouping.h"
 #include "catalogue/ArtistCredits.h"
 #include "catalogue/Catalogue.h"
-#include "DemoCatalogue.h"
-#include "TestCatalogue.h"
+#include "generated/DemoCatalogue.h"
+#include "generated/TestCatalogue.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

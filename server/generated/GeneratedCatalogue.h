@@ -5,7 +5,7 @@
 #include <string>
 
 #include "catalogue/Catalogue.h"
-#include "Synth.h"
+#include "generated/Synth.h"
 
 namespace lumora::server {
 

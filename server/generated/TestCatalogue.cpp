@@ -1,4 +1,4 @@
-#include "TestCatalogue.h"
+#include "generated/TestCatalogue.h"
 
 #include <algorithm>
 

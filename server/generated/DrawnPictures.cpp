@@ -1,11 +1,11 @@
-#include "DrawnPictures.h"
+#include "generated/DrawnPictures.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <random>
 
-#include "Encoders.h"
+#include "generated/Encoders.h"
 
 namespace lumora::server {
 

@@ -1,4 +1,4 @@
-#include "Encoders.h"
+#include "generated/Encoders.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>

@@ -1,4 +1,4 @@
-#include "GeneratedCatalogue.h"
+#include "generated/GeneratedCatalogue.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,8 +17,8 @@
 #include <sstream>
 #include <thread>
 
-#include "DrawnPictures.h"
-#include "Encoders.h"
+#include "generated/DrawnPictures.h"
+#include "generated/Encoders.h"
 
 namespace fs = std::filesystem;
 

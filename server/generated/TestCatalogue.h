@@ -2,7 +2,7 @@
 // The catalogue the tests run against: fixtures for the edges the player must get right
 // (ids past 2^53, a members-only song, lyrics with quotes or without time tags, songs of two
 // seconds, a playlist of 2 000 tracks).
-#include "GeneratedCatalogue.h"
+#include "generated/GeneratedCatalogue.h"
 
 namespace lumora::server {
 

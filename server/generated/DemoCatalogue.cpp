@@ -1,4 +1,4 @@
-#include "DemoCatalogue.h"
+#include "generated/DemoCatalogue.h"
 
 #include <array>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "Synth.h"
+#include "generated/Synth.h"
 
 #include <algorithm>
 #include <array>
