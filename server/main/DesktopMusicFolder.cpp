@@ -1,4 +1,4 @@
-#include "DesktopMusicFolder.h"
+#include "main/DesktopMusicFolder.h"
 
 #include <glib.h>
 

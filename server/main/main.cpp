@@ -22,7 +22,7 @@
 #include "http/HttpServer.h"
 #include "library/Library.h"
 #include "generated/Encoders.h"
-#include "DesktopMusicFolder.h"
+#include "main/DesktopMusicFolder.h"
 #include "accounts/Store.h"
 #include "songfiles/TagReader.h"
 #include "generated/TestCatalogue.h"
