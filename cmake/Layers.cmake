@@ -122,18 +122,12 @@ function(lumora_view_folders target out)
 endfunction()
 
 # Makes `target`'s include root in the build tree and sets its compiles to go through the guard.
-# A FLAT folder (lumora_library FLAT) is itself on the include path, for headers named bare.
 function(lumora_make_view target)
   lumora_view_folders(${target} folders)
   set(root ${PROJECT_BINARY_DIR}/layers/${target})
   file(REMOVE_RECURSE ${root})
   set(dirs)
   foreach(folder IN LISTS folders)
-    get_property(flat GLOBAL PROPERTY "LUMORA_FLAT:${folder}")
-    if(flat)
-      list(APPEND dirs ${folder})
-      continue()
-    endif()
     file(RELATIVE_PATH path ${PROJECT_SOURCE_DIR} ${folder})
     get_filename_component(group ${path} DIRECTORY)
     get_filename_component(leaf ${path} NAME)
@@ -172,15 +166,14 @@ function(lumora_link target scope layered others)
   target_link_libraries(${target} ${scope} ${layered} ${others})
 endfunction()
 
-# lumora_library(NAME [FLAT] [SOURCES file...] [EXCEPT file...] [DEPS dep...])
+# lumora_library(NAME [SOURCES file...] [EXCEPT file...] [DEPS dep...])
 #   A static library of every .cpp and .qrc in the calling folder (not its subfolders), but the
 #   EXCEPT files, or of the SOURCES given. It sees its own folder ("net/HttpClient.h", or
 #   "HttpClient.h" beside the including file) and the folders of the libraries DEPS names, which
-#   must rank below it. FLAT puts the folder itself on its users' include path (headers named
-#   bare), for a folder that is one library of its own group. A folder with no sources becomes
-#   an interface library, so its users link anyway.
+#   must rank below it. A folder with no sources becomes an interface library, so its users link
+#   anyway.
 function(lumora_library name)
-  cmake_parse_arguments(ARG "FLAT" "" "SOURCES;EXCEPT;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;EXCEPT;DEPS" ${ARGN})
   lumora_rank(${name} rank)
   if(rank STREQUAL "")
     message(FATAL_ERROR "${name} has no row in lumora_layers(): add it where it belongs")
@@ -191,9 +184,6 @@ function(lumora_library name)
 
   set(folder ${CMAKE_CURRENT_SOURCE_DIR})
   set_property(GLOBAL PROPERTY LUMORA_FOLDER_${name} ${folder})
-  if(ARG_FLAT)
-    set_property(GLOBAL PROPERTY "LUMORA_FLAT:${folder}" TRUE)
-  endif()
 
   if(ARG_SOURCES)
     list(TRANSFORM ARG_SOURCES PREPEND ${folder}/)

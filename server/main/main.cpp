@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "ApiServer.h"
+#include "api/ApiServer.h"
 #include "generated/DemoCatalogue.h"
 #include "generated/DrawnPictures.h"
 #include "http/HttpServer.h"

@@ -8,7 +8,7 @@
 #include <regex>
 #include <thread>
 
-#include "ApiServer.h"
+#include "api/ApiServer.h"
 #include "LibraryFixture.h"
 #include "ServerTestUtil.h"
 #include "support/TempDir.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "http/HttpServer.h"
-#include "ApiText.h"
+#include "api/ApiText.h"
 
 namespace lumora::server {
 

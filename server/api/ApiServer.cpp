@@ -1,4 +1,4 @@
-#include "ApiServer.h"
+#include "api/ApiServer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,10 +8,10 @@
 #include <tuple>
 
 #include "accounts/AccountInput.h"
-#include "ApiAnswer.h"
+#include "api/ApiAnswer.h"
 #include "library/Library.h"
 #include "accounts/Secrets.h"
-#include "ApiText.h"
+#include "api/ApiText.h"
 #include "common/Text.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "ApiText.h"
+#include "api/ApiText.h"
 
 #include "common/Utf8.h"
 

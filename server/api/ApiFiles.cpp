@@ -1,10 +1,10 @@
 // The music API's files: songs' audio, album and playlist covers, avatars.
 #include <filesystem>
 
-#include "ApiAnswer.h"
-#include "ApiServer.h"
+#include "api/ApiAnswer.h"
+#include "api/ApiServer.h"
 #include "library/Library.h"
-#include "ApiText.h"
+#include "api/ApiText.h"
 #include "common/Text.h"
 
 namespace fs = std::filesystem;

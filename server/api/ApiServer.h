@@ -9,7 +9,7 @@
 #include "catalogue/Catalogue.h"
 #include "http/HttpServer.h"
 #include "accounts/LoginThrottle.h"
-#include "RecentSearches.h"
+#include "api/RecentSearches.h"
 #include "accounts/Store.h"
 
 namespace lumora::server {

@@ -1,6 +1,6 @@
 // The page a song's link opens: it reads the id from the address's fragment, asks the API for
 // the song and the address of its audio, and plays it.
-#include "ApiServer.h"
+#include "api/ApiServer.h"
 
 namespace lumora::server {
 namespace {
