@@ -184,6 +184,15 @@ function(lumora_library name)
 
   set(folder ${CMAKE_CURRENT_SOURCE_DIR})
   set_property(GLOBAL PROPERTY LUMORA_FOLDER_${name} ${folder})
+  # The server shares the ranks with the player but none of its Qt: of src, only common.
+  cmake_path(APPEND PROJECT_SOURCE_DIR server OUTPUT_VARIABLE server_root)
+  cmake_path(IS_PREFIX server_root "${folder}" in_server)
+  foreach(library IN LISTS layered)
+    if(in_server AND NOT library MATCHES "^lumora_(server_.+|common)$")
+      message(SEND_ERROR
+        "${name} uses ${library}: a room of the server uses only its rooms and lumora_common")
+    endif()
+  endforeach()
 
   if(ARG_SOURCES)
     list(TRANSFORM ARG_SOURCES PREPEND ${folder}/)
