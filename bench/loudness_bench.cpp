@@ -18,8 +18,8 @@
 #include <map>
 #include <string>
 
-#include "songfiles/Loudness.h"
 #include "RunTimes.h"
+#include "songfiles/Loudness.h"
 
 namespace {
 

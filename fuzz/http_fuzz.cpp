@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "http/HttpRequest.h"
 #include "common/Text.h"
+#include "http/HttpRequest.h"
 
 namespace {
 

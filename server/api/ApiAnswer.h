@@ -2,8 +2,8 @@
 // The answer shapes every route of the music API shares.
 #include <string>
 
-#include "http/HttpServer.h"
 #include "api/ApiText.h"
+#include "http/HttpServer.h"
 
 namespace lumora::server {
 

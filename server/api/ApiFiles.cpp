@@ -3,9 +3,9 @@
 
 #include "api/ApiAnswer.h"
 #include "api/ApiServer.h"
-#include "library/Library.h"
 #include "api/ApiText.h"
 #include "common/Text.h"
+#include "library/Library.h"
 
 namespace fs = std::filesystem;
 

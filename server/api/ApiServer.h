@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "accounts/LoginThrottle.h"
+#include "accounts/Store.h"
+#include "api/RecentSearches.h"
 #include "catalogue/Catalogue.h"
 #include "http/HttpServer.h"
-#include "accounts/LoginThrottle.h"
-#include "api/RecentSearches.h"
-#include "accounts/Store.h"
 
 namespace lumora::server {
 

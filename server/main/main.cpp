@@ -16,16 +16,16 @@
 #include <utility>
 #include <vector>
 
+#include "accounts/Store.h"
 #include "api/ApiServer.h"
 #include "generated/DemoCatalogue.h"
 #include "generated/DrawnPictures.h"
+#include "generated/Encoders.h"
+#include "generated/TestCatalogue.h"
 #include "http/HttpServer.h"
 #include "library/Library.h"
-#include "generated/Encoders.h"
 #include "main/DesktopMusicFolder.h"
-#include "accounts/Store.h"
 #include "songfiles/TagReader.h"
-#include "generated/TestCatalogue.h"
 
 namespace fs = std::filesystem;
 using namespace lumora::server;

@@ -20,8 +20,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "songfiles/AudioLength.h"
 #include "common/Text.h"
+#include "songfiles/AudioLength.h"
 #include "songfiles/TextEncodings.h"
 
 namespace fs = std::filesystem;

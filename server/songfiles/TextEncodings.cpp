@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "songfiles/CodePages.h"
 #include "common/Utf8.h"
+#include "songfiles/CodePages.h"
 
 namespace lumora::server {
 
