@@ -8,6 +8,8 @@ namespace lumora::server {
 
 // A JSON string literal (with the quotes), always valid UTF-8: well-formed UTF-8 passes through
 // unchanged, every byte of anything else becomes U+FFFD.
+// (The player's JSON writer round-trips text its parser checked; this one repairs file names and
+// parameters from anyone, so the two stay apart.)
 std::string JsonQuote(const std::string& text);
 
 // A decimal id of 1 to 20 digits that fits 64 bits; anything else is nullopt.
