@@ -184,6 +184,14 @@ function(lumora_library name)
 
   set(folder ${CMAKE_CURRENT_SOURCE_DIR})
   set_property(GLOBAL PROPERTY LUMORA_FOLDER_${name} ${folder})
+  # A target sees folders by their names ("net/..."), whatever group holds them: two folders of
+  # one name, in src and server say, would leave it to the include path which header is meant.
+  get_filename_component(leaf ${folder} NAME)
+  get_property(namesake GLOBAL PROPERTY "LUMORA_LEAF:${leaf}")
+  if(namesake AND NOT namesake STREQUAL folder)
+    message(SEND_ERROR "${name}'s folder ${folder} has the name of ${namesake}: name it apart")
+  endif()
+  set_property(GLOBAL PROPERTY "LUMORA_LEAF:${leaf}" ${folder})
   # The server shares the ranks with the player but none of its Qt: of src, only common.
   cmake_path(APPEND PROJECT_SOURCE_DIR server OUTPUT_VARIABLE server_root)
   cmake_path(IS_PREFIX server_root "${folder}" in_server)

@@ -59,7 +59,7 @@ add_library(GTest::gtest INTERFACE IMPORTED)
 add_library(GTest::gmock INTERFACE IMPORTED)
 lumora_layers(lumora_common
   \"lumora_net lumora_playback lumora_sneak lumora_sneak_message lumora_server_base\"
-  \"lumora_face lumora_server_http\" lumora_test_support \"lumora_test_main lumora_test_support_qt\")
+  \"lumora_face lumora_server_http lumora_server_net\" lumora_test_support \"lumora_test_main lumora_test_support_qt\")
 foreach(folder src/common src/net src/playback src/face src/sneak server/base server/http
     tests/support tests/playback)
   add_subdirectory(\${folder})
@@ -166,6 +166,10 @@ lumora_library(lumora_sneak DEPS lumora_common net_headers)]==]
     src/sneak/Sneak.cpp "#include \"HttpClient.h\"\n${use_net}")
   trick(server_upward "lumora_server_base uses lumora_server_http \\(rank 2\\), which is not below rank 1"
     server/base/CMakeLists.txt "lumora_library(lumora_server_base DEPS lumora_common lumora_server_http)")
+  # A room named like a folder of src: "net/HttpClient.h" would name either.
+  trick(namesake "lumora_server_net's folder [^ ]*/server/net has the name of [^ ]*/src/net"
+    server/net/CMakeLists.txt "lumora_library(lumora_server_net DEPS lumora_common)"
+    tricks.cmake "add_subdirectory(server/net)")
   # The server shares the player's ranks, not its libraries: of src, only common.
   trick(server_uses_player "lumora_server_http uses lumora_net: a room of the server uses only its rooms and lumora_common"
     server/http/CMakeLists.txt
