@@ -18,8 +18,8 @@
 #include <map>
 #include <string>
 
-#include "Loudness.h"
 #include "RunTimes.h"
+#include "songfiles/Loudness.h"
 
 namespace {
 

@@ -122,18 +122,12 @@ function(lumora_view_folders target out)
 endfunction()
 
 # Makes `target`'s include root in the build tree and sets its compiles to go through the guard.
-# A FLAT folder (lumora_library FLAT) is itself on the include path, for headers named bare.
 function(lumora_make_view target)
   lumora_view_folders(${target} folders)
   set(root ${PROJECT_BINARY_DIR}/layers/${target})
   file(REMOVE_RECURSE ${root})
   set(dirs)
   foreach(folder IN LISTS folders)
-    get_property(flat GLOBAL PROPERTY "LUMORA_FLAT:${folder}")
-    if(flat)
-      list(APPEND dirs ${folder})
-      continue()
-    endif()
     file(RELATIVE_PATH path ${PROJECT_SOURCE_DIR} ${folder})
     get_filename_component(group ${path} DIRECTORY)
     get_filename_component(leaf ${path} NAME)
@@ -172,15 +166,14 @@ function(lumora_link target scope layered others)
   target_link_libraries(${target} ${scope} ${layered} ${others})
 endfunction()
 
-# lumora_library(NAME [FLAT] [SOURCES file...] [EXCEPT file...] [DEPS dep...])
+# lumora_library(NAME [SOURCES file...] [EXCEPT file...] [DEPS dep...])
 #   A static library of every .cpp and .qrc in the calling folder (not its subfolders), but the
 #   EXCEPT files, or of the SOURCES given. It sees its own folder ("net/HttpClient.h", or
 #   "HttpClient.h" beside the including file) and the folders of the libraries DEPS names, which
-#   must rank below it. FLAT puts the folder itself on its users' include path (headers named
-#   bare), for a folder that is one library of its own group. A folder with no sources becomes
-#   an interface library, so its users link anyway.
+#   must rank below it. A folder with no sources becomes an interface library, so its users link
+#   anyway.
 function(lumora_library name)
-  cmake_parse_arguments(ARG "FLAT" "" "SOURCES;EXCEPT;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;EXCEPT;DEPS" ${ARGN})
   lumora_rank(${name} rank)
   if(rank STREQUAL "")
     message(FATAL_ERROR "${name} has no row in lumora_layers(): add it where it belongs")
@@ -191,9 +184,23 @@ function(lumora_library name)
 
   set(folder ${CMAKE_CURRENT_SOURCE_DIR})
   set_property(GLOBAL PROPERTY LUMORA_FOLDER_${name} ${folder})
-  if(ARG_FLAT)
-    set_property(GLOBAL PROPERTY "LUMORA_FLAT:${folder}" TRUE)
+  # A target sees folders by their names ("net/..."), whatever group holds them: two folders of
+  # one name, in src and server say, would leave it to the include path which header is meant.
+  get_filename_component(leaf ${folder} NAME)
+  get_property(namesake GLOBAL PROPERTY "LUMORA_LEAF:${leaf}")
+  if(namesake AND NOT namesake STREQUAL folder)
+    message(SEND_ERROR "${name}'s folder ${folder} has the name of ${namesake}: name it apart")
   endif()
+  set_property(GLOBAL PROPERTY "LUMORA_LEAF:${leaf}" ${folder})
+  # The server shares the ranks with the player but none of its Qt: of src, only common.
+  cmake_path(APPEND PROJECT_SOURCE_DIR server OUTPUT_VARIABLE server_root)
+  cmake_path(IS_PREFIX server_root "${folder}" in_server)
+  foreach(library IN LISTS layered)
+    if(in_server AND NOT library MATCHES "^lumora_(server_.+|common)$")
+      message(SEND_ERROR
+        "${name} uses ${library}: a room of the server uses only its rooms and lumora_common")
+    endif()
+  endforeach()
 
   if(ARG_SOURCES)
     list(TRANSFORM ARG_SOURCES PREPEND ${folder}/)

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "HttpRequest.h"
-#include "Text.h"
+#include "common/Text.h"
+#include "http/HttpRequest.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t colon = h.find(':');
     std::string name(h.substr(0, colon));
     std::string value(colon == std::string_view::npos ? "" : h.substr(colon + 1));
-    lengths += lumora::server::ToLowerAscii(name) == "content-length";
+    lengths += lumora::ToLowerAscii(name) == "content-length";
     headers.emplace_back(std::move(name), std::move(value));
   }
 

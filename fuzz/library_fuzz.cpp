@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "LegacyTagText.h"
-#include "ReaderWire.h"
-#include "SongFile.h"
+#include "songfiles/Latin1TagHandlers.h"
+#include "songfiles/ReaderWire.h"
+#include "songfiles/SongFile.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ constexpr const char* kNames[] = {"a.mp3", "a.flac", "a.ogg", "a.opus", "a.m4a",
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  lumora::server::ReadLegacyCodePageTags();
+  lumora::server::InstallLatin1TagHandlers();
   return 0;
 }
 

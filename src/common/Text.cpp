@@ -88,6 +88,11 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && findNoCase(a, b) == 0;
 }
 
+std::string ToLowerAscii(std::string text) {
+  for (char& c : text) c = foldAscii(c);
+  return text;
+}
+
 std::string removeAllNoCase(std::string_view text, std::string_view what) {
   if (what.empty()) return std::string(text);
   std::string out;

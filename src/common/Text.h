@@ -26,6 +26,9 @@ std::size_t findNoCase(std::string_view text, std::string_view what, std::size_t
 bool containsNoCase(std::string_view text, std::string_view what);
 bool equalsNoCase(std::string_view a, std::string_view b);
 
+// The text with its ASCII letters in lower case; every other byte as it was.
+std::string ToLowerAscii(std::string text);
+
 // The text with every occurrence of `what` removed, folding ASCII case.
 std::string removeAllNoCase(std::string_view text, std::string_view what);
 

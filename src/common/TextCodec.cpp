@@ -5,40 +5,10 @@
 #include <cerrno>
 #include <cstddef>
 
+#include "common/Utf8.h"
+
 namespace lumora {
 namespace {
-
-// Length of the valid UTF-8 sequence at the start of `s`, or 0 with `invalidLength` set to the
-// length of the maximal invalid subpart (at least 1) that a replacement should cover.
-std::size_t validSequenceLength(std::string_view s, std::size_t& invalidLength) {
-  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  unsigned char lead = byte(0);
-  invalidLength = 1;
-  if (lead < 0x80) return 1;
-  std::size_t need;
-  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    need = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    need = 3;
-    if (lead == 0xE0) low = 0xA0;   // overlong
-    if (lead == 0xED) high = 0x9F;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    need = 4;
-    if (lead == 0xF0) low = 0x90;   // overlong
-    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-  } else {
-    return 0;
-  }
-  for (std::size_t i = 1; i < need; ++i) {
-    if (i >= s.size()) return 0;
-    unsigned char c = byte(i);
-    bool ok = (i == 1) ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
-    if (!ok) return 0;
-    invalidLength = i + 1;
-  }
-  return need;
-}
 
 // Runs iconv over the input; each sequence it cannot convert becomes "?" and is stepped over by
 // `skip(rest)` bytes.
@@ -81,7 +51,7 @@ std::string toValidUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
     std::size_t invalid = 1;
-    std::size_t length = validSequenceLength(bytes.substr(i), invalid);
+    std::size_t length = Utf8SequenceLength(bytes, i, &invalid);
     if (length > 0) {
       out.append(bytes.substr(i, length));
       i += length;
@@ -97,7 +67,7 @@ std::string utf8ToGbk(std::string_view text) {
   // CP936 rather than plain GBK: it also holds the euro sign at 0x80, like the system code page.
   return convert("CP936", "UTF-8", text, [](std::string_view rest) {
     std::size_t invalid = 1;
-    std::size_t length = validSequenceLength(rest, invalid);
+    std::size_t length = Utf8SequenceLength(rest, 0, &invalid);
     return length > 0 ? length : invalid;
   });
 }

@@ -1,6 +1,7 @@
 # The layers against every known way round them, on a small made-up tree built with the
 # project's own cmake/ files: src/sneak sits beside playback, declares only common, and tries to
-# reach src/net. In the build, each of its files is one trick.
+# reach src/net. In the build, each of its files is one trick. The server's rooms are held the
+# same way: server/peek sits beside http, declares base, and tries to reach http.
 #
 #   cmake -DSTAGE=build|configure -DWORK_DIR=<scratch> -DCMAKE_DIR=<repository>/cmake
 #         -DCXX=<compiler> -DGENERATOR=<generator> -P LayerTricks.cmake
@@ -48,7 +49,7 @@ function(trick name expect first)
 endfunction()
 
 # The honest tree: common < net, playback < face, and a test of playback; sneak is playback's
-# neighbour.
+# neighbour. The server's base ranks beside net, its http (using base) and peek beside face.
 write_files(
   CMakeLists.txt "cmake_minimum_required(VERSION 3.25)
 project(House LANGUAGES CXX)
@@ -56,9 +57,12 @@ set(CMAKE_RULE_MESSAGES OFF)
 include(${CMAKE_DIR}/Lumora.cmake)
 add_library(GTest::gtest INTERFACE IMPORTED)
 add_library(GTest::gmock INTERFACE IMPORTED)
-lumora_layers(lumora_common \"lumora_net lumora_playback lumora_sneak lumora_sneak_message\" lumora_face
+lumora_layers(lumora_common
+  \"lumora_net lumora_playback lumora_sneak lumora_sneak_message lumora_server_base\"
+  \"lumora_face lumora_server_http lumora_server_peek lumora_server_net\"
   lumora_test_support \"lumora_test_main lumora_test_support_qt\")
-foreach(folder src/common src/net src/playback src/face src/sneak tests/support tests/playback)
+foreach(folder src/common src/net src/playback src/face src/sneak server/base server/http
+    server/peek tests/support tests/playback)
   add_subdirectory(\${folder})
 endforeach()
 include(tricks.cmake OPTIONAL)"
@@ -72,6 +76,12 @@ include(tricks.cmake OPTIONAL)"
   src/face/CMakeLists.txt "lumora_library(lumora_face DEPS lumora_common lumora_playback)"
   src/face/Face.h "#pragma once\n#include \"playback/Player.h\"\ninline int show() { return play(); }"
   src/sneak/CMakeLists.txt "lumora_library(lumora_sneak DEPS lumora_common)"
+  server/base/CMakeLists.txt "lumora_library(lumora_server_base DEPS lumora_common)"
+  server/base/Beneath.h "#pragma once\ninline int openBeneath() { return 3; }"
+  server/http/CMakeLists.txt "lumora_library(lumora_server_http DEPS lumora_common lumora_server_base)"
+  server/http/Http.h "#pragma once\n#include \"base/Beneath.h\"\ninline int serve() { return openBeneath(); }"
+  server/http/Http.cpp "#include \"http/Http.h\"\nint served() { return serve(); }"
+  server/peek/CMakeLists.txt "lumora_library(lumora_server_peek DEPS lumora_common lumora_server_base)"
   tests/support/CMakeLists.txt "lumora_library(lumora_test_support)\nlumora_library(lumora_test_main)"
   tests/support/Support.h "#pragma once\ninline int helper() { return 0; }"
   tests/playback/CMakeLists.txt "lumora_test_program(test_playback SOURCES PlayerTest.cpp)"
@@ -130,6 +140,9 @@ lumora_library(lumora_sneak DEPS lumora_common net_headers)]==])
     src/sneak_message/CMakeLists.txt
     "message(STATUS \"sneak_message uses lumora_net\")\nlumora_library(lumora_sneak_message DEPS lumora_common)"
     tricks.cmake "add_subdirectory(src/sneak_message)")
+  # A room of the server reaches only the rooms it declares.
+  trick(server_undeclared "@FILE@:[0-9:]* fatal error: (http/Http.h: No such file or directory|'http/Http.h' file not found)"
+    server/peek/Undeclared.cpp "#include \"http/Http.h\"\nint trick() { return serve(); }")
   # A test sees its feature and tests/support, not a feature above.
   trick(test_above "@FILE@:[0-9:]* fatal error: (face/Face.h: No such file or directory|'face/Face.h' file not found)"
     tests/sneak/PeekTest.cpp "#include \"face/Face.h\"\nint main() { return show(); }"
@@ -153,6 +166,16 @@ add_library(net_headers INTERFACE)
 target_include_directories(net_headers INTERFACE ${PROJECT_SOURCE_DIR}/src/net)
 lumora_library(lumora_sneak DEPS lumora_common net_headers)]==]
     src/sneak/Sneak.cpp "#include \"HttpClient.h\"\n${use_net}")
+  trick(server_upward "lumora_server_base uses lumora_server_http \\(rank 2\\), which is not below rank 1"
+    server/base/CMakeLists.txt "lumora_library(lumora_server_base DEPS lumora_common lumora_server_http)")
+  # A room named like a folder of src: "net/HttpClient.h" would name either.
+  trick(namesake "lumora_server_net's folder [^ ]*/server/net has the name of [^ ]*/src/net"
+    server/net/CMakeLists.txt "lumora_library(lumora_server_net DEPS lumora_common)"
+    tricks.cmake "add_subdirectory(server/net)")
+  # The server shares the player's ranks, not its libraries: of src, only common.
+  trick(server_uses_player "lumora_server_http uses lumora_net: a room of the server uses only its rooms and lumora_common"
+    server/http/CMakeLists.txt
+    "lumora_library(lumora_server_http DEPS lumora_common lumora_server_base lumora_net)")
   trick(linked_by_hand "lumora_playback links lumora_net, which its declaration does not name"
     tricks.cmake "target_link_libraries(lumora_playback PRIVATE lumora_net)")
   trick(test_links_above "test_sneak, testing lumora_playback, uses lumora_face \\(rank 2\\), which is not below rank 1"
@@ -194,6 +217,9 @@ if(STAGE STREQUAL "build")
   run(said result ${CMAKE_COMMAND} --build ${tree}/build -j 1 -- ${keep_going})
   if(NOT EXISTS ${tree}/build/tests/playback/test_playback)
     list(APPEND problems "the honest library and test were not built")
+  endif()
+  if(NOT EXISTS ${tree}/build/server/http/liblumora_server_http.a)
+    list(APPEND problems "the honest server room was not built")
   endif()
 else()
   string(REGEX MATCHALL "CMake Error" errors "${said}")

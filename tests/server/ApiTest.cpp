@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <set>
 
-#include "Catalogue.h"
 #include "ServerTestUtil.h"
+#include "catalogue/Catalogue.h"
 
 namespace lumora::test {
 

@@ -8,10 +8,11 @@
 #include <regex>
 #include <set>
 
-#include "AlbumGrouping.h"
-#include "Catalogue.h"
-#include "DemoCatalogue.h"
-#include "TestCatalogue.h"
+#include "library/AlbumGrouping.h"
+#include "catalogue/ArtistCredits.h"
+#include "catalogue/Catalogue.h"
+#include "generated/DemoCatalogue.h"
+#include "generated/TestCatalogue.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

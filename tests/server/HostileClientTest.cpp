@@ -15,10 +15,10 @@
 #include <future>
 #include <regex>
 
-#include "HttpServer.h"
-#include "LibraryJail.h"
 #include "RawHttp.h"
 #include "ServerTestUtil.h"
+#include "base/OpenBeneath.h"
+#include "http/HttpServer.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 

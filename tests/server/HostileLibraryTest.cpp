@@ -14,7 +14,7 @@
 
 #include "LibraryFixture.h"
 #include "ServerTestUtil.h"
-#include "TagReader.h"
+#include "songfiles/TagReader.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 

@@ -9,7 +9,7 @@
 
 #include "LibraryFixture.h"
 #include "ServerTestUtil.h"
-#include "SongFile.h"
+#include "songfiles/SongFile.h"
 #include "support/Mp3Fixture.h"
 #include "support/TempDir.h"
 #include "support/TestLibrary.h"

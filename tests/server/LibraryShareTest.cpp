@@ -8,9 +8,9 @@
 #include <regex>
 #include <thread>
 
-#include "ApiServer.h"
 #include "LibraryFixture.h"
 #include "ServerTestUtil.h"
+#include "api/ApiServer.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "LibraryIndex.h"
-#include "Loudness.h"
+#include "library/LibraryIndex.h"
+#include "songfiles/Loudness.h"
 #include "support/TempDir.h"
 
 namespace lumora::test {

@@ -6,9 +6,9 @@
 #include <functional>
 #include <future>
 
-#include "LoginThrottle.h"
 #include "RawHttp.h"
 #include "ServerTestUtil.h"
+#include "accounts/LoginThrottle.h"
 #include "support/WaitFor.h"
 
 namespace lumora::test {

@@ -1,10 +1,11 @@
 // Query parsing and JSON quoting of the server, where a wrong byte breaks the player.
 #include <gtest/gtest.h>
 
-#include "ApiServer.h"
-#include "PathNames.h"
-#include "Text.h"
-#include "TextEncodings.h"
+#include "api/ApiServer.h"
+#include "api/ApiText.h"
+#include "http/HttpRequest.h"
+#include "library/PathNames.h"
+#include "songfiles/TextEncodings.h"
 
 namespace lumora::server {
 namespace {
