@@ -49,7 +49,7 @@ bool ApiServer::EnsureAssets(const std::string& assetsDir, std::string* error) {
 // cover when it has none (or no album).
 void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
   if (a && !a->coverSongFile.empty() && options_.library) {
-    if (auto picture = options_.library->Cover(cat.root, *a)) {
+    if (auto picture = options_.library->Cover(cat.root(), *a)) {
       res.contentType = picture->mime;
       res.body = picture->bytes;
       return;
@@ -70,7 +70,7 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
     if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
     res.contentType = s->mime;
     res.file = s->audioFile;
-    res.fileRoot = cat.root;
+    res.fileRoot = cat.root();
     if (fault) res.fault = fault->audio;
     return;
   }

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "LibraryCatalogue.h"
 #include "LibraryJail.h"
 #include "TextEncodings.h"
 
@@ -120,7 +119,7 @@ void Library::Missing(const std::string& why) {
   std::fprintf(stderr,
                "lumora-server: the library %s %s; serving the %zu songs of its index until it"
                " comes back\n",
-               root_.c_str(), why.c_str(), served_.Get()->songs.size());
+               root_.c_str(), why.c_str(), served_.Get()->songCount());
 }
 
 bool Library::RootHere() {
@@ -153,13 +152,17 @@ bool Library::RootHere() {
   return true;
 }
 
-std::size_t Library::Serve() {
-  auto next = std::make_shared<const Catalogue>(BuildLibraryCatalogue(realRoot_, index_, links_));
-  const std::size_t songs = next->songs.size();
+std::size_t Library::Serve(bool everything) {
+  const std::vector<std::string> written = index_.TakeWritten();
+  everything = everything || !catalogue_.BuiltFor(realRoot_);
+  auto next = std::make_shared<const Catalogue>(everything
+                                                    ? catalogue_.Build(realRoot_, index_, links_)
+                                                    : catalogue_.Update(index_, written));
+  const std::size_t songs = next->songCount();
   served_.Set(std::move(next));
   servedIndex_ = true;
-  // The old catalogue's memory goes back to the system, not to the next scan.
-  malloc_trim(0);
+  // A whole old catalogue's memory goes back to the system, not to the next scan.
+  if (everything) malloc_trim(0);
   return songs;
 }
 
@@ -235,7 +238,7 @@ bool Library::ScanAndServe(const std::vector<ScanArea>& areas) {
   const bool same = servedIndex_ && !outcome.indexChanged && links_ == before;
   if (same && !everything) return true;
 
-  const std::size_t songs = same ? served_.Get()->songs.size() : Serve();
+  const std::size_t songs = same ? served_.Get()->songCount() : Serve(links_ != before);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::fprintf(stderr,
                "lumora-server: %s scanned in %.2f s: %zu songs, %d files read, left out %ld files"
