@@ -84,29 +84,32 @@ void CataloguePart::Index() {
 
 Catalogue::Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, std::string root)
     : parts_(std::move(parts)), root_(std::move(root)) {
-  std::size_t songs = 0, albums = 0, playlists = 0, pool = 0;
+  std::size_t songs = 0, albums = 0, listed = 0, found = 0, pool = 0;
   for (const auto& part : parts_) {
     songs += part->songs.size();
     albums += part->albums.size();
-    playlists += part->playlists.size() + part->foundPlaylists.size();
+    listed += part->playlists.size();
+    found += part->foundPlaylists.size();
     pool += part->fmPool.size();
   }
-  songs_.reserve(songs);
-  albums_.reserve(albums);
+  songCount_ = songs;
+  songs_ = IdTable<Song>(songs);
+  albums_ = IdTable<Album>(albums);
   fmPool_.reserve(pool);
+  listed_.reserve(listed);
   for (const auto& part : parts_) {
-    for (const Song& s : part->songs) songs_.emplace(s.id, &s);
-    for (const Album& a : part->albums) albums_.emplace(a.id, &a);
+    for (const Song& s : part->songs) songs_.Add(s.id, &s);
+    for (const Album& a : part->albums) albums_.Add(a.id, &a);
     for (std::size_t i : part->fmPool) fmPool_.push_back(&part->songs[i]);
     for (const Playlist& p : part->playlists) listed_.push_back(&p);
   }
   MakeArtistPlaylists();
-  playlists_.reserve(playlists + artistPlaylists_.size());
+  playlists_ = IdTable<Playlist>(listed + found + artistPlaylists_.size());
   for (const auto& part : parts_) {
-    for (const Playlist& p : part->playlists) playlists_.emplace(p.id, &p);
-    for (const Playlist& p : part->foundPlaylists) playlists_.emplace(p.id, &p);
+    for (const Playlist& p : part->playlists) playlists_.Add(p.id, &p);
+    for (const Playlist& p : part->foundPlaylists) playlists_.Add(p.id, &p);
   }
-  for (const Playlist& p : artistPlaylists_) playlists_.emplace(p.id, &p);
+  for (const Playlist& p : artistPlaylists_) playlists_.Add(p.id, &p);
 }
 
 // One playlist per artist credited in any part, named as first credited; the folded names are
@@ -169,19 +172,10 @@ Playlist Catalogue::TitlesPlaylist(const std::string& text) const {
   return titles;
 }
 
-const Song* Catalogue::FindSong(std::uint64_t id) const {
-  auto it = songs_.find(id);
-  return it == songs_.end() ? nullptr : it->second;
-}
+const Song* Catalogue::FindSong(std::uint64_t id) const { return songs_.Find(id); }
 
-const Album* Catalogue::FindAlbum(std::uint64_t id) const {
-  auto it = albums_.find(id);
-  return it == albums_.end() ? nullptr : it->second;
-}
+const Album* Catalogue::FindAlbum(std::uint64_t id) const { return albums_.Find(id); }
 
-const Playlist* Catalogue::FindPlaylist(std::uint64_t id) const {
-  auto it = playlists_.find(id);
-  return it == playlists_.end() ? nullptr : it->second;
-}
+const Playlist* Catalogue::FindPlaylist(std::uint64_t id) const { return playlists_.Find(id); }
 
 }  // namespace lumora::server

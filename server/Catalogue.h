@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FoldedNames.h"
+#include "IdTable.h"
 
 namespace lumora::server {
 
@@ -115,7 +116,7 @@ class Catalogue {
 
   const std::string& root() const { return root_; }
   const std::vector<std::shared_ptr<const CataloguePart>>& parts() const { return parts_; }
-  std::size_t songCount() const { return songs_.size(); }
+  std::size_t songCount() const { return songCount_; }
   // The playlists the square lists, part after part.
   const std::vector<const Playlist*>& playlists() const { return listed_; }
   // The songs personal FM draws from, part after part.
@@ -138,9 +139,10 @@ class Catalogue {
   std::string root_;
   std::vector<const Playlist*> listed_;
   std::vector<const Song*> fmPool_;
-  std::unordered_map<std::uint64_t, const Song*> songs_;
-  std::unordered_map<std::uint64_t, const Album*> albums_;
-  std::unordered_map<std::uint64_t, const Playlist*> playlists_;
+  std::size_t songCount_ = 0;
+  IdTable<Song> songs_;
+  IdTable<Album> albums_;
+  IdTable<Playlist> playlists_;
   // One playlist per artist credited on fmPool's songs, with all their songs; only a search
   // finds them.
   std::vector<Playlist> artistPlaylists_;

@@ -1,6 +1,7 @@
 #include "Library.h"
 
 #include <dirent.h>
+#include <pthread.h>
 #include <malloc.h>
 #include <sys/vfs.h>
 
@@ -88,6 +89,8 @@ bool Library::Start(std::string* error) {
   // Until the index is served, requests are asked to come back rather than told of no songs.
   if (!realRoot_.empty() && index_.Rows() > 0) served_.Loading();
   follower_ = std::thread([this] {
+    // Named, so that a look at the server's threads tells what a change costs.
+    pthread_setname_np(pthread_self(), "library");
     // The index is served before the disk is looked at; the server listens meanwhile.
     if (!realRoot_.empty() && index_.Rows() > 0) Serve();
     Rescan({});
