@@ -97,9 +97,33 @@ Catalogue::Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, st
   albums_ = IdTable<Album>(albums);
   fmPool_.reserve(pool);
   listed_.reserve(listed);
+  songsInOrder_.reserve(songs);
+  albumsInOrder_.reserve(albums);
+  // The parts' search indexes joined, room made first: they are most of what is copied.
+  auto join = [&](FoldedNames& into, FoldedNames CataloguePart::*index, auto owners) {
+    std::vector<const FoldedNames*> all;
+    all.reserve(parts_.size());
+    for (const auto& part : parts_) all.push_back(&((*part).*index));
+    into.Reserve(all);
+    std::size_t before = 0;
+    for (const auto& part : parts_) {
+      into.Append((*part).*index, before);
+      before += ((*part).*owners).size();
+    }
+  };
+  join(songFields_, &CataloguePart::songFields, &CataloguePart::songs);
+  join(titles_, &CataloguePart::titles, &CataloguePart::songs);
+  join(albumNames_, &CataloguePart::albumNames, &CataloguePart::albums);
+  join(named_, &CataloguePart::named, &CataloguePart::playlists);
   for (const auto& part : parts_) {
-    for (const Song& s : part->songs) songs_.Add(s.id, &s);
-    for (const Album& a : part->albums) albums_.Add(a.id, &a);
+    for (const Song& s : part->songs) {
+      songs_.Add(s.id, &s);
+      songsInOrder_.push_back(&s);
+    }
+    for (const Album& a : part->albums) {
+      albums_.Add(a.id, &a);
+      albumsInOrder_.push_back(&a);
+    }
     for (std::size_t i : part->fmPool) fmPool_.push_back(&part->songs[i]);
     for (const Playlist& p : part->playlists) listed_.push_back(&p);
   }
@@ -134,10 +158,8 @@ void Catalogue::MakeArtistPlaylists() {
 }
 
 std::vector<const Song*> Catalogue::FindSongs(const std::string& text) const {
-  const std::string folded = FoldForSearch(text);
   std::vector<const Song*> found;
-  for (const auto& part : parts_)
-    for (std::size_t i : part->songFields.Find(folded)) found.push_back(&part->songs[i]);
+  for (std::size_t i : songFields_.Find(FoldForSearch(text))) found.push_back(songsInOrder_[i]);
   return found;
 }
 
@@ -151,11 +173,9 @@ SearchFind Catalogue::Search(const std::string& text) const {
            std::make_pair(artistNames_[b] != folded, artistPlaylists_[a].trackIds.size());
   });
   for (std::size_t i : artists) find.artists.push_back(&artistPlaylists_[i]);
-  for (const auto& part : parts_) {
-    for (std::size_t i : part->albumNames.Find(folded))
-      if (const Playlist* p = FindPlaylist(part->albums[i].playlistId)) find.albums.push_back(p);
-    for (std::size_t i : part->named.Find(folded)) find.named.push_back(&part->playlists[i]);
-  }
+  for (std::size_t i : albumNames_.Find(folded))
+    if (const Playlist* p = FindPlaylist(albumsInOrder_[i]->playlistId)) find.albums.push_back(p);
+  for (std::size_t i : named_.Find(folded)) find.named.push_back(listed_[i]);
   find.titles = TitlesPlaylist(text);
   std::stable_sort(find.named.begin(), find.named.end(), [](const Playlist* a, const Playlist* b) {
     return a->playCount > b->playCount;
@@ -166,8 +186,7 @@ SearchFind Catalogue::Search(const std::string& text) const {
 Playlist Catalogue::TitlesPlaylist(const std::string& text) const {
   const std::string folded = FoldForSearch(text);
   Playlist titles{StableId("playlist:titles:" + folded), "歌曲：" + text, "", {}, 0, {}};
-  for (const auto& part : parts_)
-    for (std::size_t i : part->titles.Find(folded)) titles.trackIds.push_back(part->songs[i].id);
+  for (std::size_t i : titles_.Find(folded)) titles.trackIds.push_back(songsInOrder_[i]->id);
   titles.playCount = static_cast<std::int64_t>(titles.trackIds.size() * 1000);
   return titles;
 }

@@ -139,6 +139,11 @@ class Catalogue {
   std::string root_;
   std::vector<const Playlist*> listed_;
   std::vector<const Song*> fmPool_;
+  // Every part's songs and albums one after another, as the search indexes count them.
+  std::vector<const Song*> songsInOrder_;
+  std::vector<const Album*> albumsInOrder_;
+  // The parts' search indexes one after another: a search is one pass over each.
+  FoldedNames songFields_, titles_, albumNames_, named_;
   std::size_t songCount_ = 0;
   IdTable<Song> songs_;
   IdTable<Album> albums_;
