@@ -80,6 +80,7 @@ void CataloguePart::Index() {
     p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);
   for (std::size_t i = 0; i < playlists.size(); ++i)
     if (!ofAlbums.contains(playlists[i].id)) named.Add(playlists[i].name, i);
+  for (FoldedNames* index : {&songFields, &titles, &albumNames, &named}) index->ShrinkToFit();
 }
 
 Catalogue::Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, std::string root)

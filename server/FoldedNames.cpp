@@ -47,6 +47,12 @@ void FoldedNames::Append(const FoldedNames& other, std::size_t ownerOffset) {
   for (std::uint32_t owner : other.owners_) owners_.push_back(owner + offset);
 }
 
+void FoldedNames::ShrinkToFit() {
+  text_.shrink_to_fit();
+  startAt_.shrink_to_fit();
+  owners_.shrink_to_fit();
+}
+
 void FoldedNames::Reserve(const std::vector<const FoldedNames*>& others) {
   std::size_t bytes = text_.size(), names = owners_.size();
   for (const FoldedNames* other : others) {

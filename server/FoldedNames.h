@@ -33,6 +33,8 @@ class FoldedNames {
   void AddFolded(std::string_view folded, std::size_t owner);
   // Every name of other after these, each owner moved up by ownerOffset.
   void Append(const FoldedNames& other, std::size_t ownerOffset);
+  // No room left to grow: for names that stay as they are.
+  void ShrinkToFit();
   // Room for the names of others, to be appended.
   void Reserve(const std::vector<const FoldedNames*>& others);
   // The owners of the names that hold folded (FoldForSearch's text), each once, in the order

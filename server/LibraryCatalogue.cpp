@@ -132,6 +132,13 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
   Folder made;
   const bool downloads = IsWithin(kDownloadFolder, albumFolder);
   auto part = std::make_shared<CataloguePart>();
+  // Parts are most of a big library's memory: they hold no room to grow.
+  part->songs.reserve(rows.size());
+  part->fmPool.reserve(rows.size());
+  if (downloads)
+    made.downloads.reserve(rows.size());
+  else
+    made.shows.reserve(rows.size());
   std::vector<AlbumTrack> tracks;
   std::vector<std::string> genres;
   std::vector<bool> pictured;
