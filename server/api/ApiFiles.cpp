@@ -33,7 +33,7 @@ std::string ApiServer::CoverFile(const std::string& assetsDir) { return assetsDi
 // cover when it has none (or no album).
 void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
   if (a && !a->coverSongFile.empty() && options_.library) {
-    if (auto picture = options_.library->Cover(cat.root, *a)) {
+    if (auto picture = options_.library->Cover(cat.root(), *a)) {
       res.contentType = picture->mime;
       res.body = picture->bytes;
       return;
@@ -54,7 +54,7 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
     if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
     res.contentType = s->mime;
     res.file = s->audioFile;
-    res.fileRoot = cat.root;
+    res.fileRoot = cat.root();
     if (fault) res.fault = fault->audio;
     return;
   }

@@ -261,10 +261,10 @@ void ApiServer::TopPlaylists(const Catalogue& cat, const HttpRequest& req, HttpR
   if (order != "hot" && order != "new") return Error(res, 400, "参数错误: order");
 
   std::vector<const Playlist*> found;
-  for (const Playlist& pl : cat.playlists)
+  for (const Playlist* pl : cat.playlists())
     if (category == "全部" ||
-        std::find(pl.categories.begin(), pl.categories.end(), category) != pl.categories.end())
-      found.push_back(&pl);
+        std::find(pl->categories.begin(), pl->categories.end(), category) != pl->categories.end())
+      found.push_back(pl);
   std::stable_sort(found.begin(), found.end(), [&](const Playlist* a, const Playlist* b) {
     return order == "hot" ? a->playCount > b->playCount : a->id > b->id;
   });
@@ -309,9 +309,9 @@ void ApiServer::Search(const Catalogue& cat, const HttpRequest& req, HttpRespons
                   "{\"code\":200,\"result\":{\"playlists\":[" + items +
                       "],\"playlistCount\":" + std::to_string(found.size()) + "}}");
   }
-  const std::vector<std::size_t> found = cat.FindSongs(keywords);
+  const std::vector<const Song*> found = cat.FindSongs(keywords);
   for (std::size_t i = offset; i < found.size() && shown(i); ++i)
-    items += (items.empty() ? "" : ",") + SongJson(cat, cat.songs[found[i]], base);
+    items += (items.empty() ? "" : ",") + SongJson(cat, *found[i], base);
   Answer(res, 200,
          "{\"code\":200,\"result\":{\"songs\":[" + items +
              "],\"songCount\":" + std::to_string(found.size()) + "}}");
@@ -384,7 +384,7 @@ void ApiServer::SongUrl(const Catalogue& cat, const HttpRequest& req, HttpRespon
               ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
               ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->fileType) +
               ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") +
-              (cat.root.empty() || !options_.library ? ""
+              (cat.root().empty() || !options_.library ? ""
                                                      : GainMembers(options_.library->Gain(*s))) +
               "}";
     }
@@ -400,7 +400,7 @@ void ApiServer::Lyric(const Catalogue& cat, const HttpRequest& req, HttpResponse
   const Song* s = cat.FindSong(*id);
   if (!s) return Error(res, 404, "歌曲不存在");
   const std::string lyric =
-      cat.root.empty() || !options_.library ? s->lyric : options_.library->Lyric(cat.root, *s);
+      cat.root().empty() || !options_.library ? s->lyric : options_.library->Lyric(cat.root(), *s);
   if (lyric.empty()) return Answer(res, 200, "{\"nolyric\":true,\"code\":200}");
   // The player cuts the lyric out between ,"lyric":" and "},"klyric": so the lrc
   // object keeps lyric as its last member, directly followed by klyric.
@@ -416,8 +416,8 @@ void ApiServer::PersonalFm(const Catalogue& cat, const HttpRequest& req, HttpRes
   if (!account) return NeedLogin(res);
   const bool member = account->vipType != 0;
   std::vector<const Song*> pool;
-  for (std::size_t i : cat.fmPool)
-    if (member || !cat.songs[i].membersOnly) pool.push_back(&cat.songs[i]);
+  for (const Song* s : cat.fmPool())
+    if (member || !s->membersOnly) pool.push_back(s);
   std::vector<const Song*> liked;
   for (std::uint64_t id : store_.Likes(account->uid))
     if (const Song* s = cat.FindSong(id); s && (member || !s->membersOnly)) liked.push_back(s);
@@ -515,8 +515,8 @@ void ApiServer::UserPlaylists(const Catalogue& cat, const HttpRequest& req, Http
   if (!account) return Error(res, 404, "用户不存在");
   // Every account owns its liked-songs playlist and keeps a few of the catalogue's.
   std::vector<Playlist> owned = {LikedPlaylist(cat, *account)};
-  for (std::size_t i = 0; i < cat.playlists.size(); ++i)
-    if (i % 3 == *uid % 3) owned.push_back(cat.playlists[i]);
+  for (std::size_t i = 0; i < cat.playlists().size(); ++i)
+    if (i % 3 == *uid % 3) owned.push_back(*cat.playlists()[i]);
   const std::string base = BaseUrl(req);
   std::string items;
   std::size_t end = std::min(owned.size(), static_cast<std::size_t>(offset) + limit);

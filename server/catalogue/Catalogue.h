@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/FoldedNames.h"
+#include "catalogue/IdTable.h"
 
 namespace lumora::server {
 
@@ -70,45 +71,88 @@ struct SearchFind {
 const std::vector<std::string>& CategoryNames();
 bool IsCategory(const std::string& name);
 
-class Catalogue {
- public:
+// Songs, albums and playlists made together, never changed once indexed: a catalogue is made of
+// parts and shares them with the next one, so a change rebuilds only the parts it touches. A
+// library's catalogue has a part per album folder; a generated catalogue is one part.
+struct CataloguePart {
   std::vector<Song> songs;
   std::vector<Album> albums;
-  std::vector<Playlist> playlists;
-  // Playlists that only a search finds (Index makes them): one per artist, with all their songs,
-  // and one per album that has none of its own.
-  std::vector<Playlist> foundPlaylists;
-  // Songs personal FM draws from (indexes into songs).
+  std::vector<Playlist> playlists;  // the square lists these
+  // Songs personal FM draws from, and that a search finds (indexes into songs).
   std::vector<std::size_t> fmPool;
-  // A library's real path: its files are served only from beneath it, and its songs' lyrics and
-  // pictures come from the library (Library::Lyric, Library::Cover). Empty for the generated
-  // catalogues, whose files the server made itself.
-  std::string root;
 
-  // Rebuilds the id lookups, the search index and foundPlaylists; call after filling the
-  // vectors.
+  // Makes a playlist for each album without its own, and the search indexes; call after
+  // filling the vectors.
   void Index();
+
+  // Filled by Index:
+  // Playlists only a search finds: one per album without its own.
+  std::vector<Playlist> foundPlaylists;
+  // Each artist credited on fmPool's songs (each name of "X feat. Y" counts), in the order they
+  // come, with the ids of their songs.
+  struct Credit {
+    std::string folded, name;
+    std::vector<std::uint64_t> songs;
+  };
+  std::vector<Credit> credits;
+  FoldedNames songFields;  // fmPool's songs: title, artists, album
+  FoldedNames titles;      // fmPool's songs: title
+  FoldedNames albumNames;  // albums: title, artist
+  FoldedNames named;       // the playlists that are no album's
+};
+
+class Catalogue {
+ public:
+  Catalogue() = default;
+  // root: a library's real path: its files are served only from beneath it, and its songs'
+  // lyrics and pictures come from the library (Library::Lyric, Library::Cover). Empty for the
+  // generated catalogues, whose files the server made itself.
+  Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, std::string root);
+  // Its lookups point into itself: moved, never copied.
+  Catalogue(Catalogue&&) = default;
+  Catalogue& operator=(Catalogue&&) = default;
+  Catalogue(const Catalogue&) = delete;
+  Catalogue& operator=(const Catalogue&) = delete;
+
+  const std::string& root() const { return root_; }
+  const std::vector<std::shared_ptr<const CataloguePart>>& parts() const { return parts_; }
+  std::size_t songCount() const { return songCount_; }
+  // The playlists the square lists, part after part.
+  const std::vector<const Playlist*>& playlists() const { return listed_; }
+  // The songs personal FM draws from, part after part.
+  const std::vector<const Song*>& fmPool() const { return fmPool_; }
+
   const Song* FindSong(std::uint64_t id) const;
   const Album* FindAlbum(std::uint64_t id) const;
   const Playlist* FindPlaylist(std::uint64_t id) const;
   // Searches fold case and accents (FoldForSearch) and find any part of a name.
   // The songs of fmPool whose title, artist or album holds text, in fmPool's order.
-  std::vector<std::size_t> FindSongs(const std::string& text) const;
+  std::vector<const Song*> FindSongs(const std::string& text) const;
   SearchFind Search(const std::string& text) const;
   // The playlist of the songs whose title holds text, as Search makes it.
   Playlist TitlesPlaylist(const std::string& text) const;
 
  private:
-  void MakeFoundPlaylists(FoldMemo& fold);
+  void MakeArtistPlaylists();
 
-  // Playlists by id: an index into playlists, else (past its size) into foundPlaylists.
-  std::unordered_map<std::uint64_t, std::size_t> songIndex_, albumIndex_, playlistIndex_;
-  FoldedNames songFields_;  // fmPool's songs: title, artists, album
-  FoldedNames titles_;      // fmPool's songs: title
-  FoldedNames artists_;     // the artists of foundPlaylists
-  FoldedNames albums_;      // albums: title, artist
-  FoldedNames named_;       // the playlists that are no album's
+  std::vector<std::shared_ptr<const CataloguePart>> parts_;
+  std::string root_;
+  std::vector<const Playlist*> listed_;
+  std::vector<const Song*> fmPool_;
+  // Every part's songs and albums one after another, as the search indexes count them.
+  std::vector<const Song*> songsInOrder_;
+  std::vector<const Album*> albumsInOrder_;
+  // The parts' search indexes one after another: a search is one pass over each.
+  FoldedNames songFields_, titles_, albumNames_, named_;
+  std::size_t songCount_ = 0;
+  IdTable<Song> songs_;
+  IdTable<Album> albums_;
+  IdTable<Playlist> playlists_;
+  // One playlist per artist credited on fmPool's songs, with all their songs; only a search
+  // finds them.
+  std::vector<Playlist> artistPlaylists_;
   std::vector<std::string> artistNames_;  // folded, as artists_ holds them
+  FoldedNames artists_;
 };
 
 // The catalogue being served. A request takes the current one and answers from it to the end,

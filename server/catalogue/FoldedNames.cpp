@@ -32,11 +32,36 @@ const std::string& FoldMemo::operator()(const std::string& name) {
 
 void FoldedNames::AddFolded(std::string_view folded, std::size_t owner) {
   text_ += '\n';
-  startAt_.push_back(text_.size());
-  owners_.push_back(owner);
+  startAt_.push_back(static_cast<std::uint32_t>(text_.size()));
+  owners_.push_back(static_cast<std::uint32_t>(owner));
   text_ += folded;
   std::replace(text_.begin() + static_cast<std::ptrdiff_t>(startAt_.back()), text_.end(), '\n',
                ' ');
+}
+
+void FoldedNames::Append(const FoldedNames& other, std::size_t ownerOffset) {
+  const auto base = static_cast<std::uint32_t>(text_.size());
+  const auto offset = static_cast<std::uint32_t>(ownerOffset);
+  text_ += other.text_;
+  for (std::uint32_t at : other.startAt_) startAt_.push_back(base + at);
+  for (std::uint32_t owner : other.owners_) owners_.push_back(owner + offset);
+}
+
+void FoldedNames::ShrinkToFit() {
+  text_.shrink_to_fit();
+  startAt_.shrink_to_fit();
+  owners_.shrink_to_fit();
+}
+
+void FoldedNames::Reserve(const std::vector<const FoldedNames*>& others) {
+  std::size_t bytes = text_.size(), names = owners_.size();
+  for (const FoldedNames* other : others) {
+    bytes += other->text_.size();
+    names += other->owners_.size();
+  }
+  text_.reserve(bytes);
+  startAt_.reserve(names);
+  owners_.reserve(names);
 }
 
 std::vector<std::size_t> FoldedNames::Find(std::string_view folded) const {

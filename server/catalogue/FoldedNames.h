@@ -2,6 +2,7 @@
 // Names folded for search, and a list of them searched in one pass: "Björk", "BJÖRK", "bjork"
 // and "ｂｊｏｒｋ" all fold to "bjork", so any of them finds the others.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -30,6 +31,12 @@ class FoldedNames {
   void Add(std::string_view name, std::size_t owner) { AddFolded(FoldForSearch(name), owner); }
   // The same for a name already folded.
   void AddFolded(std::string_view folded, std::size_t owner);
+  // Every name of other after these, each owner moved up by ownerOffset.
+  void Append(const FoldedNames& other, std::size_t ownerOffset);
+  // No room left to grow: for names that stay as they are.
+  void ShrinkToFit();
+  // Room for the names of others, to be appended.
+  void Reserve(const std::vector<const FoldedNames*>& others);
   // The owners of the names that hold folded (FoldForSearch's text), each once, in the order
   // they were added. All of them for the empty text.
   std::vector<std::size_t> Find(std::string_view folded) const;
@@ -38,8 +45,8 @@ class FoldedNames {
   // Each name after a '\n' (a line break inside a name is a space), so that no match runs
   // across two names.
   std::string text_;
-  std::vector<std::size_t> startAt_;  // where each name starts in text_
-  std::vector<std::size_t> owners_;   // whose each name is
+  std::vector<std::uint32_t> startAt_;  // where each name starts in text_
+  std::vector<std::uint32_t> owners_;   // whose each name is
 };
 
 }  // namespace lumora::server

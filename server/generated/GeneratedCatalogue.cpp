@@ -192,9 +192,9 @@ bool EnsureCatalogueFiles(const CatalogueRecipe& recipe, const std::string& dir,
 }
 
 Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
-  Catalogue cat;
+  auto part = std::make_shared<CataloguePart>();
   for (RecipeAlbum& a : recipe.albums)
-    cat.albums.push_back(
+    part->albums.push_back(
         {a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), "", false, "", "", 0});
   for (RecipeSong& r : recipe.songs) {
     Song s;
@@ -206,8 +206,8 @@ Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
     s.audioFile = AudioPath(dir, r.audioOf ? r.audioOf : r.id);
     s.lyric = std::move(r.lyric);
     s.membersOnly = r.membersOnly;
-    if (r.inFm) cat.fmPool.push_back(cat.songs.size());
-    cat.songs.push_back(std::move(s));
+    if (r.inFm) part->fmPool.push_back(part->songs.size());
+    part->songs.push_back(std::move(s));
   }
   for (RecipePlaylist& p : recipe.playlists) {
     Playlist pl;
@@ -217,10 +217,10 @@ Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
     pl.categories = std::move(p.categories);
     pl.playCount = p.playCount;
     pl.trackIds = std::move(p.trackIds);
-    cat.playlists.push_back(std::move(pl));
+    part->playlists.push_back(std::move(pl));
   }
-  cat.Index();
-  return cat;
+  part->Index();
+  return Catalogue({std::move(part)}, "");
 }
 
 }  // namespace lumora::server

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <malloc.h>
+#include <pthread.h>
 #include <sys/vfs.h>
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "library/LibraryCatalogue.h"
 #include "base/OpenBeneath.h"
 #include "songfiles/TextEncodings.h"
 
@@ -89,6 +89,8 @@ bool Library::Start(std::string* error) {
   // Until the index is served, requests are asked to come back rather than told of no songs.
   if (!realRoot_.empty() && index_.Rows() > 0) served_.Loading();
   follower_ = std::thread([this] {
+    // Named, so that a look at the server's threads tells what a change costs.
+    pthread_setname_np(pthread_self(), "library");
     // The index is served before the disk is looked at; the server listens meanwhile.
     if (!realRoot_.empty() && index_.Rows() > 0) Serve();
     Rescan({});
@@ -120,7 +122,7 @@ void Library::Missing(const std::string& why) {
   std::fprintf(stderr,
                "lumora-server: the library %s %s; serving the %zu songs of its index until it"
                " comes back\n",
-               root_.c_str(), why.c_str(), served_.Get()->songs.size());
+               root_.c_str(), why.c_str(), served_.Get()->songCount());
 }
 
 bool Library::RootHere() {
@@ -153,13 +155,17 @@ bool Library::RootHere() {
   return true;
 }
 
-std::size_t Library::Serve() {
-  auto next = std::make_shared<const Catalogue>(BuildLibraryCatalogue(realRoot_, index_, links_));
-  const std::size_t songs = next->songs.size();
+std::size_t Library::Serve(bool everything) {
+  const std::vector<std::string> written = index_.TakeWritten();
+  everything = everything || !catalogue_.BuiltFor(realRoot_);
+  auto next = std::make_shared<const Catalogue>(everything
+                                                    ? catalogue_.Build(realRoot_, index_, links_)
+                                                    : catalogue_.Update(index_, written));
+  const std::size_t songs = next->songCount();
   served_.Set(std::move(next));
   servedIndex_ = true;
-  // The old catalogue's memory goes back to the system, not to the next scan.
-  malloc_trim(0);
+  // A whole old catalogue's memory goes back to the system, not to the next scan.
+  if (everything) malloc_trim(0);
   return songs;
 }
 
@@ -235,7 +241,9 @@ bool Library::ScanAndServe(const std::vector<ScanArea>& areas) {
   const bool same = servedIndex_ && !outcome.indexChanged && links_ == before;
   if (same && !everything) return true;
 
-  const std::size_t songs = same ? served_.Get()->songs.size() : Serve();
+  const std::size_t songs = same ? served_.Get()->songCount() : Serve(links_ != before);
+  // What a whole scan held of the folder's files goes back to the system.
+  if (everything) malloc_trim(0);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::fprintf(stderr,
                "lumora-server: %s scanned in %.2f s: %zu songs, %d files read, left out %ld files"

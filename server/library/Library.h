@@ -21,6 +21,7 @@
 #include "catalogue/Catalogue.h"
 #include "library/CoverCache.h"
 #include "library/FolderWatch.h"
+#include "library/LibraryCatalogue.h"
 #include "library/LibraryIndex.h"
 #include "library/LoudnessSurvey.h"
 #include "library/PeriodicCheck.h"
@@ -77,8 +78,9 @@ class Library {
   // Whether the root is there to be scanned, the index opened for it; else says why once.
   bool RootHere();
   void Missing(const std::string& why);
-  // Builds the catalogue from the index and serves it; the number of songs.
-  std::size_t Serve();
+  // Serves the catalogue of the index: the album folders written since the last time built
+  // again, or everything; the number of songs.
+  std::size_t Serve(bool everything = false);
   // Has the whole library looked at every checkEvery, saying why once.
   void CheckNowAndThen(const std::string& why);
   void Follow();
@@ -102,6 +104,7 @@ class Library {
   Clock::time_point writeBackAt_;
   Clock::duration writeBackWait_ = kFirstWriteBack;
   std::vector<FolderLink> links_;
+  LibraryCatalogue catalogue_;  // the follower's
   std::atomic<bool> stopping_{false}, rescanAll_{false};
   std::thread follower_;
 };

@@ -1,12 +1,10 @@
 #include "library/LibraryCatalogue.h"
 
 #include <algorithm>
-#include <map>
+#include <set>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
-#include <vector>
 
 #include "library/AlbumGrouping.h"
 #include "songfiles/TextEncodings.h"
@@ -15,7 +13,7 @@ namespace lumora::server {
 
 namespace {
 
-std::string Folder(const std::string& path) {
+std::string FolderOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? "" : path.substr(0, slash);
 }
@@ -27,8 +25,10 @@ std::string Stem(const std::string& path) {
   return leaf.substr(0, std::min(leaf.rfind('.'), leaf.size()));
 }
 
+std::string AlbumFolderOf(const std::string& path) { return AlbumFolder(FolderOf(path)); }
+
 // The player saves downloads here, inside the music folder it may be serving.
-constexpr std::string_view kDownloadFolder = "下载音乐";
+const std::string kDownloadFolder = "下载音乐";
 
 std::string SongName(const SongFileTags& t, const std::string& path) {
   return t.title.empty() ? ReadableName(Stem(path)) : t.title;
@@ -39,146 +39,202 @@ std::string AlbumName(const SongFileTags& t, const std::string& folder,
   return !t.album.empty() ? t.album : folder.empty() ? rootName : ReadableName(Leaf(folder));
 }
 
-bool Downloaded(const std::string& path) {
-  return path.size() > kDownloadFolder.size() && path.starts_with(kDownloadFolder) &&
-         path[kDownloadFolder.size()] == '/';
+// What a download shares with the song it copies: name, album, length and artists (joined as
+// the player shows them).
+std::uint64_t CopyKey(const IndexedFile& f, const std::string& rootName) {
+  const SongFileTags& t = *f.tags;
+  std::string text = SongName(t, f.path) + '\n' + AlbumName(t, FolderOf(f.path), rootName) +
+                     '\n' + std::to_string(t.durationMs / 1000) + '\n';
+  for (std::size_t i = 0; i < t.artists.size(); ++i) text += (i ? "," : "") + t.artists[i];
+  return StableId(text);
 }
 
-// A song the player downloaded from this library into it is listed once, where it was: a file
-// in the download folder is left out when another file shows the same name, artists, album and
-// length (a copy downloaded twice counts once too). The ids of those left out.
-std::unordered_set<std::uint64_t> CopiesLeftOut(LibraryIndex& index, const std::string& rootName) {
-  auto key = [&](const IndexedFile& f) {
-    const SongFileTags& t = *f.tags;
-    // A download holds the artists joined as the player shows them.
-    std::string text = SongName(t, f.path) + '\n' + AlbumName(t, Folder(f.path), rootName) +
-                       '\n' + std::to_string(t.durationMs / 1000) + '\n';
-    for (std::size_t i = 0; i < t.artists.size(); ++i) text += (i ? "," : "") + t.artists[i];
-    return text;
-  };
-  // Most libraries hold no downloads: then the other songs are not looked at.
-  std::unordered_map<std::string, std::vector<std::uint64_t>> downloads;
-  index.ForEach(
-      [&](const IndexedFile& f) {
-        if (f.tags) downloads[key(f)].push_back(f.id);
-      },
-      std::string(kDownloadFolder));
-  std::unordered_set<std::uint64_t> leftOut;
-  if (downloads.empty()) return leftOut;
-  index.ForEach([&](const IndexedFile& f) {
-    if (!f.tags || Downloaded(f.path)) return;
-    if (auto copies = downloads.find(key(f)); copies != downloads.end()) {
-      leftOut.insert(copies->second.begin(), copies->second.end());
-      downloads.erase(copies);
-    }
-  });
-  for (const auto& [text, ids] : downloads) leftOut.insert(ids.begin() + 1, ids.end());
-  return leftOut;
+void AddGenre(Playlist& p, const std::string& genre) {
+  if (IsCategory(genre) && genre != "全部" &&
+      std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
+    p.categories.push_back(genre);
 }
 
 }  // namespace
 
-Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index,
-                                const std::vector<FolderLink>& links) {
-  Catalogue cat;
-  cat.root = realRoot;
-  const std::string rootName = ReadableName(Leaf(realRoot));
-
-  auto addGenre = [](Playlist& p, const std::string& genre) {
-    if (IsCategory(genre) && genre != "全部" &&
-        std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
-      p.categories.push_back(genre);
+Catalogue LibraryCatalogue::Build(const std::string& realRoot, LibraryIndex& index,
+                                  const std::vector<FolderLink>& links) {
+  built_ = true;
+  realRoot_ = realRoot;
+  rootName_ = ReadableName(Leaf(realRoot));
+  links_ = links;
+  folders_.clear();
+  copies_.clear();
+  // Rows come in path order, so the rows of an album folder all come before the first row
+  // outside it: only the album folders still open (each within the one before) are in memory.
+  std::vector<std::pair<std::string, std::vector<IndexedFile>>> open;
+  auto close = [&] {
+    Make(open.back().first, std::move(open.back().second));
+    open.pop_back();
   };
-  // The songs of each album folder, as grouping needs them; each song's genre and picture.
-  std::map<std::string, std::vector<AlbumTrack>> byAlbumFolder;
+  index.ForEach([&](const IndexedFile& f) {
+    const std::string albumFolder = AlbumFolderOf(f.path);
+    while (!open.empty() && !IsWithin(open.back().first, albumFolder)) close();
+    if (open.empty() || open.back().first != albumFolder) open.emplace_back(albumFolder, 0);
+    open.back().second.push_back(f);
+  });
+  while (!open.empty()) close();
+  // The downloads were made before the songs they may copy were read.
+  if (FindCopies()) ReadDownloadsAgain(index);
+  return Served();
+}
+
+Catalogue LibraryCatalogue::Update(LibraryIndex& index, const std::vector<std::string>& paths) {
+  std::set<std::string> touched;
+  for (const std::string& path : paths) touched.insert(AlbumFolderOf(path));
+  for (const std::string& albumFolder : touched) ReadAgain(index, albumFolder);
+  // Another song's change may make a download a copy of it, or no longer one.
+  if (FindCopies()) ReadDownloadsAgain(index);
+  return Served();
+}
+
+void LibraryCatalogue::ReadDownloadsAgain(LibraryIndex& index) {
+  std::vector<std::string> downloads;
+  for (const auto& [name, folder] : folders_)
+    if (!folder.downloads.empty()) downloads.push_back(name);
+  for (const std::string& albumFolder : downloads) ReadAgain(index, albumFolder);
+}
+
+void LibraryCatalogue::ReadAgain(LibraryIndex& index, const std::string& albumFolder) {
+  std::vector<IndexedFile> rows;
+  index.ForEach([&](const IndexedFile& f) { rows.push_back(f); }, albumFolder,
+                [&](const std::string& path) { return AlbumFolderOf(path) == albumFolder; });
+  Make(albumFolder, std::move(rows));
+}
+
+bool LibraryCatalogue::FindCopies() {
+  std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> downloads;  // by key, path order
+  for (const auto& [name, folder] : folders_)
+    for (const auto& [key, id] : folder.downloads) downloads[key].push_back(id);
+  std::unordered_set<std::uint64_t> copies;
+  // Most libraries hold no downloads: then the other songs are not looked at.
+  if (!downloads.empty()) {
+    for (const auto& [name, folder] : folders_)
+      for (std::uint64_t key : folder.shows)
+        if (auto copied = downloads.find(key); copied != downloads.end()) {
+          copies.insert(copied->second.begin(), copied->second.end());
+          downloads.erase(copied);
+        }
+    // A copy downloaded twice counts once.
+    for (const auto& [key, ids] : downloads) copies.insert(ids.begin() + 1, ids.end());
+  }
+  if (copies == copies_) return false;
+  copies_ = std::move(copies);
+  return true;
+}
+
+void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedFile> rows) {
+  Folder made;
+  const bool downloads = IsWithin(kDownloadFolder, albumFolder);
+  auto part = std::make_shared<CataloguePart>();
+  // Parts are most of a big library's memory: they hold no room to grow.
+  part->songs.reserve(rows.size());
+  part->fmPool.reserve(rows.size());
+  if (downloads)
+    made.downloads.reserve(rows.size());
+  else
+    made.shows.reserve(rows.size());
+  std::vector<AlbumTrack> tracks;
   std::vector<std::string> genres;
   std::vector<bool> pictured;
-  // The songs of each folder, in path order.
-  std::map<std::string, std::vector<std::size_t>> byFolder;
-
-  const std::unordered_set<std::uint64_t> copies = CopiesLeftOut(index, rootName);
-  // Row by row, in path order: the whole index is never in memory at once.
-  index.ForEach([&](const IndexedFile& f) {
-    if (!f.tags || copies.contains(f.id)) return;
-    const SongFileTags& t = *f.tags;
-    const std::string folder = Folder(f.path);
+  std::map<std::string, std::vector<std::size_t>> byFolder;  // the songs of each folder
+  for (IndexedFile& f : rows) {
+    if (!f.tags) continue;
+    if (downloads)
+      made.downloads.emplace_back(CopyKey(f, rootName_), f.id);
+    else
+      made.shows.push_back(CopyKey(f, rootName_));
+    if (copies_.contains(f.id)) continue;
+    SongFileTags& t = *f.tags;
+    const std::string folder = FolderOf(f.path);
     Song s;
     s.id = f.id;
     s.name = SongName(t, f.path);
     for (const std::string& name : t.artists)
       s.artists.push_back({StableId("artist:" + name), name});
     s.durationMs = t.durationMs;
-    s.audioFile = realRoot + "/" + f.file();
-    s.fileType = t.extension;
-    s.mime = t.mime;
-    byAlbumFolder[AlbumFolder(folder)].push_back(
-        {cat.songs.size(), folder, Leaf(f.path), t.album, t.albumArtist,
-         t.artists.empty() ? std::string() : t.artists.front(), t.disc, t.track});
-    byFolder[folder].push_back(cat.songs.size());
-    genres.push_back(t.genre);
+    s.audioFile = realRoot_ + "/" + f.file();
+    s.fileType = std::move(t.extension);
+    s.mime = std::move(t.mime);
+    const std::size_t at = part->songs.size();
+    tracks.push_back({at, folder, Leaf(f.path), std::move(t.album), std::move(t.albumArtist),
+                      t.artists.empty() ? std::string() : std::move(t.artists.front()), t.disc,
+                      t.track});
+    byFolder[folder].push_back(at);
+    genres.push_back(std::move(t.genre));
     pictured.push_back(t.hasPicture);
-    cat.fmPool.push_back(cat.songs.size());
-    cat.songs.push_back(std::move(s));
-  });
+    part->fmPool.push_back(at);
+    part->songs.push_back(std::move(s));
+  }
+  if (made.downloads.empty() && made.shows.empty()) {
+    folders_.erase(albumFolder);
+    return;
+  }
+  std::vector<Song>& songs = part->songs;
 
-  for (auto& [albumFolder, tracks] : byAlbumFolder) {
-    const std::string folderName = albumFolder.empty() ? rootName : ReadableName(Leaf(albumFolder));
-    for (const GroupedAlbum& grouped : GroupAlbums(albumFolder, std::move(tracks))) {
-      Album album{StableId("album:" + grouped.key),
-                  grouped.title.empty() ? folderName : grouped.title,
-                  "专辑", "", "", false, realRoot + (albumFolder.empty() ? "" : "/" + albumFolder),
-                  grouped.artist, 0};
-      album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
-      Playlist playlist{album.playlistId, album.name, "", {}, 0, {}};
-      for (std::size_t song : grouped.songs) {
-        cat.songs[song].albumId = album.id;
-        playlist.trackIds.push_back(cat.songs[song].id);
-        addGenre(playlist, genres[song]);
-        if (album.coverSongFile.empty() && pictured[song]) {
-          album.coverSongFile = cat.songs[song].audioFile;
-          album.coverEmbedded = true;
-        }
+  const std::string folderName = albumFolder.empty() ? rootName_ : ReadableName(Leaf(albumFolder));
+  for (const GroupedAlbum& grouped : GroupAlbums(albumFolder, std::move(tracks))) {
+    Album album{StableId("album:" + grouped.key),
+                grouped.title.empty() ? folderName : grouped.title,
+                "专辑", "", "", false, realRoot_ + (albumFolder.empty() ? "" : "/" + albumFolder),
+                grouped.artist, 0};
+    album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
+    Playlist playlist{album.playlistId, album.name, "", {}, 0, {}};
+    for (std::size_t song : grouped.songs) {
+      songs[song].albumId = album.id;
+      playlist.trackIds.push_back(songs[song].id);
+      AddGenre(playlist, genres[song]);
+      if (album.coverSongFile.empty() && pictured[song]) {
+        album.coverSongFile = songs[song].audioFile;
+        album.coverEmbedded = true;
       }
-      // Without an embedded picture: the first song's folder, else the album's folder, may hold
-      // one (looked for when asked).
-      if (album.coverSongFile.empty())
-        album.coverSongFile = cat.songs[grouped.songs.front()].audioFile;
-      cat.albums.push_back(std::move(album));
-      cat.playlists.push_back(std::move(playlist));
     }
+    // Without an embedded picture: the first song's folder, else the album's folder, may hold
+    // one (looked for when asked).
+    if (album.coverSongFile.empty()) album.coverSongFile = songs[grouped.songs.front()].audioFile;
+    part->albums.push_back(std::move(album));
+    part->playlists.push_back(std::move(playlist));
   }
 
   // Each folder's own playlist, listed where it holds more than the songs of one album.
-  std::vector<std::pair<std::string, Playlist>> folders;
-  for (const auto& [folder, songs] : byFolder) {
+  for (const auto& [folder, inFolder] : byFolder) {
     Playlist playlist{StableId("playlist:folder:" + folder),
-                      folder.empty() ? rootName : ReadableName(folder), "", {}, 0, {}};
-    for (std::size_t song : songs) {
-      playlist.trackIds.push_back(cat.songs[song].id);
-      addGenre(playlist, genres[song]);
+                      folder.empty() ? rootName_ : ReadableName(folder), "", {}, 0, {}};
+    for (std::size_t song : inFolder) {
+      playlist.trackIds.push_back(songs[song].id);
+      AddGenre(playlist, genres[song]);
     }
-    const std::uint64_t album = cat.songs[songs.front()].albumId;
-    if (!std::all_of(songs.begin(), songs.end(),
-                     [&](std::size_t s) { return cat.songs[s].albumId == album; }))
-      cat.playlists.push_back(playlist);
-    folders.emplace_back(folder, std::move(playlist));
-  }
-
-  // A linked folder is no copy of the albums it holds: its name is the user's own.
-  for (const FolderLink& link : links) {
-    for (const auto& [folder, playlist] : folders) {
-      if (folder != link.target && folder.rfind(link.target + "/", 0) != 0) continue;
+    const std::uint64_t album = songs[inFolder.front()].albumId;
+    const bool listed = !std::all_of(inFolder.begin(), inFolder.end(),
+                                     [&](std::size_t s) { return songs[s].albumId == album; });
+    if (listed) part->playlists.push_back(playlist);
+    // A linked folder is no copy of the albums it holds: its name is the user's own.
+    for (const FolderLink& link : links_) {
+      if (!IsWithin(link.target, folder)) continue;
       const std::string path = link.link + folder.substr(link.target.size());
       Playlist copy = playlist;
       copy.id = StableId("playlist:folder:" + path);
       copy.name = ReadableName(path);
-      cat.playlists.push_back(std::move(copy));
+      part->playlists.push_back(std::move(copy));
     }
   }
-  for (Playlist& p : cat.playlists)
+  for (Playlist& p : part->playlists)
     p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);
-  cat.Index();
-  return cat;
+  part->Index();
+  made.part = std::move(part);
+  folders_[albumFolder] = std::move(made);
+}
+
+Catalogue LibraryCatalogue::Served() const {
+  std::vector<std::shared_ptr<const CataloguePart>> parts;
+  parts.reserve(folders_.size());
+  for (const auto& [name, folder] : folders_) parts.push_back(folder.part);
+  return Catalogue(std::move(parts), realRoot_);
 }
 
 }  // namespace lumora::server

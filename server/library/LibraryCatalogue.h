@@ -1,7 +1,14 @@
 #pragma once
 // The catalogue of a user's library, made from its saved index: albums by their tags, one
-// playlist per album and one per folder.
+// playlist per album and one per folder. It is made of a part per album folder (an album folder
+// and its disc folders), kept between changes: a change reads again and rebuilds only the album
+// folders of the files it wrote or removed, and the next catalogue shares every other part.
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "catalogue/Catalogue.h"
@@ -13,8 +20,39 @@ namespace lumora::server {
 // Albums as AlbumGrouping makes them (a song without an album tag is in its album folder's
 // album), each with its playlist; a folder has its own playlist only where it holds more than
 // one album's songs, in file name order. A link to a folder inside the library gives the folders
-// it reaches their playlists under its own name too.
-Catalogue BuildLibraryCatalogue(const std::string& realRoot, LibraryIndex& index,
-                                const std::vector<FolderLink>& links);
+// it reaches their playlists under its own name too. A song the player downloaded from this
+// library into it is listed once, where it was.
+class LibraryCatalogue {
+ public:
+  // Builds every part from the index.
+  Catalogue Build(const std::string& realRoot, LibraryIndex& index,
+                  const std::vector<FolderLink>& links);
+  // After a Build: the files at paths (below the root) were written or removed; their album
+  // folders are read again.
+  Catalogue Update(LibraryIndex& index, const std::vector<std::string>& paths);
+  // Whether Build has made it for the library at realRoot.
+  bool BuiltFor(const std::string& realRoot) const { return built_ && realRoot == realRoot_; }
+
+ private:
+  struct Folder {
+    std::shared_ptr<const CataloguePart> part;
+    // What tells a copy (CopyKey) of a download folder's songs, with their ids; of another
+    // folder's songs.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> downloads;
+    std::vector<std::uint64_t> shows;
+  };
+  void Make(const std::string& albumFolder, std::vector<IndexedFile> rows);
+  // The downloads that copy another song, or an earlier download; true when they changed.
+  bool FindCopies();
+  void ReadAgain(LibraryIndex& index, const std::string& albumFolder);
+  void ReadDownloadsAgain(LibraryIndex& index);
+  Catalogue Served() const;
+
+  bool built_ = false;
+  std::string realRoot_, rootName_;
+  std::vector<FolderLink> links_;
+  std::map<std::string, Folder> folders_;  // by album folder, below the root
+  std::unordered_set<std::uint64_t> copies_;
+};
 
 }  // namespace lumora::server

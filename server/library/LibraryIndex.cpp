@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <utility>
 
 #include "base/SqlStatement.h"
 
@@ -333,7 +334,10 @@ bool LibraryIndex::Prepare(sqlite3* db, std::string* error) {
             " track_gain REAL, track_peak REAL, album_gain REAL, album_peak REAL);"
             "CREATE INDEX IF NOT EXISTS files_by_id ON files(id);"
             "CREATE INDEX IF NOT EXISTS files_unmeasured ON files(path)"
-            " WHERE gain_from IS NULL AND duration_ms IS NOT NULL;",
+            " WHERE gain_from IS NULL AND duration_ms IS NOT NULL;"
+            // Links and refused files are few: counted and listed without a look at every row.
+            "CREATE INDEX IF NOT EXISTS files_links ON files(path) WHERE length(target) > 0;"
+            "CREATE INDEX IF NOT EXISTS files_refused ON files(path) WHERE duration_ms IS NULL;",
             error))
     return false;
   return WriteRows(db, {}, kept, error);
@@ -364,7 +368,8 @@ std::vector<std::pair<std::string, std::string>> LibraryIndex::FileLinks() {
 }
 
 void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each,
-                           const std::string& dir) {
+                           const std::string& dir,
+                           const std::function<bool(const std::string& path)>& wanted) {
   SqlStatement r(db_, (std::string("SELECT ") + kColumns + " FROM files" +
                        (dir.empty() ? "" : " WHERE path >= ?1 AND path < ?2") + " ORDER BY path")
                           .c_str());
@@ -375,6 +380,8 @@ void LibraryIndex::ForEach(const std::function<void(const IndexedFile&)>& each,
   while (r.Step()) {
     IndexedFile f;
     f.path = r.Text(0);
+    if (wanted && !wanted(f.path)) continue;
+    if (wanted && !wanted(f.path)) continue;
     f.size = r.Int(1);
     f.mtimeNs = r.Int(2);
     f.id = static_cast<std::uint64_t>(r.Int(3));
@@ -404,9 +411,16 @@ bool LibraryIndex::IdTaken(std::uint64_t id) {
 bool LibraryIndex::Apply(const std::vector<std::string>& gone,
                          const std::vector<IndexedFile>& changed, std::string* failure) {
   std::lock_guard writing(writing_);
+  written_.insert(written_.end(), gone.begin(), gone.end());
+  for (const IndexedFile& f : changed) written_.push_back(f.path);
   if (WriteRows(db_, gone, changed, failure)) return true;
   std::string error;
   return !inMemory_ && ToMemory(&error) && WriteRows(db_, gone, changed, &error);
+}
+
+std::vector<std::string> LibraryIndex::TakeWritten() {
+  std::lock_guard writing(writing_);
+  return std::exchange(written_, {});
 }
 
 bool LibraryIndex::ToMemory(std::string* error) {

@@ -65,8 +65,10 @@ class LibraryIndex {
   std::vector<IndexedRow> Under(const std::string& dir, bool recursive);
   // The links to files inside the library: (path, target).
   std::vector<std::pair<std::string, std::string>> FileLinks();
-  // Every row (below dir, when given) with its tags but the lyric, in path order.
-  void ForEach(const std::function<void(const IndexedFile&)>& each, const std::string& dir = "");
+  // Every row (below dir, when given; of the paths wanted, when given) with its tags but the
+  // lyric, in path order.
+  void ForEach(const std::function<void(const IndexedFile&)>& each, const std::string& dir = "",
+               const std::function<bool(const std::string& path)>& wanted = nullptr);
   // How many files the reader refused; how many rows there are.
   std::int64_t Refused();
   std::int64_t Rows();
@@ -80,6 +82,8 @@ class LibraryIndex {
   bool Apply(const std::vector<std::string>& gone, const std::vector<IndexedFile>& changed,
              std::string* failure);
   bool InMemory() const { return inMemory_; }
+  // The paths Apply removed or wrote since the last call.
+  std::vector<std::string> TakeWritten();
 
   // Up to most songs whose loudness is not known yet, in path order. From any thread.
   std::vector<IndexedRow> Unmeasured(int most);
@@ -101,6 +105,7 @@ class LibraryIndex {
   bool inMemory_ = false;
   std::shared_mutex swap_;  // held shared by Lyric, alone where db_ changes
   std::mutex writing_;      // one transaction at a time on db_, whichever thread writes
+  std::vector<std::string> written_;  // by Apply, under writing_
 };
 
 struct MeasuredGain {

@@ -1,5 +1,6 @@
 #include "library/LoudnessSurvey.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,7 +13,10 @@ namespace lumora::server {
 
 LoudnessSurvey::LoudnessSurvey(LibraryIndex& index, std::string readerProgram)
     : index_(index), reader_(std::move(readerProgram), 1) {
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread([this] {
+    pthread_setname_np(pthread_self(), "loudness");
+    Run();
+  });
 }
 
 LoudnessSurvey::~LoudnessSurvey() {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <mutex>
 #include <regex>
 
 #include "RawHttp.h"
@@ -220,6 +221,28 @@ TEST(LibraryJail, OpensOnlyBeneathTheRootThroughNoLink) {
       EXPECT_EQ(fd >= 0, c.opens) << c.path << (open == &server::WalkBeneath ? " (walk)" : "");
       if (fd >= 0) close(fd);
     }
+}
+
+TEST(HttpServerLimits, TheLogKeepsEachRequestToAShortLineWithoutSecrets) {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  server::HttpServer http(
+      [](const server::HttpRequest&, server::HttpResponse& res) { res.Json(200, "{}"); },
+      [&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+      });
+  std::string error;
+  ASSERT_TRUE(http.Start("127.0.0.1", 0, &error)) << error;
+  const std::string ids = "/song/detail?ids=" + std::string(20000, '1');
+  for (const std::string& target : {ids, std::string("/login?email=a@b.c&md5_password=s3cret")})
+    Exchange(http.Port(), "127.0.0.1",
+             "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_LT(lines[0].size(), 300u);
+  EXPECT_NE(lines[0].find("(19817 more bytes)"), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[1].find("s3cret"), std::string::npos) << lines[1];
 }
 
 TEST(HttpServerLimits, TheReserveIsKeptForNewcomersNotForTheCrowd) {
