@@ -1,4 +1,4 @@
-// On a real X display: the desktop lyrics band takes the pointer only on its drawn text; on its
+// On a real X display: the desktop lyrics window takes the pointer only on its drawn text; on its
 // transparent part the pointer belongs to whatever lies beneath.
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ QString windowUnder(const Xvfb& x, int px, int py) {
   return {};
 }
 
-// A pixel of the band's middle half clearly brighter than its corner: drawn text.
+// A pixel of the window's middle half clearly brighter than its corner: drawn text.
 QPoint glyphOf(const QImage& image) {
   const int ground = qGray(image.pixel(2, 2));
   for (int py = 0; py < image.height(); ++py)
@@ -33,7 +33,7 @@ QPoint glyphOf(const QImage& image) {
   return {-1, -1};
 }
 
-TEST(LyricsBand, PointerPassesThroughTheTransparentPartOnly) {
+TEST(DesktopLyricsPointer, PassesThroughTheTransparentPartOnly) {
   if (!haveTool("Xvfb") || !haveTool("xdotool") || !haveTool("import"))
     GTEST_SKIP() << "Xvfb, xdotool and imagemagick are needed";
   Xvfb x;
@@ -47,43 +47,43 @@ TEST(LyricsBand, PointerPassesThroughTheTransparentPartOnly) {
              {"60", "DejaVu Sans", "60"});
   ASSERT_TRUE(demo.waitForStarted(10000));
 
-  QString band;
+  QString lyrics;
   ASSERT_TRUE(waitFor(
       [&] {
-        band = x.xdotool({"search", "--onlyvisible", "--name", "DizazLyricsWindow"})
+        lyrics = x.xdotool({"search", "--onlyvisible", "--name", "DizazLyricsWindow"})
                    .split('\n', Qt::SkipEmptyParts)
                    .value(0);
-        return !band.isEmpty();
+        return !lyrics.isEmpty();
       },
       60s))
-      << "no lyrics band: " << demo.readAllStandardError().data();
+      << "no desktop lyrics window: " << demo.readAllStandardError().data();
   QRect area;
   ASSERT_TRUE(waitFor(
       [&] {
-        area = x.geometry(band);
+        area = x.geometry(lyrics);
         return area.width() > 100;
       },
       10s))
-      << "the band never took its size";
+      << "the window never took its size";
 
-  // The text is drawn and the input shape set once the band's corner belongs to what lies
+  // The text is drawn and the input shape set once the window's corner belongs to what lies
   // beneath: the root window has the pointer there.
   const QString shot = QString::fromStdString((buildDir() / "screenshots").string());
   QDir().mkpath(shot);
-  EXPECT_TRUE(waitFor([&] { return windowUnder(x, area.x() + 2, area.y() + 2) != band; }, 10s))
-      << "the pointer stays on the band's transparent corner";
+  EXPECT_TRUE(waitFor([&] { return windowUnder(x, area.x() + 2, area.y() + 2) != lyrics; }, 10s))
+      << "the pointer stays on the window's transparent corner";
   QImage image;
   ASSERT_TRUE(waitFor(
       [&] {
-        x.screenshot(shot + "/lyrics-band.png", area);
-        image = QImage(shot + "/lyrics-band.png");
+        x.screenshot(shot + "/desktop-lyrics.png", area);
+        image = QImage(shot + "/desktop-lyrics.png");
         return !image.isNull() && glyphOf(image).x() >= 0;
       },
       10s))
       << "no text drawn";
   const QPoint glyph = glyphOf(image);
-  // A pixel of the text: the band has the pointer.
-  EXPECT_EQ(windowUnder(x, area.x() + glyph.x(), area.y() + glyph.y()), band);
+  // A pixel of the text: the window has the pointer.
+  EXPECT_EQ(windowUnder(x, area.x() + glyph.x(), area.y() + glyph.y()), lyrics);
 
   demo.kill();
   demo.waitForFinished();
