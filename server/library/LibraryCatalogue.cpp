@@ -27,6 +27,13 @@ std::string Stem(const std::string& path) {
 
 std::string AlbumFolderOf(const std::string& path) { return AlbumFolder(FolderOf(path)); }
 
+// root/path in a string of just that size: a big library holds one for each song.
+std::string Beneath(const std::string& root, const std::string& path) {
+  std::string full;
+  full.reserve(root.size() + 1 + path.size());
+  return full.append(root).append(1, '/').append(path);
+}
+
 // The player saves downloads here, inside the music folder it may be serving.
 const std::string kDownloadFolder = "下载音乐";
 
@@ -158,7 +165,7 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
     for (const std::string& name : t.artists)
       s.artists.push_back({StableId("artist:" + name), name});
     s.durationMs = t.durationMs;
-    s.audioFile = realRoot_ + "/" + f.file();
+    s.audioFile = Beneath(realRoot_, f.file());
     s.fileType = std::move(t.extension);
     s.mime = std::move(t.mime);
     const std::size_t at = part->songs.size();
@@ -181,7 +188,7 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
   for (const GroupedAlbum& grouped : GroupAlbums(albumFolder, std::move(tracks))) {
     Album album{StableId("album:" + grouped.key),
                 grouped.title.empty() ? folderName : grouped.title,
-                "专辑", "", "", false, realRoot_ + (albumFolder.empty() ? "" : "/" + albumFolder),
+                "专辑", "", "", false, albumFolder.empty() ? realRoot_ : Beneath(realRoot_, albumFolder),
                 grouped.artist, 0};
     album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
     Playlist playlist{album.playlistId, album.name, "", {}, 0, {}};
