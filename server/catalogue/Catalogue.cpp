@@ -93,7 +93,6 @@ Catalogue::Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, st
     found += part->foundPlaylists.size();
     pool += part->fmPool.size();
   }
-  songCount_ = songs;
   songs_ = IdTable<Song>(songs);
   albums_ = IdTable<Album>(albums);
   fmPool_.reserve(pool);

@@ -116,7 +116,7 @@ class Catalogue {
 
   const std::string& root() const { return root_; }
   const std::vector<std::shared_ptr<const CataloguePart>>& parts() const { return parts_; }
-  std::size_t songCount() const { return songCount_; }
+  std::size_t songCount() const { return songsInOrder_.size(); }
   // The playlists the square lists, part after part.
   const std::vector<const Playlist*>& playlists() const { return listed_; }
   // The songs personal FM draws from, part after part.
@@ -144,7 +144,6 @@ class Catalogue {
   std::vector<const Album*> albumsInOrder_;
   // The parts' search indexes one after another: a search is one pass over each.
   FoldedNames songFields_, titles_, albumNames_, named_;
-  std::size_t songCount_ = 0;
   IdTable<Song> songs_;
   IdTable<Album> albums_;
   IdTable<Playlist> playlists_;

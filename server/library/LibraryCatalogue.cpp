@@ -100,11 +100,17 @@ Catalogue LibraryCatalogue::Update(LibraryIndex& index, const std::vector<std::s
   return Served();
 }
 
+std::vector<std::string> LibraryCatalogue::DownloadFolders() const {
+  // They sort between the download folder and its name with "0" after it ('/' comes before '0').
+  std::vector<std::string> names;
+  for (auto it = folders_.lower_bound(kDownloadFolder);
+       it != folders_.lower_bound(kDownloadFolder + "0"); ++it)
+    if (IsWithin(kDownloadFolder, it->first)) names.push_back(it->first);
+  return names;
+}
+
 void LibraryCatalogue::ReadDownloadsAgain(LibraryIndex& index) {
-  std::vector<std::string> downloads;
-  for (const auto& [name, folder] : folders_)
-    if (!folder.downloads.empty()) downloads.push_back(name);
-  for (const std::string& albumFolder : downloads) ReadAgain(index, albumFolder);
+  for (const std::string& albumFolder : DownloadFolders()) ReadAgain(index, albumFolder);
 }
 
 void LibraryCatalogue::ReadAgain(LibraryIndex& index, const std::string& albumFolder) {
@@ -116,8 +122,8 @@ void LibraryCatalogue::ReadAgain(LibraryIndex& index, const std::string& albumFo
 
 bool LibraryCatalogue::FindCopies() {
   std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> downloads;  // by key, path order
-  for (const auto& [name, folder] : folders_)
-    for (const auto& [key, id] : folder.downloads) downloads[key].push_back(id);
+  for (const std::string& name : DownloadFolders())
+    for (const auto& [key, id] : folders_.at(name).downloads) downloads[key].push_back(id);
   std::unordered_set<std::uint64_t> copies;
   // Most libraries hold no downloads: then the other songs are not looked at.
   if (!downloads.empty()) {

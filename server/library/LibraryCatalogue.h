@@ -46,6 +46,8 @@ class LibraryCatalogue {
   bool FindCopies();
   void ReadAgain(LibraryIndex& index, const std::string& albumFolder);
   void ReadDownloadsAgain(LibraryIndex& index);
+  // The album folders in the player's download folder.
+  std::vector<std::string> DownloadFolders() const;
   Catalogue Served() const;
 
   bool built_ = false;
