@@ -31,20 +31,13 @@ std::uint64_t StableId(const std::string& text) {
 }
 
 void CataloguePart::Index() {
-  // A title is folded once for both its lists, an artist's or album's name once for all its songs.
+  // An artist's name is folded once for all its songs.
   FoldMemo fold;
-  std::unordered_map<std::uint64_t, const Album*> albumOf;
-  for (const Album& album : albums) albumOf.emplace(album.id, &album);
   std::unordered_map<std::string, std::size_t> credited;  // folded name: its place in credits
-  songFields = titles = albumNames = named = {};
   credits.clear();
   for (std::size_t i : fmPool) {
     const Song& s = songs[i];
-    const std::string title = FoldForSearch(s.name);
-    titles.AddFolded(title, i);
-    songFields.AddFolded(title, i);
-    for (const Artist& a : s.artists) {
-      songFields.AddFolded(fold(a.name), i);
+    for (const Artist& a : s.artists)
       for (const std::string& name : CreditedArtists(a.name)) {
         const std::string& folded = fold(name);
         auto [it, fresh] = credited.try_emplace(folded, credits.size());
@@ -52,87 +45,94 @@ void CataloguePart::Index() {
         std::vector<std::uint64_t>& ids = credits[it->second].songs;
         if (ids.empty() || ids.back() != s.id) ids.push_back(s.id);
       }
-    }
-    if (auto album = albumOf.find(s.albumId); album != albumOf.end())
-      songFields.AddFolded(fold(album->second->name), i);
   }
 
   std::unordered_set<std::uint64_t> own;
   for (const Playlist& p : playlists) own.insert(p.id);
-  std::unordered_set<std::uint64_t> ofAlbums;
   std::unordered_map<std::uint64_t, std::size_t> albumPlaylist;
   foundPlaylists.clear();
-  for (std::size_t i = 0; i < albums.size(); ++i) {
-    Album& album = albums[i];
-    albumNames.AddFolded(fold(album.name), i);
-    albumNames.AddFolded(fold(album.artist), i);
+  for (Album& album : albums)
     if (!own.contains(album.playlistId)) {
       album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
       albumPlaylist.emplace(album.id, foundPlaylists.size());
       foundPlaylists.push_back({album.playlistId, album.name, album.coverFile, {}, 0, {}});
     }
-    ofAlbums.insert(album.playlistId);
-  }
   for (std::size_t i : fmPool)
     if (auto it = albumPlaylist.find(songs[i].albumId); it != albumPlaylist.end())
       foundPlaylists[it->second].trackIds.push_back(songs[i].id);
   for (Playlist& p : foundPlaylists)
     p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);
-  for (std::size_t i = 0; i < playlists.size(); ++i)
-    if (!ofAlbums.contains(playlists[i].id)) named.Add(playlists[i].name, i);
-  for (FoldedNames* index : {&songFields, &titles, &albumNames, &named}) index->ShrinkToFit();
+}
+
+CatalogueSegment::CatalogueSegment(std::vector<std::shared_ptr<const CataloguePart>> partsIn)
+    : parts(std::move(partsIn)) {
+  // A title is folded once, an artist's or album's name once for all its songs.
+  FoldMemo fold;
+  std::unordered_map<std::uint64_t, const Album*> albumOf;
+  for (const auto& part : parts) {
+    for (const Album& album : part->albums) {
+      albumOf.emplace(album.id, &album);
+      albumNames.AddFolded(fold(album.name), albums.size());
+      albumNames.AddFolded(fold(album.artist), albums.size());
+      albums.push_back(&album);
+    }
+    std::unordered_set<std::uint64_t> ofAlbums;
+    for (const Album& album : part->albums) ofAlbums.insert(album.playlistId);
+    for (const Playlist& p : part->playlists)
+      if (!ofAlbums.contains(p.id)) {
+        namedNames.Add(p.name, named.size());
+        named.push_back(&p);
+      }
+  }
+  for (const auto& part : parts)
+    for (std::size_t i : part->fmPool) {
+      const Song& s = part->songs[i];
+      songFields.Add(s.name, pool.size());
+      for (const Artist& a : s.artists) songFields.AddFolded(fold(a.name), pool.size());
+      if (auto album = albumOf.find(s.albumId); album != albumOf.end())
+        songFields.AddFolded(fold(album->second->name), pool.size());
+      pool.push_back(&s);
+    }
+  for (FoldedNames* index : {&songFields, &albumNames, &namedNames}) index->ShrinkToFit();
+  pool.shrink_to_fit();
+  albums.shrink_to_fit();
+  named.shrink_to_fit();
 }
 
 Catalogue::Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, std::string root)
-    : parts_(std::move(parts)), root_(std::move(root)) {
-  std::size_t songs = 0, albums = 0, listed = 0, found = 0, pool = 0;
-  for (const auto& part : parts_) {
-    songs += part->songs.size();
-    albums += part->albums.size();
-    listed += part->playlists.size();
-    found += part->foundPlaylists.size();
-    pool += part->fmPool.size();
-  }
-  songs_ = IdTable<Song>(songs);
+    : Catalogue({std::make_shared<const CatalogueSegment>(std::move(parts))}, std::move(root)) {}
+
+Catalogue::Catalogue(std::vector<std::shared_ptr<const CatalogueSegment>> segments,
+                     std::string root)
+    : segments_(std::move(segments)), root_(std::move(root)) {
+  std::size_t albums = 0, listed = 0, found = 0, pool = 0;
+  for (const auto& segment : segments_)
+    for (const auto& part : segment->parts) {
+      songCount_ += part->songs.size();
+      albums += part->albums.size();
+      listed += part->playlists.size();
+      found += part->foundPlaylists.size();
+      pool += part->fmPool.size();
+    }
+  songs_ = IdTable<Song>(songCount_);
   albums_ = IdTable<Album>(albums);
   fmPool_.reserve(pool);
   listed_.reserve(listed);
-  songsInOrder_.reserve(songs);
-  albumsInOrder_.reserve(albums);
-  // The parts' search indexes joined, room made first: they are most of what is copied.
-  auto join = [&](FoldedNames& into, FoldedNames CataloguePart::*index, auto owners) {
-    std::vector<const FoldedNames*> all;
-    all.reserve(parts_.size());
-    for (const auto& part : parts_) all.push_back(&((*part).*index));
-    into.Reserve(all);
-    std::size_t before = 0;
-    for (const auto& part : parts_) {
-      into.Append((*part).*index, before);
-      before += ((*part).*owners).size();
+  for (const auto& segment : segments_) {
+    fmPool_.insert(fmPool_.end(), segment->pool.begin(), segment->pool.end());
+    for (const auto& part : segment->parts) {
+      for (const Song& s : part->songs) songs_.Add(s.id, &s);
+      for (const Album& a : part->albums) albums_.Add(a.id, &a);
+      for (const Playlist& p : part->playlists) listed_.push_back(&p);
     }
-  };
-  join(songFields_, &CataloguePart::songFields, &CataloguePart::songs);
-  join(titles_, &CataloguePart::titles, &CataloguePart::songs);
-  join(albumNames_, &CataloguePart::albumNames, &CataloguePart::albums);
-  join(named_, &CataloguePart::named, &CataloguePart::playlists);
-  for (const auto& part : parts_) {
-    for (const Song& s : part->songs) {
-      songs_.Add(s.id, &s);
-      songsInOrder_.push_back(&s);
-    }
-    for (const Album& a : part->albums) {
-      albums_.Add(a.id, &a);
-      albumsInOrder_.push_back(&a);
-    }
-    for (std::size_t i : part->fmPool) fmPool_.push_back(&part->songs[i]);
-    for (const Playlist& p : part->playlists) listed_.push_back(&p);
   }
   MakeArtistPlaylists();
   playlists_ = IdTable<Playlist>(listed + found + artistPlaylists_.size());
-  for (const auto& part : parts_) {
-    for (const Playlist& p : part->playlists) playlists_.Add(p.id, &p);
-    for (const Playlist& p : part->foundPlaylists) playlists_.Add(p.id, &p);
-  }
+  for (const auto& segment : segments_)
+    for (const auto& part : segment->parts) {
+      for (const Playlist& p : part->playlists) playlists_.Add(p.id, &p);
+      for (const Playlist& p : part->foundPlaylists) playlists_.Add(p.id, &p);
+    }
   for (const Playlist& p : artistPlaylists_) playlists_.Add(p.id, &p);
 }
 
@@ -140,7 +140,8 @@ Catalogue::Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, st
 // the parts' own.
 void Catalogue::MakeArtistPlaylists() {
   std::unordered_map<std::string_view, std::size_t> byName;
-  for (const auto& part : parts_) {
+  for (const auto& segment : segments_)
+    for (const auto& part : segment->parts)
     for (const CataloguePart::Credit& credit : part->credits) {
       auto [it, fresh] = byName.try_emplace(credit.folded, artistPlaylists_.size());
       if (fresh) {
@@ -152,14 +153,15 @@ void Catalogue::MakeArtistPlaylists() {
       std::vector<std::uint64_t>& tracks = artistPlaylists_[it->second].trackIds;
       tracks.insert(tracks.end(), credit.songs.begin(), credit.songs.end());
     }
-  }
   for (Playlist& p : artistPlaylists_)
     p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);
 }
 
 std::vector<const Song*> Catalogue::FindSongs(const std::string& text) const {
+  const std::string folded = FoldForSearch(text);
   std::vector<const Song*> found;
-  for (std::size_t i : songFields_.Find(FoldForSearch(text))) found.push_back(songsInOrder_[i]);
+  for (const auto& segment : segments_)
+    for (std::size_t i : segment->songFields.Find(folded)) found.push_back(segment->pool[i]);
   return found;
 }
 
@@ -173,9 +175,13 @@ SearchFind Catalogue::Search(const std::string& text) const {
            std::make_pair(artistNames_[b] != folded, artistPlaylists_[a].trackIds.size());
   });
   for (std::size_t i : artists) find.artists.push_back(&artistPlaylists_[i]);
-  for (std::size_t i : albumNames_.Find(folded))
-    if (const Playlist* p = FindPlaylist(albumsInOrder_[i]->playlistId)) find.albums.push_back(p);
-  for (std::size_t i : named_.Find(folded)) find.named.push_back(listed_[i]);
+  for (const auto& segment : segments_) {
+    for (std::size_t i : segment->albumNames.Find(folded))
+      if (const Playlist* p = FindPlaylist(segment->albums[i]->playlistId))
+        find.albums.push_back(p);
+    for (std::size_t i : segment->namedNames.Find(folded))
+      find.named.push_back(segment->named[i]);
+  }
   find.titles = TitlesPlaylist(text);
   std::stable_sort(find.named.begin(), find.named.end(), [](const Playlist* a, const Playlist* b) {
     return a->playCount > b->playCount;
@@ -186,7 +192,9 @@ SearchFind Catalogue::Search(const std::string& text) const {
 Playlist Catalogue::TitlesPlaylist(const std::string& text) const {
   const std::string folded = FoldForSearch(text);
   Playlist titles{StableId("playlist:titles:" + folded), "歌曲：" + text, "", {}, 0, {}};
-  for (std::size_t i : titles_.Find(folded)) titles.trackIds.push_back(songsInOrder_[i]->id);
+  for (const auto& segment : segments_)
+    for (std::size_t i : segment->songFields.FindInFirstNames(folded))
+      titles.trackIds.push_back(segment->pool[i]->id);
   titles.playCount = static_cast<std::int64_t>(titles.trackIds.size() * 1000);
   return titles;
 }

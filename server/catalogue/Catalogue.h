@@ -81,7 +81,7 @@ struct CataloguePart {
   // Songs personal FM draws from, and that a search finds (indexes into songs).
   std::vector<std::size_t> fmPool;
 
-  // Makes a playlist for each album without its own, and the search indexes; call after
+  // Makes a playlist for each album without its own, and the artists' credits; call after
   // filling the vectors.
   void Index();
 
@@ -95,10 +95,24 @@ struct CataloguePart {
     std::vector<std::uint64_t> songs;
   };
   std::vector<Credit> credits;
-  FoldedNames songFields;  // fmPool's songs: title, artists, album
-  FoldedNames titles;      // fmPool's songs: title
+};
+
+// Parts one after another with their names folded into one search index each, so that a search
+// is a pass per segment rather than per part; the next catalogue shares every segment whose parts
+// it keeps. A library's catalogue cuts its parts into segments of a few hundred songs.
+struct CatalogueSegment {
+  explicit CatalogueSegment(std::vector<std::shared_ptr<const CataloguePart>> parts);
+  CatalogueSegment(const CatalogueSegment&) = delete;
+  CatalogueSegment& operator=(const CatalogueSegment&) = delete;
+
+  const std::vector<std::shared_ptr<const CataloguePart>> parts;
+  // The owners of each index's names, in the parts' order.
+  std::vector<const Song*> pool;       // the parts' fmPool songs
+  std::vector<const Album*> albums;    // every album
+  std::vector<const Playlist*> named;  // the listed playlists that are no album's
+  FoldedNames songFields;  // pool: title first, then artists, album
   FoldedNames albumNames;  // albums: title, artist
-  FoldedNames named;       // the playlists that are no album's
+  FoldedNames namedNames;  // named
 };
 
 class Catalogue {
@@ -107,6 +121,8 @@ class Catalogue {
   // root: a library's real path: its files are served only from beneath it, and its songs'
   // lyrics and pictures come from the library (Library::Lyric, Library::Cover). Empty for the
   // generated catalogues, whose files the server made itself.
+  Catalogue(std::vector<std::shared_ptr<const CatalogueSegment>> segments, std::string root);
+  // One segment of these parts.
   Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, std::string root);
   // Its lookups point into itself: moved, never copied.
   Catalogue(Catalogue&&) = default;
@@ -115,8 +131,10 @@ class Catalogue {
   Catalogue& operator=(const Catalogue&) = delete;
 
   const std::string& root() const { return root_; }
-  const std::vector<std::shared_ptr<const CataloguePart>>& parts() const { return parts_; }
-  std::size_t songCount() const { return songsInOrder_.size(); }
+  const std::vector<std::shared_ptr<const CatalogueSegment>>& segments() const {
+    return segments_;
+  }
+  std::size_t songCount() const { return songCount_; }
   // The playlists the square lists, part after part.
   const std::vector<const Playlist*>& playlists() const { return listed_; }
   // The songs personal FM draws from, part after part.
@@ -135,15 +153,11 @@ class Catalogue {
  private:
   void MakeArtistPlaylists();
 
-  std::vector<std::shared_ptr<const CataloguePart>> parts_;
+  std::vector<std::shared_ptr<const CatalogueSegment>> segments_;
   std::string root_;
+  std::size_t songCount_ = 0;
   std::vector<const Playlist*> listed_;
   std::vector<const Song*> fmPool_;
-  // Every part's songs and albums one after another, as the search indexes count them.
-  std::vector<const Song*> songsInOrder_;
-  std::vector<const Album*> albumsInOrder_;
-  // The parts' search indexes one after another: a search is one pass over each.
-  FoldedNames songFields_, titles_, albumNames_, named_;
   IdTable<Song> songs_;
   IdTable<Album> albums_;
   IdTable<Playlist> playlists_;

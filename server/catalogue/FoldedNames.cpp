@@ -39,32 +39,13 @@ void FoldedNames::AddFolded(std::string_view folded, std::size_t owner) {
                ' ');
 }
 
-void FoldedNames::Append(const FoldedNames& other, std::size_t ownerOffset) {
-  const auto base = static_cast<std::uint32_t>(text_.size());
-  const auto offset = static_cast<std::uint32_t>(ownerOffset);
-  text_ += other.text_;
-  for (std::uint32_t at : other.startAt_) startAt_.push_back(base + at);
-  for (std::uint32_t owner : other.owners_) owners_.push_back(owner + offset);
-}
-
 void FoldedNames::ShrinkToFit() {
   text_.shrink_to_fit();
   startAt_.shrink_to_fit();
   owners_.shrink_to_fit();
 }
 
-void FoldedNames::Reserve(const std::vector<const FoldedNames*>& others) {
-  std::size_t bytes = text_.size(), names = owners_.size();
-  for (const FoldedNames* other : others) {
-    bytes += other->text_.size();
-    names += other->owners_.size();
-  }
-  text_.reserve(bytes);
-  startAt_.reserve(names);
-  owners_.reserve(names);
-}
-
-std::vector<std::size_t> FoldedNames::Find(std::string_view folded) const {
+std::vector<std::size_t> FoldedNames::Find(std::string_view folded, bool firstNamesOnly) const {
   std::vector<std::size_t> found;
   if (folded.find('\n') != std::string_view::npos) return found;
   std::size_t from = 0;
@@ -78,9 +59,11 @@ std::vector<std::size_t> FoldedNames::Find(std::string_view folded) const {
     std::size_t name = static_cast<std::size_t>(
         std::upper_bound(startAt_.begin(), startAt_.end(), at) - startAt_.begin());
     name = name == 0 ? 0 : name - 1;
-    found.push_back(owners_[name]);
+    const std::uint32_t owner = owners_[name];
+    // The first name found is the first that holds it: a later one means the first did not.
+    if (!firstNamesOnly || name == 0 || owners_[name - 1] != owner) found.push_back(owner);
     // On past the rest of this owner's names.
-    while (name < owners_.size() && owners_[name] == found.back()) ++name;
+    while (name < owners_.size() && owners_[name] == owner) ++name;
     if (name == owners_.size()) break;
     from = startAt_[name];
   }

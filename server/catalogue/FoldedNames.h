@@ -31,17 +31,19 @@ class FoldedNames {
   void Add(std::string_view name, std::size_t owner) { AddFolded(FoldForSearch(name), owner); }
   // The same for a name already folded.
   void AddFolded(std::string_view folded, std::size_t owner);
-  // Every name of other after these, each owner moved up by ownerOffset.
-  void Append(const FoldedNames& other, std::size_t ownerOffset);
   // No room left to grow: for names that stay as they are.
   void ShrinkToFit();
-  // Room for the names of others, to be appended.
-  void Reserve(const std::vector<const FoldedNames*>& others);
   // The owners of the names that hold folded (FoldForSearch's text), each once, in the order
   // they were added. All of them for the empty text.
-  std::vector<std::size_t> Find(std::string_view folded) const;
+  std::vector<std::size_t> Find(std::string_view folded) const { return Find(folded, false); }
+  // The same, counting only each owner's first name (a song's title, not its artists').
+  std::vector<std::size_t> FindInFirstNames(std::string_view folded) const {
+    return Find(folded, true);
+  }
 
  private:
+  std::vector<std::size_t> Find(std::string_view folded, bool firstNamesOnly) const;
+
   // Each name after a '\n' (a line break inside a name is a space), so that no match runs
   // across two names.
   std::string text_;

@@ -56,6 +56,9 @@ std::uint64_t CopyKey(const IndexedFile& f, const std::string& rootName) {
   return StableId(text);
 }
 
+// What a part counts for in a segment: its songs, and a little for itself.
+std::size_t Weight(const CataloguePart& part) { return part.songs.size() + 1; }
+
 void AddGenre(Playlist& p, const std::string& genre) {
   if (IsCategory(genre) && genre != "全部" &&
       std::find(p.categories.begin(), p.categories.end(), genre) == p.categories.end())
@@ -71,6 +74,8 @@ Catalogue LibraryCatalogue::Build(const std::string& realRoot, LibraryIndex& ind
   rootName_ = ReadableName(Leaf(realRoot));
   links_ = links;
   folders_.clear();
+  segments_.clear();
+  touched_.clear();
   copies_.clear();
   // Rows come in path order, so the rows of an album folder all come before the first row
   // outside it: only the album folders still open (each within the one before) are in memory.
@@ -184,6 +189,7 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
     part->fmPool.push_back(at);
     part->songs.push_back(std::move(s));
   }
+  Touched(albumFolder);
   if (made.downloads.empty() && made.shows.empty()) {
     folders_.erase(albumFolder);
     return;
@@ -243,11 +249,66 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
   folders_[albumFolder] = std::move(made);
 }
 
-Catalogue LibraryCatalogue::Served() const {
-  std::vector<std::shared_ptr<const CataloguePart>> parts;
-  parts.reserve(folders_.size());
-  for (const auto& [name, folder] : folders_) parts.push_back(folder.part);
-  return Catalogue(std::move(parts), realRoot_);
+void LibraryCatalogue::Touched(const std::string& albumFolder) {
+  // Without segments every part is cut anew.
+  if (segments_.empty()) return;
+  auto holder = segments_.upper_bound(albumFolder);
+  if (holder != segments_.begin()) --holder;
+  touched_.insert(holder->first);
+}
+
+void LibraryCatalogue::CutAgain() {
+  if (segments_.empty()) Cut(folders_.begin(), folders_.end());
+  auto songs = [](Folders::const_iterator from, Folders::const_iterator to) {
+    std::size_t n = 0;
+    for (; from != to; ++from) n += Weight(*from->second.part);
+    return n;
+  };
+  auto partsOf = [&](auto segment) {
+    return segment == segments_.end() ? folders_.end() : folders_.lower_bound(segment->first);
+  };
+  while (!touched_.empty()) {
+    auto segment = segments_.find(*touched_.begin());
+    touched_.erase(touched_.begin());
+    auto next = std::next(segment);
+    const auto first = segment == segments_.begin() ? folders_.begin() : partsOf(segment);
+    while (next != segments_.end() && songs(first, partsOf(next)) < segmentSongs_ / 4) {
+      touched_.erase(next->first);
+      next = segments_.erase(next);
+    }
+    const auto last = partsOf(next);
+    segments_.erase(segment);
+    Cut(first, last);
+  }
+}
+
+void LibraryCatalogue::Cut(Folders::const_iterator first, Folders::const_iterator last) {
+  std::vector<std::pair<std::string, std::vector<std::shared_ptr<const CataloguePart>>>> cut;
+  std::size_t songs = 0;
+  for (auto it = first; it != last; ++it) {
+    if (cut.empty() || songs >= segmentSongs_) {
+      cut.emplace_back(it->first, 0);
+      songs = 0;
+    }
+    cut.back().second.push_back(it->second.part);
+    songs += Weight(*it->second.part);
+  }
+  // What is left at the end joins the segment before when small.
+  if (cut.size() > 1 && songs < segmentSongs_ / 4) {
+    auto& before = cut[cut.size() - 2].second;
+    before.insert(before.end(), cut.back().second.begin(), cut.back().second.end());
+    cut.pop_back();
+  }
+  for (auto& [key, parts] : cut)
+    segments_[key] = std::make_shared<const CatalogueSegment>(std::move(parts));
+}
+
+Catalogue LibraryCatalogue::Served() {
+  CutAgain();
+  std::vector<std::shared_ptr<const CatalogueSegment>> segments;
+  segments.reserve(segments_.size());
+  for (const auto& [key, segment] : segments_) segments.push_back(segment);
+  return Catalogue(std::move(segments), realRoot_);
 }
 
 }  // namespace lumora::server

@@ -2,9 +2,12 @@
 // The catalogue of a user's library, made from its saved index: albums by their tags, one
 // playlist per album and one per folder. It is made of a part per album folder (an album folder
 // and its disc folders), kept between changes: a change reads again and rebuilds only the album
-// folders of the files it wrote or removed, and the next catalogue shares every other part.
+// folders of the files it wrote or removed, and the next catalogue shares every other part. The
+// parts are cut into segments of about segmentSongs songs, each with its search indexes: a change
+// folds again the names of the segments it touched, and the next catalogue shares the others.
 #include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -24,6 +27,7 @@ namespace lumora::server {
 // library into it is listed once, where it was.
 class LibraryCatalogue {
  public:
+  explicit LibraryCatalogue(std::size_t segmentSongs = 512) : segmentSongs_(segmentSongs) {}
   // Builds every part from the index.
   Catalogue Build(const std::string& realRoot, LibraryIndex& index,
                   const std::vector<FolderLink>& links);
@@ -41,19 +45,30 @@ class LibraryCatalogue {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> downloads;
     std::vector<std::uint64_t> shows;
   };
+  using Folders = std::map<std::string, Folder>;
   void Make(const std::string& albumFolder, std::vector<IndexedFile> rows);
+  // The segment that holds albumFolder's part, or would, is cut again at the next Served.
+  void Touched(const std::string& albumFolder);
+  // The touched segments cut again, a small one with the next.
+  void CutAgain();
+  // Segments of the parts from first to last.
+  void Cut(Folders::const_iterator first, Folders::const_iterator last);
   // The downloads that copy another song, or an earlier download; true when they changed.
   bool FindCopies();
   void ReadAgain(LibraryIndex& index, const std::string& albumFolder);
   void ReadDownloadsAgain(LibraryIndex& index);
   // The album folders in the player's download folder.
   std::vector<std::string> DownloadFolders() const;
-  Catalogue Served() const;
+  Catalogue Served();
 
   bool built_ = false;
   std::string realRoot_, rootName_;
   std::vector<FolderLink> links_;
-  std::map<std::string, Folder> folders_;  // by album folder, below the root
+  const std::size_t segmentSongs_;
+  Folders folders_;  // by album folder, below the root
+  // By the first album folder they hold; the first also holds any folder before it.
+  std::map<std::string, std::shared_ptr<const CatalogueSegment>> segments_;
+  std::set<std::string> touched_;  // of segments_
   std::unordered_set<std::uint64_t> copies_;
 };
 

@@ -211,29 +211,38 @@ TEST(CatalogueSearch, FindsSongsThroughItsNamesIndex) {
        {"Morning Light", "晨光序曲", "Night\nLight", "light", "Twilight", "Lighthouse"}) {
     part->songs.emplace_back();
     part->songs.back().name = name;
+    part->songs.back().id = part->songs.size();
   }
+  part->songs[1].artists = {{1, "Light Orchestra"}};
+  part->songs[4].artists = {{2, "Orchestra Morning"}};
   part->fmPool = {4, 3, 2, 1, 0};  // searched in fmPool's order
   part->Index();
   const server::Catalogue cat({part}, "");
-  auto found = [&](const char* text) {
-    std::vector<std::size_t> at;
-    for (const server::Song* s : cat.FindSongs(text)) at.push_back(s - part->songs.data());
-    return at;
-  };
+  auto at = [&](const server::Song* s) { return static_cast<std::size_t>(s - part->songs.data()); };
   struct Case {
     const char* what;
     const char* text;
-    std::vector<std::size_t> found;
+    std::vector<std::size_t> found, byTitle;
   } cases[] = {
-      {"any case of ASCII, in fmPool's order", "LIGHT", {4, 3, 2, 0}},
-      {"a match at a name's very start and end", "twilight", {4}},
-      {"a name in Chinese, by part of it", "光序", {1}},
-      {"two matches in one name count once", "i", {4, 3, 2, 0}},
-      {"never across two names", "lightlight", {}},
-      {"never across a name's line break", "night\nlight", {}},
-      {"nothing found", "dusk", {}},
+      {"any case of ASCII, in fmPool's order; a title, not an artist", "LIGHT", {4, 3, 2, 1, 0},
+       {4, 3, 2, 0}},
+      {"a match at a name's very start and end", "twilight", {4}, {4}},
+      {"a name in Chinese, by part of it", "光序", {1}, {1}},
+      {"two matches in one name count once", "i", {4, 3, 2, 1, 0}, {4, 3, 2, 0}},
+      {"only an artist", "orchestra", {4, 1}, {}},
+      {"an artist before a later song's title", "morning", {4, 0}, {0}},
+      {"never across two names", "lightlight", {}, {}},
+      {"never across a name's line break", "night\nlight", {}, {}},
+      {"nothing found", "dusk", {}, {}},
   };
-  for (const Case& c : cases) EXPECT_EQ(found(c.text), c.found) << c.what;
+  for (const Case& c : cases) {
+    std::vector<std::size_t> found, byTitle;
+    for (const server::Song* s : cat.FindSongs(c.text)) found.push_back(at(s));
+    for (std::uint64_t id : cat.TitlesPlaylist(c.text).trackIds)
+      byTitle.push_back(at(cat.FindSong(id)));
+    EXPECT_EQ(found, c.found) << c.what;
+    EXPECT_EQ(byTitle, c.byTitle) << c.what;
+  }
 }
 
 TEST(AlbumGrouping, DiscFoldersAreToldFromOtherFolders) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <random>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,7 +66,17 @@ std::vector<std::string> Served(const Catalogue& cat) {
   const SearchFind all = cat.Search("");
   for (const Playlist* p : all.artists) lines.push_back("artist " + tracks(*p));
   for (const Playlist* p : all.albums) lines.push_back("album " + tracks(*p));
+  for (const Playlist* p : all.named) lines.push_back("named " + tracks(*p));
+  for (const Song* s : cat.FindSongs("n")) lines.push_back("found " + std::to_string(s->id));
+  lines.push_back("titles " + tracks(cat.TitlesPlaylist("t")));
   return lines;
+}
+
+std::vector<std::shared_ptr<const CataloguePart>> Parts(const Catalogue& cat) {
+  std::vector<std::shared_ptr<const CataloguePart>> parts;
+  for (const auto& segment : cat.segments())
+    parts.insert(parts.end(), segment->parts.begin(), segment->parts.end());
+  return parts;
 }
 
 TEST(LibraryCatalogue, AChangeServesWhatAWholeBuildServesAndRebuildsOnlyWhatItTouched) {
@@ -93,6 +105,8 @@ TEST(LibraryCatalogue, AChangeServesWhatAWholeBuildServesAndRebuildsOnlyWhatItTo
       {"an artist's only song deleted", {"loose.mp3"}, {}, 0},
       {"a new artist's first song", {}, {Row("D/New/01.mp3", 13, "N", "Fay", "New")}, 1},
   };
+  // One segment, and segments of a few songs each: a change cuts the segments it touched again.
+  for (const std::size_t segmentSongs : {512, 3})
   for (const Case& c : cases) {
     test::TempDir dir;
     LibraryIndex index;
@@ -100,7 +114,7 @@ TEST(LibraryCatalogue, AChangeServesWhatAWholeBuildServesAndRebuildsOnlyWhatItTo
     const std::string root = dir.path().string();
     ASSERT_TRUE(index.Open(dir.file("index.db"), root, root, &error)) << error;
     ASSERT_TRUE(index.Apply({}, Library(), &error)) << error;
-    LibraryCatalogue catalogue;
+    LibraryCatalogue catalogue(segmentSongs);
     const Catalogue before = catalogue.Build(root, index, links);
     index.TakeWritten();
     EXPECT_FALSE(before.FindSong(8)) << "a download of a song here is listed once";
@@ -110,12 +124,83 @@ TEST(LibraryCatalogue, AChangeServesWhatAWholeBuildServesAndRebuildsOnlyWhatItTo
     ASSERT_TRUE(index.Apply(c.gone, c.written, &error)) << error;
     const Catalogue after = catalogue.Update(index, index.TakeWritten());
     EXPECT_EQ(Served(after), Served(LibraryCatalogue().Build(root, index, links))) << c.what;
-    const std::size_t rebuilt = std::count_if(
-        after.parts().begin(), after.parts().end(), [&](const auto& part) {
-          return std::find(before.parts().begin(), before.parts().end(), part) ==
-                 before.parts().end();
-        });
+    const auto was = Parts(before), is = Parts(after);
+    const std::size_t rebuilt = std::count_if(is.begin(), is.end(), [&](const auto& part) {
+      return std::find(was.begin(), was.end(), part) == was.end();
+    });
     EXPECT_EQ(rebuilt, c.rebuilt) << c.what;
+  }
+}
+
+// Random changes over many album folders, cut into small segments: each change serves what a whole
+// build serves and makes only a few segments anew, and segments stay near their size.
+TEST(LibraryCatalogue, SegmentsStayNearTheirSizeThroughChurn) {
+  test::TempDir dir;
+  LibraryIndex index;
+  std::string error;
+  const std::string root = dir.path().string();
+  ASSERT_TRUE(index.Open(dir.file("index.db"), root, root, &error)) << error;
+  std::mt19937 random(46);
+  std::map<std::string, int> folders;  // album folder: its songs
+  std::uint64_t nextId = 1;
+  auto addSong = [&](const std::string& folder, std::vector<IndexedFile>& written) {
+    const int n = ++folders[folder];
+    const std::uint64_t id = nextId++;
+    written.push_back(Row(folder + "/" + std::to_string(n) + ".mp3", id, "T" + std::to_string(id),
+                          "Artist " + folder.substr(0, 1), folder));
+  };
+  std::vector<IndexedFile> written;
+  for (int i = 0; i < 60; ++i)
+    for (int n = 1 + i % 3; n > 0; --n) addSong(std::string(1, 'a' + i % 26) + std::to_string(i), written);
+  ASSERT_TRUE(index.Apply({}, written, &error)) << error;
+  constexpr std::size_t kSegmentSongs = 12;
+  LibraryCatalogue catalogue(kSegmentSongs);
+  auto before = std::make_shared<Catalogue>(catalogue.Build(root, index, {}));
+  index.TakeWritten();
+  for (int step = 0; step < 80; ++step) {
+    std::vector<std::string> gone;
+    written.clear();
+    auto some = std::next(folders.begin(), static_cast<long>(random() % folders.size()));
+    switch (random() % 4) {
+      case 0:  // an album folder moved in
+        for (int n = 1 + step % 4; n > 0; --n) addSong("new" + std::to_string(step), written);
+        break;
+      case 1:  // an album folder deleted
+        for (int n = 1; n <= some->second; ++n)
+          gone.push_back(some->first + "/" + std::to_string(n) + ".mp3");
+        folders.erase(some);
+        break;
+      case 2:  // a song added
+        addSong(some->first, written);
+        break;
+      default:  // a song deleted
+        gone.push_back(some->first + "/" + std::to_string(some->second) + ".mp3");
+        if (--some->second == 0) folders.erase(some);
+    }
+    ASSERT_TRUE(index.Apply(gone, written, &error)) << error;
+    auto after = std::make_shared<Catalogue>(catalogue.Update(index, index.TakeWritten()));
+    ASSERT_EQ(Served(*after), Served(LibraryCatalogue().Build(root, index, {}))) << step;
+    const auto& was = before->segments();
+    const auto& is = after->segments();
+    EXPECT_LE(std::count_if(is.begin(), is.end(),
+                            [&](const auto& segment) {
+                              return std::find(was.begin(), was.end(), segment) == was.end();
+                            }),
+              3)
+        << step;
+    std::size_t biggest = 0;  // part, counted as a segment counts it
+    for (const auto& part : Parts(*after)) biggest = std::max(biggest, part->songs.size() + 1);
+    for (std::size_t i = 0; i < is.size(); ++i) {
+      std::size_t songs = 0;
+      for (const auto& part : is[i]->parts) songs += part->songs.size() + 1;
+      // Below a quarter only the last; above, by one album folder at most and what was left too
+      // small to stand alone.
+      if (i + 1 < is.size()) {
+        EXPECT_GE(songs, kSegmentSongs / 4) << step;
+      }
+      EXPECT_LE(songs, kSegmentSongs + biggest + kSegmentSongs / 4) << step;
+    }
+    before = after;
   }
 }
 
