@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -184,7 +185,9 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
   }
   out.stopped = out.stopped || out.rootUnreadable;
   if (out.stopped) return out;
-  std::vector<IndexedRow> work, fresh;  // changed files first, then fresh ones (id 0)
+  // Changed files first, then fresh ones (id 0); a batch leaves the front, so that what a long
+  // scan has read no longer takes room while its catalogue grows.
+  std::deque<IndexedRow> work, fresh;
   for (auto& [path, stamp] : found) {
     auto row = known.find(path);
     if (row == known.end()) {
@@ -201,8 +204,7 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
     known.erase(row);
   }
   found.clear();
-  work.insert(work.end(), std::make_move_iterator(fresh.begin()),
-              std::make_move_iterator(fresh.end()));
+  for (IndexedRow& f : fresh) work.push_back(std::move(f));
   fresh = {};
   out.filesRead = static_cast<int>(work.size());
 
@@ -216,15 +218,18 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
   }
   // Read and written in batches: a scan cut short keeps what it read, and the next one goes on
   // from there.
-  std::set<std::uint64_t> used;
-  for (std::size_t from = 0; from < work.size(); from += kScanBatch) {
-    std::vector<IndexedFile> batch(std::min(work.size(), from + kScanBatch) - from);
-    for (std::size_t i = 0; i < batch.size(); ++i)
-      static_cast<IndexedRow&>(batch[i]) = std::move(work[from + i]);
+  while (!work.empty()) {
+    std::vector<IndexedFile> batch(std::min(work.size(), kScanBatch));
+    for (IndexedFile& f : batch) {
+      static_cast<IndexedRow&>(f) = std::move(work.front());
+      work.pop_front();
+    }
     ReadFiles(realRoot, batch, stopAsked, readers);
     out.stopped = stopAsked();
     if (out.stopped) return out;
     std::vector<std::string> moved;
+    // Ids of earlier batches are in the index by now.
+    std::set<std::uint64_t> used;
     for (IndexedFile& f : batch) {
       if (f.id) continue;
       auto was = f.fingerprint ? vanished.find(f.fingerprint) : vanished.end();
