@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <set>
@@ -37,36 +38,65 @@ bool FolderWatch::Add(const std::string& realRoot, const std::string& folder) {
   if (inotify_ < 0) return true;  // the caller knows: watching() is false
   if (limit_ >= 0 && folders_.size() >= static_cast<std::size_t>(limit_)) {
     // A folder watched already (moved, or walked again) takes no watch of its own.
-    const bool known = std::any_of(folders_.begin(), folders_.end(),
-                                   [&](const auto& f) { return f.second == folder; });
-    if (!known) return false;
+    auto named = byName_.lower_bound({folder, INT_MIN});
+    if (named == byName_.end() || named->first != folder) return false;
   }
   const std::string path = folder.empty() ? realRoot : realRoot + "/" + folder;
   // A folder moved inside the library keeps its watch, now under its new name.
   const int wd = inotify_add_watch(inotify_, path.c_str(), kMask);
-  if (wd >= 0) folders_[wd] = folder;
+  if (wd >= 0) Name(wd, folder);
   return wd >= 0 || errno != ENOSPC;
+}
+
+void FolderWatch::Name(int wd, const std::string& folder) {
+  auto [it, fresh] = folders_.try_emplace(wd, folder);
+  if (!fresh) {
+    byName_.erase({it->second, wd});
+    it->second = folder;
+  }
+  byName_.insert({folder, wd});
+}
+
+void FolderWatch::Forget(int wd) {
+  auto it = folders_.find(wd);
+  if (it == folders_.end()) return;
+  byName_.erase({it->second, wd});
+  folders_.erase(it);
 }
 
 void FolderWatch::Prune(const std::vector<ScanArea>& areas,
                         const std::vector<std::string>& folders) {
   const std::set<std::string> found(folders.begin(), folders.end());
-  for (auto it = folders_.begin(); it != folders_.end();) {
-    const bool scanned = std::any_of(areas.begin(), areas.end(), [&](const ScanArea& a) {
-      return a.recursive && a.Holds(it->second);
-    });
-    if (scanned && !found.count(it->second)) {
-      inotify_rm_watch(inotify_, it->first);
-      it = folders_.erase(it);
-    } else {
-      ++it;
+  std::vector<int> gone;
+  // Only the folders within the areas are looked at: a change in one folder of a big library
+  // costs what that folder holds.
+  auto within = [&](const std::string& from, const std::string& to) {
+    for (auto it = byName_.lower_bound({from, INT_MIN});
+         it != byName_.end() && (to.empty() ? it->first == from : it->first < to); ++it)
+      if (!found.count(it->first)) gone.push_back(it->second);
+  };
+  for (const ScanArea& a : areas) {
+    if (!a.recursive) continue;
+    if (a.dir.empty()) {
+      for (const auto& [name, wd] : byName_)
+        if (!found.count(name)) gone.push_back(wd);
+      continue;
     }
+    within(a.dir, "");
+    // Below it: between "dir/" and "dir0" ('0' comes right after '/').
+    within(a.dir + "/", a.dir + "0");
   }
+  for (int wd : gone)
+    if (folders_.count(wd)) {
+      inotify_rm_watch(inotify_, wd);
+      Forget(wd);
+    }
 }
 
 void FolderWatch::Clear() {
   for (const auto& [wd, folder] : folders_) inotify_rm_watch(inotify_, wd);
   folders_.clear();
+  byName_.clear();
 }
 
 bool FolderWatch::Wait(int timeoutMs, Events& events) {
@@ -91,7 +121,7 @@ bool FolderWatch::Wait(int timeoutMs, Events& events) {
       if (folder == folders_.end()) continue;
       const std::string dir = folder->second;
       if (e->mask & IN_IGNORED) {
-        folders_.erase(folder);
+        Forget(e->wd);
         continue;
       }
       if (e->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {

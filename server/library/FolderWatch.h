@@ -2,7 +2,9 @@
 // Watches the folders of a library with inotify and turns what happened in them into the areas a
 // rescan must look at: a folder whose files changed, or a whole folder that came or went.
 #include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "library/LibraryScan.h"
@@ -48,7 +50,12 @@ class FolderWatch {
   int inotify_ = -1;
   std::string failure_;
   int wake_ = -1;
+  // A watched folder's name changes, the watch is renamed: both lists say so.
+  void Name(int wd, const std::string& folder);
+  void Forget(int wd);
+
   std::map<int, std::string> folders_;  // watch -> folder below the root
+  std::set<std::pair<std::string, int>> byName_;  // the same by folder, for a folder's subtree
   int limit_ = -1;
 };
 
