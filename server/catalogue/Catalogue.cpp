@@ -1,6 +1,7 @@
 #include "catalogue/Catalogue.h"
 
 #include <algorithm>
+#include <set>
 #include <unordered_set>
 #include <utility>
 
@@ -84,6 +85,13 @@ CatalogueSegment::CatalogueSegment(std::vector<std::shared_ptr<const CataloguePa
         named.push_back(&p);
       }
   }
+  for (std::uint32_t p = 0; p < parts.size(); ++p) {
+    songCount += parts[p]->songs.size();
+    for (std::uint32_t c = 0; c < parts[p]->credits.size(); ++c)
+      credited.push_back({parts[p]->credits[c].folded, p, c});
+  }
+  std::stable_sort(credited.begin(), credited.end(),
+                   [](const Credited& a, const Credited& b) { return a.folded < b.folded; });
   for (const auto& part : parts)
     for (std::size_t i : part->fmPool) {
       const Song& s = part->songs[i];
@@ -97,64 +105,74 @@ CatalogueSegment::CatalogueSegment(std::vector<std::shared_ptr<const CataloguePa
   pool.shrink_to_fit();
   albums.shrink_to_fit();
   named.shrink_to_fit();
+  credited.shrink_to_fit();
 }
 
 Catalogue::Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, std::string root)
     : Catalogue({std::make_shared<const CatalogueSegment>(std::move(parts))}, std::move(root)) {}
 
-Catalogue::Catalogue(std::vector<std::shared_ptr<const CatalogueSegment>> segments,
-                     std::string root)
+Catalogue::Catalogue(Segments segments, std::string root, const Catalogue* before)
     : segments_(std::move(segments)), root_(std::move(root)) {
-  std::size_t albums = 0, listed = 0, found = 0, pool = 0;
-  for (const auto& segment : segments_)
-    for (const auto& part : segment->parts) {
-      songCount_ += part->songs.size();
-      albums += part->albums.size();
-      listed += part->playlists.size();
-      found += part->foundPlaylists.size();
-      pool += part->fmPool.size();
-    }
-  songs_ = IdTable<Song>(songCount_);
-  albums_ = IdTable<Album>(albums);
-  fmPool_.reserve(pool);
-  listed_.reserve(listed);
+  std::size_t listed = 0;
   for (const auto& segment : segments_) {
-    fmPool_.insert(fmPool_.end(), segment->pool.begin(), segment->pool.end());
-    for (const auto& part : segment->parts) {
-      for (const Song& s : part->songs) songs_.Add(s.id, &s);
-      for (const Album& a : part->albums) albums_.Add(a.id, &a);
-      for (const Playlist& p : part->playlists) listed_.push_back(&p);
-    }
+    songCount_ += segment->songCount;
+    for (const auto& part : segment->parts) listed += part->playlists.size();
   }
-  MakeArtistPlaylists();
-  playlists_ = IdTable<Playlist>(listed + found + artistPlaylists_.size());
-  for (const auto& segment : segments_)
-    for (const auto& part : segment->parts) {
-      for (const Playlist& p : part->playlists) playlists_.Add(p.id, &p);
-      for (const Playlist& p : part->foundPlaylists) playlists_.Add(p.id, &p);
-    }
-  for (const Playlist& p : artistPlaylists_) playlists_.Add(p.id, &p);
-}
-
-// One playlist per artist credited in any part, named as first credited; the folded names are
-// the parts' own.
-void Catalogue::MakeArtistPlaylists() {
-  std::unordered_map<std::string_view, std::size_t> byName;
+  listed_.reserve(listed);
   for (const auto& segment : segments_)
     for (const auto& part : segment->parts)
-    for (const CataloguePart::Credit& credit : part->credits) {
-      auto [it, fresh] = byName.try_emplace(credit.folded, artistPlaylists_.size());
-      if (fresh) {
-        artistPlaylists_.push_back({StableId("playlist:artist:" + credit.folded),
-                                    "歌手：" + credit.name, "", {}, 0, {}});
-        artists_.AddFolded(credit.folded, it->second);
-        artistNames_.push_back(credit.folded);
-      }
-      std::vector<std::uint64_t>& tracks = artistPlaylists_[it->second].trackIds;
-      tracks.insert(tracks.end(), credit.songs.begin(), credit.songs.end());
-    }
-  for (Playlist& p : artistPlaylists_)
-    p.playCount = static_cast<std::int64_t>(p.trackIds.size() * 1000 + p.id % 997);
+      for (const Playlist& p : part->playlists) listed_.push_back(&p);
+
+  // The parts this one has and before had not, and those it no longer has: only the segments
+  // not shared are looked into.
+  std::vector<const CataloguePart*> added, gone;
+  {
+    std::unordered_set<const CatalogueSegment*> had, has;
+    if (before)
+      for (const auto& segment : before->segments_) had.insert(segment.get());
+    for (const auto& segment : segments_) has.insert(segment.get());
+    std::unordered_set<const CataloguePart*> oldParts, newParts;
+    if (before)
+      for (const auto& segment : before->segments_)
+        if (!has.contains(segment.get()))
+          for (const auto& part : segment->parts) oldParts.insert(part.get());
+    for (const auto& segment : segments_)
+      if (!had.contains(segment.get()))
+        for (const auto& part : segment->parts) {
+          newParts.insert(part.get());
+          if (!oldParts.contains(part.get())) added.push_back(part.get());
+        }
+    for (const CataloguePart* part : oldParts)
+      if (!newParts.contains(part)) gone.push_back(part);
+  }
+  std::vector<IdShards<Song>::Entry> songsGone, songsAdded;
+  std::vector<IdShards<Album>::Entry> albumsGone, albumsAdded;
+  std::vector<IdShards<Playlist>::Entry> playlistsGone, playlistsAdded;
+  std::set<std::string> artists;  // whose songs changed
+  auto take = [&](const CataloguePart* part, auto& songs, auto& albums, auto& playlists) {
+    for (const Song& s : part->songs) songs.push_back({s.id, &s});
+    for (const Album& a : part->albums) albums.push_back({a.id, &a});
+    for (const Playlist& p : part->playlists) playlists.push_back({p.id, &p});
+    for (const Playlist& p : part->foundPlaylists) playlists.push_back({p.id, &p});
+    if (before)
+      for (const CataloguePart::Credit& credit : part->credits) artists.insert(credit.folded);
+  };
+  for (const CataloguePart* part : gone) take(part, songsGone, albumsGone, playlistsGone);
+  for (const CataloguePart* part : added) take(part, songsAdded, albumsAdded, playlistsAdded);
+  artists_.Change(before ? &before->artists_ : nullptr, segments_, artists, playlistsGone,
+                  playlistsAdded);
+  const Catalogue none;
+  const Catalogue& was = before ? *before : none;
+  songs_.Change(was.songs_, std::move(songsGone), std::move(songsAdded));
+  albums_.Change(was.albums_, std::move(albumsGone), std::move(albumsAdded));
+  playlists_.Change(was.playlists_, std::move(playlistsGone), std::move(playlistsAdded));
+}
+
+std::vector<const Song*> Catalogue::fmPool() const {
+  std::vector<const Song*> pool;
+  for (const auto& segment : segments_)
+    pool.insert(pool.end(), segment->pool.begin(), segment->pool.end());
+  return pool;
 }
 
 std::vector<const Song*> Catalogue::FindSongs(const std::string& text) const {
@@ -168,13 +186,7 @@ std::vector<const Song*> Catalogue::FindSongs(const std::string& text) const {
 SearchFind Catalogue::Search(const std::string& text) const {
   const std::string folded = FoldForSearch(text);
   SearchFind find;
-  // An artist of exactly that name first, then the artists of more songs.
-  std::vector<std::size_t> artists = artists_.Find(folded);
-  std::stable_sort(artists.begin(), artists.end(), [&](std::size_t a, std::size_t b) {
-    return std::make_pair(artistNames_[a] != folded, artistPlaylists_[b].trackIds.size()) <
-           std::make_pair(artistNames_[b] != folded, artistPlaylists_[a].trackIds.size());
-  });
-  for (std::size_t i : artists) find.artists.push_back(&artistPlaylists_[i]);
+  find.artists = artists_.Find(folded);
   for (const auto& segment : segments_) {
     for (std::size_t i : segment->albumNames.Find(folded))
       if (const Playlist* p = FindPlaylist(segment->albums[i]->playlistId))

@@ -6,11 +6,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "catalogue/ArtistPlaylists.h"
 #include "catalogue/FoldedNames.h"
-#include "catalogue/IdTable.h"
+#include "catalogue/IdShards.h"
 
 namespace lumora::server {
 
@@ -113,6 +115,14 @@ struct CatalogueSegment {
   FoldedNames songFields;  // pool: title first, then artists, album
   FoldedNames albumNames;  // albums: title, artist
   FoldedNames namedNames;  // named
+  // Where each artist is credited: a part and its credit, by folded name, then in the parts'
+  // order.
+  struct Credited {
+    std::string_view folded;
+    std::uint32_t part, credit;
+  };
+  std::vector<Credited> credited;
+  std::size_t songCount = 0;
 };
 
 class Catalogue {
@@ -121,7 +131,9 @@ class Catalogue {
   // root: a library's real path: its files are served only from beneath it, and its songs'
   // lyrics and pictures come from the library (Library::Lyric, Library::Cover). Empty for the
   // generated catalogues, whose files the server made itself.
-  Catalogue(std::vector<std::shared_ptr<const CatalogueSegment>> segments, std::string root);
+  // before: the catalogue this one follows, whose lookups it shares where their segments' parts
+  // are the same; null: none.
+  Catalogue(Segments segments, std::string root, const Catalogue* before = nullptr);
   // One segment of these parts.
   Catalogue(std::vector<std::shared_ptr<const CataloguePart>> parts, std::string root);
   // Its lookups point into itself: moved, never copied.
@@ -131,14 +143,12 @@ class Catalogue {
   Catalogue& operator=(const Catalogue&) = delete;
 
   const std::string& root() const { return root_; }
-  const std::vector<std::shared_ptr<const CatalogueSegment>>& segments() const {
-    return segments_;
-  }
+  const Segments& segments() const { return segments_; }
   std::size_t songCount() const { return songCount_; }
   // The playlists the square lists, part after part.
   const std::vector<const Playlist*>& playlists() const { return listed_; }
-  // The songs personal FM draws from, part after part.
-  const std::vector<const Song*>& fmPool() const { return fmPool_; }
+  // The songs personal FM draws from, part after part (gathered when asked).
+  std::vector<const Song*> fmPool() const;
 
   const Song* FindSong(std::uint64_t id) const;
   const Album* FindAlbum(std::uint64_t id) const;
@@ -151,21 +161,14 @@ class Catalogue {
   Playlist TitlesPlaylist(const std::string& text) const;
 
  private:
-  void MakeArtistPlaylists();
-
-  std::vector<std::shared_ptr<const CatalogueSegment>> segments_;
+  Segments segments_;
   std::string root_;
   std::size_t songCount_ = 0;
   std::vector<const Playlist*> listed_;
-  std::vector<const Song*> fmPool_;
-  IdTable<Song> songs_;
-  IdTable<Album> albums_;
-  IdTable<Playlist> playlists_;
-  // One playlist per artist credited on fmPool's songs, with all their songs; only a search
-  // finds them.
-  std::vector<Playlist> artistPlaylists_;
-  std::vector<std::string> artistNames_;  // folded, as artists_ holds them
-  FoldedNames artists_;
+  IdShards<Song> songs_;
+  IdShards<Album> albums_;
+  IdShards<Playlist> playlists_;  // the artists' too
+  ArtistPlaylists artists_;
 };
 
 // The catalogue being served. A request takes the current one and answers from it to the end,

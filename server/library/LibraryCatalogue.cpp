@@ -67,8 +67,9 @@ void AddGenre(Playlist& p, const std::string& genre) {
 
 }  // namespace
 
-Catalogue LibraryCatalogue::Build(const std::string& realRoot, LibraryIndex& index,
-                                  const std::vector<FolderLink>& links) {
+std::shared_ptr<const Catalogue> LibraryCatalogue::Build(const std::string& realRoot,
+                                                         LibraryIndex& index,
+                                                         const std::vector<FolderLink>& links) {
   built_ = true;
   realRoot_ = realRoot;
   rootName_ = ReadableName(Leaf(realRoot));
@@ -76,6 +77,7 @@ Catalogue LibraryCatalogue::Build(const std::string& realRoot, LibraryIndex& ind
   folders_.clear();
   segments_.clear();
   touched_.clear();
+  last_.reset();
   copies_.clear();
   // Rows come in path order, so the rows of an album folder all come before the first row
   // outside it: only the album folders still open (each within the one before) are in memory.
@@ -96,7 +98,8 @@ Catalogue LibraryCatalogue::Build(const std::string& realRoot, LibraryIndex& ind
   return Served();
 }
 
-Catalogue LibraryCatalogue::Update(LibraryIndex& index, const std::vector<std::string>& paths) {
+std::shared_ptr<const Catalogue> LibraryCatalogue::Update(LibraryIndex& index,
+                                                          const std::vector<std::string>& paths) {
   std::set<std::string> touched;
   for (const std::string& path : paths) touched.insert(AlbumFolderOf(path));
   for (const std::string& albumFolder : touched) ReadAgain(index, albumFolder);
@@ -303,12 +306,13 @@ void LibraryCatalogue::Cut(Folders::const_iterator first, Folders::const_iterato
     segments_[key] = std::make_shared<const CatalogueSegment>(std::move(parts));
 }
 
-Catalogue LibraryCatalogue::Served() {
+std::shared_ptr<const Catalogue> LibraryCatalogue::Served() {
   CutAgain();
-  std::vector<std::shared_ptr<const CatalogueSegment>> segments;
+  Segments segments;
   segments.reserve(segments_.size());
   for (const auto& [key, segment] : segments_) segments.push_back(segment);
-  return Catalogue(std::move(segments), realRoot_);
+  last_ = std::make_shared<const Catalogue>(std::move(segments), realRoot_, last_.get());
+  return last_;
 }
 
 }  // namespace lumora::server

@@ -29,11 +29,12 @@ class LibraryCatalogue {
  public:
   explicit LibraryCatalogue(std::size_t segmentSongs = 512) : segmentSongs_(segmentSongs) {}
   // Builds every part from the index.
-  Catalogue Build(const std::string& realRoot, LibraryIndex& index,
-                  const std::vector<FolderLink>& links);
+  std::shared_ptr<const Catalogue> Build(const std::string& realRoot, LibraryIndex& index,
+                                         const std::vector<FolderLink>& links);
   // After a Build: the files at paths (below the root) were written or removed; their album
   // folders are read again.
-  Catalogue Update(LibraryIndex& index, const std::vector<std::string>& paths);
+  std::shared_ptr<const Catalogue> Update(LibraryIndex& index,
+                                          const std::vector<std::string>& paths);
   // Whether Build has made it for the library at realRoot.
   bool BuiltFor(const std::string& realRoot) const { return built_ && realRoot == realRoot_; }
 
@@ -59,7 +60,8 @@ class LibraryCatalogue {
   void ReadDownloadsAgain(LibraryIndex& index);
   // The album folders in the player's download folder.
   std::vector<std::string> DownloadFolders() const;
-  Catalogue Served();
+  // The next catalogue, sharing what it can with the last one made.
+  std::shared_ptr<const Catalogue> Served();
 
   bool built_ = false;
   std::string realRoot_, rootName_;
@@ -69,6 +71,7 @@ class LibraryCatalogue {
   // By the first album folder they hold; the first also holds any folder before it.
   std::map<std::string, std::shared_ptr<const CatalogueSegment>> segments_;
   std::set<std::string> touched_;  // of segments_
+  std::shared_ptr<const Catalogue> last_;
   std::unordered_set<std::uint64_t> copies_;
 };
 
