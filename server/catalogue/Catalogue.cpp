@@ -95,13 +95,14 @@ CatalogueSegment::CatalogueSegment(std::vector<std::shared_ptr<const CataloguePa
   for (const auto& part : parts)
     for (std::size_t i : part->fmPool) {
       const Song& s = part->songs[i];
-      songFields.Add(s.name, pool.size());
+      titles.Add(s.name, pool.size());
       for (const Artist& a : s.artists) songFields.AddFolded(fold(a.name), pool.size());
       if (auto album = albumOf.find(s.albumId); album != albumOf.end())
         songFields.AddFolded(fold(album->second->name), pool.size());
       pool.push_back(&s);
     }
-  for (FoldedNames* index : {&songFields, &albumNames, &namedNames}) index->ShrinkToFit();
+  for (FoldedNames* index : {&titles, &songFields, &albumNames, &namedNames})
+    index->ShrinkToFit();
   pool.shrink_to_fit();
   albums.shrink_to_fit();
   named.shrink_to_fit();
@@ -178,8 +179,15 @@ std::vector<const Song*> Catalogue::fmPool() const {
 std::vector<const Song*> Catalogue::FindSongs(const std::string& text) const {
   const std::string folded = FoldForSearch(text);
   std::vector<const Song*> found;
-  for (const auto& segment : segments_)
-    for (std::size_t i : segment->songFields.Find(folded)) found.push_back(segment->pool[i]);
+  for (const auto& segment : segments_) {
+    // Both lists of owners ascend: merged, they are in the pool's order, each once.
+    const std::vector<std::size_t> byTitle = segment->titles.Find(folded),
+                                   byOther = segment->songFields.Find(folded);
+    std::vector<std::size_t> both;
+    std::set_union(byTitle.begin(), byTitle.end(), byOther.begin(), byOther.end(),
+                   std::back_inserter(both));
+    for (std::size_t i : both) found.push_back(segment->pool[i]);
+  }
   return found;
 }
 
@@ -205,7 +213,7 @@ Playlist Catalogue::TitlesPlaylist(const std::string& text) const {
   const std::string folded = FoldForSearch(text);
   Playlist titles{StableId("playlist:titles:" + folded), "歌曲：" + text, "", {}, 0, {}};
   for (const auto& segment : segments_)
-    for (std::size_t i : segment->songFields.FindInFirstNames(folded))
+    for (std::size_t i : segment->titles.Find(folded))
       titles.trackIds.push_back(segment->pool[i]->id);
   titles.playCount = static_cast<std::int64_t>(titles.trackIds.size() * 1000);
   return titles;

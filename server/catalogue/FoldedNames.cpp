@@ -45,7 +45,7 @@ void FoldedNames::ShrinkToFit() {
   owners_.shrink_to_fit();
 }
 
-std::vector<std::size_t> FoldedNames::Find(std::string_view folded, bool firstNamesOnly) const {
+std::vector<std::size_t> FoldedNames::Find(std::string_view folded) const {
   std::vector<std::size_t> found;
   if (folded.find('\n') != std::string_view::npos) return found;
   std::size_t from = 0;
@@ -59,11 +59,9 @@ std::vector<std::size_t> FoldedNames::Find(std::string_view folded, bool firstNa
     std::size_t name = static_cast<std::size_t>(
         std::upper_bound(startAt_.begin(), startAt_.end(), at) - startAt_.begin());
     name = name == 0 ? 0 : name - 1;
-    const std::uint32_t owner = owners_[name];
-    // The first name found is the first that holds it: a later one means the first did not.
-    if (!firstNamesOnly || name == 0 || owners_[name - 1] != owner) found.push_back(owner);
+    found.push_back(owners_[name]);
     // On past the rest of this owner's names.
-    while (name < owners_.size() && owners_[name] == owner) ++name;
+    while (name < owners_.size() && owners_[name] == found.back()) ++name;
     if (name == owners_.size()) break;
     from = startAt_[name];
   }

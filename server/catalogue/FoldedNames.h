@@ -35,15 +35,9 @@ class FoldedNames {
   void ShrinkToFit();
   // The owners of the names that hold folded (FoldForSearch's text), each once, in the order
   // they were added. All of them for the empty text.
-  std::vector<std::size_t> Find(std::string_view folded) const { return Find(folded, false); }
-  // The same, counting only each owner's first name (a song's title, not its artists').
-  std::vector<std::size_t> FindInFirstNames(std::string_view folded) const {
-    return Find(folded, true);
-  }
+  std::vector<std::size_t> Find(std::string_view folded) const;
 
  private:
-  std::vector<std::size_t> Find(std::string_view folded, bool firstNamesOnly) const;
-
   // Each name after a '\n' (a line break inside a name is a space), so that no match runs
   // across two names.
   std::string text_;
