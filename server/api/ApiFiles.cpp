@@ -51,8 +51,8 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
     const std::size_t dot = p.rfind('.');
     const auto id = dot == std::string::npos ? std::nullopt : IdInPath(p, "/audio/", p.substr(dot));
     const Song* s = id ? cat.FindSong(*id) : nullptr;
-    if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
-    res.contentType = s->mime;
+    if (!s || p.substr(dot + 1) != s->format->extension) return Error(res, 404, "歌曲不存在");
+    res.contentType = s->format->mime;
     res.file = s->audioFile;
     res.fileRoot = cat.root();
     if (fault) res.fault = fault->audio;

@@ -11,6 +11,7 @@
 
 #include "catalogue/FoldedNames.h"
 #include "catalogue/IdTable.h"
+#include "catalogue/SongFormat.h"
 
 namespace lumora::server {
 
@@ -41,9 +42,7 @@ struct Song {
   std::uint64_t albumId = 0;
   std::int64_t durationMs = 0;
   std::string audioFile;
-  std::string fileType = "mp3";     // the audio route's extension and /song/url's "type"
-  std::string mime = "audio/mpeg";  // the audio route's content type
-  std::string lyric;                // LRC or plain text; empty = no lyric
+  const SongFormat* format = &kMp3Format;
   bool membersOnly = false;
 };
 
@@ -80,6 +79,8 @@ struct CataloguePart {
   std::vector<Playlist> playlists;  // the square lists these
   // Songs personal FM draws from, and that a search finds (indexes into songs).
   std::vector<std::size_t> fmPool;
+  // A generated song's lyric (LRC or plain text) by its id; a library's come from Library::Lyric.
+  std::unordered_map<std::uint64_t, std::string> lyrics;
 
   // Makes a playlist for each album without its own, and the search indexes; call after
   // filling the vectors.
@@ -125,6 +126,8 @@ class Catalogue {
   const Song* FindSong(std::uint64_t id) const;
   const Album* FindAlbum(std::uint64_t id) const;
   const Playlist* FindPlaylist(std::uint64_t id) const;
+  // A generated song's lyric; empty: none.
+  std::string GeneratedLyric(std::uint64_t songId) const;
   // Searches fold case and accents (FoldForSearch) and find any part of a name.
   // The songs of fmPool whose title, artist or album holds text, in fmPool's order.
   std::vector<const Song*> FindSongs(const std::string& text) const;

@@ -204,7 +204,7 @@ Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
     s.albumId = r.albumId;
     s.durationMs = static_cast<std::int64_t>(PlanSeconds(r.plan) * 1000);
     s.audioFile = AudioPath(dir, r.audioOf ? r.audioOf : r.id);
-    s.lyric = std::move(r.lyric);
+    if (!r.lyric.empty()) part->lyrics.emplace(r.id, std::move(r.lyric));
     s.membersOnly = r.membersOnly;
     if (r.inFm) part->fmPool.push_back(part->songs.size());
     part->songs.push_back(std::move(s));

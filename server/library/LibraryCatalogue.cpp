@@ -172,8 +172,7 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
       s.artists.push_back({StableId("artist:" + name), name});
     s.durationMs = t.durationMs;
     s.audioFile = Beneath(realRoot_, f.file());
-    s.fileType = std::move(t.extension);
-    s.mime = std::move(t.mime);
+    s.format = SongFormat::Of(t.extension, t.mime);
     const std::size_t at = part->songs.size();
     tracks.push_back({at, folder, Leaf(f.path), std::move(t.album), std::move(t.albumArtist),
                       t.artists.empty() ? std::string() : std::move(t.artists.front()), t.disc,
