@@ -203,7 +203,7 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
   found.clear();
   work.insert(work.end(), std::make_move_iterator(fresh.begin()),
               std::make_move_iterator(fresh.end()));
-  fresh = {};
+  fresh = std::vector<IndexedRow>();  // its room freed now, not at the end: "= {}" would keep it
   out.filesRead = static_cast<int>(work.size());
 
   // What is left in known vanished; a fresh file with the fingerprint of one of them is that
