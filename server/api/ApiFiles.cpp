@@ -32,8 +32,8 @@ std::string ApiServer::CoverFile(const std::string& assetsDir) { return assetsDi
 // The album's picture from its song's file or that song's folder, or its own file; the shared
 // cover when it has none (or no album).
 void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
-  if (a && !a->coverSongFile.empty() && options_.library) {
-    if (auto picture = options_.library->Cover(cat.root(), *a)) {
+  if (a && a->coverSongId && options_.library) {
+    if (auto picture = options_.library->Cover(cat, *a)) {
       res.contentType = picture->mime;
       res.body = picture->bytes;
       return;

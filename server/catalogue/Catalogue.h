@@ -26,8 +26,8 @@ struct Album {
   std::string type;       // "专辑", "EP"...
   std::string coverFile;  // a picture on disk; empty: none
   // A library song whose embedded picture (when coverEmbedded), else its folder's picture file,
-  // is the cover, read when asked.
-  std::string coverSongFile;
+  // is the cover, read when asked; 0: none.
+  std::uint64_t coverSongId = 0;
   bool coverEmbedded = false;
   // A library album's folder: above its disc folders, its picture may be there.
   std::string folder;

@@ -195,7 +195,7 @@ Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
   auto part = std::make_shared<CataloguePart>();
   for (RecipeAlbum& a : recipe.albums)
     part->albums.push_back(
-        {a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), "", false, "", "", 0});
+        {a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), 0, false, "", "", 0});
   for (RecipeSong& r : recipe.songs) {
     Song s;
     s.id = r.id;

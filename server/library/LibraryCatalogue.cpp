@@ -193,7 +193,7 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
   for (const GroupedAlbum& grouped : GroupAlbums(albumFolder, std::move(tracks))) {
     Album album{StableId("album:" + grouped.key),
                 grouped.title.empty() ? folderName : grouped.title,
-                "专辑", "", "", false, albumFolder.empty() ? realRoot_ : Beneath(realRoot_, albumFolder),
+                "专辑", "", 0, false, albumFolder.empty() ? realRoot_ : Beneath(realRoot_, albumFolder),
                 grouped.artist, 0};
     album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
     Playlist playlist{album.playlistId, album.name, "", {}, 0, {}};
@@ -201,14 +201,14 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
       songs[song].albumId = album.id;
       playlist.trackIds.push_back(songs[song].id);
       AddGenre(playlist, genres[song]);
-      if (album.coverSongFile.empty() && pictured[song]) {
-        album.coverSongFile = songs[song].audioFile;
+      if (!album.coverSongId && pictured[song]) {
+        album.coverSongId = songs[song].id;
         album.coverEmbedded = true;
       }
     }
     // Without an embedded picture: the first song's folder, else the album's folder, may hold
     // one (looked for when asked).
-    if (album.coverSongFile.empty()) album.coverSongFile = songs[grouped.songs.front()].audioFile;
+    if (!album.coverSongId) album.coverSongId = songs[grouped.songs.front()].id;
     part->albums.push_back(std::move(album));
     part->playlists.push_back(std::move(playlist));
   }
