@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <set>
 #include <thread>
@@ -184,7 +185,10 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
   }
   out.stopped = out.stopped || out.rootUnreadable;
   if (out.stopped) return out;
-  std::vector<IndexedRow> work, fresh;  // changed files first, then fresh ones (id 0)
+  // Changed files first, then fresh ones (id 0); each batch's rows leave work as it is read, and
+  // their room with them.
+  std::deque<IndexedRow> work;
+  std::vector<IndexedRow> fresh;
   for (auto& [path, stamp] : found) {
     auto row = known.find(path);
     if (row == known.end()) {
@@ -217,10 +221,12 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
   // Read and written in batches: a scan cut short keeps what it read, and the next one goes on
   // from there.
   std::set<std::uint64_t> used;
-  for (std::size_t from = 0; from < work.size(); from += kScanBatch) {
-    std::vector<IndexedFile> batch(std::min(work.size(), from + kScanBatch) - from);
-    for (std::size_t i = 0; i < batch.size(); ++i)
-      static_cast<IndexedRow&>(batch[i]) = std::move(work[from + i]);
+  while (!work.empty()) {
+    std::vector<IndexedFile> batch(std::min(work.size(), kScanBatch));
+    for (IndexedFile& f : batch) {
+      static_cast<IndexedRow&>(f) = std::move(work.front());
+      work.pop_front();
+    }
     ReadFiles(realRoot, batch, stopAsked, readers);
     out.stopped = stopAsked();
     if (out.stopped) return out;
