@@ -32,8 +32,8 @@ std::string ApiServer::CoverFile(const std::string& assetsDir) { return assetsDi
 // The album's picture from its song's file or that song's folder, or its own file; the shared
 // cover when it has none (or no album).
 void ApiServer::SendAlbumCover(const Catalogue& cat, HttpResponse& res, const Album* a) {
-  if (a && !a->coverSongFile.empty() && options_.library) {
-    if (auto picture = options_.library->Cover(cat.root(), *a)) {
+  if (a && a->coverSongId && options_.library) {
+    if (auto picture = options_.library->Cover(cat, *a)) {
       res.contentType = picture->mime;
       res.body = picture->bytes;
       return;
@@ -51,8 +51,8 @@ void ApiServer::StaticFile(const Catalogue& cat, const HttpRequest& req, HttpRes
     const std::size_t dot = p.rfind('.');
     const auto id = dot == std::string::npos ? std::nullopt : IdInPath(p, "/audio/", p.substr(dot));
     const Song* s = id ? cat.FindSong(*id) : nullptr;
-    if (!s || p.substr(dot + 1) != s->fileType) return Error(res, 404, "歌曲不存在");
-    res.contentType = s->mime;
+    if (!s || p.substr(dot + 1) != s->format->extension) return Error(res, 404, "歌曲不存在");
+    res.contentType = s->format->mime;
     res.file = s->audioFile;
     res.fileRoot = cat.root();
     if (fault) res.fault = fault->audio;

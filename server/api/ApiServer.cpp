@@ -380,9 +380,9 @@ void ApiServer::SongUrl(const Catalogue& cat, const HttpRequest& req, HttpRespon
       std::int64_t fileBr =
           s->durationMs > 0 ? static_cast<std::int64_t>(size) * 8000 / s->durationMs / 1000 * 1000
                             : 128000;
-      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->fileType) +
+      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->format->extension) +
               ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
-              ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->fileType) +
+              ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->format->extension) +
               ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") +
               (cat.root().empty() || !options_.library ? ""
                                                      : GainMembers(options_.library->Gain(*s))) +
@@ -399,8 +399,9 @@ void ApiServer::Lyric(const Catalogue& cat, const HttpRequest& req, HttpResponse
   if (!id) return;
   const Song* s = cat.FindSong(*id);
   if (!s) return Error(res, 404, "歌曲不存在");
-  const std::string lyric =
-      cat.root().empty() || !options_.library ? s->lyric : options_.library->Lyric(cat.root(), *s);
+  const std::string lyric = cat.root().empty() || !options_.library
+                                ? cat.GeneratedLyric(s->id)
+                                : options_.library->Lyric(cat.root(), *s);
   if (lyric.empty()) return Answer(res, 200, "{\"nolyric\":true,\"code\":200}");
   // The player cuts the lyric out between ,"lyric":" and "},"klyric": so the lrc
   // object keeps lyric as its last member, directly followed by klyric.

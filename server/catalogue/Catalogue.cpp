@@ -225,4 +225,11 @@ const Album* Catalogue::FindAlbum(std::uint64_t id) const { return albums_.Find(
 
 const Playlist* Catalogue::FindPlaylist(std::uint64_t id) const { return playlists_.Find(id); }
 
+std::string Catalogue::GeneratedLyric(std::uint64_t songId) const {
+  for (const auto& segment : segments_)
+    for (const auto& part : segment->parts)
+      if (auto it = part->lyrics.find(songId); it != part->lyrics.end()) return it->second;
+  return "";
+}
+
 }  // namespace lumora::server

@@ -13,6 +13,7 @@
 #include "catalogue/ArtistPlaylists.h"
 #include "catalogue/FoldedNames.h"
 #include "catalogue/IdShards.h"
+#include "catalogue/SongFormat.h"
 
 namespace lumora::server {
 
@@ -27,8 +28,8 @@ struct Album {
   std::string type;       // "专辑", "EP"...
   std::string coverFile;  // a picture on disk; empty: none
   // A library song whose embedded picture (when coverEmbedded), else its folder's picture file,
-  // is the cover, read when asked.
-  std::string coverSongFile;
+  // is the cover, read when asked; 0: none.
+  std::uint64_t coverSongId = 0;
   bool coverEmbedded = false;
   // A library album's folder: above its disc folders, its picture may be there.
   std::string folder;
@@ -43,9 +44,7 @@ struct Song {
   std::uint64_t albumId = 0;
   std::int64_t durationMs = 0;
   std::string audioFile;
-  std::string fileType = "mp3";     // the audio route's extension and /song/url's "type"
-  std::string mime = "audio/mpeg";  // the audio route's content type
-  std::string lyric;                // LRC or plain text; empty = no lyric
+  const SongFormat* format = &kMp3Format;
   bool membersOnly = false;
 };
 
@@ -82,6 +81,8 @@ struct CataloguePart {
   std::vector<Playlist> playlists;  // the square lists these
   // Songs personal FM draws from, and that a search finds (indexes into songs).
   std::vector<std::size_t> fmPool;
+  // A generated song's lyric (LRC or plain text) by its id; a library's come from Library::Lyric.
+  std::unordered_map<std::uint64_t, std::string> lyrics;
 
   // Makes a playlist for each album without its own, and the artists' credits; call after
   // filling the vectors.
@@ -154,6 +155,8 @@ class Catalogue {
   const Song* FindSong(std::uint64_t id) const;
   const Album* FindAlbum(std::uint64_t id) const;
   const Playlist* FindPlaylist(std::uint64_t id) const;
+  // A generated song's lyric; empty: none.
+  std::string GeneratedLyric(std::uint64_t songId) const;
   // Searches fold case and accents (FoldForSearch) and find any part of a name.
   // The songs of fmPool whose title, artist or album holds text, in fmPool's order.
   std::vector<const Song*> FindSongs(const std::string& text) const;

@@ -195,7 +195,7 @@ Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
   auto part = std::make_shared<CataloguePart>();
   for (RecipeAlbum& a : recipe.albums)
     part->albums.push_back(
-        {a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), "", false, "", "", 0});
+        {a.id, std::move(a.name), std::move(a.type), AlbumCoverPath(dir, a.id), 0, false, "", "", 0});
   for (RecipeSong& r : recipe.songs) {
     Song s;
     s.id = r.id;
@@ -204,7 +204,7 @@ Catalogue BuildCatalogue(CatalogueRecipe recipe, const std::string& dir) {
     s.albumId = r.albumId;
     s.durationMs = static_cast<std::int64_t>(PlanSeconds(r.plan) * 1000);
     s.audioFile = AudioPath(dir, r.audioOf ? r.audioOf : r.id);
-    s.lyric = std::move(r.lyric);
+    if (!r.lyric.empty()) part->lyrics.emplace(r.id, std::move(r.lyric));
     s.membersOnly = r.membersOnly;
     if (r.inFm) part->fmPool.push_back(part->songs.size());
     part->songs.push_back(std::move(s));

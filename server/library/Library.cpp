@@ -319,8 +319,10 @@ std::string Library::Lyric(const std::string& root, const Song& song) {
   return "";
 }
 
-std::shared_ptr<const Picture> Library::Cover(const std::string& root, const Album& album) {
-  return covers_.Get(root, album.coverSongFile, album.coverEmbedded, album.folder);
+std::shared_ptr<const Picture> Library::Cover(const Catalogue& cat, const Album& album) {
+  const Song* song = cat.FindSong(album.coverSongId);
+  if (!song) return nullptr;
+  return covers_.Get(cat.root(), song->audioFile, album.coverEmbedded, album.folder);
 }
 
 }  // namespace lumora::server

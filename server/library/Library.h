@@ -57,8 +57,8 @@ class Library {
   // A song's loudness, from its tags or measured after the scan; nullopt while it is not known.
   // From any thread.
   std::optional<ReplayGain> Gain(const Song& song) { return index_.Gain(song.id); }
-  // An album's cover (CoverCache). From any thread.
-  std::shared_ptr<const Picture> Cover(const std::string& root, const Album& album);
+  // An album of cat's cover (CoverCache). From any thread.
+  std::shared_ptr<const Picture> Cover(const Catalogue& cat, const Album& album);
 
   static constexpr int kQuietMs = 300;
   static constexpr int kGatherMs = 1000;

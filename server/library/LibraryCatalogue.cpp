@@ -180,8 +180,7 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
       s.artists.push_back({StableId("artist:" + name), name});
     s.durationMs = t.durationMs;
     s.audioFile = Beneath(realRoot_, f.file());
-    s.fileType = std::move(t.extension);
-    s.mime = std::move(t.mime);
+    s.format = SongFormat::Of(t.extension, t.mime);
     const std::size_t at = part->songs.size();
     tracks.push_back({at, folder, Leaf(f.path), std::move(t.album), std::move(t.albumArtist),
                       t.artists.empty() ? std::string() : std::move(t.artists.front()), t.disc,
@@ -203,7 +202,7 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
   for (const GroupedAlbum& grouped : GroupAlbums(albumFolder, std::move(tracks))) {
     Album album{StableId("album:" + grouped.key),
                 grouped.title.empty() ? folderName : grouped.title,
-                "专辑", "", "", false, albumFolder.empty() ? realRoot_ : Beneath(realRoot_, albumFolder),
+                "专辑", "", 0, false, albumFolder.empty() ? realRoot_ : Beneath(realRoot_, albumFolder),
                 grouped.artist, 0};
     album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
     Playlist playlist{album.playlistId, album.name, "", {}, 0, {}};
@@ -211,14 +210,14 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
       songs[song].albumId = album.id;
       playlist.trackIds.push_back(songs[song].id);
       AddGenre(playlist, genres[song]);
-      if (album.coverSongFile.empty() && pictured[song]) {
-        album.coverSongFile = songs[song].audioFile;
+      if (!album.coverSongId && pictured[song]) {
+        album.coverSongId = songs[song].id;
         album.coverEmbedded = true;
       }
     }
     // Without an embedded picture: the first song's folder, else the album's folder, may hold
     // one (looked for when asked).
-    if (album.coverSongFile.empty()) album.coverSongFile = songs[grouped.songs.front()].audioFile;
+    if (!album.coverSongId) album.coverSongId = songs[grouped.songs.front()].id;
     part->albums.push_back(std::move(album));
     part->playlists.push_back(std::move(playlist));
   }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <deque>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <set>
 #include <thread>
@@ -205,7 +206,7 @@ ScanOutcome ScanAreas(const std::string& realRoot, LibraryIndex& index,
   }
   found.clear();
   for (IndexedRow& f : fresh) work.push_back(std::move(f));
-  fresh = {};
+  fresh = std::deque<IndexedRow>();  // its room freed now, not at the end: "= {}" would keep it
   out.filesRead = static_cast<int>(work.size());
 
   // What is left in known vanished; a fresh file with the fingerprint of one of them is that

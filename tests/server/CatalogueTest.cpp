@@ -132,8 +132,28 @@ TEST(TestCatalogue, KeepsTheFixturesTheTestsUse) {
   EXPECT_EQ(cat.FindPlaylist(3000011)->trackIds.size(), 2000u);
   EXPECT_TRUE(cat.FindSong(1000004)->membersOnly);
   EXPECT_EQ(cat.FindSong(5000001)->audioFile, "/t/audio/1000001.mp3");
-  EXPECT_NE(cat.FindSong(1000001)->lyric.find(R"(她说 "别走" \ she said "stay")"),
+  EXPECT_NE(cat.GeneratedLyric(1000001).find(R"(她说 "别走" \ she said "stay")"),
             std::string::npos);
+}
+
+// The songs of a format share it: one for each extension and content type, with its own texts.
+TEST(SongFormat, OnePerPairKeepingItsTexts) {
+  using server::SongFormat;
+  const struct {
+    const char* extension;
+    const char* mime;
+  } cases[] = {{"mp3", "audio/mpeg"}, {"flac", "audio/flac"}, {"flac", "audio/x-flac"},
+               {"ogg", "audio/flac"}};
+  std::set<const SongFormat*> distinct;
+  for (const auto& c : cases) {
+    const SongFormat* f = SongFormat::Of(c.extension, c.mime);
+    EXPECT_EQ(SongFormat::Of(std::string(c.extension), std::string(c.mime)), f) << c.extension;
+    EXPECT_EQ(f->extension, c.extension);
+    EXPECT_EQ(f->mime, c.mime);
+    distinct.insert(f);
+  }
+  EXPECT_EQ(distinct.size(), std::size(cases));
+  EXPECT_EQ(server::Song().format, SongFormat::Of("mp3", "audio/mpeg"));
 }
 
 // A catalogue of one short song, a second song playing its file, one album and one playlist.
