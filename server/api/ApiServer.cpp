@@ -380,13 +380,14 @@ void ApiServer::SongUrl(const Catalogue& cat, const HttpRequest& req, HttpRespon
       std::int64_t fileBr =
           s->durationMs > 0 ? static_cast<std::int64_t>(size) * 8000 / s->durationMs / 1000 * 1000
                             : 128000;
-      item += ",\"url\":" + JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->format->extension) +
-              ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
-              ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->format->extension) +
-              ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") +
-              (cat.root().empty() || !options_.library ? ""
-                                                     : GainMembers(options_.library->Gain(*s))) +
-              "}";
+      item +=
+          ",\"url\":" +
+          JsonQuote(base + "/audio/" + std::to_string(id) + "." + s->format->extension) +
+          ",\"br\":" + std::to_string(std::min<std::int64_t>(fileBr, br)) +
+          ",\"size\":" + std::to_string(size) + ",\"type\":" + JsonQuote(s->format->extension) +
+          ",\"code\":200,\"fee\":" + (s->membersOnly ? "1" : "0") +
+          (cat.root().empty() || !options_.library ? "" : GainMembers(options_.library->Gain(*s))) +
+          "}";
     }
     json += item;
   }

@@ -101,8 +101,7 @@ CatalogueSegment::CatalogueSegment(std::vector<std::shared_ptr<const CataloguePa
         songFields.AddFolded(fold(album->second->name), pool.size());
       pool.push_back(&s);
     }
-  for (FoldedNames* index : {&titles, &songFields, &albumNames, &namedNames})
-    index->ShrinkToFit();
+  for (FoldedNames* index : {&titles, &songFields, &albumNames, &namedNames}) index->ShrinkToFit();
   pool.shrink_to_fit();
   albums.shrink_to_fit();
   named.shrink_to_fit();
@@ -162,11 +161,11 @@ Catalogue::Catalogue(Segments segments, std::string root, const Catalogue* befor
   for (const CataloguePart* part : added) take(part, songsAdded, albumsAdded, playlistsAdded);
   artists_.Change(before ? &before->artists_ : nullptr, segments_, artists, playlistsGone,
                   playlistsAdded);
-  const Catalogue none;
-  const Catalogue& was = before ? *before : none;
-  songs_.Change(was.songs_, std::move(songsGone), std::move(songsAdded));
-  albums_.Change(was.albums_, std::move(albumsGone), std::move(albumsAdded));
-  playlists_.Change(was.playlists_, std::move(playlistsGone), std::move(playlistsAdded));
+  songs_.Change(before ? &before->songs_ : nullptr, std::move(songsGone), std::move(songsAdded));
+  albums_.Change(before ? &before->albums_ : nullptr, std::move(albumsGone),
+                 std::move(albumsAdded));
+  playlists_.Change(before ? &before->playlists_ : nullptr, std::move(playlistsGone),
+                    std::move(playlistsAdded));
 }
 
 std::vector<const Song*> Catalogue::fmPool() const {
@@ -199,8 +198,7 @@ SearchFind Catalogue::Search(const std::string& text) const {
     for (std::size_t i : segment->albumNames.Find(folded))
       if (const Playlist* p = FindPlaylist(segment->albums[i]->playlistId))
         find.albums.push_back(p);
-    for (std::size_t i : segment->namedNames.Find(folded))
-      find.named.push_back(segment->named[i]);
+    for (std::size_t i : segment->namedNames.Find(folded)) find.named.push_back(segment->named[i]);
   }
   find.titles = TitlesPlaylist(text);
   std::stable_sort(find.named.begin(), find.named.end(), [](const Playlist* a, const Playlist* b) {

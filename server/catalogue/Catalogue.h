@@ -113,10 +113,10 @@ struct CatalogueSegment {
   std::vector<const Song*> pool;       // the parts' fmPool songs
   std::vector<const Album*> albums;    // every album
   std::vector<const Playlist*> named;  // the listed playlists that are no album's
-  FoldedNames titles;      // pool: title
-  FoldedNames songFields;  // pool: artists, album
-  FoldedNames albumNames;  // albums: title, artist
-  FoldedNames namedNames;  // named
+  FoldedNames titles;                  // pool: title
+  FoldedNames songFields;              // pool: artists, album
+  FoldedNames albumNames;              // albums: title, artist
+  FoldedNames namedNames;              // named
   // Where each artist is credited: a part and its credit, by folded name, then in the parts'
   // order.
   struct Credited {

@@ -24,11 +24,14 @@ class IdShards {
     return it != shard->end() && it->first == id ? it->second : nullptr;
   }
 
-  // These become before's shards with the entries gone taken out and those added put in, after
-  // any of the same id: the first of an id stays. Only the shards they fall in are made anew.
-  void Change(const IdShards& before, std::vector<Entry> gone, std::vector<Entry> added) {
-    shards_ = before.shards_;
-    auto byShard = [](const Entry& a, const Entry& b) { return ShardOf(a.first) < ShardOf(b.first); };
+  // These become before's shards (none when null) with the entries gone taken out and those
+  // added put in, after any of the same id: the first of an id stays. Only the shards they fall
+  // in are made anew.
+  void Change(const IdShards* before, std::vector<Entry> gone, std::vector<Entry> added) {
+    if (before) shards_ = before->shards_;
+    auto byShard = [](const Entry& a, const Entry& b) {
+      return ShardOf(a.first) < ShardOf(b.first);
+    };
     std::stable_sort(gone.begin(), gone.end(), byShard);
     std::stable_sort(added.begin(), added.end(), byShard);
     auto g = gone.begin(), a = added.begin();

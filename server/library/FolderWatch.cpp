@@ -38,7 +38,7 @@ bool FolderWatch::Add(const std::string& realRoot, const std::string& folder) {
   if (inotify_ < 0) return true;  // the caller knows: watching() is false
   if (limit_ >= 0 && folders_.size() >= static_cast<std::size_t>(limit_)) {
     // A folder watched already (moved, or walked again) takes no watch of its own.
-    auto named = byName_.lower_bound({folder, INT_MIN});
+    auto named = From(folder);
     if (named == byName_.end() || named->first != folder) return false;
   }
   const std::string path = folder.empty() ? realRoot : realRoot + "/" + folder;
@@ -57,6 +57,10 @@ void FolderWatch::Name(int wd, const std::string& folder) {
   byName_.insert({folder, wd});
 }
 
+FolderWatch::ByName::const_iterator FolderWatch::From(const std::string& folder) const {
+  return byName_.lower_bound({folder, INT_MIN});
+}
+
 void FolderWatch::Forget(int wd) {
   auto it = folders_.find(wd);
   if (it == folders_.end()) return;
@@ -68,23 +72,21 @@ void FolderWatch::Prune(const std::vector<ScanArea>& areas,
                         const std::vector<std::string>& folders) {
   const std::set<std::string> found(folders.begin(), folders.end());
   std::vector<int> gone;
+  auto drop = [&](auto from, auto to) {
+    for (; from != to; ++from)
+      if (!found.count(from->first)) gone.push_back(from->second);
+  };
   // Only the folders within the areas are looked at: a change in one folder of a big library
   // costs what that folder holds.
-  auto within = [&](const std::string& from, const std::string& to) {
-    for (auto it = byName_.lower_bound({from, INT_MIN});
-         it != byName_.end() && (to.empty() ? it->first == from : it->first < to); ++it)
-      if (!found.count(it->first)) gone.push_back(it->second);
-  };
   for (const ScanArea& a : areas) {
     if (!a.recursive) continue;
     if (a.dir.empty()) {
-      for (const auto& [name, wd] : byName_)
-        if (!found.count(name)) gone.push_back(wd);
+      drop(byName_.begin(), byName_.end());
       continue;
     }
-    within(a.dir, "");
-    // Below it: between "dir/" and "dir0" ('0' comes right after '/').
-    within(a.dir + "/", a.dir + "0");
+    drop(From(a.dir), byName_.upper_bound({a.dir, INT_MAX}));
+    // Below it: from "dir/" to "dir0" ('0' comes right after '/').
+    drop(From(a.dir + "/"), From(a.dir + "0"));
   }
   for (int wd : gone)
     if (folders_.count(wd)) {

@@ -53,9 +53,12 @@ class FolderWatch {
   // A watched folder's name changes, the watch is renamed: both lists say so.
   void Name(int wd, const std::string& folder);
   void Forget(int wd);
+  using ByName = std::set<std::pair<std::string, int>>;
+  // The first watch of folder, or of the folders after it by name.
+  ByName::const_iterator From(const std::string& folder) const;
 
   std::map<int, std::string> folders_;  // watch -> folder below the root
-  std::set<std::pair<std::string, int>> byName_;  // the same by folder, for a folder's subtree
+  ByName byName_;                       // the same by folder, for a folder's subtree
   int limit_ = -1;
 };
 

@@ -158,9 +158,8 @@ bool Library::RootHere() {
 std::size_t Library::Serve(bool everything) {
   const std::vector<std::string> written = index_.TakeWritten();
   everything = everything || !catalogue_.BuiltFor(realRoot_);
-  std::shared_ptr<const Catalogue> next = everything
-                                               ? catalogue_.Build(realRoot_, index_, links_)
-                                               : catalogue_.Update(index_, written);
+  std::shared_ptr<const Catalogue> next =
+      everything ? catalogue_.Build(realRoot_, index_, links_) : catalogue_.Update(index_, written);
   const std::size_t songs = next->songCount();
   served_.Set(std::move(next));
   servedIndex_ = true;

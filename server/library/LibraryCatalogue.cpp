@@ -202,7 +202,8 @@ void LibraryCatalogue::Make(const std::string& albumFolder, std::vector<IndexedF
   for (const GroupedAlbum& grouped : GroupAlbums(albumFolder, std::move(tracks))) {
     Album album{StableId("album:" + grouped.key),
                 grouped.title.empty() ? folderName : grouped.title,
-                "专辑", "", 0, false, albumFolder.empty() ? realRoot_ : Beneath(realRoot_, albumFolder),
+                "专辑", "", 0, false,
+                albumFolder.empty() ? realRoot_ : Beneath(realRoot_, albumFolder),
                 grouped.artist, 0};
     album.playlistId = StableId("playlist:album:" + std::to_string(album.id));
     Playlist playlist{album.playlistId, album.name, "", {}, 0, {}};

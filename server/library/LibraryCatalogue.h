@@ -7,8 +7,8 @@
 // folds again the names of the segments it touched, and the next catalogue shares the others.
 #include <cstdint>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_set>
 #include <utility>

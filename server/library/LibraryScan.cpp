@@ -7,15 +7,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <deque>
 #include <cstdio>
 #include <deque>
 #include <map>
 #include <set>
 #include <thread>
 
-#include "library/LibraryCatalogue.h"
 #include "base/OpenBeneath.h"
+#include "library/LibraryCatalogue.h"
 #include "library/PathNames.h"
 
 namespace lumora::server {
